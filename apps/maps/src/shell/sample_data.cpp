@@ -2,12 +2,12 @@
 
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "geo/geo.h"
 #include "shell/street_network.h"
 
 namespace maps {
@@ -26,26 +26,6 @@ constexpr std::int64_t DEMO_NOW_UTC_SECONDS = 1781506800;
 constexpr std::int64_t DEMO_NOW_OFFSET_SECONDS = 2 * 3600;
 
 constexpr std::int64_t DEMO_DAY_START_MIN = 540;  // 09:00
-
-double segment_m(LatLon const& a, LatLon const& b) {
-  constexpr double deg = std::numbers::pi / 180.0;
-  double const phi1 = a.lat * deg;
-  double const phi2 = b.lat * deg;
-  double const dphi = (b.lat - a.lat) * deg;
-  double const dlambda = (b.lon - a.lon) * deg;
-  double const s1 = std::sin(dphi / 2.0);
-  double const s2 = std::sin(dlambda / 2.0);
-  double const h = s1 * s1 + std::cos(phi1) * std::cos(phi2) * (s2 * s2);
-  return std::asin(std::sqrt(h)) * 12756274.0;
-}
-
-double path_length_m(std::vector<LatLon> const& points) {
-  double total = 0.0;
-  for (std::size_t i = 1; i < points.size(); ++i) {
-    total += segment_m(points[i - 1], points[i]);
-  }
-  return total;
-}
 
 TransitLeg ride_leg(LegMode mode, std::string_view line, std::string_view headsign,
                     std::string_view from, std::string_view to, std::int64_t dep_min,
@@ -198,7 +178,7 @@ Route demo_route() {
     route.geometry.push_back(LatLon{DEMO_GRID_LAT + DEMO_GRID_ROW_DEG * y, 11.5754});
   }
   route.geometry.push_back(LatLon{48.1371, 11.5754});
-  route.distance_m = path_length_m(route.geometry);
+  route.distance_m = polyline_length_m(route.geometry);
   route.duration_s = route.distance_m / DEMO_ROUTE_SPEED_MPS;
   route.from = LatLon{48.1227, 11.552};
   route.to = LatLon{48.1371, 11.5754};

@@ -204,6 +204,11 @@ StreetNetwork sample_road_network() {
 TrafficOverlay sample_traffic(StreetNetwork const& network) {
   TrafficOverlay overlay;
   overlay.source = SAMPLE_TRAFFIC_SOURCE;
+  std::size_t count = 0;
+  for (auto const& road : network.roads) {
+    count += road.points.empty() ? 0 : road.points.size() - 1;
+  }
+  overlay.segments.reserve(count);
   for (auto const& road : network.roads) {
     // Class 3 is never coloured; anything above 3 is not a class at all.
     if (road.road_class >= 3 || road.points.size() < 2) {
