@@ -252,6 +252,90 @@ TEST(SampleJourneys, CarryTheStatedLines) {
   EXPECT_EQ(journeys[2].arr, "09:29");
 }
 
+TEST(SamplePois, AreTheTenPointsOfInterest) {
+  struct Case {
+    char const* id;
+    PlaceCategory category;
+    double lat;
+    double lon;
+    bool has_address;
+    char const* opening_hours;  // nullptr: none
+    char const* detail;
+    bool website;
+    bool phone;
+  } const cases[] = {
+      {"osm-node-201", PlaceCategory::Cafe, 48.14094, 11.57972, true,
+       "Mo\xE2\x80\x93Sa 08:00\xE2\x80\x93" "20:00", "coffee", true, true},
+      {"osm-node-202", PlaceCategory::Restaurant, 48.13854, 11.57252, true,
+       "11:00\xE2\x80\x93" "23:30", "bavarian", false, false},
+      {"osm-node-203", PlaceCategory::Bar, 48.13926, 11.58116, true,
+       "09:00\xE2\x80\x93" "24:00", "beer garden", true, false},
+      {"osm-way-204", PlaceCategory::Museum, 48.1347, 11.5682, true,
+       "Tu\xE2\x80\x93Su 10:00\xE2\x80\x93" "18:00", nullptr, false, false},
+      {"osm-node-205", PlaceCategory::Transit, 48.13638, 11.57612, false, "24/7", nullptr, false,
+       false},
+      {"osm-node-206", PlaceCategory::Shop, 48.13494, 11.57756, false,
+       "06:00\xE2\x80\x93" "19:00", "bakery", false, false},
+      {"osm-node-207", PlaceCategory::Landmark, 48.13758, 11.56964, true, nullptr, nullptr, false,
+       false},
+      {"osm-node-208", PlaceCategory::Cafe, 48.1323, 11.5772, false, "08:00\xE2\x80\x93" "22:00",
+       nullptr, false, false},
+      {"osm-node-209", PlaceCategory::Hotel, 48.1275, 11.58908, true, nullptr, nullptr, false,
+       true},
+      {"osm-way-210", PlaceCategory::Park, 48.14958, 11.5808, false, nullptr, "park", false,
+       false},
+  };
+  auto const pois = sample_pois();
+  ASSERT_EQ(pois.size(), std::size(cases));
+  std::set<std::string> ids;
+  for (std::size_t i = 0; i < pois.size(); ++i) {
+    auto const& p = pois[i];
+    auto const& c = cases[i];
+    SCOPED_TRACE(c.id);
+    EXPECT_EQ(p.id, c.id);
+    EXPECT_TRUE(ids.insert(p.id).second);
+    EXPECT_FALSE(p.name.empty());
+    EXPECT_EQ(p.category, c.category);
+    EXPECT_NEAR(p.pos.lat, c.lat, 1e-9);
+    EXPECT_NEAR(p.pos.lon, c.lon, 1e-9);
+    EXPECT_EQ(!p.address.empty(), c.has_address);
+    EXPECT_EQ(p.opening_hours, c.opening_hours ? std::optional<std::string>(c.opening_hours)
+                                               : std::nullopt);
+    EXPECT_EQ(p.detail, c.detail ? std::optional<std::string>(c.detail) : std::nullopt);
+    EXPECT_EQ(p.website.has_value(), c.website);
+    EXPECT_EQ(p.phone.has_value(), c.phone);
+  }
+  EXPECT_EQ(pois[2].name, "Hofbr\xC3\xA4uhaus");
+  EXPECT_EQ(pois[2].address, "Am Platzl 9, M\xC3\xBCnchen");
+  EXPECT_EQ(pois[0].website.value_or("").rfind("https://", 0), 0u);
+}
+
+TEST(SamplePois, SamplePoiTakesColumnBeforeRow) {
+  Poi const p = sample_poi("x", "X", 1.2, 1.6, PlaceCategory::Cafe);
+  EXPECT_EQ(p.pos, grid_point(1.6, 1.2));
+  EXPECT_EQ(p, (Poi{"x", "X", "", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                    grid_point(1.6, 1.2), PlaceCategory::Cafe}));
+}
+
+TEST(SampleSuggestions, AreThreeHitsWithTheirBoxes) {
+  auto const hits = sample_suggestions();
+  ASSERT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[0], (AreaHit{"Munich", "Bavaria, Germany", {48.1371, 11.5754},
+                              {48.0616, 11.3608}, {48.2482, 11.7229}}));
+  EXPECT_EQ(hits[1].name, "M\xC3\xBCnchen Hauptbahnhof");
+  EXPECT_EQ(hits[1].label, "Bahnhofplatz, M\xC3\xBCnchen");
+  EXPECT_EQ(hits[2].name, "Marienplatz");
+  EXPECT_EQ(hits[2].label, "Altstadt-Lehel, M\xC3\xBCnchen");
+  for (auto const& h : hits) {
+    SCOPED_TRACE(h.name);
+    // Each position lies inside its own box.
+    EXPECT_LT(h.min.lat, h.pos.lat);
+    EXPECT_LT(h.pos.lat, h.max.lat);
+    EXPECT_LT(h.min.lon, h.pos.lon);
+    EXPECT_LT(h.pos.lon, h.max.lon);
+  }
+}
+
 TEST(SampleRegions, AreTheTwoStoredRegions) {
   auto const regions = sample_regions();
   ASSERT_EQ(regions.size(), 2u);

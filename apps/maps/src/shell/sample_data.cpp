@@ -230,6 +230,80 @@ std::vector<TransitJourney> sample_transit_journeys() {
   return journeys;
 }
 
+Poi sample_poi(std::string_view id, std::string_view name, double column, double row,
+               PlaceCategory category) {
+  Poi poi;
+  poi.id = id;
+  poi.name = name;
+  poi.pos = grid_point(row, column);
+  poi.category = category;
+  return poi;
+}
+
+std::vector<Poi> sample_pois() {
+  struct Row {
+    char const* id;
+    char const* name;
+    PlaceCategory category;
+    double column;
+    double row;
+    char const* address;  // empty: none known
+    char const* opening_hours;
+    char const* detail;
+  };
+  static constexpr Row ROWS[] = {
+      {"osm-node-201", "Caf\u00e9 Tambosi", PlaceCategory::Cafe, 1.2, 1.6,
+       "Theatinerstra\u00dfe 12, M\u00fcnchen", "Mo\u2013Sa 08:00\u201320:00", "coffee"},
+      {"osm-node-202", "Ratskeller", PlaceCategory::Restaurant, -0.8, 0.6,
+       "Sparkassenstra\u00dfe 2, M\u00fcnchen", "11:00\u201323:30", "bavarian"},
+      {"osm-node-203", "Hofbr\u00e4uhaus", PlaceCategory::Bar, 1.6, 0.9,
+       "Am Platzl 9, M\u00fcnchen", "09:00\u201324:00", "beer garden"},
+      {"osm-way-204", "J\u00fcdisches Museum", PlaceCategory::Museum, -2.0, -1.0,
+       "St.-Jakobs-Platz 1", "Tu\u2013Su 10:00\u201318:00", nullptr},
+      {"osm-node-205", "Marienplatz (U/S)", PlaceCategory::Transit, 0.2, -0.3, "", "24/7",
+       nullptr},
+      {"osm-node-206", "Rischart Backhaus", PlaceCategory::Shop, 0.6, -0.9, "",
+       "06:00\u201319:00", "bakery"},
+      {"osm-node-207", "St. Michael", PlaceCategory::Landmark, -1.6, 0.2, "Neuhauser Str. 2",
+       nullptr, nullptr},
+      {"osm-node-208", "Viktualien Caf\u00e9", PlaceCategory::Cafe, 0.5, -2.0, "",
+       "08:00\u201322:00", nullptr},
+      {"osm-node-209", "Hotel Blauer Bock", PlaceCategory::Hotel, 3.8, -4.0, "Sendlinger Str. 44",
+       nullptr, nullptr},
+      {"osm-way-210", "Hofgarten", PlaceCategory::Park, 1.5, 5.2, "", nullptr, "park"},
+  };
+  std::vector<Poi> pois;
+  pois.reserve(std::size(ROWS));
+  for (auto const& r : ROWS) {
+    Poi poi = sample_poi(r.id, r.name, r.column, r.row, r.category);
+    poi.address = r.address;
+    if (r.opening_hours != nullptr) {
+      poi.opening_hours = r.opening_hours;
+    }
+    if (r.detail != nullptr) {
+      poi.detail = r.detail;
+    }
+    pois.push_back(std::move(poi));
+  }
+  // Placeholder contact details (reserved example domain, fictitious numbers).
+  pois[0].website = "https://www.example.com/cafe-tambosi";
+  pois[0].phone = "+49 89 1234561";
+  pois[2].website = "https://www.example.com/hofbraeuhaus";
+  pois[8].phone = "+49 89 1234569";
+  return pois;
+}
+
+std::vector<AreaHit> sample_suggestions() {
+  return {
+      AreaHit{"Munich", "Bavaria, Germany", {48.1371, 11.5754}, {48.0616, 11.3608},
+              {48.2482, 11.7229}},
+      AreaHit{"M\u00fcnchen Hauptbahnhof", "Bahnhofplatz, M\u00fcnchen", {48.1402, 11.5586},
+              {48.1382, 11.5556}, {48.1422, 11.5616}},
+      AreaHit{"Marienplatz", "Altstadt-Lehel, M\u00fcnchen", {48.1374, 11.5755},
+              {48.1364, 11.5745}, {48.1384, 11.5765}},
+  };
+}
+
 std::vector<DownloadedRegion> sample_regions() {
   // Tile counts are stored values, as a finished download records them.
   return {

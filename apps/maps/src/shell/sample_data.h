@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "model/types.h"
+#include "net/geocode.h"
+#include "net/poi.h"
 
 namespace maps {
 
@@ -52,6 +54,17 @@ Route demo_route();
 
 /// Three journeys from the demo origin to Marienplatz.
 std::vector<TransitJourney> sample_transit_journeys();
+
+/// A point of interest at grid column `column`, row `row`, with an empty address and no opening
+/// hours, website, telephone or detail.
+Poi sample_poi(std::string_view id, std::string_view name, double column, double row,
+               PlaceCategory category);
+
+/// Ten points of interest around the centre, with opening hours.
+std::vector<Poi> sample_pois();
+
+/// Three offline-area search hits for a typed "Mün".
+std::vector<AreaHit> sample_suggestions();
 
 /// Two downloaded regions around the centre.
 std::vector<DownloadedRegion> sample_regions();
