@@ -161,8 +161,10 @@ TEST(DemoRoute, LengthAndDurationComeFromTheGeometry) {
   EXPECT_NEAR(r.duration_s, 375.96, 0.01);
 
   ASSERT_EQ(r.steps.size(), 6u);
-  EXPECT_EQ(r.steps.front(), (RouteStep{"Head east on Lindwurmstra\xC3\x9F" "e", 240, Maneuver::Depart}));
-  EXPECT_EQ(r.steps[2], (RouteStep{"Turn left onto Sendlinger Stra\xC3\x9F" "e", 80, Maneuver::Left}));
+  EXPECT_EQ(r.steps.front(),
+            (RouteStep{"Head east on Lindwurmstra\xC3\x9F" "e", 240, Maneuver::Depart}));
+  EXPECT_EQ(r.steps[2],
+            (RouteStep{"Turn left onto Sendlinger Stra\xC3\x9F" "e", 80, Maneuver::Left}));
   EXPECT_EQ(r.steps.back(), (RouteStep{"Arrive at Marienplatz", 0, Maneuver::Arrive}));
 }
 
@@ -189,7 +191,8 @@ TEST(SampleJourneys, LegsJoinInPlaceNameAndTime) {
       SCOPED_TRACE(testing::Message() << "leg " << i);
       auto const& leg = jr.legs[i];
       ASSERT_GE(leg.geometry.size(), 2u);
-      EXPECT_EQ(static_cast<int>(leg.duration_min), clock_minutes(leg.arr) - clock_minutes(leg.dep));
+      EXPECT_EQ(static_cast<int>(leg.duration_min),
+                clock_minutes(leg.arr) - clock_minutes(leg.dep));
       if (i > 0) {
         auto const& prev = jr.legs[i - 1];
         EXPECT_EQ(leg.from_name, prev.to_name);

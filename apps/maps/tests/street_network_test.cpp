@@ -285,7 +285,8 @@ TEST(SampleTraffic, LevelsFollowTheClassThresholds) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.road_class));
-    TrafficOverlay const t = sample_traffic(StreetNetwork{{}, {road_of(c.road_class, origin_points)}, {}});
+    TrafficOverlay const t =
+        sample_traffic(StreetNetwork{{}, {road_of(c.road_class, origin_points)}, {}});
     ASSERT_EQ(t.segments.size(), 99u);
     for (std::size_t w = 0; w < 99; ++w) {
       std::uint8_t expected = 0;

@@ -50,6 +50,7 @@ TransitLeg ride_leg(LegMode mode, std::string_view line, std::string_view headsi
   return leg;
 }
 
+// The model's saved-flag toggle: the first place with the id flips; an unknown id is ignored.
 void flip_saved(std::vector<Place>& places, std::string_view id) {
   for (auto& p : places) {
     if (p.id == id) {

@@ -61,7 +61,8 @@ inline constexpr double DEMO_GRID_COL_DEG = 0.0036;
 /// The grid point at (row, column), computed in exactly this form so that every user of the
 /// grid gets the same bits.
 inline LatLon grid_point(double row, double column) {
-  return LatLon{DEMO_GRID_LAT + DEMO_GRID_ROW_DEG * row, DEMO_GRID_LON + DEMO_GRID_COL_DEG * column};
+  return LatLon{DEMO_GRID_LAT + DEMO_GRID_ROW_DEG * row,
+                DEMO_GRID_LON + DEMO_GRID_COL_DEG * column};
 }
 
 /// The shared pseudo-random sequence: a 64-bit linear congruential generator (Knuth's MMIX
