@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <numeric>
+#include <array>
 
 #include <gtest/gtest.h>
 
@@ -113,15 +113,11 @@ TEST(JitteredRing, ZeroPointsDrawNothing) {
 
 class SampleNetwork : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { net_ = new StreetNetwork(sample_road_network()); }
-  static void TearDownTestSuite() {
-    delete net_;
-    net_ = nullptr;
+  // Built once for the suite; the tests only read it.
+  static StreetNetwork const& net() {
+    static StreetNetwork const network = sample_road_network();
+    return network;
   }
-  static StreetNetwork const& net() { return *net_; }
-
- private:
-  static inline StreetNetwork* net_ = nullptr;
 };
 
 TEST_F(SampleNetwork, HasTheStatedShape) {
