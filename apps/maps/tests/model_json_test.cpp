@@ -74,6 +74,9 @@ TEST(ModelJson, WritesMalformedUtf8AsReplacementCharacter) {
   std::string const text = to_json_text(p);
   EXPECT_NE(text.find("\"id\":\"a\xEF\xBF\xBD" "b\""), std::string::npos) << text;
   EXPECT_TRUE(from_json_text<Place>(text).has_value());
+  nlohmann::ordered_json const tree = to_json_value(p);
+  EXPECT_EQ(tree["id"], "a\xEF\xBF\xBD" "b");
+  EXPECT_NO_THROW((void)tree.dump());
 }
 
 TEST(ModelJson, WritesRoutePlanWithAbsentEndpointsAsNull) {
@@ -554,6 +557,59 @@ TEST(ModelJson, RoundTripsEveryType) {
     auto const c = static_cast<PlaceCategory>(i);
     EXPECT_EQ(from_json_text<PlaceCategory>(to_json_text(c)), c);
   }
+}
+
+}  // namespace
+}  // namespace maps
+
+namespace maps {
+namespace {
+
+// Mutated payloads (bytes flipped, cut, duplicated) must be refused cleanly or read into a value
+// that writes and reads back equal; under the sanitizers this also catches out-of-range reads.
+TEST(ModelJson, MutatedPayloadsFailCleanlyOrRoundTrip) {
+  TransitLeg leg = sample_leg();
+  leg.color = "eb690b";
+  std::string const seeds[] = {
+      to_json_text(MapsAction{MapsAction::SetRoute{sample_route(), LatLon{1, 2}, "A", std::nullopt,
+                                                   "B", TravelMode::Car}}),
+      to_json_text(MapsAction{MapsAction::SetTransit{
+          {TransitJourney{"09:00", "09:30", 30, 0, {leg}}}, std::nullopt, "", LatLon{3, 4}, "Z"}}),
+      to_json_text(MapsAction{MapsAction::AddRegion{sample_region()}}),
+      "{\"CommitSearch\":{\"query\":\"\\ud83d\\ude00 caf\\u00e9\"}}",
+  };
+  std::uint32_t state = 12345;
+  auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  char const alphabet[] = "{}[],:\"\\-0123456789.eEnulltruefalse \x80\xC3\xFF";
+  int accepted = 0;
+  for (auto const& seed : seeds) {
+    for (int round = 0; round < 1500; ++round) {
+      std::string text = seed;
+      int const edits = 1 + static_cast<int>(next() % 3);
+      for (int e = 0; e < edits && !text.empty(); ++e) {
+        std::size_t const at = next() % text.size();
+        switch (next() % 4) {
+          case 0: text[at] = alphabet[next() % (sizeof alphabet - 1)]; break;
+          case 1: text.erase(at, 1 + next() % 4); break;
+          case 2: text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]); break;
+          default: text.resize(at); break;
+        }
+      }
+      auto const r = from_json_text<MapsAction>(text);
+      if (!r) {
+        EXPECT_NE(r.error().find(" at line "), std::string::npos) << r.error();
+        continue;
+      }
+      ++accepted;
+      auto const again = from_json_text<MapsAction>(to_json_text(*r));
+      ASSERT_TRUE(again) << text << " -> " << again.error();
+      EXPECT_EQ(*again, *r) << text;
+    }
+  }
+  EXPECT_GT(accepted, 0);
 }
 
 }  // namespace

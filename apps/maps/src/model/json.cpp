@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/number.h"
+#include "base/utf8.h"
 #include "model/debug_text.h"
 #include "model/json_reader.h"
 #include "model/json_writer.h"
@@ -403,7 +404,10 @@ void write(std::string& out, T const& value) {
 template <class T>
 nlohmann::ordered_json to_value(T const& value) {
   using J = nlohmann::ordered_json;
-  if constexpr (std::same_as<T, std::string> || std::same_as<T, bool>) {
+  if constexpr (std::same_as<T, std::string>) {
+    // As in the text, malformed UTF-8 becomes U+FFFD (nlohmann's dump() would throw on it).
+    return base::utf8::is_valid(value) ? J(value) : J(base::utf8::lossy(value));
+  } else if constexpr (std::same_as<T, bool>) {
     return J(value);
   } else if constexpr (std::same_as<T, double>) {
     return std::isfinite(value) ? J(value) : J(nullptr);
