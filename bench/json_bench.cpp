@@ -35,9 +35,10 @@ std::string legacy_model(int places) {
     if (i) {
       text += ',';
     }
-    maps::Place p = maps::new_place("osm-node-" + std::to_string(1000 + i), "Caf\xC3\xA9 Nummer " + std::to_string(i),
-                                    maps::PlaceCategory::Cafe, 48.1 + i * 1e-4, 11.5 + i * 1e-4,
-                                    "Marienplatz " + std::to_string(i));
+    maps::Place p =
+        maps::new_place("osm-node-" + std::to_string(1000 + i),
+                        "Caf\xC3\xA9 Nummer " + std::to_string(i), maps::PlaceCategory::Cafe,
+                        48.1 + i * 1e-4, 11.5 + i * 1e-4, "Marienplatz " + std::to_string(i));
     p.saved = i % 3 == 0;
     maps::append_json_text(text, p);
   }

@@ -80,17 +80,18 @@ TEST(ModelJson, WritesMalformedUtf8AsReplacementCharacter) {
 }
 
 TEST(ModelJson, WritesRoutePlanWithAbsentEndpointsAsNull) {
-  ActivePlan const plan{
-      ActivePlan::Route{sample_route(), std::nullopt, "Map centre", std::nullopt, "", TravelMode::Car}};
+  ActivePlan const plan{ActivePlan::Route{sample_route(), std::nullopt, "Map centre", std::nullopt,
+                                          "", TravelMode::Car}};
   std::string const text = to_json_text(plan);
-  EXPECT_EQ(text,
-            "{\"Route\":{\"route\":{\"mode\":\"Car\",\"distance_m\":1200.0,\"duration_s\":95.5,"
-            "\"geometry\":[{\"lat\":48.0,\"lon\":11.0},{\"lat\":48.1371,\"lon\":11.5754}],"
-            "\"steps\":[{\"instruction\":\"Head north\",\"distance_m\":0.0,\"maneuver\":\"Depart\"},"
-            "{\"instruction\":\"Arrive\",\"distance_m\":12.25,\"maneuver\":\"Arrive\"}],"
-            "\"from\":{\"lat\":48.0,\"lon\":11.0},\"to\":{\"lat\":48.1,\"lon\":11.2}},"
-            "\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,\"dest_name\":\"\","
-            "\"mode\":\"Car\"}}");
+  EXPECT_EQ(
+      text,
+      "{\"Route\":{\"route\":{\"mode\":\"Car\",\"distance_m\":1200.0,\"duration_s\":95.5,"
+      "\"geometry\":[{\"lat\":48.0,\"lon\":11.0},{\"lat\":48.1371,\"lon\":11.5754}],"
+      "\"steps\":[{\"instruction\":\"Head north\",\"distance_m\":0.0,\"maneuver\":\"Depart\"},"
+      "{\"instruction\":\"Arrive\",\"distance_m\":12.25,\"maneuver\":\"Arrive\"}],"
+      "\"from\":{\"lat\":48.0,\"lon\":11.0},\"to\":{\"lat\":48.1,\"lon\":11.2}},"
+      "\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,\"dest_name\":\"\","
+      "\"mode\":\"Car\"}}");
   auto const back = from_json_text<ActivePlan>(text);
   ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(*back, plan);
@@ -405,7 +406,8 @@ TEST(ModelJson, ErrorsCarryLineAndColumn) {
 
 TEST(ModelJson, DecodesStringEscapes) {
   auto const p = from_json_text<Place>(
-      "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\",\"\\u00e9\\u20AC\\ud83d\\ude00\",\"Other\",\"\",[0,0],false]");
+      "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\","
+      "\"\\u00e9\\u20AC\\ud83d\\ude00\",\"Other\",\"\",[0,0],false]");
   ASSERT_TRUE(p) << p.error();
   EXPECT_EQ(p->id, "\"\\/\b\f\n\r\t");
   EXPECT_EQ(p->name, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
@@ -422,7 +424,8 @@ TEST(ModelJson, ReadsPlanForms) {
       {"\"Route\"", "invalid type: string \"Route\", expected struct variant"},
       {"\"Transit\"", "invalid type: string \"Transit\", expected struct variant"},
       {"{\"Route\":null}", "invalid type: null, expected struct variant ActivePlan::Route"},
-      {"{\"Transit\":[[]]}", "invalid length 1, expected struct variant ActivePlan::Transit with 5 elements"},
+      {"{\"Transit\":[[]]}",
+       "invalid length 1, expected struct variant ActivePlan::Transit with 5 elements"},
       {"{\"Transit\":[[],null,\"\",null,\"\"]}", "ok"},
       {"{\"None\":null,\"Route\":null}", "expected an object with a single member"},
       {"{}", "expected an object with a single member"},
@@ -453,7 +456,8 @@ TEST(ModelJson, ReadsActionForms) {
        "invalid length 1, expected struct variant MapsAction::SetPlaceSaved with 2 elements"},
       {"{\"UpsertPlaces\":[]}",
        "invalid length 0, expected struct variant MapsAction::UpsertPlaces with 1 element"},
-      {"{\"CommitSearch\":5}", "invalid type: integer `5`, expected struct variant MapsAction::CommitSearch"},
+      {"{\"CommitSearch\":5}",
+       "invalid type: integer `5`, expected struct variant MapsAction::CommitSearch"},
       {"{\"CommitSearch\":{\"query\":\"a\",\"extra\":[1]}}", "ok"},
       {"{\"DeleteRegion\":[\"r\"]}", "ok"},
       {"{\"ClearRecents\":{}}", "invalid type: map, expected unit variant"},
@@ -532,8 +536,8 @@ TEST(ModelJson, RoundTripsEveryType) {
   TransitJourney const journey{"09:00", "09:31", 31, 1, {sample_leg(), coloured}};
   ActivePlan const plans[] = {
       ActivePlan{},
-      ActivePlan{ActivePlan::Route{sample_route(), LatLon{0.1 + 0.2, 5e-324}, "A\t\"", LatLon{1e300, -0.0},
-                                   "B", TravelMode::Bike}},
+      ActivePlan{ActivePlan::Route{sample_route(), LatLon{0.1 + 0.2, 5e-324}, "A\t\"",
+                                   LatLon{1e300, -0.0}, "B", TravelMode::Bike}},
       ActivePlan{ActivePlan::Transit{{journey, journey}, std::nullopt, "", LatLon{1, 2}, "Z"}},
   };
   for (auto const& plan : plans) {

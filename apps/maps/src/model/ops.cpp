@@ -23,7 +23,8 @@ bool apply_recent_search(std::vector<std::string>& recents, std::string_view que
   if (q.empty()) {
     return false;
   }
-  std::erase_if(recents, [&](std::string const& entry) { return equals_ignore_ascii_case(entry, q); });
+  std::erase_if(recents,
+                [&](std::string const& entry) { return equals_ignore_ascii_case(entry, q); });
   recents.insert(recents.begin(), std::string(q));
   if (recents.size() > MAX_RECENTS) {
     recents.resize(MAX_RECENTS);
@@ -69,7 +70,8 @@ namespace {
 
 template <class Places>
 auto* find_in(Places& places, std::string_view id) {
-  auto const it = std::find_if(places.begin(), places.end(), [&](Place const& p) { return p.id == id; });
+  auto const it =
+      std::find_if(places.begin(), places.end(), [&](Place const& p) { return p.id == id; });
   return it == places.end() ? nullptr : &*it;
 }
 
