@@ -573,9 +573,9 @@ void read_integer(Ctx& c, I& out) {
     c.r.fail(fmt::format("invalid value: integer `{}`, expected {}", n.token, name));
   }
   if constexpr (std::signed_integral<I>) {
-    // In range, so the negation cannot overflow once done in 64 bits.
-    auto const m = static_cast<std::int64_t>(n.magnitude - (n.negative ? 1 : 0));
-    out = static_cast<I>(n.negative ? -m - 1 : m);
+    // In range (at most 2^31), so the negation in 64 bits cannot overflow.
+    auto const m = static_cast<std::int64_t>(n.magnitude);
+    out = static_cast<I>(n.negative ? -m : m);
   } else {
     out = static_cast<I>(n.magnitude);
   }
