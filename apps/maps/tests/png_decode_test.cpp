@@ -15,7 +15,7 @@ namespace maps {
 namespace {
 
 using test::encode_png;
-using test::PngSpec;
+using test::PngImage;
 
 std::span<std::uint8_t const> bytes_of(std::string const& s) {
   return {reinterpret_cast<std::uint8_t const*>(s.data()), s.size()};
@@ -34,7 +34,7 @@ std::vector<std::uint8_t> host_u16(std::initializer_list<std::uint16_t> values) 
 TEST(PngDecode, EveryColourTypeBecomesRgba8) {
   struct Case {
     char const* name;
-    PngSpec spec;
+    PngImage img;
     std::vector<std::uint8_t> rgba;
   };
   Case const cases[] = {
@@ -59,18 +59,18 @@ TEST(PngDecode, EveryColourTypeBecomesRgba8) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string const png = encode_png(c.spec);
+    std::string const png = encode_png(c.img);
     auto decoded = decode_png_rgba(bytes_of(png));
     ASSERT_TRUE(decoded.has_value()) << decoded.error();
-    EXPECT_EQ(decoded->width, c.spec.width);
-    EXPECT_EQ(decoded->height, c.spec.height);
+    EXPECT_EQ(decoded->width, c.img.width);
+    EXPECT_EQ(decoded->height, c.img.height);
     EXPECT_EQ(decoded->rgba, c.rgba);
   }
 }
 
 TEST(PngDecode, BadInputIsAnErrorText) {
   std::string const good = test::solid_tile_png(16, 1, 2, 3);
-  PngSpec wide;
+  PngImage wide;
   wide.width = MAX_TILE_DIMENSION + 1;
   wide.pixels.assign(std::size_t{wide.width} * 4, 0);
   std::string corrupted = good;

@@ -13,7 +13,7 @@
 
 namespace maps::test {
 
-struct PngSpec {
+struct PngImage {
   std::uint32_t width = 1;
   std::uint32_t height = 1;
   std::uint8_t bit_depth = 8;
@@ -23,36 +23,36 @@ struct PngSpec {
   std::vector<std::uint8_t> palette_alpha;  // tRNS alpha per entry (indexed colour)
 };
 
-inline std::string encode_png(PngSpec const& spec) {
+inline std::string encode_png(PngImage const& img) {
   std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> ctx(spng_ctx_new(SPNG_CTX_ENCODER),
                                                      spng_ctx_free);
   spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
   spng_ihdr ihdr{};
-  ihdr.width = spec.width;
-  ihdr.height = spec.height;
-  ihdr.bit_depth = spec.bit_depth;
-  ihdr.color_type = spec.color_type;
+  ihdr.width = img.width;
+  ihdr.height = img.height;
+  ihdr.bit_depth = img.bit_depth;
+  ihdr.color_type = img.color_type;
   if (spng_set_ihdr(ctx.get(), &ihdr) != 0) {
     throw std::runtime_error("ihdr");
   }
-  if (!spec.palette.empty()) {
+  if (!img.palette.empty()) {
     spng_plte plte{};
-    plte.n_entries = static_cast<std::uint32_t>(spec.palette.size() / 3);
+    plte.n_entries = static_cast<std::uint32_t>(img.palette.size() / 3);
     for (std::uint32_t i = 0; i < plte.n_entries; ++i) {
-      plte.entries[i] = {spec.palette[i * 3], spec.palette[i * 3 + 1], spec.palette[i * 3 + 2],
+      plte.entries[i] = {img.palette[i * 3], img.palette[i * 3 + 1], img.palette[i * 3 + 2],
                          255};
     }
     spng_set_plte(ctx.get(), &plte);
   }
-  if (!spec.palette_alpha.empty()) {
+  if (!img.palette_alpha.empty()) {
     spng_trns trns{};
-    trns.n_type3_entries = static_cast<std::uint32_t>(spec.palette_alpha.size());
-    for (std::size_t i = 0; i < spec.palette_alpha.size(); ++i) {
-      trns.type3_alpha[i] = spec.palette_alpha[i];
+    trns.n_type3_entries = static_cast<std::uint32_t>(img.palette_alpha.size());
+    for (std::size_t i = 0; i < img.palette_alpha.size(); ++i) {
+      trns.type3_alpha[i] = img.palette_alpha[i];
     }
     spng_set_trns(ctx.get(), &trns);
   }
-  std::vector<std::uint8_t> pixels = spec.pixels;
+  std::vector<std::uint8_t> pixels = img.pixels;
   if (int rc = spng_encode_image(ctx.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
                                  SPNG_ENCODE_FINALIZE)) {
     throw std::runtime_error(spng_strerror(rc));
@@ -71,14 +71,14 @@ inline std::string encode_png(PngSpec const& spec) {
 /// A square RGBA tile filled with one colour.
 inline std::string solid_tile_png(std::uint32_t size, std::uint8_t r, std::uint8_t g,
                                   std::uint8_t b) {
-  PngSpec spec;
-  spec.width = size;
-  spec.height = size;
-  spec.pixels.reserve(std::size_t{size} * size * 4);
+  PngImage img;
+  img.width = size;
+  img.height = size;
+  img.pixels.reserve(std::size_t{size} * size * 4);
   for (std::uint32_t i = 0; i < size * size; ++i) {
-    spec.pixels.insert(spec.pixels.end(), {r, g, b, 255});
+    img.pixels.insert(img.pixels.end(), {r, g, b, 255});
   }
-  return encode_png(spec);
+  return encode_png(img);
 }
 
 }  // namespace maps::test
