@@ -34,9 +34,9 @@ std::string map_like_png() {
     for (std::uint32_t x = 0; x < 256; ++x) {
       bool const road = (x % 37 < 3) || (y % 53 < 4) || ((x + y) % 91 < 2);
       std::uint8_t const shade = static_cast<std::uint8_t>(220 + ((x * 7 + y * 13) % 17));
-      img.pixels.insert(img.pixels.end(), {road ? std::uint8_t{255} : shade,
-                                           road ? std::uint8_t{250} : shade,
-                                           road ? std::uint8_t{240} : std::uint8_t(shade - 6)});
+      img.pixels.insert(img.pixels.end(),
+                        {road ? std::uint8_t{255} : shade, road ? std::uint8_t{250} : shade,
+                         road ? std::uint8_t{240} : std::uint8_t(shade - 6)});
     }
   }
   return test::encode_png(img);
@@ -139,4 +139,4 @@ void BM_LoadTileFromDisk(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadTileFromDisk);
 
-}  // namespace
+} // namespace

@@ -78,7 +78,7 @@ struct Seen {
 };
 
 std::string escaped_sender(char const* sender) {
-  std::string s(sender + 1);  // drop ':'
+  std::string s(sender + 1); // drop ':'
   for (char& c : s) {
     if (c == '.') {
       c = '_';
@@ -89,7 +89,7 @@ std::string escaped_sender(char const* sender) {
 
 /// A desktop portal with the Location, Session and Request behaviour on its own thread.
 class MockPortal {
- public:
+public:
   MockPortal(std::string address, Behaviour behaviour)
       : address_(std::move(address)), behaviour_(behaviour) {
     thread_ = std::thread([this] { run(); });
@@ -97,10 +97,13 @@ class MockPortal {
     changed_.wait(lock, [&] { return ready_; });
   }
   ~MockPortal() {
-    g_main_context_invoke(context_, [](gpointer loop) -> gboolean {
-      g_main_loop_quit(static_cast<GMainLoop*>(loop));
-      return G_SOURCE_REMOVE;
-    }, loop_);
+    g_main_context_invoke(
+        context_,
+        [](gpointer loop) -> gboolean {
+          g_main_loop_quit(static_cast<GMainLoop*>(loop));
+          return G_SOURCE_REMOVE;
+        },
+        loop_);
     thread_.join();
   }
 
@@ -114,7 +117,7 @@ class MockPortal {
     return changed_.wait_for(lock, 10s, [&] { return seen_.session_closes > 0; });
   }
 
- private:
+private:
   void run() {
     context_ = g_main_context_new();
     g_main_context_push_thread_default(context_);
@@ -135,12 +138,12 @@ class MockPortal {
     EXPECT_EQ(code, 1u) << "the portal name is taken";
     g_variant_unref(owner);
 
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(
-        behaviour_.has_location ? LOCATION_XML : OTHER_XML, nullptr);
-    static GDBusInterfaceVTable const vtable = {&MockPortal::on_call, &MockPortal::on_get,
-                                                nullptr, {}};
-    g_dbus_connection_register_object(connection_, PORTAL_PATH, node->interfaces[0], &vtable,
-                                      this, nullptr, nullptr);
+    GDBusNodeInfo* node =
+        g_dbus_node_info_new_for_xml(behaviour_.has_location ? LOCATION_XML : OTHER_XML, nullptr);
+    static GDBusInterfaceVTable const vtable = {
+        &MockPortal::on_call, &MockPortal::on_get, nullptr, {}};
+    g_dbus_connection_register_object(connection_, PORTAL_PATH, node->interfaces[0], &vtable, this,
+                                      nullptr, nullptr);
     session_node_ = g_dbus_node_info_new_for_xml(SESSION_XML, nullptr);
     {
       std::lock_guard lock(mutex_);
@@ -168,14 +171,14 @@ class MockPortal {
     g_main_context_unref(context_);
   }
 
-  static GVariant* on_get(GDBusConnection*, char const*, char const*, char const*,
-                          char const*, GError**, gpointer) {
+  static GVariant* on_get(GDBusConnection*, char const*, char const*, char const*, char const*,
+                          GError**, gpointer) {
     return g_variant_new_uint32(2);
   }
 
-  static void on_call(GDBusConnection*, char const* sender, char const* path,
-                      char const* interface, char const* method, GVariant* parameters,
-                      GDBusMethodInvocation* invocation, gpointer user_data) {
+  static void on_call(GDBusConnection*, char const* sender, char const* path, char const* interface,
+                      char const* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                      gpointer user_data) {
     auto& self = *static_cast<MockPortal*>(user_data);
     std::string const iface(interface);
     if (iface == "org.freedesktop.portal.Session") {
@@ -207,14 +210,14 @@ class MockPortal {
       }
       self.session_path_ = fmt::format("{}/session/{}/{}", PORTAL_PATH, escaped_sender(sender),
                                        token != nullptr ? token : "t");
-      static GDBusInterfaceVTable const session_vtable = {&MockPortal::on_call, nullptr,
-                                                          nullptr, {}};
+      static GDBusInterfaceVTable const session_vtable = {
+          &MockPortal::on_call, nullptr, nullptr, {}};
       g_dbus_connection_register_object(self.connection_, self.session_path_.c_str(),
-                                        self.session_node_->interfaces[0], &session_vtable,
-                                        &self, nullptr, nullptr);
+                                        self.session_node_->interfaces[0], &session_vtable, &self,
+                                        nullptr, nullptr);
       g_variant_unref(options);
-      g_dbus_method_invocation_return_value(
-          invocation, g_variant_new("(o)", self.session_path_.c_str()));
+      g_dbus_method_invocation_return_value(invocation,
+                                            g_variant_new("(o)", self.session_path_.c_str()));
       return;
     }
     if (name == "Start") {
@@ -256,8 +259,7 @@ class MockPortal {
                                                "unexpected call");
   }
 
-  void emit_update(char const* destination, std::string const& session, double lat,
-                   double lon) {
+  void emit_update(char const* destination, std::string const& session, double lat, double lon) {
     GVariantBuilder fix;
     g_variant_builder_init(&fix, G_VARIANT_TYPE("a{sv}"));
     g_variant_builder_add(&fix, "{sv}", "Latitude", g_variant_new_double(lat));
@@ -280,11 +282,11 @@ class MockPortal {
   GMainLoop* loop_ = nullptr;
   GDBusConnection* connection_ = nullptr;
   GDBusNodeInfo* session_node_ = nullptr;
-  std::string session_path_;  // touched on the mock's thread only
+  std::string session_path_; // touched on the mock's thread only
 };
 
 class Location : public ::testing::Test {
- protected:
+protected:
   static void SetUpTestSuite() {
     bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
     g_test_dbus_up(bus_);
@@ -386,8 +388,7 @@ TEST_F(Location, MissingPortalIsUnavailable) {
   }
   {
     SCOPED_TRACE("bus address that does not connect");
-    LocationResult result =
-        locate_once(LocationConfig{"unix:path=/nonexistent/maps-test-bus", 1s});
+    LocationResult result = locate_once(LocationConfig{"unix:path=/nonexistent/maps-test-bus", 1s});
     ASSERT_FALSE(result.has_value());
     EXPECT_TRUE(result.error().starts_with("location portal unavailable: ")) << result.error();
   }
@@ -410,5 +411,5 @@ TEST_F(Location, DroppedReceiverDoesNotStopTheWorker) {
   EXPECT_TRUE(portal.wait_for_close());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -38,7 +38,8 @@ TEST(PngDecode, EveryColourTypeBecomesRgba8) {
     std::vector<std::uint8_t> rgba;
   };
   Case const cases[] = {
-      {"rgb 8-bit", {2, 1, 8, SPNG_COLOR_TYPE_TRUECOLOR, {10, 20, 30, 40, 50, 60}, {}, {}},
+      {"rgb 8-bit",
+       {2, 1, 8, SPNG_COLOR_TYPE_TRUECOLOR, {10, 20, 30, 40, 50, 60}, {}, {}},
        {10, 20, 30, 255, 40, 50, 60, 255}},
       {"rgba 8-bit kept straight",
        {1, 1, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, {200, 100, 50, 7}, {}, {}},
@@ -46,15 +47,18 @@ TEST(PngDecode, EveryColourTypeBecomesRgba8) {
       {"grey 16-bit reduced to its high byte",
        {2, 1, 16, SPNG_COLOR_TYPE_GRAYSCALE, host_u16({0xABCD, 0x1234}), {}, {}},
        {0xAB, 0xAB, 0xAB, 255, 0x12, 0x12, 0x12, 255}},
-      {"grey with alpha", {1, 1, 8, SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, {90, 30}, {}, {}},
+      {"grey with alpha",
+       {1, 1, 8, SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, {90, 30}, {}, {}},
        {90, 90, 90, 30}},
-      {"grey 1-bit widened", {8, 1, 1, SPNG_COLOR_TYPE_GRAYSCALE, {0b10000001}, {}, {}},
-       {255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255,
-        0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255}},
+      {"grey 1-bit widened",
+       {8, 1, 1, SPNG_COLOR_TYPE_GRAYSCALE, {0b10000001}, {}, {}},
+       {255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255, 0,   0,   0,   255,
+        0,   0,   0,   255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 255}},
       {"palette with transparency",
        {3, 1, 8, SPNG_COLOR_TYPE_INDEXED, {0, 1, 2}, {255, 0, 0, 0, 255, 0, 0, 0, 255}, {0, 128}},
        {255, 0, 0, 0, 0, 255, 0, 128, 0, 0, 255, 255}},
-      {"palette 4-bit", {2, 1, 4, SPNG_COLOR_TYPE_INDEXED, {0x10}, {1, 2, 3, 4, 5, 6}, {}},
+      {"palette 4-bit",
+       {2, 1, 4, SPNG_COLOR_TYPE_INDEXED, {0x10}, {1, 2, 3, 4, 5, 6}, {}},
        {4, 5, 6, 255, 1, 2, 3, 255}},
   };
   for (auto const& c : cases) {
@@ -74,7 +78,7 @@ TEST(PngDecode, BadInputIsAnErrorText) {
   wide.width = MAX_TILE_DIMENSION + 1;
   wide.pixels.assign(std::size_t{wide.width} * 4, 0);
   std::string corrupted = good;
-  corrupted[corrupted.size() / 2] ^= 0x5A;  // inside the image data: CRC no longer matches
+  corrupted[corrupted.size() / 2] ^= 0x5A; // inside the image data: CRC no longer matches
 
   struct Case {
     char const* name;
@@ -95,5 +99,5 @@ TEST(PngDecode, BadInputIsAnErrorText) {
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

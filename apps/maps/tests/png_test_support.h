@@ -18,14 +18,13 @@ struct PngImage {
   std::uint32_t height = 1;
   std::uint8_t bit_depth = 8;
   std::uint8_t color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
-  std::vector<std::uint8_t> pixels;  // rows as the PNG holds them (16-bit: host order)
-  std::vector<std::uint8_t> palette;  // r, g, b per entry (indexed colour)
-  std::vector<std::uint8_t> palette_alpha;  // tRNS alpha per entry (indexed colour)
+  std::vector<std::uint8_t> pixels;        // rows as the PNG holds them (16-bit: host order)
+  std::vector<std::uint8_t> palette;       // r, g, b per entry (indexed colour)
+  std::vector<std::uint8_t> palette_alpha; // tRNS alpha per entry (indexed colour)
 };
 
 inline std::string encode_png(PngImage const& img) {
-  std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> ctx(spng_ctx_new(SPNG_CTX_ENCODER),
-                                                     spng_ctx_free);
+  std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> ctx(spng_ctx_new(SPNG_CTX_ENCODER), spng_ctx_free);
   spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
   spng_ihdr ihdr{};
   ihdr.width = img.width;
@@ -39,8 +38,7 @@ inline std::string encode_png(PngImage const& img) {
     spng_plte plte{};
     plte.n_entries = static_cast<std::uint32_t>(img.palette.size() / 3);
     for (std::uint32_t i = 0; i < plte.n_entries; ++i) {
-      plte.entries[i] = {img.palette[i * 3], img.palette[i * 3 + 1], img.palette[i * 3 + 2],
-                         255};
+      plte.entries[i] = {img.palette[i * 3], img.palette[i * 3 + 1], img.palette[i * 3 + 2], 255};
     }
     spng_set_plte(ctx.get(), &plte);
   }
@@ -81,4 +79,4 @@ inline std::string solid_tile_png(std::uint32_t size, std::uint8_t r, std::uint8
   return encode_png(img);
 }
 
-}  // namespace maps::test
+} // namespace maps::test

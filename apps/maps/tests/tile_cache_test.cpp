@@ -66,11 +66,9 @@ TEST(VisibleTiles, ZoomLevelAndScale) {
     double tile;
   };
   Case const cases[] = {
-      {19.6, 19, 256.0 * std::exp2(0.6)},
-      {-1.0, 0, 128.0},
-      {2.5, 3, 256.0 * std::exp2(-0.5)},  // half away from zero
-      {-0.5, 0, 256.0 * std::exp2(-0.5)},
-      {25.0, 19, 256.0 * 64.0},
+      {19.6, 19, 256.0 * std::exp2(0.6)}, {-1.0, 0, 128.0},
+      {2.5, 3, 256.0 * std::exp2(-0.5)}, // half away from zero
+      {-0.5, 0, 256.0 * std::exp2(-0.5)}, {25.0, 19, 256.0 * 64.0},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.zoom);
@@ -200,7 +198,7 @@ TEST(TilesInBox, WorldBoxSaturatesTheCountAndCapsTheListing) {
   EXPECT_EQ(count_area_tiles(world, 0, 19), std::numeric_limits<std::uint32_t>::max());
   EXPECT_EQ(tiles_in_box(world, 0, 19).size(), MAX_AREA_TILES);
   DownloadedRegion region;
-  region.min = {48.2, 11.65};  // corners swapped: normalised
+  region.min = {48.2, 11.65}; // corners swapped: normalised
   region.max = {48.1, 11.5};
   region.z0 = 12;
   region.z1 = 14;
@@ -280,7 +278,7 @@ TEST(TileCache, ShortPixelBufferIsDroppedWithoutBackoff) {
   w.cache.request_tile(key);
   w.take_requests();
   DecodedTile tile = solid(256);
-  tile.rgba.pop_back();  // 262143 bytes
+  tile.rgba.pop_back(); // 262143 bytes
   w.answer(key, std::move(tile));
   EXPECT_EQ(w.cache.cached_tile(key), nullptr);
   EXPECT_FALSE(w.cache.backoff.contains(key));
@@ -368,9 +366,9 @@ TEST(TileCache, PrefetchRepliesCountOnlyTheCurrentDownload) {
   for (std::size_t i = 0; i < sent.size(); ++i) {
     EXPECT_EQ(sent[i].kind, TileRequest::Kind::Prefetch);
     w.replies->send(TileReply::prefetched(sent[i].key, i % 2 == 0));
-    w.replies->send(TileReply::prefetched(sent[i].key, true));  // a duplicate is not counted
+    w.replies->send(TileReply::prefetched(sent[i].key, true)); // a duplicate is not counted
   }
-  w.replies->send(TileReply::prefetched({0, 0, 0}, true));  // not part of the download
+  w.replies->send(TileReply::prefetched({0, 0, 0}, true)); // not part of the download
   w.cache.poll_tile_replies();
   EXPECT_EQ(w.cache.offline_done, n);
   EXPECT_EQ(w.cache.offline_failed, n / 2);
@@ -380,7 +378,7 @@ TEST(TileCache, PrefetchRepliesCountOnlyTheCurrentDownload) {
 // A prefetch that cannot be sent would otherwise never be answered: "Downloading…" for ever.
 TEST(TileCache, UnsendablePrefetchesCountAsFailed) {
   FakeWorker w;
-  w.requests.reset();  // the worker is gone
+  w.requests.reset(); // the worker is gone
   std::uint32_t const n = w.cache.download_area({48.10, 11.50, 48.20, 11.65}, 13, 14);
   ASSERT_GT(n, 0u);
   EXPECT_EQ(w.cache.offline_done, n);
@@ -394,7 +392,7 @@ TEST(TileCache, WorkerThatEndsReleasesItsWaits) {
   w.cache.request_tile({1, 1, 1});
   auto sent = w.take_requests();
   w.replies->send(TileReply::prefetched(sent.at(1).key, true));
-  w.replies.reset();  // the worker ended
+  w.replies.reset(); // the worker ended
   w.cache.poll_tile_replies();
   EXPECT_EQ(w.cache.offline_done, n);
   EXPECT_EQ(w.cache.offline_failed, n - 1);
@@ -425,5 +423,5 @@ TEST(TileCache, CacheWithoutWorkerNeverDeletesFiles) {
   fs::remove_all(dir);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

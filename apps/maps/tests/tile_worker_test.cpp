@@ -49,17 +49,16 @@ std::string tile_png(bool dark, TileKey key) {
 /// A tile server: every tile is a PNG unless an answer is set for its path; the light style
 /// can be held back until released.
 class TileHttp {
- public:
+public:
   struct Answer {
     int status;
     std::string body;
   };
 
   TileHttp() {
-    local_.server().Get(R"(/(light|dark)_nolabels/(\d+)/(\d+)/(\d+)\.png)",
-                        [this](httplib::Request const& req, httplib::Response& res) {
-                          serve(req, res);
-                        });
+    local_.server().Get(
+        R"(/(light|dark)_nolabels/(\d+)/(\d+)/(\d+)\.png)",
+        [this](httplib::Request const& req, httplib::Response& res) { serve(req, res); });
     local_.start();
   }
   ~TileHttp() { release_light(); }
@@ -90,7 +89,7 @@ class TileHttp {
     released_.notify_all();
   }
 
- private:
+private:
   void serve(httplib::Request const& req, httplib::Response& res) {
     bool const dark = req.matches[1] == "dark";
     TileKey const key{static_cast<std::uint32_t>(std::stoul(req.matches[3])),
@@ -134,7 +133,7 @@ bool poll_until(TileCache& cache, std::function<bool()> const& done) {
 }
 
 class TileWorkerTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     root_ = fs::path(testing::TempDir()) /
             ("maps-tiles-" + std::to_string(::getpid()) + "-" +
@@ -160,7 +159,9 @@ class TileWorkerTest : public ::testing::Test {
 
 constexpr TileKey MUNICH{8716, 5680, 14};
 /// The centre of the tile MUNICH.
-LatLon munich_pos() { return unproject_mercator((8716 + 0.5) * 256, (5680 + 0.5) * 256, 14); }
+LatLon munich_pos() {
+  return unproject_mercator((8716 + 0.5) * 256, (5680 + 0.5) * 256, 14);
+}
 
 TEST_F(TileWorkerTest, LoadsFromTheServerThenFromDisk) {
   {
@@ -169,7 +170,8 @@ TEST_F(TileWorkerTest, LoadsFromTheServerThenFromDisk) {
     ASSERT_TRUE(poll_until(c, [&] { return c.cached_tile(MUNICH) != nullptr; }));
     zarn_ui::SharedImage image = c.cached_tile(MUNICH);
     EXPECT_EQ(image->width, 8u);
-    EXPECT_EQ(image->argb.at(0), 0xFF000000u | (230u << 16) | ((8716u & 0xFF) << 8) | (5680u & 0xFF));
+    EXPECT_EQ(image->argb.at(0),
+              0xFF000000u | (230u << 16) | ((8716u & 0xFF) << 8) | (5680u & 0xFF));
     EXPECT_EQ(read_file(file(MUNICH)), tile_png(false, MUNICH)) << "stored as sent";
     EXPECT_EQ(http_.hits(path(MUNICH)), 1);
     // Written aside and renamed: nothing else is left in the folder.
@@ -332,7 +334,7 @@ TEST(DiskCache, RootFromTheEnvironment) {
     char const* name;
     char const* xdg;
     char const* home;
-    std::optional<fs::path> root;  // nothing: under the temporary directory
+    std::optional<fs::path> root; // nothing: under the temporary directory
   };
   Case const cases[] = {
       {"XDG_CACHE_HOME", "/x/cache", "/home/u", fs::path("/x/cache/zarn-maps/tiles")},
@@ -394,5 +396,5 @@ TEST(DiskCache, UsageCountsFilesButDoesNotFollowLinks) {
   fs::remove_all(dir);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

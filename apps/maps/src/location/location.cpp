@@ -33,8 +33,7 @@ constexpr std::uint32_t ACCURACY_EXACT = 5;
 struct GObjectUnref {
   void operator()(gpointer object) const { g_object_unref(object); }
 };
-template <class T>
-using GPtr = std::unique_ptr<T, GObjectUnref>;
+template <class T> using GPtr = std::unique_ptr<T, GObjectUnref>;
 
 struct GVariantUnref {
   void operator()(GVariant* v) const { g_variant_unref(v); }
@@ -94,8 +93,8 @@ std::optional<double> dict_double(GVariant* dict, char const* key) {
 struct Wait {
   std::string session_path;
   std::string predicted_request;
-  std::string returned_request;              // from Start's reply, when it differs
-  std::map<std::string, std::uint32_t> responses;  // Request path -> response code
+  std::string returned_request;                   // from Start's reply, when it differs
+  std::map<std::string, std::uint32_t> responses; // Request path -> response code
   bool start_replied = false;
   bool start_ok = false;
   std::optional<std::string> start_error;
@@ -114,15 +113,15 @@ struct Wait {
         continue;
       }
       switch (it->second) {
-        case 0:
-          start_ok = true;
-          break;
-        case 1:
-          start_error = "location request cancelled";
-          break;
-        default:
-          start_error = fmt::format("location request failed (portal response {})", it->second);
-          break;
+      case 0:
+        start_ok = true;
+        break;
+      case 1:
+        start_error = "location request cancelled";
+        break;
+      default:
+        start_error = fmt::format("location request failed (portal response {})", it->second);
+        break;
       }
       return;
     }
@@ -130,8 +129,7 @@ struct Wait {
 
   // A refused Start ends the wait at once: waiting on would only report the time-out.
   bool finished() const {
-    return start_error.has_value() || (start_ok && (fix.has_value() || stream_ended)) ||
-           timed_out;
+    return start_error.has_value() || (start_ok && (fix.has_value() || stream_ended)) || timed_out;
   }
 
   LocationResult outcome() const {
@@ -159,18 +157,18 @@ void on_location_updated(GDBusConnection*, char const*, char const*, char const*
   g_variant_get(parameters, "(&o@a{sv})", &session, &dict);
   VariantPtr owned(dict);
   if (wait.session_path != session) {
-    return;  // another session's update
+    return; // another session's update
   }
   auto lat = dict_double(dict, "Latitude");
   auto lon = dict_double(dict, "Longitude");
   if (!lat || !lon || std::fabs(*lat) > 90.0 || std::fabs(*lon) > 180.0) {
-    return;  // not a usable position; keep waiting for one
+    return; // not a usable position; keep waiting for one
   }
   wait.fix = LocationFix{*lat, *lon};
 }
 
-void on_response(GDBusConnection*, char const*, char const* object_path, char const*,
-                 char const*, GVariant* parameters, gpointer user_data) {
+void on_response(GDBusConnection*, char const*, char const* object_path, char const*, char const*,
+                 GVariant* parameters, gpointer user_data) {
   auto& wait = *static_cast<Wait*>(user_data);
   if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) {
     return;
@@ -216,11 +214,11 @@ gboolean on_timeout(gpointer user_data) {
 /// Closes a session without waiting for the answer: its result is ignored, and a hung portal
 /// must not hold the request thread.
 void close_session(GDBusConnection* connection, std::string const& session_path) {
-  GPtr<GDBusMessage> message(g_dbus_message_new_method_call(
-      PORTAL_BUS_NAME, session_path.c_str(), SESSION_INTERFACE, "Close"));
+  GPtr<GDBusMessage> message(g_dbus_message_new_method_call(PORTAL_BUS_NAME, session_path.c_str(),
+                                                            SESSION_INTERFACE, "Close"));
   g_dbus_message_set_flags(message.get(), G_DBUS_MESSAGE_FLAGS_NO_REPLY_EXPECTED);
-  g_dbus_connection_send_message(connection, message.get(), G_DBUS_SEND_MESSAGE_FLAGS_NONE,
-                                 nullptr, nullptr);
+  g_dbus_connection_send_message(connection, message.get(), G_DBUS_SEND_MESSAGE_FLAGS_NONE, nullptr,
+                                 nullptr);
 }
 
 /// The session on an open connection, from CreateSession to Close.
@@ -311,7 +309,7 @@ LocationResult run_session(GMainContext* context, GDBusConnection* connection,
   return outcome;
 }
 
-}  // namespace
+} // namespace
 
 LocationResult locate_once(LocationConfig const& config) {
   GMainContext* context = g_main_context_new();
@@ -369,4 +367,4 @@ base::Receiver<LocationResult> start_location_request(LocationConfig config) {
   return std::move(rx);
 }
 
-}  // namespace maps
+} // namespace maps

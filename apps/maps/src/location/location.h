@@ -26,7 +26,7 @@ inline constexpr std::chrono::seconds LOCATION_FIX_TIMEOUT{20};
 
 /// Where and how long one request runs; tests point it at a private bus with a short time-out.
 struct LocationConfig {
-  std::string bus_address;  // D-Bus address; empty: the session bus of the environment
+  std::string bus_address; // D-Bus address; empty: the session bus of the environment
   std::chrono::milliseconds timeout = LOCATION_FIX_TIMEOUT;
 };
 
@@ -40,4 +40,4 @@ void location_worker(base::Sender<LocationResult> sender, LocationConfig config)
 /// One complete portal session on the calling thread (blocking).
 LocationResult locate_once(LocationConfig const& config);
 
-}  // namespace maps
+} // namespace maps

@@ -43,7 +43,7 @@ bool write_all(int fd, std::span<std::uint8_t const> bytes) {
   return true;
 }
 
-}  // namespace
+} // namespace
 
 namespace detail {
 
@@ -62,7 +62,7 @@ fs::path tile_cache_dir_from(std::function<char const*(char const*)> const& gete
   return tmp / "zarn-maps" / "tiles";
 }
 
-}  // namespace detail
+} // namespace detail
 
 fs::path tile_cache_dir() {
   return detail::tile_cache_dir_from([](char const* name) { return std::getenv(name); });
@@ -137,10 +137,10 @@ std::uint64_t cache_disk_usage(fs::path const& dir) {
     }
     it.increment(ec);
     if (ec) {
-      break;  // the rest of the tree cannot be listed
+      break; // the rest of the tree cannot be listed
     }
   }
   return total;
 }
 
-}  // namespace maps
+} // namespace maps

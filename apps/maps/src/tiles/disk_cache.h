@@ -39,6 +39,6 @@ std::uint64_t cache_disk_usage(std::filesystem::path const& dir);
 namespace detail {
 /// tile_cache_dir with the environment lookup replaced.
 std::filesystem::path tile_cache_dir_from(std::function<char const*(char const*)> const& getenv);
-}  // namespace detail
+} // namespace detail
 
-}  // namespace maps
+} // namespace maps

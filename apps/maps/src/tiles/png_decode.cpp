@@ -17,9 +17,11 @@ struct SpngFree {
   void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
 };
 
-base::Result<DecodedTile> spng_error(int code) { return base::fail(spng_strerror(code)); }
+base::Result<DecodedTile> spng_error(int code) {
+  return base::fail(spng_strerror(code));
+}
 
-}  // namespace
+} // namespace
 
 base::Result<DecodedTile> decode_png_rgba(std::span<std::uint8_t const> bytes) {
   std::unique_ptr<spng_ctx, SpngFree> ctx(spng_ctx_new(0));
@@ -51,8 +53,8 @@ base::Result<DecodedTile> decode_png_rgba(std::span<std::uint8_t const> bytes) {
   }
   DecodedTile tile;
   tile.rgba.resize(size);
-  if (int rc = spng_decode_image(ctx.get(), tile.rgba.data(), tile.rgba.size(), fmt,
-                                 SPNG_DECODE_TRNS)) {
+  if (int rc =
+          spng_decode_image(ctx.get(), tile.rgba.data(), tile.rgba.size(), fmt, SPNG_DECODE_TRNS)) {
     return spng_error(rc);
   }
   tile.width = ihdr.width;
@@ -60,4 +62,4 @@ base::Result<DecodedTile> decode_png_rgba(std::span<std::uint8_t const> bytes) {
   return tile;
 }
 
-}  // namespace maps
+} // namespace maps

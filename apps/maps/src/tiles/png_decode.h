@@ -18,4 +18,4 @@ inline constexpr std::uint32_t MAX_TILE_DIMENSION = 2048;
 /// RGBA8 of the first frame.
 base::Result<DecodedTile> decode_png_rgba(std::span<std::uint8_t const> bytes);
 
-}  // namespace maps
+} // namespace maps

@@ -34,8 +34,7 @@ TileRange box_range(GeoBox const& box, std::uint8_t z) {
 }
 
 /// The zoom range of a box listing; nothing when it is empty.
-std::optional<std::pair<std::uint8_t, std::uint8_t>> zoom_range(std::uint8_t z0,
-                                                                 std::uint8_t z1) {
+std::optional<std::pair<std::uint8_t, std::uint8_t>> zoom_range(std::uint8_t z0, std::uint8_t z1) {
   std::uint8_t const lo = std::min(z0, z1);
   std::uint8_t const hi = std::min(std::max(z0, z1), MAX_TILE_ZOOM);
   if (lo > hi) {
@@ -50,7 +49,7 @@ std::int64_t span_steps(double extent, double tile) {
   return std::clamp<std::int64_t>(span, -2, MAX_VISIBLE_SPAN) + 2;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<TilePlacement> visible_tiles(LatLon centre, double zoom, ViewRect viewport,
                                          ScreenPoint anchor) {
@@ -79,10 +78,10 @@ std::vector<TilePlacement> visible_tiles(LatLon centre, double zoom, ViewRect vi
     for (std::int64_t col = c0; col < c0 + column_steps; ++col) {
       std::int64_t const wrapped = ((col % n) + n) % n;
       double const x0 = (static_cast<double>(col) * 256.0 - c.x) * scale + anchor.x;
-      out.push_back(TilePlacement{
-          TileKey{static_cast<std::uint32_t>(wrapped), static_cast<std::uint32_t>(r),
-                  static_cast<std::uint8_t>(z)},
-          x0, y0, x0 + tile, y0 + tile});
+      out.push_back(
+          TilePlacement{TileKey{static_cast<std::uint32_t>(wrapped), static_cast<std::uint32_t>(r),
+                                static_cast<std::uint8_t>(z)},
+                        x0, y0, x0 + tile, y0 + tile});
     }
   }
   return out;
@@ -128,10 +127,9 @@ std::uint32_t count_area_tiles(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
 }
 
 std::vector<TileKey> region_tiles(DownloadedRegion const& region) {
-  GeoBox const box{std::min(region.min.lat, region.max.lat),
-                   std::min(region.min.lon, region.max.lon),
-                   std::max(region.min.lat, region.max.lat),
-                   std::max(region.min.lon, region.max.lon)};
+  GeoBox const box{
+      std::min(region.min.lat, region.max.lat), std::min(region.min.lon, region.max.lon),
+      std::max(region.min.lat, region.max.lat), std::max(region.min.lon, region.max.lon)};
   return tiles_in_box(box, region.z0, region.z1);
 }
 
@@ -212,9 +210,8 @@ void TileCache::poll_tile_replies() {
       base::Instant const now = clock->now();
       auto it = backoff.find(loaded.key);
       base::Duration const delay =
-          it == backoff.end()
-              ? base::Duration(BACKOFF_FIRST_DELAY)
-              : std::min(it->second.delay * 2, base::Duration(BACKOFF_MAX_DELAY));
+          it == backoff.end() ? base::Duration(BACKOFF_FIRST_DELAY)
+                              : std::min(it->second.delay * 2, base::Duration(BACKOFF_MAX_DELAY));
       backoff[loaded.key] = TileBackoff{now + delay, delay};
       if (backoff.size() > BACKOFF_PRUNE_LIMIT) {
         std::erase_if(backoff, [&](auto const& entry) { return entry.second.retry_at <= now; });
@@ -392,7 +389,7 @@ void attach_worker(TileCache& cache, std::string const& base_url) {
   }
 }
 
-}  // namespace
+} // namespace
 
 TileCache tile_cache_with_worker(fs::path cache_dir, std::string base_url) {
   TileCache cache = cache_over(std::move(cache_dir), base::system_clock());
@@ -410,12 +407,16 @@ TileCache light_tile_cache(fs::path root, TileServer server, base::Clock const& 
   return cache;
 }
 
-TileCache default_tile_cache() { return light_tile_cache(tile_cache_dir()); }
+TileCache default_tile_cache() {
+  return light_tile_cache(tile_cache_dir());
+}
 
 TileCache tile_cache_without_worker(fs::path dir, base::Clock const& clock) {
   return cache_over(std::move(dir), clock);
 }
 
-TileCache offline_tile_cache() { return tile_cache_without_worker(tile_cache_dir()); }
+TileCache offline_tile_cache() {
+  return tile_cache_without_worker(tile_cache_dir());
+}
 
-}  // namespace maps
+} // namespace maps

@@ -40,7 +40,7 @@ inline constexpr std::int64_t MAX_VISIBLE_SPAN = 256;
 inline constexpr std::size_t MAX_AREA_TILES = std::size_t{1} << 22;
 
 struct TileBackoff {
-  base::Instant retry_at;  // not requested again before this
+  base::Instant retry_at; // not requested again before this
   base::Duration delay;
 };
 
@@ -97,17 +97,17 @@ std::uint32_t count_area_tiles(GeoBox box, std::uint8_t z0, std::uint8_t z1);
 std::vector<TileKey> region_tiles(DownloadedRegion const& region);
 
 struct TileCache {
-  std::optional<base::Sender<TileRequest>> request_tx;  // absent without a worker
-  std::optional<base::Receiver<TileReply>> reply_rx;    // absent without a worker
-  std::deque<TileKey> lru;                              // keys of `tiles`, oldest first
-  std::filesystem::path cache_dir;                      // the current style's tile files
-  std::optional<std::filesystem::path> cache_root;      // holds "light" and "dark"
+  std::optional<base::Sender<TileRequest>> request_tx; // absent without a worker
+  std::optional<base::Receiver<TileReply>> reply_rx;   // absent without a worker
+  std::deque<TileKey> lru;                             // keys of `tiles`, oldest first
+  std::filesystem::path cache_dir;                     // the current style's tile files
+  std::optional<std::filesystem::path> cache_root;     // holds "light" and "dark"
   std::unordered_map<TileKey, zarn_ui::SharedImage, TileKeyHash> tiles;
-  std::unordered_set<TileKey, TileKeyHash> pending;  // loads sent, not answered
+  std::unordered_set<TileKey, TileKeyHash> pending; // loads sent, not answered
   std::unordered_map<TileKey, TileBackoff, TileKeyHash> backoff;
-  std::uint32_t offline_total = 0;   // tiles of the current offline download
-  std::uint32_t offline_done = 0;    // of them answered (or given up)
-  std::uint32_t offline_failed = 0;  // of them failed
+  std::uint32_t offline_total = 0;  // tiles of the current offline download
+  std::uint32_t offline_done = 0;   // of them answered (or given up)
+  std::uint32_t offline_failed = 0; // of them failed
   bool dark = false;
 
   // The current download's tiles in request order, and those still unanswered: a style
@@ -143,7 +143,7 @@ struct TileCache {
   /// Switches between the light and dark styles (and their workers).
   void set_dark_basemap(bool dark);
 
- private:
+private:
   void fail_outstanding();
   void send_outstanding();
 };
@@ -161,4 +161,4 @@ TileCache tile_cache_without_worker(std::filesystem::path dir,
 /// tile_cache_without_worker(tile_cache_dir()): the cache of the starts from launch switches.
 TileCache offline_tile_cache();
 
-}  // namespace maps
+} // namespace maps

@@ -13,9 +13,9 @@ namespace maps {
 
 /// One 256-pixel Web Mercator tile. Precondition of a valid key: z <= 30, x and y < 2^z.
 struct TileKey {
-  std::uint32_t x = 0;  // column, 0 at longitude -180
-  std::uint32_t y = 0;  // row, 0 at the north
-  std::uint8_t z = 0;   // zoom
+  std::uint32_t x = 0; // column, 0 at longitude -180
+  std::uint32_t y = 0; // row, 0 at the north
+  std::uint8_t z = 0;  // zoom
   bool operator==(TileKey const&) const = default;
 };
 
@@ -37,8 +37,8 @@ struct DecodedTile {
 /// UI to worker.
 struct TileRequest {
   enum class Kind : std::uint8_t {
-    Load,      // decoded pixels of a view tile are wanted
-    Prefetch,  // the tile only has to be on disk
+    Load,     // decoded pixels of a view tile are wanted
+    Prefetch, // the tile only has to be on disk
   };
   Kind kind = Kind::Load;
   TileKey key;
@@ -47,8 +47,8 @@ struct TileRequest {
 /// Worker to UI: one reply per request.
 struct TileReply {
   enum class Kind : std::uint8_t {
-    Loaded,      // answers a load: `image`, absent on any failure
-    Prefetched,  // answers a prefetch: `ok`
+    Loaded,     // answers a load: `image`, absent on any failure
+    Prefetched, // answers a prefetch: `ok`
   };
   Kind kind = Kind::Loaded;
   // Prefetch replies carry their key too, so the cache knows which tiles of an offline
@@ -65,4 +65,4 @@ struct TileReply {
   }
 };
 
-}  // namespace maps
+} // namespace maps

@@ -25,8 +25,7 @@ std::span<std::uint8_t const> as_bytes(std::string const& body) {
 
 /// The tile's PNG bytes from the server, or nothing for any failure (transport, status outside
 /// 200 to 299, empty body).
-std::optional<std::string> download(HttpClient& client, std::string const& base_url,
-                                    TileKey key) {
+std::optional<std::string> download(HttpClient& client, std::string const& base_url, TileKey key) {
   auto response = client.get(tile_url(base_url, key));
   if (!response || response->status < 200 || response->status > 299) {
     return std::nullopt;
@@ -57,8 +56,8 @@ std::optional<DecodedTile> load(std::optional<HttpClient>& client, fs::path cons
   return std::move(*decoded);
 }
 
-bool prefetch(std::optional<HttpClient>& client, fs::path const& file,
-              std::string const& base_url, TileKey key) {
+bool prefetch(std::optional<HttpClient>& client, fs::path const& file, std::string const& base_url,
+              TileKey key) {
   // Files only ever appear whole (written aside and renamed), so presence means downloaded.
   std::error_code ec;
   if (fs::exists(fs::status(file, ec))) {
@@ -75,7 +74,7 @@ bool prefetch(std::optional<HttpClient>& client, fs::path const& file,
   return true;
 }
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<spdlog::logger> tiles_logger() {
   if (auto logger = spdlog::get("maps::tiles")) {
@@ -140,4 +139,4 @@ std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string 
   return TileWorkerEnds{std::move(request_tx), std::move(reply_rx)};
 }
 
-}  // namespace maps
+} // namespace maps

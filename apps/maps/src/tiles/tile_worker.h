@@ -59,4 +59,4 @@ struct TileWorkerEnds {
 std::optional<TileWorkerEnds> start_tile_worker(std::filesystem::path cache_dir,
                                                 std::string base_url);
 
-}  // namespace maps
+} // namespace maps
