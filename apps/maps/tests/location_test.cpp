@@ -3,6 +3,7 @@
 #include "location/location.h"
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -63,6 +64,7 @@ struct Behaviour {
   bool send_update = true;
   bool update_before_response = false;
   bool foreign_update_first = false;
+  bool unusable_update_first = false; // our session, but no usable position
   double lat = 52.52;
   double lon = 13.405;
 };
@@ -239,6 +241,10 @@ private:
       if (b.foreign_update_first) {
         self.emit_update(sender, fmt::format("{}/session/other/x", PORTAL_PATH), -33.9, 151.2);
       }
+      if (b.unusable_update_first) {
+        self.emit_update(sender, self.session_path_, std::nan(""), 13.0);
+        self.emit_update(sender, self.session_path_, 91.0, 13.0);
+      }
       if (b.send_update && b.update_before_response) {
         self.emit_update(sender, self.session_path_, b.lat, b.lon);
       }
@@ -313,10 +319,13 @@ TEST_F(Location, FirstUpdateBecomesTheFix) {
   early.update_before_response = true;
   Behaviour foreign;
   foreign.foreign_update_first = true;
+  Behaviour unusable;
+  unusable.unusable_update_first = true;
   Case const cases[] = {
       {"update after Start's response", Behaviour{}},
       {"update before Start's response", early},
       {"another session's update first", foreign},
+      {"updates without a usable position first", unusable},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
