@@ -62,12 +62,18 @@ FcConfig* dejavu_only_config() {
   if (config == nullptr) {
     return nullptr;
   }
-  auto const* dir = reinterpret_cast<FcChar8 const*>(DEJAVU_DIR);
-  if (!FcConfigAppFontAddDir(config, dir)) {
+  // The system's font caches first (fc-cache fills them when fonts are installed), a per-user
+  // one for anything stale, as the default configuration does.
+  std::string const xml = std::string("<?xml version=\"1.0\"?><fontconfig><dir>") + DEJAVU_DIR +
+                          "</dir><cachedir>/var/cache/fontconfig</cachedir>"
+                          "<cachedir prefix=\"xdg\">fontconfig</cachedir></fontconfig>";
+  if (!FcConfigParseAndLoadFromMemory(config, reinterpret_cast<FcChar8 const*>(xml.c_str()),
+                                      FcTrue) ||
+      !FcConfigBuildFonts(config)) {
     FcConfigDestroy(config);
     return nullptr;
   }
-  FcFontSet* fonts = FcConfigGetFonts(config, FcSetApplication);
+  FcFontSet* fonts = FcConfigGetFonts(config, FcSetSystem);
   if (fonts == nullptr || fonts->nfont == 0) {
     FcConfigDestroy(config);
     return nullptr;
@@ -228,6 +234,21 @@ std::shared_ptr<PreparedText const> TextEngine::prepare(std::string_view text, f
   std::shared_ptr<PreparedText const> result = prepared;
   layouts_.insert(std::move(key), result);
   return result;
+}
+
+std::string TextEngine::resolved_family(float size) {
+  PangoFontDescription* desc = make_description(size, 0);
+  PangoFont* font = pango_font_map_load_font(font_map_, context_, desc);
+  pango_font_description_free(desc);
+  if (font == nullptr) {
+    return {};
+  }
+  PangoFontDescription* got = pango_font_describe(font);
+  char const* family = pango_font_description_get_family(got);
+  std::string out = family != nullptr ? family : "";
+  pango_font_description_free(got);
+  g_object_unref(font);
+  return out;
 }
 
 void TextEngine::draw(cairo_t* cr, PreparedText const& text) {

@@ -104,6 +104,9 @@ class TextEngine {
   /// Paints a shaped line with the line box's top-left corner at the current user-space origin.
   static void draw(cairo_t* cr, PreparedText const& text);
 
+  /// The family of the font that regular text at `size` resolves to.
+  std::string resolved_family(float size);
+
   std::size_t measure_cache_size() const { return widths_.size(); }
   std::size_t layout_cache_size() const { return layouts_.size(); }
 
