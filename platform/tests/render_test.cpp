@@ -144,9 +144,14 @@ TEST(OffscreenRender, LayerAlphaAndPremultipliedReadBack) {
   scene.pop_layer();
   // Half-transparent red on a transparent base reads back as straight red with alpha 128.
   scene.fill(FillRule::NonZero, Affine::identity(), Color{1, 0, 0, 0.5f}, Rect{10, 0, 20, 10});
-  auto img = shoot(scene, 20, 10, colors::TRANSPARENT);
+  // An image at half opacity.
+  std::vector<std::uint8_t> const red_px = {255, 0, 0, 255};
+  scene.draw_image_rect(image_from_rgba(red_px, 1, 1), Rect{20, 0, 30, 10}, Affine::identity(),
+                        std::nullopt, 0.5f);
+  auto img = shoot(scene, 30, 10, colors::TRANSPARENT);
   EXPECT_TRUE(near(img.at(5, 5), {0, 0, 0, 128})) << show(img.at(5, 5));
   EXPECT_TRUE(near(img.at(15, 5), {255, 0, 0, 128})) << show(img.at(15, 5));
+  EXPECT_TRUE(near(img.at(25, 5), {255, 0, 0, 128})) << show(img.at(25, 5));
 }
 
 TEST(OffscreenRender, UndrawableCommandsAreSkippedAndLaterOnesStillDraw) {

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -108,4 +109,15 @@ TEST(Theme, DarkTestAndScaleAndFocusAliases) {
   EXPECT_EQ(Theme::dark().with_text_scale(std::nanf("")).text_scale, 1.0f);
   EXPECT_EQ(Theme::dark().with_text_scale(-1.0f).text_scale, 1.0f);
   EXPECT_TRUE(Theme::light().with_reduce_motion(true).reduce_motion);
+}
+
+TEST(Image, FromRgbaPremultipliesAndChecksTheSize) {
+  std::vector<std::uint8_t> const rgba = {255, 0, 0, 128, 10, 20, 30, 255};
+  auto image = image_from_rgba(rgba, 2, 1);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->argb[0], 0x80800000u);  // red 255 × 128/255 rounds to 128
+  EXPECT_EQ(image->argb[1], 0xFF0A141Eu);
+  EXPECT_EQ(image->stride_bytes(), 8u);
+  EXPECT_FALSE(image_from_rgba(rgba, 3, 1));
+  EXPECT_FALSE(image_from_rgba(rgba, 1, 1));
 }
