@@ -1,7 +1,6 @@
 #include "platform/render/cairo_replay.h"
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "platform/text/text_engine.h"
@@ -12,6 +11,14 @@ namespace {
 
 // cairo's image surfaces are limited to 32767 pixels per side.
 constexpr std::uint32_t MAX_IMAGE_SIDE = 32767;
+// Bounds in device pixels beyond which drawing is pointless and cairo's work (pen vertices,
+// glyph rasterisation, pixman's fixed-point image transforms) grows without bound or fails.
+constexpr double MAX_DEVICE_STROKE = 1e5;
+constexpr double MAX_DEVICE_TEXT = 4096.0;
+constexpr double MIN_IMAGE_SCALE = 1e-4;
+constexpr double MAX_IMAGE_SCALE = 1e4;
+// Control-point distance of a cubic quarter circle of radius 1.
+constexpr double KAPPA = 0.5522847498307936;
 
 bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 bool finite(Rect const& r) {
@@ -59,7 +66,13 @@ class Replayer {
       return;
     }
     set_color(cmd.color);
-    cairo_set_line_width(cr_, s.width);
+    // cairo's pen for round joins grows with the device width; beyond a screen's size a wider
+    // stroke looks the same and only costs time and memory.
+    double width = s.width;
+    if (width * scale_ > MAX_DEVICE_STROKE) {
+      width = MAX_DEVICE_STROKE / scale_;
+    }
+    cairo_set_line_width(cr_, width);
     cairo_set_line_join(cr_, s.join == Join::Round   ? CAIRO_LINE_JOIN_ROUND
                              : s.join == Join::Bevel ? CAIRO_LINE_JOIN_BEVEL
                                                      : CAIRO_LINE_JOIN_MITER);
@@ -113,7 +126,8 @@ class Replayer {
       return;
     }
     double const alpha = unit(cmd.alpha);
-    if (alpha <= 0.0 || !set_transform(cmd.transform)) {
+    if (alpha <= 0.0 || !set_transform(cmd.transform) || scale_ < MIN_IMAGE_SCALE ||
+        scale_ > MAX_IMAGE_SCALE) {
       return;
     }
     // Cairo only reads a source surface; the pixels stay owned by the shared image.
@@ -145,7 +159,8 @@ class Replayer {
   }
 
   void operator()(TextCmd const& cmd) {
-    if (cmd.text.empty() || !set_transform(cmd.transform)) {
+    if (cmd.text.empty() || !set_transform(cmd.transform) ||
+        static_cast<double>(cmd.size) * scale_ > MAX_DEVICE_TEXT) {
       return;
     }
     cairo_new_path(cr_);
@@ -178,15 +193,31 @@ class Replayer {
     cairo_restore(cr_);
   }
 
+  /// Sets base × t as the context's matrix and remembers its scale; false (matrix left at the
+  /// base) when the product is singular or not finite, which would put cairo in error.
   bool set_transform(Affine const& t) {
     cairo_set_matrix(cr_, &base_);
-    double const det = t.determinant();
-    if (!std::isfinite(t.e) || !std::isfinite(t.f) || !std::isfinite(det) || det == 0.0) {
-      return false;
-    }
     cairo_matrix_t m;
     cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.e, t.f);
-    cairo_transform(cr_, &m);
+    cairo_matrix_t combined;
+    cairo_matrix_multiply(&combined, &m, &base_);  // t first, then the base
+    // cairo refuses a matrix whose determinant is zero or not finite, even where its own
+    // inversion of a pure scale would succeed.
+    double const det = combined.xx * combined.yy - combined.yx * combined.xy;
+    cairo_matrix_t inverse = combined;
+    if (!std::isfinite(det) || det == 0.0 ||
+        cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) {
+      return false;
+    }
+    for (double v : {combined.xx, combined.yx, combined.xy, combined.yy, combined.x0,
+                     combined.y0, inverse.xx, inverse.yx, inverse.xy, inverse.yy, inverse.x0,
+                     inverse.y0}) {
+      if (!std::isfinite(v)) {
+        return false;
+      }
+    }
+    scale_ = std::sqrt(std::abs(det));
+    cairo_set_matrix(cr_, &combined);
     return true;
   }
 
@@ -226,6 +257,26 @@ class Replayer {
     return true;
   }
 
+  // Circles and corners are cubic quarter arcs: cairo_arc's segment count grows without bound
+  // with the radius, and an error below 0.03 % of the radius is invisible.
+  void quarter(double cx, double cy, double rx, double ry, double from_x, double from_y,
+               double to_x, double to_y) {
+    // From (cx + from_x rx, cy + from_y ry) to (cx + to_x rx, cy + to_y ry), unit directions.
+    cairo_curve_to(cr_, cx + (from_x + KAPPA * to_x) * rx, cy + (from_y + KAPPA * to_y) * ry,
+                   cx + (to_x + KAPPA * from_x) * rx, cy + (to_y + KAPPA * from_y) * ry,
+                   cx + to_x * rx, cy + to_y * ry);
+  }
+
+  void ellipse_path(double cx, double cy, double rx, double ry) {
+    cairo_new_sub_path(cr_);
+    cairo_move_to(cr_, cx + rx, cy);
+    quarter(cx, cy, rx, ry, 1, 0, 0, 1);
+    quarter(cx, cy, rx, ry, 0, 1, -1, 0);
+    quarter(cx, cy, rx, ry, -1, 0, 0, -1);
+    quarter(cx, cy, rx, ry, 0, -1, 1, 0);
+    cairo_close_path(cr_);
+  }
+
   bool add(RoundedRect const& rr) {
     Rect const& r = rr.rect;
     if (!finite(r) || !std::isfinite(rr.radius)) {
@@ -237,12 +288,16 @@ class Replayer {
     }
     double const x0 = std::min(r.x0, r.x1), x1 = std::max(r.x0, r.x1);
     double const y0 = std::min(r.y0, r.y1), y1 = std::max(r.y0, r.y1);
-    constexpr double pi = std::numbers::pi;
     cairo_new_sub_path(cr_);
-    cairo_arc(cr_, x1 - rad, y0 + rad, rad, -pi / 2, 0);
-    cairo_arc(cr_, x1 - rad, y1 - rad, rad, 0, pi / 2);
-    cairo_arc(cr_, x0 + rad, y1 - rad, rad, pi / 2, pi);
-    cairo_arc(cr_, x0 + rad, y0 + rad, rad, pi, 3 * pi / 2);
+    cairo_move_to(cr_, x0 + rad, y0);
+    cairo_line_to(cr_, x1 - rad, y0);
+    quarter(x1 - rad, y0 + rad, rad, rad, 0, -1, 1, 0);
+    cairo_line_to(cr_, x1, y1 - rad);
+    quarter(x1 - rad, y1 - rad, rad, rad, 1, 0, 0, 1);
+    cairo_line_to(cr_, x0 + rad, y1);
+    quarter(x0 + rad, y1 - rad, rad, rad, 0, 1, -1, 0);
+    cairo_line_to(cr_, x0, y0 + rad);
+    quarter(x0 + rad, y0 + rad, rad, rad, -1, 0, 0, -1);
     cairo_close_path(cr_);
     return true;
   }
@@ -251,9 +306,7 @@ class Replayer {
     if (!finite(c.center) || !(c.radius > 0.0) || !std::isfinite(c.radius)) {
       return false;
     }
-    cairo_new_sub_path(cr_);
-    cairo_arc(cr_, c.center.x, c.center.y, c.radius, 0, 2 * std::numbers::pi);
-    cairo_close_path(cr_);
+    ellipse_path(c.center.x, c.center.y, c.radius, c.radius);
     return true;
   }
 
@@ -262,16 +315,7 @@ class Replayer {
         !std::isfinite(e.radius_x) || !std::isfinite(e.radius_y)) {
       return false;
     }
-    // Path coordinates are fixed when they are added, so the scaled arc stays an ellipse after
-    // the matrix is restored, and a stroke of it keeps an unscaled width.
-    cairo_matrix_t saved;
-    cairo_get_matrix(cr_, &saved);
-    cairo_translate(cr_, e.center.x, e.center.y);
-    cairo_scale(cr_, e.radius_x, e.radius_y);
-    cairo_new_sub_path(cr_);
-    cairo_arc(cr_, 0, 0, 1, 0, 2 * std::numbers::pi);
-    cairo_close_path(cr_);
-    cairo_set_matrix(cr_, &saved);
+    ellipse_path(e.center.x, e.center.y, e.radius_x, e.radius_y);
     return true;
   }
 
@@ -352,6 +396,7 @@ class Replayer {
 
   cairo_t* cr_;
   cairo_matrix_t base_{};
+  double scale_ = 1.0;  // of the current matrix: sqrt(|det|)
   std::vector<Layer> layers_;
   std::shared_ptr<text_detail::TextEngine> engine_;
 };

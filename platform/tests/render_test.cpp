@@ -182,6 +182,31 @@ TEST(OffscreenRender, UndrawableCommandsAreSkippedAndLaterOnesStillDraw) {
   EXPECT_TRUE(near(img.at(25, 5), {0, 0, 255, 255})) << show(img.at(25, 5));
 }
 
+TEST(OffscreenRender, HostileSizesNeitherHangNorBreakTheFrame) {
+  Scene scene;
+  // Sizes from bad input that would make cairo loop, allocate without bound or fail.
+  scene.fill(FillRule::NonZero, Affine::identity(), GREEN, Circle{{1e300, 5}, 1e300});
+  scene.stroke(Stroke::with_width(1e300), Affine::identity(), GREEN, Line{{0, 0}, {1, 1}});
+  scene.stroke(Stroke::with_width(1e12), Affine::translate(-1e6, 0), GREEN, Circle{{0, 0}, 1});
+  scene.fill(FillRule::NonZero, Affine::scale(1e300), GREEN, Rect{0, 0, 1e10, 1e10});
+  scene.fill(FillRule::NonZero, Affine::scale(1e-300), GREEN, Rect{0, 0, 1, 1});
+  scene.fill(FillRule::NonZero, Affine::scale(1e200) * Affine::scale(1e200), GREEN,
+             Rect{0, 0, 1, 1});
+  scene.draw_image(quad_image(), Affine::scale(1e9));
+  scene.push_text(TextCmd{"huge", 1e9f, 0, GREEN, Affine::identity(), {}, nullptr});
+  scene.push_text(TextCmd{"tiny", 10.0f, 0, GREEN, Affine::scale(1e-200), {}, nullptr});
+  scene.fill(FillRule::NonZero, Affine::identity(), BLUE, Rect{20, 0, 30, 10});
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 10);
+  auto r = render_into(scene, surface, colors::WHITE);
+  EXPECT_TRUE(r) << r.error();
+  std::vector<std::uint8_t> rgba(40 * 10 * 4);
+  argb32_to_rgba8(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface),
+                  40, 10, rgba.data());
+  cairo_surface_destroy(surface);
+  std::size_t const i = (5 * 40 + 25) * 4;
+  EXPECT_TRUE(near({rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]}, {0, 0, 255, 255}));
+}
+
 TEST(OffscreenRender, ImagePartIsScaledOntoTheRectangle) {
   // The top-right quarter (green) of the 2 × 2 image stretched over a 20 × 20 rectangle, as a
   // missing tile shows its parent's quarter.
