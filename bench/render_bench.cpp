@@ -19,7 +19,7 @@ namespace {
 
 constexpr int WIDTH = 1280;
 constexpr int HEIGHT = 800;
-constexpr double ZOOM_SCALE = 1.3;  // fractional zoom: tiles drawn at 1.3 × their size
+constexpr double ZOOM_SCALE = 1.3; // fractional zoom: tiles drawn at 1.3 × their size
 
 std::vector<SharedImage> make_tiles() {
   std::vector<SharedImage> tiles;
@@ -57,8 +57,8 @@ void add_route(Scene& scene) {
   route.reserve(2000);
   for (int i = 0; i < 2000; ++i) {
     double const t = i / 1999.0;
-    Point const p{60 + t * 1160 + 40 * std::sin(t * 60), 400 + 300 * std::sin(t * 7.0) +
-                                                            25 * std::cos(t * 90)};
+    Point const p{60 + t * 1160 + 40 * std::sin(t * 60),
+                  400 + 300 * std::sin(t * 7.0) + 25 * std::cos(t * 90)};
     if (i == 0) {
       route.move_to(p);
     } else {
@@ -169,4 +169,4 @@ void BM_MeasureCached(benchmark::State& state) {
 }
 BENCHMARK(BM_MeasureCached)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace

@@ -20,7 +20,9 @@ constexpr double MAX_IMAGE_SCALE = 1e4;
 // Control-point distance of a cubic quarter circle of radius 1.
 constexpr double KAPPA = 0.5522847498307936;
 
-bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool finite(Point p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
 bool finite(Rect const& r) {
   return std::isfinite(r.x0) && std::isfinite(r.y0) && std::isfinite(r.x1) && std::isfinite(r.y1);
 }
@@ -33,7 +35,7 @@ double unit(float v) {
 }
 
 class Replayer {
- public:
+public:
   explicit Replayer(cairo_t* cr) : cr_(cr) {
     cairo_save(cr_);
     cairo_get_matrix(cr_, &base_);
@@ -80,8 +82,8 @@ class Replayer {
     cairo_set_line_cap(cr_, s.start_cap == Cap::Round    ? CAIRO_LINE_CAP_ROUND
                             : s.start_cap == Cap::Square ? CAIRO_LINE_CAP_SQUARE
                                                          : CAIRO_LINE_CAP_BUTT);
-    cairo_set_miter_limit(
-        cr_, std::isfinite(s.miter_limit) && s.miter_limit >= 1.0 ? s.miter_limit : 4.0);
+    cairo_set_miter_limit(cr_, std::isfinite(s.miter_limit) && s.miter_limit >= 1.0 ? s.miter_limit
+                                                                                    : 4.0);
     set_dash(s);
     cairo_stroke(cr_);
   }
@@ -107,7 +109,7 @@ class Replayer {
   }
 
   void operator()(PopLayerCmd const&) {
-    if (!layers_.empty()) {  // an unmatched pop is ignored
+    if (!layers_.empty()) { // an unmatched pop is ignored
       pop_layer();
     }
   }
@@ -131,11 +133,10 @@ class Replayer {
       return;
     }
     // Cairo only reads a source surface; the pixels stay owned by the shared image.
-    auto* data =
-        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image->argb.data()));
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image->argb.data()));
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        data, CAIRO_FORMAT_ARGB32, static_cast<int>(image->width),
-        static_cast<int>(image->height), static_cast<int>(image->stride_bytes()));
+        data, CAIRO_FORMAT_ARGB32, static_cast<int>(image->width), static_cast<int>(image->height),
+        static_cast<int>(image->stride_bytes()));
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
     // Edges extended so neighbouring tiles meet without a seam; bilinear because "good"
     // costs about ten times more on scaled tiles.
@@ -152,7 +153,7 @@ class Replayer {
       cairo_paint_with_alpha(cr_, alpha);
       cairo_restore(cr_);
     }
-    cairo_set_source_rgba(cr_, 0, 0, 0, 0);  // drop the context's reference to the pattern
+    cairo_set_source_rgba(cr_, 0, 0, 0, 0); // drop the context's reference to the pattern
     cairo_pattern_destroy(pattern);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
@@ -172,12 +173,11 @@ class Replayer {
     if (!engine_) {
       engine_ = text_detail::TextEngine::for_this_thread();
     }
-    auto prepared =
-        engine_->prepare(cmd.text, cmd.size, cmd.weight, cmd.max_width.value_or(-1.0f));
+    auto prepared = engine_->prepare(cmd.text, cmd.size, cmd.weight, cmd.max_width.value_or(-1.0f));
     text_detail::TextEngine::draw(cr_, *prepared);
   }
 
- private:
+private:
   struct Layer {
     bool group = false;
     double alpha = 1.0;
@@ -200,7 +200,7 @@ class Replayer {
     cairo_matrix_t m;
     cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.e, t.f);
     cairo_matrix_t combined;
-    cairo_matrix_multiply(&combined, &m, &base_);  // t first, then the base
+    cairo_matrix_multiply(&combined, &m, &base_); // t first, then the base
     // cairo refuses a matrix whose determinant is zero or not finite, even where its own
     // inversion of a pure scale would succeed.
     double const det = combined.xx * combined.yy - combined.yx * combined.xy;
@@ -209,9 +209,8 @@ class Replayer {
         cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) {
       return false;
     }
-    for (double v : {combined.xx, combined.yx, combined.xy, combined.yy, combined.x0,
-                     combined.y0, inverse.xx, inverse.yx, inverse.xy, inverse.yy, inverse.x0,
-                     inverse.y0}) {
+    for (double v : {combined.xx, combined.yx, combined.xy, combined.yy, combined.x0, combined.y0,
+                     inverse.xx, inverse.yx, inverse.xy, inverse.yy, inverse.x0, inverse.y0}) {
       if (!std::isfinite(v)) {
         return false;
       }
@@ -341,49 +340,49 @@ class Replayer {
     };
     for (auto const& el : p.elements()) {
       switch (el.verb) {
-        case PathVerb::MoveTo:
-          if (!finite(el.p[0])) {
-            return fail();
-          }
-          cairo_move_to(cr_, el.p[0].x, el.p[0].y);
-          current = start = el.p[0];
-          has_current = true;
-          break;
-        case PathVerb::LineTo:
-          if (!finite(el.p[0])) {
-            return fail();
-          }
-          begin_at(el.p[0]);
-          cairo_line_to(cr_, el.p[0].x, el.p[0].y);
-          current = el.p[0];
-          break;
-        case PathVerb::QuadTo: {
-          if (!finite(el.p[0]) || !finite(el.p[1])) {
-            return fail();
-          }
-          begin_at(el.p[0]);
-          // Degree elevation: the cubic tracing the same curve.
-          Point const from = current, c = el.p[0], to = el.p[1];
-          Point const c1{from.x + 2.0 / 3.0 * (c.x - from.x), from.y + 2.0 / 3.0 * (c.y - from.y)};
-          Point const c2{to.x + 2.0 / 3.0 * (c.x - to.x), to.y + 2.0 / 3.0 * (c.y - to.y)};
-          cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
-          current = to;
-          break;
+      case PathVerb::MoveTo:
+        if (!finite(el.p[0])) {
+          return fail();
         }
-        case PathVerb::CurveTo:
-          if (!finite(el.p[0]) || !finite(el.p[1]) || !finite(el.p[2])) {
-            return fail();
-          }
-          begin_at(el.p[0]);
-          cairo_curve_to(cr_, el.p[0].x, el.p[0].y, el.p[1].x, el.p[1].y, el.p[2].x, el.p[2].y);
-          current = el.p[2];
-          break;
-        case PathVerb::ClosePath:
-          if (has_current) {
-            cairo_close_path(cr_);
-            current = start;
-          }
-          break;
+        cairo_move_to(cr_, el.p[0].x, el.p[0].y);
+        current = start = el.p[0];
+        has_current = true;
+        break;
+      case PathVerb::LineTo:
+        if (!finite(el.p[0])) {
+          return fail();
+        }
+        begin_at(el.p[0]);
+        cairo_line_to(cr_, el.p[0].x, el.p[0].y);
+        current = el.p[0];
+        break;
+      case PathVerb::QuadTo: {
+        if (!finite(el.p[0]) || !finite(el.p[1])) {
+          return fail();
+        }
+        begin_at(el.p[0]);
+        // Degree elevation: the cubic tracing the same curve.
+        Point const from = current, c = el.p[0], to = el.p[1];
+        Point const c1{from.x + 2.0 / 3.0 * (c.x - from.x), from.y + 2.0 / 3.0 * (c.y - from.y)};
+        Point const c2{to.x + 2.0 / 3.0 * (c.x - to.x), to.y + 2.0 / 3.0 * (c.y - to.y)};
+        cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
+        current = to;
+        break;
+      }
+      case PathVerb::CurveTo:
+        if (!finite(el.p[0]) || !finite(el.p[1]) || !finite(el.p[2])) {
+          return fail();
+        }
+        begin_at(el.p[0]);
+        cairo_curve_to(cr_, el.p[0].x, el.p[0].y, el.p[1].x, el.p[1].y, el.p[2].x, el.p[2].y);
+        current = el.p[2];
+        break;
+      case PathVerb::ClosePath:
+        if (has_current) {
+          cairo_close_path(cr_);
+          current = start;
+        }
+        break;
       }
     }
     return !p.empty();
@@ -396,12 +395,12 @@ class Replayer {
 
   cairo_t* cr_;
   cairo_matrix_t base_{};
-  double scale_ = 1.0;  // of the current matrix: sqrt(|det|)
+  double scale_ = 1.0; // of the current matrix: sqrt(|det|)
   std::vector<Layer> layers_;
   std::shared_ptr<text_detail::TextEngine> engine_;
 };
 
-}  // namespace
+} // namespace
 
 void replay(Scene const& scene, cairo_t* cr) {
   if (cr == nullptr || cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
@@ -413,4 +412,4 @@ void replay(Scene const& scene, cairo_t* cr) {
   }
 }
 
-}  // namespace zarn_ui::render
+} // namespace zarn_ui::render

@@ -14,7 +14,7 @@ using zarn_ui::atomic_file::write_creating_parent;
 namespace {
 
 class AtomicFile : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
            ("atomic_file_test_" + std::to_string(::getpid()) + "_" +
@@ -47,7 +47,7 @@ class AtomicFile : public ::testing::Test {
   fs::path dir_;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(AtomicFile, ReplacesTheWholeFileAndCreatesMissingParents) {
   fs::path const target = dir_ / "a" / "b" / "shot.png";

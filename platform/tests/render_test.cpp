@@ -53,8 +53,8 @@ std::string show(Px p) {
 
 SharedImage quad_image() {
   // 2 × 2: red, green / blue, white.
-  std::vector<std::uint8_t> rgba = {255, 0, 0, 255, 0, 255, 0, 255,
-                                    0, 0, 255, 255, 255, 255, 255, 255};
+  std::vector<std::uint8_t> rgba = {255, 0, 0,   255, 0,   255, 0,   255,
+                                    0,   0, 255, 255, 255, 255, 255, 255};
   return image_from_rgba(rgba, 2, 2);
 }
 
@@ -71,7 +71,7 @@ void expect_pixels(test_png::Decoded const& img, std::span<PixelCase const> case
   }
 }
 
-}  // namespace
+} // namespace
 
 TEST(OffscreenRender, FillsStrokesImagesAndClipsLandWhereRecorded) {
   Scene scene;
@@ -88,19 +88,19 @@ TEST(OffscreenRender, FillsStrokesImagesAndClipsLandWhereRecorded) {
   ASSERT_EQ(img.width, 100u);
   ASSERT_EQ(img.height, 80u);
   PixelCase const cases[] = {
-      {20, 20, {255, 0, 0, 255}},    // inside the fill
-      {5, 5, WHITE_PX},              // base
-      {70, 10, {0, 0, 255, 255}},    // on the stroke
-      {70, 14, WHITE_PX},            // beyond half the stroke width
-      {91, 10, {0, 0, 255, 255}},    // inside the round cap past the end point
-      {11, 41, {255, 0, 0, 255}},    // image corners, scaled 10×
-      {28, 41, {0, 255, 0, 255}},    //
-      {11, 58, {0, 0, 255, 255}},    //
+      {20, 20, {255, 0, 0, 255}}, // inside the fill
+      {5, 5, WHITE_PX},           // base
+      {70, 10, {0, 0, 255, 255}}, // on the stroke
+      {70, 14, WHITE_PX},         // beyond half the stroke width
+      {91, 10, {0, 0, 255, 255}}, // inside the round cap past the end point
+      {11, 41, {255, 0, 0, 255}}, // image corners, scaled 10×
+      {28, 41, {0, 255, 0, 255}}, //
+      {11, 58, {0, 0, 255, 255}}, //
       {28, 58, {255, 255, 255, 255}},
-      {70, 50, {0, 255, 0, 255}},  // inside the clip
-      {55, 35, WHITE_PX},          // the green fill outside the clip
-      {90, 70, WHITE_PX},          //
-      {5, 75, {0, 0, 0, 255}},     // drawn after the layer closed
+      {70, 50, {0, 255, 0, 255}}, // inside the clip
+      {55, 35, WHITE_PX},         // the green fill outside the clip
+      {90, 70, WHITE_PX},         //
+      {5, 75, {0, 0, 0, 255}},    // drawn after the layer closed
   };
   expect_pixels(img, cases);
 }
@@ -121,11 +121,10 @@ TEST(OffscreenRender, StrokeCapsAndDashesFollowTheStyle) {
       // Dashes of 10 on, 10 off from x = 10: x = 15 is on, x = 25 is off.
       {"dash on", butt(Stroke::with_width(4).with_dashes(0, {10, 10})), 15, true},
       {"dash off", butt(Stroke::with_width(4).with_dashes(0, {10, 10})), 25, false},
-      {"dash offset shifts the pattern", butt(Stroke::with_width(4).with_dashes(10, {10, 10})),
-       25, true},
-      // A pattern cairo would refuse is drawn solid instead of breaking the frame.
-      {"negative dash draws solid", butt(Stroke::with_width(4).with_dashes(0, {-1, 5})), 25,
+      {"dash offset shifts the pattern", butt(Stroke::with_width(4).with_dashes(10, {10, 10})), 25,
        true},
+      // A pattern cairo would refuse is drawn solid instead of breaking the frame.
+      {"negative dash draws solid", butt(Stroke::with_width(4).with_dashes(0, {-1, 5})), 25, true},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
@@ -158,7 +157,7 @@ TEST(OffscreenRender, UndrawableCommandsAreSkippedAndLaterOnesStillDraw) {
   double const nan = std::numeric_limits<double>::quiet_NaN();
   double const inf = std::numeric_limits<double>::infinity();
   Scene scene;
-  scene.pop_layer();  // unmatched
+  scene.pop_layer(); // unmatched
   scene.fill(FillRule::NonZero, Affine::identity(), RED, Rect{nan, 0, 10, 10});
   scene.fill(FillRule::NonZero, Affine::scale(0), RED, Rect{0, 0, 10, 10});
   scene.fill(FillRule::NonZero, Affine{inf, 0, 0, 1, 0, 0}, RED, Rect{0, 0, 10, 10});
@@ -172,10 +171,10 @@ TEST(OffscreenRender, UndrawableCommandsAreSkippedAndLaterOnesStillDraw) {
   scene.fill(FillRule::NonZero, Affine::identity(), RED, bad);
   auto broken = std::make_shared<Image>();
   broken->width = 4;
-  broken->height = 4;  // no pixels
+  broken->height = 4; // no pixels
   scene.draw_image(broken, Affine::identity());
   scene.fill(FillRule::NonZero, Affine::identity(), BLUE, Rect{20, 0, 30, 10});
-  scene.push_layer(Rect{0, 0, 5, 5}, Affine::identity());  // never popped
+  scene.push_layer(Rect{0, 0, 5, 5}, Affine::identity()); // never popped
 
   auto img = shoot(scene, 40, 10);
   EXPECT_TRUE(near(img.at(5, 5), WHITE_PX)) << show(img.at(5, 5));
@@ -268,17 +267,17 @@ TEST(EncodePng, RejectsMismatchedOrEmptyInput) {
 TEST(CairoReplay, HonoursTheContextTransformAndLeavesItsStateAlone) {
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 20, 20);
   cairo_t* cr = cairo_create(surface);
-  cairo_scale(cr, 2, 2);  // a window's device scale
+  cairo_scale(cr, 2, 2); // a window's device scale
   Scene scene;
   scene.fill(FillRule::NonZero, Affine::identity(), RED, Rect{0, 0, 5, 5});
-  scene.push_layer(Rect{0, 0, 1, 1}, Affine::identity());  // left open on purpose
+  scene.push_layer(Rect{0, 0, 1, 1}, Affine::identity()); // left open on purpose
   render::replay(scene, cr);
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
   EXPECT_EQ(m.xx, 2.0);
   double x0, y0, x1, y1;
   cairo_clip_extents(cr, &x0, &y0, &x1, &y1);
-  EXPECT_EQ(x1, 10.0);  // the whole surface in user space: no clip left behind
+  EXPECT_EQ(x1, 10.0); // the whole surface in user space: no clip left behind
   EXPECT_EQ(cairo_status(cr), CAIRO_STATUS_SUCCESS);
   cairo_destroy(cr);
   cairo_surface_flush(surface);

@@ -17,13 +17,9 @@ TEST(RoundedRect, RadiusIsClampedToHalfTheShorterSide) {
     double radius;
     double expected;
   } const cases[] = {
-      {{0, 0, 100, 40}, 8, 8},
-      {{0, 0, 100, 40}, 30, 20},
-      {{0, 0, 10, 100}, 30, 5},
-      {{0, 0, 100, 40}, -3, 0},
-      {{0, 0, 100, 40}, std::nan(""), 0},
-      {{0, 0, 0, 40}, 8, 0},
-      {{10, 10, 0, 0}, 8, 5},  // inverted rectangle: its extent still bounds the radius
+      {{0, 0, 100, 40}, 8, 8},  {{0, 0, 100, 40}, 30, 20},          {{0, 0, 10, 100}, 30, 5},
+      {{0, 0, 100, 40}, -3, 0}, {{0, 0, 100, 40}, std::nan(""), 0}, {{0, 0, 0, 40}, 8, 0},
+      {{10, 10, 0, 0}, 8, 5}, // inverted rectangle: its extent still bounds the radius
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.radius);
@@ -32,7 +28,7 @@ TEST(RoundedRect, RadiusIsClampedToHalfTheShorterSide) {
 }
 
 TEST(Affine, ComposesAppliesAndInverts) {
-  Affine const t = Affine::translate(10, 20) * Affine::scale(2, 3);  // scale first
+  Affine const t = Affine::translate(10, 20) * Affine::scale(2, 3); // scale first
   EXPECT_EQ(t.apply({1, 1}), (Point{12, 23}));
   auto inv = t.inverse();
   ASSERT_TRUE(inv);
@@ -48,7 +44,7 @@ TEST(Rect, IntersectionIsEmptyWhenApart) {
   EXPECT_EQ(a.intersect({5, 5, 20, 20}), (Rect{5, 5, 10, 10}));
   EXPECT_TRUE(a.intersect({20, 20, 30, 30}).is_empty());
   EXPECT_TRUE(a.contains({0, 0}));
-  EXPECT_FALSE(a.contains({10, 5}));  // right edge is outside
+  EXPECT_FALSE(a.contains({10, 5})); // right edge is outside
   EXPECT_EQ(a.inflate(1, 2), (Rect{-1, -2, 11, 12}));
 }
 
@@ -56,8 +52,8 @@ TEST(Color, PacksAndUnpacksThroughEightBits) {
   struct Case {
     float v;
     std::uint8_t byte;
-  } const cases[] = {{0.0f, 0},   {1.0f, 255},   {0.5f, 128}, {0.498f, 127},
-                     {-1.0f, 0},  {2.0f, 255},   {std::nanf(""), 0}};
+  } const cases[] = {{0.0f, 0},  {1.0f, 255}, {0.5f, 128},       {0.498f, 127},
+                     {-1.0f, 0}, {2.0f, 255}, {std::nanf(""), 0}};
   for (auto const& c : cases) {
     SCOPED_TRACE(c.v);
     EXPECT_EQ((Color{c.v, 0, 0, 1}.to_rgba8().r), c.byte);
@@ -115,7 +111,7 @@ TEST(Image, FromRgbaPremultipliesAndChecksTheSize) {
   std::vector<std::uint8_t> const rgba = {255, 0, 0, 128, 10, 20, 30, 255};
   auto image = image_from_rgba(rgba, 2, 1);
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->argb[0], 0x80800000u);  // red 255 × 128/255 rounds to 128
+  EXPECT_EQ(image->argb[0], 0x80800000u); // red 255 × 128/255 rounds to 128
   EXPECT_EQ(image->argb[1], 0xFF0A141Eu);
   EXPECT_EQ(image->stride_bytes(), 8u);
   EXPECT_FALSE(image_from_rgba(rgba, 3, 1));

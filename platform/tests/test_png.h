@@ -46,4 +46,4 @@ inline std::optional<Decoded> decode(std::span<std::uint8_t const> png) {
   return out;
 }
 
-}  // namespace test_png
+} // namespace test_png

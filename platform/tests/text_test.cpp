@@ -12,8 +12,8 @@ using namespace zarn_ui;
 
 TEST(TextRenderer, WidthGrowsWithTheTextAndScalesWithTheSize) {
   TextRenderer text;
-  char const* const prefixes[] = {"H", "Ha", "Ham", "Hamb", "Hambu", "Hamburg",
-                                  "Hamburg Hbf", "Hamburg Hbf ◎ ⚑"};
+  char const* const prefixes[] = {"H",     "Ha",      "Ham",         "Hamb",
+                                  "Hambu", "Hamburg", "Hamburg Hbf", "Hamburg Hbf ◎ ⚑"};
   float previous = 0.0f;
   for (char const* p : prefixes) {
     SCOPED_TRACE(p);
@@ -65,7 +65,11 @@ TEST(TextRenderer, BadInputIsDrawnLossilyAndSafely) {
     std::string text;
     float size;
   } const cases[] = {
-      {"invalid utf-8", std::string("Stra\xdf" "e", 6), 13.0f},
+      {"invalid utf-8",
+       std::string("Stra\xdf"
+                   "e",
+                   6),
+       13.0f},
       {"embedded nul", std::string("a\0b", 3), 13.0f},
       {"markup stays text", "<b>bold</b> &amp;", 13.0f},
       {"line break stays on one line", "one\ntwo", 13.0f},
@@ -121,7 +125,7 @@ Ink ink_of(std::vector<std::uint8_t> const& rgba, int w, int h) {
   return ink;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TextRenderer, RunPaintsInsideItsLineBoxOnly) {
   TextRenderer text;
