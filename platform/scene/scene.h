@@ -1,7 +1,7 @@
 #pragma once
 // Scene: a display list of drawing commands (fills, strokes, clip layers, images, text runs)
 // recorded by painters and replayed by platform/render. The command list is public so tests
-// can inspect what was drawn without rasterising. The scene holds no pixels and no device.
+// can examine what was drawn without rasterising. The scene holds no pixels and no device.
 
 #include <memory>
 #include <optional>
