@@ -46,6 +46,7 @@ class LayoutTree {
 public:
   LayoutTree() = default;
   explicit LayoutTree(std::size_t capacity) { nodes_.reserve(capacity); }
+  static LayoutTree with_capacity(std::size_t capacity) { return LayoutTree(capacity); }
 
   base::Result<NodeId> new_leaf(Style style);
   /// A leaf whose unset lengths come from `measure` (limited to the available space).
