@@ -12,12 +12,16 @@ namespace {
 // pathological depth from exhausting the stack.
 constexpr int MAX_DEPTH = 256;
 
-double sane(double v) { return std::isfinite(v) && v > 0.0 ? v : 0.0; }
+double sane(double v) {
+  return std::isfinite(v) && v > 0.0 ? v : 0.0;
+}
 
 // Available space: NaN and negative mean none; +infinity means unbounded.
-double space(double v) { return v > 0.0 ? v : 0.0; }
+double space(double v) {
+  return v > 0.0 ? v : 0.0;
+}
 
-}  // namespace
+} // namespace
 
 base::Result<NodeId> LayoutTree::add(Node node) {
   nodes_.push_back(std::move(node));
@@ -28,9 +32,11 @@ LayoutTree::Node const* LayoutTree::find(NodeId id) const {
   return id.value < nodes_.size() ? &nodes_[id.value] : nullptr;
 }
 
-base::Result<NodeId> LayoutTree::new_leaf(Style style) { Node node;
+base::Result<NodeId> LayoutTree::new_leaf(Style style) {
+  Node node;
   node.style = style;
-  return add(std::move(node)); }
+  return add(std::move(node));
+}
 
 base::Result<NodeId> LayoutTree::new_leaf_with_measure(Style style, MeasureFn measure) {
   Node node;
@@ -63,8 +69,7 @@ base::Result<NodeId> LayoutTree::new_with_children(Style style, std::vector<Node
   return add(std::move(node));
 }
 
-void LayoutTree::place(std::size_t index, Size available, double abs_x, double abs_y,
-                       int depth) {
+void LayoutTree::place(std::size_t index, Size available, double abs_x, double abs_y, int depth) {
   Node& node = nodes_[index];
   double const avail_w = space(available.width);
   double const avail_h = space(available.height);
@@ -95,7 +100,7 @@ void LayoutTree::place(std::size_t index, Size available, double abs_x, double a
   if (depth >= MAX_DEPTH) {
     return;
   }
-  std::vector<NodeId> const children = node.children;  // `node` may not outlive recursion
+  std::vector<NodeId> const children = node.children; // `node` may not outlive recursion
   for (auto const& c : children) {
     place(c.value, Size{w, h}, abs_x, abs_y, depth + 1);
   }
@@ -125,4 +130,4 @@ base::Result<std::vector<NodeId>> LayoutTree::children(NodeId node) const {
   return n->children;
 }
 
-}  // namespace zarn_ui::layout
+} // namespace zarn_ui::layout

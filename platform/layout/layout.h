@@ -23,8 +23,8 @@ struct NodeId {
 
 /// A length on one axis: absent = fill the available space (or the measured content's size).
 struct Style {
-  std::optional<float> width;   // pixels
-  std::optional<float> height;  // pixels
+  std::optional<float> width;  // pixels
+  std::optional<float> height; // pixels
 
   static Style fixed(float w, float h) { return {w, h}; }
 };
@@ -43,9 +43,10 @@ struct Layout {
 using MeasureFn = std::function<Size(Size available)>;
 
 class LayoutTree {
- public:
+public:
   LayoutTree() = default;
   explicit LayoutTree(std::size_t capacity) { nodes_.reserve(capacity); }
+  static LayoutTree with_capacity(std::size_t capacity) { return LayoutTree(capacity); }
 
   base::Result<NodeId> new_leaf(Style style);
   /// A leaf whose unset lengths come from `measure` (limited to the available space).
@@ -66,7 +67,7 @@ class LayoutTree {
   std::size_t size() const { return nodes_.size(); }
   void clear() { nodes_.clear(); }
 
- private:
+private:
   struct Node {
     Style style;
     MeasureFn measure;
@@ -84,4 +85,4 @@ class LayoutTree {
   bool rounding_ = true;
 };
 
-}  // namespace zarn_ui::layout
+} // namespace zarn_ui::layout

@@ -27,7 +27,7 @@ base::Result<void> failure(std::string_view what, std::filesystem::path const& p
 }
 
 class TempFile {
- public:
+public:
   explicit TempFile(std::filesystem::path p) : path_(std::move(p)) {}
   ~TempFile() {
     if (fd_ >= 0) {
@@ -44,7 +44,7 @@ class TempFile {
   int& fd() { return fd_; }
   void commit() { committed_ = true; }
 
- private:
+private:
   std::filesystem::path path_;
   int fd_ = -1;
   bool committed_ = false;
@@ -58,7 +58,7 @@ std::filesystem::path temp_name(std::filesystem::path const& target) {
   return target.parent_path() / name;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> write_creating_parent(std::filesystem::path const& path,
                                          std::span<std::uint8_t const> bytes) {
@@ -85,7 +85,7 @@ base::Result<void> write_creating_parent(std::filesystem::path const& path,
       break;
     }
     int const err = errno;
-    candidate->commit();  // not ours: do not unlink
+    candidate->commit(); // not ours: do not unlink
     if (err != EEXIST) {
       return failure("create temporary file for", path, err);
     }
@@ -135,4 +135,4 @@ base::Result<void> write_creating_parent(std::filesystem::path const& path,
   return {};
 }
 
-}  // namespace zarn_ui::atomic_file
+} // namespace zarn_ui::atomic_file

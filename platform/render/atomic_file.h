@@ -17,4 +17,4 @@ namespace zarn_ui::atomic_file {
 base::Result<void> write_creating_parent(std::filesystem::path const& path,
                                          std::span<std::uint8_t const> bytes);
 
-}  // namespace zarn_ui::atomic_file
+} // namespace zarn_ui::atomic_file

@@ -1,7 +1,6 @@
 #include "platform/render/cairo_replay.h"
 
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "platform/text/text_engine.h"
@@ -12,8 +11,18 @@ namespace {
 
 // cairo's image surfaces are limited to 32767 pixels per side.
 constexpr std::uint32_t MAX_IMAGE_SIDE = 32767;
+// Bounds in device pixels beyond which drawing is pointless and cairo's work (pen vertices,
+// glyph rasterisation, pixman's fixed-point image transforms) grows without bound or fails.
+constexpr double MAX_DEVICE_STROKE = 1e5;
+constexpr double MAX_DEVICE_TEXT = 4096.0;
+constexpr double MIN_IMAGE_SCALE = 1e-4;
+constexpr double MAX_IMAGE_SCALE = 1e4;
+// Control-point distance of a cubic quarter circle of radius 1.
+constexpr double KAPPA = 0.5522847498307936;
 
-bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool finite(Point p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
 bool finite(Rect const& r) {
   return std::isfinite(r.x0) && std::isfinite(r.y0) && std::isfinite(r.x1) && std::isfinite(r.y1);
 }
@@ -26,7 +35,7 @@ double unit(float v) {
 }
 
 class Replayer {
- public:
+public:
   explicit Replayer(cairo_t* cr) : cr_(cr) {
     cairo_save(cr_);
     cairo_get_matrix(cr_, &base_);
@@ -59,7 +68,13 @@ class Replayer {
       return;
     }
     set_color(cmd.color);
-    cairo_set_line_width(cr_, s.width);
+    // cairo's pen for round joins grows with the device width; beyond a screen's size a wider
+    // stroke looks the same and only costs time and memory.
+    double width = s.width;
+    if (width * scale_ > MAX_DEVICE_STROKE) {
+      width = MAX_DEVICE_STROKE / scale_;
+    }
+    cairo_set_line_width(cr_, width);
     cairo_set_line_join(cr_, s.join == Join::Round   ? CAIRO_LINE_JOIN_ROUND
                              : s.join == Join::Bevel ? CAIRO_LINE_JOIN_BEVEL
                                                      : CAIRO_LINE_JOIN_MITER);
@@ -67,8 +82,8 @@ class Replayer {
     cairo_set_line_cap(cr_, s.start_cap == Cap::Round    ? CAIRO_LINE_CAP_ROUND
                             : s.start_cap == Cap::Square ? CAIRO_LINE_CAP_SQUARE
                                                          : CAIRO_LINE_CAP_BUTT);
-    cairo_set_miter_limit(
-        cr_, std::isfinite(s.miter_limit) && s.miter_limit >= 1.0 ? s.miter_limit : 4.0);
+    cairo_set_miter_limit(cr_, std::isfinite(s.miter_limit) && s.miter_limit >= 1.0 ? s.miter_limit
+                                                                                    : 4.0);
     set_dash(s);
     cairo_stroke(cr_);
   }
@@ -94,7 +109,7 @@ class Replayer {
   }
 
   void operator()(PopLayerCmd const&) {
-    if (!layers_.empty()) {  // an unmatched pop is ignored
+    if (!layers_.empty()) { // an unmatched pop is ignored
       pop_layer();
     }
   }
@@ -113,15 +128,15 @@ class Replayer {
       return;
     }
     double const alpha = unit(cmd.alpha);
-    if (alpha <= 0.0 || !set_transform(cmd.transform)) {
+    if (alpha <= 0.0 || !set_transform(cmd.transform) || scale_ < MIN_IMAGE_SCALE ||
+        scale_ > MAX_IMAGE_SCALE) {
       return;
     }
     // Cairo only reads a source surface; the pixels stay owned by the shared image.
-    auto* data =
-        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image->argb.data()));
+    auto* data = reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(image->argb.data()));
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        data, CAIRO_FORMAT_ARGB32, static_cast<int>(image->width),
-        static_cast<int>(image->height), static_cast<int>(image->stride_bytes()));
+        data, CAIRO_FORMAT_ARGB32, static_cast<int>(image->width), static_cast<int>(image->height),
+        static_cast<int>(image->stride_bytes()));
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(surface);
     // Edges extended so neighbouring tiles meet without a seam; bilinear because "good"
     // costs about ten times more on scaled tiles.
@@ -138,14 +153,15 @@ class Replayer {
       cairo_paint_with_alpha(cr_, alpha);
       cairo_restore(cr_);
     }
-    cairo_set_source_rgba(cr_, 0, 0, 0, 0);  // drop the context's reference to the pattern
+    cairo_set_source_rgba(cr_, 0, 0, 0, 0); // drop the context's reference to the pattern
     cairo_pattern_destroy(pattern);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
   }
 
   void operator()(TextCmd const& cmd) {
-    if (cmd.text.empty() || !set_transform(cmd.transform)) {
+    if (cmd.text.empty() || !set_transform(cmd.transform) ||
+        static_cast<double>(cmd.size) * scale_ > MAX_DEVICE_TEXT) {
       return;
     }
     cairo_new_path(cr_);
@@ -157,12 +173,11 @@ class Replayer {
     if (!engine_) {
       engine_ = text_detail::TextEngine::for_this_thread();
     }
-    auto prepared =
-        engine_->prepare(cmd.text, cmd.size, cmd.weight, cmd.max_width.value_or(-1.0f));
+    auto prepared = engine_->prepare(cmd.text, cmd.size, cmd.weight, cmd.max_width.value_or(-1.0f));
     text_detail::TextEngine::draw(cr_, *prepared);
   }
 
- private:
+private:
   struct Layer {
     bool group = false;
     double alpha = 1.0;
@@ -178,15 +193,30 @@ class Replayer {
     cairo_restore(cr_);
   }
 
+  /// Sets base × t as the context's matrix and remembers its scale; false (matrix left at the
+  /// base) when the product is singular or not finite, which would put cairo in error.
   bool set_transform(Affine const& t) {
     cairo_set_matrix(cr_, &base_);
-    double const det = t.determinant();
-    if (!std::isfinite(t.e) || !std::isfinite(t.f) || !std::isfinite(det) || det == 0.0) {
-      return false;
-    }
     cairo_matrix_t m;
     cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.e, t.f);
-    cairo_transform(cr_, &m);
+    cairo_matrix_t combined;
+    cairo_matrix_multiply(&combined, &m, &base_); // t first, then the base
+    // cairo refuses a matrix whose determinant is zero or not finite, even where its own
+    // inversion of a pure scale would succeed.
+    double const det = combined.xx * combined.yy - combined.yx * combined.xy;
+    cairo_matrix_t inverse = combined;
+    if (!std::isfinite(det) || det == 0.0 ||
+        cairo_matrix_invert(&inverse) != CAIRO_STATUS_SUCCESS) {
+      return false;
+    }
+    for (double v : {combined.xx, combined.yx, combined.xy, combined.yy, combined.x0, combined.y0,
+                     inverse.xx, inverse.yx, inverse.xy, inverse.yy, inverse.x0, inverse.y0}) {
+      if (!std::isfinite(v)) {
+        return false;
+      }
+    }
+    scale_ = std::sqrt(std::abs(det));
+    cairo_set_matrix(cr_, &combined);
     return true;
   }
 
@@ -226,6 +256,26 @@ class Replayer {
     return true;
   }
 
+  // Circles and corners are cubic quarter arcs: cairo_arc's segment count grows without bound
+  // with the radius, and an error below 0.03 % of the radius is invisible.
+  void quarter(double cx, double cy, double rx, double ry, double from_x, double from_y,
+               double to_x, double to_y) {
+    // From (cx + from_x rx, cy + from_y ry) to (cx + to_x rx, cy + to_y ry), unit directions.
+    cairo_curve_to(cr_, cx + (from_x + KAPPA * to_x) * rx, cy + (from_y + KAPPA * to_y) * ry,
+                   cx + (to_x + KAPPA * from_x) * rx, cy + (to_y + KAPPA * from_y) * ry,
+                   cx + to_x * rx, cy + to_y * ry);
+  }
+
+  void ellipse_path(double cx, double cy, double rx, double ry) {
+    cairo_new_sub_path(cr_);
+    cairo_move_to(cr_, cx + rx, cy);
+    quarter(cx, cy, rx, ry, 1, 0, 0, 1);
+    quarter(cx, cy, rx, ry, 0, 1, -1, 0);
+    quarter(cx, cy, rx, ry, -1, 0, 0, -1);
+    quarter(cx, cy, rx, ry, 0, -1, 1, 0);
+    cairo_close_path(cr_);
+  }
+
   bool add(RoundedRect const& rr) {
     Rect const& r = rr.rect;
     if (!finite(r) || !std::isfinite(rr.radius)) {
@@ -237,12 +287,16 @@ class Replayer {
     }
     double const x0 = std::min(r.x0, r.x1), x1 = std::max(r.x0, r.x1);
     double const y0 = std::min(r.y0, r.y1), y1 = std::max(r.y0, r.y1);
-    constexpr double pi = std::numbers::pi;
     cairo_new_sub_path(cr_);
-    cairo_arc(cr_, x1 - rad, y0 + rad, rad, -pi / 2, 0);
-    cairo_arc(cr_, x1 - rad, y1 - rad, rad, 0, pi / 2);
-    cairo_arc(cr_, x0 + rad, y1 - rad, rad, pi / 2, pi);
-    cairo_arc(cr_, x0 + rad, y0 + rad, rad, pi, 3 * pi / 2);
+    cairo_move_to(cr_, x0 + rad, y0);
+    cairo_line_to(cr_, x1 - rad, y0);
+    quarter(x1 - rad, y0 + rad, rad, rad, 0, -1, 1, 0);
+    cairo_line_to(cr_, x1, y1 - rad);
+    quarter(x1 - rad, y1 - rad, rad, rad, 1, 0, 0, 1);
+    cairo_line_to(cr_, x0 + rad, y1);
+    quarter(x0 + rad, y1 - rad, rad, rad, 0, 1, -1, 0);
+    cairo_line_to(cr_, x0, y0 + rad);
+    quarter(x0 + rad, y0 + rad, rad, rad, -1, 0, 0, -1);
     cairo_close_path(cr_);
     return true;
   }
@@ -251,9 +305,7 @@ class Replayer {
     if (!finite(c.center) || !(c.radius > 0.0) || !std::isfinite(c.radius)) {
       return false;
     }
-    cairo_new_sub_path(cr_);
-    cairo_arc(cr_, c.center.x, c.center.y, c.radius, 0, 2 * std::numbers::pi);
-    cairo_close_path(cr_);
+    ellipse_path(c.center.x, c.center.y, c.radius, c.radius);
     return true;
   }
 
@@ -262,16 +314,7 @@ class Replayer {
         !std::isfinite(e.radius_x) || !std::isfinite(e.radius_y)) {
       return false;
     }
-    // Path coordinates are fixed when they are added, so the scaled arc stays an ellipse after
-    // the matrix is restored, and a stroke of it keeps an unscaled width.
-    cairo_matrix_t saved;
-    cairo_get_matrix(cr_, &saved);
-    cairo_translate(cr_, e.center.x, e.center.y);
-    cairo_scale(cr_, e.radius_x, e.radius_y);
-    cairo_new_sub_path(cr_);
-    cairo_arc(cr_, 0, 0, 1, 0, 2 * std::numbers::pi);
-    cairo_close_path(cr_);
-    cairo_set_matrix(cr_, &saved);
+    ellipse_path(e.center.x, e.center.y, e.radius_x, e.radius_y);
     return true;
   }
 
@@ -297,49 +340,49 @@ class Replayer {
     };
     for (auto const& el : p.elements()) {
       switch (el.verb) {
-        case PathVerb::MoveTo:
-          if (!finite(el.p[0])) {
-            return fail();
-          }
-          cairo_move_to(cr_, el.p[0].x, el.p[0].y);
-          current = start = el.p[0];
-          has_current = true;
-          break;
-        case PathVerb::LineTo:
-          if (!finite(el.p[0])) {
-            return fail();
-          }
-          begin_at(el.p[0]);
-          cairo_line_to(cr_, el.p[0].x, el.p[0].y);
-          current = el.p[0];
-          break;
-        case PathVerb::QuadTo: {
-          if (!finite(el.p[0]) || !finite(el.p[1])) {
-            return fail();
-          }
-          begin_at(el.p[0]);
-          // Degree elevation: the cubic tracing the same curve.
-          Point const from = current, c = el.p[0], to = el.p[1];
-          Point const c1{from.x + 2.0 / 3.0 * (c.x - from.x), from.y + 2.0 / 3.0 * (c.y - from.y)};
-          Point const c2{to.x + 2.0 / 3.0 * (c.x - to.x), to.y + 2.0 / 3.0 * (c.y - to.y)};
-          cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
-          current = to;
-          break;
+      case PathVerb::MoveTo:
+        if (!finite(el.p[0])) {
+          return fail();
         }
-        case PathVerb::CurveTo:
-          if (!finite(el.p[0]) || !finite(el.p[1]) || !finite(el.p[2])) {
-            return fail();
-          }
-          begin_at(el.p[0]);
-          cairo_curve_to(cr_, el.p[0].x, el.p[0].y, el.p[1].x, el.p[1].y, el.p[2].x, el.p[2].y);
-          current = el.p[2];
-          break;
-        case PathVerb::ClosePath:
-          if (has_current) {
-            cairo_close_path(cr_);
-            current = start;
-          }
-          break;
+        cairo_move_to(cr_, el.p[0].x, el.p[0].y);
+        current = start = el.p[0];
+        has_current = true;
+        break;
+      case PathVerb::LineTo:
+        if (!finite(el.p[0])) {
+          return fail();
+        }
+        begin_at(el.p[0]);
+        cairo_line_to(cr_, el.p[0].x, el.p[0].y);
+        current = el.p[0];
+        break;
+      case PathVerb::QuadTo: {
+        if (!finite(el.p[0]) || !finite(el.p[1])) {
+          return fail();
+        }
+        begin_at(el.p[0]);
+        // Degree elevation: the cubic tracing the same curve.
+        Point const from = current, c = el.p[0], to = el.p[1];
+        Point const c1{from.x + 2.0 / 3.0 * (c.x - from.x), from.y + 2.0 / 3.0 * (c.y - from.y)};
+        Point const c2{to.x + 2.0 / 3.0 * (c.x - to.x), to.y + 2.0 / 3.0 * (c.y - to.y)};
+        cairo_curve_to(cr_, c1.x, c1.y, c2.x, c2.y, to.x, to.y);
+        current = to;
+        break;
+      }
+      case PathVerb::CurveTo:
+        if (!finite(el.p[0]) || !finite(el.p[1]) || !finite(el.p[2])) {
+          return fail();
+        }
+        begin_at(el.p[0]);
+        cairo_curve_to(cr_, el.p[0].x, el.p[0].y, el.p[1].x, el.p[1].y, el.p[2].x, el.p[2].y);
+        current = el.p[2];
+        break;
+      case PathVerb::ClosePath:
+        if (has_current) {
+          cairo_close_path(cr_);
+          current = start;
+        }
+        break;
       }
     }
     return !p.empty();
@@ -352,11 +395,12 @@ class Replayer {
 
   cairo_t* cr_;
   cairo_matrix_t base_{};
+  double scale_ = 1.0; // of the current matrix: sqrt(|det|)
   std::vector<Layer> layers_;
   std::shared_ptr<text_detail::TextEngine> engine_;
 };
 
-}  // namespace
+} // namespace
 
 void replay(Scene const& scene, cairo_t* cr) {
   if (cr == nullptr || cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
@@ -368,4 +412,4 @@ void replay(Scene const& scene, cairo_t* cr) {
   }
 }
 
-}  // namespace zarn_ui::render
+} // namespace zarn_ui::render

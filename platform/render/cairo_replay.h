@@ -13,4 +13,4 @@ namespace zarn_ui::render {
 /// passes its device scale that way). Leaves `cr`'s state as it found it.
 void replay(Scene const& scene, cairo_t* cr);
 
-}  // namespace zarn_ui::render
+} // namespace zarn_ui::render

@@ -17,7 +17,7 @@ namespace zarn_ui {
 
 namespace {
 
-constexpr std::uint32_t MAX_SIDE = 32767;  // cairo's image surface limit
+constexpr std::uint32_t MAX_SIDE = 32767; // cairo's image surface limit
 
 void fill_base(cairo_t* cr, Color base) {
   cairo_save(cr);
@@ -40,7 +40,7 @@ std::vector<std::uint8_t> base_filled(std::size_t pixels, Color base) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 void argb32_to_rgba8(std::uint8_t const* data, int stride, std::uint32_t width,
                      std::uint32_t height, std::uint8_t* out) {
@@ -120,8 +120,9 @@ base::Result<void> render_into(Scene const& scene, cairo_surface_t* surface, Col
   return {};
 }
 
-base::Result<std::vector<std::uint8_t>> OffscreenRenderer::encode_png(
-    std::uint32_t width, std::uint32_t height, std::span<std::uint8_t const> rgba) {
+base::Result<std::vector<std::uint8_t>>
+OffscreenRenderer::encode_png(std::uint32_t width, std::uint32_t height,
+                              std::span<std::uint8_t const> rgba) {
   if (width == 0 || height == 0) {
     return base::fail(fmt::format("encode png: empty image {} x {}", width, height));
   }
@@ -165,8 +166,8 @@ base::Result<std::vector<std::uint8_t>> OffscreenRenderer::encode_png(
   if (auto r = check(spng_set_ihdr(c, &ihdr)); !r) {
     return tl::unexpected(r.error());
   }
-  if (auto r = check(spng_encode_image(c, rgba.data(), rgba.size(), SPNG_FMT_PNG,
-                                       SPNG_ENCODE_FINALIZE));
+  if (auto r =
+          check(spng_encode_image(c, rgba.data(), rgba.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE));
       !r) {
     return tl::unexpected(r.error());
   }
@@ -183,4 +184,4 @@ base::Result<std::vector<std::uint8_t>> OffscreenRenderer::encode_png(
   return out;
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

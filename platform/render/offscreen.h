@@ -15,7 +15,7 @@
 namespace zarn_ui {
 
 class OffscreenRenderer {
- public:
+public:
   OffscreenRenderer(std::uint32_t width, std::uint32_t height) : width_(width), height_(height) {}
 
   std::uint32_t width() const { return width_; }
@@ -28,11 +28,10 @@ class OffscreenRenderer {
 
   /// PNG bytes (RGBA, 8 bits per channel) of `rgba`, which must hold width × height × 4 bytes.
   /// Same pixels, same bytes: fixed compression settings and no time chunk.
-  static base::Result<std::vector<std::uint8_t>> encode_png(std::uint32_t width,
-                                                            std::uint32_t height,
-                                                            std::span<std::uint8_t const> rgba);
+  static base::Result<std::vector<std::uint8_t>>
+  encode_png(std::uint32_t width, std::uint32_t height, std::span<std::uint8_t const> rgba);
 
- private:
+private:
   std::uint32_t width_;
   std::uint32_t height_;
 };
@@ -47,4 +46,4 @@ base::Result<void> render_into(Scene const& scene, cairo_surface_t* surface, Col
 void argb32_to_rgba8(std::uint8_t const* data, int stride, std::uint32_t width,
                      std::uint32_t height, std::uint8_t* out);
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -15,7 +15,7 @@ std::uint8_t channel_to_u8(float v) {
   return base::saturating_cast<std::uint8_t>(static_cast<double>(std::clamp(scaled, 0.0f, 255.0f)));
 }
 
-}  // namespace
+} // namespace
 
 Color Color::from_rgba8(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
   constexpr float k = 1.0f / 255.0f;
@@ -27,4 +27,4 @@ Rgba8 Color::to_rgba8() const {
   return {channel_to_u8(r), channel_to_u8(g), channel_to_u8(b), channel_to_u8(a)};
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

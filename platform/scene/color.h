@@ -42,6 +42,6 @@ namespace colors {
 inline constexpr Color WHITE{1.0f, 1.0f, 1.0f, 1.0f};
 inline constexpr Color BLACK{0.0f, 0.0f, 0.0f, 1.0f};
 inline constexpr Color TRANSPARENT{0.0f, 0.0f, 0.0f, 0.0f};
-}  // namespace colors
+} // namespace colors
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -52,12 +52,7 @@ std::optional<Affine> Affine::inverse() const {
     return std::nullopt;
   }
   double const inv = 1.0 / det;
-  return Affine{d * inv,
-                -b * inv,
-                -c * inv,
-                a * inv,
-                (c * f - d * e) * inv,
-                (b * e - a * f) * inv};
+  return Affine{d * inv, -b * inv, -c * inv, a * inv, (c * f - d * e) * inv, (b * e - a * f) * inv};
 }
 
 Rect Affine::transform_rect_bbox(Rect const& r) const {
@@ -69,4 +64,4 @@ Rect Affine::transform_rect_bbox(Rect const& r) const {
           std::max({p0.x, p1.x, p2.x, p3.x}), std::max({p0.y, p1.y, p2.y, p3.y})};
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -119,7 +119,7 @@ struct PathEl {
 };
 
 class BezPath {
- public:
+public:
   BezPath() = default;
 
   void move_to(Point p) { els_.push_back({PathVerb::MoveTo, {p, {}, {}}}); }
@@ -140,7 +140,7 @@ class BezPath {
 
   friend bool operator==(BezPath const&, BezPath const&) = default;
 
- private:
+private:
   std::vector<PathEl> els_;
 };
 
@@ -157,9 +157,8 @@ struct Affine {
 
   /// Composition: (*this * o) applies o first, then *this.
   friend constexpr Affine operator*(Affine const& l, Affine const& r) {
-    return {l.a * r.a + l.c * r.b,       l.b * r.a + l.d * r.b,
-            l.a * r.c + l.c * r.d,       l.b * r.c + l.d * r.d,
-            l.a * r.e + l.c * r.f + l.e, l.b * r.e + l.d * r.f + l.f};
+    return {l.a * r.a + l.c * r.b, l.b * r.a + l.d * r.b,       l.a * r.c + l.c * r.d,
+            l.b * r.c + l.d * r.d, l.a * r.e + l.c * r.f + l.e, l.b * r.e + l.d * r.f + l.f};
   }
   Affine then_translate(Vec2 v) const { return translate(v) * *this; }
   Affine pre_translate(Vec2 v) const { return *this * translate(v); }
@@ -186,7 +185,7 @@ struct Stroke {
   Cap start_cap = Cap::Round;
   Cap end_cap = Cap::Round;
   double miter_limit = 4.0;
-  std::vector<double> dash_pattern;  // empty: solid
+  std::vector<double> dash_pattern; // empty: solid
   double dash_offset = 0.0;
 
   static Stroke with_width(double w) {
@@ -204,4 +203,4 @@ struct Stroke {
   friend bool operator==(Stroke const&, Stroke const&) = default;
 };
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -7,8 +7,8 @@ void Scene::draw_image_rect(SharedImage image, Rect const& dst, Affine const& tr
   if (!image || image->width == 0 || image->height == 0) {
     return;
   }
-  Rect const s = src.value_or(Rect{0.0, 0.0, static_cast<double>(image->width),
-                                   static_cast<double>(image->height)});
+  Rect const s = src.value_or(
+      Rect{0.0, 0.0, static_cast<double>(image->width), static_cast<double>(image->height)});
   // Negated comparisons so NaN sizes draw nothing too.
   if (!(dst.width() > 0.0 && dst.height() > 0.0 && s.width() > 0.0 && s.height() > 0.0)) {
     return;
@@ -34,4 +34,4 @@ void Scene::append(Scene const& other, Affine const& transform) {
   }
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

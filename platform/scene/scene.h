@@ -1,7 +1,7 @@
 #pragma once
 // Scene: a display list of drawing commands (fills, strokes, clip layers, images, text runs)
 // recorded by painters and replayed by platform/render. The command list is public so tests
-// can inspect what was drawn without rasterising. The scene holds no pixels and no device.
+// can examine what was drawn without rasterising. The scene holds no pixels and no device.
 
 #include <memory>
 #include <optional>
@@ -16,7 +16,7 @@
 namespace zarn_ui {
 
 namespace text_detail {
-struct PreparedText;  // a shaped line, owned by the text module
+struct PreparedText; // a shaped line, owned by the text module
 }
 
 using Shape = std::variant<Rect, RoundedRect, Circle, Ellipse, Line, BezPath>;
@@ -60,19 +60,19 @@ struct ImageCmd {
 /// One line of plain text; (0, 0) under `transform` is the top-left corner of its line box,
 /// which is 1.25 × size high. `size` is the pixel size after the renderer's text scale.
 struct TextCmd {
-  std::string text;  // valid UTF-8
+  std::string text; // valid UTF-8
   float size = 0.0f;
-  int weight = 0;  // the renderer's weight selector, 0 (regular) to 3 (bold)
+  int weight = 0; // the renderer's weight selector, 0 (regular) to 3 (bold)
   Color color;
   Affine transform;
-  std::optional<float> max_width;  // text beyond is ellipsised
-  std::shared_ptr<text_detail::PreparedText const> prepared;  // may be null
+  std::optional<float> max_width;                            // text beyond is ellipsised
+  std::shared_ptr<text_detail::PreparedText const> prepared; // may be null
 };
 
 using Command = std::variant<FillCmd, StrokeCmd, PushLayerCmd, PopLayerCmd, ImageCmd, TextCmd>;
 
 class Scene {
- public:
+public:
   std::vector<Command> commands;
 
   void fill(FillRule rule, Affine const& transform, Color color, Shape shape) {
@@ -102,4 +102,4 @@ class Scene {
   bool empty() const { return commands.empty(); }
 };
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

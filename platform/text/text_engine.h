@@ -19,9 +19,9 @@ namespace zarn_ui::text_detail {
 /// A shaped line ready to paint: (0, baseline) is the start of its baseline relative to the
 /// top-left corner of the line box.
 struct PreparedText {
-  PangoLayout* layout = nullptr;  // owned
+  PangoLayout* layout = nullptr; // owned
   double baseline = 0.0;
-  float width = 0.0f;  // advance width in pixels
+  float width = 0.0f; // advance width in pixels
 
   PreparedText() = default;
   PreparedText(PreparedText const&) = delete;
@@ -34,7 +34,7 @@ struct TextKey {
   std::string text;
   float size = 0.0f;
   int weight = 0;
-  float max_width = -1.0f;  // negative: no limit
+  float max_width = -1.0f; // negative: no limit
 
   friend bool operator==(TextKey const&, TextKey const&) = default;
 };
@@ -44,9 +44,8 @@ struct TextKeyHash {
 };
 
 /// A least-recently-used map with a fixed capacity.
-template <class V>
-class LruCache {
- public:
+template <class V> class LruCache {
+public:
   explicit LruCache(std::size_t capacity) : capacity_(capacity) {}
 
   V const* find(TextKey const& key) {
@@ -76,7 +75,7 @@ class LruCache {
     order_.clear();
   }
 
- private:
+private:
   using Entry = std::pair<TextKey, V>;
   std::size_t capacity_;
   std::list<Entry> order_;
@@ -87,7 +86,7 @@ inline constexpr char const* FONT_FAMILY = "DejaVu Sans";
 inline constexpr double LINE_HEIGHT_FACTOR = 1.25;
 
 class TextEngine {
- public:
+public:
   TextEngine();
   ~TextEngine();
   TextEngine(TextEngine const&) = delete;
@@ -104,17 +103,20 @@ class TextEngine {
   /// Paints a shaped line with the line box's top-left corner at the current user-space origin.
   static void draw(cairo_t* cr, PreparedText const& text);
 
+  /// The family of the font that regular text at `size` resolves to.
+  std::string resolved_family(float size);
+
   std::size_t measure_cache_size() const { return widths_.size(); }
   std::size_t layout_cache_size() const { return layouts_.size(); }
 
- private:
+private:
   void configure(PangoLayout* layout, std::string const& text, float size, int weight,
                  float max_width);
   double baseline_for(float size, int weight);
 
   PangoFontMap* font_map_ = nullptr;
   PangoContext* context_ = nullptr;
-  PangoLayout* scratch_ = nullptr;  // for measuring without a cache entry per layout
+  PangoLayout* scratch_ = nullptr; // for measuring without a cache entry per layout
   LruCache<float> widths_{8192};
   LruCache<std::shared_ptr<PreparedText const>> layouts_{1024};
   LruCache<double> baselines_{256};
@@ -126,4 +128,4 @@ std::string sanitize(std::string_view text);
 /// The weight selector (0 regular .. 3 bold) clamped to its range.
 int clamp_weight(int weight);
 
-}  // namespace zarn_ui::text_detail
+} // namespace zarn_ui::text_detail

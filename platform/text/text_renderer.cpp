@@ -19,14 +19,13 @@ void TextRenderer::draw_text(Scene& scene, std::string_view text, float size, Co
   draw_text_weighted(scene, text, size, color, transform, 0);
 }
 
-void TextRenderer::draw_text_weighted(Scene& scene, std::string_view text, float size,
-                                      Color color, Affine const& transform, int weight) const {
+void TextRenderer::draw_text_weighted(Scene& scene, std::string_view text, float size, Color color,
+                                      Affine const& transform, int weight) const {
   draw_text_limited(scene, text, size, color, transform, weight, -1.0f);
 }
 
-void TextRenderer::draw_text_limited(Scene& scene, std::string_view text, float size,
-                                     Color color, Affine const& transform, int weight,
-                                     float max_width) const {
+void TextRenderer::draw_text_limited(Scene& scene, std::string_view text, float size, Color color,
+                                     Affine const& transform, int weight, float max_width) const {
   if (text.empty()) {
     return;
   }
@@ -53,4 +52,4 @@ void TextRenderer::set_text_scale(float scale) {
   text_scale_ = (scale > 0.0f && scale < 1e6f) ? scale : 1.0f;
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -19,7 +19,7 @@ class TextEngine;
 }
 
 class TextRenderer {
- public:
+public:
   /// Uses the calling thread's font map and context; create and use it on one thread.
   TextRenderer();
 
@@ -45,7 +45,7 @@ class TextRenderer {
   void set_text_scale(float scale);
   float text_scale() const { return text_scale_; }
 
- private:
+private:
   float pixel_size(float size) const { return size * text_scale_; }
 
   std::shared_ptr<text_detail::TextEngine> engine_;
@@ -53,9 +53,9 @@ class TextRenderer {
 };
 
 class I18nManager {
- public:
+public:
   /// The display text for `text`: the text itself.
   std::string lookup(std::string_view text) const { return std::string(text); }
 };
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

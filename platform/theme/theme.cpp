@@ -12,7 +12,7 @@ Color hex(std::uint32_t rgb, std::uint8_t alpha = 255) {
                            alpha);
 }
 
-}  // namespace
+} // namespace
 
 Theme Theme::light() {
   Theme t;
@@ -109,4 +109,4 @@ Theme Theme::with_reduce_motion(bool on) const {
   return t;
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui
