@@ -222,14 +222,7 @@ void TileCache::poll_tile_replies() {
       continue;
     }
     backoff.erase(loaded.key);
-    DecodedTile const& decoded = *loaded.image;
-    // A size mismatch gives no image: it is dropped and may be asked for again.
-    zarn_ui::SharedImage image =
-        zarn_ui::image_from_rgba(decoded.rgba, decoded.width, decoded.height);
-    if (!image) {
-      continue;
-    }
-    auto [it, inserted] = tiles.insert_or_assign(loaded.key, std::move(image));
+    auto [it, inserted] = tiles.insert_or_assign(loaded.key, std::move(loaded.image));
     if (inserted) {
       lru.push_back(loaded.key);
     } else {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/scene/image.h"
+
 namespace maps {
 
 /// One 256-pixel Web Mercator tile. Precondition of a valid key: z <= 30, x and y < 2^z.
@@ -54,14 +56,20 @@ struct TileReply {
   // Prefetch replies carry their key too, so the cache knows which tiles of an offline
   // download are still unanswered.
   TileKey key;
-  std::optional<DecodedTile> image;
+  // Ready to paint: the worker converts the pixels, so the UI thread never does.
+  zarn_ui::SharedImage image;
   bool ok = false;
 
-  static TileReply loaded(TileKey key, std::optional<DecodedTile> image) {
+  /// A load answer; no image when `decoded` is absent or its size does not match its pixels.
+  static TileReply loaded(TileKey key, std::optional<DecodedTile> const& decoded) {
+    zarn_ui::SharedImage image;
+    if (decoded) {
+      image = zarn_ui::image_from_rgba(decoded->rgba, decoded->width, decoded->height);
+    }
     return TileReply{Kind::Loaded, key, std::move(image), false};
   }
   static TileReply prefetched(TileKey key, bool ok) {
-    return TileReply{Kind::Prefetched, key, std::nullopt, ok};
+    return TileReply{Kind::Prefetched, key, nullptr, ok};
   }
 };
 
