@@ -97,6 +97,10 @@ class HttpServed : public ::testing::Test {
     s.Get("/big", [](httplib::Request const&, httplib::Response& res) {
       res.set_content("\"" + std::string(4000, 'x') + "\"", "application/json");
     });
+    s.Get("/big-404", [](httplib::Request const&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content(std::string(4000, 'x'), "text/html");
+    });
     s.Get("/big-chunked", [](httplib::Request const&, httplib::Response& res) {
       res.set_chunked_content_provider("application/json",
                                        [](std::size_t offset, httplib::DataSink& sink) {
@@ -183,6 +187,10 @@ TEST_F(HttpServed, BodyOverTheLimitIsRefused) {
     ASSERT_FALSE(v.has_value());
     EXPECT_EQ(v.error(), "response body exceeds the limit of 1000 bytes");
   }
+  // The status decides first: a failed status with a long body is a status error.
+  auto const missing = fetch_json(url("/big-404"), 5s, 1000);
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error(), "HTTP 404 Not Found");
   auto const fits = fetch_json(url("/big"), 5s, 4002);
   EXPECT_TRUE(fits.has_value()) << fits.error();
 }

@@ -214,6 +214,7 @@ std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision
   std::int64_t lat = 0;
   std::int64_t lon = 0;
   std::vector<LatLon> out;
+  out.reserve(encoded.size() / 8);  // a typical pair takes eight bytes or more
   std::size_t pos = 0;
   while (pos < encoded.size()) {
     auto const dlat = read_polyline_value(encoded, pos);

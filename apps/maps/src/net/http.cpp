@@ -202,6 +202,15 @@ struct HttpClient::Impl {
       t.skipped_body = true;
       return 0;
     }
+    if (t.body.empty()) {
+      // A declared length over the limit is refused before anything is stored.
+      curl_off_t declared = -1;
+      curl_easy_getinfo(t.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+      if (declared > 0 && static_cast<std::uint64_t>(declared) > t.max_body) {
+        t.too_large = true;
+        return 0;
+      }
+    }
     if (n > t.max_body - t.body.size()) {
       t.too_large = true;
       return 0;
@@ -229,8 +238,6 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
   long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
       1, std::min<std::chrono::milliseconds::rep>(timeout.count(),
                                                   std::numeric_limits<long>::max())));
-  curl_off_t const max_file =
-      static_cast<curl_off_t>(std::min<std::size_t>(max_body, std::numeric_limits<curl_off_t>::max()));
   CURLcode rc = CURLE_OK;
   auto set = [&](CURLoption opt, auto value) {
     if (rc == CURLE_OK) {
@@ -246,7 +253,6 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
   set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   set(CURLOPT_SSL_VERIFYPEER, 1L);
   set(CURLOPT_SSL_VERIFYHOST, 2L);
-  set(CURLOPT_MAXFILESIZE_LARGE, max_file);
   set(CURLOPT_WRITEFUNCTION, &Impl::on_data);
   set(CURLOPT_ERRORBUFFER, impl->error.data());
   if (rc != CURLE_OK) {
@@ -271,7 +277,7 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   long code = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
   std::uint16_t const status = to_status(code);
-  if (rc == CURLE_FILESIZE_EXCEEDED || transfer.too_large) {
+  if (transfer.too_large) {
     return base::fail(body_limit_error(impl_->max_body));
   }
   if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
