@@ -1,0 +1,275 @@
+#include "platform/doc/persist.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include <fmt/format.h>
+#include <spdlog/spdlog.h>
+
+namespace zarn_ui::persist {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Larger files are not ours: refuse them instead of reading gigabytes into memory.
+constexpr std::uintmax_t MAX_FILE_BYTES = std::uintmax_t{1} << 30;
+
+std::string errno_text(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+base::Result<void> write_all(int fd, std::span<std::uint8_t const> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    auto const n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return base::fail(errno_text(errno));
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+enum class ReadOutcome { Missing, Read, Failed };
+
+ReadOutcome read_file(fs::path const& path, doc::Bytes& out, std::string& error) {
+  std::error_code ec;
+  auto const status = fs::status(path, ec);
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    error = ec.message();
+    return ReadOutcome::Failed;
+  }
+  if (!fs::exists(status)) {
+    return ReadOutcome::Missing;
+  }
+  if (!fs::is_regular_file(status)) {
+    error = "not a regular file";
+    return ReadOutcome::Failed;
+  }
+  auto const size = fs::file_size(path, ec);
+  if (ec) {
+    error = ec.message();
+    return ReadOutcome::Failed;
+  }
+  if (size > MAX_FILE_BYTES) {
+    error = "file too large";
+    return ReadOutcome::Failed;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open";
+    return ReadOutcome::Failed;
+  }
+  out.resize(static_cast<std::size_t>(size));
+  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  if (in.gcount() != static_cast<std::streamsize>(out.size())) {
+    error = "short read";
+    return ReadOutcome::Failed;
+  }
+  return ReadOutcome::Read;
+}
+
+std::int64_t system_unix_time() {
+  return std::chrono::duration_cast<std::chrono::seconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// "document.bin.corrupt-<time>", with "-2", "-3"... when an earlier one has that name.
+std::optional<fs::path> keep_aside(fs::path const& file, std::int64_t now) {
+  auto const base_name = fmt::format("{}.corrupt-{}", file.filename().string(), now);
+  for (int n = 1; n < 100; ++n) {
+    auto const name = n == 1 ? base_name : fmt::format("{}-{}", base_name, n);
+    auto const target = file.parent_path() / name;
+    std::error_code ec;
+    if (fs::exists(target, ec) || ec) {
+      continue;
+    }
+    fs::rename(file, target, ec);
+    if (ec) {
+      spdlog::warn("could not move the document file {} aside: {}", file.string(), ec.message());
+      return std::nullopt;
+    }
+    return target;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+base::Result<void> write_file_atomically(fs::path const& path,
+                                         std::span<std::uint8_t const> bytes) {
+  auto const dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (ec) {
+    return base::fail(fmt::format("cannot create {}: {}", dir.string(), ec.message()));
+  }
+  auto const tmp = fs::path(path.string() + ".tmp");
+  int const fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    return base::fail(fmt::format("cannot create {}: {}", tmp.string(), errno_text(errno)));
+  }
+  auto fail_with = [&](std::string what) -> base::Result<void> {
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return base::fail(fmt::format("cannot write {}: {}", tmp.string(), what));
+  };
+  if (auto w = write_all(fd, bytes); !w) {
+    return fail_with(w.error());
+  }
+  if (::fsync(fd) != 0) {
+    return fail_with(errno_text(errno));
+  }
+  if (::close(fd) != 0) {
+    ::unlink(tmp.c_str());
+    return base::fail(fmt::format("cannot write {}: {}", tmp.string(), errno_text(errno)));
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    auto const err = errno;
+    ::unlink(tmp.c_str());
+    return base::fail(fmt::format("cannot replace {}: {}", path.string(), errno_text(err)));
+  }
+  // The rename itself lives in the folder: flush it so a crash cannot undo it.
+  int const dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return {};
+}
+
+std::optional<fs::path> data_dir(std::string_view app_id) {
+  if (app_id.empty() || app_id == "." || app_id == ".." ||
+      app_id.find('/') != std::string_view::npos || app_id.find('\0') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  if (char const* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
+    return fs::path(xdg) / std::string(app_id);
+  }
+  if (char const* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    return fs::path(home) / ".local" / "share" / std::string(app_id);
+  }
+  return std::nullopt;
+}
+
+Persistence Persistence::memory_only(doc::Bytes actor) {
+  return Persistence(doc::Document(std::move(actor)));
+}
+
+Persistence Persistence::open_at(Options options) {
+  auto const file = options.dir / std::string(DOCUMENT_FILE);
+  doc::Bytes bytes;
+  std::string error;
+  switch (read_file(file, bytes, error)) {
+    case ReadOutcome::Missing: {
+      Persistence p(doc::Document(options.actor));
+      p.file_ = file;
+      return p;
+    }
+    case ReadOutcome::Failed:
+      // Not known to be corrupt, only unreadable now: leave it be and write nothing over it.
+      spdlog::warn("document file {} cannot be read ({}); changes will not be saved",
+                   file.string(), error);
+      return memory_only(options.actor);
+    case ReadOutcome::Read:
+      break;
+  }
+  auto loaded = doc::Document::load(bytes);
+  if (loaded) {
+    if (!options.actor.empty()) {
+      auto r = loaded->set_actor(options.actor);
+      (void)r;  // not empty
+    }
+    Persistence p(std::move(*loaded));
+    p.file_ = file;
+    p.saved_heads_ = p.doc_.heads();
+    return p;
+  }
+  auto const now = options.unix_time ? options.unix_time() : system_unix_time();
+  auto aside = keep_aside(file, now);
+  if (!aside) {
+    spdlog::warn("document file {} does not load ({}) and could not be kept aside; starting "
+                 "with an empty document that will not be saved",
+                 file.string(), loaded.error());
+    return memory_only(options.actor);
+  }
+  spdlog::warn("document file {} does not load ({}); kept it as {} and starting with an empty "
+               "document",
+               file.string(), loaded.error(), aside->string());
+  Persistence p(doc::Document(options.actor));
+  p.file_ = file;
+  p.kept_aside_ = std::move(aside);
+  return p;
+}
+
+bool Persistence::has_unsaved() { return doc_.heads() != saved_heads_; }
+
+void Persistence::note_changed(base::Instant now) {
+  if (!dirty_since_) {
+    dirty_since_ = now;
+  }
+}
+
+bool Persistence::maybe_save(base::Instant now) {
+  if (!file_) {
+    return false;
+  }
+  if (!dirty_since_ && has_unsaved()) {
+    dirty_since_ = now;
+  }
+  if (!dirty_since_ || now - *dirty_since_ < SAVE_DELAY) {
+    return false;
+  }
+  if (!has_unsaved()) {
+    dirty_since_.reset();
+    return false;
+  }
+  if (auto w = write(); !w) {
+    spdlog::warn("document not saved: {}", w.error());
+    dirty_since_ = now;
+    return false;
+  }
+  return true;
+}
+
+base::Result<void> Persistence::save_now() {
+  if (!file_ || !has_unsaved()) {
+    return {};
+  }
+  auto w = write();
+  if (!w) {
+    spdlog::warn("document not saved: {}", w.error());
+  }
+  return w;
+}
+
+base::Result<void> Persistence::write() {
+  auto const bytes = doc_.save();
+  if (auto w = write_file_atomically(*file_, bytes); !w) {
+    return w;
+  }
+  saved_heads_ = doc_.heads();
+  dirty_since_.reset();
+  return {};
+}
+
+Persistence open(std::string_view app_id) {
+  auto dir = data_dir(app_id);
+  if (!dir) {
+    spdlog::warn("no data folder for {}; the document will not be saved", app_id);
+    return Persistence::memory_only();
+  }
+  return Persistence::open_at(Options{*dir, {}, {}});
+}
+
+}  // namespace zarn_ui::persist

@@ -1,0 +1,80 @@
+#pragma once
+// Keeping an application's document in a file: found under $XDG_DATA_HOME/<application id>/
+// (or ~/.local/share/<application id>/), loaded at start, written atomically after changes
+// (at most about once a second) and at exit. A file that does not load is kept aside under a
+// new name and the application starts empty; a failed write keeps the previous file.
+// A memory-only variant serves starts that must never touch the user's document.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "base/clock.h"
+#include "base/result.h"
+#include "platform/doc/document.h"
+
+namespace zarn_ui::persist {
+
+inline constexpr std::string_view DOCUMENT_FILE = "document.bin";
+/// How long changes wait before they are written; later changes join the same write.
+inline constexpr std::chrono::milliseconds SAVE_DELAY{1000};
+
+struct Options {
+  std::filesystem::path dir;  // the folder of the document file
+  /// Seconds since the epoch, for the name of a file kept aside; the system clock when empty.
+  std::function<std::int64_t()> unix_time;
+  doc::Bytes actor;  // empty: a random actor
+};
+
+class Persistence {
+ public:
+  /// A document that is never written anywhere.
+  static Persistence memory_only(doc::Bytes actor = {});
+  /// Loads `options.dir`/document.bin when it exists.
+  static Persistence open_at(Options options);
+
+  doc::Document& document() { return doc_; }
+  bool is_persistent() const { return file_.has_value(); }
+  std::optional<std::filesystem::path> const& file() const { return file_; }
+  /// Where a file that did not load was moved to.
+  std::optional<std::filesystem::path> const& kept_aside() const { return kept_aside_; }
+
+  /// Marks the document changed at `now`; `maybe_save` also notices changes by itself.
+  void note_changed(base::Instant now);
+  /// Writes when the document changed and SAVE_DELAY has passed since the first unsaved
+  /// change; true when it wrote. A failed write is logged and retried after another delay.
+  bool maybe_save(base::Instant now);
+  /// Writes now when anything is unsaved (at exit).
+  base::Result<void> save_now();
+
+ private:
+  explicit Persistence(doc::Document doc) : doc_(std::move(doc)) {}
+  bool has_unsaved();
+  base::Result<void> write();
+
+  doc::Document doc_;
+  std::optional<std::filesystem::path> file_;
+  std::optional<std::filesystem::path> kept_aside_;
+  std::vector<doc::ChangeHash> saved_heads_;
+  std::optional<base::Instant> dirty_since_;
+};
+
+/// $XDG_DATA_HOME/<app_id> when XDG_DATA_HOME is an absolute path, else $HOME/.local/share/
+/// <app_id>; none when neither is usable or `app_id` is not a plain file name.
+std::optional<std::filesystem::path> data_dir(std::string_view app_id);
+
+/// The persisted document of an application; memory-only (with a warning) when no data
+/// folder can be found.
+Persistence open(std::string_view app_id);
+
+/// Writes `bytes` to `path` atomically: a temporary file in the same folder, flushed to disk,
+/// renamed over `path`, then the folder flushed. On failure `path` keeps its old content.
+/// The folder is created when missing.
+base::Result<void> write_file_atomically(std::filesystem::path const& path,
+                                         std::span<std::uint8_t const> bytes);
+
+}  // namespace zarn_ui::persist

@@ -1,0 +1,346 @@
+#include "platform/doc/document.h"
+
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include "platform/doc/text_diff.h"
+
+namespace zarn_ui::doc {
+namespace {
+
+Bytes actor(std::uint8_t tag) { return Bytes(16, tag); }
+
+ScalarValue str(std::string s) { return ScalarValue{std::move(s)}; }
+ScalarValue i64(std::int64_t v) { return ScalarValue{v}; }
+
+ScalarValue scalar_at(Document const& d, ObjId const& obj, std::string_view key) {
+  auto v = d.get(obj, key);
+  EXPECT_TRUE(v.has_value());
+  EXPECT_TRUE(v->has_value());
+  return *(*v)->value.scalar();
+}
+
+ObjId text_at(Document& d, ObjId const& obj, std::string_view key, std::string_view content) {
+  auto t = d.put_object(obj, key, ObjType::Text);
+  EXPECT_TRUE(t.has_value());
+  EXPECT_TRUE(d.splice_text(*t, 0, 0, content).has_value());
+  return *t;
+}
+
+TEST(Document, ConcurrentPutsConflictAndTheHigherActorWins) {
+  Document a(actor(1));
+  ASSERT_TRUE(a.put(ObjId::root(), "k", str("base")));
+  Document b = a.fork();
+  ASSERT_TRUE(b.set_actor(actor(2)));
+  ASSERT_TRUE(a.put(ObjId::root(), "k", str("from a")));
+  ASSERT_TRUE(b.put(ObjId::root(), "k", str("from b")));
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  ASSERT_TRUE(b.merge(a));
+
+  // Equal counters: the actor bytes decide, on both sides.
+  EXPECT_EQ(scalar_at(a, ObjId::root(), "k"), str("from b"));
+  EXPECT_EQ(scalar_at(b, ObjId::root(), "k"), str("from b"));
+  auto all = a.get_all(ObjId::root(), "k");
+  ASSERT_TRUE(all);
+  ASSERT_EQ(all->size(), 2u);
+  EXPECT_EQ(*(*all)[0].value.scalar(), str("from a"));
+  EXPECT_EQ(*(*all)[1].value.scalar(), str("from b"));
+  EXPECT_EQ(a.heads(), b.heads());
+  EXPECT_EQ(a.heads().size(), 2u);
+
+  // A later put overwrites every visible value.
+  ASSERT_TRUE(a.put(ObjId::root(), "k", str("resolved")));
+  EXPECT_EQ(a.get_all(ObjId::root(), "k")->size(), 1u);
+  EXPECT_EQ(a.heads().size(), 1u);
+}
+
+TEST(Document, HigherCounterWinsOverActorBytes) {
+  Document a(actor(9));
+  ASSERT_TRUE(a.put(ObjId::root(), "x", i64(0)));
+  Document b = a.fork();
+  ASSERT_TRUE(b.set_actor(actor(1)));
+  ASSERT_TRUE(b.put(ObjId::root(), "other", i64(1)));
+  ASSERT_TRUE(b.put(ObjId::root(), "x", i64(2)));  // counter 3
+  ASSERT_TRUE(a.put(ObjId::root(), "x", i64(1)));  // counter 2, higher actor
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  EXPECT_EQ(scalar_at(a, ObjId::root(), "x"), i64(2));
+}
+
+TEST(Document, DeletingAnAbsentKeyRecordsNothing) {
+  Document d(actor(1));
+  ASSERT_TRUE(d.delete_key(ObjId::root(), "nothing"));
+  EXPECT_EQ(d.pending_ops(), 0u);
+  EXPECT_FALSE(d.commit().has_value());
+  EXPECT_TRUE(d.heads().empty());
+
+  ASSERT_TRUE(d.put(ObjId::root(), "k", ScalarValue{true}));
+  ASSERT_TRUE(d.delete_key(ObjId::root(), "k"));
+  EXPECT_EQ(d.pending_ops(), 2u);
+  EXPECT_FALSE(d.get(ObjId::root(), "k")->has_value());
+  EXPECT_TRUE(d.keys(ObjId::root())->empty());
+}
+
+TEST(Document, ConcurrentDeleteAndPutKeepsThePut) {
+  Document a(actor(1));
+  ASSERT_TRUE(a.put(ObjId::root(), "k", i64(1)));
+  Document b = a.fork();
+  ASSERT_TRUE(a.delete_key(ObjId::root(), "k"));
+  ASSERT_TRUE(b.put(ObjId::root(), "k", i64(2)));
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  EXPECT_EQ(scalar_at(a, ObjId::root(), "k"), i64(2));
+}
+
+TEST(Document, KeysInByteOrder) {
+  Document d(actor(1));
+  for (auto const* k : {"b", "a", "\xc3\xbc", "B", "aa"}) {
+    ASSERT_TRUE(d.put(ObjId::root(), k, i64(0)));
+  }
+  EXPECT_EQ(*d.keys(ObjId::root()),
+            (std::vector<std::string>{"B", "a", "aa", "b", "\xc3\xbc"}));
+  EXPECT_EQ(*d.length(ObjId::root()), 5u);
+}
+
+TEST(Document, TextSplicesInCodePoints) {
+  Document d(actor(1));
+  auto t = text_at(d, ObjId::root(), "t", "München 🚲 Altstadt");
+  EXPECT_EQ(*d.length(t), 18u);
+  ASSERT_TRUE(d.splice_text(t, 1, 1, "ue"));   // ü -> ue
+  ASSERT_TRUE(d.splice_text(t, 9, 1, "Rad"));  // the bicycle
+  EXPECT_EQ(*d.text(t), "Muenchen Rad Altstadt");
+  EXPECT_FALSE(d.splice_text(t, 20, 2, ""));
+  EXPECT_FALSE(d.splice_text(t, 0, 0, "\xff"));
+  auto ch = d.get(t, std::size_t{1});
+  ASSERT_TRUE(ch);
+  EXPECT_EQ(*(*ch)->value.scalar(), str("u"));
+}
+
+TEST(Document, DiffedSpliceOfUnchangedTextRecordsNothing) {
+  Document d(actor(1));
+  auto t = text_at(d, ObjId::root(), "t", "Café am Markt");
+  auto const before = d.heads();
+  ASSERT_TRUE(splice_text_diffed(d, t, "Café am Markt"));
+  EXPECT_EQ(d.pending_ops(), 0u);
+  EXPECT_EQ(d.heads(), before);
+
+  // Only the middle is touched: "am" -> "im" is one delete and one insert.
+  ASSERT_TRUE(splice_text_diffed(d, t, "Café im Markt"));
+  EXPECT_EQ(d.pending_ops(), 2u);
+  EXPECT_EQ(*d.text(t), "Café im Markt");
+  ASSERT_TRUE(splice_text_diffed(d, t, "Cafe"));
+  EXPECT_EQ(*d.text(t), "Cafe");
+  ASSERT_TRUE(splice_text_diffed(d, t, ""));
+  EXPECT_EQ(*d.text(t), "");
+}
+
+TEST(Document, ConcurrentTextEditsMerge) {
+  Document a(actor(1));
+  auto t = text_at(a, ObjId::root(), "t", "ac");
+  Document b = a.fork();
+  ASSERT_TRUE(a.splice_text(t, 1, 0, "b"));
+  ASSERT_TRUE(b.splice_text(t, 2, 0, "d"));
+  ASSERT_TRUE(b.splice_text(t, 0, 1, ""));
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  ASSERT_TRUE(b.merge(a));
+  EXPECT_EQ(*a.text(t), "bcd");
+  EXPECT_EQ(*b.text(t), "bcd");
+}
+
+TEST(Document, ListInsertDeleteAndConcurrentInsertsConverge) {
+  Document a(actor(1));
+  auto l = a.put_object(ObjId::root(), "l", ObjType::List);
+  ASSERT_TRUE(l);
+  for (std::int64_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(a.insert(*l, static_cast<std::size_t>(i), i64(i)));
+  }
+  ASSERT_TRUE(a.delete_index(*l, 1));
+  EXPECT_EQ(*a.length(*l), 2u);
+  EXPECT_EQ(*(*a.get(*l, std::size_t{1}))->value.scalar(), i64(2));
+
+  Document b = a.fork();
+  ASSERT_TRUE(b.set_actor(actor(2)));
+  ASSERT_TRUE(a.insert(*l, 1, str("a1")));
+  ASSERT_TRUE(a.insert(*l, 2, str("a2")));
+  ASSERT_TRUE(b.insert(*l, 1, str("b1")));
+  auto m = b.insert_object(*l, 0, ObjType::Map);
+  ASSERT_TRUE(m);
+  ASSERT_TRUE(b.put(*m, "lat", ScalarValue{1.5}));
+
+  Document a2 = a;
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  ASSERT_TRUE(b.merge(a2));
+  auto read = [&](Document const& d) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < *d.length(*l); ++i) {
+      auto v = (*d.get(*l, i))->value;
+      if (v.is_object()) {
+        out.push_back("map");
+      } else if (auto const* s = std::get_if<std::string>(v.scalar())) {
+        out.push_back(*s);
+      } else {
+        out.push_back(std::to_string(std::get<std::int64_t>(*v.scalar())));
+      }
+    }
+    return out;
+  };
+  EXPECT_EQ(read(a), read(b));
+  // Both runs stay together; b's (higher actor, same counter) comes first.
+  EXPECT_EQ(read(a), (std::vector<std::string>{"map", "0", "b1", "a1", "a2", "2"}));
+}
+
+TEST(Document, ErrorsInsteadOfCrashes) {
+  Document d(actor(1));
+  auto l = *d.put_object(ObjId::root(), "l", ObjType::List);
+  auto t = *d.put_object(ObjId::root(), "t", ObjType::Text);
+  ObjId const unknown{999, 0};
+  struct Case {
+    char const* name;
+    bool ok;
+  } const cases[] = {
+      {"get on a list by key", d.get(l, "k").has_value()},
+      {"get on a map by index", d.get(ObjId::root(), std::size_t{0}).has_value()},
+      {"get on an unknown object", d.get(unknown, "k").has_value()},
+      {"put into a list", d.put(l, "k", i64(1)).has_value()},
+      {"put into a text", d.put(t, "k", i64(1)).has_value()},
+      {"insert past the end", d.insert(l, 1, i64(1)).has_value()},
+      {"insert a scalar into a text", d.insert(t, 0, i64(1)).has_value()},
+      {"delete index out of range", d.delete_index(l, 0).has_value()},
+      {"get index out of range", d.get(l, std::size_t{0}).has_value()},
+      {"text of a list", d.text(l).has_value()},
+      {"splice a list", d.splice_text(l, 0, 0, "x").has_value()},
+      {"keys of a text", d.keys(t).has_value()},
+      {"length of an unknown object", d.length(unknown).has_value()},
+      {"empty actor", d.set_actor({}).has_value()},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(c.ok);
+  }
+  EXPECT_EQ(d.pending_ops(), 2u);  // only the two objects
+}
+
+TEST(Document, CommitAndHeads) {
+  Document d(actor(1));
+  EXPECT_FALSE(d.commit().has_value());
+  ASSERT_TRUE(d.put(ObjId::root(), "a", i64(1)));
+  auto const h1 = d.heads();  // commits
+  ASSERT_EQ(h1.size(), 1u);
+  EXPECT_EQ(d.pending_ops(), 0u);
+  EXPECT_EQ(d.heads(), h1);  // nothing new: no change
+  ASSERT_TRUE(d.put(ObjId::root(), "a", i64(2)));
+  auto const h2 = d.commit();
+  ASSERT_TRUE(h2);
+  auto const c = d.get_change_by_hash(*h2);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->seq, 2u);
+  EXPECT_EQ(c->deps, h1);
+  EXPECT_EQ(c->actor, actor(1));
+  EXPECT_EQ(d.changes().size(), 2u);
+
+  // Equal edits by equal actors hash equally: the encoding has no clock in it.
+  Document e(actor(1));
+  ASSERT_TRUE(e.put(ObjId::root(), "a", i64(1)));
+  EXPECT_EQ(e.heads(), h1);
+}
+
+TEST(Document, SaveLoadRoundTrip) {
+  Document a(actor(1));
+  auto m = *a.put_object(ObjId::root(), "m", ObjType::Map);
+  ASSERT_TRUE(a.put(m, "f", ScalarValue{-0.25}));
+  ASSERT_TRUE(a.put(m, "i", i64(-7)));
+  ASSERT_TRUE(a.put(m, "u", ScalarValue{std::uint64_t{1} << 63}));
+  ASSERT_TRUE(a.put(m, "b", ScalarValue{false}));
+  ASSERT_TRUE(a.put(m, "s", str("Hauptbahnhof")));
+  text_at(a, m, "t", "Straße");
+  Document b = a.fork();
+  ASSERT_TRUE(b.put(m, "i", i64(8)));
+  ASSERT_TRUE(a.put(m, "i", i64(9)));
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+
+  auto const bytes = a.save();
+  auto loaded = Document::load(bytes);
+  ASSERT_TRUE(loaded) << loaded.error();
+  EXPECT_EQ(loaded->heads(), a.heads());
+  EXPECT_EQ(loaded->save(), bytes);
+  for (auto const* key : {"f", "u", "b", "s"}) {
+    SCOPED_TRACE(key);
+    EXPECT_EQ(scalar_at(*loaded, m, key), scalar_at(a, m, key));
+  }
+  EXPECT_EQ(loaded->get_all(m, "i")->size(), 2u);
+  auto t = (*loaded->get(m, "t"))->id;
+  EXPECT_EQ(*loaded->text(t), "Straße");
+  // The loaded document writes on with its own actor.
+  ASSERT_TRUE(loaded->put(m, "s", str("x")));
+  EXPECT_TRUE(loaded->commit().has_value());
+}
+
+TEST(Document, CorruptOrTruncatedBytesAreRejected) {
+  Document a(actor(1));
+  text_at(a, ObjId::root(), "t", "hello");
+  ASSERT_TRUE(a.put(ObjId::root(), "n", i64(3)));
+  auto const good = a.save();
+
+  EXPECT_FALSE(Document::load({}));
+  EXPECT_FALSE(Document::load(Bytes{'Z', 'D', 'O', 'C'}));
+  for (std::size_t n = 0; n < good.size(); ++n) {
+    auto cut = std::span(good).first(n);
+    EXPECT_FALSE(Document::load(cut)) << "truncated to " << n;
+  }
+  for (std::size_t i = 0; i < good.size(); ++i) {
+    Bytes bad = good;
+    bad[i] ^= 0x40;
+    EXPECT_FALSE(Document::load(bad)) << "flipped byte " << i;
+  }
+  Bytes longer = good;
+  longer.push_back(0);
+  EXPECT_FALSE(Document::load(longer));
+  Bytes version = good;
+  version[4] = 2;
+  auto v = Document::load(version);
+  ASSERT_FALSE(v);
+  EXPECT_EQ(v.error(), "unsupported document version 2");
+}
+
+}  // namespace
+}  // namespace zarn_ui::doc
+
+namespace zarn_ui::doc {
+namespace {
+
+// Damaged content under a valid checksum must still fail cleanly (or load), never crash.
+TEST(Document, DamagedContentUnderAValidChecksumNeverCrashes) {
+  Document a(actor(1));
+  auto l = *a.put_object(ObjId::root(), "l", ObjType::List);
+  auto m = *a.insert_object(l, 0, ObjType::Map);
+  text_at(a, m, "name", "Marienplatz");
+  ASSERT_TRUE(a.put(m, "lat", ScalarValue{48.137}));
+  ASSERT_TRUE(a.delete_index(l, 0));
+  Document b = a.fork();
+  ASSERT_TRUE(b.put(ObjId::root(), "k", i64(1)));
+  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  auto const good = a.save();
+  auto reseal = [](Bytes body) {
+    ChangeHash sum{};
+    unsigned int len = 0;
+    EVP_Digest(body.data(), body.size(), sum.data(), &len, EVP_sha256(), nullptr);
+    body.insert(body.end(), sum.begin(), sum.end());
+    return body;
+  };
+  Bytes const body(good.begin(), good.end() - 32);
+  ASSERT_TRUE(Document::load(reseal(body)));
+  int rejected = 0;
+  for (std::size_t i = 5; i < body.size(); ++i) {
+    for (std::uint8_t const flip : {std::uint8_t{0x01}, std::uint8_t{0x80}, std::uint8_t{0xff}}) {
+      Bytes bad = body;
+      bad[i] ^= flip;
+      if (!Document::load(reseal(bad))) {
+        ++rejected;
+      }
+    }
+    Bytes cut(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(i));
+    EXPECT_FALSE(Document::load(reseal(cut))) << "cut at " << i;
+  }
+  EXPECT_GT(rejected, 0);
+}
+
+}  // namespace
+}  // namespace zarn_ui::doc
