@@ -78,4 +78,4 @@ void BM_SimplifyPath100k(benchmark::State& state) {
 }
 BENCHMARK(BM_SimplifyPath100k)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

@@ -19,8 +19,9 @@ std::string route_answer(std::size_t target_bytes) {
   int i = 0;
   while (coords.size() + steps.size() < target_bytes) {
     double const t = i * 0.00003;
-    coords += fmt::format("{}[{:.6f},{:.6f}]", i == 0 ? "" : ",", 11.5 + t + 0.0004 * std::sin(i * 0.05),
-                          48.1 + t * 0.7 + 0.0003 * std::cos(i * 0.031));
+    coords +=
+        fmt::format("{}[{:.6f},{:.6f}]", i == 0 ? "" : ",", 11.5 + t + 0.0004 * std::sin(i * 0.05),
+                    48.1 + t * 0.7 + 0.0003 * std::cos(i * 0.031));
     if (i % 40 == 0) {
       steps += fmt::format(
           R"({}{{"distance":{:.1f},"duration":{:.1f},"name":"Street {}","mode":"driving",)"
@@ -103,4 +104,4 @@ void BM_PoisFromJson2000(benchmark::State& state) {
 }
 BENCHMARK(BM_PoisFromJson2000)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

@@ -19,10 +19,20 @@ TEST(FormatDistance, MetresAndKilometres) {
     double m;
     char const* text;
   } const cases[] = {
-      {944.0, "940 m"},   {945.0, "950 m"},      {949.9, "950 m"},     {950.0, "0.9 km"},
-      {3.0, "0 m"},       {5.0, "10 m"},         {-5.0, "-10 m"},      {-12.0, "-10 m"},
-      {12345.0, "12.3 km"}, {1049.0, "1.0 km"},  {NaN, "NaN km"},      {Inf, "inf km"},
-      {-Inf, "-9223372036854775808 m"},          {-1e300, "-9223372036854775808 m"},
+      {944.0, "940 m"},
+      {945.0, "950 m"},
+      {949.9, "950 m"},
+      {950.0, "0.9 km"},
+      {3.0, "0 m"},
+      {5.0, "10 m"},
+      {-5.0, "-10 m"},
+      {-12.0, "-10 m"},
+      {12345.0, "12.3 km"},
+      {1049.0, "1.0 km"},
+      {NaN, "NaN km"},
+      {Inf, "inf km"},
+      {-Inf, "-9223372036854775808 m"},
+      {-1e300, "-9223372036854775808 m"},
       {0.0, "0 m"},
   };
   for (auto const& c : cases) {
@@ -36,9 +46,16 @@ TEST(FormatDuration, MinutesAndHours) {
     double s;
     char const* text;
   } const cases[] = {
-      {29.0, "0 min"},       {30.0, "1 min"},      {3569.0, "59 min"}, {3570.0, "1 h"},
-      {5400.0, "1 h 30 min"}, {7260.0, "2 h 1 min"}, {-90.0, "-2 min"}, {NaN, "0 min"},
-      {Inf, "153722867280912930 h 7 min"},          {-Inf, "-9223372036854775808 min"},
+      {29.0, "0 min"},
+      {30.0, "1 min"},
+      {3569.0, "59 min"},
+      {3570.0, "1 h"},
+      {5400.0, "1 h 30 min"},
+      {7260.0, "2 h 1 min"},
+      {-90.0, "-2 min"},
+      {NaN, "0 min"},
+      {Inf, "153722867280912930 h 7 min"},
+      {-Inf, "-9223372036854775808 min"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.s);
@@ -51,9 +68,14 @@ TEST(FormatByteSize, DecimalUnitsLikeThePlatform) {
     std::uint64_t n;
     char const* text;
   } const cases[] = {
-      {0, "0 B"},           {999, "999 B"},         {1000, "1.0 KB"},
-      {999999, "1000.0 KB"}, {1000000, "1.0 MB"},   {47542000, "47.5 MB"},
-      {2300000000, "2.3 GB"}, {UINT64_MAX, "18446744073.7 GB"},
+      {0, "0 B"},
+      {999, "999 B"},
+      {1000, "1.0 KB"},
+      {999999, "1000.0 KB"},
+      {1000000, "1.0 MB"},
+      {47542000, "47.5 MB"},
+      {2300000000, "2.3 GB"},
+      {UINT64_MAX, "18446744073.7 GB"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.n);
@@ -96,12 +118,8 @@ TEST(FormatScaleBar, PresetLengths) {
     double lat, zoom, max_px;
     char const* label;
   } const cases[] = {
-      {48.1371, 14.4, 110.0, "500 m"},
-      {48.1371, 10.0, 110.0, "10 km"},
-      {0.0, 19.0, 110.0, "20 m"},
-      {0.0, 25.0, 110.0, "1 m"},
-      {0.0, 14.0, NaN, "1 m"},
-      {NaN, 14.0, 110.0, "1 m"},
+      {48.1371, 14.4, 110.0, "500 m"}, {48.1371, 10.0, 110.0, "10 km"}, {0.0, 19.0, 110.0, "20 m"},
+      {0.0, 25.0, 110.0, "1 m"},       {0.0, 14.0, NaN, "1 m"},         {NaN, 14.0, 110.0, "1 m"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.label);
@@ -116,5 +134,5 @@ TEST(FormatScaleBar, PresetLengths) {
   EXPECT_GT(tiny.length_px, 110.0);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -69,12 +69,13 @@ TEST(GeocodePlace, NamesIdsAndCategories) {
       {"empty road does not fall through", R"({"lat":"1","lon":"2","address":{"road":"",
         "pedestrian":"Kaufingerstraße"},"display_name":"Neuhauser Str., München"})",
        "osm-n-0", "Neuhauser Str.", PlaceCategory::Other},
-      {"digit part skipped", R"({"lat":"1","lon":"2","display_name":"12, , Leopoldstraße, München"})",
-       "osm-n-0", "Leopoldstraße", PlaceCategory::Other},
+      {"digit part skipped",
+       R"({"lat":"1","lon":"2","display_name":"12, , Leopoldstraße, München"})", "osm-n-0",
+       "Leopoldstraße", PlaceCategory::Other},
       {"nothing usable", R"({"lat":"1","lon":"2","display_name":" 7 , 12"})", "osm-n-0", "Place",
        PlaceCategory::Other},
-      {"id as a string", R"({"lat":"1","lon":"2","osm_type":"node","osm_id":"42"})",
-       "osm-node-0", "Place", PlaceCategory::Other},
+      {"id as a string", R"({"lat":"1","lon":"2","osm_type":"node","osm_id":"42"})", "osm-node-0",
+       "Place", PlaceCategory::Other},
       {"id out of range", R"({"lat":"1","lon":"2","osm_type":"way","osm_id":18446744073709551615})",
        "osm-way-0", "Place", PlaceCategory::Other},
       {"negative id", R"({"lat":"1","lon":"2","osm_type":"way","osm_id":-5})", "osm-way--5",
@@ -113,12 +114,15 @@ TEST(GeocodeArea, BoundingBoxOrFallback) {
   } const cases[] = {
       {"four strings", R"(["48.0","48.2","11.3","11.7"])", {48.0, 11.3}, {48.2, 11.7}},
       {"taken as they come", R"(["48.2","48.0","11.7","11.3"])", {48.2, 11.7}, {48.0, 11.3}},
-      {"three elements", R"(["48.0","48.2","11.3"])", {48.1 - 0.006, 11.5 - 0.006},
+      {"three elements",
+       R"(["48.0","48.2","11.3"])",
+       {48.1 - 0.006, 11.5 - 0.006},
        {48.1 + 0.006, 11.5 + 0.006}},
-      {"a number among them", R"(["48.0",48.2,"11.3","11.7"])", {48.1 - 0.006, 11.5 - 0.006},
+      {"a number among them",
+       R"(["48.0",48.2,"11.3","11.7"])",
+       {48.1 - 0.006, 11.5 - 0.006},
        {48.1 + 0.006, 11.5 + 0.006}},
-      {"not an array", R"({"s":"48"})", {48.1 - 0.006, 11.5 - 0.006},
-       {48.1 + 0.006, 11.5 + 0.006}},
+      {"not an array", R"({"s":"48"})", {48.1 - 0.006, 11.5 - 0.006}, {48.1 + 0.006, 11.5 + 0.006}},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);
@@ -141,7 +145,7 @@ TEST(GeocodeArea, BoundingBoxOrFallback) {
 TEST(GeocodeReverse, NameOrFirstTwoPartsOrError) {
   struct Case {
     char const* answer;
-    char const* label;  // nullptr: the error
+    char const* label; // nullptr: the error
   } const cases[] = {
       {R"({"name":"Rathaus","display_name":"a, b"})", "Rathaus"},
       {R"({"name":"","display_name":" Marienplatz 8 , Altstadt ,München"})",
@@ -174,10 +178,10 @@ TEST(GeocodeServed, SearchParsesTheFixtureAndSkipsBadHits) {
   EXPECT_EQ(srv.target(),
             "/search?q=Marienplatz%20M%C3%BCnchen&format=jsonv2&limit=8&addressdetails=1");
   ASSERT_EQ(places->size(), 3u);
-  EXPECT_EQ((*places)[0], new_place("osm-node-42", "Café Glockenspiel", PlaceCategory::Cafe,
-                                    48.1372, 11.5755,
-                                    "Café Glockenspiel, 28, Marienplatz, Altstadt, München, "
-                                    "Bayern, 80331, Deutschland"));
+  EXPECT_EQ((*places)[0],
+            new_place("osm-node-42", "Café Glockenspiel", PlaceCategory::Cafe, 48.1372, 11.5755,
+                      "Café Glockenspiel, 28, Marienplatz, Altstadt, München, "
+                      "Bayern, 80331, Deutschland"));
   EXPECT_EQ((*places)[1].name, "Leopoldstraße 12");
   EXPECT_EQ((*places)[1].id, "osm-way-1001");
   EXPECT_EQ((*places)[2].id, "osm-relation-62428");
@@ -186,8 +190,11 @@ TEST(GeocodeServed, SearchParsesTheFixtureAndSkipsBadHits) {
   ASSERT_TRUE(areas.has_value()) << areas.error();
   ASSERT_EQ(areas->size(), 3u);
   EXPECT_EQ((*areas)[1].min, (LatLon{48.15 - 0.006, 11.58 - 0.006}));
-  EXPECT_EQ((*areas)[2], (AreaHit{"München", "München", {48.1371079, 11.5753822},
-                                  {48.0616244, 11.3607770}, {48.2481162, 11.7229099}}));
+  EXPECT_EQ((*areas)[2], (AreaHit{"München",
+                                  "München",
+                                  {48.1371079, 11.5753822},
+                                  {48.0616244, 11.3607770},
+                                  {48.2481162, 11.7229099}}));
 }
 
 TEST(GeocodeServed, ReverseParsesTheFixture) {
@@ -205,7 +212,7 @@ TEST(GeocodeServed, ErrorBranches) {
   struct Case {
     int status;
     char const* body;
-    char const* search_error;  // nullptr: an empty list
+    char const* search_error; // nullptr: an empty list
     char const* reverse_error;
   } const cases[] = {
       {200, "[]", nullptr, "no address for this location"},
@@ -246,5 +253,5 @@ TEST(GeocodeServed, ErrorBranches) {
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

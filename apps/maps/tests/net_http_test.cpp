@@ -43,9 +43,12 @@ TEST(HttpStatusDisplay, CodeAndReasonPhrase) {
     std::uint16_t code;
     char const* text;
   } const cases[] = {
-      {404, "404 Not Found"},          {500, "500 Internal Server Error"},
-      {429, "429 Too Many Requests"},  {400, "400 Bad Request"},
-      {300, "300 Multiple Choices"},   {199, "199 <unknown status code>"},
+      {404, "404 Not Found"},
+      {500, "500 Internal Server Error"},
+      {429, "429 Too Many Requests"},
+      {400, "400 Bad Request"},
+      {300, "300 Multiple Choices"},
+      {199, "199 <unknown status code>"},
       {200, "200 OK"},
   };
   for (auto const& c : cases) {
@@ -67,19 +70,16 @@ TEST(HttpCryptoProvider, RepeatedAndConcurrentCallsAreHarmless) {
 }
 
 class HttpServed : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     auto& s = srv.server();
     s.Get("/ok", [this](httplib::Request const& req, httplib::Response& res) {
       user_agent = req.get_header_value("User-Agent");
       res.set_content(R"({"answer": 42})", "application/json");
     });
-    s.Get("/hop", [](httplib::Request const&, httplib::Response& res) {
-      res.set_redirect("/ok");
-    });
-    s.Get("/loop", [](httplib::Request const&, httplib::Response& res) {
-      res.set_redirect("/loop");
-    });
+    s.Get("/hop", [](httplib::Request const&, httplib::Response& res) { res.set_redirect("/ok"); });
+    s.Get("/loop",
+          [](httplib::Request const&, httplib::Response& res) { res.set_redirect("/loop"); });
     s.Get("/status/(\\d+)", [](httplib::Request const& req, httplib::Response& res) {
       res.status = std::stoi(req.matches[1]);
       res.set_content(R"({"error": "body of a failed status"})", "application/json");
@@ -145,10 +145,8 @@ TEST_F(HttpServed, StatusOutsideSuccessFailsWithCodeAndReason) {
     int code;
     char const* error;
   } const cases[] = {
-      {400, "HTTP 400 Bad Request"},
-      {404, "HTTP 404 Not Found"},
-      {429, "HTTP 429 Too Many Requests"},
-      {500, "HTTP 500 Internal Server Error"},
+      {400, "HTTP 400 Bad Request"},       {404, "HTTP 404 Not Found"},
+      {429, "HTTP 429 Too Many Requests"}, {500, "HTTP 500 Internal Server Error"},
       {300, "HTTP 300 Multiple Choices"},
   };
   for (auto const& c : cases) {
@@ -224,7 +222,7 @@ TEST(HttpTimeout, ServerThatNeverAnswersTimesOut) {
 TEST(HttpTransport, RefusedConnectionAndBadUrlAreErrors) {
   int port = 0;
   {
-    test::SilentListener closed;  // a port that was free a moment ago and is closed again
+    test::SilentListener closed; // a port that was free a moment ago and is closed again
     port = std::stoi(closed.base_url().substr(closed.base_url().rfind(':') + 1));
   }
   auto const refused = fetch_json("http://127.0.0.1:" + std::to_string(port) + "/x", 2s);
@@ -236,5 +234,5 @@ TEST(HttpTransport, RefusedConnectionAndBadUrlAreErrors) {
   EXPECT_FALSE(bad.error().empty());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -18,14 +18,28 @@ TEST(PoiQuery, UrlGoldenWithBoxAndEncodedQuery) {
   std::string const query =
       "[out:json][timeout:20];("
       "nwr[\"amenity\"~\"^(restaurant|cafe|bar|pub|fast_food|biergarten|hospital|clinic|"
-      "pharmacy|bank|cinema|theatre)$\"]" + box + ";"
-      "nwr[\"shop\"]" + box + ";"
+      "pharmacy|bank|cinema|theatre)$\"]" +
+      box +
+      ";"
+      "nwr[\"shop\"]" +
+      box +
+      ";"
       "nwr[\"tourism\"~\"^(museum|gallery|artwork|attraction|viewpoint|hotel|hostel|"
-      "guest_house)$\"]" + box + ";"
-      "nwr[\"leisure\"~\"^(park|garden)$\"]" + box + ";"
-      "nwr[\"railway\"~\"^(station|halt|tram_stop)$\"]" + box + ";"
-      "nwr[\"highway\"=\"bus_stop\"]" + box + ";"
-      "nwr[\"public_transport\"=\"station\"]" + box + ";"
+      "guest_house)$\"]" +
+      box +
+      ";"
+      "nwr[\"leisure\"~\"^(park|garden)$\"]" +
+      box +
+      ";"
+      "nwr[\"railway\"~\"^(station|halt|tram_stop)$\"]" +
+      box +
+      ";"
+      "nwr[\"highway\"=\"bus_stop\"]" +
+      box +
+      ";"
+      "nwr[\"public_transport\"=\"station\"]" +
+      box +
+      ";"
       ");out center 250;";
   std::string const url = poi_query_url("https://poi.test", 48.123456, 11.5, 48.2, -11.6);
   EXPECT_EQ(url, "https://poi.test/api/interpreter?data=" + url_encode(query));
@@ -98,7 +112,7 @@ TEST(PoiParse, FixtureRecords) {
   Poi const& pharmacy = (*pois)[2];
   EXPECT_EQ(pharmacy.id, "osm-node-206");
   EXPECT_EQ(pharmacy.category, PlaceCategory::Other);
-  EXPECT_EQ(pharmacy.address, "");  // a number without a street is dropped
+  EXPECT_EQ(pharmacy.address, ""); // a number without a street is dropped
 
   Poi const& park = (*pois)[3];
   EXPECT_EQ(park.id, "osm-relation-208");
@@ -129,7 +143,7 @@ TEST(PoiParse, ElementDefaults) {
   EXPECT_EQ((*pois)[0].phone, "089");
   EXPECT_EQ((*pois)[0].opening_hours, std::nullopt);
   EXPECT_EQ((*pois)[0].detail, "bakery");
-  EXPECT_EQ((*pois)[1].id, "osm-way-0");  // an id given as text reads as 0
+  EXPECT_EQ((*pois)[1].id, "osm-way-0"); // an id given as text reads as 0
   EXPECT_EQ((*pois)[1].name, "Two");
 }
 
@@ -157,8 +171,7 @@ TEST(PoiServed, FetchAndErrorBranches) {
   auto const pois = fetch_pois(srv.base_url(), 48.1, 11.5, 48.2, 11.6);
   ASSERT_TRUE(pois.has_value()) << pois.error();
   EXPECT_EQ(pois->size(), 4u);
-  EXPECT_EQ(srv.target(),
-            poi_query_url("", 48.1, 11.5, 48.2, 11.6));
+  EXPECT_EQ(srv.target(), poi_query_url("", 48.1, 11.5, 48.2, 11.6));
 
   struct Case {
     int status;
@@ -184,5 +197,5 @@ TEST(PoiServed, FetchAndErrorBranches) {
   EXPECT_TRUE(not_object->empty());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

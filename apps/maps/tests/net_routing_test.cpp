@@ -83,8 +83,8 @@ TEST(RoutingParse, FixtureRoute) {
   EXPECT_EQ(route->from, from);
   EXPECT_EQ(route->to, to);
   // Malformed coordinates are skipped; points within 3 m of the simplified line go.
-  std::vector<LatLon> const want_geometry = {{48.1371, 11.5754}, {48.1389, 11.5756},
-                                             {48.1425, 11.5770}};
+  std::vector<LatLon> const want_geometry = {
+      {48.1371, 11.5754}, {48.1389, 11.5756}, {48.1425, 11.5770}};
   EXPECT_EQ(route->geometry, want_geometry);
   std::vector<RouteStep> const want_steps = {
       {"Head out on Marienplatz", 120.5, Maneuver::Depart},
@@ -98,7 +98,7 @@ TEST(RoutingParse, FixtureRoute) {
 TEST(RoutingParse, CodesAndMissingMembers) {
   struct Case {
     char const* answer;
-    char const* error;  // nullptr: an empty route
+    char const* error; // nullptr: an empty route
   } const cases[] = {
       {R"({"code":"NoSegment","message":"Could not find a matching segment"})", "NoSegment"},
       {R"({"code":"ok"})", "ok"},
@@ -134,8 +134,8 @@ TEST(RoutingParse, CodesAndMissingMembers) {
 TEST(RoutingServed, RouteAndErrors) {
   test::ScriptedServer srv;
   srv.answer_fixture("osrm_route.json");
-  auto const route = route_by_road(srv.base_url(), 48.1371, 11.5754, 48.1425, 11.577,
-                                   TravelMode::Foot);
+  auto const route =
+      route_by_road(srv.base_url(), 48.1371, 11.5754, 48.1425, 11.577, TravelMode::Foot);
   ASSERT_TRUE(route.has_value()) << route.error();
   EXPECT_EQ(route->steps.size(), 4u);
   EXPECT_EQ(srv.target(), "/route/v1/foot/11.575400,48.137100;11.577000,48.142500"
@@ -204,8 +204,7 @@ TEST(RoutingEstimate, LShapedDistancesAndDurations) {
 
   // 3200 m of path by car is six minutes: one degree of latitude is 111319.49 m.
   double const lat_for_3200 = 3200.0 / 111319.49079327358;
-  EXPECT_NEAR(estimate_route(0.0, 0.0, lat_for_3200, 0.0, TravelMode::Car).duration_s, 360.0,
-              1e-6);
+  EXPECT_NEAR(estimate_route(0.0, 0.0, lat_for_3200, 0.0, TravelMode::Car).duration_s, 360.0, 1e-6);
   double const lat_for_4800 = 4800.0 / 111319.49079327358;
   EXPECT_NEAR(estimate_route(0.0, 0.0, lat_for_4800, 0.0, TravelMode::Foot).duration_s, 3600.0,
               1e-6);
@@ -215,5 +214,5 @@ TEST(RoutingEstimate, LShapedDistancesAndDurations) {
   EXPECT_EQ(still.duration_s, 0.0);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

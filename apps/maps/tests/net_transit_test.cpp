@@ -17,7 +17,7 @@ using nlohmann::json;
 
 // Sets TZ for the life of the object; POSIX zone texts need no zone database.
 class ScopedTimeZone {
- public:
+public:
   explicit ScopedTimeZone(char const* tz) {
     if (char const* old = std::getenv("TZ")) {
       saved_ = old;
@@ -34,7 +34,7 @@ class ScopedTimeZone {
     tzset();
   }
 
- private:
+private:
   std::optional<std::string> saved_;
 };
 
@@ -43,7 +43,7 @@ TEST(TransitUrl, TimeOptions) {
       "https://motis.test/api/v1/plan?fromPlace=48.137100,11.575400&toPlace=48.354000,"
       "11.786000&numItineraries=4";
   struct Case {
-    char const* time;  // nullptr: now
+    char const* time; // nullptr: now
     bool arrive_by;
     std::string url;
   } const cases[] = {
@@ -105,10 +105,18 @@ TEST(TransitLegs, ModesAndColours) {
     char const* text;
     LegMode mode;
   } const modes[] = {
-      {"subway", LegMode::Subway}, {"METRO", LegMode::Subway},     {"BUS", LegMode::Bus},
-      {"COACH", LegMode::Bus},     {"", LegMode::Bus},             {"walk", LegMode::Walk},
-      {"Light_Rail", LegMode::Tram}, {"streetcar", LegMode::Tram}, {"NIGHT_RAIL", LegMode::Rail},
-      {"highspeed_rail", LegMode::Rail}, {"ferry", LegMode::Ferry}, {"AIRPLANE", LegMode::Bus},
+      {"subway", LegMode::Subway},
+      {"METRO", LegMode::Subway},
+      {"BUS", LegMode::Bus},
+      {"COACH", LegMode::Bus},
+      {"", LegMode::Bus},
+      {"walk", LegMode::Walk},
+      {"Light_Rail", LegMode::Tram},
+      {"streetcar", LegMode::Tram},
+      {"NIGHT_RAIL", LegMode::Rail},
+      {"highspeed_rail", LegMode::Rail},
+      {"ferry", LegMode::Ferry},
+      {"AIRPLANE", LegMode::Bus},
   };
   for (auto const& c : modes) {
     SCOPED_TRACE(c.text);
@@ -118,8 +126,8 @@ TEST(TransitLegs, ModesAndColours) {
     json leg;
     std::optional<std::string> colour;
   } const colours[] = {
-      {{{"c", "#E30613"}}, "E30613"}, {{{"c", "E30613"}}, "E30613"},
-      {{{"c", "##e30613"}}, "e30613"}, {{{"c", "e3061"}}, std::nullopt},
+      {{{"c", "#E30613"}}, "E30613"},    {{{"c", "E30613"}}, "E30613"},
+      {{{"c", "##e30613"}}, "e30613"},   {{{"c", "e3061"}}, std::nullopt},
       {{{"c", "e3061g"}}, std::nullopt}, {{{"c", "#e306130"}}, std::nullopt},
       {{{"c", 0xE30613}}, std::nullopt}, {json::object(), std::nullopt},
   };
@@ -137,13 +145,13 @@ TEST(TransitParse, FixtureJourneys) {
   TransitJourney const& j = (*plan)[0];
   EXPECT_EQ(j.dep, "07:41");
   EXPECT_EQ(j.arr, "08:22");
-  EXPECT_EQ(j.duration_min, 41u);  // 2489 s
+  EXPECT_EQ(j.duration_min, 41u); // 2489 s
   EXPECT_EQ(j.transfers, 1u);
   ASSERT_EQ(j.legs.size(), 3u);
 
   TransitLeg const& walk = j.legs[0];
   EXPECT_EQ(walk.mode, LegMode::Walk);
-  EXPECT_EQ(walk.duration_min, 1u);  // 89 s
+  EXPECT_EQ(walk.duration_min, 1u); // 89 s
   EXPECT_EQ(walk.from_name, "Start");
   EXPECT_EQ(walk.to_name, "Marienplatz");
   ASSERT_EQ(walk.geometry.size(), 3u);
@@ -152,9 +160,9 @@ TEST(TransitParse, FixtureJourneys) {
 
   TransitLeg const& subway = j.legs[1];
   EXPECT_EQ(subway.mode, LegMode::Subway);
-  EXPECT_EQ(subway.line, "");  // an empty short name still wins over "route"
+  EXPECT_EQ(subway.line, ""); // an empty short name still wins over "route"
   EXPECT_EQ(subway.headsign, "Flughafen");
-  EXPECT_EQ(subway.duration_min, 2u);  // 90 s
+  EXPECT_EQ(subway.duration_min, 2u); // 90 s
   EXPECT_EQ(subway.num_stops, 2u);
   EXPECT_EQ(subway.color, "E30613");
   EXPECT_EQ(subway.text_color, "ffffff");
@@ -166,11 +174,11 @@ TEST(TransitParse, FixtureJourneys) {
   TransitLeg const& bus = j.legs[2];
   EXPECT_EQ(bus.mode, LegMode::Bus);
   EXPECT_EQ(bus.line, "100");
-  EXPECT_EQ(bus.duration_min, 0u);  // 29 s
+  EXPECT_EQ(bus.duration_min, 0u); // 29 s
   EXPECT_EQ(bus.num_stops, 0u);
   EXPECT_EQ(bus.color, std::nullopt);
   EXPECT_EQ(bus.dep, "");
-  ASSERT_EQ(bus.geometry.size(), 1u);  // precision 6.0 falls back to 5
+  ASSERT_EQ(bus.geometry.size(), 1u); // precision 6.0 falls back to 5
   EXPECT_NEAR(bus.geometry[0].lat, 38.5, 1e-9);
 
   TransitJourney const& odd = (*plan)[1];
@@ -186,14 +194,17 @@ TEST(TransitParse, DurationsAndPrecision) {
     char const* itinerary;
     std::uint32_t minutes;
   } const cases[] = {
-      {R"({"duration":89})", 1},       {R"({"duration":90})", 2},
-      {R"({"duration":29})", 0},       {R"({"duration":-600})", 0},
-      {R"({"duration":1e300})", 4294967295u}, {R"({"duration":"600"})", 0},
+      {R"({"duration":89})", 1},
+      {R"({"duration":90})", 2},
+      {R"({"duration":29})", 0},
+      {R"({"duration":-600})", 0},
+      {R"({"duration":1e300})", 4294967295u},
+      {R"({"duration":"600"})", 0},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.itinerary);
-    auto const plan = parse_transit_plan(
-        json::parse(std::string(R"({"itineraries":[)") + c.itinerary + "]}"));
+    auto const plan =
+        parse_transit_plan(json::parse(std::string(R"({"itineraries":[)") + c.itinerary + "]}"));
     ASSERT_TRUE(plan.has_value());
     EXPECT_EQ((*plan)[0].duration_min, c.minutes);
   }
@@ -228,9 +239,8 @@ TEST(TransitServed, PlanAndErrors) {
                                  TransitQuery{"2024-05-01T09:30:00+02:00", true});
   ASSERT_TRUE(plan.has_value()) << plan.error();
   EXPECT_EQ(plan->size(), 2u);
-  EXPECT_EQ(srv.target(),
-            "/api/v1/plan?fromPlace=48.137100,11.575400&toPlace=48.354000,11.786000"
-            "&numItineraries=4&time=2024-05-01T09%3A30%3A00%2B02%3A00&arriveBy=true");
+  EXPECT_EQ(srv.target(), "/api/v1/plan?fromPlace=48.137100,11.575400&toPlace=48.354000,11.786000"
+                          "&numItineraries=4&time=2024-05-01T09%3A30%3A00%2B02%3A00&arriveBy=true");
 
   struct Case {
     int status;
@@ -250,5 +260,5 @@ TEST(TransitServed, PlanAndErrors) {
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

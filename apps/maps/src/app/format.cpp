@@ -15,7 +15,9 @@ namespace maps {
 namespace {
 
 // Half away from zero, then saturated into the signed 64-bit range (NaN gives 0).
-std::int64_t rounded(double v) { return base::saturating_cast<std::int64_t>(std::round(v)); }
+std::int64_t rounded(double v) {
+  return base::saturating_cast<std::int64_t>(std::round(v));
+}
 
 std::int64_t saturating_times(std::int64_t v, std::int64_t k) {
   std::int64_t out = 0;
@@ -30,7 +32,7 @@ constexpr double EQUATOR_M = 40075016.68557849;
 constexpr std::array<double, 16> SCALE_LENGTHS_M = {
     1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000, 50000, 100000};
 
-}  // namespace
+} // namespace
 
 std::string format_distance(double metres) {
   if (metres < 950.0) {
@@ -55,7 +57,9 @@ std::string format_duration(double seconds) {
   return fmt::format("{} h", hours);
 }
 
-std::string format_byte_size(std::uint64_t bytes) { return zarn_ui::format::bytes(bytes); }
+std::string format_byte_size(std::uint64_t bytes) {
+  return zarn_ui::format::bytes(bytes);
+}
 
 std::string format_clock(ZonedTime t) {
   constexpr std::int64_t day = 86400;
@@ -67,7 +71,8 @@ std::string format_clock(ZonedTime t) {
 }
 
 ScaleBar scale_bar_label(double lat, double zoom, double max_px) {
-  double const mpp = std::cos(lat * std::numbers::pi / 180.0) * EQUATOR_M / (256.0 * std::exp2(zoom));
+  double const mpp =
+      std::cos(lat * std::numbers::pi / 180.0) * EQUATOR_M / (256.0 * std::exp2(zoom));
   double const longest = mpp * max_px;
   double length = 1.0;
   for (double const candidate : SCALE_LENGTHS_M) {
@@ -75,10 +80,10 @@ ScaleBar scale_bar_label(double lat, double zoom, double max_px) {
       length = candidate;
     }
   }
-  auto const whole = static_cast<std::int64_t>(length);  // an exact preset value
-  std::string label = whole >= 1000 ? fmt::format("{} km", whole / 1000)
-                                    : fmt::format("{} m", whole);
+  auto const whole = base::saturating_cast<std::int64_t>(length); // an exact preset value
+  std::string label =
+      whole >= 1000 ? fmt::format("{} km", whole / 1000) : fmt::format("{} m", whole);
   return ScaleBar{std::move(label), length / mpp};
 }
 
-}  // namespace maps
+} // namespace maps

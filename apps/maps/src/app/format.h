@@ -18,8 +18,8 @@ std::string format_byte_size(std::uint64_t bytes);
 
 /// An instant with the fixed UTC offset it is shown in.
 struct ZonedTime {
-  std::int64_t unix_seconds = 0;  // seconds since 1970-01-01T00:00:00Z
-  std::int32_t utc_offset_s = 0;  // east positive
+  std::int64_t unix_seconds = 0; // seconds since 1970-01-01T00:00:00Z
+  std::int32_t utc_offset_s = 0; // east positive
   bool operator==(ZonedTime const&) const = default;
 };
 
@@ -27,8 +27,8 @@ struct ZonedTime {
 std::string format_clock(ZonedTime t);
 
 struct ScaleBar {
-  std::string label;       // "100 km", "500 m"
-  double length_px = 0.0;  // may exceed the allowed length when even 1 m is longer
+  std::string label;      // "100 km", "500 m"
+  double length_px = 0.0; // may exceed the allowed length when even 1 m is longer
   bool operator==(ScaleBar const&) const = default;
 };
 
@@ -36,4 +36,4 @@ struct ScaleBar {
 /// fractional zoom; 1 m when none fits.
 ScaleBar scale_bar_label(double lat, double zoom, double max_px);
 
-}  // namespace maps
+} // namespace maps

@@ -103,8 +103,7 @@ base::Result<std::vector<T>> parse_hits(nlohmann::json const& answer, F&& parse_
   return out;
 }
 
-template <class F>
-auto guarded(F&& f) -> decltype(f()) {
+template <class F> auto guarded(F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (nlohmann::json::exception const& e) {
@@ -112,7 +111,7 @@ auto guarded(F&& f) -> decltype(f()) {
   }
 }
 
-}  // namespace
+} // namespace
 
 std::optional<Place> parse_geocoder_place(nlohmann::json const& hit) {
   auto const lat = number_text_member(hit, "lat");
@@ -263,4 +262,4 @@ base::Result<std::string> reverse_geocode(double lat, double lon) {
   return reverse_geocode(GEOCODER_BASE_URL, lat, lon);
 }
 
-}  // namespace maps
+} // namespace maps

@@ -84,7 +84,9 @@ constexpr ReasonPhrase REASON_PHRASES[] = {
     {103, "Early Hints"},
 };
 
-bool is_success(std::uint16_t status) { return status >= 200 && status <= 299; }
+bool is_success(std::uint16_t status) {
+  return status >= 200 && status <= 299;
+}
 
 std::uint16_t to_status(long code) {
   return static_cast<std::uint16_t>(
@@ -113,29 +115,29 @@ bool within_depth(std::string_view text, std::size_t limit) {
       continue;
     }
     switch (c) {
-      case '"':
-        in_string = true;
-        break;
-      case '[':
-      case '{':
-        if (++depth > limit) {
-          return false;
-        }
-        break;
-      case ']':
-      case '}':
-        if (depth > 0) {
-          --depth;
-        }
-        break;
-      default:
-        break;
+    case '"':
+      in_string = true;
+      break;
+    case '[':
+    case '{':
+      if (++depth > limit) {
+        return false;
+      }
+      break;
+    case ']':
+    case '}':
+      if (depth > 0) {
+        --depth;
+      }
+      break;
+    default:
+      break;
     }
   }
   return true;
 }
 
-}  // namespace
+} // namespace
 
 void ensure_crypto_provider() {
   static std::once_flag once;
@@ -236,8 +238,8 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
   impl->max_body = max_body;
   CURL* h = impl->handle.get();
   long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
-      1, std::min<std::chrono::milliseconds::rep>(timeout.count(),
-                                                  std::numeric_limits<long>::max())));
+      1,
+      std::min<std::chrono::milliseconds::rep>(timeout.count(), std::numeric_limits<long>::max())));
   CURLcode rc = CURLE_OK;
   auto set = [&](CURLoption opt, auto value) {
     if (rc == CURLE_OK) {
@@ -328,4 +330,4 @@ base::Result<nlohmann::json> fetch_json(std::string const& url) {
   return fetch_json(url, std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 
-}  // namespace maps
+} // namespace maps

@@ -67,4 +67,4 @@ inline std::optional<std::uint64_t> as_u64(nlohmann::json const& v) {
   return std::nullopt;
 }
 
-}  // namespace maps::detail
+} // namespace maps::detail

@@ -68,7 +68,7 @@ std::optional<std::string> runtime_error_remark(nlohmann::json const& answer) {
   return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> non_empty_text(nlohmann::json const& object, std::string_view key) {
   auto const text = string_member(object, key);
@@ -228,7 +228,7 @@ base::Result<std::vector<Poi>> parse_pois_unguarded(nlohmann::json const& answer
   return out;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<std::vector<Poi>> parse_pois(nlohmann::json const& answer) {
   try {
@@ -251,4 +251,4 @@ base::Result<std::vector<Poi>> fetch_pois(double south, double west, double nort
   return fetch_pois(POI_BASE_URL, south, west, north, east);
 }
 
-}  // namespace maps
+} // namespace maps

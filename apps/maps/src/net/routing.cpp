@@ -60,7 +60,7 @@ std::vector<RouteStep> steps_of(nlohmann::json const& route) {
   return steps;
 }
 
-}  // namespace
+} // namespace
 
 std::string_view route_profile(TravelMode mode) {
   auto const i = static_cast<std::size_t>(mode);
@@ -116,29 +116,29 @@ std::string step_instruction(Maneuver maneuver, std::string_view name) {
     return name.empty() ? std::string(text) : fmt::format("{} onto {}", text, name);
   };
   switch (maneuver) {
-    case Maneuver::Depart:
-      return name.empty() ? std::string("Start") : fmt::format("Head out on {}", name);
-    case Maneuver::Continue:
-    case Maneuver::Merge:
-      return name.empty() ? std::string("Continue") : fmt::format("Continue on {}", name);
-    case Maneuver::SlightLeft:
-      return turn("Slight left");
-    case Maneuver::Left:
-      return turn("Turn left");
-    case Maneuver::SharpLeft:
-      return turn("Sharp left");
-    case Maneuver::SlightRight:
-      return turn("Slight right");
-    case Maneuver::Right:
-      return turn("Turn right");
-    case Maneuver::SharpRight:
-      return turn("Sharp right");
-    case Maneuver::Uturn:
-      return "Make a U-turn";
-    case Maneuver::Roundabout:
-      return turn("At the roundabout, take the exit");
-    case Maneuver::Arrive:
-      return "Arrive at your destination";
+  case Maneuver::Depart:
+    return name.empty() ? std::string("Start") : fmt::format("Head out on {}", name);
+  case Maneuver::Continue:
+  case Maneuver::Merge:
+    return name.empty() ? std::string("Continue") : fmt::format("Continue on {}", name);
+  case Maneuver::SlightLeft:
+    return turn("Slight left");
+  case Maneuver::Left:
+    return turn("Turn left");
+  case Maneuver::SharpLeft:
+    return turn("Sharp left");
+  case Maneuver::SlightRight:
+    return turn("Slight right");
+  case Maneuver::Right:
+    return turn("Turn right");
+  case Maneuver::SharpRight:
+    return turn("Sharp right");
+  case Maneuver::Uturn:
+    return "Make a U-turn";
+  case Maneuver::Roundabout:
+    return turn("At the roundabout, take the exit");
+  case Maneuver::Arrive:
+    return "Arrive at your destination";
   }
   return name.empty() ? std::string("Continue") : fmt::format("Continue on {}", name);
 }
@@ -217,4 +217,4 @@ Route estimate_route(double from_lat, double from_lon, double to_lat, double to_
   return route;
 }
 
-}  // namespace maps
+} // namespace maps

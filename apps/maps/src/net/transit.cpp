@@ -82,7 +82,7 @@ std::optional<std::int64_t> zoned_instant(std::string_view s) {
     }
   }
   if (pos >= s.size()) {
-    return std::nullopt;  // no zone
+    return std::nullopt; // no zone
   }
   int offset_s = 0;
   if (s[pos] == 'Z' || s[pos] == 'z') {
@@ -115,7 +115,8 @@ std::uint32_t minutes_of(nlohmann::json const& obj) {
 }
 
 std::uint32_t clamp_u32(std::uint64_t v) {
-  return static_cast<std::uint32_t>(std::min<std::uint64_t>(v, std::numeric_limits<std::uint32_t>::max()));
+  return static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(v, std::numeric_limits<std::uint32_t>::max()));
 }
 
 std::string text_or_empty(nlohmann::json const& obj, std::string_view key) {
@@ -139,8 +140,8 @@ std::vector<LatLon> leg_geometry(nlohmann::json const& leg) {
   unsigned precision = DEFAULT_POLYLINE_PRECISION;
   if (auto const* p = member(*geometry, "precision")) {
     if (auto const v = detail::as_u64(*p)) {
-      precision = static_cast<unsigned>(
-          std::min<std::uint64_t>(*v, std::numeric_limits<unsigned>::max()));
+      precision =
+          static_cast<unsigned>(std::min<std::uint64_t>(*v, std::numeric_limits<unsigned>::max()));
     }
   }
   return simplify_polyline(decode_polyline(*points, precision), ROUTE_SIMPLIFY_TOLERANCE_M);
@@ -173,7 +174,7 @@ TransitLeg parse_leg(nlohmann::json const& leg) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 std::string display_time(std::string_view text) {
   if (auto const instant = zoned_instant(text)) {
@@ -190,7 +191,7 @@ std::string display_time(std::string_view text) {
   }
   std::size_t const end = t + 6;
   if (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-    return std::string(text);  // the fifth byte does not end a character
+    return std::string(text); // the fifth byte does not end a character
   }
   return std::string(text.substr(t + 1, 5));
 }
@@ -242,7 +243,8 @@ std::optional<std::string> route_color(nlohmann::json const& leg, std::string_vi
     return std::nullopt;
   }
   for (char const ch : c) {
-    bool const hex = (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
+    bool const hex =
+        (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F');
     if (!hex) {
       return std::nullopt;
     }
@@ -317,4 +319,4 @@ base::Result<std::vector<TransitJourney>> plan_transit(double from_lat, double f
   return plan_transit(TRANSIT_BASE_URL, from_lat, from_lon, to_lat, to_lon, query);
 }
 
-}  // namespace maps
+} // namespace maps
