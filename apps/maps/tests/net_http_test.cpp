@@ -1,6 +1,7 @@
 #include "net/http.h"
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,6 +75,7 @@ protected:
   void SetUp() override {
     auto& s = srv.server();
     s.Get("/ok", [this](httplib::Request const& req, httplib::Response& res) {
+      std::lock_guard lock(mutex);
       user_agent = req.get_header_value("User-Agent");
       res.set_content(R"({"answer": 42})", "application/json");
     });
@@ -118,14 +120,16 @@ protected:
 
   std::string url(std::string const& path) const { return srv.base_url() + path; }
 
-  test::LocalServer srv;
-  std::string user_agent;
+  std::mutex mutex;
+  std::string user_agent;  // guarded by mutex
+  test::LocalServer srv;   // last: stopped before the state its handlers touch goes away
 };
 
 TEST_F(HttpServed, ParsesTheBodyAndSendsTheUserAgent) {
   auto const v = fetch_json(url("/ok"));
   ASSERT_TRUE(v.has_value()) << v.error();
   EXPECT_EQ(*v, nlohmann::json({{"answer", 42}}));
+  std::lock_guard lock(mutex);
   EXPECT_EQ(user_agent, USER_AGENT);
   EXPECT_THAT(std::string(USER_AGENT), StartsWith("Zarn-Maps/0.1 (https://"));
 }
@@ -210,6 +214,21 @@ TEST_F(HttpServed, ReusableClientReportsStatusesAndSkipsFailedBodies) {
   ASSERT_TRUE(again.has_value()) << again.error();
   EXPECT_EQ(again->status, 200);
   EXPECT_EQ(again->body, R"({"answer": 42})");
+}
+
+TEST_F(HttpServed, ConcurrentQueriesShareNothing) {
+  std::vector<std::thread> threads;
+  std::vector<int> answers(8, 0);
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    threads.emplace_back([this, i, &answers] {
+      auto const v = fetch_json(url(i % 2 == 0 ? "/ok" : "/hop"));
+      answers[i] = v.has_value() ? (*v)["answer"].get<int>() : -1;
+    });
+  }
+  for (auto& t : threads) {
+    t.join();
+  }
+  EXPECT_EQ(answers, std::vector<int>(8, 42));
 }
 
 TEST(HttpTimeout, ServerThatNeverAnswersTimesOut) {
