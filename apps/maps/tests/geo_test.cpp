@@ -77,8 +77,8 @@ TEST(GeoDistance, GreatCircleDistances) {
 TEST(GeoDistance, NearlyAntipodalPointsStayFinite) {
   // For this pair rounding makes the haversine term exceed 1 by one ulp; unclamped, asin
   // would answer NaN.
-  double const d = haversine_m(69.915656242027666, -46.582037902777444, -69.915656325108799,
-                               133.41796201919792);
+  double const d =
+      haversine_m(69.915656242027666, -46.582037902777444, -69.915656325108799, 133.41796201919792);
   EXPECT_FALSE(std::isnan(d));
   EXPECT_NEAR(d, EARTH_DIAMETER_M * std::acos(-1.0) / 2.0, 1.0);
 }
@@ -138,7 +138,7 @@ TEST(GeoSimplify, DropsPointsWithinTheTolerance) {
     double tolerance;
     std::size_t kept;
   } const cases[] = {
-      {"collinear", line, 0.5, 2}, {"collinear, zero", line, 0.0, 3},
+      {"collinear", line, 0.5, 2},      {"collinear, zero", line, 0.0, 3},
       {"collinear, NaN", line, NaN, 3}, {"bent, 3 m", bent, 3.0, 3},
       {"bent, 10 m", bent, 10.0, 2},
   };
@@ -155,7 +155,7 @@ TEST(GeoSimplify, DropsPointsWithinTheTolerance) {
 
 TEST(GeoSimplify, ClosedLoopMeasuresFromItsStart) {
   // First and last coincide: interior points are measured against the start point.
-  double const d = 0.0001;  // about 11 m north, 7.4 m east at this latitude
+  double const d = 0.0001; // about 11 m north, 7.4 m east at this latitude
   std::vector<LatLon> const loop = {
       {48.0, 11.0}, {48.0 + d, 11.0}, {48.0 + d, 11.0 + d}, {48.0, 11.0 + d / 10}, {48.0, 11.0}};
   auto const out = simplify_polyline(loop, 5.0);
@@ -217,10 +217,8 @@ TEST(GeoPolyline, StopsAtMalformedValuesAndKeepsEarlierPoints) {
       {"a run of continuation bytes", first + std::string(40, '~') + "?", 1},
       {"a value of 65 bits", first + std::string(12, '~') + "^" + "??", 1},
       {"the largest values", encode_values({INT64_MAX, INT64_MIN}), 1},
-      {"latitude sum past the range",
-       encode_values({INT64_MAX, 0, 1, 0, 5, 5}), 1},
-      {"longitude sum past the range",
-       encode_values({0, INT64_MIN, 0, -1}), 1},
+      {"latitude sum past the range", encode_values({INT64_MAX, 0, 1, 0, 5, 5}), 1},
+      {"longitude sum past the range", encode_values({0, INT64_MIN, 0, -1}), 1},
       {"bytes below the alphabet end a value", first + "\x01\x01", 2},
   };
   for (auto const& c : cases) {
@@ -240,5 +238,5 @@ TEST(GeoPolyline, ReadsOneValueAndAdvances) {
   EXPECT_EQ(read_polyline_value(bytes, pos), std::nullopt);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -30,7 +31,7 @@ inline std::string read_fixture(std::string const& name) {
 /// Register handlers on `server()`, then call `start()`. Connections close after each
 /// request so that stopping never waits for an idle keep-alive connection.
 class LocalServer {
- public:
+public:
   LocalServer() {
     server_.set_keep_alive_max_count(1);
     port_ = server_.bind_to_any_port("127.0.0.1");
@@ -70,16 +71,51 @@ class LocalServer {
   std::string base_url() const { return "http://127.0.0.1:" + std::to_string(port_); }
   int port() const { return port_; }
 
- private:
+private:
   httplib::Server server_;
   int port_ = 0;
   std::thread thread_;
 };
 
+/// A server that answers every GET with the answer set last, and remembers the request
+/// target (path and query) it was asked for.
+class ScriptedServer {
+public:
+  ScriptedServer() {
+    srv_.server().Get(".*", [this](httplib::Request const& req, httplib::Response& res) {
+      std::lock_guard lock(mutex_);
+      target_ = req.target;
+      res.status = status_;
+      res.set_content(body_, "application/json");
+    });
+    srv_.start();
+  }
+
+  void answer(int status, std::string body) {
+    std::lock_guard lock(mutex_);
+    status_ = status;
+    body_ = std::move(body);
+  }
+  void answer_fixture(std::string const& name) { answer(200, read_fixture(name)); }
+
+  std::string target() const {
+    std::lock_guard lock(mutex_);
+    return target_;
+  }
+  std::string base_url() const { return srv_.base_url(); }
+
+private:
+  mutable std::mutex mutex_;
+  int status_ = 200;
+  std::string body_ = "{}";
+  std::string target_;
+  LocalServer srv_; // last: stopped before the state its handler reads goes away
+};
+
 /// A listening socket that nobody accepts from: the kernel completes the connection, the
 /// request goes out, and no answer ever comes.
 class SilentListener {
- public:
+public:
   SilentListener() {
     fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -100,9 +136,9 @@ class SilentListener {
 
   std::string base_url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
- private:
+private:
   int fd_ = -1;
   int port_ = 0;
 };
 
-}  // namespace maps::test
+} // namespace maps::test

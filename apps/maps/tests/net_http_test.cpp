@@ -1,6 +1,7 @@
 #include "net/http.h"
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,9 +44,12 @@ TEST(HttpStatusDisplay, CodeAndReasonPhrase) {
     std::uint16_t code;
     char const* text;
   } const cases[] = {
-      {404, "404 Not Found"},          {500, "500 Internal Server Error"},
-      {429, "429 Too Many Requests"},  {400, "400 Bad Request"},
-      {300, "300 Multiple Choices"},   {199, "199 <unknown status code>"},
+      {404, "404 Not Found"},
+      {500, "500 Internal Server Error"},
+      {429, "429 Too Many Requests"},
+      {400, "400 Bad Request"},
+      {300, "300 Multiple Choices"},
+      {199, "199 <unknown status code>"},
       {200, "200 OK"},
   };
   for (auto const& c : cases) {
@@ -67,19 +71,17 @@ TEST(HttpCryptoProvider, RepeatedAndConcurrentCallsAreHarmless) {
 }
 
 class HttpServed : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     auto& s = srv.server();
     s.Get("/ok", [this](httplib::Request const& req, httplib::Response& res) {
+      std::lock_guard lock(mutex);
       user_agent = req.get_header_value("User-Agent");
       res.set_content(R"({"answer": 42})", "application/json");
     });
-    s.Get("/hop", [](httplib::Request const&, httplib::Response& res) {
-      res.set_redirect("/ok");
-    });
-    s.Get("/loop", [](httplib::Request const&, httplib::Response& res) {
-      res.set_redirect("/loop");
-    });
+    s.Get("/hop", [](httplib::Request const&, httplib::Response& res) { res.set_redirect("/ok"); });
+    s.Get("/loop",
+          [](httplib::Request const&, httplib::Response& res) { res.set_redirect("/loop"); });
     s.Get("/status/(\\d+)", [](httplib::Request const& req, httplib::Response& res) {
       res.status = std::stoi(req.matches[1]);
       res.set_content(R"({"error": "body of a failed status"})", "application/json");
@@ -96,6 +98,10 @@ class HttpServed : public ::testing::Test {
     });
     s.Get("/big", [](httplib::Request const&, httplib::Response& res) {
       res.set_content("\"" + std::string(4000, 'x') + "\"", "application/json");
+    });
+    s.Get("/big-404", [](httplib::Request const&, httplib::Response& res) {
+      res.status = 404;
+      res.set_content(std::string(4000, 'x'), "text/html");
     });
     s.Get("/big-chunked", [](httplib::Request const&, httplib::Response& res) {
       res.set_chunked_content_provider("application/json",
@@ -114,14 +120,16 @@ class HttpServed : public ::testing::Test {
 
   std::string url(std::string const& path) const { return srv.base_url() + path; }
 
-  test::LocalServer srv;
-  std::string user_agent;
+  std::mutex mutex;
+  std::string user_agent;  // guarded by mutex
+  test::LocalServer srv;   // last: stopped before the state its handlers touch goes away
 };
 
 TEST_F(HttpServed, ParsesTheBodyAndSendsTheUserAgent) {
   auto const v = fetch_json(url("/ok"));
   ASSERT_TRUE(v.has_value()) << v.error();
   EXPECT_EQ(*v, nlohmann::json({{"answer", 42}}));
+  std::lock_guard lock(mutex);
   EXPECT_EQ(user_agent, USER_AGENT);
   EXPECT_THAT(std::string(USER_AGENT), StartsWith("Zarn-Maps/0.1 (https://"));
 }
@@ -141,10 +149,8 @@ TEST_F(HttpServed, StatusOutsideSuccessFailsWithCodeAndReason) {
     int code;
     char const* error;
   } const cases[] = {
-      {400, "HTTP 400 Bad Request"},
-      {404, "HTTP 404 Not Found"},
-      {429, "HTTP 429 Too Many Requests"},
-      {500, "HTTP 500 Internal Server Error"},
+      {400, "HTTP 400 Bad Request"},       {404, "HTTP 404 Not Found"},
+      {429, "HTTP 429 Too Many Requests"}, {500, "HTTP 500 Internal Server Error"},
       {300, "HTTP 300 Multiple Choices"},
   };
   for (auto const& c : cases) {
@@ -183,6 +189,10 @@ TEST_F(HttpServed, BodyOverTheLimitIsRefused) {
     ASSERT_FALSE(v.has_value());
     EXPECT_EQ(v.error(), "response body exceeds the limit of 1000 bytes");
   }
+  // The status decides first: a failed status with a long body is a status error.
+  auto const missing = fetch_json(url("/big-404"), 5s, 1000);
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error(), "HTTP 404 Not Found");
   auto const fits = fetch_json(url("/big"), 5s, 4002);
   EXPECT_TRUE(fits.has_value()) << fits.error();
 }
@@ -206,6 +216,21 @@ TEST_F(HttpServed, ReusableClientReportsStatusesAndSkipsFailedBodies) {
   EXPECT_EQ(again->body, R"({"answer": 42})");
 }
 
+TEST_F(HttpServed, ConcurrentQueriesShareNothing) {
+  std::vector<std::thread> threads;
+  std::vector<int> answers(8, 0);
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    threads.emplace_back([this, i, &answers] {
+      auto const v = fetch_json(url(i % 2 == 0 ? "/ok" : "/hop"));
+      answers[i] = v.has_value() ? (*v)["answer"].get<int>() : -1;
+    });
+  }
+  for (auto& t : threads) {
+    t.join();
+  }
+  EXPECT_EQ(answers, std::vector<int>(8, 42));
+}
+
 TEST(HttpTimeout, ServerThatNeverAnswersTimesOut) {
   test::SilentListener silent;
   auto const v = fetch_json(silent.base_url() + "/search", 150ms);
@@ -216,7 +241,7 @@ TEST(HttpTimeout, ServerThatNeverAnswersTimesOut) {
 TEST(HttpTransport, RefusedConnectionAndBadUrlAreErrors) {
   int port = 0;
   {
-    test::SilentListener closed;  // a port that was free a moment ago and is closed again
+    test::SilentListener closed; // a port that was free a moment ago and is closed again
     port = std::stoi(closed.base_url().substr(closed.base_url().rfind(':') + 1));
   }
   auto const refused = fetch_json("http://127.0.0.1:" + std::to_string(port) + "/x", 2s);
@@ -228,5 +253,5 @@ TEST(HttpTransport, RefusedConnectionAndBadUrlAreErrors) {
   EXPECT_FALSE(bad.error().empty());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

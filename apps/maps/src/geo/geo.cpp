@@ -14,7 +14,9 @@ namespace {
 
 constexpr double DEG_TO_RAD = std::numbers::pi / 180.0;
 
-double clamp_lat(double lat) { return std::clamp(lat, -MAX_MERCATOR_LAT, MAX_MERCATOR_LAT); }
+double clamp_lat(double lat) {
+  return std::clamp(lat, -MAX_MERCATOR_LAT, MAX_MERCATOR_LAT);
+}
 
 double midpoint(double a, double b) {
   constexpr double half_max = std::numeric_limits<double>::max() / 2.0;
@@ -29,9 +31,11 @@ struct PlanePoint {
   double y;
 };
 
-}  // namespace
+} // namespace
 
-double world_size_px(double zoom) { return static_cast<double>(TILE_SIZE) * std::exp2(zoom); }
+double world_size_px(double zoom) {
+  return static_cast<double>(TILE_SIZE) * std::exp2(zoom);
+}
 
 WorldPx project_mercator(double lat, double lon, double zoom) {
   double const size = world_size_px(zoom);
@@ -57,8 +61,8 @@ TileXY tile_for(std::uint8_t zoom, double lat, double lon) {
       std::numeric_limits<std::uint32_t>::max());
   double const phi = clamp_lat(lat) * DEG_TO_RAD;
   double const fx = std::floor((lon + 180.0) / 360.0 * n);
-  double const fy =
-      std::floor((1.0 - std::log(std::tan(phi) + 1.0 / std::cos(phi)) / std::numbers::pi) / 2.0 * n);
+  double const fy = std::floor(
+      (1.0 - std::log(std::tan(phi) + 1.0 / std::cos(phi)) / std::numbers::pi) / 2.0 * n);
   auto const cap = [last](double v) {
     return static_cast<std::uint32_t>(
         std::min<std::uint64_t>(base::saturating_cast<std::uint64_t>(v), last));
@@ -130,8 +134,8 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
   std::vector<PlanePoint> plane;
   plane.reserve(n);
   for (auto const& p : points) {
-    plane.push_back({(p.lon - origin.lon) * METRES_PER_DEGREE * c,
-                     (p.lat - origin.lat) * METRES_PER_DEGREE});
+    plane.push_back(
+        {(p.lon - origin.lon) * METRES_PER_DEGREE * c, (p.lat - origin.lat) * METRES_PER_DEGREE});
   }
   std::vector<bool> keep(n, false);
   keep.front() = true;
@@ -214,6 +218,7 @@ std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision
   std::int64_t lat = 0;
   std::int64_t lon = 0;
   std::vector<LatLon> out;
+  out.reserve(encoded.size() / 8); // a typical pair takes eight bytes or more
   std::size_t pos = 0;
   while (pos < encoded.size()) {
     auto const dlat = read_polyline_value(encoded, pos);
@@ -237,4 +242,4 @@ std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -25,7 +25,7 @@ inline constexpr double EARTH_DIAMETER_M = 12756274.0;
 inline constexpr double METRES_PER_DEGREE = 111319.49079327358;
 inline constexpr double FIT_MIN_ZOOM = 3.0;
 inline constexpr double FIT_ZOOM_STEP = 0.25;
-inline constexpr int FIT_ZOOM_STEPS = 64;  // 3.0 to 18.75
+inline constexpr int FIT_ZOOM_STEPS = 64; // 3.0 to 18.75
 /// Smallest usable width or height, in pixels, left after the margins of a fit.
 inline constexpr double FIT_MIN_EXTENT = 64.0;
 /// A segment whose squared length is at most this counts as a point (machine epsilon).
@@ -90,4 +90,4 @@ std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::siz
 /// before stay.
 std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision);
 
-}  // namespace maps
+} // namespace maps

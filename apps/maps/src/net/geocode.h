@@ -22,11 +22,11 @@ inline constexpr double AREA_HIT_MARGIN = 0.006;
 
 /// One hit of the offline-area search.
 struct AreaHit {
-  std::string name;   // as the place parser names the hit
-  std::string label;  // display name up to its first comma, trimmed
+  std::string name;  // as the place parser names the hit
+  std::string label; // display name up to its first comma, trimmed
   LatLon pos;
-  LatLon min;  // south-west corner of the bounding box
-  LatLon max;  // north-east corner
+  LatLon min; // south-west corner of the bounding box
+  LatLon max; // north-east corner
   bool operator==(AreaHit const&) const = default;
 };
 
@@ -56,4 +56,4 @@ base::Result<std::string> parse_reverse_answer(nlohmann::json const& answer);
 std::optional<Place> parse_geocoder_place(nlohmann::json const& hit);
 std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit);
 
-}  // namespace maps
+} // namespace maps

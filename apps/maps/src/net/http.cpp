@@ -84,7 +84,9 @@ constexpr ReasonPhrase REASON_PHRASES[] = {
     {103, "Early Hints"},
 };
 
-bool is_success(std::uint16_t status) { return status >= 200 && status <= 299; }
+bool is_success(std::uint16_t status) {
+  return status >= 200 && status <= 299;
+}
 
 std::uint16_t to_status(long code) {
   return static_cast<std::uint16_t>(
@@ -113,29 +115,29 @@ bool within_depth(std::string_view text, std::size_t limit) {
       continue;
     }
     switch (c) {
-      case '"':
-        in_string = true;
-        break;
-      case '[':
-      case '{':
-        if (++depth > limit) {
-          return false;
-        }
-        break;
-      case ']':
-      case '}':
-        if (depth > 0) {
-          --depth;
-        }
-        break;
-      default:
-        break;
+    case '"':
+      in_string = true;
+      break;
+    case '[':
+    case '{':
+      if (++depth > limit) {
+        return false;
+      }
+      break;
+    case ']':
+    case '}':
+      if (depth > 0) {
+        --depth;
+      }
+      break;
+    default:
+      break;
     }
   }
   return true;
 }
 
-}  // namespace
+} // namespace
 
 void ensure_crypto_provider() {
   static std::once_flag once;
@@ -202,6 +204,15 @@ struct HttpClient::Impl {
       t.skipped_body = true;
       return 0;
     }
+    if (t.body.empty()) {
+      // A declared length over the limit is refused before anything is stored.
+      curl_off_t declared = -1;
+      curl_easy_getinfo(t.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
+      if (declared > 0 && static_cast<std::uint64_t>(declared) > t.max_body) {
+        t.too_large = true;
+        return 0;
+      }
+    }
     if (n > t.max_body - t.body.size()) {
       t.too_large = true;
       return 0;
@@ -227,10 +238,8 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
   impl->max_body = max_body;
   CURL* h = impl->handle.get();
   long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
-      1, std::min<std::chrono::milliseconds::rep>(timeout.count(),
-                                                  std::numeric_limits<long>::max())));
-  curl_off_t const max_file =
-      static_cast<curl_off_t>(std::min<std::size_t>(max_body, std::numeric_limits<curl_off_t>::max()));
+      1,
+      std::min<std::chrono::milliseconds::rep>(timeout.count(), std::numeric_limits<long>::max())));
   CURLcode rc = CURLE_OK;
   auto set = [&](CURLoption opt, auto value) {
     if (rc == CURLE_OK) {
@@ -246,7 +255,6 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
   set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   set(CURLOPT_SSL_VERIFYPEER, 1L);
   set(CURLOPT_SSL_VERIFYHOST, 2L);
-  set(CURLOPT_MAXFILESIZE_LARGE, max_file);
   set(CURLOPT_WRITEFUNCTION, &Impl::on_data);
   set(CURLOPT_ERRORBUFFER, impl->error.data());
   if (rc != CURLE_OK) {
@@ -271,7 +279,7 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   long code = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
   std::uint16_t const status = to_status(code);
-  if (rc == CURLE_FILESIZE_EXCEEDED || transfer.too_large) {
+  if (transfer.too_large) {
     return base::fail(body_limit_error(impl_->max_body));
   }
   if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
@@ -322,4 +330,4 @@ base::Result<nlohmann::json> fetch_json(std::string const& url) {
   return fetch_json(url, std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 
-}  // namespace maps
+} // namespace maps

@@ -47,14 +47,14 @@ std::string status_display(std::uint16_t status);
 
 struct HttpResponse {
   std::uint16_t status = 0;
-  std::string body;  // read only for a status of 200 to 299; empty otherwise
+  std::string body; // read only for a status of 200 to 299; empty otherwise
 };
 
 /// A blocking HTTP client that keeps its connection cache between requests (the tile worker
 /// holds one for its whole life). Redirects are followed (at most MAX_REDIRECTS), TLS peers
 /// are verified, and a body longer than the limit fails the request. Not for concurrent use.
 class HttpClient {
- public:
+public:
   /// `timeout` bounds each whole request; `max_body` bounds each body in bytes.
   static base::Result<HttpClient> build(std::chrono::milliseconds timeout,
                                         std::size_t max_body = MAX_BODY_BYTES);
@@ -67,7 +67,7 @@ class HttpClient {
   HttpClient& operator=(HttpClient&&) noexcept;
   ~HttpClient();
 
- private:
+private:
   struct Impl;
   explicit HttpClient(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
@@ -85,4 +85,4 @@ base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::mil
 /// Parses a JSON text with the nesting limit; the parser's error text on failure.
 base::Result<nlohmann::json> parse_json(std::string_view text);
 
-}  // namespace maps
+} // namespace maps

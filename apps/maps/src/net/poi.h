@@ -24,13 +24,13 @@ inline constexpr std::array<std::string_view, 7> POI_CATEGORY_KEYS = {
     "amenity", "tourism", "shop", "leisure", "railway", "public_transport", "highway"};
 
 struct Poi {
-  std::string id;       // "osm-node-203"
-  std::string name;     // never empty
-  std::string address;  // "Marienplatz 8, München"; may be empty
+  std::string id;      // "osm-node-203"
+  std::string name;    // never empty
+  std::string address; // "Marienplatz 8, München"; may be empty
   std::optional<std::string> opening_hours;
   std::optional<std::string> website;
   std::optional<std::string> phone;
-  std::optional<std::string> detail;  // cuisine or shop kind, underscores as blanks
+  std::optional<std::string> detail; // cuisine or shop kind, underscores as blanks
   LatLon pos;
   PlaceCategory category = PlaceCategory::Other;
   bool operator==(Poi const&) const = default;
@@ -58,4 +58,4 @@ PlaceCategory category_from_osm_tag(std::string_view key, std::string_view value
 /// The member's value when it is a non-empty JSON string.
 std::optional<std::string> non_empty_text(nlohmann::json const& object, std::string_view key);
 
-}  // namespace maps
+} // namespace maps

@@ -21,8 +21,8 @@ inline constexpr char const ROUTING_BASE_URL[] = "https://router.project-osrm.or
 inline constexpr double ROUTE_SIMPLIFY_TOLERANCE_M = 3.0;
 
 /// Routing profile by TravelMode (Car, Transit, Bike, Foot).
-inline constexpr std::array<std::string_view, 4> ROUTE_PROFILES = {"driving", "driving",
-                                                                   "cycling", "foot"};
+inline constexpr std::array<std::string_view, 4> ROUTE_PROFILES = {"driving", "driving", "cycling",
+                                                                   "foot"};
 
 /// Assumed speed of the estimate in metres per hour by TravelMode (Car, Transit, Bike, Foot).
 inline constexpr std::array<double, 4> ESTIMATE_SPEEDS = {32000.0, 20000.0, 15000.0, 4800.0};
@@ -52,4 +52,4 @@ std::string step_instruction(Maneuver maneuver, std::string_view name);
 Route estimate_route(double from_lat, double from_lon, double to_lat, double to_lon,
                      TravelMode mode);
 
-}  // namespace maps
+} // namespace maps

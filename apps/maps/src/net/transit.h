@@ -20,8 +20,8 @@ inline constexpr char const TRANSIT_BASE_URL[] = "https://api.transitous.org";
 
 /// The time options of one request.
 struct TransitQuery {
-  std::optional<std::string> time;  // RFC 3339; absent: now
-  bool arrive_by = false;           // true: `time` is the latest arrival
+  std::optional<std::string> time; // RFC 3339; absent: now
+  bool arrive_by = false;          // true: `time` is the latest arrival
   bool operator==(TransitQuery const&) const = default;
 };
 
@@ -49,4 +49,4 @@ LegMode leg_mode_from_text(std::string_view text);
 /// Six hexadecimal digits without "#", or nothing.
 std::optional<std::string> route_color(nlohmann::json const& leg, std::string_view key);
 
-}  // namespace maps
+} // namespace maps

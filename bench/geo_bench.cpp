@@ -1,0 +1,81 @@
+// Geometry speed: decoding a 10,000-point encoded polyline and simplifying a 100,000-point
+// path with the 3 m tolerance of service geometry.
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "base/saturate.h"
+#include "geo/geo.h"
+
+namespace {
+
+void append_value(std::string& out, std::int64_t v) {
+  auto u = static_cast<std::uint64_t>(v) << 1;
+  if (v < 0) {
+    u = ~u;
+  }
+  while (u >= 0x20) {
+    out.push_back(static_cast<char>((0x20 | (u & 0x1F)) + 63));
+    u >>= 5;
+  }
+  out.push_back(static_cast<char>(u + 63));
+}
+
+// A wandering path: small steps with a slowly turning heading and some jitter.
+std::vector<maps::LatLon> wandering_path(std::size_t n) {
+  std::mt19937_64 rng(7);
+  std::normal_distribution<double> jitter(0.0, 0.000005);
+  std::vector<maps::LatLon> path;
+  path.reserve(n);
+  double lat = 48.1;
+  double lon = 11.5;
+  double heading = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    heading += 0.02 * std::sin(static_cast<double>(i) * 0.001);
+    lat += 0.00005 * std::cos(heading) + jitter(rng);
+    lon += 0.00005 * std::sin(heading) + jitter(rng);
+    path.push_back({lat, lon});
+  }
+  return path;
+}
+
+void BM_DecodePolyline10k(benchmark::State& state) {
+  auto const path = wandering_path(10000);
+  std::string encoded;
+  std::int64_t plat = 0;
+  std::int64_t plon = 0;
+  for (auto const& p : path) {
+    auto const lat = base::saturating_cast<std::int64_t>(std::round(p.lat * 1e6));
+    auto const lon = base::saturating_cast<std::int64_t>(std::round(p.lon * 1e6));
+    append_value(encoded, lat - plat);
+    append_value(encoded, lon - plon);
+    plat = lat;
+    plon = lon;
+  }
+  for (auto _ : state) {
+    auto points = maps::decode_polyline(encoded, 6);
+    benchmark::DoNotOptimize(points);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * path.size()));
+}
+BENCHMARK(BM_DecodePolyline10k)->Unit(benchmark::kMicrosecond);
+
+void BM_SimplifyPath100k(benchmark::State& state) {
+  auto const path = wandering_path(100000);
+  std::size_t kept = 0;
+  for (auto _ : state) {
+    auto out = maps::simplify_polyline(path, 3.0);
+    kept = out.size();
+    benchmark::DoNotOptimize(out);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * path.size()));
+  state.counters["kept"] = static_cast<double>(kept);
+}
+BENCHMARK(BM_SimplifyPath100k)->Unit(benchmark::kMillisecond);
+
+} // namespace
