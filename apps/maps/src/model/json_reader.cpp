@@ -1,0 +1,441 @@
+#include "model/json_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include <fmt/format.h>
+
+#include "base/utf8.h"
+
+namespace maps {
+
+namespace {
+
+bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Decimal order of magnitude of a number token: the value lies in [10^(order-1), 10^order).
+// Only used to tell an underflow from an overflow, so a saturated exponent is fine.
+long decimal_order(std::string_view token) {
+  std::size_t i = 0;
+  if (i < token.size() && token[i] == '-') {
+    ++i;
+  }
+  long int_digits = 0;
+  bool leading = true;
+  for (; i < token.size() && is_digit(token[i]); ++i) {
+    if (leading && token[i] == '0') {
+      continue;
+    }
+    leading = false;
+    ++int_digits;
+  }
+  long order = int_digits;
+  if (i < token.size() && token[i] == '.') {
+    ++i;
+    if (int_digits == 0) {
+      for (; i < token.size() && token[i] == '0'; ++i) {
+        --order;
+      }
+    }
+    while (i < token.size() && is_digit(token[i])) {
+      ++i;
+    }
+  }
+  if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+    ++i;
+    bool neg = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+      neg = token[i] == '-';
+      ++i;
+    }
+    long exp = 0;
+    for (; i < token.size() && is_digit(token[i]); ++i) {
+      exp = std::min(exp * 10 + (token[i] - '0'), 1'000'000'000L);
+    }
+    order += neg ? -exp : exp;
+  }
+  return order;
+}
+
+}  // namespace
+
+std::optional<double> JsonNumber::to_f64() const {
+  // Integers below 2^53 convert exactly; everything else goes through the correctly rounded
+  // conversion of the token.
+  if (integral && !overflow && magnitude <= (std::uint64_t{1} << 53)) {
+    double const d = static_cast<double>(magnitude);
+    return negative ? -d : d;
+  }
+  double value = 0.0;
+  auto const res = std::from_chars(token.data(), token.data() + token.size(), value);
+  if (res.ec == std::errc::result_out_of_range) {
+    if (decimal_order(token) <= 0) {
+      return negative ? -0.0 : 0.0;
+    }
+    return std::nullopt;
+  }
+  if (res.ec != std::errc{}) {
+    return std::nullopt;  // not reached for tokens of read_number
+  }
+  return value;
+}
+
+void JsonReader::fail_at(std::string_view message, std::size_t pos) const {
+  pos = std::min(pos, in_.size());
+  std::size_t line = 1;
+  std::size_t line_start = 0;
+  for (std::size_t i = 0; i < pos; ++i) {
+    if (in_[i] == '\n') {
+      ++line;
+      line_start = i + 1;
+    }
+  }
+  throw JsonError(fmt::format("{} at line {} column {}", message, line, pos - line_start));
+}
+
+void JsonReader::fail(std::string_view message) const { fail_at(message, pos_); }
+
+void JsonReader::skip_ws() {
+  while (pos_ < in_.size() && is_ws(in_[pos_])) {
+    ++pos_;
+  }
+}
+
+JsonReader::Kind JsonReader::peek() {
+  skip_ws();
+  if (pos_ >= in_.size()) {
+    return Kind::End;
+  }
+  switch (in_[pos_]) {
+    case 'n': return Kind::Null;
+    case 't':
+    case 'f': return Kind::Bool;
+    case '"': return Kind::String;
+    case '[': return Kind::Array;
+    case '{': return Kind::Object;
+    default:
+      return (in_[pos_] == '-' || is_digit(in_[pos_])) ? Kind::Number : Kind::Other;
+  }
+}
+
+void JsonReader::expect_literal(std::string_view word) {
+  if (in_.substr(pos_, word.size()) != word) {
+    // Point at the first byte that differs.
+    std::size_t i = 0;
+    while (pos_ + i < in_.size() && i < word.size() && in_[pos_ + i] == word[i]) {
+      ++i;
+    }
+    fail_at(pos_ + i >= in_.size() ? "EOF while parsing a value" : "expected ident",
+            pos_ + i + 1);
+  }
+  pos_ += word.size();
+}
+
+void JsonReader::read_null() {
+  skip_ws();
+  expect_literal("null");
+}
+
+bool JsonReader::read_bool() {
+  skip_ws();
+  if (pos_ < in_.size() && in_[pos_] == 't') {
+    expect_literal("true");
+    return true;
+  }
+  expect_literal("false");
+  return false;
+}
+
+JsonNumber JsonReader::read_number() {
+  skip_ws();
+  std::size_t const start = pos_;
+  JsonNumber n;
+  if (pos_ < in_.size() && in_[pos_] == '-') {
+    n.negative = true;
+    ++pos_;
+  }
+  if (pos_ >= in_.size()) {
+    fail_at("EOF while parsing a value", pos_);
+  }
+  if (!is_digit(in_[pos_])) {
+    fail_at("invalid number", pos_ + 1);
+  }
+  if (in_[pos_] == '0') {
+    ++pos_;
+    if (pos_ < in_.size() && is_digit(in_[pos_])) {
+      fail_at("invalid number", pos_ + 1);
+    }
+  } else {
+    while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      auto const digit = static_cast<std::uint64_t>(in_[pos_] - '0');
+      if (n.magnitude > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) {
+        n.overflow = true;
+      } else {
+        n.magnitude = n.magnitude * 10 + digit;
+      }
+      ++pos_;
+    }
+  }
+  n.integral = true;
+  if (pos_ < in_.size() && in_[pos_] == '.') {
+    n.integral = false;
+    ++pos_;
+    if (pos_ >= in_.size() || !is_digit(in_[pos_])) {
+      fail_at(pos_ >= in_.size() ? "EOF while parsing a value" : "invalid number", pos_ + 1);
+    }
+    while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      ++pos_;
+    }
+  }
+  if (pos_ < in_.size() && (in_[pos_] == 'e' || in_[pos_] == 'E')) {
+    n.integral = false;
+    ++pos_;
+    if (pos_ < in_.size() && (in_[pos_] == '+' || in_[pos_] == '-')) {
+      ++pos_;
+    }
+    if (pos_ >= in_.size() || !is_digit(in_[pos_])) {
+      fail_at(pos_ >= in_.size() ? "EOF while parsing a value" : "invalid number", pos_ + 1);
+    }
+    while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      ++pos_;
+    }
+  }
+  n.token = in_.substr(start, pos_ - start);
+  if (!n.integral) {
+    n.magnitude = 0;
+    n.overflow = false;
+  }
+  return n;
+}
+
+std::uint32_t JsonReader::read_hex4() {
+  std::uint32_t v = 0;
+  for (int i = 0; i < 4; ++i) {
+    if (pos_ >= in_.size()) {
+      fail_at("EOF while parsing a string", pos_);
+    }
+    char const c = in_[pos_];
+    std::uint32_t d = 0;
+    if (is_digit(c)) {
+      d = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      d = static_cast<std::uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      d = static_cast<std::uint32_t>(c - 'A' + 10);
+    } else {
+      fail_at("invalid escape", pos_ + 1);
+    }
+    v = v * 16 + d;
+    ++pos_;
+  }
+  return v;
+}
+
+void JsonReader::read_string(std::string& out) {
+  skip_ws();
+  out.clear();
+  if (pos_ >= in_.size() || in_[pos_] != '"') {
+    fail_at("expected string", pos_ + 1);
+  }
+  ++pos_;
+  while (true) {
+    // Runs of plain ASCII are copied at once.
+    std::size_t run = pos_;
+    while (run < in_.size()) {
+      auto const c = static_cast<unsigned char>(in_[run]);
+      if (c == '"' || c == '\\' || c < 0x20 || c >= 0x80) {
+        break;
+      }
+      ++run;
+    }
+    out.append(in_, pos_, run - pos_);
+    pos_ = run;
+    if (pos_ >= in_.size()) {
+      fail_at("EOF while parsing a string", pos_);
+    }
+    auto const c = static_cast<unsigned char>(in_[pos_]);
+    if (c == '"') {
+      ++pos_;
+      return;
+    }
+    if (c < 0x20) {
+      fail_at("control character (\\u0000-\\u001F) found while parsing a string", pos_ + 1);
+    }
+    if (c >= 0x80) {
+      std::size_t p = pos_;
+      if (!base::utf8::decode(in_, p)) {
+        fail_at("invalid unicode code point", pos_ + 1);
+      }
+      out.append(in_, pos_, p - pos_);
+      pos_ = p;
+      continue;
+    }
+    // Escape.
+    ++pos_;
+    if (pos_ >= in_.size()) {
+      fail_at("EOF while parsing a string", pos_);
+    }
+    char const e = in_[pos_++];
+    switch (e) {
+      case '"': out.push_back('"'); break;
+      case '\\': out.push_back('\\'); break;
+      case '/': out.push_back('/'); break;
+      case 'b': out.push_back('\b'); break;
+      case 'f': out.push_back('\f'); break;
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case 'u': {
+        std::uint32_t cp = read_hex4();
+        if (cp >= 0xDC00 && cp <= 0xDFFF) {
+          fail_at("lone trailing surrogate in hex escape", pos_);
+        }
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+          if (in_.substr(pos_, 2) != "\\u") {
+            fail_at("lone leading surrogate in hex escape", pos_);
+          }
+          pos_ += 2;
+          std::uint32_t const low = read_hex4();
+          if (low < 0xDC00 || low > 0xDFFF) {
+            fail_at("lone leading surrogate in hex escape", pos_);
+          }
+          cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        }
+        base::utf8::append(out, static_cast<char32_t>(cp));
+        break;
+      }
+      default: fail_at("invalid escape", pos_);
+    }
+  }
+}
+
+void JsonReader::enter() {
+  if (depth_ >= MAX_JSON_DEPTH) {
+    fail_at("recursion limit exceeded", pos_ + 1);
+  }
+  ++depth_;
+  first_[static_cast<std::size_t>(depth_)] = true;
+  ++pos_;
+}
+
+void JsonReader::begin_object() {
+  skip_ws();
+  if (pos_ >= in_.size() || in_[pos_] != '{') {
+    fail_at("expected `{`", pos_ + 1);
+  }
+  enter();
+}
+
+bool JsonReader::next_key(std::string& key) {
+  skip_ws();
+  if (pos_ >= in_.size()) {
+    fail_at("EOF while parsing an object", pos_);
+  }
+  bool& first = first_[static_cast<std::size_t>(depth_)];
+  if (in_[pos_] == '}') {
+    ++pos_;
+    --depth_;
+    return false;
+  }
+  if (!first) {
+    if (in_[pos_] != ',') {
+      fail_at("expected `,` or `}`", pos_ + 1);
+    }
+    ++pos_;
+    skip_ws();
+    if (pos_ < in_.size() && in_[pos_] == '}') {
+      fail_at("trailing comma", pos_ + 1);
+    }
+  }
+  first = false;
+  if (pos_ >= in_.size()) {
+    fail_at("EOF while parsing an object", pos_);
+  }
+  if (in_[pos_] != '"') {
+    fail_at("key must be a string", pos_ + 1);
+  }
+  read_string(key);
+  skip_ws();
+  if (pos_ >= in_.size()) {
+    fail_at("EOF while parsing an object", pos_);
+  }
+  if (in_[pos_] != ':') {
+    fail_at("expected `:`", pos_ + 1);
+  }
+  ++pos_;
+  return true;
+}
+
+void JsonReader::begin_array() {
+  skip_ws();
+  if (pos_ >= in_.size() || in_[pos_] != '[') {
+    fail_at("expected `[`", pos_ + 1);
+  }
+  enter();
+}
+
+bool JsonReader::next_element() {
+  skip_ws();
+  if (pos_ >= in_.size()) {
+    fail_at("EOF while parsing a list", pos_);
+  }
+  bool& first = first_[static_cast<std::size_t>(depth_)];
+  if (in_[pos_] == ']') {
+    ++pos_;
+    --depth_;
+    return false;
+  }
+  if (!first) {
+    if (in_[pos_] != ',') {
+      fail_at("expected `,` or `]`", pos_ + 1);
+    }
+    ++pos_;
+    skip_ws();
+    if (pos_ < in_.size() && in_[pos_] == ']') {
+      fail_at("trailing comma", pos_ + 1);
+    }
+  }
+  first = false;
+  return true;
+}
+
+void JsonReader::skip_value() {
+  switch (peek()) {
+    case Kind::Null: read_null(); return;
+    case Kind::Bool: read_bool(); return;
+    case Kind::Number: read_number(); return;
+    case Kind::String: {
+      std::string scratch;
+      read_string(scratch);
+      return;
+    }
+    case Kind::Array:
+      begin_array();
+      while (next_element()) {
+        skip_value();
+      }
+      return;
+    case Kind::Object: {
+      begin_object();
+      std::string key;
+      while (next_key(key)) {
+        skip_value();
+      }
+      return;
+    }
+    case Kind::End: fail_at("EOF while parsing a value", pos_);
+    case Kind::Other: fail_at("expected value", pos_ + 1);
+  }
+}
+
+void JsonReader::finish() {
+  skip_ws();
+  if (pos_ < in_.size()) {
+    fail_at("trailing characters", pos_ + 1);
+  }
+}
+
+}  // namespace maps
