@@ -99,6 +99,8 @@ class Document {
   base::Result<std::optional<ValueRef>> get(ObjId const& obj, std::string_view key) const;
   base::Result<std::optional<ValueRef>> get(ObjId const& obj, std::size_t index) const;
   base::Result<std::vector<ValueRef>> get_all(ObjId const& obj, std::string_view key) const;
+  /// Every element of a List in order (one pass, where `get` by index walks the list).
+  base::Result<std::vector<ValueRef>> list_items(ObjId const& list) const;
   /// The keys of a Map in byte order.
   base::Result<std::vector<std::string>> keys(ObjId const& obj) const;
   /// Elements of a List, code points of a Text, keys of a Map.
@@ -126,6 +128,9 @@ class Document {
   std::size_t pending_ops() const;
   /// Turns the open transaction into a change; nothing when it is empty.
   std::optional<ChangeHash> commit();
+  /// Drops the ops written since the last commit; answers how many. Costs a replay of the
+  /// change log, so it suits error paths (a failed action), not routine use.
+  std::size_t rollback();
   /// Commits, then answers the hashes no change depends on, sorted.
   std::vector<ChangeHash> heads();
   /// Every change in the order it was applied (a causal order). Commits first.

@@ -344,3 +344,50 @@ TEST(Document, DamagedContentUnderAValidChecksumNeverCrashes) {
 
 }  // namespace
 }  // namespace zarn_ui::doc
+
+namespace zarn_ui::doc {
+namespace {
+
+TEST(Document, RollbackDropsTheOpenTransactionOnly) {
+  Document d(actor(1));
+  auto m = *d.put_object(ObjId::root(), "m", ObjType::Map);
+  ASSERT_TRUE(d.put(m, "k", i64(1)));
+  auto const heads = d.heads();
+  ASSERT_TRUE(d.put(m, "k", i64(2)));
+  ASSERT_TRUE(d.put_object(m, "new", ObjType::List));
+  EXPECT_EQ(d.rollback(), 2u);
+  EXPECT_EQ(d.pending_ops(), 0u);
+  EXPECT_EQ(scalar_at(d, m, "k"), i64(1));  // the ObjId held across the rollback still works
+  EXPECT_FALSE(d.get(m, "new")->has_value());
+  EXPECT_EQ(d.heads(), heads);
+  // Writing goes on with the same actor and sequence.
+  ASSERT_TRUE(d.put(m, "k", i64(3)));
+  auto h = d.commit();
+  ASSERT_TRUE(h);
+  EXPECT_EQ(d.get_change_by_hash(*h)->seq, 2u);
+}
+
+TEST(Document, FailedMergeLeavesTheDocumentUnchanged) {
+  Document a(actor(1));
+  ASSERT_TRUE(a.put(ObjId::root(), "k", i64(1)));
+  Document b(actor(1));  // the same actor with a different history
+  ASSERT_TRUE(b.put(ObjId::root(), "k", i64(2)));
+  auto const heads = a.heads();
+  EXPECT_FALSE(a.merge(b));
+  EXPECT_EQ(a.heads(), heads);
+  EXPECT_EQ(scalar_at(a, ObjId::root(), "k"), i64(1));
+}
+
+TEST(Document, ObjectIdsHoldAcrossSaveAndLoad) {
+  Document a(actor(1));
+  auto m = *a.put_object(ObjId::root(), "m", ObjType::Map);
+  ASSERT_TRUE(a.put(m, "k", i64(1)));
+  auto loaded = Document::load(a.save());
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(scalar_at(*loaded, m, "k"), i64(1));
+  auto items = loaded->list_items(m);
+  EXPECT_FALSE(items);  // a Map is no List
+}
+
+}  // namespace
+}  // namespace zarn_ui::doc

@@ -419,11 +419,20 @@ std::vector<LatLon> read_geometry(Document const& doc, ObjId const& obj) {
   if (!g) {
     return out;
   }
-  auto const n = length_of(doc, *g);
-  out.reserve(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    if (auto p = read_point(doc, *g, i)) {
-      out.push_back(*p);
+  // One pass over the list: reading point by point would walk it once per point.
+  auto items = doc.list_items(*g);
+  if (!items) {
+    return out;
+  }
+  out.reserve(items->size());
+  for (auto const& item : *items) {
+    if (item.value.object_type() != zd::ObjType::Map) {
+      continue;
+    }
+    auto lat = get_f64(doc, item.id, "lat");
+    auto lon = get_f64(doc, item.id, "lon");
+    if (lat && lon) {
+      out.push_back(LatLon{*lat, *lon});
     }
   }
   return out;
