@@ -2,7 +2,7 @@
 //   actor (length-prefixed bytes), seq, start_op, time (always 0), deps (count, 32 bytes each,
 //   sorted), the other actors the ops name (count, length-prefixed, sorted by bytes), ops
 //   (count, then per op: action byte, object id, and per action a key, an element id, a tagged
-//   value and the ids it overwrites).
+//   value and the ids it overwrites; a run of characters typed one after another is one record).
 // Integers are unsigned LEB128; op ids are a counter and, unless the counter is 0, an index
 // into [author, others...]. Decoding checks every count against the bytes left.
 
@@ -23,6 +23,9 @@ ChangeHash sha256(std::span<std::uint8_t const> bytes) {
 }
 
 namespace {
+
+// Op records besides the four actions: a run of characters, each after the one before.
+constexpr std::uint8_t ACTION_INSERT_RUN = 4;
 
 enum Tag : std::uint8_t {
   TagStr = 1, TagBool = 2, TagF64 = 3, TagInt = 4, TagUint = 5, TagMap = 6, TagList = 7,
@@ -214,7 +217,32 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
     wire::put_bytes(out, s.actors[a]);
   }
   wire::put_uleb(out, s.pending.size());
-  for (auto const& op : s.pending) {
+  auto const& ops = s.pending;
+  for (std::size_t i = 0; i < ops.size(); ++i) {
+    auto const& op = ops[i];
+    // Typing makes runs of characters each inserted after the one before: one record for all.
+    std::size_t run = 1;
+    if (op.action == Action::Insert && std::holds_alternative<char32_t>(op.value)) {
+      while (i + run < ops.size()) {
+        auto const& next = ops[i + run];
+        if (next.action != Action::Insert || !std::holds_alternative<char32_t>(next.value) ||
+            !(next.obj == op.obj) || !(next.elem == OpId{s.pending_start + i + run - 1, s.self})) {
+          break;
+        }
+        ++run;
+      }
+    }
+    if (run > 1) {
+      out.push_back(ACTION_INSERT_RUN);
+      put_id(out, op.obj, m);
+      put_id(out, op.elem, m);
+      wire::put_uleb(out, run);
+      for (std::size_t k = 0; k < run; ++k) {
+        wire::put_uleb(out, std::get<char32_t>(ops[i + k].value));
+      }
+      i += run - 1;
+      continue;
+    }
     out.push_back(static_cast<std::uint8_t>(op.action));
     put_id(out, op.obj, m);
     switch (op.action) {
@@ -284,7 +312,7 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
     c.actors.push_back(std::move(a));
   }
   std::size_t nops = 0;
-  TRY_ASSIGN(nops, r.count(3));
+  TRY_ASSIGN(nops, r.count(1));
   if (nops == 0) {
     return base::fail("change without ops");
   }
@@ -292,10 +320,33 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
     return base::fail("bad change numbering");
   }
   c.ops.reserve(nops);
-  for (std::size_t i = 0; i < nops; ++i) {
+  while (c.ops.size() < nops) {
     Op op;
     std::uint8_t action = 0;
     TRY_ASSIGN(action, r.u8());
+    if (action == ACTION_INSERT_RUN) {
+      TRY_ASSIGN(op.obj, read_id(r, c.actors.size()));
+      TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
+      std::size_t run = 0;
+      TRY_ASSIGN(run, r.count(1));
+      if (run < 2 || run > nops - c.ops.size()) {
+        return base::fail("bad character run");
+      }
+      for (std::size_t k = 0; k < run; ++k) {
+        std::uint64_t cp = 0;
+        TRY_ASSIGN(cp, r.uleb());
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+          return base::fail("bad code point");
+        }
+        Op ch;
+        ch.action = Action::Insert;
+        ch.obj = op.obj;
+        ch.elem = k == 0 ? op.elem : OpId{c.start_op + c.ops.size() - 1, 0};
+        ch.value = Stored{std::in_place_index<6>, static_cast<char32_t>(cp)};
+        c.ops.push_back(std::move(ch));
+      }
+      continue;
+    }
     if (action > 3) {
       return base::fail("unknown op action");
     }

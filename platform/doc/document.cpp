@@ -469,12 +469,24 @@ base::Result<void> Document::splice_text(ObjId const& text, std::size_t pos, std
     return base::fail("text is not valid UTF-8");
   }
   auto const id = state_->internal_id(text);
-  for (std::size_t i = 0; i < del; ++i) {
-    Op op;
-    op.action = Action::DeleteElem;
-    op.obj = id;
-    op.elem = (*o)->seq[position_of(**o, pos)].id;
-    state_->record_local(std::move(op));
+  // One walk finds the doomed elements: looking each one up by index would walk the text
+  // (with its deleted history) once per code point.
+  if (del > 0) {
+    std::vector<OpId> doomed;
+    doomed.reserve(del);
+    auto const& seq = (*o)->seq;
+    for (std::size_t i = position_of(**o, pos); i < seq.size() && doomed.size() < del; ++i) {
+      if (seq[i].visible) {
+        doomed.push_back(seq[i].id);
+      }
+    }
+    for (auto const& elem : doomed) {
+      Op op;
+      op.action = Action::DeleteElem;
+      op.obj = id;
+      op.elem = elem;
+      state_->record_local(std::move(op));
+    }
   }
   OpId ref = ref_before(**o, pos);
   std::size_t at = 0;
