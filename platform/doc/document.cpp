@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <random>
 
 #include <fmt/format.h>
@@ -155,6 +156,16 @@ std::string out_of_range(std::size_t index, std::size_t length) {
 }  // namespace
 
 base::Result<Document> Document::load(std::span<std::uint8_t const> bytes) {
+  // Every count is checked against the bytes left, but a crafted file can still ask for more
+  // memory than there is: that is a bad file too, not a crash.
+  try {
+    return load_checked(bytes);
+  } catch (std::bad_alloc const&) {
+    return base::fail("document is too large to load");
+  }
+}
+
+base::Result<Document> Document::load_checked(std::span<std::uint8_t const> bytes) {
   constexpr std::size_t header = 5;
   constexpr std::size_t trailer = 32;
   if (bytes.size() < header + trailer) {

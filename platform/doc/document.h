@@ -148,6 +148,8 @@ class Document {
   base::Result<void> merge(Document& other);
 
  private:
+  static base::Result<Document> load_checked(std::span<std::uint8_t const> bytes);
+
   std::unique_ptr<detail::State> state_;
 };
 

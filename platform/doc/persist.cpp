@@ -19,8 +19,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Larger files are not ours: refuse them instead of reading gigabytes into memory.
-constexpr std::uintmax_t MAX_FILE_BYTES = std::uintmax_t{1} << 30;
+// Far beyond any map document (1,000 places take about 220 kB); a larger file is not read, so
+// a stray huge file cannot exhaust memory. It is left in place, not kept aside.
+constexpr std::uintmax_t MAX_FILE_BYTES = std::uintmax_t{64} << 20;
 
 std::string errno_text(int err) { return std::error_code(err, std::generic_category()).message(); }
 

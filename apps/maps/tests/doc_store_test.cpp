@@ -630,3 +630,26 @@ TEST(DocRefresh, FieldsWrittenBy) {
 
 }  // namespace
 }  // namespace maps
+
+namespace maps {
+namespace {
+
+// What an executor that fails after the updater ran does to stay clean: roll the open
+// transaction back, and refresh without forcing any field.
+TEST(DocUpdaters, RollingBackAnActionRestoresTheDocument) {
+  Seeded s;
+  MapModel live = s.loaded();
+  DocBaseline baseline;
+  ASSERT_TRUE(refresh_model_from_doc(s.doc, live, baseline));
+  auto const heads = s.doc.heads();
+  MapsAction const action{MapsAction::UpsertPlaces{
+      {new_place("z", "Zoo", PlaceCategory::Park, 1, 2, "")}}};
+  ASSERT_TRUE(apply_action_to_doc(action, s.doc));
+  EXPECT_GT(s.doc.rollback(), 0u);
+  EXPECT_EQ(s.doc.heads(), heads);
+  EXPECT_TRUE(refresh_model_from_doc(s.doc, live, baseline));
+  EXPECT_EQ(live, s.loaded());
+}
+
+}  // namespace
+}  // namespace maps

@@ -21,6 +21,8 @@ template <class... F>
 struct Overloaded : F... {
   using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 // Ensures the member of an updater's collection (the root ensured first).
 std::optional<ObjId> collection(Document& doc, std::string_view key) {
