@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace base {
 
@@ -28,13 +27,20 @@ void append_f64(std::string& out, double value) {
     sci.remove_prefix(1);
   }
   auto const e = sci.find('e');
-  std::string digits;
+  char digit_buf[32];
+  std::size_t n = 0;
   for (char c : sci.substr(0, e)) {
     if (c != '.') {
-      digits.push_back(c);
+      digit_buf[n++] = c;
     }
   }
-  int const exp10 = std::atoi(std::string(sci.substr(e + 1)).c_str());
+  std::string_view const digits(digit_buf, n);
+  int exp10 = 0;
+  std::string_view exp_text = sci.substr(e + 1);
+  if (!exp_text.empty() && exp_text.front() == '+') {
+    exp_text.remove_prefix(1);
+  }
+  std::from_chars(exp_text.data(), exp_text.data() + exp_text.size(), exp10);
   int const len = static_cast<int>(digits.size());
   // kk: position of the decimal point relative to the first digit.
   int const kk = exp10 + 1;
@@ -43,9 +49,9 @@ void append_f64(std::string& out, double value) {
     out.append(static_cast<std::size_t>(kk - len), '0');
     out += ".0";
   } else if (0 < kk && kk <= 16) {
-    out.append(digits, 0, static_cast<std::size_t>(kk));
+    out.append(digits.substr(0, static_cast<std::size_t>(kk)));
     out.push_back('.');
-    out.append(digits, static_cast<std::size_t>(kk));
+    out.append(digits.substr(static_cast<std::size_t>(kk)));
   } else if (-5 < kk && kk <= 0) {
     out += "0.";
     out.append(static_cast<std::size_t>(-kk), '0');
@@ -54,7 +60,7 @@ void append_f64(std::string& out, double value) {
     out.push_back(digits[0]);
     if (len > 1) {
       out.push_back('.');
-      out.append(digits, 1);
+      out.append(digits.substr(1));
     }
     out.push_back('e');
     out += std::to_string(kk - 1);

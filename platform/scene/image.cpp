@@ -12,12 +12,20 @@ SharedImage image_from_rgba(std::span<std::uint8_t const> rgba, std::uint32_t wi
   image->width = width;
   image->height = height;
   image->argb.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint32_t const r = rgba[i * 4], g = rgba[i * 4 + 1], b = rgba[i * 4 + 2],
-                        a = rgba[i * 4 + 3];
-    // Premultiply with rounding: (c * a + 127) / 255.
-    auto pm = [a](std::uint32_t c) { return (c * a + 127) / 255; };
-    image->argb[i] = (a << 24) | (pm(r) << 16) | (pm(g) << 8) | pm(b);
+  std::uint8_t const* src = rgba.data();
+  std::uint32_t* dst = image->argb.data();
+  for (std::size_t i = 0; i < count; ++i, src += 4) {
+    std::uint32_t const r = src[0], g = src[1], b = src[2], a = src[3];
+    if (a == 255) {  // most tile pixels are opaque
+      dst[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
+      continue;
+    }
+    // c * a / 255 rounded to nearest, without a division.
+    auto pm = [a](std::uint32_t c) {
+      std::uint32_t const t = c * a + 128;
+      return (t + (t >> 8)) >> 8;
+    };
+    dst[i] = (a << 24) | (pm(r) << 16) | (pm(g) << 8) | pm(b);
   }
   return image;
 }

@@ -74,20 +74,24 @@ TEST(ModelJson, WritesMalformedUtf8AsReplacementCharacter) {
   std::string const text = to_json_text(p);
   EXPECT_NE(text.find("\"id\":\"a\xEF\xBF\xBD" "b\""), std::string::npos) << text;
   EXPECT_TRUE(from_json_text<Place>(text).has_value());
+  nlohmann::ordered_json const tree = to_json_value(p);
+  EXPECT_EQ(tree["id"], "a\xEF\xBF\xBD" "b");
+  EXPECT_NO_THROW((void)tree.dump());
 }
 
 TEST(ModelJson, WritesRoutePlanWithAbsentEndpointsAsNull) {
-  ActivePlan const plan{
-      ActivePlan::Route{sample_route(), std::nullopt, "Map centre", std::nullopt, "", TravelMode::Car}};
+  ActivePlan const plan{ActivePlan::Route{sample_route(), std::nullopt, "Map centre", std::nullopt,
+                                          "", TravelMode::Car}};
   std::string const text = to_json_text(plan);
-  EXPECT_EQ(text,
-            "{\"Route\":{\"route\":{\"mode\":\"Car\",\"distance_m\":1200.0,\"duration_s\":95.5,"
-            "\"geometry\":[{\"lat\":48.0,\"lon\":11.0},{\"lat\":48.1371,\"lon\":11.5754}],"
-            "\"steps\":[{\"instruction\":\"Head north\",\"distance_m\":0.0,\"maneuver\":\"Depart\"},"
-            "{\"instruction\":\"Arrive\",\"distance_m\":12.25,\"maneuver\":\"Arrive\"}],"
-            "\"from\":{\"lat\":48.0,\"lon\":11.0},\"to\":{\"lat\":48.1,\"lon\":11.2}},"
-            "\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,\"dest_name\":\"\","
-            "\"mode\":\"Car\"}}");
+  EXPECT_EQ(
+      text,
+      "{\"Route\":{\"route\":{\"mode\":\"Car\",\"distance_m\":1200.0,\"duration_s\":95.5,"
+      "\"geometry\":[{\"lat\":48.0,\"lon\":11.0},{\"lat\":48.1371,\"lon\":11.5754}],"
+      "\"steps\":[{\"instruction\":\"Head north\",\"distance_m\":0.0,\"maneuver\":\"Depart\"},"
+      "{\"instruction\":\"Arrive\",\"distance_m\":12.25,\"maneuver\":\"Arrive\"}],"
+      "\"from\":{\"lat\":48.0,\"lon\":11.0},\"to\":{\"lat\":48.1,\"lon\":11.2}},"
+      "\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,\"dest_name\":\"\","
+      "\"mode\":\"Car\"}}");
   auto const back = from_json_text<ActivePlan>(text);
   ASSERT_TRUE(back) << back.error();
   EXPECT_EQ(*back, plan);
@@ -402,7 +406,8 @@ TEST(ModelJson, ErrorsCarryLineAndColumn) {
 
 TEST(ModelJson, DecodesStringEscapes) {
   auto const p = from_json_text<Place>(
-      "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\",\"\\u00e9\\u20AC\\ud83d\\ude00\",\"Other\",\"\",[0,0],false]");
+      "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\","
+      "\"\\u00e9\\u20AC\\ud83d\\ude00\",\"Other\",\"\",[0,0],false]");
   ASSERT_TRUE(p) << p.error();
   EXPECT_EQ(p->id, "\"\\/\b\f\n\r\t");
   EXPECT_EQ(p->name, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
@@ -419,7 +424,8 @@ TEST(ModelJson, ReadsPlanForms) {
       {"\"Route\"", "invalid type: string \"Route\", expected struct variant"},
       {"\"Transit\"", "invalid type: string \"Transit\", expected struct variant"},
       {"{\"Route\":null}", "invalid type: null, expected struct variant ActivePlan::Route"},
-      {"{\"Transit\":[[]]}", "invalid length 1, expected struct variant ActivePlan::Transit with 5 elements"},
+      {"{\"Transit\":[[]]}",
+       "invalid length 1, expected struct variant ActivePlan::Transit with 5 elements"},
       {"{\"Transit\":[[],null,\"\",null,\"\"]}", "ok"},
       {"{\"None\":null,\"Route\":null}", "expected an object with a single member"},
       {"{}", "expected an object with a single member"},
@@ -450,7 +456,8 @@ TEST(ModelJson, ReadsActionForms) {
        "invalid length 1, expected struct variant MapsAction::SetPlaceSaved with 2 elements"},
       {"{\"UpsertPlaces\":[]}",
        "invalid length 0, expected struct variant MapsAction::UpsertPlaces with 1 element"},
-      {"{\"CommitSearch\":5}", "invalid type: integer `5`, expected struct variant MapsAction::CommitSearch"},
+      {"{\"CommitSearch\":5}",
+       "invalid type: integer `5`, expected struct variant MapsAction::CommitSearch"},
       {"{\"CommitSearch\":{\"query\":\"a\",\"extra\":[1]}}", "ok"},
       {"{\"DeleteRegion\":[\"r\"]}", "ok"},
       {"{\"ClearRecents\":{}}", "invalid type: map, expected unit variant"},
@@ -529,8 +536,8 @@ TEST(ModelJson, RoundTripsEveryType) {
   TransitJourney const journey{"09:00", "09:31", 31, 1, {sample_leg(), coloured}};
   ActivePlan const plans[] = {
       ActivePlan{},
-      ActivePlan{ActivePlan::Route{sample_route(), LatLon{0.1 + 0.2, 5e-324}, "A\t\"", LatLon{1e300, -0.0},
-                                   "B", TravelMode::Bike}},
+      ActivePlan{ActivePlan::Route{sample_route(), LatLon{0.1 + 0.2, 5e-324}, "A\t\"",
+                                   LatLon{1e300, -0.0}, "B", TravelMode::Bike}},
       ActivePlan{ActivePlan::Transit{{journey, journey}, std::nullopt, "", LatLon{1, 2}, "Z"}},
   };
   for (auto const& plan : plans) {
@@ -554,6 +561,59 @@ TEST(ModelJson, RoundTripsEveryType) {
     auto const c = static_cast<PlaceCategory>(i);
     EXPECT_EQ(from_json_text<PlaceCategory>(to_json_text(c)), c);
   }
+}
+
+}  // namespace
+}  // namespace maps
+
+namespace maps {
+namespace {
+
+// Mutated payloads (bytes flipped, cut, duplicated) must be refused cleanly or read into a value
+// that writes and reads back equal; under the sanitizers this also catches out-of-range reads.
+TEST(ModelJson, MutatedPayloadsFailCleanlyOrRoundTrip) {
+  TransitLeg leg = sample_leg();
+  leg.color = "eb690b";
+  std::string const seeds[] = {
+      to_json_text(MapsAction{MapsAction::SetRoute{sample_route(), LatLon{1, 2}, "A", std::nullopt,
+                                                   "B", TravelMode::Car}}),
+      to_json_text(MapsAction{MapsAction::SetTransit{
+          {TransitJourney{"09:00", "09:30", 30, 0, {leg}}}, std::nullopt, "", LatLon{3, 4}, "Z"}}),
+      to_json_text(MapsAction{MapsAction::AddRegion{sample_region()}}),
+      "{\"CommitSearch\":{\"query\":\"\\ud83d\\ude00 caf\\u00e9\"}}",
+  };
+  std::uint32_t state = 12345;
+  auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  char const alphabet[] = "{}[],:\"\\-0123456789.eEnulltruefalse \x80\xC3\xFF";
+  int accepted = 0;
+  for (auto const& seed : seeds) {
+    for (int round = 0; round < 1500; ++round) {
+      std::string text = seed;
+      int const edits = 1 + static_cast<int>(next() % 3);
+      for (int e = 0; e < edits && !text.empty(); ++e) {
+        std::size_t const at = next() % text.size();
+        switch (next() % 4) {
+          case 0: text[at] = alphabet[next() % (sizeof alphabet - 1)]; break;
+          case 1: text.erase(at, 1 + next() % 4); break;
+          case 2: text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]); break;
+          default: text.resize(at); break;
+        }
+      }
+      auto const r = from_json_text<MapsAction>(text);
+      if (!r) {
+        EXPECT_NE(r.error().find(" at line "), std::string::npos) << r.error();
+        continue;
+      }
+      ++accepted;
+      auto const again = from_json_text<MapsAction>(to_json_text(*r));
+      ASSERT_TRUE(again) << text << " -> " << again.error();
+      EXPECT_EQ(*again, *r) << text;
+    }
+  }
+  EXPECT_GT(accepted, 0);
 }
 
 }  // namespace

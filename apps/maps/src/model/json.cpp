@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/number.h"
+#include "base/utf8.h"
 #include "model/debug_text.h"
 #include "model/json_reader.h"
 #include "model/json_writer.h"
@@ -403,7 +404,10 @@ void write(std::string& out, T const& value) {
 template <class T>
 nlohmann::ordered_json to_value(T const& value) {
   using J = nlohmann::ordered_json;
-  if constexpr (std::same_as<T, std::string> || std::same_as<T, bool>) {
+  if constexpr (std::same_as<T, std::string>) {
+    // As in the text, malformed UTF-8 becomes U+FFFD (nlohmann's dump() would throw on it).
+    return base::utf8::is_valid(value) ? J(value) : J(base::utf8::lossy(value));
+  } else if constexpr (std::same_as<T, bool>) {
     return J(value);
   } else if constexpr (std::same_as<T, double>) {
     return std::isfinite(value) ? J(value) : J(nullptr);
@@ -569,9 +573,9 @@ void read_integer(Ctx& c, I& out) {
     c.r.fail(fmt::format("invalid value: integer `{}`, expected {}", n.token, name));
   }
   if constexpr (std::signed_integral<I>) {
-    // In range, so the negation cannot overflow once done in 64 bits.
-    auto const m = static_cast<std::int64_t>(n.magnitude - (n.negative ? 1 : 0));
-    out = static_cast<I>(n.negative ? -m - 1 : m);
+    // In range (at most 2^31), so the negation in 64 bits cannot overflow.
+    auto const m = static_cast<std::int64_t>(n.magnitude);
+    out = static_cast<I>(n.negative ? -m : m);
   } else {
     out = static_cast<I>(n.magnitude);
   }

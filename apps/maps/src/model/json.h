@@ -44,7 +44,8 @@ std::string to_json_text(T const& value);
 template <JsonWritable T>
 void append_json_text(std::string& out, T const& value);
 
-/// The same form as a value tree, members in the order of the text.
+/// The same form as a value tree, members in the order of the text (callers include
+/// <nlohmann/json.hpp> to use it).
 template <JsonWritable T>
 nlohmann::ordered_json to_json_value(T const& value);
 

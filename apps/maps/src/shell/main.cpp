@@ -1,6 +1,8 @@
-#include "model/types.h"
+#include "net/http.h"
+#include "shell/launch_record.h"
 
-int main() {
-  auto const model = maps::default_map_model();
-  return model.places.empty() ? 0 : 1;
+int main(int argc, char** argv) {
+  maps::ensure_crypto_provider();
+  auto const spec = maps::maps_launch_spec();
+  return zarn_ui::launch::run_or_exit(spec, argc, argv);
 }

@@ -1,0 +1,67 @@
+#include "app/maps_app.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/layout/layout.h"
+#include "platform/scene/scene.h"
+#include "platform/theme/theme.h"
+
+namespace maps {
+
+MapsApp build_maps_app(MapModel model, StreetNetwork road_network, bool nav_open, bool live) {
+  MapsApp app;
+  app.model = std::move(model);
+  app.road_network = std::move(road_network);
+  app.nav_open = nav_open;
+  app.live = live;
+  return app;
+}
+
+MapsApp default_maps_app() { return build_maps_app(default_map_model(), StreetNetwork{}, false, true); }
+
+zarn_ui::layout::NodeId MapsApp::build_layout(zarn_ui::layout::LayoutTree& tree,
+                                              zarn_ui::Theme const& /*theme*/,
+                                              zarn_ui::widget::NodeWidgetMap& map) {
+  auto node = tree.new_leaf(zarn_ui::layout::Style{});
+  if (!node) {
+    std::fprintf(stderr, "maps: could not create the layout node: %s\n", node.error().c_str());
+    std::abort();
+  }
+  map.insert_or_assign(*node, this);
+  layout_node = *node;
+  return *node;
+}
+
+void MapsApp::apply_layout(zarn_ui::layout::LayoutTree const& tree, zarn_ui::Point origin,
+                           zarn_ui::layout::NodeId node) {
+  auto const box = tree.layout(node);
+  if (!box) {
+    return;
+  }
+  double const left = origin.x + box->x;
+  double const top = origin.y + box->y;
+  window_rect_ = zarn_ui::Rect{left, top, left + box->width, top + box->height};
+  if (live && !places_box && !map_idle_deadline && box->width > 1.0f && model.zoom >= 14.0) {
+    map_idle_deadline = now() + MAP_IDLE_DELAY;
+  }
+}
+
+bool MapsApp::is_busy() const {
+  return jobs_in_flight > 0 || !doc_loaded || locating || map_idle_deadline.has_value();
+}
+
+bool MapsApp::needs_frame() const {
+  return jobs_in_flight > 0 || map_idle_deadline.has_value() || locating ||
+         nav_drag.has_value();
+}
+
+std::optional<zarn_ui::Rect> MapsApp::modal_rect() const { return std::nullopt; }
+
+void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
+                   zarn_ui::widget::DrawCtx const& ctx) {
+  map_rect = window_rect_;
+  scene.fill(zarn_ui::FillRule::NonZero, transform, ctx.theme.surface, window_rect_);
+}
+
+}  // namespace maps

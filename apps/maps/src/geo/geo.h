@@ -1,0 +1,93 @@
+#pragma once
+// Map geometry on 64-bit floats: the spherical Web Mercator projection at fractional zoom,
+// the tile holding a position, great-circle distance and path length, the camera fit that
+// frames a set of points, encoded-polyline decoding and Douglas-Peucker simplification in
+// local metres. Pure functions; positions are LatLon in degrees, latitude first.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "model/types.h"
+
+namespace maps {
+
+/// Pixels per tile side; the world is TILE_SIZE * 2^zoom pixels wide and high.
+inline constexpr std::uint32_t TILE_SIZE = 256;
+/// Latitudes are clamped to +- this before projecting (the square Web Mercator world).
+inline constexpr double MAX_MERCATOR_LAT = 85.05112878;
+/// Twice the WGS 84 equatorial radius, in metres.
+inline constexpr double EARTH_DIAMETER_M = 12756274.0;
+/// Metres per degree of latitude on that sphere (radius * pi / 180).
+inline constexpr double METRES_PER_DEGREE = 111319.49079327358;
+inline constexpr double FIT_MIN_ZOOM = 3.0;
+inline constexpr double FIT_ZOOM_STEP = 0.25;
+inline constexpr int FIT_ZOOM_STEPS = 64;  // 3.0 to 18.75
+/// Smallest usable width or height, in pixels, left after the margins of a fit.
+inline constexpr double FIT_MIN_EXTENT = 64.0;
+/// A segment whose squared length is at most this counts as a point (machine epsilon).
+inline constexpr double DEGENERATE_SEGMENT_EPSILON = 2.220446049250313e-16;
+/// Decimal digits of an encoded polyline when the source does not say.
+inline constexpr unsigned DEFAULT_POLYLINE_PRECISION = 5;
+
+/// World pixel coordinates: x grows eastward, y southward; (0, 0) is longitude -180 at the
+/// northern clamp latitude.
+struct WorldPx {
+  double x = 0.0;
+  double y = 0.0;
+  bool operator==(WorldPx const&) const = default;
+};
+
+struct TileXY {
+  std::uint32_t x = 0;
+  std::uint32_t y = 0;
+  bool operator==(TileXY const&) const = default;
+};
+
+struct ViewFit {
+  LatLon center;
+  double zoom = FIT_MIN_ZOOM;
+  bool operator==(ViewFit const&) const = default;
+};
+
+/// TILE_SIZE * 2^zoom; zoom may be fractional.
+double world_size_px(double zoom);
+
+/// Latitude is clamped to +-MAX_MERCATOR_LAT; longitude is neither wrapped nor clamped.
+WorldPx project_mercator(double lat, double lon, double zoom);
+LatLon unproject_mercator(double x, double y, double zoom);
+
+/// The tile holding a position at an integer zoom; both indices lie in 0 .. 2^zoom - 1
+/// (meaningful for zoom <= 31; larger zooms cap at the 32-bit range). NaN gives 0.
+TileXY tile_for(std::uint8_t zoom, double lat, double lon);
+
+/// Great-circle distance in metres on the sphere of EARTH_DIAMETER_M.
+double haversine_m(double lat1, double lon1, double lat2, double lon2);
+
+/// Sum of the great-circle distances between consecutive points; 0 below two points.
+double polyline_length_m(std::span<LatLon const> points);
+
+/// The centre of the points' bounding box and the largest zoom of 3.0, 3.25 .. 18.75 at which
+/// the box fits into the viewport less its margins (3.0 when none fits). Nothing for no points.
+std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double width,
+                                          double height, double margin);
+
+/// Douglas-Peucker simplification with a tolerance in metres, on a local plane around the
+/// first point; iterative, so long paths cannot exhaust the stack. The first and last points
+/// always stay. Fewer than three points, or a tolerance not above 0, give a copy.
+std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m);
+
+/// One value of the encoded-polyline format starting at `pos`; advances `pos` past the bytes
+/// read. Nothing at the end of the text (also in the middle of a value) and for a value
+/// longer than 64 bits.
+std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::size_t& pos);
+
+/// Decodes an encoded polyline with `precision` decimal digits. Decoding stops at a truncated
+/// or malformed value, or where a coordinate would leave the 64-bit range; the points decoded
+/// before stay.
+std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision);
+
+}  // namespace maps

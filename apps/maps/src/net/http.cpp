@@ -1,0 +1,325 @@
+#include "net/http.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <mutex>
+#include <utility>
+
+#include <curl/curl.h>
+#include <fmt/format.h>
+
+namespace maps {
+
+namespace {
+
+struct ReasonPhrase {
+  std::uint16_t code;
+  char const* text;
+};
+
+// The registered reason phrases (RFC 9110 and its companions).
+constexpr ReasonPhrase REASON_PHRASES[] = {
+    {100, "Continue"},
+    {101, "Switching Protocols"},
+    {102, "Processing"},
+    {200, "OK"},
+    {201, "Created"},
+    {202, "Accepted"},
+    {203, "Non-Authoritative Information"},
+    {204, "No Content"},
+    {205, "Reset Content"},
+    {206, "Partial Content"},
+    {207, "Multi-Status"},
+    {208, "Already Reported"},
+    {226, "IM Used"},
+    {300, "Multiple Choices"},
+    {301, "Moved Permanently"},
+    {302, "Found"},
+    {303, "See Other"},
+    {304, "Not Modified"},
+    {305, "Use Proxy"},
+    {307, "Temporary Redirect"},
+    {308, "Permanent Redirect"},
+    {400, "Bad Request"},
+    {401, "Unauthorized"},
+    {402, "Payment Required"},
+    {403, "Forbidden"},
+    {404, "Not Found"},
+    {405, "Method Not Allowed"},
+    {406, "Not Acceptable"},
+    {407, "Proxy Authentication Required"},
+    {408, "Request Timeout"},
+    {409, "Conflict"},
+    {410, "Gone"},
+    {411, "Length Required"},
+    {412, "Precondition Failed"},
+    {413, "Payload Too Large"},
+    {414, "URI Too Long"},
+    {415, "Unsupported Media Type"},
+    {416, "Range Not Satisfiable"},
+    {417, "Expectation Failed"},
+    {418, "I'm a teapot"},
+    {421, "Misdirected Request"},
+    {422, "Unprocessable Entity"},
+    {423, "Locked"},
+    {424, "Failed Dependency"},
+    {426, "Upgrade Required"},
+    {428, "Precondition Required"},
+    {429, "Too Many Requests"},
+    {431, "Request Header Fields Too Large"},
+    {451, "Unavailable For Legal Reasons"},
+    {500, "Internal Server Error"},
+    {501, "Not Implemented"},
+    {502, "Bad Gateway"},
+    {503, "Service Unavailable"},
+    {504, "Gateway Timeout"},
+    {505, "HTTP Version Not Supported"},
+    {506, "Variant Also Negotiates"},
+    {507, "Insufficient Storage"},
+    {508, "Loop Detected"},
+    {510, "Not Extended"},
+    {511, "Network Authentication Required"},
+    {425, "Too Early"},
+    {103, "Early Hints"},
+};
+
+bool is_success(std::uint16_t status) { return status >= 200 && status <= 299; }
+
+std::uint16_t to_status(long code) {
+  return static_cast<std::uint16_t>(
+      std::clamp<long>(code, 0, std::numeric_limits<std::uint16_t>::max()));
+}
+
+std::string body_limit_error(std::size_t max_body) {
+  return fmt::format("response body exceeds the limit of {} bytes", max_body);
+}
+
+// Depth of arrays and objects, found in one pass outside strings. The parser builds its
+// values iteratively, but a bounded depth keeps every later walk of the value cheap and safe.
+bool within_depth(std::string_view text, std::size_t limit) {
+  std::size_t depth = 0;
+  bool in_string = false;
+  bool escaped = false;
+  for (char const c : text) {
+    if (in_string) {
+      if (escaped) {
+        escaped = false;
+      } else if (c == '\\') {
+        escaped = true;
+      } else if (c == '"') {
+        in_string = false;
+      }
+      continue;
+    }
+    switch (c) {
+      case '"':
+        in_string = true;
+        break;
+      case '[':
+      case '{':
+        if (++depth > limit) {
+          return false;
+        }
+        break;
+      case ']':
+      case '}':
+        if (depth > 0) {
+          --depth;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void ensure_crypto_provider() {
+  static std::once_flag once;
+  // curl_global_init sets up OpenSSL for the whole process; it is never undone because
+  // detached request threads may still be running when main returns.
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string url_encode(std::string_view value) {
+  static constexpr char HEX[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (char const ch : value) {
+    auto const b = static_cast<unsigned char>(ch);
+    bool const keep = (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
+                      b == '-' || b == '.' || b == '_' || b == '~';
+    if (keep) {
+      out.push_back(ch);
+    } else if (b == ' ') {
+      out += "%20";
+    } else {
+      out.push_back('%');
+      out.push_back(HEX[b >> 4]);
+      out.push_back(HEX[b & 0x0F]);
+    }
+  }
+  return out;
+}
+
+std::string status_display(std::uint16_t status) {
+  for (auto const& r : REASON_PHRASES) {
+    if (r.code == status) {
+      return fmt::format("{} {}", status, r.text);
+    }
+  }
+  return fmt::format("{} <unknown status code>", status);
+}
+
+struct HttpClient::Impl {
+  struct CurlDeleter {
+    void operator()(CURL* h) const { curl_easy_cleanup(h); }
+  };
+
+  // State of the transfer in progress, reached from the write callback.
+  struct Transfer {
+    CURL* handle = nullptr;
+    std::size_t max_body = 0;
+    std::string body;
+    bool too_large = false;
+    bool skipped_body = false;
+  };
+
+  std::unique_ptr<CURL, CurlDeleter> handle;
+  std::size_t max_body = 0;
+  std::array<char, CURL_ERROR_SIZE> error{};
+
+  static std::size_t on_data(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    std::size_t const n = size * count;
+    long code = 0;
+    curl_easy_getinfo(t.handle, CURLINFO_RESPONSE_CODE, &code);
+    if (!is_success(to_status(code))) {
+      // The body of a failed status is never read; stopping here ends the transfer.
+      t.skipped_body = true;
+      return 0;
+    }
+    if (n > t.max_body - t.body.size()) {
+      t.too_large = true;
+      return 0;
+    }
+    t.body.append(data, n);
+    return n;
+  }
+};
+
+HttpClient::HttpClient(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+HttpClient::HttpClient(HttpClient&&) noexcept = default;
+HttpClient& HttpClient::operator=(HttpClient&&) noexcept = default;
+HttpClient::~HttpClient() = default;
+
+base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
+                                           std::size_t max_body) {
+  ensure_crypto_provider();
+  auto impl = std::make_unique<Impl>();
+  impl->handle.reset(curl_easy_init());
+  if (!impl->handle) {
+    return base::fail("failed to create an HTTP client");
+  }
+  impl->max_body = max_body;
+  CURL* h = impl->handle.get();
+  long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
+      1, std::min<std::chrono::milliseconds::rep>(timeout.count(),
+                                                  std::numeric_limits<long>::max())));
+  curl_off_t const max_file =
+      static_cast<curl_off_t>(std::min<std::size_t>(max_body, std::numeric_limits<curl_off_t>::max()));
+  CURLcode rc = CURLE_OK;
+  auto set = [&](CURLoption opt, auto value) {
+    if (rc == CURLE_OK) {
+      rc = curl_easy_setopt(h, opt, value);
+    }
+  };
+  set(CURLOPT_USERAGENT, USER_AGENT);
+  set(CURLOPT_TIMEOUT_MS, timeout_ms);
+  set(CURLOPT_NOSIGNAL, 1L);
+  set(CURLOPT_FOLLOWLOCATION, 1L);
+  set(CURLOPT_MAXREDIRS, MAX_REDIRECTS);
+  set(CURLOPT_PROTOCOLS_STR, "http,https");
+  set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  set(CURLOPT_SSL_VERIFYPEER, 1L);
+  set(CURLOPT_SSL_VERIFYHOST, 2L);
+  set(CURLOPT_MAXFILESIZE_LARGE, max_file);
+  set(CURLOPT_WRITEFUNCTION, &Impl::on_data);
+  set(CURLOPT_ERRORBUFFER, impl->error.data());
+  if (rc != CURLE_OK) {
+    return base::fail(curl_easy_strerror(rc));
+  }
+  return HttpClient(std::move(impl));
+}
+
+base::Result<HttpResponse> HttpClient::get(std::string const& url) {
+  CURL* h = impl_->handle.get();
+  Impl::Transfer transfer;
+  transfer.handle = h;
+  transfer.max_body = impl_->max_body;
+  impl_->error[0] = '\0';
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  CURLcode const rc_url = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+  if (rc_url != CURLE_OK) {
+    return base::fail(curl_easy_strerror(rc_url));
+  }
+  CURLcode const rc = curl_easy_perform(h);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
+  long code = 0;
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
+  std::uint16_t const status = to_status(code);
+  if (rc == CURLE_FILESIZE_EXCEEDED || transfer.too_large) {
+    return base::fail(body_limit_error(impl_->max_body));
+  }
+  if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
+    return HttpResponse{status, {}};
+  }
+  if (rc != CURLE_OK) {
+    if (impl_->error[0] != '\0') {
+      return base::fail(std::string(impl_->error.data()));
+    }
+    return base::fail(curl_easy_strerror(rc));
+  }
+  if (!is_success(status)) {
+    return HttpResponse{status, {}};
+  }
+  return HttpResponse{status, std::move(transfer.body)};
+}
+
+base::Result<nlohmann::json> parse_json(std::string_view text) {
+  if (!within_depth(text, MAX_JSON_DEPTH)) {
+    return base::fail(fmt::format("JSON nested deeper than {} levels", MAX_JSON_DEPTH));
+  }
+  try {
+    return nlohmann::json::parse(text);
+  } catch (nlohmann::json::exception const& e) {
+    return base::fail(e.what());
+  }
+}
+
+base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
+                                        std::size_t max_body) {
+  ensure_crypto_provider();
+  // A new client per query: no connection, cookie or cache outlives the call.
+  auto client = HttpClient::build(timeout, max_body);
+  if (!client) {
+    return base::fail(std::move(client.error()));
+  }
+  auto response = client->get(url);
+  if (!response) {
+    return base::fail(std::move(response.error()));
+  }
+  if (!is_success(response->status)) {
+    return base::fail(fmt::format("HTTP {}", status_display(response->status)));
+  }
+  return parse_json(response->body);
+}
+
+base::Result<nlohmann::json> fetch_json(std::string const& url) {
+  return fetch_json(url, std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
+}
+
+}  // namespace maps

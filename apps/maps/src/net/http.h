@@ -1,0 +1,88 @@
+#pragma once
+// Blocking HTTPS access on libcurl: one-shot JSON queries for the map services (a fresh handle
+// per query, nothing kept between queries) and a reusable client for the tile worker, plus the
+// percent-encoding of query values. Nothing here retries, logs or touches the UI.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "base/result.h"
+
+namespace maps {
+
+/// User-Agent of every request of the program (service queries and tile downloads).
+inline constexpr char const USER_AGENT[] =
+    "Zarn-Maps/0.1 (https://maps.zarn.test; native maps app)";
+
+/// Total time-out of one service query: connection, request and body.
+inline constexpr std::chrono::seconds QUERY_TIMEOUT{12};
+
+/// Largest body accepted; a longer answer is refused instead of being held in memory.
+inline constexpr std::size_t MAX_BODY_BYTES = std::size_t{32} * 1024 * 1024;
+
+/// Redirects followed before a request fails.
+inline constexpr long MAX_REDIRECTS = 10;
+
+/// Deepest nesting of arrays and objects accepted in a JSON answer.
+inline constexpr std::size_t MAX_JSON_DEPTH = 512;
+
+/// Process-wide TLS and transfer-library set-up, run exactly once; later and concurrent calls
+/// wait for the first to finish and then return. Never undone: detached request threads may
+/// outlive main.
+void ensure_crypto_provider();
+
+/// Percent-encoding of one query value, byte by byte: unreserved bytes stay, a space becomes
+/// "%20" (never "+"), every other byte "%XX" with upper-case hexadecimal digits.
+std::string url_encode(std::string_view value);
+
+/// A status code with its standard reason phrase: "404 Not Found". Codes without a standard
+/// phrase read "599 <unknown status code>".
+std::string status_display(std::uint16_t status);
+
+struct HttpResponse {
+  std::uint16_t status = 0;
+  std::string body;  // read only for a status of 200 to 299; empty otherwise
+};
+
+/// A blocking HTTP client that keeps its connection cache between requests (the tile worker
+/// holds one for its whole life). Redirects are followed (at most MAX_REDIRECTS), TLS peers
+/// are verified, and a body longer than the limit fails the request. Not for concurrent use.
+class HttpClient {
+ public:
+  /// `timeout` bounds each whole request; `max_body` bounds each body in bytes.
+  static base::Result<HttpClient> build(std::chrono::milliseconds timeout,
+                                        std::size_t max_body = MAX_BODY_BYTES);
+
+  /// GET of an absolute URL. A transport failure (name resolution, connection, TLS, time-out,
+  /// too many redirects, body over the limit) is an error text; any HTTP status is a response.
+  base::Result<HttpResponse> get(std::string const& url);
+
+  HttpClient(HttpClient&&) noexcept;
+  HttpClient& operator=(HttpClient&&) noexcept;
+  ~HttpClient();
+
+ private:
+  struct Impl;
+  explicit HttpClient(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+/// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT, parsed
+/// as JSON. Errors: the transfer library's text, "HTTP 404 Not Found" for a status outside
+/// 200 to 299 (body not read), or the JSON parser's text.
+base::Result<nlohmann::json> fetch_json(std::string const& url);
+
+/// The same with an injected time-out and body limit.
+base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
+                                        std::size_t max_body = MAX_BODY_BYTES);
+
+/// Parses a JSON text with the nesting limit; the parser's error text on failure.
+base::Result<nlohmann::json> parse_json(std::string_view text);
+
+}  // namespace maps

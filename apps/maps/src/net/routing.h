@@ -1,0 +1,55 @@
+#pragma once
+// Road routes: the query to an OSRM route service (v1) and its answer, turned into a Route
+// with simplified geometry and spoken-style step texts, and the L-shaped straight-line
+// estimate shown at once while the real query runs or when it fails.
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "base/result.h"
+#include "model/types.h"
+
+namespace maps {
+
+/// Scheme and host of the public road-routing service.
+inline constexpr char const ROUTING_BASE_URL[] = "https://router.project-osrm.org";
+
+/// Tolerance, in metres, for simplifying service geometry (road routes and transit legs).
+inline constexpr double ROUTE_SIMPLIFY_TOLERANCE_M = 3.0;
+
+/// Routing profile by TravelMode (Car, Transit, Bike, Foot).
+inline constexpr std::array<std::string_view, 4> ROUTE_PROFILES = {"driving", "driving",
+                                                                   "cycling", "foot"};
+
+/// Assumed speed of the estimate in metres per hour by TravelMode (Car, Transit, Bike, Foot).
+inline constexpr std::array<double, 4> ESTIMATE_SPEEDS = {32000.0, 20000.0, 15000.0, 4800.0};
+
+std::string_view route_profile(TravelMode mode);
+
+std::string route_url(std::string_view base_url, double from_lat, double from_lon, double to_lat,
+                      double to_lon, TravelMode mode);
+
+base::Result<Route> route_by_road(std::string_view base_url, double from_lat, double from_lon,
+                                  double to_lat, double to_lon, TravelMode mode);
+base::Result<Route> route_by_road(double from_lat, double from_lon, double to_lat, double to_lon,
+                                  TravelMode mode);
+
+/// The route of an answer; the endpoints are the requested ones. Errors: the answer's
+/// "code" when it is not "Ok", "routing failed" without a code.
+base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from, LatLon to,
+                                       TravelMode mode);
+
+Maneuver maneuver_for_step(std::string_view type, std::string_view modifier);
+
+/// The instruction text of a step with the street name (may be empty).
+std::string step_instruction(Maneuver maneuver, std::string_view name);
+
+/// The L-shaped estimate: along the start's latitude to the destination's longitude, then
+/// along that longitude. Never fails.
+Route estimate_route(double from_lat, double from_lon, double to_lat, double to_lon,
+                     TravelMode mode);
+
+}  // namespace maps

@@ -1,0 +1,58 @@
+#include "shell/launch_record.h"
+
+#include <memory>
+
+#include "app/maps_app.h"
+#include "platform/doc/persist.h"
+#include "shell/presets.h"
+#include "shell/screenshot.h"
+
+namespace maps {
+
+zarn_ui::launch::LaunchSpec maps_launch_spec() {
+  zarn_ui::launch::LaunchSpec spec;
+  spec.app_id = APP_ID;
+  spec.switches = {"--nav-closed",
+                   "--empty",
+                   "--edit-from",
+                   "--transit-arrive",
+                   "--search",
+                   "--pois",
+                   "--traffic",
+                   "--offline",
+                   "--menu",
+                   "--attribution",
+                   "--error",
+                   "--floating-navigation",
+                   "--floating-navigation-attached",
+                   "--floating-navigation-hover",
+                   "--floating-navigation-returning",
+                   "--floating-navigation-returned"};
+  spec.options = {"--panel"};
+  spec.create_app = build_default_app;
+  spec.create_app_from_args = build_app_from_args;
+  spec.render_shot = maps::render_shot;
+  spec.register_actions = register_actions;
+  spec.default_window_size = default_window_size;
+  spec.persist_open = [](std::string_view app_id) { return zarn_ui::persist::open(app_id); };
+  return spec;
+}
+
+zarn_ui::launch::AppBox build_default_app() {
+  return std::make_unique<MapsApp>(default_maps_app());
+}
+
+tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_from_args(
+    zarn_ui::launch::LaunchArgs const& args) {
+  return std::make_unique<MapsApp>(app_from_launch_args(args));
+}
+
+void register_actions(zarn_ui::App& /*app*/) {}
+
+std::pair<std::int32_t, std::int32_t> default_window_size() { return {1280, 800}; }
+
+void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args) {
+  out = render_screenshot(args);
+}
+
+}  // namespace maps

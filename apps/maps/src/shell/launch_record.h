@@ -1,0 +1,22 @@
+#pragma once
+// The application's launch record and its callbacks: how the platform builds the application
+// for a plain start or from launch arguments, registers its actions, sizes its window and
+// renders a screenshot.
+
+#include "platform/launch/launch.h"
+
+namespace maps {
+
+inline constexpr char const* APP_ID = "test.zarn.maps";
+
+/// The record handed to zarn_ui::launch::run_or_exit.
+zarn_ui::launch::LaunchSpec maps_launch_spec();
+
+zarn_ui::launch::AppBox build_default_app();
+tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_from_args(
+    zarn_ui::launch::LaunchArgs const& args);
+void register_actions(zarn_ui::App& app);
+std::pair<std::int32_t, std::int32_t> default_window_size();
+void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args);
+
+}  // namespace maps

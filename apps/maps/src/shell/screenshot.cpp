@@ -1,0 +1,124 @@
+#include "shell/screenshot.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include <fmt/format.h>
+
+#include "app/maps_app.h"
+#include "base/utf8.h"
+#include "platform/launch/state.h"
+#include "platform/layout/layout.h"
+#include "platform/render/atomic_file.h"
+#include "platform/render/offscreen.h"
+#include "platform/scene/scene.h"
+#include "platform/text/text_renderer.h"
+#include "shell/presets.h"
+
+namespace maps {
+
+namespace {
+
+std::optional<std::string> env_text(char const* name) {
+  char const* value = std::getenv(name);
+  if (!value || !base::utf8::is_valid(value)) {
+    return std::nullopt;
+  }
+  return std::string(value);
+}
+
+}  // namespace
+
+zarn_ui::Theme shot_theme(std::optional<std::string> const& value) {
+  if (value == "light") {
+    return zarn_ui::Theme::light();
+  }
+  if (value == "high-contrast") {
+    return zarn_ui::Theme::high_contrast();
+  }
+  return zarn_ui::Theme::dark();
+}
+
+bool shot_reduce_motion(std::optional<std::string> const& value) {
+  return value == "1" || value == "true" || value == "yes";
+}
+
+std::optional<std::string> shot_phase(zarn_ui::launch::LaunchArgs const& args) {
+  static constexpr std::pair<char const*, char const*> phases[] = {
+      {"--floating-navigation", "detached"},
+      {"--floating-navigation-attached", "attached"},
+      {"--floating-navigation-hover", "hover"},
+      {"--floating-navigation-returning", "returning"},
+      {"--floating-navigation-returned", "returned"},
+  };
+  for (auto const& [name, phase] : phases) {
+    if (args.has(name)) {
+      return phase;
+    }
+  }
+  return std::nullopt;
+}
+
+zarn_ui::launch::LaunchResult render_screenshot(zarn_ui::launch::LaunchArgs const& args) {
+  using zarn_ui::launch::LaunchError;
+  if (!args.screenshot) {
+    return tl::unexpected(LaunchError::missing_screenshot_path());
+  }
+  MapsApp app = app_from_launch_args(args);
+  auto const [width, height] = args.size.value_or(std::pair<std::uint32_t, std::uint32_t>{1280, 800});
+  float const scale = args.scale.value_or(1.0f);
+  std::optional<std::string> const phase = shot_phase(args);
+
+  zarn_ui::Theme theme = shot_theme(env_text("ZARN_SHOTS_THEME")).with_text_scale(scale);
+  theme = theme.with_reduce_motion(shot_reduce_motion(env_text("ZARN_SHOTS_REDUCE_MOTION")));
+
+  auto const presence = zarn_ui::PresenceCtx::empty();
+  auto const permissions = zarn_ui::PermissionContext::permissive();
+  zarn_ui::TextRenderer text;
+  text.set_text_scale(theme.text_scale);
+  zarn_ui::layout::LayoutTree tree;
+  zarn_ui::widget::NodeWidgetMap node_map;
+  auto state = zarn_ui::State::in_memory();
+
+  app.set_reduce_motion(theme.reduce_motion);
+  app.tick(*state);
+  zarn_ui::layout::NodeId const app_node = app.build_layout(tree, theme, node_map);
+  auto const w = static_cast<float>(width);
+  auto const h = static_cast<float>(height);
+  auto root = tree.new_with_children(zarn_ui::layout::Style::fixed(w, h), {app_node});
+  if (!root) {
+    return tl::unexpected(LaunchError::layout(root.error()));
+  }
+  if (auto laid = tree.compute_layout(*root, zarn_ui::Size{w, h}); !laid) {
+    return tl::unexpected(LaunchError::layout(laid.error()));
+  }
+  app.apply_layout(tree, zarn_ui::Point{0.0, 0.0}, app_node);
+  (void)phase;  // the navigation card's hand-off phases arrive with the card
+
+  zarn_ui::Scene scene;
+  zarn_ui::widget::DrawCtx const ctx{text, theme, presence, permissions};
+  app.draw_root(scene, zarn_ui::Affine::identity(), ctx);
+
+  std::filesystem::path const& out = *args.screenshot;
+  if (out.has_parent_path()) {
+    std::error_code ignored;
+    std::filesystem::create_directories(out.parent_path(), ignored);
+  }
+  zarn_ui::OffscreenRenderer const renderer(width, height);
+  auto const pixels = renderer.render_resilient(scene, zarn_ui::colors::TRANSPARENT);
+  auto png = zarn_ui::OffscreenRenderer::encode_png(renderer.width(), renderer.height(), pixels);
+  if (!png) {
+    return tl::unexpected(LaunchError::failed(fmt::format("encode png: {}", png.error())));
+  }
+  if (auto written = zarn_ui::atomic_file::write_creating_parent(out, *png); !written) {
+    return tl::unexpected(
+        LaunchError::failed(fmt::format("atomically publish png: {}", written.error())));
+  }
+  std::printf("maps: wrote shot to %s\n", base::utf8::lossy(out.string()).c_str());
+  std::fflush(stdout);
+  return {};
+}
+
+}  // namespace maps

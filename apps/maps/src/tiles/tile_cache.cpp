@@ -1,0 +1,415 @@
+#include "tiles/tile_cache.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <system_error>
+#include <utility>
+#include <variant>
+
+#include "base/saturate.h"
+#include "geo/geo.h"
+#include "tiles/disk_cache.h"
+
+namespace maps {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Far beyond any world column at zoom 19, yet small enough that adding a span cannot overflow.
+constexpr std::int64_t MAX_TILE_INDEX = std::int64_t{1} << 40;
+
+/// The inclusive tile ranges of a box at one zoom.
+struct TileRange {
+  std::uint32_t x_min, x_max, y_min, y_max;
+};
+
+TileRange box_range(GeoBox const& box, std::uint8_t z) {
+  TileXY const a = tile_for(z, box.north, box.west);
+  TileXY const b = tile_for(z, box.south, box.east);
+  std::uint32_t const last = (std::uint32_t{1} << z) - 1;
+  return TileRange{std::min(a.x, b.x), std::min(std::max(a.x, b.x), last), std::min(a.y, b.y),
+                   std::min(std::max(a.y, b.y), last)};
+}
+
+/// The zoom range of a box listing; nothing when it is empty.
+std::optional<std::pair<std::uint8_t, std::uint8_t>> zoom_range(std::uint8_t z0, std::uint8_t z1) {
+  std::uint8_t const lo = std::min(z0, z1);
+  std::uint8_t const hi = std::min(std::max(z0, z1), MAX_TILE_ZOOM);
+  if (lo > hi) {
+    return std::nullopt;
+  }
+  return std::pair{lo, hi};
+}
+
+/// How many iterations the view loop runs for a span: the span itself plus the two extra.
+std::int64_t span_steps(double extent, double tile) {
+  std::int64_t const span = base::saturating_cast<std::int64_t>(std::ceil(extent / tile));
+  return std::clamp<std::int64_t>(span, -2, MAX_VISIBLE_SPAN) + 2;
+}
+
+} // namespace
+
+std::vector<TilePlacement> visible_tiles(LatLon centre, double zoom, ViewRect viewport,
+                                         ScreenPoint anchor) {
+  // std::round rounds half away from zero.
+  int const z = std::clamp(base::saturating_cast<int>(std::round(zoom)), 0, int{MAX_TILE_ZOOM});
+  double const scale = std::exp2(zoom - z);
+  double const tile = 256.0 * scale;
+  std::int64_t const n = std::int64_t{1} << z;
+  WorldPx const c = project_mercator(centre.lat, centre.lon, z);
+
+  double const left = c.x - (anchor.x - viewport.x0) / scale;
+  double const top = c.y - (anchor.y - viewport.y0) / scale;
+  std::int64_t const c0 = std::clamp(base::saturating_cast<std::int64_t>(std::floor(left / 256.0)),
+                                     -MAX_TILE_INDEX, MAX_TILE_INDEX);
+  std::int64_t const r0 = std::clamp(base::saturating_cast<std::int64_t>(std::floor(top / 256.0)),
+                                     -MAX_TILE_INDEX, MAX_TILE_INDEX);
+  std::int64_t const column_steps = span_steps(viewport.x1 - viewport.x0, tile);
+  std::int64_t const row_steps = span_steps(viewport.y1 - viewport.y0, tile);
+
+  std::vector<TilePlacement> out;
+  for (std::int64_t r = r0; r < r0 + row_steps; ++r) {
+    if (r < 0 || r >= n) {
+      continue;
+    }
+    double const y0 = (static_cast<double>(r) * 256.0 - c.y) * scale + anchor.y;
+    for (std::int64_t col = c0; col < c0 + column_steps; ++col) {
+      std::int64_t const wrapped = ((col % n) + n) % n;
+      double const x0 = (static_cast<double>(col) * 256.0 - c.x) * scale + anchor.x;
+      out.push_back(
+          TilePlacement{TileKey{static_cast<std::uint32_t>(wrapped), static_cast<std::uint32_t>(r),
+                                static_cast<std::uint8_t>(z)},
+                        x0, y0, x0 + tile, y0 + tile});
+    }
+  }
+  return out;
+}
+
+std::vector<TileKey> tiles_in_box(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
+  std::vector<TileKey> keys;
+  auto zooms = zoom_range(z0, z1);
+  if (!zooms) {
+    return keys;
+  }
+  std::size_t const expected = std::min<std::size_t>(count_area_tiles(box, z0, z1), MAX_AREA_TILES);
+  keys.reserve(expected);
+  for (unsigned z = zooms->first; z <= zooms->second; ++z) {
+    TileRange const range = box_range(box, static_cast<std::uint8_t>(z));
+    for (std::uint64_t y = range.y_min; y <= range.y_max; ++y) {
+      for (std::uint64_t x = range.x_min; x <= range.x_max; ++x) {
+        if (keys.size() >= MAX_AREA_TILES) {
+          return keys;
+        }
+        keys.push_back(TileKey{static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y),
+                               static_cast<std::uint8_t>(z)});
+      }
+    }
+  }
+  return keys;
+}
+
+std::uint32_t count_area_tiles(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
+  auto zooms = zoom_range(z0, z1);
+  if (!zooms) {
+    return 0;
+  }
+  // At most 20 zooms of 2^19 * 2^19 tiles: the sum fits 64 bits.
+  std::uint64_t total = 0;
+  for (unsigned z = zooms->first; z <= zooms->second; ++z) {
+    TileRange const range = box_range(box, static_cast<std::uint8_t>(z));
+    total += (std::uint64_t{range.x_max} - range.x_min + 1) *
+             (std::uint64_t{range.y_max} - range.y_min + 1);
+  }
+  return static_cast<std::uint32_t>(
+      std::min<std::uint64_t>(total, std::numeric_limits<std::uint32_t>::max()));
+}
+
+std::vector<TileKey> region_tiles(DownloadedRegion const& region) {
+  GeoBox const box{
+      std::min(region.min.lat, region.max.lat), std::min(region.min.lon, region.max.lon),
+      std::max(region.min.lat, region.max.lat), std::max(region.min.lon, region.max.lon)};
+  return tiles_in_box(box, region.z0, region.z1);
+}
+
+zarn_ui::SharedImage TileCache::cached_tile(TileKey key) {
+  auto it = tiles.find(key);
+  if (it == tiles.end()) {
+    return nullptr;
+  }
+  touch_tile(key);
+  return it->second;
+}
+
+std::optional<AncestorTile> TileCache::ancestor_tile(TileKey key) {
+  for (unsigned level = 1; level <= ANCESTOR_LEVELS && level <= key.z; ++level) {
+    TileKey const parent{key.x >> level, key.y >> level, static_cast<std::uint8_t>(key.z - level)};
+    auto it = tiles.find(parent);
+    if (it != tiles.end()) {
+      touch_tile(parent);
+      return AncestorTile{it->second, parent, static_cast<std::uint8_t>(level)};
+    }
+  }
+  return std::nullopt;
+}
+
+void TileCache::touch_tile(TileKey key) {
+  auto it = std::find(lru.begin(), lru.end(), key);
+  if (it != lru.end()) {
+    lru.erase(it);
+  }
+  lru.push_back(key);
+}
+
+void TileCache::request_tile(TileKey key) {
+  if (tiles.contains(key) || pending.contains(key)) {
+    return;
+  }
+  if (auto it = backoff.find(key); it != backoff.end() && it->second.retry_at > clock->now()) {
+    return;
+  }
+  if (!request_tx) {
+    return;
+  }
+  if (request_tx->send(TileRequest{TileRequest::Kind::Load, key})) {
+    pending.insert(key);
+  }
+}
+
+void TileCache::poll_tile_replies() {
+  if (!reply_rx) {
+    return;
+  }
+  std::vector<TileReply> replies;
+  bool worker_gone = false;
+  for (;;) {
+    auto next = reply_rx->try_recv();
+    if (auto* reply = std::get_if<TileReply>(&next)) {
+      replies.push_back(std::move(*reply));
+      continue;
+    }
+    worker_gone = std::get<base::RecvError>(next) == base::RecvError::Closed;
+    break;
+  }
+
+  for (auto& reply : replies) {
+    if (reply.kind == TileReply::Kind::Prefetched) {
+      // A reply of an earlier download (or after a clear) is not this download's progress.
+      if (offline_outstanding.erase(reply.key) != 0) {
+        ++offline_done;
+        if (!reply.ok) {
+          ++offline_failed;
+        }
+      }
+      continue;
+    }
+    auto& loaded = reply;
+    pending.erase(loaded.key);
+    if (!loaded.image) {
+      base::Instant const now = clock->now();
+      auto it = backoff.find(loaded.key);
+      base::Duration const delay =
+          it == backoff.end() ? base::Duration(BACKOFF_FIRST_DELAY)
+                              : std::min(it->second.delay * 2, base::Duration(BACKOFF_MAX_DELAY));
+      backoff[loaded.key] = TileBackoff{now + delay, delay};
+      if (backoff.size() > BACKOFF_PRUNE_LIMIT) {
+        std::erase_if(backoff, [&](auto const& entry) { return entry.second.retry_at <= now; });
+        if (backoff.size() > BACKOFF_PRUNE_LIMIT) {
+          backoff.clear();
+        }
+      }
+      continue;
+    }
+    backoff.erase(loaded.key);
+    auto [it, inserted] = tiles.insert_or_assign(loaded.key, std::move(loaded.image));
+    if (inserted) {
+      lru.push_back(loaded.key);
+    } else {
+      touch_tile(loaded.key);
+    }
+    while (tiles.size() > TILE_MEMORY_LIMIT && !lru.empty()) {
+      tiles.erase(lru.front());
+      lru.pop_front();
+    }
+  }
+  if (offline_outstanding.empty()) {
+    offline_keys.clear();
+  }
+
+  if (worker_gone) {
+    // Nothing will answer any more: end the waits instead of staying busy for ever.
+    request_tx.reset();
+    reply_rx.reset();
+    pending.clear();
+    fail_outstanding();
+  }
+}
+
+std::uint32_t TileCache::download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
+  offline_keys = tiles_in_box(box, z0, z1);
+  auto const total = static_cast<std::uint32_t>(offline_keys.size());
+  offline_total = total;
+  offline_done = 0;
+  offline_failed = 0;
+  offline_outstanding.clear();
+  if (!request_tx) {
+    offline_done = offline_total;
+    offline_keys.clear();
+    return total;
+  }
+  offline_outstanding.insert(offline_keys.begin(), offline_keys.end());
+  send_outstanding();
+  return total;
+}
+
+bool TileCache::offline_download_complete() const {
+  return offline_total != 0 && offline_done >= offline_total;
+}
+
+void TileCache::send_outstanding() {
+  for (TileKey const& key : offline_keys) {
+    if (!offline_outstanding.contains(key)) {
+      continue;
+    }
+    if (!request_tx || !request_tx->send(TileRequest{TileRequest::Kind::Prefetch, key})) {
+      // No worker takes it: it is given up now, so the download still completes.
+      offline_outstanding.erase(key);
+      ++offline_done;
+      ++offline_failed;
+    }
+  }
+  if (offline_outstanding.empty()) {
+    offline_keys.clear();
+  }
+}
+
+void TileCache::fail_outstanding() {
+  auto const left = static_cast<std::uint32_t>(offline_outstanding.size());
+  offline_done += left;
+  offline_failed += left;
+  offline_outstanding.clear();
+  offline_keys.clear();
+}
+
+std::uint64_t TileCache::delete_region_tiles(std::vector<TileKey> const& keys) {
+  for (TileKey const& key : keys) {
+    tiles.erase(key);
+  }
+  std::erase_if(lru, [&](TileKey const& key) { return !tiles.contains(key); });
+  if (!owns_disk) {
+    return 0;
+  }
+  std::uint64_t freed = 0;
+  for (TileKey const& key : keys) {
+    fs::path const file = cache_dir / tile_cache_path(key);
+    std::error_code ec;
+    std::uintmax_t const size = fs::file_size(file, ec);
+    if (!ec) {
+      freed += size;
+    }
+    fs::remove(file, ec);
+  }
+  return freed;
+}
+
+std::uint64_t TileCache::clear_tile_cache() {
+  tiles.clear();
+  lru.clear();
+  pending.clear();
+  backoff.clear();
+  offline_total = 0;
+  offline_done = 0;
+  offline_failed = 0;
+  offline_outstanding.clear();
+  offline_keys.clear();
+  if (!owns_disk) {
+    return 0;
+  }
+  fs::path const dir = cache_root.value_or(cache_dir);
+  std::uint64_t const bytes = cache_disk_usage(dir);
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  return bytes;
+}
+
+std::uint64_t TileCache::tile_cache_disk_usage() const {
+  return cache_disk_usage(cache_root.value_or(cache_dir));
+}
+
+void TileCache::set_dark_basemap(bool to_dark) {
+  if (to_dark == dark) {
+    return;
+  }
+  dark = to_dark;
+  if (cache_root) {
+    cache_dir = *cache_root / (dark ? "dark" : "light");
+  }
+  tiles.clear();
+  lru.clear();
+  pending.clear();
+  backoff.clear();
+  if (!request_tx) {
+    return;
+  }
+  // Dropping the old ends stops the old worker at its next receive; its queued replies are
+  // lost, so the download's unanswered tiles go to the new worker.
+  auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light);
+  if (ends) {
+    request_tx = std::move(ends->requests);
+    reply_rx = std::move(ends->replies);
+  } else {
+    request_tx.reset();
+    reply_rx.reset();
+  }
+  send_outstanding();
+}
+
+namespace {
+
+TileCache cache_over(fs::path dir, base::Clock const& clock) {
+  TileCache cache;
+  cache.cache_dir = std::move(dir);
+  cache.clock = &clock;
+  return cache;
+}
+
+void attach_worker(TileCache& cache, std::string const& base_url) {
+  cache.owns_disk = true;
+  if (auto ends = start_tile_worker(cache.cache_dir, base_url)) {
+    cache.request_tx = std::move(ends->requests);
+    cache.reply_rx = std::move(ends->replies);
+  }
+}
+
+} // namespace
+
+TileCache tile_cache_with_worker(fs::path cache_dir, std::string base_url) {
+  TileCache cache = cache_over(std::move(cache_dir), base::system_clock());
+  cache.server = tile_server();
+  cache.server.light = base_url;
+  attach_worker(cache, base_url);
+  return cache;
+}
+
+TileCache light_tile_cache(fs::path root, TileServer server, base::Clock const& clock) {
+  TileCache cache = cache_over(root / "light", clock);
+  cache.cache_root = std::move(root);
+  cache.server = std::move(server);
+  attach_worker(cache, cache.server.light);
+  return cache;
+}
+
+TileCache default_tile_cache() {
+  return light_tile_cache(tile_cache_dir());
+}
+
+TileCache tile_cache_without_worker(fs::path dir, base::Clock const& clock) {
+  return cache_over(std::move(dir), clock);
+}
+
+TileCache offline_tile_cache() {
+  return tile_cache_without_worker(tile_cache_dir());
+}
+
+} // namespace maps

@@ -1,0 +1,164 @@
+#pragma once
+// TileCache: the UI thread's side of the raster basemap. It lists the tiles covering a view,
+// keeps decoded tiles in memory (least recently used evicted), asks the worker for missing
+// ones with a back-off after failures, offers cached ancestors as stand-ins, and drives the
+// offline-area download and the deletion and measurement of the disk cache. UI thread only.
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "base/channel.h"
+#include "base/clock.h"
+#include "model/types.h"
+#include "platform/scene/image.h"
+#include "tiles/tile_types.h"
+#include "tiles/tile_worker.h"
+
+namespace maps {
+
+/// Decoded tiles kept in memory (about 128 MiB of 256-pixel tiles).
+inline constexpr std::size_t TILE_MEMORY_LIMIT = 512;
+/// Size of the back-off map above which it is pruned.
+inline constexpr std::size_t BACKOFF_PRUNE_LIMIT = 4096;
+inline constexpr std::chrono::seconds BACKOFF_FIRST_DELAY{2};
+inline constexpr std::chrono::seconds BACKOFF_MAX_DELAY{300};
+/// Highest zoom drawn or downloaded.
+inline constexpr std::uint8_t MAX_TILE_ZOOM = 19;
+/// Zoom levels searched upwards for a stand-in while a tile loads.
+inline constexpr std::uint8_t ANCESTOR_LEVELS = 9;
+/// Rows or columns listed for one view at most (a zoom far below 0 would otherwise list
+/// millions of sub-pixel tiles).
+inline constexpr std::int64_t MAX_VISIBLE_SPAN = 256;
+/// Keys listed for one box at most (about 48 MiB of keys); a box of a stored region can be any
+/// size, and its listing must not exhaust memory.
+inline constexpr std::size_t MAX_AREA_TILES = std::size_t{1} << 22;
+
+struct TileBackoff {
+  base::Instant retry_at; // not requested again before this
+  base::Duration delay;
+};
+
+/// One visible tile and its screen rectangle in logical pixels.
+struct TilePlacement {
+  TileKey key;
+  double x0 = 0.0;
+  double y0 = 0.0;
+  double x1 = 0.0;
+  double y1 = 0.0;
+};
+
+struct ViewRect {
+  double x0 = 0.0;
+  double y0 = 0.0;
+  double x1 = 0.0;
+  double y1 = 0.0;
+};
+
+struct ScreenPoint {
+  double x = 0.0;
+  double y = 0.0;
+};
+
+/// A box in degrees, not wrapped across the antimeridian.
+struct GeoBox {
+  double south = 0.0;
+  double west = 0.0;
+  double north = 0.0;
+  double east = 0.0;
+};
+
+/// A cached ancestor of a tile and how many zoom levels above it lies (1 to 9).
+struct AncestorTile {
+  zarn_ui::SharedImage image;
+  TileKey key;
+  std::uint8_t levels = 0;
+};
+
+/// The tiles covering `viewport` when `centre` is drawn at `anchor`: the integer zoom nearest to
+/// `zoom` (0 to 19), scaled by 2^(zoom - z); two extra rows and columns past the view; columns
+/// wrap around the antimeridian, rows outside the world are skipped. Row by row, west to east.
+std::vector<TilePlacement> visible_tiles(LatLon centre, double zoom, ViewRect viewport,
+                                         ScreenPoint anchor);
+
+/// Every tile of `box` at zooms min(z0, z1) .. min(max(z0, z1), 19), zoom by zoom, north to
+/// south, west to east; at most MAX_AREA_TILES keys.
+std::vector<TileKey> tiles_in_box(GeoBox box, std::uint8_t z0, std::uint8_t z1);
+
+/// How many tiles `tiles_in_box` covers, computed without listing them (saturating).
+std::uint32_t count_area_tiles(GeoBox box, std::uint8_t z0, std::uint8_t z1);
+
+/// The tiles of a downloaded area (its corners normalised).
+std::vector<TileKey> region_tiles(DownloadedRegion const& region);
+
+struct TileCache {
+  std::optional<base::Sender<TileRequest>> request_tx; // absent without a worker
+  std::optional<base::Receiver<TileReply>> reply_rx;   // absent without a worker
+  std::deque<TileKey> lru;                             // keys of `tiles`, oldest first
+  std::filesystem::path cache_dir;                     // the current style's tile files
+  std::optional<std::filesystem::path> cache_root;     // holds "light" and "dark"
+  std::unordered_map<TileKey, zarn_ui::SharedImage, TileKeyHash> tiles;
+  std::unordered_set<TileKey, TileKeyHash> pending; // loads sent, not answered
+  std::unordered_map<TileKey, TileBackoff, TileKeyHash> backoff;
+  std::uint32_t offline_total = 0;  // tiles of the current offline download
+  std::uint32_t offline_done = 0;   // of them answered (or given up)
+  std::uint32_t offline_failed = 0; // of them failed
+  bool dark = false;
+
+  // The current download's tiles in request order, and those still unanswered: a style
+  // switch sends these to the new worker, so the counters always reach the total.
+  std::vector<TileKey> offline_keys;
+  std::unordered_set<TileKey, TileKeyHash> offline_outstanding;
+  TileServer server;
+  // Only a cache that runs a worker deletes files: the cache of a start from launch switches
+  // points at the user's real tile cache and must leave it alone.
+  bool owns_disk = false;
+  base::Clock const* clock = &base::system_clock();
+
+  /// The tile's image when in memory; marks it recently used.
+  zarn_ui::SharedImage cached_tile(TileKey key);
+  /// The nearest cached ancestor within ANCESTOR_LEVELS; marks it recently used.
+  std::optional<AncestorTile> ancestor_tile(TileKey key);
+  /// Moves `key` to the most recent end of `lru`.
+  void touch_tile(TileKey key);
+  /// Asks the worker for a tile unless it is in memory, pending or backing off.
+  void request_tile(TileKey key);
+  /// Takes every reply that has arrived; never blocks. Once per frame.
+  void poll_tile_replies();
+  /// Queues a prefetch of every tile of the box; returns their number.
+  std::uint32_t download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1);
+  /// True once every tile of the last download has been answered (or given up).
+  bool offline_download_complete() const;
+  /// Removes tiles from memory and their files from disk; returns the bytes freed.
+  std::uint64_t delete_region_tiles(std::vector<TileKey> const& keys);
+  /// Empties memory and removes the disk cache; returns the bytes it held.
+  std::uint64_t clear_tile_cache();
+  /// Bytes under the cache root (or directory).
+  std::uint64_t tile_cache_disk_usage() const;
+  /// Switches between the light and dark styles (and their workers).
+  void set_dark_basemap(bool dark);
+
+private:
+  void fail_outstanding();
+  void send_outstanding();
+};
+
+/// A cache with a worker on `cache_dir` and `base_url`, no root (one style directory).
+TileCache tile_cache_with_worker(std::filesystem::path cache_dir, std::string base_url);
+/// The cache of a plain start over `root`: "light" and "dark" below it, light first.
+TileCache light_tile_cache(std::filesystem::path root, TileServer server = tile_server(),
+                           base::Clock const& clock = base::system_clock());
+/// light_tile_cache(tile_cache_dir()).
+TileCache default_tile_cache();
+/// A cache over `dir` that never requests, loads or deletes anything.
+TileCache tile_cache_without_worker(std::filesystem::path dir,
+                                    base::Clock const& clock = base::system_clock());
+/// tile_cache_without_worker(tile_cache_dir()): the cache of the starts from launch switches.
+TileCache offline_tile_cache();
+
+} // namespace maps

@@ -1,0 +1,142 @@
+#include "tiles/tile_worker.h"
+
+#include <pthread.h>
+
+#include <span>
+#include <system_error>
+#include <thread>
+
+#include <fmt/format.h>
+#include <spdlog/spdlog.h>
+
+#include "net/http.h"
+#include "tiles/disk_cache.h"
+#include "tiles/png_decode.h"
+
+namespace maps {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::span<std::uint8_t const> as_bytes(std::string const& body) {
+  return {reinterpret_cast<std::uint8_t const*>(body.data()), body.size()};
+}
+
+/// The tile's PNG bytes from the server, or nothing for any failure (transport, status outside
+/// 200 to 299, empty body).
+std::optional<std::string> download(HttpClient& client, std::string const& base_url, TileKey key) {
+  auto response = client.get(tile_url(base_url, key));
+  if (!response || response->status < 200 || response->status > 299) {
+    return std::nullopt;
+  }
+  return std::move(response->body);
+}
+
+std::optional<DecodedTile> load(std::optional<HttpClient>& client, fs::path const& file,
+                                std::string const& base_url, TileKey key) {
+  if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
+    if (auto decoded = decode_png_rgba(*cached)) {
+      return std::move(*decoded);
+    }
+  }
+  if (!client) {
+    return std::nullopt;
+  }
+  auto body = download(*client, base_url, key);
+  if (!body) {
+    return std::nullopt;
+  }
+  auto decoded = decode_png_rgba(as_bytes(*body));
+  if (!decoded) {
+    return std::nullopt;
+  }
+  // An unwritable cache still answers the tile.
+  (void)write_cache_file(file, as_bytes(*body));
+  return std::move(*decoded);
+}
+
+bool prefetch(std::optional<HttpClient>& client, fs::path const& file, std::string const& base_url,
+              TileKey key) {
+  // Files only ever appear whole (written aside and renamed), so presence means downloaded.
+  std::error_code ec;
+  if (fs::exists(fs::status(file, ec))) {
+    return true;
+  }
+  if (!client) {
+    return false;
+  }
+  auto body = download(*client, base_url, key);
+  if (!body || !decode_png_rgba(as_bytes(*body))) {
+    return false;
+  }
+  (void)write_cache_file(file, as_bytes(*body));
+  return true;
+}
+
+} // namespace
+
+std::shared_ptr<spdlog::logger> tiles_logger() {
+  if (auto logger = spdlog::get("maps::tiles")) {
+    return logger;
+  }
+  auto const& sinks = spdlog::default_logger()->sinks();
+  auto logger = std::make_shared<spdlog::logger>("maps::tiles", sinks.begin(), sinks.end());
+  try {
+    spdlog::register_logger(logger);
+  } catch (spdlog::spdlog_ex const&) {
+    // Another worker registered it first.
+    if (auto registered = spdlog::get("maps::tiles")) {
+      return registered;
+    }
+  }
+  return logger;
+}
+
+TileServer tile_server(std::string_view server_base) {
+  return TileServer{fmt::format("{}{}", server_base, LIGHT_STYLE_PATH),
+                    fmt::format("{}{}", server_base, DARK_STYLE_PATH)};
+}
+
+void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
+                 fs::path const& cache_dir, std::string const& base_url) {
+  ensure_crypto_provider();
+  // One client for the worker's life, so connections are reused across tiles.
+  std::optional<HttpClient> client;
+  if (auto built = HttpClient::build(TILE_TIMEOUT, MAX_TILE_BYTES)) {
+    client = std::move(*built);
+  } else {
+    tiles_logger()->warn("maps tile HTTP client failed to build: {}", built.error());
+  }
+  while (auto request = requests.recv()) {
+    fs::path const file = cache_dir / tile_cache_path(request->key);
+    TileKey const key = request->key;
+    TileReply reply = request->kind == TileRequest::Kind::Load
+                          ? TileReply::loaded(key, load(client, file, base_url, key))
+                          : TileReply::prefetched(key, prefetch(client, file, base_url, key));
+    if (!replies.send(std::move(reply))) {
+      return;
+    }
+  }
+}
+
+void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
+                        fs::path cache_dir, std::string base_url) {
+  pthread_setname_np(pthread_self(), "maps-tiles");
+  tile_worker(requests, replies, cache_dir, base_url);
+}
+
+std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string base_url) {
+  auto [request_tx, request_rx] = base::channel<TileRequest>();
+  auto [reply_tx, reply_rx] = base::channel<TileReply>();
+  try {
+    std::thread(tile_worker_thread, std::move(request_rx), std::move(reply_tx),
+                std::move(cache_dir), std::move(base_url))
+        .detach();
+  } catch (std::system_error const&) {
+    return std::nullopt;
+  }
+  return TileWorkerEnds{std::move(request_tx), std::move(reply_rx)};
+}
+
+} // namespace maps

@@ -1,0 +1,62 @@
+#pragma once
+// The tile worker thread "maps-tiles": serves load and prefetch requests strictly in order from
+// the disk cache or the tile server, stores downloaded tiles on disk and answers each request.
+// It ends when either of its channels closes; it is never joined.
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include <spdlog/logger.h>
+
+#include "base/channel.h"
+#include "tiles/tile_types.h"
+
+namespace maps {
+
+/// Total time-out of one tile download.
+inline constexpr std::chrono::seconds TILE_TIMEOUT{15};
+/// A tile body or cache file above this is refused.
+inline constexpr std::size_t MAX_TILE_BYTES = std::size_t{4} * 1024 * 1024;
+
+/// The raster tile server; the styles are served under it at these paths.
+inline constexpr char TILE_SERVER[] = "https://basemaps.cartocdn.com";
+inline constexpr char LIGHT_STYLE_PATH[] = "/light_nolabels";
+inline constexpr char DARK_STYLE_PATH[] = "/dark_nolabels";
+
+/// The style base URLs of one tile server.
+struct TileServer {
+  std::string light;
+  std::string dark;
+};
+
+/// TILE_SERVER with the two style paths; tests build one over 127.0.0.1.
+TileServer tile_server(std::string_view server_base = TILE_SERVER);
+
+/// The worker loop on the calling thread; returns when a channel is closed.
+void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
+                 std::filesystem::path const& cache_dir, std::string const& base_url);
+
+/// The logger "maps::tiles" (made on first use, writing to the default logger's sinks).
+std::shared_ptr<spdlog::logger> tiles_logger();
+
+/// The thread body: names the thread, runs the loop, then drops its channel ends.
+void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
+                        std::filesystem::path cache_dir, std::string base_url);
+
+/// The two ends the cache keeps of a started worker.
+struct TileWorkerEnds {
+  base::Sender<TileRequest> requests;
+  base::Receiver<TileReply> replies;
+};
+
+/// Starts and detaches a worker over `cache_dir` and `base_url`; nothing if the thread could
+/// not be started.
+std::optional<TileWorkerEnds> start_tile_worker(std::filesystem::path cache_dir,
+                                                std::string base_url);
+
+} // namespace maps

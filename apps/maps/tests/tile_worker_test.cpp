@@ -1,0 +1,400 @@
+// The tile worker and the disk cache, over a temporary cache folder and a tile server on
+// 127.0.0.1 that serves small PNGs made in the test.
+
+#include "tiles/tile_worker.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <thread>
+
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include "geo/geo.h"
+#include "local_server.h"
+#include "png_test_support.h"
+#include "tiles/disk_cache.h"
+#include "tiles/tile_cache.h"
+
+namespace maps {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string read_file(fs::path const& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(fs::path const& path, std::string const& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+/// The PNG the server sends for a tile: its colour tells the style and the key apart.
+std::string tile_png(bool dark, TileKey key) {
+  return test::solid_tile_png(8, dark ? 20 : 230, static_cast<std::uint8_t>(key.x),
+                              static_cast<std::uint8_t>(key.y));
+}
+
+/// A tile server: every tile is a PNG unless an answer is set for its path; the light style
+/// can be held back until released.
+class TileHttp {
+public:
+  struct Answer {
+    int status;
+    std::string body;
+  };
+
+  TileHttp() {
+    local_.server().Get(
+        R"(/(light|dark)_nolabels/(\d+)/(\d+)/(\d+)\.png)",
+        [this](httplib::Request const& req, httplib::Response& res) { serve(req, res); });
+    local_.start();
+  }
+  ~TileHttp() { release_light(); }
+
+  TileServer server() const { return tile_server(local_.base_url()); }
+
+  void answer(std::string const& path, int status, std::string body) {
+    std::lock_guard lock(mutex_);
+    answers_[path] = Answer{status, std::move(body)};
+  }
+  int hits(std::string const& path) {
+    std::lock_guard lock(mutex_);
+    return hits_[path];
+  }
+  int light_hits() {
+    std::lock_guard lock(mutex_);
+    return light_hits_;
+  }
+  void hold_light() {
+    std::lock_guard lock(mutex_);
+    light_held_ = true;
+  }
+  void release_light() {
+    {
+      std::lock_guard lock(mutex_);
+      light_held_ = false;
+    }
+    released_.notify_all();
+  }
+
+private:
+  void serve(httplib::Request const& req, httplib::Response& res) {
+    bool const dark = req.matches[1] == "dark";
+    TileKey const key{static_cast<std::uint32_t>(std::stoul(req.matches[3])),
+                      static_cast<std::uint32_t>(std::stoul(req.matches[4])),
+                      static_cast<std::uint8_t>(std::stoul(req.matches[2]))};
+    std::unique_lock lock(mutex_);
+    ++hits_[req.path];
+    if (!dark) {
+      ++light_hits_;
+      released_.wait(lock, [&] { return !light_held_; });
+    }
+    if (auto it = answers_.find(req.path); it != answers_.end()) {
+      res.status = it->second.status;
+      res.set_content(it->second.body, "image/png");
+      return;
+    }
+    res.set_content(tile_png(dark, key), "image/png");
+  }
+
+  test::LocalServer local_;
+  std::mutex mutex_;
+  std::condition_variable released_;
+  std::map<std::string, Answer> answers_;
+  std::map<std::string, int> hits_;
+  int light_hits_ = 0;
+  bool light_held_ = false;
+};
+
+/// Polls the cache as the frame tick does until `done` holds (bounded: a fault fails the test
+/// instead of hanging it).
+bool poll_until(TileCache& cache, std::function<bool()> const& done) {
+  auto const give_up = std::chrono::steady_clock::now() + 10s;
+  while (std::chrono::steady_clock::now() < give_up) {
+    cache.poll_tile_replies();
+    if (done()) {
+      return true;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  return false;
+}
+
+class TileWorkerTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    root_ = fs::path(testing::TempDir()) /
+            ("maps-tiles-" + std::to_string(::getpid()) + "-" +
+             testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  TileCache cache() { return light_tile_cache(root_, http_.server(), clock_); }
+  fs::path file(TileKey key, char const* style = "light") const {
+    return root_ / style / tile_cache_path(key);
+  }
+  static std::string path(TileKey key, char const* style = "light") {
+    return fmt::format("/{}_nolabels/{}", style, tile_cache_path(key));
+  }
+  /// A box around one point: one tile per zoom.
+  static GeoBox point_box(LatLon p) { return GeoBox{p.lat, p.lon, p.lat, p.lon}; }
+
+  fs::path root_;
+  TileHttp http_;
+  base::ManualClock clock_;
+};
+
+constexpr TileKey MUNICH{8716, 5680, 14};
+/// The centre of the tile MUNICH.
+LatLon munich_pos() {
+  return unproject_mercator((8716 + 0.5) * 256, (5680 + 0.5) * 256, 14);
+}
+
+TEST_F(TileWorkerTest, LoadsFromTheServerThenFromDisk) {
+  {
+    TileCache c = cache();
+    c.request_tile(MUNICH);
+    ASSERT_TRUE(poll_until(c, [&] { return c.cached_tile(MUNICH) != nullptr; }));
+    zarn_ui::SharedImage image = c.cached_tile(MUNICH);
+    EXPECT_EQ(image->width, 8u);
+    EXPECT_EQ(image->argb.at(0),
+              0xFF000000u | (230u << 16) | ((8716u & 0xFF) << 8) | (5680u & 0xFF));
+    EXPECT_EQ(read_file(file(MUNICH)), tile_png(false, MUNICH)) << "stored as sent";
+    EXPECT_EQ(http_.hits(path(MUNICH)), 1);
+    // Written aside and renamed: nothing else is left in the folder.
+    std::size_t entries = 0;
+    for ([[maybe_unused]] auto const& e : fs::directory_iterator(file(MUNICH).parent_path())) {
+      ++entries;
+    }
+    EXPECT_EQ(entries, 1u);
+  }
+  TileCache fresh = cache();
+  fresh.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(fresh, [&] { return fresh.cached_tile(MUNICH) != nullptr; }));
+  EXPECT_EQ(http_.hits(path(MUNICH)), 1) << "the second load came from disk";
+}
+
+TEST_F(TileWorkerTest, FailedDownloadsBackOffAndStoreNothing) {
+  struct Case {
+    char const* name;
+    int status;
+    std::string body;
+  };
+  Case const cases[] = {
+      {"404 with a PNG placeholder", 404, test::solid_tile_png(8, 1, 1, 1)},
+      {"500", 500, "Internal Server Error"},
+      {"200 with a corrupt PNG", 200, tile_png(false, MUNICH).substr(0, 40)},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root_);
+    http_.answer(path(MUNICH), c.status, c.body);
+    int const hits_before = http_.hits(path(MUNICH));
+    TileCache tiles = cache();
+
+    tiles.request_tile(MUNICH);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+    EXPECT_EQ(tiles.cached_tile(MUNICH), nullptr);
+    ASSERT_TRUE(tiles.backoff.contains(MUNICH));
+    EXPECT_EQ(tiles.backoff.at(MUNICH).delay, BACKOFF_FIRST_DELAY);
+    tiles.request_tile(MUNICH);
+    EXPECT_TRUE(tiles.pending.empty()) << "not asked again while backing off";
+    clock_.advance(BACKOFF_FIRST_DELAY);
+    tiles.request_tile(MUNICH);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+    EXPECT_EQ(tiles.backoff.at(MUNICH).delay, 2 * BACKOFF_FIRST_DELAY);
+    EXPECT_EQ(http_.hits(path(MUNICH)), hits_before + 2);
+
+    EXPECT_EQ(tiles.download_area(point_box(munich_pos()), 14, 14), 1u);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
+    EXPECT_EQ(tiles.offline_failed, 1u);
+    EXPECT_FALSE(fs::exists(file(MUNICH)));
+  }
+}
+
+TEST_F(TileWorkerTest, UnreachableServerAnswersNoImage) {
+  TileCache tiles = light_tile_cache(root_, tile_server("http://127.0.0.1:1"), clock_);
+  tiles.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+  EXPECT_TRUE(tiles.backoff.contains(MUNICH));
+}
+
+TEST_F(TileWorkerTest, UndecodableCacheFileIsDownloadedAgain) {
+  std::string const full = tile_png(false, MUNICH);
+  write_file(file(MUNICH), full.substr(0, full.size() / 2));
+  TileCache tiles = cache();
+  tiles.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
+  EXPECT_EQ(http_.hits(path(MUNICH)), 1);
+  EXPECT_EQ(read_file(file(MUNICH)), full) << "the broken file was replaced";
+}
+
+TEST_F(TileWorkerTest, PrefetchCountsExistingFilesWithoutDownloading) {
+  GeoBox const box{48.10, 11.50, 48.20, 11.65};
+  std::vector<TileKey> const keys = tiles_in_box(box, 12, 13);
+  ASSERT_GE(keys.size(), 4u);
+  // Present files count as downloaded, even when they would not decode.
+  write_file(file(keys[0]), "not checked");
+  write_file(file(keys[2]), "not checked");
+
+  TileCache tiles = cache();
+  std::uint32_t const n = tiles.download_area(box, 12, 13);
+  ASSERT_EQ(n, keys.size());
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
+  EXPECT_EQ(tiles.offline_done, n);
+  EXPECT_EQ(tiles.offline_failed, 0u);
+  EXPECT_EQ(http_.hits(path(keys[0])), 0);
+  EXPECT_EQ(http_.hits(path(keys[1])), 1);
+  EXPECT_EQ(read_file(file(keys[0])), "not checked");
+  for (auto const& key : keys) {
+    EXPECT_TRUE(fs::exists(file(key)));
+  }
+}
+
+// The old worker's replies are lost at a style switch; its unanswered tiles go to the new one,
+// so the download still completes instead of showing "Downloading…" for ever.
+TEST_F(TileWorkerTest, StyleSwitchDuringDownloadStillCompletes) {
+  GeoBox const box{48.10, 11.50, 48.20, 11.65};
+  http_.hold_light();
+  TileCache tiles = cache();
+  std::uint32_t const n = tiles.download_area(box, 12, 13);
+  ASSERT_GT(n, 2u);
+  // The light worker is now stuck inside its first download.
+  ASSERT_TRUE(poll_until(tiles, [&] { return http_.light_hits() > 0; }));
+  tiles.set_dark_basemap(true);
+  EXPECT_EQ(tiles.cache_dir, root_ / "dark");
+  http_.release_light();
+
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }))
+      << tiles.offline_done << " of " << tiles.offline_total;
+  EXPECT_EQ(tiles.offline_done, n);
+  EXPECT_EQ(tiles.offline_failed, 0u);
+  for (auto const& key : tiles_in_box(box, 12, 13)) {
+    EXPECT_EQ(read_file(file(key, "dark")), tile_png(true, key));
+  }
+}
+
+TEST_F(TileWorkerTest, StyleSwitchLoadsTheOtherStyle) {
+  TileCache tiles = cache();
+  tiles.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
+  tiles.set_dark_basemap(true);
+  EXPECT_TRUE(tiles.tiles.empty());
+  tiles.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
+  EXPECT_EQ(tiles.cached_tile(MUNICH)->argb.at(0) >> 16 & 0xFF, 20u);
+  EXPECT_TRUE(fs::exists(file(MUNICH, "dark")));
+  EXPECT_TRUE(fs::exists(file(MUNICH, "light")));
+}
+
+TEST_F(TileWorkerTest, DeleteAndClearAnArea) {
+  GeoBox const area{48.10, 11.50, 48.20, 11.65};
+  TileCache tiles = cache();
+  tiles.download_area(area, 12, 13);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
+  TileKey const other{1, 1, 2};
+  write_file(file(other), "kept");
+  write_file(file(other, "dark"), "dark tile");
+
+  std::vector<TileKey> const keys = tiles_in_box(area, 12, 13);
+  std::uint64_t expected = 0;
+  for (auto const& key : keys) {
+    expected += fs::file_size(file(key));
+  }
+  std::uint64_t const before = tiles.tile_cache_disk_usage();
+  EXPECT_EQ(tiles.delete_region_tiles(keys), expected);
+  for (auto const& key : keys) {
+    EXPECT_FALSE(fs::exists(file(key)));
+  }
+  EXPECT_EQ(tiles.delete_region_tiles(keys), 0u) << "files already gone free nothing";
+  EXPECT_TRUE(fs::exists(file(other)));
+  EXPECT_EQ(tiles.tile_cache_disk_usage(), before - expected);
+
+  EXPECT_EQ(tiles.clear_tile_cache(), 4u + 9u) << "both styles are measured and removed";
+  EXPECT_FALSE(fs::exists(root_));
+  EXPECT_EQ(tiles.tile_cache_disk_usage(), 0u);
+  EXPECT_EQ(tiles.offline_total, 0u);
+}
+
+TEST(DiskCache, RootFromTheEnvironment) {
+  struct Case {
+    char const* name;
+    char const* xdg;
+    char const* home;
+    std::optional<fs::path> root; // nothing: under the temporary directory
+  };
+  Case const cases[] = {
+      {"XDG_CACHE_HOME", "/x/cache", "/home/u", fs::path("/x/cache/zarn-maps/tiles")},
+      {"empty XDG_CACHE_HOME", "", "/home/u", fs::path("/home/u/.cache/zarn-maps/tiles")},
+      {"non-UTF-8 XDG_CACHE_HOME", "/x/\xff", "/home/u",
+       fs::path("/home/u/.cache/zarn-maps/tiles")},
+      {"HOME only", nullptr, "/home/u", fs::path("/home/u/.cache/zarn-maps/tiles")},
+      {"neither", nullptr, nullptr, std::nullopt},
+      {"both empty", "", "", std::nullopt},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::path const root = detail::tile_cache_dir_from([&](char const* name) -> char const* {
+      std::string_view const n(name);
+      return n == "XDG_CACHE_HOME" ? c.xdg : n == "HOME" ? c.home : nullptr;
+    });
+    EXPECT_EQ(root, c.root.value_or(fs::temp_directory_path() / "zarn-maps" / "tiles"));
+  }
+}
+
+TEST(DiskCache, TileUrlAndFileName) {
+  EXPECT_EQ(tile_cache_path(MUNICH), "14/8716/5680.png");
+  EXPECT_EQ(tile_url("https://tiles.test/light_nolabels", MUNICH),
+            "https://tiles.test/light_nolabels/14/8716/5680.png");
+  EXPECT_EQ(tile_server("https://tiles.test").dark, "https://tiles.test/dark_nolabels");
+}
+
+TEST(DiskCache, WritesWholeFilesOrNothing) {
+  fs::path const dir = fs::path(testing::TempDir()) / ("maps-write-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  std::string const first = "first", second = "second version";
+  auto bytes = [](std::string const& s) {
+    return std::span(reinterpret_cast<std::uint8_t const*>(s.data()), s.size());
+  };
+  fs::path const tile = dir / "light" / "3" / "4" / "5.png";
+  EXPECT_TRUE(write_cache_file(tile, bytes(first)));
+  EXPECT_TRUE(write_cache_file(tile, bytes(second)));
+  EXPECT_EQ(read_file(tile), second);
+  EXPECT_EQ(std::distance(fs::directory_iterator(tile.parent_path()), {}), 1);
+
+  write_file(dir / "blocker", "a file where a folder should be");
+  EXPECT_FALSE(write_cache_file(dir / "blocker" / "1.png", bytes(first)));
+  EXPECT_FALSE(read_cache_file(dir / "missing.png", 100).has_value());
+  EXPECT_FALSE(read_cache_file(tile, 4).has_value()) << "larger than the limit";
+  EXPECT_EQ(read_cache_file(tile, 100).value().size(), second.size());
+  fs::remove_all(dir);
+}
+
+TEST(DiskCache, UsageCountsFilesButDoesNotFollowLinks) {
+  fs::path const dir = fs::path(testing::TempDir()) / ("maps-usage-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  write_file(dir / "tiles" / "light" / "1" / "0" / "0.png", std::string(100, 'a'));
+  write_file(dir / "tiles" / "dark" / "2" / "1" / "1.png", std::string(23, 'b'));
+  write_file(dir / "elsewhere" / "big", std::string(5000, 'c'));
+  fs::create_directory_symlink(dir / "elsewhere", dir / "tiles" / "link");
+  std::uint64_t const link_size = fs::path(dir / "elsewhere").string().size();
+  EXPECT_EQ(cache_disk_usage(dir / "tiles"), 123u + link_size);
+  EXPECT_EQ(cache_disk_usage(dir / "nothing-here"), 0u);
+  fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace maps

@@ -1,0 +1,68 @@
+#pragma once
+// The launch record an application hands to the platform, and run_or_exit, which parses the
+// command line and then renders a screenshot (no display needed) or opens the window and runs
+// the frame driver until it closes.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <tl/expected.hpp>
+
+#include "platform/doc/persist.h"
+#include "platform/launch/launch_args.h"
+#include "platform/widget/widget.h"
+
+namespace zarn_ui {
+class App;
+class State;
+}  // namespace zarn_ui
+
+namespace zarn_ui::launch {
+
+struct LaunchError {
+  enum class Kind : std::uint8_t { MissingScreenshotPath, Layout, Usage, Window, Failed };
+  Kind kind = Kind::Failed;
+  std::string message;
+
+  static LaunchError missing_screenshot_path() { return {Kind::MissingScreenshotPath, {}}; }
+  static LaunchError layout(std::string m) { return {Kind::Layout, std::move(m)}; }
+  static LaunchError failed(std::string m) { return {Kind::Failed, std::move(m)}; }
+  std::string display() const;
+};
+
+using LaunchResult = tl::expected<void, LaunchError>;
+using AppBox = std::unique_ptr<widget::Widget>;
+
+/// Opens the persisted document of an application id (the platform's own opener is
+/// `zarn_ui::persist::open`).
+using PersistOpener = std::function<persist::Persistence(std::string_view app_id)>;
+
+struct LaunchSpec {
+  std::string app_id;
+  std::vector<std::string> switches;  // declared switches, "--name"
+  std::vector<std::string> options;   // declared switches that take a value
+  std::function<AppBox()> create_app;
+  std::function<tl::expected<AppBox, LaunchError>(LaunchArgs const&)> create_app_from_args;
+  std::function<void(LaunchResult& out, LaunchArgs const& args)> render_shot;
+  std::function<void(App& app)> register_actions;
+  std::function<std::pair<std::int32_t, std::int32_t>()> default_window_size;
+  PersistOpener persist_open;
+};
+
+/// Runs the application described by `spec` and returns the process exit status: 0 after the
+/// window closed or the screenshot was written, 2 for a usage error, 1 for any other failure
+/// (each reported on stderr).
+int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
+
+struct WindowOptions {
+  std::uint64_t max_frames = 0;  // 0: until the window closes
+};
+
+/// The window path of run_or_exit with arguments already parsed.
+LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options = {});
+
+}  // namespace zarn_ui::launch

@@ -1,0 +1,255 @@
+#include <SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "base/saturate.h"
+#include "platform/launch/launch.h"
+#include "platform/launch/sdl_events.h"
+#include "platform/launch/state.h"
+#include "platform/render/offscreen.h"
+#include "platform/scene/scene.h"
+#include "platform/text/text_renderer.h"
+#include "platform/theme/theme.h"
+
+namespace zarn_ui::launch {
+
+std::string LaunchError::display() const {
+  switch (kind) {
+    case Kind::MissingScreenshotPath:
+      return "no screenshot output path given (--screenshot PATH)";
+    case Kind::Layout:
+      return fmt::format("layout failed: {}", message);
+    case Kind::Usage:
+    case Kind::Window:
+    case Kind::Failed:
+      break;
+  }
+  return message;
+}
+
+namespace {
+
+std::string usage_text(LaunchSpec const& spec, char const* program) {
+  std::string out = fmt::format("usage: {} [switches] [--screenshot PATH] [--size WxH] [--scale F]",
+                                program ? program : "app");
+  for (auto const& o : spec.options) {
+    out += fmt::format(" [{} VALUE]", o);
+  }
+  out += "\nswitches:";
+  for (auto const& s : spec.switches) {
+    out += " " + s;
+  }
+  return out;
+}
+
+// Frames while something is pending run at about display rate; an idle window sleeps in the
+// event queue and costs no CPU.
+constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(16);
+constexpr int IDLE_WAIT_MS = 500;
+
+class SdlSession {
+ public:
+  SdlSession() { ok_ = SDL_Init(SDL_INIT_VIDEO) == 0; }
+  ~SdlSession() {
+    if (window_) {
+      SDL_DestroyWindow(window_);
+    }
+    if (ok_) {
+      SDL_Quit();
+    }
+  }
+  SdlSession(SdlSession const&) = delete;
+  SdlSession& operator=(SdlSession const&) = delete;
+
+  bool ok() const { return ok_; }
+  SDL_Window* window() const { return window_; }
+  bool open(std::string const& title, int w, int h) {
+    window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    return window_ != nullptr;
+  }
+
+ private:
+  bool ok_ = false;
+  SDL_Window* window_ = nullptr;
+};
+
+/// Replays `scene` into the window surface (32-bit pixels, as cairo's RGB24 lays them out).
+bool present(SDL_Window* window, Scene const& scene, double scale, Color base) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window);
+  if (!surface || surface->format->BytesPerPixel != 4) {
+    return false;
+  }
+  if (SDL_MUSTLOCK(surface)) {
+    SDL_LockSurface(surface);
+  }
+  cairo_surface_t* target = cairo_image_surface_create_for_data(
+      static_cast<unsigned char*>(surface->pixels), CAIRO_FORMAT_RGB24, surface->w, surface->h,
+      surface->pitch);
+  auto const drawn = render_into(scene, target, base, scale);
+  cairo_surface_destroy(target);
+  if (SDL_MUSTLOCK(surface)) {
+    SDL_UnlockSurface(surface);
+  }
+  return drawn && SDL_UpdateWindowSurface(window) == 0;
+}
+
+}  // namespace
+
+LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options) {
+  SdlSession sdl;
+  if (!sdl.ok()) {
+    return tl::unexpected(LaunchError::failed(
+        fmt::format("could not start the window system: {}", SDL_GetError())));
+  }
+  auto [width, height] = spec.default_window_size ? spec.default_window_size()
+                                                  : std::pair<std::int32_t, std::int32_t>{1280, 800};
+  if (args.size) {
+    width = static_cast<std::int32_t>(args.size->first);
+    height = static_cast<std::int32_t>(args.size->second);
+  }
+  if (!sdl.open(spec.app_id, width, height)) {
+    return tl::unexpected(
+        LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
+  }
+  SDL_StartTextInput();
+
+  // A start from launch arguments shows demo states: it runs on a document of its own and never
+  // writes the user's.
+  bool const from_args = args.any_declared();
+  std::unique_ptr<State> state =
+      (!from_args && spec.persist_open) ? std::make_unique<State>(spec.persist_open(spec.app_id))
+                                        : State::in_memory();
+
+  AppBox widget;
+  if (from_args && spec.create_app_from_args) {
+    auto built = spec.create_app_from_args(args);
+    if (!built) {
+      return tl::unexpected(built.error());
+    }
+    widget = std::move(*built);
+  } else if (spec.create_app) {
+    widget = spec.create_app();
+  }
+  if (!widget) {
+    return tl::unexpected(LaunchError::failed("the application could not be built"));
+  }
+  App app;
+  if (spec.register_actions) {
+    spec.register_actions(app);
+  }
+  state->attach_registry(&app.action_registry_mut());
+
+  Theme theme = Theme::light();
+  if (args.scale) {
+    theme = theme.with_text_scale(*args.scale);
+  }
+  TextRenderer text;
+  PresenceCtx const presence = PresenceCtx::empty();
+  PermissionContext const permissions = PermissionContext::permissive();
+  widget::DrawCtx const ctx{text, theme, presence, permissions};
+
+  text.set_text_scale(theme.text_scale);
+  widget->set_reduce_motion(theme.reduce_motion);
+  layout::LayoutTree tree;
+  widget::NodeWidgetMap node_map;
+
+  std::uint64_t frames = 0;
+  bool running = true;
+  auto next_frame = std::chrono::steady_clock::now();
+  while (running) {
+    int win_w = 0;
+    int win_h = 0;
+    SDL_GetWindowSize(sdl.window(), &win_w, &win_h);
+    SDL_Surface* surface = SDL_GetWindowSurface(sdl.window());
+    double const scale =
+        (surface && win_w > 0) ? static_cast<double>(surface->w) / static_cast<double>(win_w) : 1.0;
+
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      if (event.type == SDL_QUIT ||
+          (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
+        running = false;
+        break;
+      }
+      if (auto translated = translate_sdl_event(event, scale)) {
+        bool handled = false;
+        widget->handle_event(translated->event, translated->modifiers, state.get(), scale, handled);
+      }
+    }
+    if (!running) {
+      break;
+    }
+
+    widget->tick(*state);
+    // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
+    tree.clear();
+    node_map.clear();
+    layout::NodeId const app_node = widget->build_layout(tree, theme, node_map);
+    auto const w = static_cast<float>(win_w);
+    auto const h = static_cast<float>(win_h);
+    auto root = tree.new_with_children(layout::Style::fixed(w, h), {app_node});
+    if (!root) {
+      return tl::unexpected(LaunchError::layout(root.error()));
+    }
+    if (auto laid = tree.compute_layout(*root, Size{w, h}); !laid) {
+      return tl::unexpected(LaunchError::layout(laid.error()));
+    }
+    widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
+    Scene scene;
+    widget->draw_root(scene, Affine::identity(), ctx);
+    present(sdl.window(), scene, scale, theme.surface);
+    state->after_frame();
+
+    if (options.max_frames && ++frames >= options.max_frames) {
+      break;
+    }
+    if (widget->needs_frame() || widget->is_busy()) {
+      next_frame += FRAME_INTERVAL;
+      auto const now = std::chrono::steady_clock::now();
+      if (next_frame < now) {
+        next_frame = now;
+      }
+      std::this_thread::sleep_until(next_frame);
+    } else {
+      SDL_WaitEventTimeout(nullptr, IDLE_WAIT_MS);
+      next_frame = std::chrono::steady_clock::now();
+    }
+  }
+  state->close();
+  return {};
+}
+
+int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
+  std::span<char const* const> const all(argv, static_cast<std::size_t>(std::max(argc, 0)));
+  auto args = parse_launch_args(all.empty() ? all : all.subspan(1), spec.switches, spec.options);
+  if (!args) {
+    std::fprintf(stderr, "%s\n%s\n", args.error().c_str(),
+                 usage_text(spec, all.empty() ? nullptr : all[0]).c_str());
+    return 2;
+  }
+  LaunchResult result;
+  if (args->screenshot) {
+    if (!spec.render_shot) {
+      std::fprintf(stderr, "this application cannot render screenshots\n");
+      return 1;
+    }
+    spec.render_shot(result, *args);
+  } else {
+    result = run_window(spec, *args);
+  }
+  if (!result) {
+    std::fprintf(stderr, "%s\n", result.error().display().c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace zarn_ui::launch

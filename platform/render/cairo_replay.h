@@ -1,0 +1,16 @@
+#pragma once
+// The one replay of a Scene into cairo, used by the window and by screenshots alike.
+// Commands whose geometry cannot be drawn (non-finite coordinates, singular transforms,
+// non-positive widths or radii) are skipped rather than put the cairo context in error.
+
+#include <cairo.h>
+
+#include "platform/scene/scene.h"
+
+namespace zarn_ui::render {
+
+/// Paints `scene` onto `cr` on top of what it holds, under `cr`'s current transform (a window
+/// passes its device scale that way). Leaves `cr`'s state as it found it.
+void replay(Scene const& scene, cairo_t* cr);
+
+} // namespace zarn_ui::render

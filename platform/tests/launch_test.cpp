@@ -1,0 +1,158 @@
+#include "platform/launch/launch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/launch/launch_args.h"
+#include "platform/launch/state.h"
+#include "platform/scene/scene.h"
+#include "platform/theme/theme.h"
+
+namespace zarn_ui::launch {
+namespace {
+
+std::vector<std::string> const SWITCHES = {"--empty", "--search"};
+std::vector<std::string> const OPTIONS = {"--panel"};
+
+base::Result<LaunchArgs> parse(std::vector<char const*> args) {
+  return parse_launch_args(args, SWITCHES, OPTIONS);
+}
+
+TEST(LaunchArgs, ParsesDeclaredSwitchesOptionsAndOwnSettings) {
+  auto a = parse({"--empty", "--panel", "transit", "--screenshot", "/tmp/x.png", "--size",
+                  "640x480", "--scale=2"});
+  ASSERT_TRUE(a) << a.error();
+  EXPECT_TRUE(a->has("--empty"));
+  EXPECT_FALSE(a->has("--search"));
+  EXPECT_EQ(a->value("--panel"), "transit");
+  EXPECT_EQ(a->screenshot, std::filesystem::path("/tmp/x.png"));
+  EXPECT_EQ(a->size, (std::pair<std::uint32_t, std::uint32_t>{640, 480}));
+  EXPECT_EQ(a->scale, 2.0f);
+  EXPECT_TRUE(a->any_declared());
+
+  auto b = parse({"--panel=  Directions "});
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->value("--panel"), "  Directions ");
+  EXPECT_FALSE(b->value("--nothing"));
+
+  auto shot_only = parse({"--screenshot", "out.png"});
+  ASSERT_TRUE(shot_only);
+  EXPECT_FALSE(shot_only->any_declared());
+}
+
+TEST(LaunchArgs, RejectsWhatIsNotDeclaredOrMalformed) {
+  struct Case {
+    std::vector<char const*> args;
+    char const* error_part;
+  } const cases[] = {
+      {{"--unknown"}, "unknown option '--unknown'"},
+      {{"--panel"}, "needs a value"},
+      {{"--empty=yes"}, "takes no value"},
+      {{"stray"}, "unexpected argument"},
+      {{"--"}, "unexpected argument"},
+      {{"--size", "0x480"}, "--size"},
+      {{"--size", "16385x10"}, "--size"},
+      {{"--size", "640*480"}, "--size"},
+      {{"--size", "640x"}, "--size"},
+      {{"--size", "+640x480"}, "--size"},
+      {{"--scale", "0.2"}, "--scale"},
+      {{"--scale", "8.5"}, "--scale"},
+      {{"--scale", "nan"}, "--scale"},
+      {{"--scale", "inf"}, "--scale"},
+      {{"--scale", "2,5"}, "--scale"},
+      {{"--screenshot"}, "needs a value"},
+      {{"--screenshot="}, "needs a path"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);
+    auto r = parse(c.args);
+    ASSERT_FALSE(r);
+    EXPECT_NE(r.error().find(c.error_part), std::string::npos) << r.error();
+  }
+  EXPECT_TRUE(parse({"--size", "16384x1", "--scale", "0.25"}));
+  EXPECT_TRUE(parse({"--scale", "8"}));
+}
+
+TEST(RunOrExit, UsageErrorsExitWithStatusTwo) {
+  LaunchSpec spec;
+  spec.app_id = "test.zarn.launch";
+  spec.switches = SWITCHES;
+  char const* argv[] = {"app", "--bogus"};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run_or_exit(spec, 2, argv), 2);
+  std::string const err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("unknown option '--bogus'"), std::string::npos);
+  EXPECT_NE(err.find("usage:"), std::string::npos);
+}
+
+TEST(RunOrExit, ScreenshotCallbackGetsTheArgumentsAndItsErrorIsReported) {
+  LaunchSpec spec;
+  spec.switches = SWITCHES;
+  std::optional<LaunchArgs> seen;
+  spec.render_shot = [&](LaunchResult& out, LaunchArgs const& args) {
+    seen = args;
+    out = tl::unexpected(LaunchError::failed("atomically publish png: disk full"));
+  };
+  char const* argv[] = {"app", "--search", "--screenshot", "/tmp/never.png"};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(run_or_exit(spec, 4, argv), 1);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("atomically publish png: disk full"),
+            std::string::npos);
+  ASSERT_TRUE(seen);
+  EXPECT_TRUE(seen->has("--search"));
+}
+
+// A widget that counts its frames and paints its rectangle.
+struct Counts {
+  int ticks = 0;
+  int draws = 0;
+  Rect rect;
+};
+
+class CountingWidget final : public widget::Widget {
+ public:
+  explicit CountingWidget(Counts& counts) : counts_(counts) {}
+  Counts& counts_;
+  std::string_view type_name() const override { return "CountingWidget"; }
+  void tick(State& state) override {
+    ++counts_.ticks;
+    (void)state.document().put(doc::ObjId::root(), "ticks",
+                               doc::ScalarValue{std::int64_t{counts_.ticks}});
+  }
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap& map) override {
+    auto node = *tree.new_leaf({});
+    map.insert_or_assign(node, this);
+    return node;
+  }
+  void apply_layout(layout::LayoutTree const& tree, Point origin, layout::NodeId node) override {
+    auto const l = *tree.layout(node);
+    counts_.rect = Rect{origin.x + l.x, origin.y + l.y, origin.x + l.x + l.width, origin.y + l.y + l.height};
+  }
+  void draw(Scene& scene, Affine transform, widget::DrawCtx const& ctx) override {
+    ++counts_.draws;
+    scene.fill(FillRule::NonZero, transform, ctx.theme.accent, counts_.rect);
+  }
+};
+
+TEST(RunWindow, FrameDriverRunsUnderTheDummyVideoDriverAndClosesCleanly) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  Counts counts;
+  LaunchSpec spec;
+  spec.app_id = "test.zarn.window";
+  spec.create_app = [&] { return std::make_unique<CountingWidget>(counts); };
+  spec.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{320, 200}; };
+  bool registered = false;
+  spec.register_actions = [&](App&) { registered = true; };
+  // No opener: the window runs on a memory-only document.
+  auto const result = run_window(spec, LaunchArgs{}, WindowOptions{5});
+  ASSERT_TRUE(result) << result.error().display();
+  EXPECT_TRUE(registered);
+  EXPECT_EQ(counts.ticks, 5);
+  EXPECT_EQ(counts.draws, 5);
+  EXPECT_EQ(counts.rect, (Rect{0, 0, 320, 200}));
+}
+
+}  // namespace
+}  // namespace zarn_ui::launch
