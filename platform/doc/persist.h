@@ -28,6 +28,9 @@ struct Options {
   /// Seconds since the epoch, for the name of a file kept aside; the system clock when empty.
   std::function<std::int64_t()> unix_time;
   doc::Bytes actor;  // empty: a random actor
+  /// Writes the file; atomic_file::write_creating_parent when empty (tests make it fail).
+  std::function<base::Result<void>(std::filesystem::path const&, std::span<std::uint8_t const>)>
+      write;
 };
 
 class Persistence {
@@ -59,6 +62,7 @@ class Persistence {
   doc::Document doc_;
   std::optional<std::filesystem::path> file_;
   std::optional<std::filesystem::path> kept_aside_;
+  decltype(Options::write) write_file_;
   std::vector<doc::ChangeHash> saved_heads_;
   std::optional<base::Instant> dirty_since_;
 };
@@ -70,11 +74,5 @@ std::optional<std::filesystem::path> data_dir(std::string_view app_id);
 /// The persisted document of an application; memory-only (with a warning) when no data
 /// folder can be found.
 Persistence open(std::string_view app_id);
-
-/// Writes `bytes` to `path` atomically: a temporary file in the same folder, flushed to disk,
-/// renamed over `path`, then the folder flushed. On failure `path` keeps its old content.
-/// The folder is created when missing.
-base::Result<void> write_file_atomically(std::filesystem::path const& path,
-                                         std::span<std::uint8_t const> bytes);
 
 }  // namespace zarn_ui::persist

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/render/atomic_file.h"
+
 namespace zarn_ui::persist {
 namespace {
 
@@ -22,7 +24,7 @@ class PersistTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Options options() const { return Options{dir_ / "app", [] { return std::int64_t{1700000000}; }, {}}; }
+  Options options() const { return Options{dir_ / "app", [] { return std::int64_t{1700000000}; }, {}, {}}; }
   fs::path file() const { return dir_ / "app" / "document.bin"; }
 
   static std::string read(fs::path const& p) {
@@ -52,7 +54,7 @@ TEST_F(PersistTest, SavesAfterTheDelayAndLoadsAgain) {
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_TRUE(p.maybe_save(clock_.now()));  // one write for both changes
   EXPECT_FALSE(p.maybe_save(clock_.now() + SAVE_DELAY * 5));
-  EXPECT_FALSE(fs::exists(fs::path(file().string() + ".tmp")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "app"), fs::directory_iterator()), 1);
 
   auto again = Persistence::open_at(options());
   auto v = again.document().get(ObjId::root(), "k");
@@ -111,27 +113,37 @@ TEST_F(PersistTest, CorruptFileIsKeptAsideAndTheDocumentStartsEmpty) {
 }
 
 TEST_F(PersistTest, FailedSaveKeepsTheOldFileAndRetriesLater) {
-  auto p = Persistence::open_at(options());
+  bool broken = false;
+  auto opts = options();
+  opts.write = [&](fs::path const& path, std::span<std::uint8_t const> bytes) -> base::Result<void> {
+    if (broken) {
+      return base::fail("disk full");
+    }
+    return zarn_ui::atomic_file::write_creating_parent(path, bytes);
+  };
+  auto p = Persistence::open_at(opts);
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{1}}));
   ASSERT_TRUE(p.save_now());
   auto const old_bytes = read(file());
 
-  // A folder where the temporary file must go makes every write fail.
-  fs::create_directory(fs::path(file().string() + ".tmp"));
+  broken = true;
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{2}}));
   EXPECT_FALSE(p.maybe_save(clock_.now()));
   clock_.advance(SAVE_DELAY);
   EXPECT_FALSE(p.maybe_save(clock_.now()));
+  EXPECT_FALSE(p.maybe_save(clock_.now()));  // no retry on every frame
   EXPECT_FALSE(p.save_now());
   EXPECT_EQ(read(file()), old_bytes);
 
   // Once writing works again the change is written after another delay.
-  fs::remove(fs::path(file().string() + ".tmp"));
+  broken = false;
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_FALSE(p.maybe_save(clock_.now()));
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_TRUE(p.maybe_save(clock_.now()));
   EXPECT_NE(read(file()), old_bytes);
+  auto again = Persistence::open_at(options());
+  EXPECT_EQ(again.document().heads(), p.document().heads());
 }
 
 TEST_F(PersistTest, MemoryOnlyNeverWrites) {
