@@ -391,3 +391,97 @@ TEST(Document, ObjectIdsHoldAcrossSaveAndLoad) {
 
 }  // namespace
 }  // namespace zarn_ui::doc
+
+#include <random>
+
+namespace zarn_ui::doc {
+namespace {
+
+// What a replica shows, for comparing replicas.
+std::string render(Document const& d, ObjId const& map, ObjId const& list, ObjId const& text) {
+  std::string out = *d.text(text) + "|";
+  auto const items = *d.list_items(list);
+  for (auto const& item : items) {
+    out += std::to_string(std::get<std::int64_t>(*item.value.scalar())) + ",";
+  }
+  out += "|";
+  auto const keys = *d.keys(map);
+  for (auto const& k : keys) {
+    out += k + "=";
+    auto const values = *d.get_all(map, k);
+    for (auto const& v : values) {
+      out += std::to_string(std::get<std::int64_t>(*v.value.scalar())) + "/";
+    }
+    out += ";";
+  }
+  return out;
+}
+
+TEST(Document, RandomConcurrentEditsConverge) {
+  std::mt19937 rng(12345);
+  for (int trial = 0; trial < 20; ++trial) {
+    SCOPED_TRACE(trial);
+    Document base(actor(1));
+    auto map = *base.put_object(ObjId::root(), "m", ObjType::Map);
+    auto list = *base.put_object(ObjId::root(), "l", ObjType::List);
+    auto text = *base.put_object(ObjId::root(), "t", ObjType::Text);
+    std::vector<Document> replicas;
+    for (std::uint8_t r = 0; r < 3; ++r) {
+      replicas.push_back(base.fork());
+      ASSERT_TRUE(replicas.back().set_actor(actor(static_cast<std::uint8_t>(10 + r))));
+    }
+    std::int64_t next = 0;
+    for (int step = 0; step < 60; ++step) {
+      auto& d = replicas[rng() % 3];
+      switch (rng() % 6) {
+        case 0: {
+          auto const len = *d.length(text);
+          auto const pos = rng() % (len + 1);
+          auto const del = len > pos ? rng() % std::min<std::size_t>(3, len - pos + 1) : 0;
+          ASSERT_TRUE(d.splice_text(text, pos, del, rng() % 2 ? "ab" : "é"));
+          break;
+        }
+        case 1:
+          ASSERT_TRUE(d.insert(list, rng() % (*d.length(list) + 1), ScalarValue{next++}));
+          break;
+        case 2:
+          if (*d.length(list) > 0) {
+            ASSERT_TRUE(d.delete_index(list, rng() % *d.length(list)));
+          }
+          break;
+        case 3:
+          ASSERT_TRUE(d.put(map, std::string(1, static_cast<char>('a' + rng() % 3)),
+                            ScalarValue{next++}));
+          break;
+        case 4:
+          ASSERT_TRUE(d.delete_key(map, std::string(1, static_cast<char>('a' + rng() % 3))));
+          break;
+        default: {
+          auto& other = replicas[rng() % 3];
+          if (&other != &d) {
+            ASSERT_TRUE(d.merge(other));
+          }
+        }
+      }
+      if (rng() % 4 == 0) {
+        d.commit();
+      }
+    }
+    for (auto& a : replicas) {
+      for (auto& b : replicas) {
+        ASSERT_TRUE(a.merge(b));
+      }
+    }
+    auto const expected = render(replicas[0], map, list, text);
+    for (auto& r : replicas) {
+      EXPECT_EQ(render(r, map, list, text), expected);
+      EXPECT_EQ(r.heads(), replicas[0].heads());
+      auto loaded = Document::load(r.save());
+      ASSERT_TRUE(loaded) << loaded.error();
+      EXPECT_EQ(render(*loaded, map, list, text), expected);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zarn_ui::doc
