@@ -20,8 +20,8 @@ constexpr int PLACE_COUNT = 1000;
 
 maps::Place place(int i, std::string const& suffix = "") {
   return maps::new_place("osm-node-" + std::to_string(100000 + i), "Place " + std::to_string(i),
-                         static_cast<maps::PlaceCategory>(i % 11), 48.0 + i * 1e-4,
-                         11.5 + i * 1e-4, "Street " + std::to_string(i) + suffix);
+                         static_cast<maps::PlaceCategory>(i % 11), 48.0 + i * 1e-4, 11.5 + i * 1e-4,
+                         "Street " + std::to_string(i) + suffix);
 }
 
 MapModel model_with_places() {
@@ -156,4 +156,4 @@ void BM_DispatchUpsertPlaces20(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchUpsertPlaces20)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

@@ -28,52 +28,65 @@ namespace {
 constexpr std::uint8_t ACTION_INSERT_RUN = 4;
 
 enum Tag : std::uint8_t {
-  TagStr = 1, TagBool = 2, TagF64 = 3, TagInt = 4, TagUint = 5, TagMap = 6, TagList = 7,
-  TagText = 8, TagChar = 9,
+  TagStr = 1,
+  TagBool = 2,
+  TagF64 = 3,
+  TagInt = 4,
+  TagUint = 5,
+  TagMap = 6,
+  TagList = 7,
+  TagText = 8,
+  TagChar = 9,
 };
 
 void put_value(Bytes& out, Stored const& v) {
   switch (v.index()) {
-    case 0:
-      out.push_back(TagStr);
-      wire::put_bytes(out, std::get<0>(v));
+  case 0:
+    out.push_back(TagStr);
+    wire::put_bytes(out, std::get<0>(v));
+    break;
+  case 1:
+    out.push_back(TagBool);
+    out.push_back(std::get<1>(v) ? 1 : 0);
+    break;
+  case 2: {
+    out.push_back(TagF64);
+    std::uint64_t bits = 0;
+    double const d = std::get<2>(v);
+    std::memcpy(&bits, &d, 8);
+    for (int i = 0; i < 8; ++i) {
+      out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+    }
+    break;
+  }
+  case 3: {
+    out.push_back(TagInt);
+    // zig-zag keeps small negative numbers short
+    auto const x = std::get<3>(v);
+    wire::put_uleb(out, (static_cast<std::uint64_t>(x) << 1) ^ static_cast<std::uint64_t>(x >> 63));
+    break;
+  }
+  case 4:
+    out.push_back(TagUint);
+    wire::put_uleb(out, std::get<4>(v));
+    break;
+  case 5:
+    switch (std::get<5>(v)) {
+    case ObjType::Map:
+      out.push_back(TagMap);
       break;
-    case 1:
-      out.push_back(TagBool);
-      out.push_back(std::get<1>(v) ? 1 : 0);
+    case ObjType::List:
+      out.push_back(TagList);
       break;
-    case 2: {
-      out.push_back(TagF64);
-      std::uint64_t bits = 0;
-      double const d = std::get<2>(v);
-      std::memcpy(&bits, &d, 8);
-      for (int i = 0; i < 8; ++i) {
-        out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-      }
+    case ObjType::Text:
+      out.push_back(TagText);
       break;
     }
-    case 3: {
-      out.push_back(TagInt);
-      // zig-zag keeps small negative numbers short
-      auto const x = std::get<3>(v);
-      wire::put_uleb(out, (static_cast<std::uint64_t>(x) << 1) ^ static_cast<std::uint64_t>(x >> 63));
-      break;
-    }
-    case 4:
-      out.push_back(TagUint);
-      wire::put_uleb(out, std::get<4>(v));
-      break;
-    case 5:
-      switch (std::get<5>(v)) {
-        case ObjType::Map: out.push_back(TagMap); break;
-        case ObjType::List: out.push_back(TagList); break;
-        case ObjType::Text: out.push_back(TagText); break;
-      }
-      break;
-    default:
-      out.push_back(TagChar);
-      wire::put_uleb(out, std::get<6>(v));
-      break;
+    break;
+  default:
+    out.push_back(TagChar);
+    wire::put_uleb(out, std::get<6>(v));
+    break;
   }
 }
 
@@ -83,73 +96,76 @@ base::Result<Stored> read_value(wire::Reader& r) {
     return base::fail(tag.error());
   }
   switch (*tag) {
-    case TagStr: {
-      auto s = r.string();
-      if (!s) {
-        return base::fail(s.error());
-      }
-      return Stored{std::in_place_index<0>, std::move(*s)};
+  case TagStr: {
+    auto s = r.string();
+    if (!s) {
+      return base::fail(s.error());
     }
-    case TagBool: {
-      auto b = r.u8();
-      if (!b) {
-        return base::fail(b.error());
-      }
-      if (*b > 1) {
-        return base::fail("bad boolean");
-      }
-      return Stored{std::in_place_index<1>, *b == 1};
+    return Stored{std::in_place_index<0>, std::move(*s)};
+  }
+  case TagBool: {
+    auto b = r.u8();
+    if (!b) {
+      return base::fail(b.error());
     }
-    case TagF64: {
-      auto raw = r.raw(8);
-      if (!raw) {
-        return base::fail(raw.error());
-      }
-      std::uint64_t bits = 0;
-      for (int i = 0; i < 8; ++i) {
-        bits |= static_cast<std::uint64_t>((*raw)[static_cast<std::size_t>(i)]) << (8 * i);
-      }
-      double d = 0;
-      std::memcpy(&d, &bits, 8);
-      return Stored{std::in_place_index<2>, d};
+    if (*b > 1) {
+      return base::fail("bad boolean");
     }
-    case TagInt: {
-      auto u = r.uleb();
-      if (!u) {
-        return base::fail(u.error());
-      }
-      auto const x = static_cast<std::int64_t>((*u >> 1) ^ (~(*u & 1) + 1));
-      return Stored{std::in_place_index<3>, x};
+    return Stored{std::in_place_index<1>, *b == 1};
+  }
+  case TagF64: {
+    auto raw = r.raw(8);
+    if (!raw) {
+      return base::fail(raw.error());
     }
-    case TagUint: {
-      auto u = r.uleb();
-      if (!u) {
-        return base::fail(u.error());
-      }
-      return Stored{std::in_place_index<4>, *u};
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 8; ++i) {
+      bits |= static_cast<std::uint64_t>((*raw)[static_cast<std::size_t>(i)]) << (8 * i);
     }
-    case TagMap: return Stored{std::in_place_index<5>, ObjType::Map};
-    case TagList: return Stored{std::in_place_index<5>, ObjType::List};
-    case TagText: return Stored{std::in_place_index<5>, ObjType::Text};
-    case TagChar: {
-      auto u = r.uleb();
-      if (!u) {
-        return base::fail(u.error());
-      }
-      if (*u > 0x10FFFF || (*u >= 0xD800 && *u <= 0xDFFF)) {
-        return base::fail("bad code point");
-      }
-      return Stored{std::in_place_index<6>, static_cast<char32_t>(*u)};
+    double d = 0;
+    std::memcpy(&d, &bits, 8);
+    return Stored{std::in_place_index<2>, d};
+  }
+  case TagInt: {
+    auto u = r.uleb();
+    if (!u) {
+      return base::fail(u.error());
     }
-    default:
-      return base::fail("unknown value tag");
+    auto const x = static_cast<std::int64_t>((*u >> 1) ^ (~(*u & 1) + 1));
+    return Stored{std::in_place_index<3>, x};
+  }
+  case TagUint: {
+    auto u = r.uleb();
+    if (!u) {
+      return base::fail(u.error());
+    }
+    return Stored{std::in_place_index<4>, *u};
+  }
+  case TagMap:
+    return Stored{std::in_place_index<5>, ObjType::Map};
+  case TagList:
+    return Stored{std::in_place_index<5>, ObjType::List};
+  case TagText:
+    return Stored{std::in_place_index<5>, ObjType::Text};
+  case TagChar: {
+    auto u = r.uleb();
+    if (!u) {
+      return base::fail(u.error());
+    }
+    if (*u > 0x10FFFF || (*u >= 0xD800 && *u <= 0xDFFF)) {
+      return base::fail("bad code point");
+    }
+    return Stored{std::in_place_index<6>, static_cast<char32_t>(*u)};
+  }
+  default:
+    return base::fail("unknown value tag");
   }
 }
 
 struct ActorMap {
   // document actor index -> index in the change's table
   std::vector<std::int64_t> to_change;
-  std::vector<std::uint32_t> order;  // document indexes in change order
+  std::vector<std::uint32_t> order; // document indexes in change order
 };
 
 void put_id(Bytes& out, OpId const& id, ActorMap const& m) {
@@ -177,7 +193,7 @@ base::Result<OpId> read_id(wire::Reader& r, std::size_t actor_count) {
   return OpId{*c, static_cast<std::uint32_t>(*a)};
 }
 
-}  // namespace
+} // namespace
 
 Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> const& deps) {
   ActorMap m;
@@ -186,7 +202,7 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
   std::vector<std::uint32_t> others;
   auto note = [&](OpId const& id) {
     if (id.counter != 0 && m.to_change[id.actor] == -1) {
-      m.to_change[id.actor] = -2;  // seen; numbered below
+      m.to_change[id.actor] = -2; // seen; numbered below
       others.push_back(id.actor);
     }
   };
@@ -207,7 +223,7 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
   wire::put_bytes(out, s.actors[s.self]);
   wire::put_uleb(out, seq);
   wire::put_uleb(out, s.pending_start);
-  wire::put_uleb(out, 0);  // time: always 0, so equal edits give equal hashes
+  wire::put_uleb(out, 0); // time: always 0, so equal edits give equal hashes
   wire::put_uleb(out, deps.size());
   for (auto const& d : deps) {
     wire::put_raw(out, d);
@@ -246,24 +262,24 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
     out.push_back(static_cast<std::uint8_t>(op.action));
     put_id(out, op.obj, m);
     switch (op.action) {
-      case Action::Put:
-      case Action::DeleteKey:
-        wire::put_bytes(out, op.key);
-        if (op.action == Action::Put) {
-          put_value(out, op.value);
-        }
-        wire::put_uleb(out, op.pred.size());
-        for (auto const& p : op.pred) {
-          put_id(out, p, m);
-        }
-        break;
-      case Action::Insert:
-        put_id(out, op.elem, m);
+    case Action::Put:
+    case Action::DeleteKey:
+      wire::put_bytes(out, op.key);
+      if (op.action == Action::Put) {
         put_value(out, op.value);
-        break;
-      case Action::DeleteElem:
-        put_id(out, op.elem, m);
-        break;
+      }
+      wire::put_uleb(out, op.pred.size());
+      for (auto const& p : op.pred) {
+        put_id(out, p, m);
+      }
+      break;
+    case Action::Insert:
+      put_id(out, op.elem, m);
+      put_value(out, op.value);
+      break;
+    case Action::DeleteElem:
+      put_id(out, op.elem, m);
+      break;
     }
   }
   return out;
@@ -274,13 +290,13 @@ namespace {
 base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
   wire::Reader r(bytes);
   DecodedChange c;
-#define TRY_ASSIGN(dst, expr)              \
-  do {                                     \
-    auto tmp_ = (expr);                    \
-    if (!tmp_) {                           \
-      return base::fail(tmp_.error());     \
-    }                                      \
-    dst = std::move(*tmp_);                \
+#define TRY_ASSIGN(dst, expr)                                                                      \
+  do {                                                                                             \
+    auto tmp_ = (expr);                                                                            \
+    if (!tmp_) {                                                                                   \
+      return base::fail(tmp_.error());                                                             \
+    }                                                                                              \
+    dst = std::move(*tmp_);                                                                        \
   } while (false)
   TRY_ASSIGN(c.actor, r.string());
   if (c.actor.empty()) {
@@ -353,35 +369,35 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
     op.action = static_cast<Action>(action);
     TRY_ASSIGN(op.obj, read_id(r, c.actors.size()));
     switch (op.action) {
-      case Action::Put:
-      case Action::DeleteKey: {
-        TRY_ASSIGN(op.key, r.string());
-        if (op.action == Action::Put) {
-          TRY_ASSIGN(op.value, read_value(r));
-        }
-        std::size_t npred = 0;
-        TRY_ASSIGN(npred, r.count(1));
-        op.pred.reserve(npred);
-        for (std::size_t k = 0; k < npred; ++k) {
-          OpId p;
-          TRY_ASSIGN(p, read_id(r, c.actors.size()));
-          if (p.counter == 0) {
-            return base::fail("bad predecessor");
-          }
-          op.pred.push_back(p);
-        }
-        break;
-      }
-      case Action::Insert:
-        TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
+    case Action::Put:
+    case Action::DeleteKey: {
+      TRY_ASSIGN(op.key, r.string());
+      if (op.action == Action::Put) {
         TRY_ASSIGN(op.value, read_value(r));
-        break;
-      case Action::DeleteElem:
-        TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
-        if (op.elem.counter == 0) {
-          return base::fail("delete of the list head");
+      }
+      std::size_t npred = 0;
+      TRY_ASSIGN(npred, r.count(1));
+      op.pred.reserve(npred);
+      for (std::size_t k = 0; k < npred; ++k) {
+        OpId p;
+        TRY_ASSIGN(p, read_id(r, c.actors.size()));
+        if (p.counter == 0) {
+          return base::fail("bad predecessor");
         }
-        break;
+        op.pred.push_back(p);
+      }
+      break;
+    }
+    case Action::Insert:
+      TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
+      TRY_ASSIGN(op.value, read_value(r));
+      break;
+    case Action::DeleteElem:
+      TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
+      if (op.elem.counter == 0) {
+        return base::fail("delete of the list head");
+      }
+      break;
     }
     c.ops.push_back(std::move(op));
   }
@@ -392,7 +408,7 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
   return c;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> apply_encoded(State& s, Bytes encoded) {
   auto const hash = sha256(encoded);
@@ -459,5 +475,4 @@ base::Result<void> apply_encoded(State& s, Bytes encoded) {
   return {};
 }
 
-
-}  // namespace zarn_ui::doc::detail
+} // namespace zarn_ui::doc::detail

@@ -29,27 +29,38 @@ std::string random_actor() {
 
 Value to_value(Stored const& s) {
   switch (s.index()) {
-    case 0: return Value{ScalarValue{std::get<0>(s)}};
-    case 1: return Value{ScalarValue{std::get<1>(s)}};
-    case 2: return Value{ScalarValue{std::get<2>(s)}};
-    case 3: return Value{ScalarValue{std::get<3>(s)}};
-    case 4: return Value{ScalarValue{std::get<4>(s)}};
-    case 5: return Value{std::get<5>(s)};
-    default: {
-      std::string t;
-      base::utf8::append(t, std::get<6>(s));
-      return Value{ScalarValue{std::move(t)}};
-    }
+  case 0:
+    return Value{ScalarValue{std::get<0>(s)}};
+  case 1:
+    return Value{ScalarValue{std::get<1>(s)}};
+  case 2:
+    return Value{ScalarValue{std::get<2>(s)}};
+  case 3:
+    return Value{ScalarValue{std::get<3>(s)}};
+  case 4:
+    return Value{ScalarValue{std::get<4>(s)}};
+  case 5:
+    return Value{std::get<5>(s)};
+  default: {
+    std::string t;
+    base::utf8::append(t, std::get<6>(s));
+    return Value{ScalarValue{std::move(t)}};
+  }
   }
 }
 
 Stored to_stored(ScalarValue v) {
   switch (v.index()) {
-    case 0: return Stored{std::in_place_index<0>, std::move(std::get<0>(v))};
-    case 1: return Stored{std::in_place_index<1>, std::get<1>(v)};
-    case 2: return Stored{std::in_place_index<2>, std::get<2>(v)};
-    case 3: return Stored{std::in_place_index<3>, std::get<3>(v)};
-    default: return Stored{std::in_place_index<4>, std::get<4>(v)};
+  case 0:
+    return Stored{std::in_place_index<0>, std::move(std::get<0>(v))};
+  case 1:
+    return Stored{std::in_place_index<1>, std::get<1>(v)};
+  case 2:
+    return Stored{std::in_place_index<2>, std::get<2>(v)};
+  case 3:
+    return Stored{std::in_place_index<3>, std::get<3>(v)};
+  default:
+    return Stored{std::in_place_index<4>, std::get<4>(v)};
   }
 }
 
@@ -57,8 +68,8 @@ Stored to_stored(ScalarValue v) {
 constexpr std::array<std::uint8_t, 4> MAGIC = {'Z', 'D', 'O', 'C'};
 constexpr std::uint8_t VERSION = 1;
 
-}  // namespace
-}  // namespace detail
+} // namespace
+} // namespace detail
 
 using detail::Action;
 using detail::Op;
@@ -79,7 +90,7 @@ Document::Document() : Document(Bytes{}) {}
 
 Document::Document(Bytes actor) : state_(std::make_unique<detail::State>()) {
   std::string a = actor.empty() ? detail::random_actor() : std::string(actor.begin(), actor.end());
-  state_->self = *state_->intern_actor(a);  // the first actor cannot collide
+  state_->self = *state_->intern_actor(a); // the first actor cannot collide
   state_->actor_bytes.assign(a.begin(), a.end());
 }
 
@@ -153,7 +164,7 @@ std::string out_of_range(std::size_t index, std::size_t length) {
   return fmt::format("index {} out of range (length {})", index, length);
 }
 
-}  // namespace
+} // namespace
 
 base::Result<Document> Document::load(std::span<std::uint8_t const> bytes) {
   // Every count is checked against the bytes left, but a crafted file can still ask for more
@@ -352,7 +363,7 @@ std::vector<OpId> visible_at(detail::Object const& obj, std::string_view key) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> Document::put(ObjId const& obj, std::string_view key, ScalarValue value) {
   auto o = map_of(*state_, obj);
@@ -395,7 +406,7 @@ OpId ref_before(detail::Object const& obj, std::size_t index) {
   return obj.seq[position_of(obj, index - 1)].id;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> Document::insert(ObjId const& list, std::size_t index, ScalarValue value) {
   auto o = seq_of(*state_, list, ObjType::List);
@@ -514,7 +525,9 @@ base::Result<void> Document::splice_text(ObjId const& text, std::size_t pos, std
   return {};
 }
 
-std::size_t Document::pending_ops() const { return state_->pending.size(); }
+std::size_t Document::pending_ops() const {
+  return state_->pending.size();
+}
 
 std::optional<ChangeHash> Document::commit() {
   auto& s = *state_;
@@ -549,13 +562,13 @@ std::size_t Document::rollback() {
   }
   auto fresh = std::make_unique<detail::State>();
   for (auto const& a : old.actors) {
-    (void)fresh->intern_actor(a);  // same order, so actor indexes stay
+    (void)fresh->intern_actor(a); // same order, so actor indexes stay
   }
   fresh->self = old.self;
   fresh->actor_bytes = old.actor_bytes;
   for (auto const& c : old.log) {
     auto r = detail::apply_encoded(*fresh, c.encoded);
-    (void)r;  // these changes were applied once already
+    (void)r; // these changes were applied once already
   }
   state_ = std::move(fresh);
   return dropped;
@@ -579,7 +592,9 @@ std::optional<Change> Document::get_change_by_hash(ChangeHash const& hash) const
   return state_->log[it->second];
 }
 
-Bytes const& Document::actor() const { return state_->actor_bytes; }
+Bytes const& Document::actor() const {
+  return state_->actor_bytes;
+}
 
 base::Result<void> Document::set_actor(Bytes actor) {
   if (actor.empty()) {
@@ -601,7 +616,7 @@ Document Document::fork() {
   Document copy(*this);
   auto const a = detail::random_actor();
   auto r = copy.set_actor(Bytes(a.begin(), a.end()));
-  (void)r;  // never empty
+  (void)r; // never empty
   return copy;
 }
 
@@ -621,4 +636,4 @@ base::Result<void> Document::merge(Document& other) {
   return {};
 }
 
-}  // namespace zarn_ui::doc
+} // namespace zarn_ui::doc

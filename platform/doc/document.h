@@ -25,8 +25,8 @@ enum class ObjType : std::uint8_t { Map, List, Text };
 /// An object of a document: the root, or the id of the op that created it. It names the same
 /// object in every document that shares the history (forks, merges, saved and loaded copies).
 struct ObjId {
-  std::uint64_t counter = 0;  // 0: the root Map
-  std::uint64_t actor = 0;    // a 64-bit digest of the creating actor's bytes
+  std::uint64_t counter = 0; // 0: the root Map
+  std::uint64_t actor = 0;   // a 64-bit digest of the creating actor's bytes
   static constexpr ObjId root() { return ObjId{}; }
   bool is_root() const { return counter == 0; }
   bool operator==(ObjId const&) const = default;
@@ -68,8 +68,8 @@ struct Change {
   std::uint64_t seq = 0;
   std::uint64_t start_op = 0;
   std::size_t op_count = 0;
-  std::vector<ChangeHash> deps;  // sorted
-  Bytes encoded;                 // the canonical encoding the hash is taken of
+  std::vector<ChangeHash> deps; // sorted
+  Bytes encoded;                // the canonical encoding the hash is taken of
 };
 
 namespace detail {
@@ -77,7 +77,7 @@ struct State;
 }
 
 class Document {
- public:
+public:
   /// A new, empty document writing with a random 16-byte actor.
   Document();
   /// A new, empty document writing with the given actor (tests inject it for determinism).
@@ -147,10 +147,10 @@ class Document {
   /// first. On error this document is unchanged.
   base::Result<void> merge(Document& other);
 
- private:
+private:
   static base::Result<Document> load_checked(std::span<std::uint8_t const> bytes);
 
   std::unique_ptr<detail::State> state_;
 };
 
-}  // namespace zarn_ui::doc
+} // namespace zarn_ui::doc

@@ -85,7 +85,7 @@ std::optional<fs::path> keep_aside(fs::path const& file, std::int64_t now) {
   return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<fs::path> data_dir(std::string_view app_id) {
   if (app_id.empty() || app_id == "." || app_id == ".." ||
@@ -107,29 +107,30 @@ Persistence Persistence::memory_only(doc::Bytes actor) {
 
 Persistence Persistence::open_at(Options options) {
   auto const file = options.dir / std::string(DOCUMENT_FILE);
-  auto writer = options.write ? std::move(options.write) : zarn_ui::atomic_file::write_creating_parent;
+  auto writer =
+      options.write ? std::move(options.write) : zarn_ui::atomic_file::write_creating_parent;
   doc::Bytes bytes;
   std::string error;
   switch (read_file(file, bytes, error)) {
-    case ReadOutcome::Missing: {
-      Persistence p(doc::Document(options.actor));
-      p.file_ = file;
-      p.write_file_ = std::move(writer);
-      return p;
-    }
-    case ReadOutcome::Failed:
-      // Not known to be corrupt, only unreadable now: leave it be and write nothing over it.
-      spdlog::warn("document file {} cannot be read ({}); changes will not be saved",
-                   file.string(), error);
-      return memory_only(options.actor);
-    case ReadOutcome::Read:
-      break;
+  case ReadOutcome::Missing: {
+    Persistence p(doc::Document(options.actor));
+    p.file_ = file;
+    p.write_file_ = std::move(writer);
+    return p;
+  }
+  case ReadOutcome::Failed:
+    // Not known to be corrupt, only unreadable now: leave it be and write nothing over it.
+    spdlog::warn("document file {} cannot be read ({}); changes will not be saved", file.string(),
+                 error);
+    return memory_only(options.actor);
+  case ReadOutcome::Read:
+    break;
   }
   auto loaded = doc::Document::load(bytes);
   if (loaded) {
     if (!options.actor.empty()) {
       auto r = loaded->set_actor(options.actor);
-      (void)r;  // not empty
+      (void)r; // not empty
     }
     Persistence p(std::move(*loaded));
     p.file_ = file;
@@ -155,7 +156,9 @@ Persistence Persistence::open_at(Options options) {
   return p;
 }
 
-bool Persistence::has_unsaved() { return doc_.heads() != saved_heads_; }
+bool Persistence::has_unsaved() {
+  return doc_.heads() != saved_heads_;
+}
 
 void Persistence::note_changed(base::Instant now) {
   if (!dirty_since_) {
@@ -215,4 +218,4 @@ Persistence open(std::string_view app_id) {
   return Persistence::open_at(Options{*dir, {}, {}, {}});
 }
 
-}  // namespace zarn_ui::persist
+} // namespace zarn_ui::persist

@@ -18,7 +18,7 @@
 namespace zarn_ui::doc::detail {
 
 struct OpId {
-  std::uint64_t counter = 0;  // 0: the root object, or the head of a sequence
+  std::uint64_t counter = 0; // 0: the root object, or the head of a sequence
   std::uint32_t actor = 0;
   bool operator==(OpId const&) const = default;
 };
@@ -38,7 +38,8 @@ struct HashHash {
 };
 
 // What an op stores: the five scalars, a new object, or one code point of a Text.
-using Stored = std::variant<std::string, bool, double, std::int64_t, std::uint64_t, ObjType, char32_t>;
+using Stored =
+    std::variant<std::string, bool, double, std::int64_t, std::uint64_t, ObjType, char32_t>;
 
 struct MapEntry {
   OpId id;
@@ -57,7 +58,7 @@ struct Object {
   std::map<std::string, std::vector<MapEntry>, std::less<>> map;
   std::vector<Element> seq;
   std::size_t visible = 0;
-  std::size_t hint = 0;  // position of the last element touched, where the next op usually lands
+  std::size_t hint = 0; // position of the last element touched, where the next op usually lands
 };
 
 enum class Action : std::uint8_t { Put = 0, DeleteKey = 1, Insert = 2, DeleteElem = 3 };
@@ -65,10 +66,10 @@ enum class Action : std::uint8_t { Put = 0, DeleteKey = 1, Insert = 2, DeleteEle
 struct Op {
   Action action = Action::Put;
   OpId obj;
-  std::string key;         // Put, DeleteKey
-  OpId elem;               // Insert: the element to insert after (counter 0: the head); DeleteElem
-  Stored value;            // Put, Insert
-  std::vector<OpId> pred;  // Put, DeleteKey: the values it overwrites
+  std::string key;        // Put, DeleteKey
+  OpId elem;              // Insert: the element to insert after (counter 0: the head); DeleteElem
+  Stored value;           // Put, Insert
+  std::vector<OpId> pred; // Put, DeleteKey: the values it overwrites
 };
 
 // A change read from its encoding; op ids use the change's own actor table (0 = its author).
@@ -77,14 +78,14 @@ struct DecodedChange {
   std::uint64_t seq = 0;
   std::uint64_t start_op = 0;
   std::vector<ChangeHash> deps;
-  std::vector<std::string> actors;  // [author, others...]
+  std::vector<std::string> actors; // [author, others...]
   std::vector<Op> ops;
 };
 
 struct State {
-  std::vector<std::string> actors;  // actor bytes; indexes are stable for the document's life
-  std::vector<std::uint64_t> actor_keys;  // digest of each actor, as public ObjIds carry it
-  std::vector<std::uint64_t> last_seq;  // per actor index
+  std::vector<std::string> actors;       // actor bytes; indexes are stable for the document's life
+  std::vector<std::uint64_t> actor_keys; // digest of each actor, as public ObjIds carry it
+  std::vector<std::uint64_t> last_seq;   // per actor index
   std::uint32_t self = 0;
   std::unordered_map<OpId, Object, OpIdHash> objects;
   std::uint64_t max_op = 0;
@@ -93,12 +94,12 @@ struct State {
   std::vector<ChangeHash> heads;
   std::vector<Op> pending;
   std::uint64_t pending_start = 0;
-  Bytes actor_bytes;  // actors[self] as bytes, for the accessor
+  Bytes actor_bytes; // actors[self] as bytes, for the accessor
 
   State() { objects.emplace(OpId{}, Object{}); }
 
   static std::uint64_t actor_key(std::string_view bytes) {
-    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
+    std::uint64_t h = 0xcbf29ce484222325ull; // FNV-1a
     for (unsigned char c : bytes) {
       h = (h ^ c) * 0x100000001b3ull;
     }
@@ -131,7 +132,7 @@ struct State {
         return OpId{id.counter, i};
       }
     }
-    return OpId{id.counter, UINT32_MAX};  // names no object
+    return OpId{id.counter, UINT32_MAX}; // names no object
   }
 
   ObjId public_id(OpId const& id) const {
@@ -191,102 +192,102 @@ struct State {
       return base::fail("op on an unknown object");
     }
     switch (op.action) {
-      case Action::Put:
-      case Action::DeleteKey: {
-        if (obj->type != ObjType::Map) {
-          return base::fail("map op on a sequence");
-        }
-        if (op.action == Action::Put && std::holds_alternative<char32_t>(op.value)) {
-          return base::fail("text character in a map");
-        }
-        for (auto const& p : op.pred) {
-          if (compare(p, id) >= 0) {
-            return base::fail("op overwrites a later op");
-          }
-        }
-        if (op.action == Action::Put) {
-          if (auto const* type = std::get_if<ObjType>(&op.value)) {
-            if (auto r = create_object(id, *type); !r) {
-              return r;
-            }
-          }
-        }
-        auto it = obj->map.find(op.key);
-        if (it == obj->map.end()) {
-          if (op.action == Action::DeleteKey) {
-            return {};
-          }
-          it = obj->map.emplace(op.key, std::vector<MapEntry>{}).first;
-        }
-        auto& entries = it->second;
-        std::erase_if(entries, [&](MapEntry const& e) {
-          return std::find(op.pred.begin(), op.pred.end(), e.id) != op.pred.end();
-        });
-        if (op.action == Action::Put) {
-          auto pos = std::find_if(entries.begin(), entries.end(),
-                                  [&](MapEntry const& e) { return compare(e.id, id) > 0; });
-          entries.insert(pos, MapEntry{id, op.value});
-        }
-        if (entries.empty()) {
-          obj->map.erase(it);
-        }
-        return {};
+    case Action::Put:
+    case Action::DeleteKey: {
+      if (obj->type != ObjType::Map) {
+        return base::fail("map op on a sequence");
       }
-      case Action::Insert: {
-        if (obj->type == ObjType::Map) {
-          return base::fail("sequence op on a map");
+      if (op.action == Action::Put && std::holds_alternative<char32_t>(op.value)) {
+        return base::fail("text character in a map");
+      }
+      for (auto const& p : op.pred) {
+        if (compare(p, id) >= 0) {
+          return base::fail("op overwrites a later op");
         }
-        bool const is_char = std::holds_alternative<char32_t>(op.value);
-        if (is_char != (obj->type == ObjType::Text)) {
-          return base::fail(obj->type == ObjType::Text ? "non-character in a text"
-                                                       : "text character in a list");
-        }
-        std::size_t pos = 0;
-        if (op.elem.counter != 0) {
-          auto ref = find_element(*obj, op.elem);
-          if (!ref) {
-            return base::fail(ref.error());
-          }
-          if (compare(op.elem, id) >= 0) {
-            return base::fail("insert after a later element");
-          }
-          pos = *ref + 1;
-        }
-        // Concurrent inserts after the same element: the higher op id comes first, and the
-        // elements inserted after it (whose ids are higher still) stay with it.
-        while (pos < obj->seq.size() && compare(obj->seq[pos].id, id) > 0) {
-          ++pos;
-        }
-        if (pos < obj->seq.size() && obj->seq[pos].id == id) {
-          return base::fail("duplicate element id");
-        }
+      }
+      if (op.action == Action::Put) {
         if (auto const* type = std::get_if<ObjType>(&op.value)) {
           if (auto r = create_object(id, *type); !r) {
             return r;
           }
         }
-        obj->seq.insert(obj->seq.begin() + static_cast<std::ptrdiff_t>(pos),
-                        Element{id, op.value, true});
-        ++obj->visible;
-        obj->hint = pos;
-        return {};
       }
-      case Action::DeleteElem: {
-        if (obj->type == ObjType::Map) {
-          return base::fail("sequence op on a map");
+      auto it = obj->map.find(op.key);
+      if (it == obj->map.end()) {
+        if (op.action == Action::DeleteKey) {
+          return {};
         }
-        auto at = find_element(*obj, op.elem);
-        if (!at) {
-          return base::fail(at.error());
-        }
-        auto& e = obj->seq[*at];
-        if (e.visible) {
-          e.visible = false;
-          --obj->visible;
-        }
-        obj->hint = *at;
-        return {};
+        it = obj->map.emplace(op.key, std::vector<MapEntry>{}).first;
       }
+      auto& entries = it->second;
+      std::erase_if(entries, [&](MapEntry const& e) {
+        return std::find(op.pred.begin(), op.pred.end(), e.id) != op.pred.end();
+      });
+      if (op.action == Action::Put) {
+        auto pos = std::find_if(entries.begin(), entries.end(),
+                                [&](MapEntry const& e) { return compare(e.id, id) > 0; });
+        entries.insert(pos, MapEntry{id, op.value});
+      }
+      if (entries.empty()) {
+        obj->map.erase(it);
+      }
+      return {};
+    }
+    case Action::Insert: {
+      if (obj->type == ObjType::Map) {
+        return base::fail("sequence op on a map");
+      }
+      bool const is_char = std::holds_alternative<char32_t>(op.value);
+      if (is_char != (obj->type == ObjType::Text)) {
+        return base::fail(obj->type == ObjType::Text ? "non-character in a text"
+                                                     : "text character in a list");
+      }
+      std::size_t pos = 0;
+      if (op.elem.counter != 0) {
+        auto ref = find_element(*obj, op.elem);
+        if (!ref) {
+          return base::fail(ref.error());
+        }
+        if (compare(op.elem, id) >= 0) {
+          return base::fail("insert after a later element");
+        }
+        pos = *ref + 1;
+      }
+      // Concurrent inserts after the same element: the higher op id comes first, and the
+      // elements inserted after it (whose ids are higher still) stay with it.
+      while (pos < obj->seq.size() && compare(obj->seq[pos].id, id) > 0) {
+        ++pos;
+      }
+      if (pos < obj->seq.size() && obj->seq[pos].id == id) {
+        return base::fail("duplicate element id");
+      }
+      if (auto const* type = std::get_if<ObjType>(&op.value)) {
+        if (auto r = create_object(id, *type); !r) {
+          return r;
+        }
+      }
+      obj->seq.insert(obj->seq.begin() + static_cast<std::ptrdiff_t>(pos),
+                      Element{id, op.value, true});
+      ++obj->visible;
+      obj->hint = pos;
+      return {};
+    }
+    case Action::DeleteElem: {
+      if (obj->type == ObjType::Map) {
+        return base::fail("sequence op on a map");
+      }
+      auto at = find_element(*obj, op.elem);
+      if (!at) {
+        return base::fail(at.error());
+      }
+      auto& e = obj->seq[*at];
+      if (e.visible) {
+        e.visible = false;
+        --obj->visible;
+      }
+      obj->hint = *at;
+      return {};
+    }
     }
     return base::fail("unknown op");
   }
@@ -299,7 +300,7 @@ struct State {
       pending_start = id.counter;
     }
     auto r = apply(op, id);
-    (void)r;  // local ops are built valid
+    (void)r; // local ops are built valid
     max_op = id.counter;
     pending.push_back(std::move(op));
   }
@@ -314,4 +315,4 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
 /// partly changed: callers work on a copy or discard it.
 base::Result<void> apply_encoded(State& s, Bytes encoded);
 
-}  // namespace zarn_ui::doc::detail
+} // namespace zarn_ui::doc::detail

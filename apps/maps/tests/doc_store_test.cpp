@@ -17,7 +17,9 @@ namespace {
 namespace zd = zarn_ui::doc;
 using zd::ScalarValue;
 
-zd::Bytes actor(std::uint8_t tag) { return zd::Bytes(16, tag); }
+zd::Bytes actor(std::uint8_t tag) {
+  return zd::Bytes(16, tag);
+}
 
 Route sample_route() {
   Route r;
@@ -62,7 +64,9 @@ MapModel sample_model() {
   return m;
 }
 
-MapsAction act(MapsAction::Value v) { return MapsAction{std::move(v)}; }
+MapsAction act(MapsAction::Value v) {
+  return MapsAction{std::move(v)};
+}
 
 // A document seeded with a model, committed, as the first tick leaves it.
 struct Seeded {
@@ -120,7 +124,7 @@ TEST(DocAccess, ReadersTreatTheWrongKindAsMissing) {
   EXPECT_EQ(get_u64(d, r, "int5"), 5u);
   EXPECT_EQ(get_u64(d, r, "neg"), std::nullopt);
   EXPECT_EQ(get_u64(d, r, "f"), std::nullopt);
-  EXPECT_EQ(get_transit_offset(d, r), std::nullopt);  // a uint of 2^63 does not fit
+  EXPECT_EQ(get_transit_offset(d, r), std::nullopt); // a uint of 2^63 does not fit
   EXPECT_EQ(get_bool(d, r, "int5"), std::nullopt);
   EXPECT_FALSE(get_map(d, r, "l"));
   EXPECT_TRUE(get_list(d, r, "l"));
@@ -229,7 +233,7 @@ TEST(DocLoad, SeededModelReadsBack) {
   m.transit_time = {TransitTimeMode::Arrive, -30};
   Seeded s(m);
   auto loaded = s.loaded();
-  std::swap(m.places[0], m.places[1]);  // sorted by id
+  std::swap(m.places[0], m.places[1]); // sorted by id
   EXPECT_EQ(loaded.places, m.places);
   EXPECT_EQ(loaded.recents, m.recents);
   EXPECT_EQ(loaded.route, m.route);
@@ -268,8 +272,7 @@ TEST(DocLoad, DefaultModelSeedsTheDocumentedLayout) {
   EXPECT_EQ(get_string(s.doc, r, "origin_name"), "Map centre");
   EXPECT_EQ(get_string(s.doc, r, "dest_name"), "");
   EXPECT_EQ(get_string(s.doc, r, "transit_time_mode"), "depart");
-  EXPECT_EQ(*(*s.doc.get(r, "transit_time_offset"))->value.scalar(),
-            ScalarValue{std::int64_t{0}});
+  EXPECT_EQ(*(*s.doc.get(r, "transit_time_offset"))->value.scalar(), ScalarValue{std::int64_t{0}});
   EXPECT_EQ(get_string(s.doc, r, "route_plan"), "\"None\"");
   EXPECT_EQ(get_string(s.doc, r, "transit_plan"), "\"None\"");
   EXPECT_FALSE(s.doc.get(r, "transit_time")->has_value());
@@ -288,8 +291,8 @@ TEST(DocLoad, ForgivingReaders) {
     write_latlon(d, e, "pos", {1, 2});
   };
   put_place("b", "b", "cafe");
-  put_place("x", "a", "park");    // the id comes from "id", not the member key
-  put_place("c", "c", "Cafe");    // not a category word
+  put_place("x", "a", "park"); // the id comes from "id", not the member key
+  put_place("c", "c", "Cafe"); // not a category word
   auto recents = *get_map(d, r, "recents");
   auto put_recent = [&](std::string key, std::optional<std::uint64_t> rank, bool deleted) {
     auto e = *ensure_map(d, recents, key);
@@ -334,8 +337,8 @@ TEST(DocLoad, PlansOverrideStoredRouteAndTransitAndPickEndpointsByMode) {
   auto const r = s.root();
   auto route_plan = ActivePlan{ActivePlan::Route{sample_route(), LatLon{2, 2}, "Route origin",
                                                  std::nullopt, "Route dest", TravelMode::Foot}};
-  auto transit_plan = ActivePlan{ActivePlan::Transit{{}, LatLon{3, 3}, "Transit origin",
-                                                     std::nullopt, "Transit dest"}};
+  auto transit_plan = ActivePlan{
+      ActivePlan::Transit{{}, LatLon{3, 3}, "Transit origin", std::nullopt, "Transit dest"}};
   struct Case {
     char const* name;
     char const* mode;
@@ -380,13 +383,13 @@ TEST(DocLoad, LegacyTextIsReadWhileTheSchemaIsMissing) {
       "\"center\":{\"lat\":48.1371,\"lon\":11.5754},\"zoom\":15,\"status\":\"\"}";
   zd::Document d(actor(1));
   (void)d.put(ObjId::root(), LEGACY_MAPS_KEY, ScalarValue{legacy});
-  EXPECT_FALSE(load_model_from_doc(d));  // a string scalar is no legacy data
+  EXPECT_FALSE(load_model_from_doc(d)); // a string scalar is no legacy data
   put_text(d, ObjId::root(), LEGACY_MAPS_KEY, legacy);
   auto m = load_model_from_doc(d);
   ASSERT_TRUE(m);
   EXPECT_EQ(m->places.size(), 1u);
   EXPECT_EQ(m->mode, TravelMode::Bike);
-  EXPECT_EQ(m->panel, Panel::Directions);  // all fields, not only the persisted ones
+  EXPECT_EQ(m->panel, Panel::Directions); // all fields, not only the persisted ones
   d.commit();
 
   // The first action migrates the legacy content instead of hiding it.
@@ -397,7 +400,7 @@ TEST(DocLoad, LegacyTextIsReadWhileTheSchemaIsMissing) {
   EXPECT_EQ(after->mode, TravelMode::Bike);
   EXPECT_EQ(after->origin_name, "Home");
   EXPECT_EQ(after->recents, (std::vector<std::string>{"Hauptbahnhof", "cafe"}));
-  EXPECT_EQ(get_string(d, ObjId::root(), LEGACY_MAPS_KEY), legacy);  // left untouched
+  EXPECT_EQ(get_string(d, ObjId::root(), LEGACY_MAPS_KEY), legacy); // left untouched
 
   // Without legacy data the action creates the schema with its own keys only.
   zd::Document e(actor(1));
@@ -411,7 +414,7 @@ TEST(DocUpdaters, EachVariantChangesItsFields) {
   struct Case {
     char const* name;
     MapsAction::Value action;
-    std::function<void(MapModel&)> expect;  // applied to the model loaded before the action
+    std::function<void(MapModel&)> expect; // applied to the model loaded before the action
   } const cases[] = {
       {"UpsertPlaces adds and updates",
        MapsAction::UpsertPlaces{{new_place("c", "Park C", PlaceCategory::Park, 1, 2, ""),
@@ -428,12 +431,16 @@ TEST(DocUpdaters, EachVariantChangesItsFields) {
        [](MapModel& m) { m.places[0].saved = false; }},
       {"SetPlaceSaved of an unknown id", MapsAction::SetPlaceSaved{"zz", true}, [](MapModel&) {}},
       {"CommitSearch", MapsAction::CommitSearch{"  hauptbahnhof "},
-       [](MapModel& m) { m.recents = {"hauptbahnhof", "coffee near me"}; }},
+       [](MapModel& m) {
+         m.recents = {"hauptbahnhof", "coffee near me"};
+       }},
       {"ClearRecents", MapsAction::ClearRecents{}, [](MapModel& m) { m.recents.clear(); }},
       {"SetTravelMode", MapsAction::SetTravelMode{TravelMode::Foot},
        [](MapModel& m) { m.mode = TravelMode::Foot; }},
       {"SetTransitTime", MapsAction::SetTransitTime{{TransitTimeMode::Arrive, 60}},
-       [](MapModel& m) { m.transit_time = {TransitTimeMode::Arrive, 60}; }},
+       [](MapModel& m) {
+         m.transit_time = {TransitTimeMode::Arrive, 60};
+       }},
       {"SetRoute",
        MapsAction::SetRoute{sample_route(), LatLon{1, 2}, "From", std::nullopt, "To",
                             TravelMode::Bike},
@@ -475,8 +482,8 @@ TEST(DocUpdaters, EachVariantChangesItsFields) {
 
 TEST(DocUpdaters, MinimalChange) {
   Seeded s;
-  auto const upsert = MapsAction::UpsertPlaces{
-      {new_place("c", "Park C", PlaceCategory::Park, 1, 2, "")}};
+  auto const upsert =
+      MapsAction::UpsertPlaces{{new_place("c", "Park C", PlaceCategory::Park, 1, 2, "")}};
   EXPECT_TRUE(s.apply(upsert));
   EXPECT_FALSE(s.apply(upsert));
   EXPECT_TRUE(s.apply(MapsAction::AddRegion{region("r2")}));
@@ -511,7 +518,7 @@ TEST(DocUpdaters, SavedFlagSurvivesSearchAnswersUntilUnsaved) {
   (void)s.apply(MapsAction::SetPlaceSaved{"a", true});
   auto e = *find_entry(s.doc, "places", "a");
   put_bool_if_changed(s.doc, e, "deleted", true);
-  EXPECT_FALSE(s.apply(MapsAction::SetPlaceSaved{"a", false}));  // deleted: no write
+  EXPECT_FALSE(s.apply(MapsAction::SetPlaceSaved{"a", false})); // deleted: no write
   ASSERT_TRUE(s.apply(MapsAction::UpsertPlaces{{from_search}}));
   EXPECT_FALSE(s.loaded().places[0].saved);
 }
@@ -532,8 +539,8 @@ TEST(DocUpdaters, CommitSearchKeepsEightAndTombstonesTheRest) {
   EXPECT_EQ(recents.back(), "coffee near me");
   (void)s.apply(MapsAction::CommitSearch{"q6"});
   EXPECT_EQ(s.loaded().recents.back(), "Marienplatz");
-  auto pushed_out = *get_map(s.doc, *get_map(s.doc, s.root(), "recents"),
-                             recent_key("coffee near me"));
+  auto pushed_out =
+      *get_map(s.doc, *get_map(s.doc, s.root(), "recents"), recent_key("coffee near me"));
   EXPECT_TRUE(is_deleted(s.doc, pushed_out));
 
   // Ten live members written by another program: eight stay.
@@ -562,7 +569,7 @@ TEST(DocUpdaters, ConflictingDeletedFlagAndUpsert) {
     ASSERT_TRUE(s.doc.set_actor(actor(winner_true ? 2 : 3)));
     ASSERT_TRUE(other.set_actor(actor(winner_true ? 3 : 2)));
     auto e1 = *find_entry(s.doc, "places", "b");
-    put_bool_if_changed(s.doc, e1, "deleted", false);  // already false: nothing
+    put_bool_if_changed(s.doc, e1, "deleted", false); // already false: nothing
     (void)s.doc.put(e1, "deleted", ScalarValue{false});
     auto e2 = *find_entry(other, "places", "b");
     (void)other.put(e2, "deleted", ScalarValue{true});
@@ -628,8 +635,8 @@ TEST(DocRefresh, FieldsWrittenBy) {
   EXPECT_FALSE(route.has(F::Transit));
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps
 
 namespace maps {
 namespace {
@@ -642,8 +649,8 @@ TEST(DocUpdaters, RollingBackAnActionRestoresTheDocument) {
   DocBaseline baseline;
   ASSERT_TRUE(refresh_model_from_doc(s.doc, live, baseline));
   auto const heads = s.doc.heads();
-  MapsAction const action{MapsAction::UpsertPlaces{
-      {new_place("z", "Zoo", PlaceCategory::Park, 1, 2, "")}}};
+  MapsAction const action{
+      MapsAction::UpsertPlaces{{new_place("z", "Zoo", PlaceCategory::Park, 1, 2, "")}}};
   ASSERT_TRUE(apply_action_to_doc(action, s.doc));
   EXPECT_GT(s.doc.rollback(), 0u);
   EXPECT_EQ(s.doc.heads(), heads);
@@ -651,5 +658,5 @@ TEST(DocUpdaters, RollingBackAnActionRestoresTheDocument) {
   EXPECT_EQ(live, s.loaded());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

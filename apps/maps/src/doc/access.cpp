@@ -42,7 +42,7 @@ std::optional<ObjId> ensure_object(Document& doc, ObjId const& obj, std::string_
   return *made;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<ObjId> get_map(Document const& doc, ObjId const& obj, std::string_view key) {
   return object_at(doc, obj, key, zd::ObjType::Map);
@@ -60,8 +60,7 @@ std::optional<ObjId> get_list_item_map(Document const& doc, ObjId const& list, s
   return (*v)->id;
 }
 
-std::optional<std::string> get_string(Document const& doc, ObjId const& obj,
-                                      std::string_view key) {
+std::optional<std::string> get_string(Document const& doc, ObjId const& obj, std::string_view key) {
   auto v = value_at(doc, obj, key);
   if (!v) {
     return std::nullopt;
@@ -153,7 +152,9 @@ bool get_flag(Document const& doc, ObjId const& obj, std::string_view key) {
   return false;
 }
 
-bool is_deleted(Document const& doc, ObjId const& entry) { return get_flag(doc, entry, "deleted"); }
+bool is_deleted(Document const& doc, ObjId const& entry) {
+  return get_flag(doc, entry, "deleted");
+}
 
 std::optional<LatLon> read_latlon(Document const& doc, ObjId const& obj, std::string_view key) {
   auto m = get_map(doc, obj, key);
@@ -287,4 +288,4 @@ void put_plan_json(Document& doc, ObjId const& obj, std::string_view key, Active
   (void)doc.put(obj, key, zd::ScalarValue{std::move(text)});
 }
 
-}  // namespace maps
+} // namespace maps

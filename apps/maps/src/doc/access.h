@@ -57,12 +57,11 @@ void put_bool_if_changed(Document& doc, ObjId const& obj, std::string_view key, 
 /// Writes unless the stored number is within 2^-52 of `value`.
 void put_f64_if_changed(Document& doc, ObjId const& obj, std::string_view key, double value);
 /// Writes a uint unless get_u64 gives the same number.
-void put_int_if_changed(Document& doc, ObjId const& obj, std::string_view key,
-                        std::uint64_t value);
+void put_int_if_changed(Document& doc, ObjId const& obj, std::string_view key, std::uint64_t value);
 void write_latlon(Document& doc, ObjId const& obj, std::string_view key, LatLon point);
 void put_opt_latlon(Document& doc, ObjId const& obj, std::string_view key,
                     std::optional<LatLon> const& point);
 /// The plan's JSON text as a string scalar, written every time.
 void put_plan_json(Document& doc, ObjId const& obj, std::string_view key, ActivePlan const& plan);
 
-}  // namespace maps
+} // namespace maps

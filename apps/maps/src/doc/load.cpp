@@ -72,8 +72,7 @@ struct Endpoints {
   std::string dest_name;
 };
 
-template <class Plan>
-Endpoints endpoints_of(Plan const& p) {
+template <class Plan> Endpoints endpoints_of(Plan const& p) {
   return Endpoints{p.origin, p.origin_name, p.dest, p.dest_name};
 }
 
@@ -115,8 +114,8 @@ MapModel read_schema(Document const& doc, ObjId const& root) {
                                 ? TransitTimeMode::Arrive
                                 : TransitTimeMode::Depart;
   // Wider stored values keep their low 32 bits, as the schema's narrowing rule says.
-  model.transit_time.offset_min =
-      static_cast<std::int32_t>(static_cast<std::uint32_t>(get_transit_offset(doc, root).value_or(0)));
+  model.transit_time.offset_min = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(get_transit_offset(doc, root).value_or(0)));
   if (auto json = get_string(doc, root, "transit_time")) {
     if (auto t = from_json_text<TransitTime>(*json)) {
       model.transit_time = *t;
@@ -160,8 +159,7 @@ MapModel read_schema(Document const& doc, ObjId const& root) {
   return model;
 }
 
-template <class T>
-void take(T& live, T const& loaded, T const* previous, bool forced) {
+template <class T> void take(T& live, T const& loaded, T const* previous, bool forced) {
   if (forced || previous == nullptr || !(*previous == loaded)) {
     live = loaded;
   }
@@ -184,7 +182,7 @@ void copy_fields(MapModel& live, MapModel const& loaded, MapModel const* prev, F
   take(live.regions, loaded.regions, p(&MapModel::regions), force.has(ModelField::Regions));
 }
 
-}  // namespace
+} // namespace
 
 std::optional<MapModel> load_model_from_doc(Document const& doc) {
   if (auto root = get_map(doc, ObjId::root(), MAPS_ROOT_KEY)) {
@@ -205,8 +203,7 @@ std::optional<MapModel> load_model_from_doc(Document const& doc) {
   return std::move(*model);
 }
 
-bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline,
-                            FieldSet force) {
+bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline, FieldSet force) {
   auto heads = doc.heads();
   if (baseline.heads == heads) {
     // Unchanged since the last read: `copied` is what the document holds.
@@ -274,9 +271,9 @@ std::optional<Place> read_place_entry(Document const& doc, ObjId const& collecti
   if (!id || !name || !category || !pos) {
     return std::nullopt;
   }
-  return Place{std::move(*id), std::move(*name), *category,
-               get_string(doc, *m, "address").value_or(""), *pos,
-               get_bool(doc, *m, "saved").value_or(false)};
+  return Place{std::move(*id), std::move(*name),
+               *category,      get_string(doc, *m, "address").value_or(""),
+               *pos,           get_bool(doc, *m, "saved").value_or(false)};
 }
 
 std::optional<RecentEntry> read_recent_entry(Document const& doc, ObjId const& collection,
@@ -438,4 +435,4 @@ std::vector<LatLon> read_geometry(Document const& doc, ObjId const& obj) {
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

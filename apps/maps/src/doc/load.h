@@ -33,7 +33,7 @@ enum class ModelField : std::uint16_t {
 struct FieldSet {
   std::uint16_t bits = 0;
   constexpr FieldSet() = default;
-  constexpr FieldSet(ModelField f) : bits(static_cast<std::uint16_t>(f)) {}  // NOLINT: implicit
+  constexpr FieldSet(ModelField f) : bits(static_cast<std::uint16_t>(f)) {} // NOLINT: implicit
   constexpr FieldSet operator|(FieldSet o) const { return from_bits(bits | o.bits); }
   constexpr bool has(ModelField f) const { return (bits & static_cast<std::uint16_t>(f)) != 0; }
   constexpr bool empty() const { return bits == 0; }
@@ -45,14 +45,16 @@ struct FieldSet {
   }
   static constexpr FieldSet all() { return from_bits(0x7ff); }
 };
-constexpr FieldSet operator|(ModelField a, ModelField b) { return FieldSet(a) | FieldSet(b); }
+constexpr FieldSet operator|(ModelField a, ModelField b) {
+  return FieldSet(a) | FieldSet(b);
+}
 
 /// What the previous copy saw. Keep one per live model; a default one means "never copied",
 /// so the first refresh takes all eleven fields.
 struct DocBaseline {
-  std::optional<std::vector<zarn_ui::doc::ChangeHash>> heads;  // when last read; none: never
+  std::optional<std::vector<zarn_ui::doc::ChangeHash>> heads; // when last read; none: never
   bool has_data = false;          // whether the document held map data at `heads`
-  std::optional<MapModel> copied;  // persisted fields as of the previous copy
+  std::optional<MapModel> copied; // persisted fields as of the previous copy
 };
 
 struct RecentEntry {
@@ -85,8 +87,7 @@ std::optional<RecentEntry> read_recent_entry(Document const& doc, ObjId const& c
                                              std::string const& key);
 std::optional<DownloadedRegion> read_region_entry(Document const& doc, ObjId const& collection,
                                                   std::string const& key);
-std::optional<RouteStep> read_route_step(Document const& doc, ObjId const& list,
-                                         std::size_t index);
+std::optional<RouteStep> read_route_step(Document const& doc, ObjId const& list, std::size_t index);
 std::optional<TransitJourney> read_journey(Document const& doc, ObjId const& list,
                                            std::size_t index);
 std::optional<TransitLeg> read_transit_leg(Document const& doc, ObjId const& list,
@@ -94,4 +95,4 @@ std::optional<TransitLeg> read_transit_leg(Document const& doc, ObjId const& lis
 std::optional<LatLon> read_point(Document const& doc, ObjId const& list, std::size_t index);
 std::vector<LatLon> read_geometry(Document const& doc, ObjId const& obj);
 
-}  // namespace maps
+} // namespace maps

@@ -50,7 +50,7 @@ void write_leg(Document& doc, ObjId const& m, TransitLeg const& leg) {
   put_bool_if_changed(doc, m, "realtime", leg.realtime);
 }
 
-}  // namespace
+} // namespace
 
 void write_place(Document& doc, ObjId const& entry, Place const& place) {
   put_text(doc, entry, "id", place.id);
@@ -212,7 +212,7 @@ void save_model_to_doc(Document& doc, MapModel const& model) {
   }
   ActivePlan route_plan;
   if (model.route) {
-    route_plan.value = ActivePlan::Route{*model.route, model.origin, model.origin_name,
+    route_plan.value = ActivePlan::Route{*model.route, model.origin,    model.origin_name,
                                          model.dest,   model.dest_name, model.mode};
   }
   put_plan_json(doc, *root, "route_plan", route_plan);
@@ -229,4 +229,4 @@ void save_model_to_doc(Document& doc, MapModel const& model, DocBaseline& baseli
   record_baseline(doc, baseline);
 }
 
-}  // namespace maps
+} // namespace maps

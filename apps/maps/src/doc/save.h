@@ -29,4 +29,4 @@ void write_geometry(Document& doc, ObjId const& obj, std::span<LatLon const> poi
 /// Sets "deleted" true on every Map member of the collection under `root`.
 void mark_all_deleted(Document& doc, ObjId const& root, std::string_view collection);
 
-}  // namespace maps
+} // namespace maps

@@ -10,11 +10,11 @@ namespace {
 
 constexpr std::array<std::string_view, 4> TRAVEL_MODE_WORDS = {"car", "transit", "bike", "foot"};
 constexpr std::array<std::string_view, 11> CATEGORY_WORDS = {
-    "landmark", "cafe", "restaurant", "bar",      "museum", "park",
-    "transit",  "hotel", "shop",      "hospital", "other"};
+    "landmark", "cafe",  "restaurant", "bar",      "museum", "park",
+    "transit",  "hotel", "shop",       "hospital", "other"};
 constexpr std::array<std::string_view, 12> MANEUVER_WORDS = {
-    "depart", "continue",     "slight_left", "left",       "sharp_left", "slight_right",
-    "right",  "sharp_right",  "uturn",       "roundabout", "merge",      "arrive"};
+    "depart", "continue",    "slight_left", "left",       "sharp_left", "slight_right",
+    "right",  "sharp_right", "uturn",       "roundabout", "merge",      "arrive"};
 constexpr std::array<std::string_view, 6> LEG_MODE_WORDS = {"walk",   "bus",  "tram",
                                                             "subway", "rail", "ferry"};
 
@@ -28,7 +28,7 @@ std::optional<E> parse_word(std::array<std::string_view, N> const& words, std::s
   return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 std::string_view travel_mode_text(TravelMode mode) {
   return TRAVEL_MODE_WORDS[static_cast<std::size_t>(mode)];
@@ -70,4 +70,4 @@ std::string recent_key(std::string_view text) {
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -32,4 +32,4 @@ std::optional<LegMode> parse_leg_mode(std::string_view text);
 /// its UTF-8 bytes as lower-case hexadecimal digits. Texts differing only in case share a key.
 std::string recent_key(std::string_view text);
 
-}  // namespace maps
+} // namespace maps

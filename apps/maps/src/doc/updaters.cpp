@@ -13,16 +13,12 @@ namespace {
 
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
 }
 
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
+template <class... F> struct Overloaded : F... { using F::operator()...; };
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 // Ensures the member of an updater's collection (the root ensured first).
 std::optional<ObjId> collection(Document& doc, std::string_view key) {
@@ -33,7 +29,7 @@ std::optional<ObjId> collection(Document& doc, std::string_view key) {
   return ensure_map(doc, *root, key);
 }
 
-}  // namespace
+} // namespace
 
 std::optional<ObjId> ensure_maps_root_for_update(Document& doc) {
   if (!get_map(doc, ObjId::root(), MAPS_ROOT_KEY)) {
@@ -130,9 +126,9 @@ void doc_set_route(Document& doc, MapsAction::SetRoute const& a) {
 void doc_set_transit(Document& doc, MapsAction::SetTransit const& a) {
   if (auto root = ensure_maps_root_for_update(doc)) {
     put_text(doc, *root, "mode", travel_mode_text(TravelMode::Transit));
-    put_plan_json(doc, *root, "transit_plan",
-                  ActivePlan{ActivePlan::Transit{a.transit, a.origin, a.origin_name, a.dest,
-                                                 a.dest_name}});
+    put_plan_json(
+        doc, *root, "transit_plan",
+        ActivePlan{ActivePlan::Transit{a.transit, a.origin, a.origin_name, a.dest, a.dest_name}});
   }
 }
 
@@ -208,4 +204,4 @@ FieldSet fields_written_by(MapsAction const& action) {
       action.value);
 }
 
-}  // namespace maps
+} // namespace maps

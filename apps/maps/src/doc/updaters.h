@@ -38,4 +38,4 @@ void doc_add_region(Document& doc, MapsAction::AddRegion const& a);
 void doc_delete_region(Document& doc, MapsAction::DeleteRegion const& a);
 void doc_clear_regions(Document& doc);
 
-}  // namespace maps
+} // namespace maps
