@@ -2,307 +2,18 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <new>
 #include <random>
-#include <unordered_map>
 
 #include <fmt/format.h>
-#include <openssl/evp.h>
 
 #include "base/utf8.h"
+#include "platform/doc/state.h"
 #include "platform/doc/wire.h"
 
 namespace zarn_ui::doc {
 
 namespace detail {
-
-struct OpId {
-  std::uint64_t counter = 0;  // 0: the root object, or the head of a sequence
-  std::uint32_t actor = 0;
-  bool operator==(OpId const&) const = default;
-};
-
-struct OpIdHash {
-  std::size_t operator()(OpId const& id) const noexcept {
-    return std::hash<std::uint64_t>{}(id.counter * 0x9E3779B97F4A7C15ull ^ id.actor);
-  }
-};
-
-struct HashHash {
-  std::size_t operator()(ChangeHash const& h) const noexcept {
-    std::size_t v = 0;
-    std::memcpy(&v, h.data(), sizeof v);
-    return v;
-  }
-};
-
-// What an op stores: the five scalars, a new object, or one code point of a Text.
-using Stored = std::variant<std::string, bool, double, std::int64_t, std::uint64_t, ObjType, char32_t>;
-
-struct MapEntry {
-  OpId id;
-  Stored value;
-};
-
-struct Element {
-  OpId id;
-  Stored value;
-  bool visible = true;
-};
-
-struct Object {
-  ObjType type = ObjType::Map;
-  // Visible values per key, ascending in op order, so the winner is the last one.
-  std::map<std::string, std::vector<MapEntry>, std::less<>> map;
-  std::vector<Element> seq;
-  std::size_t visible = 0;
-  std::size_t hint = 0;  // position of the last element touched, where the next op usually lands
-};
-
-enum class Action : std::uint8_t { Put = 0, DeleteKey = 1, Insert = 2, DeleteElem = 3 };
-
-struct Op {
-  Action action = Action::Put;
-  OpId obj;
-  std::string key;         // Put, DeleteKey
-  OpId elem;               // Insert: the element to insert after (counter 0: the head); DeleteElem
-  Stored value;            // Put, Insert
-  std::vector<OpId> pred;  // Put, DeleteKey: the values it overwrites
-};
-
-// A change read from its encoding; op ids use the change's own actor table (0 = its author).
-struct DecodedChange {
-  std::string actor;
-  std::uint64_t seq = 0;
-  std::uint64_t start_op = 0;
-  std::vector<ChangeHash> deps;
-  std::vector<std::string> actors;  // [author, others...]
-  std::vector<Op> ops;
-};
-
-struct State {
-  std::vector<std::string> actors;  // actor bytes; indexes are stable for the document's life
-  std::vector<std::uint64_t> actor_keys;  // digest of each actor, as public ObjIds carry it
-  std::vector<std::uint64_t> last_seq;  // per actor index
-  std::uint32_t self = 0;
-  std::unordered_map<OpId, Object, OpIdHash> objects;
-  std::uint64_t max_op = 0;
-  std::vector<Change> log;
-  std::unordered_map<ChangeHash, std::size_t, HashHash> by_hash;
-  std::vector<ChangeHash> heads;
-  std::vector<Op> pending;
-  std::uint64_t pending_start = 0;
-  Bytes actor_bytes;  // actors[self] as bytes, for the accessor
-
-  State() { objects.emplace(OpId{}, Object{}); }
-
-  static std::uint64_t actor_key(std::string_view bytes) {
-    std::uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
-    for (unsigned char c : bytes) {
-      h = (h ^ c) * 0x100000001b3ull;
-    }
-    return h;
-  }
-
-  // None when another actor of this document has the same digest (never by chance).
-  std::optional<std::uint32_t> intern_actor(std::string const& bytes) {
-    auto const key = actor_key(bytes);
-    for (std::uint32_t i = 0; i < actors.size(); ++i) {
-      if (actor_keys[i] == key) {
-        if (actors[i] == bytes) {
-          return i;
-        }
-        return std::nullopt;
-      }
-    }
-    actors.push_back(bytes);
-    actor_keys.push_back(key);
-    last_seq.push_back(0);
-    return static_cast<std::uint32_t>(actors.size() - 1);
-  }
-
-  OpId internal_id(ObjId const& id) const {
-    if (id.counter == 0) {
-      return OpId{};
-    }
-    for (std::uint32_t i = 0; i < actor_keys.size(); ++i) {
-      if (actor_keys[i] == id.actor) {
-        return OpId{id.counter, i};
-      }
-    }
-    return OpId{id.counter, UINT32_MAX};  // names no object
-  }
-
-  ObjId public_id(OpId const& id) const {
-    return id.counter == 0 ? ObjId{} : ObjId{id.counter, actor_keys[id.actor]};
-  }
-
-  int compare(OpId const& a, OpId const& b) const {
-    if (a.counter != b.counter) {
-      return a.counter < b.counter ? -1 : 1;
-    }
-    if (a.actor == b.actor) {
-      return 0;
-    }
-    int const c = actors[a.actor].compare(actors[b.actor]);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-  }
-
-  Object* find(OpId const& id) {
-    auto it = objects.find(id);
-    return it == objects.end() ? nullptr : &it->second;
-  }
-  Object const* find(OpId const& id) const {
-    auto it = objects.find(id);
-    return it == objects.end() ? nullptr : &it->second;
-  }
-
-  base::Result<std::size_t> find_element(Object& obj, OpId const& id) const {
-    auto const n = obj.seq.size();
-    for (std::size_t guess : {obj.hint, obj.hint + 1, obj.hint - 1}) {
-      if (guess < n && obj.seq[guess].id == id) {
-        return guess;
-      }
-    }
-    for (std::size_t i = n; i-- > 0;) {
-      if (obj.seq[i].id == id) {
-        return i;
-      }
-    }
-    return base::fail("unknown list element");
-  }
-
-  base::Result<void> create_object(OpId const& id, ObjType type) {
-    if (id.counter == 0 || objects.contains(id)) {
-      return base::fail("duplicate object id");
-    }
-    Object o;
-    o.type = type;
-    objects.emplace(id, std::move(o));
-    return {};
-  }
-
-  // Integrates one op, local or remote. Local ops always pass these checks; remote ones come
-  // from files or other documents and are checked before anything changes.
-  base::Result<void> apply(Op const& op, OpId const& id) {
-    Object* obj = find(op.obj);
-    if (obj == nullptr) {
-      return base::fail("op on an unknown object");
-    }
-    switch (op.action) {
-      case Action::Put:
-      case Action::DeleteKey: {
-        if (obj->type != ObjType::Map) {
-          return base::fail("map op on a sequence");
-        }
-        if (op.action == Action::Put && std::holds_alternative<char32_t>(op.value)) {
-          return base::fail("text character in a map");
-        }
-        for (auto const& p : op.pred) {
-          if (compare(p, id) >= 0) {
-            return base::fail("op overwrites a later op");
-          }
-        }
-        if (op.action == Action::Put) {
-          if (auto const* type = std::get_if<ObjType>(&op.value)) {
-            if (auto r = create_object(id, *type); !r) {
-              return r;
-            }
-          }
-        }
-        auto it = obj->map.find(op.key);
-        if (it == obj->map.end()) {
-          if (op.action == Action::DeleteKey) {
-            return {};
-          }
-          it = obj->map.emplace(op.key, std::vector<MapEntry>{}).first;
-        }
-        auto& entries = it->second;
-        std::erase_if(entries, [&](MapEntry const& e) {
-          return std::find(op.pred.begin(), op.pred.end(), e.id) != op.pred.end();
-        });
-        if (op.action == Action::Put) {
-          auto pos = std::find_if(entries.begin(), entries.end(),
-                                  [&](MapEntry const& e) { return compare(e.id, id) > 0; });
-          entries.insert(pos, MapEntry{id, op.value});
-        }
-        if (entries.empty()) {
-          obj->map.erase(it);
-        }
-        return {};
-      }
-      case Action::Insert: {
-        if (obj->type == ObjType::Map) {
-          return base::fail("sequence op on a map");
-        }
-        bool const is_char = std::holds_alternative<char32_t>(op.value);
-        if (is_char != (obj->type == ObjType::Text)) {
-          return base::fail(obj->type == ObjType::Text ? "non-character in a text"
-                                                       : "text character in a list");
-        }
-        std::size_t pos = 0;
-        if (op.elem.counter != 0) {
-          auto ref = find_element(*obj, op.elem);
-          if (!ref) {
-            return base::fail(ref.error());
-          }
-          if (compare(op.elem, id) >= 0) {
-            return base::fail("insert after a later element");
-          }
-          pos = *ref + 1;
-        }
-        // Concurrent inserts after the same element: the higher op id comes first, and the
-        // elements inserted after it (whose ids are higher still) stay with it.
-        while (pos < obj->seq.size() && compare(obj->seq[pos].id, id) > 0) {
-          ++pos;
-        }
-        if (pos < obj->seq.size() && obj->seq[pos].id == id) {
-          return base::fail("duplicate element id");
-        }
-        if (auto const* type = std::get_if<ObjType>(&op.value)) {
-          if (auto r = create_object(id, *type); !r) {
-            return r;
-          }
-        }
-        obj->seq.insert(obj->seq.begin() + static_cast<std::ptrdiff_t>(pos),
-                        Element{id, op.value, true});
-        ++obj->visible;
-        obj->hint = pos;
-        return {};
-      }
-      case Action::DeleteElem: {
-        if (obj->type == ObjType::Map) {
-          return base::fail("sequence op on a map");
-        }
-        auto at = find_element(*obj, op.elem);
-        if (!at) {
-          return base::fail(at.error());
-        }
-        auto& e = obj->seq[*at];
-        if (e.visible) {
-          e.visible = false;
-          --obj->visible;
-        }
-        obj->hint = *at;
-        return {};
-      }
-    }
-    return base::fail("unknown op");
-  }
-
-  OpId next_id() const { return OpId{max_op + 1, self}; }
-
-  void record_local(Op op) {
-    OpId const id = next_id();
-    if (pending.empty()) {
-      pending_start = id.counter;
-    }
-    auto r = apply(op, id);
-    (void)r;  // local ops are built valid
-    max_op = id.counter;
-    pending.push_back(std::move(op));
-  }
-};
 
 namespace {
 
@@ -316,426 +27,49 @@ std::string random_actor() {
   return out;
 }
 
-ChangeHash sha256(std::span<std::uint8_t const> bytes) {
-  ChangeHash out{};
-  unsigned int len = 0;
-  EVP_Digest(bytes.data(), bytes.size(), out.data(), &len, EVP_sha256(), nullptr);
-  return out;
-}
-
 Value to_value(Stored const& s) {
   switch (s.index()) {
-    case 0: return Value{ScalarValue{std::get<0>(s)}};
-    case 1: return Value{ScalarValue{std::get<1>(s)}};
-    case 2: return Value{ScalarValue{std::get<2>(s)}};
-    case 3: return Value{ScalarValue{std::get<3>(s)}};
-    case 4: return Value{ScalarValue{std::get<4>(s)}};
-    case 5: return Value{std::get<5>(s)};
-    default: {
-      std::string t;
-      base::utf8::append(t, std::get<6>(s));
-      return Value{ScalarValue{std::move(t)}};
-    }
+  case 0:
+    return Value{ScalarValue{std::get<0>(s)}};
+  case 1:
+    return Value{ScalarValue{std::get<1>(s)}};
+  case 2:
+    return Value{ScalarValue{std::get<2>(s)}};
+  case 3:
+    return Value{ScalarValue{std::get<3>(s)}};
+  case 4:
+    return Value{ScalarValue{std::get<4>(s)}};
+  case 5:
+    return Value{std::get<5>(s)};
+  default: {
+    std::string t;
+    base::utf8::append(t, std::get<6>(s));
+    return Value{ScalarValue{std::move(t)}};
+  }
   }
 }
 
 Stored to_stored(ScalarValue v) {
   switch (v.index()) {
-    case 0: return Stored{std::in_place_index<0>, std::move(std::get<0>(v))};
-    case 1: return Stored{std::in_place_index<1>, std::get<1>(v)};
-    case 2: return Stored{std::in_place_index<2>, std::get<2>(v)};
-    case 3: return Stored{std::in_place_index<3>, std::get<3>(v)};
-    default: return Stored{std::in_place_index<4>, std::get<4>(v)};
+  case 0:
+    return Stored{std::in_place_index<0>, std::move(std::get<0>(v))};
+  case 1:
+    return Stored{std::in_place_index<1>, std::get<1>(v)};
+  case 2:
+    return Stored{std::in_place_index<2>, std::get<2>(v)};
+  case 3:
+    return Stored{std::in_place_index<3>, std::get<3>(v)};
+  default:
+    return Stored{std::in_place_index<4>, std::get<4>(v)};
   }
 }
 
-
-// --- change encoding -------------------------------------------------------------------------
-
-enum Tag : std::uint8_t {
-  TagStr = 1, TagBool = 2, TagF64 = 3, TagInt = 4, TagUint = 5, TagMap = 6, TagList = 7,
-  TagText = 8, TagChar = 9,
-};
-
-void put_value(Bytes& out, Stored const& v) {
-  switch (v.index()) {
-    case 0:
-      out.push_back(TagStr);
-      wire::put_bytes(out, std::get<0>(v));
-      break;
-    case 1:
-      out.push_back(TagBool);
-      out.push_back(std::get<1>(v) ? 1 : 0);
-      break;
-    case 2: {
-      out.push_back(TagF64);
-      std::uint64_t bits = 0;
-      double const d = std::get<2>(v);
-      std::memcpy(&bits, &d, 8);
-      for (int i = 0; i < 8; ++i) {
-        out.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
-      }
-      break;
-    }
-    case 3: {
-      out.push_back(TagInt);
-      // zig-zag keeps small negative numbers short
-      auto const x = std::get<3>(v);
-      wire::put_uleb(out, (static_cast<std::uint64_t>(x) << 1) ^ static_cast<std::uint64_t>(x >> 63));
-      break;
-    }
-    case 4:
-      out.push_back(TagUint);
-      wire::put_uleb(out, std::get<4>(v));
-      break;
-    case 5:
-      switch (std::get<5>(v)) {
-        case ObjType::Map: out.push_back(TagMap); break;
-        case ObjType::List: out.push_back(TagList); break;
-        case ObjType::Text: out.push_back(TagText); break;
-      }
-      break;
-    default:
-      out.push_back(TagChar);
-      wire::put_uleb(out, std::get<6>(v));
-      break;
-  }
-}
-
-base::Result<Stored> read_value(wire::Reader& r) {
-  auto tag = r.u8();
-  if (!tag) {
-    return base::fail(tag.error());
-  }
-  switch (*tag) {
-    case TagStr: {
-      auto s = r.string();
-      if (!s) {
-        return base::fail(s.error());
-      }
-      return Stored{std::in_place_index<0>, std::move(*s)};
-    }
-    case TagBool: {
-      auto b = r.u8();
-      if (!b) {
-        return base::fail(b.error());
-      }
-      if (*b > 1) {
-        return base::fail("bad boolean");
-      }
-      return Stored{std::in_place_index<1>, *b == 1};
-    }
-    case TagF64: {
-      auto raw = r.raw(8);
-      if (!raw) {
-        return base::fail(raw.error());
-      }
-      std::uint64_t bits = 0;
-      for (int i = 0; i < 8; ++i) {
-        bits |= static_cast<std::uint64_t>((*raw)[static_cast<std::size_t>(i)]) << (8 * i);
-      }
-      double d = 0;
-      std::memcpy(&d, &bits, 8);
-      return Stored{std::in_place_index<2>, d};
-    }
-    case TagInt: {
-      auto u = r.uleb();
-      if (!u) {
-        return base::fail(u.error());
-      }
-      auto const x = static_cast<std::int64_t>((*u >> 1) ^ (~(*u & 1) + 1));
-      return Stored{std::in_place_index<3>, x};
-    }
-    case TagUint: {
-      auto u = r.uleb();
-      if (!u) {
-        return base::fail(u.error());
-      }
-      return Stored{std::in_place_index<4>, *u};
-    }
-    case TagMap: return Stored{std::in_place_index<5>, ObjType::Map};
-    case TagList: return Stored{std::in_place_index<5>, ObjType::List};
-    case TagText: return Stored{std::in_place_index<5>, ObjType::Text};
-    case TagChar: {
-      auto u = r.uleb();
-      if (!u) {
-        return base::fail(u.error());
-      }
-      if (*u > 0x10FFFF || (*u >= 0xD800 && *u <= 0xDFFF)) {
-        return base::fail("bad code point");
-      }
-      return Stored{std::in_place_index<6>, static_cast<char32_t>(*u)};
-    }
-    default:
-      return base::fail("unknown value tag");
-  }
-}
-
-struct ActorMap {
-  // document actor index -> index in the change's table
-  std::vector<std::int64_t> to_change;
-  std::vector<std::uint32_t> order;  // document indexes in change order
-};
-
-void put_id(Bytes& out, OpId const& id, ActorMap const& m) {
-  wire::put_uleb(out, id.counter);
-  if (id.counter != 0) {
-    wire::put_uleb(out, static_cast<std::uint64_t>(m.to_change[id.actor]));
-  }
-}
-
-base::Result<OpId> read_id(wire::Reader& r, std::size_t actor_count) {
-  auto c = r.uleb();
-  if (!c) {
-    return base::fail(c.error());
-  }
-  if (*c == 0) {
-    return OpId{};
-  }
-  auto a = r.uleb();
-  if (!a) {
-    return base::fail(a.error());
-  }
-  if (*a >= actor_count) {
-    return base::fail("actor index out of range");
-  }
-  return OpId{*c, static_cast<std::uint32_t>(*a)};
-}
-
-Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> const& deps) {
-  ActorMap m;
-  m.to_change.assign(s.actors.size(), -1);
-  m.to_change[s.self] = 0;
-  std::vector<std::uint32_t> others;
-  auto note = [&](OpId const& id) {
-    if (id.counter != 0 && m.to_change[id.actor] == -1) {
-      m.to_change[id.actor] = -2;  // seen; numbered below
-      others.push_back(id.actor);
-    }
-  };
-  for (auto const& op : s.pending) {
-    note(op.obj);
-    note(op.elem);
-    for (auto const& p : op.pred) {
-      note(p);
-    }
-  }
-  std::sort(others.begin(), others.end(),
-            [&](std::uint32_t a, std::uint32_t b) { return s.actors[a] < s.actors[b]; });
-  for (std::size_t i = 0; i < others.size(); ++i) {
-    m.to_change[others[i]] = static_cast<std::int64_t>(i + 1);
-  }
-
-  Bytes out;
-  wire::put_bytes(out, s.actors[s.self]);
-  wire::put_uleb(out, seq);
-  wire::put_uleb(out, s.pending_start);
-  wire::put_uleb(out, 0);  // time: always 0, so equal edits give equal hashes
-  wire::put_uleb(out, deps.size());
-  for (auto const& d : deps) {
-    wire::put_raw(out, d);
-  }
-  wire::put_uleb(out, others.size());
-  for (auto a : others) {
-    wire::put_bytes(out, s.actors[a]);
-  }
-  wire::put_uleb(out, s.pending.size());
-  for (auto const& op : s.pending) {
-    out.push_back(static_cast<std::uint8_t>(op.action));
-    put_id(out, op.obj, m);
-    switch (op.action) {
-      case Action::Put:
-      case Action::DeleteKey:
-        wire::put_bytes(out, op.key);
-        if (op.action == Action::Put) {
-          put_value(out, op.value);
-        }
-        wire::put_uleb(out, op.pred.size());
-        for (auto const& p : op.pred) {
-          put_id(out, p, m);
-        }
-        break;
-      case Action::Insert:
-        put_id(out, op.elem, m);
-        put_value(out, op.value);
-        break;
-      case Action::DeleteElem:
-        put_id(out, op.elem, m);
-        break;
-    }
-  }
-  return out;
-}
-
-base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
-  wire::Reader r(bytes);
-  DecodedChange c;
-#define TRY_ASSIGN(dst, expr)              \
-  do {                                     \
-    auto tmp_ = (expr);                    \
-    if (!tmp_) {                           \
-      return base::fail(tmp_.error());     \
-    }                                      \
-    dst = std::move(*tmp_);                \
-  } while (false)
-  TRY_ASSIGN(c.actor, r.string());
-  if (c.actor.empty()) {
-    return base::fail("empty actor");
-  }
-  TRY_ASSIGN(c.seq, r.uleb());
-  TRY_ASSIGN(c.start_op, r.uleb());
-  std::uint64_t time = 0;
-  TRY_ASSIGN(time, r.uleb());
-  (void)time;
-  std::size_t ndeps = 0;
-  TRY_ASSIGN(ndeps, r.count(32));
-  c.deps.resize(ndeps);
-  for (auto& d : c.deps) {
-    std::span<std::uint8_t const> raw;
-    TRY_ASSIGN(raw, r.raw(32));
-    std::copy(raw.begin(), raw.end(), d.begin());
-  }
-  std::size_t nothers = 0;
-  TRY_ASSIGN(nothers, r.count(2));
-  c.actors.reserve(nothers + 1);
-  c.actors.push_back(c.actor);
-  for (std::size_t i = 0; i < nothers; ++i) {
-    std::string a;
-    TRY_ASSIGN(a, r.string());
-    if (a.empty() || std::find(c.actors.begin(), c.actors.end(), a) != c.actors.end()) {
-      return base::fail("bad actor table");
-    }
-    c.actors.push_back(std::move(a));
-  }
-  std::size_t nops = 0;
-  TRY_ASSIGN(nops, r.count(3));
-  if (nops == 0) {
-    return base::fail("change without ops");
-  }
-  if (c.seq == 0 || c.start_op == 0 || c.start_op > UINT64_MAX - nops) {
-    return base::fail("bad change numbering");
-  }
-  c.ops.reserve(nops);
-  for (std::size_t i = 0; i < nops; ++i) {
-    Op op;
-    std::uint8_t action = 0;
-    TRY_ASSIGN(action, r.u8());
-    if (action > 3) {
-      return base::fail("unknown op action");
-    }
-    op.action = static_cast<Action>(action);
-    TRY_ASSIGN(op.obj, read_id(r, c.actors.size()));
-    switch (op.action) {
-      case Action::Put:
-      case Action::DeleteKey: {
-        TRY_ASSIGN(op.key, r.string());
-        if (op.action == Action::Put) {
-          TRY_ASSIGN(op.value, read_value(r));
-        }
-        std::size_t npred = 0;
-        TRY_ASSIGN(npred, r.count(1));
-        op.pred.reserve(npred);
-        for (std::size_t k = 0; k < npred; ++k) {
-          OpId p;
-          TRY_ASSIGN(p, read_id(r, c.actors.size()));
-          if (p.counter == 0) {
-            return base::fail("bad predecessor");
-          }
-          op.pred.push_back(p);
-        }
-        break;
-      }
-      case Action::Insert:
-        TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
-        TRY_ASSIGN(op.value, read_value(r));
-        break;
-      case Action::DeleteElem:
-        TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
-        if (op.elem.counter == 0) {
-          return base::fail("delete of the list head");
-        }
-        break;
-    }
-    c.ops.push_back(std::move(op));
-  }
-#undef TRY_ASSIGN
-  if (!r.at_end()) {
-    return base::fail("trailing bytes in a change");
-  }
-  return c;
-}
-
-// Applies an encoded change from a file or another document.
-base::Result<void> apply_encoded(State& s, Bytes encoded) {
-  auto const hash = sha256(encoded);
-  if (s.by_hash.contains(hash)) {
-    return base::fail("duplicate change");
-  }
-  auto decoded = decode_change(encoded);
-  if (!decoded) {
-    return base::fail(decoded.error());
-  }
-  auto& c = *decoded;
-  for (auto const& d : c.deps) {
-    if (!s.by_hash.contains(d)) {
-      return base::fail("change depends on a missing change");
-    }
-  }
-  std::vector<std::uint32_t> local(c.actors.size());
-  for (std::size_t i = 0; i < c.actors.size(); ++i) {
-    auto a = s.intern_actor(c.actors[i]);
-    if (!a) {
-      return base::fail("actor digest collision");
-    }
-    local[i] = *a;
-  }
-  auto const author = local[0];
-  if (c.seq != s.last_seq[author] + 1) {
-    return base::fail("change out of sequence for its actor");
-  }
-  auto to_local = [&](OpId id) {
-    if (id.counter != 0) {
-      id.actor = local[id.actor];
-    }
-    return id;
-  };
-  for (std::size_t i = 0; i < c.ops.size(); ++i) {
-    Op op = std::move(c.ops[i]);
-    op.obj = to_local(op.obj);
-    op.elem = to_local(op.elem);
-    for (auto& p : op.pred) {
-      p = to_local(p);
-    }
-    OpId const id{c.start_op + i, author};
-    if (auto r = s.apply(op, id); !r) {
-      return r;
-    }
-  }
-  s.max_op = std::max(s.max_op, c.start_op + c.ops.size() - 1);
-  s.last_seq[author] = c.seq;
-
-  Change change;
-  change.hash = hash;
-  change.actor.assign(c.actor.begin(), c.actor.end());
-  change.seq = c.seq;
-  change.start_op = c.start_op;
-  change.op_count = c.ops.size();
-  change.deps = c.deps;
-  change.encoded = std::move(encoded);
-  std::erase_if(s.heads, [&](ChangeHash const& h) {
-    return std::find(c.deps.begin(), c.deps.end(), h) != c.deps.end();
-  });
-  s.heads.insert(std::lower_bound(s.heads.begin(), s.heads.end(), hash), hash);
-  s.by_hash.emplace(hash, s.log.size());
-  s.log.push_back(std::move(change));
-  return {};
-}
-
+// The saved file: magic, version, the change log, the heads, a SHA-256 of everything before.
 constexpr std::array<std::uint8_t, 4> MAGIC = {'Z', 'D', 'O', 'C'};
 constexpr std::uint8_t VERSION = 1;
 
-}  // namespace
-}  // namespace detail
+} // namespace
+} // namespace detail
 
 using detail::Action;
 using detail::Op;
@@ -756,7 +90,7 @@ Document::Document() : Document(Bytes{}) {}
 
 Document::Document(Bytes actor) : state_(std::make_unique<detail::State>()) {
   std::string a = actor.empty() ? detail::random_actor() : std::string(actor.begin(), actor.end());
-  state_->self = *state_->intern_actor(a);  // the first actor cannot collide
+  state_->self = *state_->intern_actor(a); // the first actor cannot collide
   state_->actor_bytes.assign(a.begin(), a.end());
 }
 
@@ -830,9 +164,19 @@ std::string out_of_range(std::size_t index, std::size_t length) {
   return fmt::format("index {} out of range (length {})", index, length);
 }
 
-}  // namespace
+} // namespace
 
 base::Result<Document> Document::load(std::span<std::uint8_t const> bytes) {
+  // Every count is checked against the bytes left, but a crafted file can still ask for more
+  // memory than there is: that is a bad file too, not a crash.
+  try {
+    return load_checked(bytes);
+  } catch (std::bad_alloc const&) {
+    return base::fail("document is too large to load");
+  }
+}
+
+base::Result<Document> Document::load_checked(std::span<std::uint8_t const> bytes) {
   constexpr std::size_t header = 5;
   constexpr std::size_t trailer = 32;
   if (bytes.size() < header + trailer) {
@@ -947,6 +291,21 @@ base::Result<std::vector<ValueRef>> Document::get_all(ObjId const& obj,
   return out;
 }
 
+base::Result<std::vector<ValueRef>> Document::list_items(ObjId const& list) const {
+  auto o = seq_of(*state_, list, ObjType::List);
+  if (!o) {
+    return base::fail(o.error());
+  }
+  std::vector<ValueRef> out;
+  out.reserve((*o)->visible);
+  for (auto const& e : (*o)->seq) {
+    if (e.visible) {
+      out.push_back(ValueRef{detail::to_value(e.value), state_->public_id(e.id)});
+    }
+  }
+  return out;
+}
+
 base::Result<std::vector<std::string>> Document::keys(ObjId const& obj) const {
   auto o = map_of(*state_, obj);
   if (!o) {
@@ -1004,7 +363,7 @@ std::vector<OpId> visible_at(detail::Object const& obj, std::string_view key) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> Document::put(ObjId const& obj, std::string_view key, ScalarValue value) {
   auto o = map_of(*state_, obj);
@@ -1047,7 +406,7 @@ OpId ref_before(detail::Object const& obj, std::size_t index) {
   return obj.seq[position_of(obj, index - 1)].id;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> Document::insert(ObjId const& list, std::size_t index, ScalarValue value) {
   auto o = seq_of(*state_, list, ObjType::List);
@@ -1132,12 +491,24 @@ base::Result<void> Document::splice_text(ObjId const& text, std::size_t pos, std
     return base::fail("text is not valid UTF-8");
   }
   auto const id = state_->internal_id(text);
-  for (std::size_t i = 0; i < del; ++i) {
-    Op op;
-    op.action = Action::DeleteElem;
-    op.obj = id;
-    op.elem = (*o)->seq[position_of(**o, pos)].id;
-    state_->record_local(std::move(op));
+  // One walk finds the doomed elements: looking each one up by index would walk the text
+  // (with its deleted history) once per code point.
+  if (del > 0) {
+    std::vector<OpId> doomed;
+    doomed.reserve(del);
+    auto const& seq = (*o)->seq;
+    for (std::size_t i = position_of(**o, pos); i < seq.size() && doomed.size() < del; ++i) {
+      if (seq[i].visible) {
+        doomed.push_back(seq[i].id);
+      }
+    }
+    for (auto const& elem : doomed) {
+      Op op;
+      op.action = Action::DeleteElem;
+      op.obj = id;
+      op.elem = elem;
+      state_->record_local(std::move(op));
+    }
   }
   OpId ref = ref_before(**o, pos);
   std::size_t at = 0;
@@ -1154,7 +525,9 @@ base::Result<void> Document::splice_text(ObjId const& text, std::size_t pos, std
   return {};
 }
 
-std::size_t Document::pending_ops() const { return state_->pending.size(); }
+std::size_t Document::pending_ops() const {
+  return state_->pending.size();
+}
 
 std::optional<ChangeHash> Document::commit() {
   auto& s = *state_;
@@ -1181,6 +554,26 @@ std::optional<ChangeHash> Document::commit() {
   return hash;
 }
 
+std::size_t Document::rollback() {
+  auto const& old = *state_;
+  auto const dropped = old.pending.size();
+  if (dropped == 0) {
+    return 0;
+  }
+  auto fresh = std::make_unique<detail::State>();
+  for (auto const& a : old.actors) {
+    (void)fresh->intern_actor(a); // same order, so actor indexes stay
+  }
+  fresh->self = old.self;
+  fresh->actor_bytes = old.actor_bytes;
+  for (auto const& c : old.log) {
+    auto r = detail::apply_encoded(*fresh, c.encoded);
+    (void)r; // these changes were applied once already
+  }
+  state_ = std::move(fresh);
+  return dropped;
+}
+
 std::vector<ChangeHash> Document::heads() {
   commit();
   return state_->heads;
@@ -1199,7 +592,9 @@ std::optional<Change> Document::get_change_by_hash(ChangeHash const& hash) const
   return state_->log[it->second];
 }
 
-Bytes const& Document::actor() const { return state_->actor_bytes; }
+Bytes const& Document::actor() const {
+  return state_->actor_bytes;
+}
 
 base::Result<void> Document::set_actor(Bytes actor) {
   if (actor.empty()) {
@@ -1221,7 +616,7 @@ Document Document::fork() {
   Document copy(*this);
   auto const a = detail::random_actor();
   auto r = copy.set_actor(Bytes(a.begin(), a.end()));
-  (void)r;  // never empty
+  (void)r; // never empty
   return copy;
 }
 
@@ -1241,4 +636,4 @@ base::Result<void> Document::merge(Document& other) {
   return {};
 }
 
-}  // namespace zarn_ui::doc
+} // namespace zarn_ui::doc

@@ -25,8 +25,8 @@ enum class ObjType : std::uint8_t { Map, List, Text };
 /// An object of a document: the root, or the id of the op that created it. It names the same
 /// object in every document that shares the history (forks, merges, saved and loaded copies).
 struct ObjId {
-  std::uint64_t counter = 0;  // 0: the root Map
-  std::uint64_t actor = 0;    // a 64-bit digest of the creating actor's bytes
+  std::uint64_t counter = 0; // 0: the root Map
+  std::uint64_t actor = 0;   // a 64-bit digest of the creating actor's bytes
   static constexpr ObjId root() { return ObjId{}; }
   bool is_root() const { return counter == 0; }
   bool operator==(ObjId const&) const = default;
@@ -68,8 +68,8 @@ struct Change {
   std::uint64_t seq = 0;
   std::uint64_t start_op = 0;
   std::size_t op_count = 0;
-  std::vector<ChangeHash> deps;  // sorted
-  Bytes encoded;                 // the canonical encoding the hash is taken of
+  std::vector<ChangeHash> deps; // sorted
+  Bytes encoded;                // the canonical encoding the hash is taken of
 };
 
 namespace detail {
@@ -77,7 +77,7 @@ struct State;
 }
 
 class Document {
- public:
+public:
   /// A new, empty document writing with a random 16-byte actor.
   Document();
   /// A new, empty document writing with the given actor (tests inject it for determinism).
@@ -99,6 +99,8 @@ class Document {
   base::Result<std::optional<ValueRef>> get(ObjId const& obj, std::string_view key) const;
   base::Result<std::optional<ValueRef>> get(ObjId const& obj, std::size_t index) const;
   base::Result<std::vector<ValueRef>> get_all(ObjId const& obj, std::string_view key) const;
+  /// Every element of a List in order (one pass, where `get` by index walks the list).
+  base::Result<std::vector<ValueRef>> list_items(ObjId const& list) const;
   /// The keys of a Map in byte order.
   base::Result<std::vector<std::string>> keys(ObjId const& obj) const;
   /// Elements of a List, code points of a Text, keys of a Map.
@@ -126,6 +128,9 @@ class Document {
   std::size_t pending_ops() const;
   /// Turns the open transaction into a change; nothing when it is empty.
   std::optional<ChangeHash> commit();
+  /// Drops the ops written since the last commit; answers how many. Costs a replay of the
+  /// change log, so it suits error paths (a failed action), not routine use.
+  std::size_t rollback();
   /// Commits, then answers the hashes no change depends on, sorted.
   std::vector<ChangeHash> heads();
   /// Every change in the order it was applied (a causal order). Commits first.
@@ -142,8 +147,10 @@ class Document {
   /// first. On error this document is unchanged.
   base::Result<void> merge(Document& other);
 
- private:
+private:
+  static base::Result<Document> load_checked(std::span<std::uint8_t const> bytes);
+
   std::unique_ptr<detail::State> state_;
 };
 
-}  // namespace zarn_ui::doc
+} // namespace zarn_ui::doc

@@ -1,10 +1,5 @@
 #include "platform/doc/persist.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -13,31 +8,17 @@
 #include <fmt/format.h>
 #include <spdlog/spdlog.h>
 
+#include "platform/render/atomic_file.h"
+
 namespace zarn_ui::persist {
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Larger files are not ours: refuse them instead of reading gigabytes into memory.
-constexpr std::uintmax_t MAX_FILE_BYTES = std::uintmax_t{1} << 30;
-
-std::string errno_text(int err) { return std::error_code(err, std::generic_category()).message(); }
-
-base::Result<void> write_all(int fd, std::span<std::uint8_t const> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    auto const n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return base::fail(errno_text(errno));
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return {};
-}
+// Far beyond any map document (1,000 places take about 220 kB); a larger file is not read, so
+// a stray huge file cannot exhaust memory. It is left in place, not kept aside.
+constexpr std::uintmax_t MAX_FILE_BYTES = std::uintmax_t{64} << 20;
 
 enum class ReadOutcome { Missing, Read, Failed };
 
@@ -104,49 +85,7 @@ std::optional<fs::path> keep_aside(fs::path const& file, std::int64_t now) {
   return std::nullopt;
 }
 
-}  // namespace
-
-base::Result<void> write_file_atomically(fs::path const& path,
-                                         std::span<std::uint8_t const> bytes) {
-  auto const dir = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) {
-    return base::fail(fmt::format("cannot create {}: {}", dir.string(), ec.message()));
-  }
-  auto const tmp = fs::path(path.string() + ".tmp");
-  int const fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) {
-    return base::fail(fmt::format("cannot create {}: {}", tmp.string(), errno_text(errno)));
-  }
-  auto fail_with = [&](std::string what) -> base::Result<void> {
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    return base::fail(fmt::format("cannot write {}: {}", tmp.string(), what));
-  };
-  if (auto w = write_all(fd, bytes); !w) {
-    return fail_with(w.error());
-  }
-  if (::fsync(fd) != 0) {
-    return fail_with(errno_text(errno));
-  }
-  if (::close(fd) != 0) {
-    ::unlink(tmp.c_str());
-    return base::fail(fmt::format("cannot write {}: {}", tmp.string(), errno_text(errno)));
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    auto const err = errno;
-    ::unlink(tmp.c_str());
-    return base::fail(fmt::format("cannot replace {}: {}", path.string(), errno_text(err)));
-  }
-  // The rename itself lives in the folder: flush it so a crash cannot undo it.
-  int const dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    ::fsync(dfd);
-    ::close(dfd);
-  }
-  return {};
-}
+} // namespace
 
 std::optional<fs::path> data_dir(std::string_view app_id) {
   if (app_id.empty() || app_id == "." || app_id == ".." ||
@@ -168,30 +107,34 @@ Persistence Persistence::memory_only(doc::Bytes actor) {
 
 Persistence Persistence::open_at(Options options) {
   auto const file = options.dir / std::string(DOCUMENT_FILE);
+  auto writer =
+      options.write ? std::move(options.write) : zarn_ui::atomic_file::write_creating_parent;
   doc::Bytes bytes;
   std::string error;
   switch (read_file(file, bytes, error)) {
-    case ReadOutcome::Missing: {
-      Persistence p(doc::Document(options.actor));
-      p.file_ = file;
-      return p;
-    }
-    case ReadOutcome::Failed:
-      // Not known to be corrupt, only unreadable now: leave it be and write nothing over it.
-      spdlog::warn("document file {} cannot be read ({}); changes will not be saved",
-                   file.string(), error);
-      return memory_only(options.actor);
-    case ReadOutcome::Read:
-      break;
+  case ReadOutcome::Missing: {
+    Persistence p(doc::Document(options.actor));
+    p.file_ = file;
+    p.write_file_ = std::move(writer);
+    return p;
+  }
+  case ReadOutcome::Failed:
+    // Not known to be corrupt, only unreadable now: leave it be and write nothing over it.
+    spdlog::warn("document file {} cannot be read ({}); changes will not be saved", file.string(),
+                 error);
+    return memory_only(options.actor);
+  case ReadOutcome::Read:
+    break;
   }
   auto loaded = doc::Document::load(bytes);
   if (loaded) {
     if (!options.actor.empty()) {
       auto r = loaded->set_actor(options.actor);
-      (void)r;  // not empty
+      (void)r; // not empty
     }
     Persistence p(std::move(*loaded));
     p.file_ = file;
+    p.write_file_ = std::move(writer);
     p.saved_heads_ = p.doc_.heads();
     return p;
   }
@@ -208,11 +151,14 @@ Persistence Persistence::open_at(Options options) {
                file.string(), loaded.error(), aside->string());
   Persistence p(doc::Document(options.actor));
   p.file_ = file;
+  p.write_file_ = std::move(writer);
   p.kept_aside_ = std::move(aside);
   return p;
 }
 
-bool Persistence::has_unsaved() { return doc_.heads() != saved_heads_; }
+bool Persistence::has_unsaved() {
+  return doc_.heads() != saved_heads_;
+}
 
 void Persistence::note_changed(base::Instant now) {
   if (!dirty_since_) {
@@ -255,7 +201,7 @@ base::Result<void> Persistence::save_now() {
 
 base::Result<void> Persistence::write() {
   auto const bytes = doc_.save();
-  if (auto w = write_file_atomically(*file_, bytes); !w) {
+  if (auto w = write_file_(*file_, bytes); !w) {
     return w;
   }
   saved_heads_ = doc_.heads();
@@ -269,7 +215,7 @@ Persistence open(std::string_view app_id) {
     spdlog::warn("no data folder for {}; the document will not be saved", app_id);
     return Persistence::memory_only();
   }
-  return Persistence::open_at(Options{*dir, {}, {}});
+  return Persistence::open_at(Options{*dir, {}, {}, {}});
 }
 
-}  // namespace zarn_ui::persist
+} // namespace zarn_ui::persist

@@ -24,14 +24,17 @@ inline constexpr std::string_view DOCUMENT_FILE = "document.bin";
 inline constexpr std::chrono::milliseconds SAVE_DELAY{1000};
 
 struct Options {
-  std::filesystem::path dir;  // the folder of the document file
+  std::filesystem::path dir; // the folder of the document file
   /// Seconds since the epoch, for the name of a file kept aside; the system clock when empty.
   std::function<std::int64_t()> unix_time;
-  doc::Bytes actor;  // empty: a random actor
+  doc::Bytes actor; // empty: a random actor
+  /// Writes the file; atomic_file::write_creating_parent when empty (tests make it fail).
+  std::function<base::Result<void>(std::filesystem::path const&, std::span<std::uint8_t const>)>
+      write;
 };
 
 class Persistence {
- public:
+public:
   /// A document that is never written anywhere.
   static Persistence memory_only(doc::Bytes actor = {});
   /// Loads `options.dir`/document.bin when it exists.
@@ -51,7 +54,7 @@ class Persistence {
   /// Writes now when anything is unsaved (at exit).
   base::Result<void> save_now();
 
- private:
+private:
   explicit Persistence(doc::Document doc) : doc_(std::move(doc)) {}
   bool has_unsaved();
   base::Result<void> write();
@@ -59,6 +62,7 @@ class Persistence {
   doc::Document doc_;
   std::optional<std::filesystem::path> file_;
   std::optional<std::filesystem::path> kept_aside_;
+  decltype(Options::write) write_file_;
   std::vector<doc::ChangeHash> saved_heads_;
   std::optional<base::Instant> dirty_since_;
 };
@@ -71,10 +75,4 @@ std::optional<std::filesystem::path> data_dir(std::string_view app_id);
 /// folder can be found.
 Persistence open(std::string_view app_id);
 
-/// Writes `bytes` to `path` atomically: a temporary file in the same folder, flushed to disk,
-/// renamed over `path`, then the folder flushed. On failure `path` keeps its old content.
-/// The folder is created when missing.
-base::Result<void> write_file_atomically(std::filesystem::path const& path,
-                                         std::span<std::uint8_t const> bytes);
-
-}  // namespace zarn_ui::persist
+} // namespace zarn_ui::persist

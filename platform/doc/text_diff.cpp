@@ -15,7 +15,7 @@ std::u32string code_points(std::string_view text) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> splice_text_diffed(Document& doc, ObjId const& text, std::string_view new_text) {
   if (!base::utf8::is_valid(new_text)) {
@@ -46,4 +46,4 @@ base::Result<void> splice_text_diffed(Document& doc, ObjId const& text, std::str
                          new_text.substr(from, to - from));
 }
 
-}  // namespace zarn_ui::doc
+} // namespace zarn_ui::doc

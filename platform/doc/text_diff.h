@@ -12,4 +12,4 @@ namespace zarn_ui::doc {
 /// stay; only the middle is spliced. An unchanged text records no op.
 base::Result<void> splice_text_diffed(Document& doc, ObjId const& text, std::string_view new_text);
 
-}  // namespace zarn_ui::doc
+} // namespace zarn_ui::doc

@@ -35,7 +35,7 @@ inline void put_raw(std::vector<std::uint8_t>& out, std::span<std::uint8_t const
 }
 
 class Reader {
- public:
+public:
   explicit Reader(std::span<std::uint8_t const> bytes) : bytes_(bytes) {}
 
   std::size_t remaining() const { return bytes_.size() - pos_; }
@@ -100,9 +100,9 @@ class Reader {
     return std::string(reinterpret_cast<char const*>(r->data()), r->size());
   }
 
- private:
+private:
   std::span<std::uint8_t const> bytes_;
   std::size_t pos_ = 0;
 };
 
-}  // namespace zarn_ui::doc::wire
+} // namespace zarn_ui::doc::wire

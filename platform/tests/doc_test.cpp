@@ -8,10 +8,16 @@
 namespace zarn_ui::doc {
 namespace {
 
-Bytes actor(std::uint8_t tag) { return Bytes(16, tag); }
+Bytes actor(std::uint8_t tag) {
+  return Bytes(16, tag);
+}
 
-ScalarValue str(std::string s) { return ScalarValue{std::move(s)}; }
-ScalarValue i64(std::int64_t v) { return ScalarValue{v}; }
+ScalarValue str(std::string s) {
+  return ScalarValue{std::move(s)};
+}
+ScalarValue i64(std::int64_t v) {
+  return ScalarValue{v};
+}
 
 ScalarValue scalar_at(Document const& d, ObjId const& obj, std::string_view key) {
   auto v = d.get(obj, key);
@@ -34,7 +40,10 @@ TEST(Document, ConcurrentPutsConflictAndTheHigherActorWins) {
   ASSERT_TRUE(b.set_actor(actor(2)));
   ASSERT_TRUE(a.put(ObjId::root(), "k", str("from a")));
   ASSERT_TRUE(b.put(ObjId::root(), "k", str("from b")));
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
   ASSERT_TRUE(b.merge(a));
 
   // Equal counters: the actor bytes decide, on both sides.
@@ -60,9 +69,12 @@ TEST(Document, HigherCounterWinsOverActorBytes) {
   Document b = a.fork();
   ASSERT_TRUE(b.set_actor(actor(1)));
   ASSERT_TRUE(b.put(ObjId::root(), "other", i64(1)));
-  ASSERT_TRUE(b.put(ObjId::root(), "x", i64(2)));  // counter 3
-  ASSERT_TRUE(a.put(ObjId::root(), "x", i64(1)));  // counter 2, higher actor
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  ASSERT_TRUE(b.put(ObjId::root(), "x", i64(2))); // counter 3
+  ASSERT_TRUE(a.put(ObjId::root(), "x", i64(1))); // counter 2, higher actor
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
   EXPECT_EQ(scalar_at(a, ObjId::root(), "x"), i64(2));
 }
 
@@ -86,7 +98,10 @@ TEST(Document, ConcurrentDeleteAndPutKeepsThePut) {
   Document b = a.fork();
   ASSERT_TRUE(a.delete_key(ObjId::root(), "k"));
   ASSERT_TRUE(b.put(ObjId::root(), "k", i64(2)));
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
   EXPECT_EQ(scalar_at(a, ObjId::root(), "k"), i64(2));
 }
 
@@ -95,8 +110,7 @@ TEST(Document, KeysInByteOrder) {
   for (auto const* k : {"b", "a", "\xc3\xbc", "B", "aa"}) {
     ASSERT_TRUE(d.put(ObjId::root(), k, i64(0)));
   }
-  EXPECT_EQ(*d.keys(ObjId::root()),
-            (std::vector<std::string>{"B", "a", "aa", "b", "\xc3\xbc"}));
+  EXPECT_EQ(*d.keys(ObjId::root()), (std::vector<std::string>{"B", "a", "aa", "b", "\xc3\xbc"}));
   EXPECT_EQ(*d.length(ObjId::root()), 5u);
 }
 
@@ -104,8 +118,8 @@ TEST(Document, TextSplicesInCodePoints) {
   Document d(actor(1));
   auto t = text_at(d, ObjId::root(), "t", "München 🚲 Altstadt");
   EXPECT_EQ(*d.length(t), 18u);
-  ASSERT_TRUE(d.splice_text(t, 1, 1, "ue"));   // ü -> ue
-  ASSERT_TRUE(d.splice_text(t, 9, 1, "Rad"));  // the bicycle
+  ASSERT_TRUE(d.splice_text(t, 1, 1, "ue"));  // ü -> ue
+  ASSERT_TRUE(d.splice_text(t, 9, 1, "Rad")); // the bicycle
   EXPECT_EQ(*d.text(t), "Muenchen Rad Altstadt");
   EXPECT_FALSE(d.splice_text(t, 20, 2, ""));
   EXPECT_FALSE(d.splice_text(t, 0, 0, "\xff"));
@@ -139,7 +153,10 @@ TEST(Document, ConcurrentTextEditsMerge) {
   ASSERT_TRUE(a.splice_text(t, 1, 0, "b"));
   ASSERT_TRUE(b.splice_text(t, 2, 0, "d"));
   ASSERT_TRUE(b.splice_text(t, 0, 1, ""));
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
   ASSERT_TRUE(b.merge(a));
   EXPECT_EQ(*a.text(t), "bcd");
   EXPECT_EQ(*b.text(t), "bcd");
@@ -166,7 +183,10 @@ TEST(Document, ListInsertDeleteAndConcurrentInsertsConverge) {
   ASSERT_TRUE(b.put(*m, "lat", ScalarValue{1.5}));
 
   Document a2 = a;
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
   ASSERT_TRUE(b.merge(a2));
   auto read = [&](Document const& d) {
     std::vector<std::string> out;
@@ -215,17 +235,17 @@ TEST(Document, ErrorsInsteadOfCrashes) {
     SCOPED_TRACE(c.name);
     EXPECT_FALSE(c.ok);
   }
-  EXPECT_EQ(d.pending_ops(), 2u);  // only the two objects
+  EXPECT_EQ(d.pending_ops(), 2u); // only the two objects
 }
 
 TEST(Document, CommitAndHeads) {
   Document d(actor(1));
   EXPECT_FALSE(d.commit().has_value());
   ASSERT_TRUE(d.put(ObjId::root(), "a", i64(1)));
-  auto const h1 = d.heads();  // commits
+  auto const h1 = d.heads(); // commits
   ASSERT_EQ(h1.size(), 1u);
   EXPECT_EQ(d.pending_ops(), 0u);
-  EXPECT_EQ(d.heads(), h1);  // nothing new: no change
+  EXPECT_EQ(d.heads(), h1); // nothing new: no change
   ASSERT_TRUE(d.put(ObjId::root(), "a", i64(2)));
   auto const h2 = d.commit();
   ASSERT_TRUE(h2);
@@ -254,7 +274,10 @@ TEST(Document, SaveLoadRoundTrip) {
   Document b = a.fork();
   ASSERT_TRUE(b.put(m, "i", i64(8)));
   ASSERT_TRUE(a.put(m, "i", i64(9)));
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
 
   auto const bytes = a.save();
   auto loaded = Document::load(bytes);
@@ -300,8 +323,8 @@ TEST(Document, CorruptOrTruncatedBytesAreRejected) {
   EXPECT_EQ(v.error(), "unsupported document version 2");
 }
 
-}  // namespace
-}  // namespace zarn_ui::doc
+} // namespace
+} // namespace zarn_ui::doc
 
 namespace zarn_ui::doc {
 namespace {
@@ -316,7 +339,10 @@ TEST(Document, DamagedContentUnderAValidChecksumNeverCrashes) {
   ASSERT_TRUE(a.delete_index(l, 0));
   Document b = a.fork();
   ASSERT_TRUE(b.put(ObjId::root(), "k", i64(1)));
-  { auto mr = a.merge(b); ASSERT_TRUE(mr) << mr.error(); }
+  {
+    auto mr = a.merge(b);
+    ASSERT_TRUE(mr) << mr.error();
+  }
   auto const good = a.save();
   auto reseal = [](Bytes body) {
     ChangeHash sum{};
@@ -342,5 +368,146 @@ TEST(Document, DamagedContentUnderAValidChecksumNeverCrashes) {
   EXPECT_GT(rejected, 0);
 }
 
-}  // namespace
-}  // namespace zarn_ui::doc
+} // namespace
+} // namespace zarn_ui::doc
+
+namespace zarn_ui::doc {
+namespace {
+
+TEST(Document, RollbackDropsTheOpenTransactionOnly) {
+  Document d(actor(1));
+  auto m = *d.put_object(ObjId::root(), "m", ObjType::Map);
+  ASSERT_TRUE(d.put(m, "k", i64(1)));
+  auto const heads = d.heads();
+  ASSERT_TRUE(d.put(m, "k", i64(2)));
+  ASSERT_TRUE(d.put_object(m, "new", ObjType::List));
+  EXPECT_EQ(d.rollback(), 2u);
+  EXPECT_EQ(d.pending_ops(), 0u);
+  EXPECT_EQ(scalar_at(d, m, "k"), i64(1)); // the ObjId held across the rollback still works
+  EXPECT_FALSE(d.get(m, "new")->has_value());
+  EXPECT_EQ(d.heads(), heads);
+  // Writing goes on with the same actor and sequence.
+  ASSERT_TRUE(d.put(m, "k", i64(3)));
+  auto h = d.commit();
+  ASSERT_TRUE(h);
+  EXPECT_EQ(d.get_change_by_hash(*h)->seq, 2u);
+}
+
+TEST(Document, FailedMergeLeavesTheDocumentUnchanged) {
+  Document a(actor(1));
+  ASSERT_TRUE(a.put(ObjId::root(), "k", i64(1)));
+  Document b(actor(1)); // the same actor with a different history
+  ASSERT_TRUE(b.put(ObjId::root(), "k", i64(2)));
+  auto const heads = a.heads();
+  EXPECT_FALSE(a.merge(b));
+  EXPECT_EQ(a.heads(), heads);
+  EXPECT_EQ(scalar_at(a, ObjId::root(), "k"), i64(1));
+}
+
+TEST(Document, ObjectIdsHoldAcrossSaveAndLoad) {
+  Document a(actor(1));
+  auto m = *a.put_object(ObjId::root(), "m", ObjType::Map);
+  ASSERT_TRUE(a.put(m, "k", i64(1)));
+  auto loaded = Document::load(a.save());
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(scalar_at(*loaded, m, "k"), i64(1));
+  auto items = loaded->list_items(m);
+  EXPECT_FALSE(items); // a Map is no List
+}
+
+} // namespace
+} // namespace zarn_ui::doc
+
+#include <random>
+
+namespace zarn_ui::doc {
+namespace {
+
+// What a replica shows, for comparing replicas.
+std::string render(Document const& d, ObjId const& map, ObjId const& list, ObjId const& text) {
+  std::string out = *d.text(text) + "|";
+  auto const items = *d.list_items(list);
+  for (auto const& item : items) {
+    out += std::to_string(std::get<std::int64_t>(*item.value.scalar())) + ",";
+  }
+  out += "|";
+  auto const keys = *d.keys(map);
+  for (auto const& k : keys) {
+    out += k + "=";
+    auto const values = *d.get_all(map, k);
+    for (auto const& v : values) {
+      out += std::to_string(std::get<std::int64_t>(*v.value.scalar())) + "/";
+    }
+    out += ";";
+  }
+  return out;
+}
+
+TEST(Document, RandomConcurrentEditsConverge) {
+  std::mt19937 rng(12345);
+  for (int trial = 0; trial < 20; ++trial) {
+    SCOPED_TRACE(trial);
+    Document base(actor(1));
+    auto map = *base.put_object(ObjId::root(), "m", ObjType::Map);
+    auto list = *base.put_object(ObjId::root(), "l", ObjType::List);
+    auto text = *base.put_object(ObjId::root(), "t", ObjType::Text);
+    std::vector<Document> replicas;
+    for (std::uint8_t r = 0; r < 3; ++r) {
+      replicas.push_back(base.fork());
+      ASSERT_TRUE(replicas.back().set_actor(actor(static_cast<std::uint8_t>(10 + r))));
+    }
+    std::int64_t next = 0;
+    for (int step = 0; step < 60; ++step) {
+      auto& d = replicas[rng() % 3];
+      switch (rng() % 6) {
+      case 0: {
+        auto const len = *d.length(text);
+        auto const pos = rng() % (len + 1);
+        auto const del = len > pos ? rng() % std::min<std::size_t>(3, len - pos + 1) : 0;
+        ASSERT_TRUE(d.splice_text(text, pos, del, rng() % 2 ? "ab" : "é"));
+        break;
+      }
+      case 1:
+        ASSERT_TRUE(d.insert(list, rng() % (*d.length(list) + 1), ScalarValue{next++}));
+        break;
+      case 2:
+        if (*d.length(list) > 0) {
+          ASSERT_TRUE(d.delete_index(list, rng() % *d.length(list)));
+        }
+        break;
+      case 3:
+        ASSERT_TRUE(
+            d.put(map, std::string(1, static_cast<char>('a' + rng() % 3)), ScalarValue{next++}));
+        break;
+      case 4:
+        ASSERT_TRUE(d.delete_key(map, std::string(1, static_cast<char>('a' + rng() % 3))));
+        break;
+      default: {
+        auto& other = replicas[rng() % 3];
+        if (&other != &d) {
+          ASSERT_TRUE(d.merge(other));
+        }
+      }
+      }
+      if (rng() % 4 == 0) {
+        d.commit();
+      }
+    }
+    for (auto& a : replicas) {
+      for (auto& b : replicas) {
+        ASSERT_TRUE(a.merge(b));
+      }
+    }
+    auto const expected = render(replicas[0], map, list, text);
+    for (auto& r : replicas) {
+      EXPECT_EQ(render(r, map, list, text), expected);
+      EXPECT_EQ(r.heads(), replicas[0].heads());
+      auto loaded = Document::load(r.save());
+      ASSERT_TRUE(loaded) << loaded.error();
+      EXPECT_EQ(render(*loaded, map, list, text), expected);
+    }
+  }
+}
+
+} // namespace
+} // namespace zarn_ui::doc

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/render/atomic_file.h"
+
 namespace zarn_ui::persist {
 namespace {
 
@@ -14,7 +16,7 @@ using doc::ObjId;
 using doc::ScalarValue;
 
 class PersistTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     char tmpl[] = "/tmp/persist-test-XXXXXX";
     ASSERT_NE(::mkdtemp(tmpl), nullptr);
@@ -22,7 +24,9 @@ class PersistTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  Options options() const { return Options{dir_ / "app", [] { return std::int64_t{1700000000}; }, {}}; }
+  Options options() const {
+    return Options{dir_ / "app", [] { return std::int64_t{1700000000}; }, {}, {}};
+  }
   fs::path file() const { return dir_ / "app" / "document.bin"; }
 
   static std::string read(fs::path const& p) {
@@ -41,18 +45,18 @@ class PersistTest : public ::testing::Test {
 TEST_F(PersistTest, SavesAfterTheDelayAndLoadsAgain) {
   auto p = Persistence::open_at(options());
   ASSERT_TRUE(p.is_persistent());
-  EXPECT_FALSE(p.maybe_save(clock_.now()));  // nothing changed: nothing written
+  EXPECT_FALSE(p.maybe_save(clock_.now())); // nothing changed: nothing written
   EXPECT_FALSE(fs::exists(file()));
 
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{1}}));
-  EXPECT_FALSE(p.maybe_save(clock_.now()));  // the change is noticed, the write waits
+  EXPECT_FALSE(p.maybe_save(clock_.now())); // the change is noticed, the write waits
   clock_.advance(SAVE_DELAY / 2);
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{2}}));
   EXPECT_FALSE(p.maybe_save(clock_.now()));
   clock_.advance(SAVE_DELAY / 2);
-  EXPECT_TRUE(p.maybe_save(clock_.now()));  // one write for both changes
+  EXPECT_TRUE(p.maybe_save(clock_.now())); // one write for both changes
   EXPECT_FALSE(p.maybe_save(clock_.now() + SAVE_DELAY * 5));
-  EXPECT_FALSE(fs::exists(fs::path(file().string() + ".tmp")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "app"), fs::directory_iterator()), 1);
 
   auto again = Persistence::open_at(options());
   auto v = again.document().get(ObjId::root(), "k");
@@ -65,12 +69,14 @@ TEST_F(PersistTest, SavesAfterTheDelayAndLoadsAgain) {
 TEST_F(PersistTest, SaveNowWritesPendingChangesAtExit) {
   auto p = Persistence::open_at(options());
   ASSERT_TRUE(p.save_now());
-  EXPECT_FALSE(fs::exists(file()));  // an untouched document creates no file
+  EXPECT_FALSE(fs::exists(file())); // an untouched document creates no file
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
   p.note_changed(clock_.now());
   ASSERT_TRUE(p.save_now());
-  auto loaded = doc::Document::load(
-      [&] { auto s = read(file()); return doc::Bytes(s.begin(), s.end()); }());
+  auto loaded = doc::Document::load([&] {
+    auto s = read(file());
+    return doc::Bytes(s.begin(), s.end());
+  }());
   ASSERT_TRUE(loaded);
 }
 
@@ -81,7 +87,8 @@ TEST_F(PersistTest, CorruptFileIsKeptAsideAndTheDocumentStartsEmpty) {
   } const cases[] = {
       {"garbage", "not a document"},
       {"empty", ""},
-      {"truncated", [] {
+      {"truncated",
+       [] {
          doc::Document d;
          (void)d.put(ObjId::root(), "k", ScalarValue{true});
          auto b = d.save();
@@ -111,27 +118,38 @@ TEST_F(PersistTest, CorruptFileIsKeptAsideAndTheDocumentStartsEmpty) {
 }
 
 TEST_F(PersistTest, FailedSaveKeepsTheOldFileAndRetriesLater) {
-  auto p = Persistence::open_at(options());
+  bool broken = false;
+  auto opts = options();
+  opts.write = [&](fs::path const& path,
+                   std::span<std::uint8_t const> bytes) -> base::Result<void> {
+    if (broken) {
+      return base::fail("disk full");
+    }
+    return zarn_ui::atomic_file::write_creating_parent(path, bytes);
+  };
+  auto p = Persistence::open_at(opts);
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{1}}));
   ASSERT_TRUE(p.save_now());
   auto const old_bytes = read(file());
 
-  // A folder where the temporary file must go makes every write fail.
-  fs::create_directory(fs::path(file().string() + ".tmp"));
+  broken = true;
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{2}}));
   EXPECT_FALSE(p.maybe_save(clock_.now()));
   clock_.advance(SAVE_DELAY);
   EXPECT_FALSE(p.maybe_save(clock_.now()));
+  EXPECT_FALSE(p.maybe_save(clock_.now())); // no retry on every frame
   EXPECT_FALSE(p.save_now());
   EXPECT_EQ(read(file()), old_bytes);
 
   // Once writing works again the change is written after another delay.
-  fs::remove(fs::path(file().string() + ".tmp"));
+  broken = false;
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_FALSE(p.maybe_save(clock_.now()));
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_TRUE(p.maybe_save(clock_.now()));
   EXPECT_NE(read(file()), old_bytes);
+  auto again = Persistence::open_at(options());
+  EXPECT_EQ(again.document().heads(), p.document().heads());
 }
 
 TEST_F(PersistTest, MemoryOnlyNeverWrites) {
@@ -166,5 +184,5 @@ TEST_F(PersistTest, DataFolderFollowsXdgThenHome) {
   }
 }
 
-}  // namespace
-}  // namespace zarn_ui::persist
+} // namespace
+} // namespace zarn_ui::persist

@@ -1,0 +1,438 @@
+#include "doc/load.h"
+
+#include <algorithm>
+
+#include "doc/schema.h"
+#include "model/json.h"
+
+namespace maps {
+
+namespace zd = zarn_ui::doc;
+
+namespace {
+
+std::size_t length_of(Document const& doc, ObjId const& list) {
+  auto n = doc.length(list);
+  return n ? *n : 0;
+}
+
+std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
+  auto k = doc.keys(map);
+  return k ? std::move(*k) : std::vector<std::string>{};
+}
+
+std::optional<ObjId> live_member(Document const& doc, ObjId const& collection,
+                                 std::string const& key) {
+  auto m = get_map(doc, collection, key);
+  if (!m || is_deleted(doc, *m)) {
+    return std::nullopt;
+  }
+  return m;
+}
+
+std::optional<Route> read_route(Document const& doc, ObjId const& root) {
+  if (get_flag(doc, root, "route_deleted")) {
+    return std::nullopt;
+  }
+  auto r = get_map(doc, root, "route");
+  if (!r) {
+    return std::nullopt;
+  }
+  Route route;
+  if (auto steps = get_list(doc, *r, "steps")) {
+    auto const n = length_of(doc, *steps);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (auto s = read_route_step(doc, *steps, i)) {
+        route.steps.push_back(std::move(*s));
+      }
+    }
+  }
+  auto mode_text = get_string(doc, *r, "mode");
+  auto mode = mode_text ? parse_travel_mode(*mode_text) : std::nullopt;
+  auto distance = get_f64(doc, *r, "distance_m");
+  auto duration = get_f64(doc, *r, "duration_s");
+  route.geometry = read_geometry(doc, *r);
+  auto from = read_latlon(doc, *r, "from");
+  auto to = read_latlon(doc, *r, "to");
+  if (!mode || !distance || !duration || !from || !to) {
+    return std::nullopt;
+  }
+  route.mode = *mode;
+  route.distance_m = *distance;
+  route.duration_s = *duration;
+  route.from = *from;
+  route.to = *to;
+  return route;
+}
+
+struct Endpoints {
+  std::optional<LatLon> origin;
+  std::string origin_name;
+  std::optional<LatLon> dest;
+  std::string dest_name;
+};
+
+template <class Plan> Endpoints endpoints_of(Plan const& p) {
+  return Endpoints{p.origin, p.origin_name, p.dest, p.dest_name};
+}
+
+void sort_by_id(auto& items) {
+  std::stable_sort(items.begin(), items.end(),
+                   [](auto const& a, auto const& b) { return a.id < b.id; });
+}
+
+MapModel read_schema(Document const& doc, ObjId const& root) {
+  MapModel model = default_map_model();
+  if (auto places = get_map(doc, root, "places")) {
+    for (auto const& key : keys_of(doc, *places)) {
+      if (auto p = read_place_entry(doc, *places, key)) {
+        model.places.push_back(std::move(*p));
+      }
+    }
+    sort_by_id(model.places);
+  }
+  model.recents = read_recents(doc, root);
+  model.route = read_route(doc, root);
+  if (!get_flag(doc, root, "transit_deleted")) {
+    if (auto list = get_list(doc, root, "transit")) {
+      auto const n = length_of(doc, *list);
+      for (std::size_t i = 0; i < n; ++i) {
+        if (auto j = read_journey(doc, *list, i)) {
+          model.transit.push_back(std::move(*j));
+        }
+      }
+    }
+  }
+  auto mode_text = get_string(doc, root, "mode");
+  model.mode = (mode_text ? parse_travel_mode(*mode_text) : std::nullopt).value_or(TravelMode::Car);
+  model.origin = read_latlon(doc, root, "origin");
+  model.origin_name = get_string(doc, root, "origin_name").value_or("Map centre");
+  model.dest = read_latlon(doc, root, "dest");
+  model.dest_name = get_string(doc, root, "dest_name").value_or("");
+
+  model.transit_time.mode = get_string(doc, root, "transit_time_mode") == "arrive"
+                                ? TransitTimeMode::Arrive
+                                : TransitTimeMode::Depart;
+  // Wider stored values keep their low 32 bits, as the schema's narrowing rule says.
+  model.transit_time.offset_min = static_cast<std::int32_t>(
+      static_cast<std::uint32_t>(get_transit_offset(doc, root).value_or(0)));
+  if (auto json = get_string(doc, root, "transit_time")) {
+    if (auto t = from_json_text<TransitTime>(*json)) {
+      model.transit_time = *t;
+    }
+  }
+
+  if (auto regions = get_map(doc, root, "regions")) {
+    for (auto const& key : keys_of(doc, *regions)) {
+      if (auto r = read_region_entry(doc, *regions, key)) {
+        model.regions.push_back(std::move(*r));
+      }
+    }
+    sort_by_id(model.regions);
+  }
+
+  std::optional<Endpoints> route_ends;
+  if (auto plan = get_plan_json(doc, root, "route_plan")) {
+    if (std::holds_alternative<ActivePlan::None>(plan->value)) {
+      model.route.reset();
+    } else if (auto* r = std::get_if<ActivePlan::Route>(&plan->value)) {
+      route_ends = endpoints_of(*r);
+      model.route = std::move(r->route);
+    }
+  }
+  std::optional<Endpoints> transit_ends;
+  if (auto plan = get_plan_json(doc, root, "transit_plan")) {
+    if (std::holds_alternative<ActivePlan::None>(plan->value)) {
+      model.transit.clear();
+    } else if (auto* t = std::get_if<ActivePlan::Transit>(&plan->value)) {
+      transit_ends = endpoints_of(*t);
+      model.transit = std::move(t->transit);
+    }
+  }
+  auto const& ends = model.mode == TravelMode::Transit ? transit_ends : route_ends;
+  if (ends) {
+    model.origin = ends->origin;
+    model.origin_name = ends->origin_name;
+    model.dest = ends->dest;
+    model.dest_name = ends->dest_name;
+  }
+  return model;
+}
+
+template <class T> void take(T& live, T const& loaded, T const* previous, bool forced) {
+  if (forced || previous == nullptr || !(*previous == loaded)) {
+    live = loaded;
+  }
+}
+
+void copy_fields(MapModel& live, MapModel const& loaded, MapModel const* prev, FieldSet force) {
+  auto p = [&](auto member) { return prev ? &(prev->*member) : nullptr; };
+  take(live.places, loaded.places, p(&MapModel::places), force.has(ModelField::Places));
+  take(live.recents, loaded.recents, p(&MapModel::recents), force.has(ModelField::Recents));
+  take(live.route, loaded.route, p(&MapModel::route), force.has(ModelField::Route));
+  take(live.transit, loaded.transit, p(&MapModel::transit), force.has(ModelField::Transit));
+  take(live.mode, loaded.mode, p(&MapModel::mode), force.has(ModelField::Mode));
+  take(live.origin, loaded.origin, p(&MapModel::origin), force.has(ModelField::Origin));
+  take(live.origin_name, loaded.origin_name, p(&MapModel::origin_name),
+       force.has(ModelField::OriginName));
+  take(live.dest, loaded.dest, p(&MapModel::dest), force.has(ModelField::Dest));
+  take(live.dest_name, loaded.dest_name, p(&MapModel::dest_name), force.has(ModelField::DestName));
+  take(live.transit_time, loaded.transit_time, p(&MapModel::transit_time),
+       force.has(ModelField::TransitTime));
+  take(live.regions, loaded.regions, p(&MapModel::regions), force.has(ModelField::Regions));
+}
+
+} // namespace
+
+std::optional<MapModel> load_model_from_doc(Document const& doc) {
+  if (auto root = get_map(doc, ObjId::root(), MAPS_ROOT_KEY)) {
+    return read_schema(doc, *root);
+  }
+  auto legacy = doc.get(ObjId::root(), LEGACY_MAPS_KEY);
+  if (!legacy || !*legacy || (*legacy)->value.object_type() != zd::ObjType::Text) {
+    return std::nullopt;
+  }
+  auto text = doc.text((*legacy)->id);
+  if (!text) {
+    return std::nullopt;
+  }
+  auto model = from_json_text<MapModel>(*text);
+  if (!model) {
+    return std::nullopt;
+  }
+  return std::move(*model);
+}
+
+bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline, FieldSet force) {
+  auto heads = doc.heads();
+  if (baseline.heads == heads) {
+    // Unchanged since the last read: `copied` is what the document holds.
+    if (!baseline.has_data) {
+      return false;
+    }
+    if (!force.empty() && baseline.copied) {
+      copy_fields(live, *baseline.copied, &*baseline.copied, force);
+    }
+    return true;
+  }
+  auto loaded = load_model_from_doc(doc);
+  baseline.heads = std::move(heads);
+  baseline.has_data = loaded.has_value();
+  if (!loaded) {
+    return false;
+  }
+  copy_fields(live, *loaded, baseline.copied ? &*baseline.copied : nullptr, force);
+  baseline.copied = std::move(loaded);
+  return true;
+}
+
+bool refresh_model_from_doc(Document& doc, MapModel& live) {
+  DocBaseline fresh;
+  return refresh_model_from_doc(doc, live, fresh);
+}
+
+void record_baseline(Document& doc, DocBaseline& baseline) {
+  baseline.heads = doc.heads();
+  baseline.copied = load_model_from_doc(doc);
+  baseline.has_data = baseline.copied.has_value();
+}
+
+std::vector<std::string> read_recents(Document const& doc, ObjId const& root) {
+  std::vector<RecentEntry> entries;
+  if (auto m = get_map(doc, root, "recents")) {
+    for (auto const& key : keys_of(doc, *m)) {
+      if (auto e = read_recent_entry(doc, *m, key)) {
+        entries.push_back(std::move(*e));
+      }
+    }
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](auto const& a, auto const& b) {
+    return a.rank != b.rank ? a.rank < b.rank : a.key < b.key;
+  });
+  std::vector<std::string> out;
+  out.reserve(entries.size());
+  for (auto& e : entries) {
+    out.push_back(std::move(e.text));
+  }
+  return out;
+}
+
+std::optional<Place> read_place_entry(Document const& doc, ObjId const& collection,
+                                      std::string const& key) {
+  auto m = live_member(doc, collection, key);
+  if (!m) {
+    return std::nullopt;
+  }
+  auto id = get_string(doc, *m, "id");
+  auto name = get_string(doc, *m, "name");
+  auto category_word = get_string(doc, *m, "category");
+  auto category = category_word ? parse_category(*category_word) : std::nullopt;
+  auto pos = read_latlon(doc, *m, "pos");
+  if (!id || !name || !category || !pos) {
+    return std::nullopt;
+  }
+  return Place{std::move(*id), std::move(*name),
+               *category,      get_string(doc, *m, "address").value_or(""),
+               *pos,           get_bool(doc, *m, "saved").value_or(false)};
+}
+
+std::optional<RecentEntry> read_recent_entry(Document const& doc, ObjId const& collection,
+                                             std::string const& key) {
+  auto m = live_member(doc, collection, key);
+  if (!m) {
+    return std::nullopt;
+  }
+  auto text = get_string(doc, *m, "text");
+  if (!text) {
+    return std::nullopt;
+  }
+  return RecentEntry{key, get_u64(doc, *m, "rank").value_or(UINT64_MAX), std::move(*text)};
+}
+
+std::optional<DownloadedRegion> read_region_entry(Document const& doc, ObjId const& collection,
+                                                  std::string const& key) {
+  auto m = live_member(doc, collection, key);
+  if (!m) {
+    return std::nullopt;
+  }
+  auto id = get_string(doc, *m, "id");
+  auto name = get_string(doc, *m, "name");
+  auto min = read_latlon(doc, *m, "min");
+  auto max = read_latlon(doc, *m, "max");
+  auto z0 = get_u64(doc, *m, "z0");
+  auto z1 = get_u64(doc, *m, "z1");
+  auto tiles = get_u64(doc, *m, "tiles");
+  if (!id || !name || !min || !max || !z0 || !z1 || !tiles) {
+    return std::nullopt;
+  }
+  return DownloadedRegion{std::move(*id),
+                          std::move(*name),
+                          *min,
+                          *max,
+                          static_cast<std::uint8_t>(*z0 & 0xff),
+                          static_cast<std::uint8_t>(*z1 & 0xff),
+                          static_cast<std::uint32_t>(*tiles & 0xffffffffu)};
+}
+
+std::optional<RouteStep> read_route_step(Document const& doc, ObjId const& list,
+                                         std::size_t index) {
+  auto m = get_list_item_map(doc, list, index);
+  if (!m) {
+    return std::nullopt;
+  }
+  auto instruction = get_string(doc, *m, "instruction");
+  auto distance = get_f64(doc, *m, "distance_m");
+  auto word = get_string(doc, *m, "maneuver");
+  auto maneuver = word ? parse_maneuver(*word) : std::nullopt;
+  if (!instruction || !distance || !maneuver) {
+    return std::nullopt;
+  }
+  return RouteStep{std::move(*instruction), *distance, *maneuver};
+}
+
+std::optional<TransitJourney> read_journey(Document const& doc, ObjId const& list,
+                                           std::size_t index) {
+  auto m = get_list_item_map(doc, list, index);
+  if (!m) {
+    return std::nullopt;
+  }
+  TransitJourney j;
+  if (auto legs = get_list(doc, *m, "legs")) {
+    auto const n = length_of(doc, *legs);
+    for (std::size_t i = 0; i < n; ++i) {
+      if (auto leg = read_transit_leg(doc, *legs, i)) {
+        j.legs.push_back(std::move(*leg));
+      }
+    }
+  }
+  auto dep = get_string(doc, *m, "dep");
+  auto arr = get_string(doc, *m, "arr");
+  auto duration = get_u64(doc, *m, "duration_min");
+  auto transfers = get_u64(doc, *m, "transfers");
+  if (!dep || !arr || !duration || !transfers) {
+    return std::nullopt;
+  }
+  j.dep = std::move(*dep);
+  j.arr = std::move(*arr);
+  j.duration_min = static_cast<std::uint32_t>(*duration & 0xffffffffu);
+  j.transfers = static_cast<std::uint32_t>(*transfers & 0xffffffffu);
+  return j;
+}
+
+std::optional<TransitLeg> read_transit_leg(Document const& doc, ObjId const& list,
+                                           std::size_t index) {
+  auto m = get_list_item_map(doc, list, index);
+  if (!m) {
+    return std::nullopt;
+  }
+  auto word = get_string(doc, *m, "mode");
+  auto mode = word ? parse_leg_mode(*word) : std::nullopt;
+  auto line = get_string(doc, *m, "line");
+  auto headsign = get_string(doc, *m, "headsign");
+  auto from_name = get_string(doc, *m, "from_name");
+  auto to_name = get_string(doc, *m, "to_name");
+  auto dep = get_string(doc, *m, "dep");
+  auto arr = get_string(doc, *m, "arr");
+  auto duration = get_u64(doc, *m, "duration_min");
+  auto stops = get_u64(doc, *m, "num_stops");
+  if (!mode || !line || !headsign || !from_name || !to_name || !dep || !arr || !duration ||
+      !stops) {
+    return std::nullopt;
+  }
+  TransitLeg leg;
+  leg.mode = *mode;
+  leg.line = std::move(*line);
+  leg.headsign = std::move(*headsign);
+  leg.from_name = std::move(*from_name);
+  leg.to_name = std::move(*to_name);
+  leg.dep = std::move(*dep);
+  leg.arr = std::move(*arr);
+  leg.duration_min = static_cast<std::uint32_t>(*duration & 0xffffffffu);
+  leg.num_stops = static_cast<std::uint32_t>(*stops & 0xffffffffu);
+  leg.geometry = read_geometry(doc, *m);
+  leg.color = get_string(doc, *m, "color");
+  leg.text_color = get_string(doc, *m, "text_color");
+  leg.agency = get_string(doc, *m, "agency").value_or("");
+  leg.realtime = get_bool(doc, *m, "realtime").value_or(false);
+  return leg;
+}
+
+std::optional<LatLon> read_point(Document const& doc, ObjId const& list, std::size_t index) {
+  auto m = get_list_item_map(doc, list, index);
+  if (!m) {
+    return std::nullopt;
+  }
+  auto lat = get_f64(doc, *m, "lat");
+  auto lon = get_f64(doc, *m, "lon");
+  if (!lat || !lon) {
+    return std::nullopt;
+  }
+  return LatLon{*lat, *lon};
+}
+
+std::vector<LatLon> read_geometry(Document const& doc, ObjId const& obj) {
+  std::vector<LatLon> out;
+  auto g = get_list(doc, obj, "geometry");
+  if (!g) {
+    return out;
+  }
+  // One pass over the list: reading point by point would walk it once per point.
+  auto items = doc.list_items(*g);
+  if (!items) {
+    return out;
+  }
+  out.reserve(items->size());
+  for (auto const& item : *items) {
+    if (item.value.object_type() != zd::ObjType::Map) {
+      continue;
+    }
+    auto lat = get_f64(doc, item.id, "lat");
+    auto lon = get_f64(doc, item.id, "lon");
+    if (lat && lon) {
+      out.push_back(LatLon{*lat, *lon});
+    }
+  }
+  return out;
+}
+
+} // namespace maps

@@ -1,0 +1,232 @@
+#include "doc/save.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "doc/schema.h"
+
+namespace maps {
+
+namespace {
+
+std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
+  auto k = doc.keys(map);
+  return k ? std::move(*k) : std::vector<std::string>{};
+}
+
+// Tombstones every Map member whose key is not in `keep`.
+void tombstone_others(Document& doc, ObjId const& collection,
+                      std::unordered_set<std::string> const& keep) {
+  for (auto const& key : keys_of(doc, collection)) {
+    if (keep.contains(key)) {
+      continue;
+    }
+    if (auto member = get_map(doc, collection, key)) {
+      put_bool_if_changed(doc, *member, "deleted", true);
+    }
+  }
+}
+
+void write_step(Document& doc, ObjId const& m, RouteStep const& step) {
+  put_text(doc, m, "instruction", step.instruction);
+  put_f64_if_changed(doc, m, "distance_m", step.distance_m);
+  put_text(doc, m, "maneuver", maneuver_text(step.maneuver));
+}
+
+void write_leg(Document& doc, ObjId const& m, TransitLeg const& leg) {
+  put_text(doc, m, "mode", leg_mode_text(leg.mode));
+  put_text(doc, m, "line", leg.line);
+  put_text(doc, m, "headsign", leg.headsign);
+  put_text(doc, m, "from_name", leg.from_name);
+  put_text(doc, m, "to_name", leg.to_name);
+  put_text(doc, m, "dep", leg.dep);
+  put_text(doc, m, "arr", leg.arr);
+  put_text(doc, m, "agency", leg.agency);
+  put_int_if_changed(doc, m, "duration_min", leg.duration_min);
+  put_int_if_changed(doc, m, "num_stops", leg.num_stops);
+  write_geometry(doc, m, leg.geometry);
+  put_opt_text(doc, m, "color", leg.color);
+  put_opt_text(doc, m, "text_color", leg.text_color);
+  put_bool_if_changed(doc, m, "realtime", leg.realtime);
+}
+
+} // namespace
+
+void write_place(Document& doc, ObjId const& entry, Place const& place) {
+  put_text(doc, entry, "id", place.id);
+  put_text(doc, entry, "name", place.name);
+  put_text(doc, entry, "category", category_text(place.category));
+  put_text(doc, entry, "address", place.address);
+  write_latlon(doc, entry, "pos", place.pos);
+  put_bool_if_changed(doc, entry, "saved", place.saved);
+}
+
+void write_region(Document& doc, ObjId const& entry, DownloadedRegion const& region) {
+  put_text(doc, entry, "id", region.id);
+  put_text(doc, entry, "name", region.name);
+  write_latlon(doc, entry, "min", region.min);
+  write_latlon(doc, entry, "max", region.max);
+  put_int_if_changed(doc, entry, "z0", region.z0);
+  put_int_if_changed(doc, entry, "z1", region.z1);
+  put_int_if_changed(doc, entry, "tiles", region.tiles);
+}
+
+void write_recents(Document& doc, ObjId const& root, std::span<std::string const> texts) {
+  auto m = ensure_map(doc, root, "recents");
+  if (!m) {
+    return;
+  }
+  std::unordered_set<std::string> keep;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    auto key = recent_key(texts[i]);
+    if (auto e = ensure_map(doc, *m, key)) {
+      put_text(doc, *e, "text", texts[i]);
+      put_int_if_changed(doc, *e, "rank", i);
+      put_bool_if_changed(doc, *e, "deleted", false);
+    }
+    keep.insert(std::move(key));
+  }
+  tombstone_others(doc, *m, keep);
+}
+
+void write_geometry(Document& doc, ObjId const& obj, std::span<LatLon const> points) {
+  auto g = ensure_list(doc, obj, "geometry");
+  if (!g) {
+    return;
+  }
+  clear_list(doc, *g);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (auto p = doc.insert_object(*g, i, zarn_ui::doc::ObjType::Map)) {
+      put_f64_if_changed(doc, *p, "lat", points[i].lat);
+      put_f64_if_changed(doc, *p, "lon", points[i].lon);
+    }
+  }
+}
+
+void write_route(Document& doc, ObjId const& root, std::optional<Route> const& route) {
+  if (!route) {
+    return;
+  }
+  auto r = ensure_map(doc, root, "route");
+  if (!r) {
+    return;
+  }
+  put_text(doc, *r, "mode", travel_mode_text(route->mode));
+  put_f64_if_changed(doc, *r, "distance_m", route->distance_m);
+  put_f64_if_changed(doc, *r, "duration_s", route->duration_s);
+  write_geometry(doc, *r, route->geometry);
+  if (auto s = ensure_list(doc, *r, "steps")) {
+    clear_list(doc, *s);
+    std::size_t at = 0;
+    for (auto const& step : route->steps) {
+      if (auto m = doc.insert_object(*s, at, zarn_ui::doc::ObjType::Map)) {
+        write_step(doc, *m, step);
+        ++at;
+      }
+    }
+  }
+  write_latlon(doc, *r, "from", route->from);
+  write_latlon(doc, *r, "to", route->to);
+}
+
+void write_transit(Document& doc, ObjId const& root, std::span<TransitJourney const> journeys) {
+  auto t = ensure_list(doc, root, "transit");
+  if (!t) {
+    return;
+  }
+  clear_list(doc, *t);
+  std::size_t at = 0;
+  for (auto const& j : journeys) {
+    auto m = doc.insert_object(*t, at, zarn_ui::doc::ObjType::Map);
+    if (!m) {
+      continue;
+    }
+    ++at;
+    put_text(doc, *m, "dep", j.dep);
+    put_text(doc, *m, "arr", j.arr);
+    put_int_if_changed(doc, *m, "duration_min", j.duration_min);
+    put_int_if_changed(doc, *m, "transfers", j.transfers);
+    auto legs = ensure_list(doc, *m, "legs");
+    if (!legs) {
+      continue;
+    }
+    clear_list(doc, *legs);
+    std::size_t k = 0;
+    for (auto const& leg : j.legs) {
+      if (auto lm = doc.insert_object(*legs, k, zarn_ui::doc::ObjType::Map)) {
+        write_leg(doc, *lm, leg);
+        ++k;
+      }
+    }
+  }
+}
+
+void mark_all_deleted(Document& doc, ObjId const& root, std::string_view collection) {
+  auto m = ensure_map(doc, root, collection);
+  if (!m) {
+    return;
+  }
+  tombstone_others(doc, *m, {});
+}
+
+void save_model_to_doc(Document& doc, MapModel const& model) {
+  auto root = ensure_maps_root(doc);
+  if (!root) {
+    return;
+  }
+  if (auto p = ensure_map(doc, *root, "places")) {
+    std::unordered_set<std::string> ids;
+    for (auto const& place : model.places) {
+      if (auto e = ensure_map(doc, *p, place.id)) {
+        write_place(doc, *e, place);
+        put_bool_if_changed(doc, *e, "deleted", false);
+      }
+      ids.insert(place.id);
+    }
+    tombstone_others(doc, *p, ids);
+  }
+  write_recents(doc, *root, model.recents);
+  write_route(doc, *root, model.route);
+  write_transit(doc, *root, model.transit);
+  put_text(doc, *root, "mode", travel_mode_text(model.mode));
+  put_opt_latlon(doc, *root, "origin", model.origin);
+  put_text(doc, *root, "origin_name", model.origin_name);
+  put_opt_latlon(doc, *root, "dest", model.dest);
+  put_text(doc, *root, "dest_name", model.dest_name);
+  put_text(doc, *root, "transit_time_mode",
+           model.transit_time.mode == TransitTimeMode::Arrive ? "arrive" : "depart");
+  std::int64_t const offset = model.transit_time.offset_min;
+  if (get_transit_offset(doc, *root) != offset) {
+    (void)doc.put(*root, "transit_time_offset", zarn_ui::doc::ScalarValue{offset});
+  }
+  if (auto r = ensure_map(doc, *root, "regions")) {
+    std::unordered_set<std::string> ids;
+    for (auto const& region : model.regions) {
+      if (auto e = ensure_map(doc, *r, region.id)) {
+        write_region(doc, *e, region);
+        put_bool_if_changed(doc, *e, "deleted", false);
+      }
+      ids.insert(region.id);
+    }
+    tombstone_others(doc, *r, ids);
+  }
+  ActivePlan route_plan;
+  if (model.route) {
+    route_plan.value = ActivePlan::Route{*model.route, model.origin,    model.origin_name,
+                                         model.dest,   model.dest_name, model.mode};
+  }
+  put_plan_json(doc, *root, "route_plan", route_plan);
+  ActivePlan transit_plan;
+  if (!model.transit.empty()) {
+    transit_plan.value = ActivePlan::Transit{model.transit, model.origin, model.origin_name,
+                                             model.dest, model.dest_name};
+  }
+  put_plan_json(doc, *root, "transit_plan", transit_plan);
+}
+
+void save_model_to_doc(Document& doc, MapModel const& model, DocBaseline& baseline) {
+  save_model_to_doc(doc, model);
+  record_baseline(doc, baseline);
+}
+
+} // namespace maps

@@ -1,0 +1,318 @@
+#pragma once
+// The document's inner state, shared by the public operations (document.cpp) and the change
+// codec (change_codec.cpp). Not part of the public interface.
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <variant>
+#include <vector>
+
+#include "base/result.h"
+#include "platform/doc/document.h"
+
+namespace zarn_ui::doc::detail {
+
+struct OpId {
+  std::uint64_t counter = 0; // 0: the root object, or the head of a sequence
+  std::uint32_t actor = 0;
+  bool operator==(OpId const&) const = default;
+};
+
+struct OpIdHash {
+  std::size_t operator()(OpId const& id) const noexcept {
+    return std::hash<std::uint64_t>{}(id.counter * 0x9E3779B97F4A7C15ull ^ id.actor);
+  }
+};
+
+struct HashHash {
+  std::size_t operator()(ChangeHash const& h) const noexcept {
+    std::size_t v = 0;
+    std::memcpy(&v, h.data(), sizeof v);
+    return v;
+  }
+};
+
+// What an op stores: the five scalars, a new object, or one code point of a Text.
+using Stored =
+    std::variant<std::string, bool, double, std::int64_t, std::uint64_t, ObjType, char32_t>;
+
+struct MapEntry {
+  OpId id;
+  Stored value;
+};
+
+struct Element {
+  OpId id;
+  Stored value;
+  bool visible = true;
+};
+
+struct Object {
+  ObjType type = ObjType::Map;
+  // Visible values per key, ascending in op order, so the winner is the last one.
+  std::map<std::string, std::vector<MapEntry>, std::less<>> map;
+  std::vector<Element> seq;
+  std::size_t visible = 0;
+  std::size_t hint = 0; // position of the last element touched, where the next op usually lands
+};
+
+enum class Action : std::uint8_t { Put = 0, DeleteKey = 1, Insert = 2, DeleteElem = 3 };
+
+struct Op {
+  Action action = Action::Put;
+  OpId obj;
+  std::string key;        // Put, DeleteKey
+  OpId elem;              // Insert: the element to insert after (counter 0: the head); DeleteElem
+  Stored value;           // Put, Insert
+  std::vector<OpId> pred; // Put, DeleteKey: the values it overwrites
+};
+
+// A change read from its encoding; op ids use the change's own actor table (0 = its author).
+struct DecodedChange {
+  std::string actor;
+  std::uint64_t seq = 0;
+  std::uint64_t start_op = 0;
+  std::vector<ChangeHash> deps;
+  std::vector<std::string> actors; // [author, others...]
+  std::vector<Op> ops;
+};
+
+struct State {
+  std::vector<std::string> actors;       // actor bytes; indexes are stable for the document's life
+  std::vector<std::uint64_t> actor_keys; // digest of each actor, as public ObjIds carry it
+  std::vector<std::uint64_t> last_seq;   // per actor index
+  std::uint32_t self = 0;
+  std::unordered_map<OpId, Object, OpIdHash> objects;
+  std::uint64_t max_op = 0;
+  std::vector<Change> log;
+  std::unordered_map<ChangeHash, std::size_t, HashHash> by_hash;
+  std::vector<ChangeHash> heads;
+  std::vector<Op> pending;
+  std::uint64_t pending_start = 0;
+  Bytes actor_bytes; // actors[self] as bytes, for the accessor
+
+  State() { objects.emplace(OpId{}, Object{}); }
+
+  static std::uint64_t actor_key(std::string_view bytes) {
+    std::uint64_t h = 0xcbf29ce484222325ull; // FNV-1a
+    for (unsigned char c : bytes) {
+      h = (h ^ c) * 0x100000001b3ull;
+    }
+    return h;
+  }
+
+  // None when another actor of this document has the same digest (never by chance).
+  std::optional<std::uint32_t> intern_actor(std::string const& bytes) {
+    auto const key = actor_key(bytes);
+    for (std::uint32_t i = 0; i < actors.size(); ++i) {
+      if (actor_keys[i] == key) {
+        if (actors[i] == bytes) {
+          return i;
+        }
+        return std::nullopt;
+      }
+    }
+    actors.push_back(bytes);
+    actor_keys.push_back(key);
+    last_seq.push_back(0);
+    return static_cast<std::uint32_t>(actors.size() - 1);
+  }
+
+  OpId internal_id(ObjId const& id) const {
+    if (id.counter == 0) {
+      return OpId{};
+    }
+    for (std::uint32_t i = 0; i < actor_keys.size(); ++i) {
+      if (actor_keys[i] == id.actor) {
+        return OpId{id.counter, i};
+      }
+    }
+    return OpId{id.counter, UINT32_MAX}; // names no object
+  }
+
+  ObjId public_id(OpId const& id) const {
+    return id.counter == 0 ? ObjId{} : ObjId{id.counter, actor_keys[id.actor]};
+  }
+
+  int compare(OpId const& a, OpId const& b) const {
+    if (a.counter != b.counter) {
+      return a.counter < b.counter ? -1 : 1;
+    }
+    if (a.actor == b.actor) {
+      return 0;
+    }
+    int const c = actors[a.actor].compare(actors[b.actor]);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+
+  Object* find(OpId const& id) {
+    auto it = objects.find(id);
+    return it == objects.end() ? nullptr : &it->second;
+  }
+  Object const* find(OpId const& id) const {
+    auto it = objects.find(id);
+    return it == objects.end() ? nullptr : &it->second;
+  }
+
+  base::Result<std::size_t> find_element(Object& obj, OpId const& id) const {
+    auto const n = obj.seq.size();
+    for (std::size_t guess : {obj.hint, obj.hint + 1, obj.hint - 1}) {
+      if (guess < n && obj.seq[guess].id == id) {
+        return guess;
+      }
+    }
+    for (std::size_t i = n; i-- > 0;) {
+      if (obj.seq[i].id == id) {
+        return i;
+      }
+    }
+    return base::fail("unknown list element");
+  }
+
+  base::Result<void> create_object(OpId const& id, ObjType type) {
+    if (id.counter == 0 || objects.contains(id)) {
+      return base::fail("duplicate object id");
+    }
+    Object o;
+    o.type = type;
+    objects.emplace(id, std::move(o));
+    return {};
+  }
+
+  // Integrates one op, local or remote. Local ops always pass these checks; remote ones come
+  // from files or other documents and are checked before anything changes.
+  base::Result<void> apply(Op const& op, OpId const& id) {
+    Object* obj = find(op.obj);
+    if (obj == nullptr) {
+      return base::fail("op on an unknown object");
+    }
+    switch (op.action) {
+    case Action::Put:
+    case Action::DeleteKey: {
+      if (obj->type != ObjType::Map) {
+        return base::fail("map op on a sequence");
+      }
+      if (op.action == Action::Put && std::holds_alternative<char32_t>(op.value)) {
+        return base::fail("text character in a map");
+      }
+      for (auto const& p : op.pred) {
+        if (compare(p, id) >= 0) {
+          return base::fail("op overwrites a later op");
+        }
+      }
+      if (op.action == Action::Put) {
+        if (auto const* type = std::get_if<ObjType>(&op.value)) {
+          if (auto r = create_object(id, *type); !r) {
+            return r;
+          }
+        }
+      }
+      auto it = obj->map.find(op.key);
+      if (it == obj->map.end()) {
+        if (op.action == Action::DeleteKey) {
+          return {};
+        }
+        it = obj->map.emplace(op.key, std::vector<MapEntry>{}).first;
+      }
+      auto& entries = it->second;
+      std::erase_if(entries, [&](MapEntry const& e) {
+        return std::find(op.pred.begin(), op.pred.end(), e.id) != op.pred.end();
+      });
+      if (op.action == Action::Put) {
+        auto pos = std::find_if(entries.begin(), entries.end(),
+                                [&](MapEntry const& e) { return compare(e.id, id) > 0; });
+        entries.insert(pos, MapEntry{id, op.value});
+      }
+      if (entries.empty()) {
+        obj->map.erase(it);
+      }
+      return {};
+    }
+    case Action::Insert: {
+      if (obj->type == ObjType::Map) {
+        return base::fail("sequence op on a map");
+      }
+      bool const is_char = std::holds_alternative<char32_t>(op.value);
+      if (is_char != (obj->type == ObjType::Text)) {
+        return base::fail(obj->type == ObjType::Text ? "non-character in a text"
+                                                     : "text character in a list");
+      }
+      std::size_t pos = 0;
+      if (op.elem.counter != 0) {
+        auto ref = find_element(*obj, op.elem);
+        if (!ref) {
+          return base::fail(ref.error());
+        }
+        if (compare(op.elem, id) >= 0) {
+          return base::fail("insert after a later element");
+        }
+        pos = *ref + 1;
+      }
+      // Concurrent inserts after the same element: the higher op id comes first, and the
+      // elements inserted after it (whose ids are higher still) stay with it.
+      while (pos < obj->seq.size() && compare(obj->seq[pos].id, id) > 0) {
+        ++pos;
+      }
+      if (pos < obj->seq.size() && obj->seq[pos].id == id) {
+        return base::fail("duplicate element id");
+      }
+      if (auto const* type = std::get_if<ObjType>(&op.value)) {
+        if (auto r = create_object(id, *type); !r) {
+          return r;
+        }
+      }
+      obj->seq.insert(obj->seq.begin() + static_cast<std::ptrdiff_t>(pos),
+                      Element{id, op.value, true});
+      ++obj->visible;
+      obj->hint = pos;
+      return {};
+    }
+    case Action::DeleteElem: {
+      if (obj->type == ObjType::Map) {
+        return base::fail("sequence op on a map");
+      }
+      auto at = find_element(*obj, op.elem);
+      if (!at) {
+        return base::fail(at.error());
+      }
+      auto& e = obj->seq[*at];
+      if (e.visible) {
+        e.visible = false;
+        --obj->visible;
+      }
+      obj->hint = *at;
+      return {};
+    }
+    }
+    return base::fail("unknown op");
+  }
+
+  OpId next_id() const { return OpId{max_op + 1, self}; }
+
+  void record_local(Op op) {
+    OpId const id = next_id();
+    if (pending.empty()) {
+      pending_start = id.counter;
+    }
+    auto r = apply(op, id);
+    (void)r; // local ops are built valid
+    max_op = id.counter;
+    pending.push_back(std::move(op));
+  }
+};
+
+ChangeHash sha256(std::span<std::uint8_t const> bytes);
+
+/// The canonical encoding of the open transaction as change number `seq` of the own actor.
+Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> const& deps);
+
+/// Checks, decodes and applies a change from a file or another document. On error `s` may be
+/// partly changed: callers work on a copy or discard it.
+base::Result<void> apply_encoded(State& s, Bytes encoded);
+
+} // namespace zarn_ui::doc::detail
