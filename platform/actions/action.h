@@ -4,6 +4,7 @@
 // application it comes from), and the typed-action interface through which the executor
 // applies an action to the document without knowing its type.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -71,13 +72,28 @@ struct ActionContext {
   static ActionContext enriched_by(ActionContext context, ActionContext const& defaults);
 };
 
+/// The 16-byte id of an invoked action that completes later.
+using RequestId = std::array<std::uint8_t, 16>;
+
+struct ActionFailure {
+  std::string code;  // "location_unavailable"
+  std::string message;
+  bool operator==(ActionFailure const&) const = default;
+};
+
+/// The outcome of an action that completed later, for the request it answers.
+struct ActionCompletion {
+  RequestId request{};
+  tl::expected<void, ActionFailure> result;
+};
+
 /// An action the executor can apply to the document.
 class TypedAction {
  public:
   virtual ~TypedAction() = default;
   virtual std::string debug_text() const = 0;
-  /// Runs the action's document updater.
-  virtual void apply_action_to_doc(zarn_ui::doc::Document& doc) const = 0;
+  /// Runs the action's document updater; on an error the executor rolls back what it wrote.
+  virtual base::Result<void> apply_action_to_doc(zarn_ui::doc::Document& doc) const = 0;
 };
 
 namespace context {

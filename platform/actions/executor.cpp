@@ -30,9 +30,13 @@ ActionResult<Outcome> run(zarn_ui::doc::Document& doc, TypedAction const& action
   if (auto sent = transport.replicate(encoded, context ? &*context : nullptr); !sent) {
     return tl::unexpected(sent.error());
   }
-  // What was written before belongs to its own change; the action gets a change of its own.
+  // What was written before belongs to its own change; the action gets a change of its own,
+  // or none at all when its updater fails.
   doc.commit();
-  action.apply_action_to_doc(doc);
+  if (auto applied = action.apply_action_to_doc(doc); !applied) {
+    doc.rollback();
+    return tl::unexpected(ActionError::rejected(applied.error()));
+  }
   return Outcome{doc.commit(), std::move(context)};
 }
 

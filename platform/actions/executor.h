@@ -1,7 +1,7 @@
 #pragma once
 // Running an action against the document: the executor checks the dispatch, hands the encoded
 // action to the transport (which may refuse it) and only then applies the typed action and
-// commits, so a refused dispatch leaves the document untouched.
+// commits; a refused dispatch, or an updater that fails, leaves the document as it was.
 
 #include <cstdint>
 #include <optional>

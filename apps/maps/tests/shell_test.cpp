@@ -146,7 +146,7 @@ TEST(Presets, PanelValueIsTrimmedAndAsciiLowerCased) {
 }
 
 TEST(MapsApp, FreshObjectIsBusyUntilLoadedAndNeedsNoFrame) {
-  MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, false, false);
+  MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, false);
   EXPECT_TRUE(app.is_busy());
   EXPECT_FALSE(app.needs_frame());
   EXPECT_EQ(app.type_name(), "MapsApp");
@@ -167,7 +167,7 @@ TEST(MapsApp, FirstLayoutArmsTheMapIdleDeadlineOnlyWhenLiveWideAndCloseEnough) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.width);
-    MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, false, c.live);
+    MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, c.live);
     app.model.zoom = c.zoom;
     zarn_ui::layout::LayoutTree tree;
     zarn_ui::widget::NodeWidgetMap map;

@@ -9,16 +9,24 @@
 
 namespace maps {
 
-MapsApp build_maps_app(MapModel model, StreetNetwork road_network, bool nav_open, bool live) {
-  MapsApp app;
+MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache tiles, bool nav_open,
+                       bool live) {
+  MapsApp app;  // creates the results channel
+  std::uint64_t const disk_bytes = tiles.tile_cache_disk_usage();
+  app.search_box = new_search_box();
+  app.endpoints = new_endpoint_editor();
+  app.offline_panel = new_offline_panel(disk_bytes);
   app.model = std::move(model);
   app.road_network = std::move(road_network);
+  app.tiles = std::move(tiles);
   app.nav_open = nav_open;
   app.live = live;
   return app;
 }
 
-MapsApp default_maps_app() { return build_maps_app(default_map_model(), StreetNetwork{}, false, true); }
+MapsApp default_maps_app() {
+  return build_maps_app(default_map_model(), StreetNetwork{}, default_tile_cache(), false, true);
+}
 
 zarn_ui::layout::NodeId MapsApp::build_layout(zarn_ui::layout::LayoutTree& tree,
                                               zarn_ui::Theme const& /*theme*/,
@@ -47,13 +55,24 @@ void MapsApp::apply_layout(zarn_ui::layout::LayoutTree const& tree, zarn_ui::Poi
   }
 }
 
+namespace {
+
+bool download_unfinished(TileCache const& tiles) {
+  return tiles.offline_total != 0 && tiles.offline_done < tiles.offline_total;
+}
+
+}  // namespace
+
 bool MapsApp::is_busy() const {
-  return jobs_in_flight > 0 || !doc_loaded || locating || map_idle_deadline.has_value();
+  return jobs_in_flight > 0 || !doc_loaded || locating || location_rx.has_value() ||
+         map_idle_deadline.has_value() || !tiles.pending.empty() || download_unfinished(tiles);
 }
 
 bool MapsApp::needs_frame() const {
-  return jobs_in_flight > 0 || map_idle_deadline.has_value() || locating ||
-         nav_drag.has_value();
+  return jobs_in_flight > 0 || search_box.editing || search_box.debounce.has_value() ||
+         endpoints.debounce.has_value() || map_idle_deadline.has_value() ||
+         endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
+         !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value();
 }
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const { return std::nullopt; }

@@ -3,21 +3,36 @@
 // drives it through the widget interface: the per-frame tick, layout, drawing, input and
 // actions. It holds the live model, all UI state, the ends of the worker channels, the tile
 // cache and the action host. Everything here runs on the UI thread; its operations are defined
-// in one source file per concern.
+// in one source file per concern (tick, requests, camera, operations, dispatch, drawing).
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "app/projection.h"
+#include "app/requests.h"
+#include "app/ui_state.h"
+#include "base/channel.h"
 #include "base/clock.h"
+#include "doc/load.h"
+#include "location/location.h"
+#include "model/actions.h"
 #include "model/types.h"
 #include "net/poi.h"
 #include "platform/actions/host.h"
 #include "platform/scene/geometry.h"
 #include "platform/widget/widget.h"
+#include "shell/sample_data.h"
 #include "shell/street_network.h"
+#include "tiles/tile_cache.h"
+
+namespace zarn_ui::doc {
+class Document;
+}
 
 namespace maps {
 
@@ -25,19 +40,63 @@ namespace maps {
 inline constexpr auto INPUT_DEBOUNCE = std::chrono::milliseconds(280);
 /// Nearby places load this long after the map stops moving.
 inline constexpr auto MAP_IDLE_DELAY = std::chrono::milliseconds(450);
+/// At most this many points of interest of one answer are kept.
+inline constexpr std::size_t MAX_NEARBY_POIS = 140;
 
 /// Latitude/longitude box: south, west, north, east.
 using LatLonBox = std::array<double, 4>;
 
+/// The offline download's counters as the tick last saw them.
+struct OfflineCounters {
+  std::uint64_t download = 0;  // which download
+  std::uint32_t total = 0;
+  std::uint32_t done = 0;
+  std::uint32_t failed = 0;
+  bool operator==(OfflineCounters const&) const = default;
+};
+
+/// What an endpoint editor event means to the model.
+struct EndpointEvent {
+  struct Edited {
+    std::string text;
+    bool dest = false;
+  };
+  struct Query {
+    std::string text;
+    bool dest = false;
+  };
+  struct Picked {
+    Place place;
+    bool dest = false;
+  };
+  struct Swap {};
+  struct Idle {};
+  std::variant<Edited, Query, Picked, Swap, Idle> value;
+};
+
 class MapsApp final : public zarn_ui::widget::Widget {
  public:
+  MapsApp() : MapsApp(base::channel<ServiceResult>()) {}
+  MapsApp(MapsApp&&) = default;
+
   // Owned members, in the order they are released.
   MapModel model;
   StreetNetwork road_network;
   zarn_actions::ActionHost actions;
+  SearchBox search_box;
+  EndpointEditor endpoints;
+  ResultSender results_tx;
+  base::Receiver<ServiceResult> results_rx;
+  std::optional<base::Receiver<LocationResult>> location_rx;
+  std::optional<zarn_actions::ActionCompletion> finished_action;
+  TileCache tiles;
   std::vector<Poi> nearby_pois;
   std::optional<std::string> selected_poi;
+  OfflinePanel offline_panel;
   TrafficOverlay traffic;
+  ServiceUrls services;
+  /// The persisted fields as last copied from the document, shared by the tick and dispatch.
+  DocBaseline doc_baseline;
 
   // Plain members.
   std::optional<zarn_ui::layout::NodeId> layout_node;
@@ -56,12 +115,14 @@ class MapsApp final : public zarn_ui::widget::Widget {
   zarn_ui::Rect detached_rect;
   std::uint64_t places_generation = 0;
   std::uint32_t jobs_in_flight = 0;
+  OfflineCounters last_offline_counters;
   bool pointer_down = false;
   bool map_press = false;
   bool map_dragged = false;
   bool doc_loaded = false;
   bool live = true;
   bool locating = false;
+  std::optional<zarn_actions::RequestId> pending_request;
   bool nav_open = false;
   bool panel_collapsed = false;
   bool nav_card_hover = false;
@@ -69,10 +130,13 @@ class MapsApp final : public zarn_ui::widget::Widget {
 
   /// "Now" for debounces and deadlines; tests replace it.
   base::Clock const* clock = &base::system_clock();
+  /// How location requests reach the portal; tests point it at a private bus.
+  LocationConfig location_config;
 
   // Widget interface.
   std::string_view type_name() const override { return "MapsApp"; }
   std::string_view widget_id() const override { return "maps_app"; }
+  void tick(zarn_ui::State& state) override;
   zarn_ui::layout::NodeId build_layout(zarn_ui::layout::LayoutTree& tree, zarn_ui::Theme const& theme,
                                        zarn_ui::widget::NodeWidgetMap& map) override;
   void apply_layout(zarn_ui::layout::LayoutTree const& tree, zarn_ui::Point origin,
@@ -87,12 +151,67 @@ class MapsApp final : public zarn_ui::widget::Widget {
   bool is_dragging_surface() const override { return nav_drag.has_value(); }
 
   base::Instant now() const { return clock->now(); }
+
+  // The frame tick (tick.cpp).
+  void tick_doc(zarn_ui::doc::Document& doc);
+  void endpoint_query_changed(EndpointEvent event);
+  void rank_places(std::vector<Place>& places, std::string_view query) const;
+
+  // Writing model changes (dispatch.cpp).
+  void dispatch_maps_action(zarn_ui::doc::Document& doc, MapsAction const& action);
+
+  // Camera and layout (camera.cpp).
+  bool compact() const;
+  double panel_width() const;
+  zarn_ui::Rect side_panel_rect() const;
+  zarn_ui::Rect search_bar_rect() const;
+  std::optional<zarn_ui::Rect> compact_menu_rect() const;
+  zarn_ui::Point window_center() const;
+  MapProjection viewport_projection() const;
+  LatLonBox viewport_bounds() const;
+  LatLon origin_or_center() const;
+  void schedule_map_idle();
+  void pan(double dx, double dy);
+  void zoom_by(double delta, double x, double y);
+  void fit_camera(std::span<LatLon const> points);
+  void fit_to_route();
+  void fit_to_plan();
+  std::vector<Poi> nearest_pois() const;
+
+  // Search, directions and location (operations.cpp).
+  std::vector<Place> local_suggestions(std::string_view text) const;
+  std::vector<Place> local_matches(std::string_view text) const;
+  LatLon route_origin();
+  void destination_from_selection();
+  void request_route();
+  void request_transit();
+  /// The local date-time now; the demo day's clock when live services are off.
+  OffsetDateTime transit_now() const;
+  void start_locating();
+  void set_traffic(bool on);
+
+ private:
+  explicit MapsApp(std::pair<ResultSender, base::Receiver<ServiceResult>> channel)
+      : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {}
+
+  void handle_result(zarn_ui::doc::Document& doc, ServiceResult result);
+  void handle_location();
+  void fire_search_debounce();
+  void fire_map_idle();
+  void fire_area_search_debounce();
+  void poll_tiles();
+  void fire_endpoint_debounce();
 };
 
-/// The application object around a model: channels, inputs and panels in their initial state.
-MapsApp build_maps_app(MapModel model, StreetNetwork road_network, bool nav_open, bool live);
+/// "2026-06-15T09:15:00+02:00": the local date-time with its offset.
+std::string rfc3339(OffsetDateTime const& when);
 
-/// The plain start: default model, no street network, live services.
+/// The application object around a model: channels, inputs and panels in their initial state.
+MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache tiles, bool nav_open,
+                       bool live);
+
+/// The plain start: default model, no street network, the light tile cache with its worker,
+/// live services.
 MapsApp default_maps_app();
 
 }  // namespace maps

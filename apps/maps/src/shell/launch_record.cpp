@@ -6,6 +6,8 @@
 #include "platform/doc/persist.h"
 #include "shell/presets.h"
 #include "shell/screenshot.h"
+#include "shell/sdk_integration.h"
+#include "platform/launch/state.h"
 
 namespace maps {
 
@@ -47,7 +49,7 @@ tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_fr
   return std::make_unique<MapsApp>(app_from_launch_args(args));
 }
 
-void register_actions(zarn_ui::App& /*app*/) {}
+void register_actions(zarn_ui::App& app) { register_maps_action_decoder(app.action_registry_mut()); }
 
 std::pair<std::int32_t, std::int32_t> default_window_size() { return {1280, 800}; }
 

@@ -247,6 +247,7 @@ void TileCache::poll_tile_replies() {
 }
 
 std::uint32_t TileCache::download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
+  ++offline_downloads;
   offline_keys = tiles_in_box(box, z0, z1);
   auto const total = static_cast<std::uint32_t>(offline_keys.size());
   offline_total = total;

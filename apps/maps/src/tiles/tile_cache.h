@@ -108,6 +108,7 @@ struct TileCache {
   std::uint32_t offline_total = 0;  // tiles of the current offline download
   std::uint32_t offline_done = 0;   // of them answered (or given up)
   std::uint32_t offline_failed = 0; // of them failed
+  std::uint64_t offline_downloads = 0; // downloads started, so two alike still tell apart
   bool dark = false;
 
   // The current download's tiles in request order, and those still unanswered: a style

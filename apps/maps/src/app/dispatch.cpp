@@ -1,0 +1,36 @@
+// The UI's one write path into the document: every lasting model change is a MapsAction that
+// goes through the action host, after which the live model takes over what the action wrote.
+
+#include "app/maps_app.h"
+#include "doc/load.h"
+#include "doc/save.h"
+#include "doc/updaters.h"
+#include "shell/sdk_integration.h"
+
+namespace maps {
+
+namespace {
+
+constexpr std::string_view DISPATCH_APP_ID = "test.zarn.Maps";
+constexpr std::string_view DISPATCH_APP_NAME = "Maps";
+
+}  // namespace
+
+void MapsApp::dispatch_maps_action(zarn_ui::doc::Document& doc, MapsAction const& action) {
+  // 1. The document must hold map data; an unchanged document since the last copy answers from
+  // the baseline without a reload.
+  bool const has_data = doc_baseline.heads == doc.heads() ? doc_baseline.has_data
+                                                          : load_model_from_doc(doc).has_value();
+  if (!has_data) {
+    save_model_to_doc(doc, model, doc_baseline);
+  }
+  auto context = new_action_context(DISPATCH_APP_ID, DISPATCH_APP_NAME, action);
+  bool const applied =
+      dispatch_with_context(actions, doc, MAPS_ACTION_NAMESPACE, action, std::move(context));
+  // The fields the action wrote are taken over even when their stored value did not change
+  // (ClearRoute must remove an estimate that never reached the document); a failed dispatch
+  // forces nothing.
+  refresh_model_from_doc(doc, model, doc_baseline, applied ? fields_written_by(action) : FieldSet{});
+}
+
+}  // namespace maps

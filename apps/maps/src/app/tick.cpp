@@ -1,0 +1,401 @@
+// The frame tick: where every asynchronous outcome reaches the UI (request answers, the
+// location answer, expired debounces, tile replies, document changes), in a fixed order, without
+// ever waiting.
+
+#include <fmt/format.h>
+
+#include "app/maps_app.h"
+#include "app/suggestions.h"
+#include "base/utf8.h"
+#include "doc/load.h"
+#include "doc/save.h"
+#include "model/ops.h"
+#include "platform/launch/state.h"
+
+namespace maps {
+
+namespace {
+
+constexpr std::string_view ELLIPSIS = "\xE2\x80\xA6";
+
+bool due(std::optional<base::Instant> const& deadline, base::Instant now) {
+  return deadline && *deadline <= now;
+}
+
+std::string trimmed(std::string_view text) { return std::string(base::utf8::trim(text)); }
+
+}  // namespace
+
+void MapsApp::tick(zarn_ui::State& state) { tick_doc(state.document()); }
+
+void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
+  // 1. Every answer that arrived; each counts down the jobs in flight before it is handled.
+  for (;;) {
+    auto received = results_rx.try_recv();
+    auto* message = std::get_if<ServiceResult>(&received);
+    if (!message) {
+      break;
+    }
+    if (jobs_in_flight > 0) {
+      --jobs_in_flight;
+    }
+    handle_result(doc, std::move(*message));
+    if (jobs_in_flight == 0 && model.status.find(ELLIPSIS) != std::string::npos) {
+      model.status.clear();
+    }
+  }
+  handle_location();
+  fire_search_debounce();
+  fire_map_idle();
+  fire_area_search_debounce();
+  poll_tiles();
+
+  // 7. The document: load or seed it once, then take over what changed in it.
+  if (!doc_loaded) {
+    // The first refresh has no baseline: it loads and takes over every persisted field, or
+    // reports that the document holds no map data yet.
+    if (!refresh_model_from_doc(doc, model, doc_baseline)) {
+      save_model_to_doc(doc, model, doc_baseline);
+    }
+    doc_loaded = true;
+  } else {
+    refresh_model_from_doc(doc, model, doc_baseline);
+  }
+
+  fire_endpoint_debounce();
+}
+
+void MapsApp::rank_places(std::vector<Place>& places, std::string_view query) const {
+  rank_places_for_query(places, query, origin_or_center());
+}
+
+void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) {
+  struct Handler {
+    MapsApp& app;
+    zarn_ui::doc::Document& doc;
+
+    void operator()(result::Search& r) {
+      if (!r.result) {
+        app.model.status = fmt::format("Search failed: {}", r.result.error());
+        return;
+      }
+      if (r.result->empty()) {
+        app.model.status = fmt::format("No results for \xE2\x80\x9C{}\xE2\x80\x9D", r.query);
+        return;
+      }
+      app.dispatch_maps_action(doc, MapsAction{MapsAction::UpsertPlaces{*r.result}});
+      std::vector<Place> ranked = std::move(*r.result);
+      app.rank_places(ranked, r.query);
+      std::size_t const count = ranked.size();
+      if (app.search_box.editing) {
+        set_search_suggestions(app.search_box, std::move(ranked));
+      } else {
+        app.model.center = ranked.front().pos;
+        app.model.selected = ranked.front().id;
+        app.model.results = std::move(ranked);
+      }
+      app.model.status =
+          fmt::format("{} results for \xE2\x80\x9C{}\xE2\x80\x9D", count, r.query);
+    }
+
+    void operator()(result::EndpointSearch& r) {
+      if (!r.result) {
+        app.model.status = fmt::format("Search failed: {}", r.result.error());
+        return;
+      }
+      if (r.result->empty()) {
+        app.model.status = "No matching places";
+        return;
+      }
+      app.dispatch_maps_action(doc, MapsAction{MapsAction::UpsertPlaces{*r.result}});
+      std::vector<Place> ranked = std::move(*r.result);
+      app.rank_places(ranked, r.query);
+      set_endpoint_suggestions(app.endpoints, r.for_origin ? ORIGIN_FIELD : DEST_FIELD,
+                               std::move(ranked));
+      app.model.status.clear();
+    }
+
+    void operator()(result::ReverseGeocode& r) {
+      if (r.result && !r.result->empty()) {
+        app.model.origin_name = std::move(*r.result);
+      }
+    }
+
+    void operator()(result::Route& r) {
+      if (!r.result) {
+        // The straight-line estimate that request_route set stays the route.
+        app.model.status =
+            fmt::format("Routing failed (offline estimate shown): {}", r.result.error());
+        return;
+      }
+      auto const& m = app.model;
+      app.dispatch_maps_action(doc, MapsAction{MapsAction::SetRoute{std::move(*r.result), m.origin,
+                                                                    m.origin_name, m.dest,
+                                                                    m.dest_name, m.mode}});
+      app.fit_to_route();
+      app.model.status = "Route updated";
+    }
+
+    void operator()(result::Transit& r) {
+      if (!r.result) {
+        app.model.status = fmt::format("Transit lookup failed: {}", r.result.error());
+        return;
+      }
+      if (r.result->empty()) {
+        app.model.status = "No transit options found";
+        return;
+      }
+      auto const& m = app.model;
+      app.dispatch_maps_action(doc, MapsAction{MapsAction::SetTransit{std::move(*r.result), m.origin,
+                                                                      m.origin_name, m.dest,
+                                                                      m.dest_name}});
+      app.fit_to_plan();
+      app.model.status = "Departures updated";
+    }
+
+    void operator()(result::NearbyPlaces& r) {
+      if (r.generation != app.places_generation) {
+        return;  // an answer for a view the user has left
+      }
+      if (!r.result) {
+        app.model.status = fmt::format("Places unavailable: {}", r.result.error());
+        return;
+      }
+      std::vector<Poi>& pois = *r.result;
+      if (pois.size() > MAX_NEARBY_POIS) {
+        pois.resize(MAX_NEARBY_POIS);
+      }
+      app.nearby_pois = std::move(pois);
+      if (app.selected_poi) {
+        bool const kept = std::any_of(app.nearby_pois.begin(), app.nearby_pois.end(),
+                                      [&](Poi const& p) { return p.id == *app.selected_poi; });
+        if (!kept) {
+          app.selected_poi.reset();
+        }
+      }
+      if (app.model.status.find("Loading places") != std::string::npos) {
+        app.model.status = fmt::format("{} places nearby", app.nearby_pois.size());
+      }
+    }
+
+    void operator()(result::AreaSearch& r) {
+      auto& panel = app.offline_panel;
+      if (!panel.open || trimmed(panel.query) != trimmed(r.query)) {
+        return;
+      }
+      if (!r.result) {
+        panel.hits.clear();
+        panel.search.set_suggestions_open({});
+        return;
+      }
+      panel.search.set_suggestions_open(place_suggestions(*r.result));
+      panel.hits = std::move(*r.result);
+    }
+  };
+  std::visit(Handler{*this, doc}, message);
+}
+
+void MapsApp::handle_location() {
+  if (!location_rx) {
+    return;
+  }
+  auto received = location_rx->try_recv();
+  if (auto const* error = std::get_if<base::RecvError>(&received)) {
+    if (*error == base::RecvError::Empty) {
+      return;
+    }
+    locating = false;
+    location_rx.reset();
+    model.status = "Location unavailable";
+    if (pending_request) {
+      finished_action = zarn_actions::ActionCompletion{
+          *pending_request,
+          tl::unexpected(zarn_actions::ActionFailure{
+              "location_channel_closed", "The location service disconnected before returning a fix"})};
+      pending_request.reset();
+    }
+    return;
+  }
+  LocationResult answer = std::move(std::get<LocationResult>(received));
+  locating = false;
+  location_rx.reset();
+  if (!answer) {
+    model.status = fmt::format("Location unavailable \xE2\x80\x94 {}", answer.error());
+    if (pending_request) {
+      finished_action = zarn_actions::ActionCompletion{
+          *pending_request,
+          tl::unexpected(zarn_actions::ActionFailure{"location_unavailable", answer.error()})};
+      pending_request.reset();
+    }
+    return;
+  }
+  LatLon const fix{answer->lat, answer->lon};
+  model.origin = fix;
+  model.origin_name = "Current location";
+  model.center = fix;
+  model.status = "Located";
+  if (live) {
+    ++jobs_in_flight;
+    spawn_reverse_geocode(results_tx, services, fix.lat, fix.lon);
+  }
+  if (model.dest) {
+    if (model.mode == TravelMode::Transit) {
+      request_transit();
+    } else {
+      request_route();
+    }
+  }
+  if (pending_request) {
+    finished_action = zarn_actions::ActionCompletion{*pending_request, {}};
+    pending_request.reset();
+  }
+}
+
+void MapsApp::fire_search_debounce() {
+  if (!due(search_box.debounce, now())) {
+    return;
+  }
+  search_box.debounce.reset();
+  std::string query = trimmed(model.query);
+  if (query.empty() || !live) {
+    return;
+  }
+  ++jobs_in_flight;
+  model.status = "Searching\xE2\x80\xA6";
+  spawn_search(results_tx, services, std::move(query));
+}
+
+void MapsApp::fire_map_idle() {
+  if (!due(map_idle_deadline, now())) {
+    return;
+  }
+  map_idle_deadline.reset();
+  if (window_rect_.width() <= 1.0) {
+    schedule_map_idle();  // no usable view yet
+    return;
+  }
+  if (model.zoom < 14.0) {
+    nearby_pois.clear();
+    places_box.reset();
+    return;
+  }
+  auto const [south, west, north, east] = viewport_bounds();
+  if (places_box) {
+    auto const& box = *places_box;
+    if (box[0] <= south && box[1] <= west && north <= box[2] && east <= box[3]) {
+      return;
+    }
+  }
+  double const dlat = (north - south) * 0.25;
+  double const dlon = (east - west) * 0.25;
+  double const s = south - dlat;
+  double const n = north + dlat;
+  double const w = west - dlon;
+  double const e = east + dlon;
+  places_box = LatLonBox{std::min(s, n), std::min(w, e), std::max(s, n), std::max(w, e)};
+  ++places_generation;
+  if (live) {
+    ++jobs_in_flight;
+    model.status = "Loading places\xE2\x80\xA6";
+    spawn_nearby_places(results_tx, services, *places_box, places_generation);
+  }
+}
+
+void MapsApp::fire_area_search_debounce() {
+  if (!due(offline_panel.debounce, now())) {
+    return;
+  }
+  offline_panel.debounce.reset();
+  std::string query = trimmed(offline_panel.query);
+  if (query.empty() || !live) {
+    return;
+  }
+  ++jobs_in_flight;
+  spawn_area_search(results_tx, services, std::move(query));
+}
+
+void MapsApp::poll_tiles() {
+  // An offline download completes when the counters, which moved since the last frame, reach the
+  // total. Comparing with the last frame's counters (not only around this poll) also catches a
+  // download whose tiles were all settled at once when it started (no worker to ask).
+  tiles.poll_tile_replies();
+  OfflineCounters const counters{tiles.offline_downloads, tiles.offline_total, tiles.offline_done,
+                                 tiles.offline_failed};
+  bool const changed = counters != last_offline_counters;
+  last_offline_counters = counters;
+  if (changed && counters.total > 0 && counters.done >= counters.total) {
+    offline_panel.cache_bytes = tiles.tile_cache_disk_usage();
+    if (model.status.find("Downloading") != std::string::npos) {
+      model.status = fmt::format("Offline area ready ({} tiles)", counters.total);
+    }
+  }
+}
+
+void MapsApp::fire_endpoint_debounce() {
+  sync_endpoint_texts(endpoints, model.origin_query, model.dest_query);
+  if (!due(endpoints.debounce, now())) {
+    return;
+  }
+  endpoints.debounce.reset();
+  if (endpoints.active == NO_FIELD) {
+    return;
+  }
+  bool const dest = endpoints.active == DEST_FIELD;
+  std::string text = trimmed(dest ? endpoints.dest_text : endpoints.origin_text);
+  if (!text.empty()) {
+    endpoint_query_changed(EndpointEvent{EndpointEvent::Query{std::move(text), dest}});
+  }
+}
+
+void MapsApp::endpoint_query_changed(EndpointEvent event) {
+  struct Handler {
+    MapsApp& app;
+    void operator()(EndpointEvent::Edited& e) {
+      (e.dest ? app.model.dest_query : app.model.origin_query) = e.text;
+      set_endpoint_suggestions(app.endpoints, e.dest ? DEST_FIELD : ORIGIN_FIELD,
+                               app.local_suggestions(e.text));
+    }
+    void operator()(EndpointEvent::Query& e) {
+      set_endpoint_suggestions(app.endpoints, e.dest ? DEST_FIELD : ORIGIN_FIELD,
+                               app.local_suggestions(e.text));
+      std::string query = trimmed(e.text);
+      if (query.empty() || !app.live) {
+        return;
+      }
+      ++app.jobs_in_flight;
+      app.model.status = "Searching\xE2\x80\xA6";
+      spawn_endpoint_search(app.results_tx, app.services, std::move(query), !e.dest);
+    }
+    void operator()(EndpointEvent::Picked& e) {
+      upsert_place(app.model, e.place);
+      if (e.dest) {
+        app.model.dest = e.place.pos;
+        app.model.dest_name = e.place.name;
+        app.model.selected = e.place.id;
+        app.model.dest_query.clear();
+      } else {
+        app.model.origin = e.place.pos;
+        app.model.origin_name = e.place.name;
+        app.model.origin_query.clear();
+      }
+      app.model.center = e.place.pos;
+      if (app.model.mode == TravelMode::Transit) {
+        app.request_transit();
+      } else {
+        app.request_route();
+      }
+    }
+    void operator()(EndpointEvent::Swap&) {
+      if (!app.model.origin || !app.model.dest) {
+        return;
+      }
+      std::swap(app.model.origin, app.model.dest);
+      std::swap(app.model.origin_name, app.model.dest_name);
+      app.request_route();
+    }
+    void operator()(EndpointEvent::Idle&) {}
+  };
+  std::visit(Handler{*this}, event.value);
+}
+
+}  // namespace maps
