@@ -660,3 +660,35 @@ TEST(DocUpdaters, RollingBackAnActionRestoresTheDocument) {
 
 } // namespace
 } // namespace maps
+
+namespace maps {
+namespace {
+
+TEST(DocSeed, SeedsOnlyADocumentWithoutMapData) {
+  zd::Document d(actor(1));
+  MapModel live = sample_model();
+  DocBaseline baseline;
+  EXPECT_TRUE(seed_if_empty(d, live, baseline));
+  EXPECT_FALSE(seed_if_empty(d, live, baseline));
+  EXPECT_TRUE(baseline.has_data);
+  EXPECT_EQ(baseline.heads, d.heads());
+
+  // The seeded state is the previous copy: live-only values survive the next refresh.
+  live.origin = LatLon{9, 9};
+  EXPECT_TRUE(refresh_model_from_doc(d, live, baseline));
+  EXPECT_EQ(live.origin, (LatLon{9, 9}));
+
+  // A document holding readable legacy text is not seeded.
+  zd::Document legacy(actor(2));
+  put_text(legacy, ObjId::root(), LEGACY_MAPS_KEY,
+           "{\"places\":[],\"recents\":[],\"selected\":null,\"route\":null,\"transit\":[],"
+           "\"transit_choice\":0,\"panel\":\"Explore\",\"mode\":\"Car\",\"query\":\"\","
+           "\"results\":[],\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,"
+           "\"center\":[48.1,11.5],\"zoom\":14,\"status\":\"\"}");
+  DocBaseline other;
+  EXPECT_FALSE(seed_if_empty(legacy, live, other));
+  EXPECT_FALSE(get_map(legacy, ObjId::root(), MAPS_ROOT_KEY));
+}
+
+} // namespace
+} // namespace maps
