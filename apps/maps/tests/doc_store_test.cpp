@@ -157,6 +157,7 @@ TEST(DocAccess, MinimalChangeWriters) {
       {"text over an equal string scalar", [&] { put_text(d, r, "s", "same"); }, 5},
       {"unchanged text", [&] { put_text(d, r, "s", "same"); }, 0},
       {"one letter of a text", [&] { put_text(d, r, "s", "sane"); }, 2},
+      {"malformed bytes become U+FFFD", [&] { put_text(d, r, "bad", "a\xff"); }, 3},
       {"f64 NaN over a number", [&] { put_f64_if_changed(d, r, "x", std::nan("")); }, 1},
       {"number over a stored NaN", [&] { put_f64_if_changed(d, r, "x", 1.0); }, 1},
       {"delete of an absent point", [&] { put_opt_latlon(d, r, "p", std::nullopt); }, 0},
@@ -170,6 +171,7 @@ TEST(DocAccess, MinimalChangeWriters) {
     d.commit();
   }
   EXPECT_EQ(get_string(d, r, "s"), "sane");
+  EXPECT_EQ(get_string(d, r, "bad"), "a\uFFFD");
   EXPECT_EQ(get_f64(d, r, "x"), 1.0);
 }
 
