@@ -137,7 +137,10 @@ void BM_UpdaterUpsertPlaces20(benchmark::State& state) {
     ++round;
   }
 }
-BENCHMARK(BM_UpdaterUpsertPlaces20)->Arg(0)->Arg(1);
+// Changing addresses adds text history every round, so the changing case runs a fixed number
+// of rounds to keep its figure comparable between runs.
+BENCHMARK(BM_UpdaterUpsertPlaces20)->Arg(0);
+BENCHMARK(BM_UpdaterUpsertPlaces20)->Arg(1)->Iterations(200);
 
 void BM_DispatchUpsertPlaces20(benchmark::State& state) {
   Document d = seeded();
@@ -154,6 +157,6 @@ void BM_DispatchUpsertPlaces20(benchmark::State& state) {
     ++round;
   }
 }
-BENCHMARK(BM_DispatchUpsertPlaces20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DispatchUpsertPlaces20)->Unit(benchmark::kMillisecond)->Iterations(200);
 
 } // namespace

@@ -139,6 +139,15 @@ base::Result<detail::Object const*> seq_of(detail::State const& s, ObjId const& 
   return o;
 }
 
+Value element_value(detail::Object const& obj, detail::Element const& e) {
+  if (obj.type == ObjType::Text) {
+    std::string t;
+    base::utf8::append(t, static_cast<char32_t>(e.slot));
+    return Value{ScalarValue{std::move(t)}};
+  }
+  return detail::to_value(obj.values[e.slot]);
+}
+
 // Position in `seq` of the visible element with the given index; index < obj.visible.
 std::size_t position_of(detail::Object const& obj, std::size_t index) {
   auto const& seq = obj.seq;
@@ -272,7 +281,7 @@ base::Result<std::optional<ValueRef>> Document::get(ObjId const& obj, std::size_
     return base::fail(out_of_range(index, (*o)->visible));
   }
   auto const& e = (*o)->seq[position_of(**o, index)];
-  return std::optional(ValueRef{detail::to_value(e.value), state_->public_id(e.id)});
+  return std::optional(ValueRef{element_value(**o, e), state_->public_id(e.id)});
 }
 
 base::Result<std::vector<ValueRef>> Document::get_all(ObjId const& obj,
@@ -300,7 +309,7 @@ base::Result<std::vector<ValueRef>> Document::list_items(ObjId const& list) cons
   out.reserve((*o)->visible);
   for (auto const& e : (*o)->seq) {
     if (e.visible) {
-      out.push_back(ValueRef{detail::to_value(e.value), state_->public_id(e.id)});
+      out.push_back(ValueRef{element_value(**o, e), state_->public_id(e.id)});
     }
   }
   return out;
@@ -336,7 +345,7 @@ base::Result<std::string> Document::text(ObjId const& obj) const {
   out.reserve((*o)->visible);
   for (auto const& e : (*o)->seq) {
     if (e.visible) {
-      base::utf8::append(out, std::get<char32_t>(e.value));
+      base::utf8::append(out, static_cast<char32_t>(e.slot));
     }
   }
   return out;

@@ -46,9 +46,11 @@ struct MapEntry {
   Stored value;
 };
 
+// One element of a List or Text, kept small: texts carry their deleted history, and inserting
+// moves the elements behind the insertion point.
 struct Element {
   OpId id;
-  Stored value;
+  std::uint32_t slot = 0; // Text: the code point; List: index into Object::values
   bool visible = true;
 };
 
@@ -57,6 +59,7 @@ struct Object {
   // Visible values per key, ascending in op order, so the winner is the last one.
   std::map<std::string, std::vector<MapEntry>, std::less<>> map;
   std::vector<Element> seq;
+  std::vector<Stored> values; // List element values, by Element::slot
   std::size_t visible = 0;
   std::size_t hint = 0; // position of the last element touched, where the next op usually lands
 };
@@ -266,8 +269,17 @@ struct State {
           return r;
         }
       }
-      obj->seq.insert(obj->seq.begin() + static_cast<std::ptrdiff_t>(pos),
-                      Element{id, op.value, true});
+      std::uint32_t slot = 0;
+      if (is_char) {
+        slot = static_cast<std::uint32_t>(std::get<char32_t>(op.value));
+      } else {
+        if (obj->values.size() >= UINT32_MAX) {
+          return base::fail("list too long");
+        }
+        slot = static_cast<std::uint32_t>(obj->values.size());
+        obj->values.push_back(op.value);
+      }
+      obj->seq.insert(obj->seq.begin() + static_cast<std::ptrdiff_t>(pos), Element{id, slot, true});
       ++obj->visible;
       obj->hint = pos;
       return {};

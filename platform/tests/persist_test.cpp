@@ -174,6 +174,16 @@ TEST_F(PersistTest, DataFolderFollowsXdgThenHome) {
   EXPECT_EQ(data_dir("test.zarn.Maps"), fs::path("/home/u/.local/share/test.zarn.Maps"));
   EXPECT_FALSE(data_dir("../evil"));
   EXPECT_FALSE(data_dir(""));
+
+  // open() keeps the document under the data folder.
+  ::setenv("XDG_DATA_HOME", dir_.c_str(), 1);
+  auto p = open("test.zarn.Maps");
+  ASSERT_TRUE(p.is_persistent());
+  EXPECT_EQ(*p.file(), dir_ / "test.zarn.Maps" / "document.bin");
+  ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
+  ASSERT_TRUE(p.save_now());
+  EXPECT_TRUE(fs::is_regular_file(dir_ / "test.zarn.Maps" / "document.bin"));
+  ::unsetenv("XDG_DATA_HOME");
   if (old_xdg) {
     ::setenv("XDG_DATA_HOME", saved_xdg.c_str(), 1);
   }

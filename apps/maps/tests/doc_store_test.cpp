@@ -157,6 +157,7 @@ TEST(DocAccess, MinimalChangeWriters) {
       {"text over an equal string scalar", [&] { put_text(d, r, "s", "same"); }, 5},
       {"unchanged text", [&] { put_text(d, r, "s", "same"); }, 0},
       {"one letter of a text", [&] { put_text(d, r, "s", "sane"); }, 2},
+      {"malformed bytes become U+FFFD", [&] { put_text(d, r, "bad", "a\xff"); }, 3},
       {"f64 NaN over a number", [&] { put_f64_if_changed(d, r, "x", std::nan("")); }, 1},
       {"number over a stored NaN", [&] { put_f64_if_changed(d, r, "x", 1.0); }, 1},
       {"delete of an absent point", [&] { put_opt_latlon(d, r, "p", std::nullopt); }, 0},
@@ -170,6 +171,7 @@ TEST(DocAccess, MinimalChangeWriters) {
     d.commit();
   }
   EXPECT_EQ(get_string(d, r, "s"), "sane");
+  EXPECT_EQ(get_string(d, r, "bad"), "a\uFFFD");
   EXPECT_EQ(get_f64(d, r, "x"), 1.0);
 }
 
@@ -656,6 +658,38 @@ TEST(DocUpdaters, RollingBackAnActionRestoresTheDocument) {
   EXPECT_EQ(s.doc.heads(), heads);
   EXPECT_TRUE(refresh_model_from_doc(s.doc, live, baseline));
   EXPECT_EQ(live, s.loaded());
+}
+
+} // namespace
+} // namespace maps
+
+namespace maps {
+namespace {
+
+TEST(DocSeed, SeedsOnlyADocumentWithoutMapData) {
+  zd::Document d(actor(1));
+  MapModel live = sample_model();
+  DocBaseline baseline;
+  EXPECT_TRUE(seed_if_empty(d, live, baseline));
+  EXPECT_FALSE(seed_if_empty(d, live, baseline));
+  EXPECT_TRUE(baseline.has_data);
+  EXPECT_EQ(baseline.heads, d.heads());
+
+  // The seeded state is the previous copy: live-only values survive the next refresh.
+  live.origin = LatLon{9, 9};
+  EXPECT_TRUE(refresh_model_from_doc(d, live, baseline));
+  EXPECT_EQ(live.origin, (LatLon{9, 9}));
+
+  // A document holding readable legacy text is not seeded.
+  zd::Document legacy(actor(2));
+  put_text(legacy, ObjId::root(), LEGACY_MAPS_KEY,
+           "{\"places\":[],\"recents\":[],\"selected\":null,\"route\":null,\"transit\":[],"
+           "\"transit_choice\":0,\"panel\":\"Explore\",\"mode\":\"Car\",\"query\":\"\","
+           "\"results\":[],\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,"
+           "\"center\":[48.1,11.5],\"zoom\":14,\"status\":\"\"}");
+  DocBaseline other;
+  EXPECT_FALSE(seed_if_empty(legacy, live, other));
+  EXPECT_FALSE(get_map(legacy, ObjId::root(), MAPS_ROOT_KEY));
 }
 
 } // namespace

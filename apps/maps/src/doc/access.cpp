@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "base/utf8.h"
 #include "doc/schema.h"
 #include "model/json.h"
 #include "platform/doc/text_diff.h"
@@ -217,6 +218,12 @@ void clear_list(Document& doc, ObjId const& list) {
 }
 
 void put_text(Document& doc, ObjId const& obj, std::string_view key, std::string_view text) {
+  // Texts hold code points: malformed bytes are stored as U+FFFD rather than dropping the text.
+  std::string repaired;
+  if (!base::utf8::is_valid(text)) {
+    repaired = base::utf8::lossy(text);
+    text = repaired;
+  }
   auto target = object_at(doc, obj, key, zd::ObjType::Text);
   if (!target) {
     auto made = doc.put_object(obj, key, zd::ObjType::Text);

@@ -184,10 +184,9 @@ void copy_fields(MapModel& live, MapModel const& loaded, MapModel const* prev, F
 
 } // namespace
 
-std::optional<MapModel> load_model_from_doc(Document const& doc) {
-  if (auto root = get_map(doc, ObjId::root(), MAPS_ROOT_KEY)) {
-    return read_schema(doc, *root);
-  }
+namespace {
+
+std::optional<MapModel> load_legacy(Document const& doc) {
   auto legacy = doc.get(ObjId::root(), LEGACY_MAPS_KEY);
   if (!legacy || !*legacy || (*legacy)->value.object_type() != zd::ObjType::Text) {
     return std::nullopt;
@@ -201,6 +200,19 @@ std::optional<MapModel> load_model_from_doc(Document const& doc) {
     return std::nullopt;
   }
   return std::move(*model);
+}
+
+} // namespace
+
+std::optional<MapModel> load_model_from_doc(Document const& doc) {
+  if (auto root = get_map(doc, ObjId::root(), MAPS_ROOT_KEY)) {
+    return read_schema(doc, *root);
+  }
+  return load_legacy(doc);
+}
+
+bool has_map_data(Document const& doc) {
+  return get_map(doc, ObjId::root(), MAPS_ROOT_KEY).has_value() || load_legacy(doc).has_value();
 }
 
 bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline, FieldSet force) {

@@ -66,6 +66,9 @@ struct RecentEntry {
 /// The persisted part of the model, or none when the document holds no map data.
 std::optional<MapModel> load_model_from_doc(Document const& doc);
 
+/// Whether load_model_from_doc would answer a model, without reading the schema.
+bool has_map_data(Document const& doc);
+
 /// Copies into `live` each persisted field whose stored value differs from `baseline`'s
 /// previous copy, and every field in `force` (pass the fields an action just wrote, so a
 /// live-only value of such a field gives way even when the stored value did not change).

@@ -224,6 +224,16 @@ void save_model_to_doc(Document& doc, MapModel const& model) {
   put_plan_json(doc, *root, "transit_plan", transit_plan);
 }
 
+bool seed_if_empty(Document& doc, MapModel const& live, DocBaseline& baseline) {
+  auto const heads = doc.heads();
+  bool const has_data = baseline.heads == heads ? baseline.has_data : has_map_data(doc);
+  if (has_data) {
+    return false;
+  }
+  save_model_to_doc(doc, live, baseline);
+  return true;
+}
+
 void save_model_to_doc(Document& doc, MapModel const& model, DocBaseline& baseline) {
   save_model_to_doc(doc, model);
   record_baseline(doc, baseline);

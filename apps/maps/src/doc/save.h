@@ -19,6 +19,11 @@ void save_model_to_doc(Document& doc, MapModel const& model);
 /// takes over only what changes after the seeding.
 void save_model_to_doc(Document& doc, MapModel const& model, DocBaseline& baseline);
 
+/// Seeds the document from `live` when it holds no map data (the first tick, and before every
+/// dispatch), recording the seeded state in `baseline`; true when it seeded. Costs one heads
+/// comparison when the document has not changed since `baseline` last read it.
+bool seed_if_empty(Document& doc, MapModel const& live, DocBaseline& baseline);
+
 void write_place(Document& doc, ObjId const& entry, Place const& place);
 void write_region(Document& doc, ObjId const& entry, DownloadedRegion const& region);
 void write_recents(Document& doc, ObjId const& root, std::span<std::string const> texts);
