@@ -154,5 +154,29 @@ TEST(RunWindow, FrameDriverRunsUnderTheDummyVideoDriverAndClosesCleanly) {
   EXPECT_EQ(counts.rect, (Rect{0, 0, 320, 200}));
 }
 
+TEST(RunWindow, AStartFromLaunchArgumentsNeverOpensTheUsersDocument) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  Counts counts;
+  bool opened = false;
+  bool built_from_args = false;
+  LaunchSpec spec;
+  spec.app_id = "test.zarn.window";
+  spec.switches = SWITCHES;
+  spec.create_app_from_args = [&](LaunchArgs const&) -> tl::expected<AppBox, LaunchError> {
+    built_from_args = true;
+    return std::make_unique<CountingWidget>(counts);
+  };
+  spec.persist_open = [&](std::string_view) {
+    opened = true;
+    return persist::Persistence::memory_only();
+  };
+  LaunchArgs args;
+  args.switches.insert("--empty");
+  auto const result = run_window(spec, args, WindowOptions{1});
+  ASSERT_TRUE(result) << result.error().display();
+  EXPECT_TRUE(built_from_args);
+  EXPECT_FALSE(opened);
+}
+
 }  // namespace
 }  // namespace zarn_ui::launch

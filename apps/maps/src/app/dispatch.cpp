@@ -17,13 +17,8 @@ constexpr std::string_view DISPATCH_APP_NAME = "Maps";
 }  // namespace
 
 void MapsApp::dispatch_maps_action(zarn_ui::doc::Document& doc, MapsAction const& action) {
-  // 1. The document must hold map data; an unchanged document since the last copy answers from
-  // the baseline without a reload.
-  bool const has_data = doc_baseline.heads == doc.heads() ? doc_baseline.has_data
-                                                          : load_model_from_doc(doc).has_value();
-  if (!has_data) {
-    save_model_to_doc(doc, model, doc_baseline);
-  }
+  // The document must hold map data before the updater runs.
+  seed_if_empty(doc, model, doc_baseline);
   auto context = new_action_context(DISPATCH_APP_ID, DISPATCH_APP_NAME, action);
   bool const applied =
       dispatch_with_context(actions, doc, MAPS_ACTION_NAMESPACE, action, std::move(context));
