@@ -191,6 +191,10 @@ class MapsApp final : public zarn_ui::widget::Widget {
   void set_traffic(bool on);
 
  private:
+  /// Origin and destination for planning: the destination from the selection when none is set,
+  /// the origin written into the model; none without a destination.
+  std::optional<std::pair<LatLon, LatLon>> plan_endpoints();
+
   explicit MapsApp(std::pair<ResultSender, base::Receiver<ServiceResult>> channel)
       : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {}
 

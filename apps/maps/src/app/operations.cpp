@@ -83,16 +83,24 @@ void MapsApp::destination_from_selection() {
   }
 }
 
-void MapsApp::request_route() {
+std::optional<std::pair<LatLon, LatLon>> MapsApp::plan_endpoints() {
   if (!model.dest) {
     destination_from_selection();
   }
   if (!model.dest) {
-    return;
+    return std::nullopt;
   }
   LatLon const from = route_origin();
-  LatLon const to = *model.dest;
   model.origin = from;
+  return std::pair{from, *model.dest};
+}
+
+void MapsApp::request_route() {
+  auto const ends = plan_endpoints();
+  if (!ends) {
+    return;
+  }
+  auto const [from, to] = *ends;
   nav_open = true;
   model.route = estimate_route(from.lat, from.lon, to.lat, to.lon, model.mode);
   fit_to_route();
@@ -115,23 +123,19 @@ OffsetDateTime MapsApp::transit_now() const {
 }
 
 void MapsApp::request_transit() {
-  if (!model.dest) {
-    destination_from_selection();
-  }
-  if (!model.dest) {
+  auto const ends = plan_endpoints();
+  if (!ends) {
     return;
   }
-  LatLon const from = route_origin();
-  LatLon const to = *model.dest;
-  model.origin = from;
+  auto const [from, to] = *ends;
   model.panel = Panel::Directions;
   model.mode = TravelMode::Transit;
   model.transit_choice = 0;
   model.route.reset();
   nav_open = true;
   model.transit.clear();
-  std::array<LatLon, 2> const ends{from, to};
-  fit_camera(ends);
+  std::array<LatLon, 2> const points{from, to};
+  fit_camera(points);
   if (!live) {
     return;
   }

@@ -16,6 +16,23 @@ std::size_t length_of(Document const& doc, ObjId const& list) {
   return n ? *n : 0;
 }
 
+/// Appends every element of the list under `key` that `read` accepts (it gets the list and an
+/// index and answers an optional value); a missing list adds nothing.
+template <class T, class Read>
+void read_list_into(std::vector<T>& out, Document const& doc, ObjId const& obj,
+                    std::string_view key, Read read) {
+  auto const list = get_list(doc, obj, key);
+  if (!list) {
+    return;
+  }
+  auto const n = length_of(doc, *list);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (auto item = read(doc, *list, i)) {
+      out.push_back(std::move(*item));
+    }
+  }
+}
+
 std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
   auto k = doc.keys(map);
   return k ? std::move(*k) : std::vector<std::string>{};
@@ -39,14 +56,7 @@ std::optional<Route> read_route(Document const& doc, ObjId const& root) {
     return std::nullopt;
   }
   Route route;
-  if (auto steps = get_list(doc, *r, "steps")) {
-    auto const n = length_of(doc, *steps);
-    for (std::size_t i = 0; i < n; ++i) {
-      if (auto s = read_route_step(doc, *steps, i)) {
-        route.steps.push_back(std::move(*s));
-      }
-    }
-  }
+  read_list_into(route.steps, doc, *r, "steps", read_route_step);
   auto mode_text = get_string(doc, *r, "mode");
   auto mode = mode_text ? parse_travel_mode(*mode_text) : std::nullopt;
   auto distance = get_f64(doc, *r, "distance_m");
@@ -94,14 +104,7 @@ MapModel read_schema(Document const& doc, ObjId const& root) {
   model.recents = read_recents(doc, root);
   model.route = read_route(doc, root);
   if (!get_flag(doc, root, "transit_deleted")) {
-    if (auto list = get_list(doc, root, "transit")) {
-      auto const n = length_of(doc, *list);
-      for (std::size_t i = 0; i < n; ++i) {
-        if (auto j = read_journey(doc, *list, i)) {
-          model.transit.push_back(std::move(*j));
-        }
-      }
-    }
+    read_list_into(model.transit, doc, root, "transit", read_journey);
   }
   auto mode_text = get_string(doc, root, "mode");
   model.mode = (mode_text ? parse_travel_mode(*mode_text) : std::nullopt).value_or(TravelMode::Car);
@@ -349,14 +352,7 @@ std::optional<TransitJourney> read_journey(Document const& doc, ObjId const& lis
     return std::nullopt;
   }
   TransitJourney j;
-  if (auto legs = get_list(doc, *m, "legs")) {
-    auto const n = length_of(doc, *legs);
-    for (std::size_t i = 0; i < n; ++i) {
-      if (auto leg = read_transit_leg(doc, *legs, i)) {
-        j.legs.push_back(std::move(*leg));
-      }
-    }
-  }
+  read_list_into(j.legs, doc, *m, "legs", read_transit_leg);
   auto dep = get_string(doc, *m, "dep");
   auto arr = get_string(doc, *m, "arr");
   auto duration = get_u64(doc, *m, "duration_min");
