@@ -187,8 +187,23 @@ class MapsApp final : public zarn_ui::widget::Widget {
   void request_transit();
   /// The local date-time now; the demo day's clock when live services are off.
   OffsetDateTime transit_now() const;
+  /// The time options of a transit request: none for "depart now", else now plus the offset.
+  TransitQuery transit_query() const;
   void start_locating();
   void set_traffic(bool on);
+  /// Runs the search box's query; records it in the history through `doc` when there is one.
+  void submit_search(zarn_ui::doc::Document* doc);
+  void refresh_transit_if_active();
+  void open_transit(zarn_ui::doc::Document& doc);
+  void open_directions();
+  void directions_to_poi();
+  void open_place(std::string_view id);
+  void select_poi(std::string_view id);
+  void toggle_saved_place(zarn_ui::doc::Document& doc);
+  void end_navigation(zarn_ui::doc::Document& doc);
+  /// 0 zoom in, 1 zoom out, 2 locate, 3 traffic.
+  void run_map_control(std::uint8_t index);
+  void show_panel(Panel panel);
 
  private:
   /// Origin and destination for planning: the destination from the selection when none is set,
