@@ -15,6 +15,7 @@
 
 #include "app/projection.h"
 #include "app/requests.h"
+#include "app/ui_action.h"
 #include "app/ui_state.h"
 #include "base/channel.h"
 #include "base/clock.h"
@@ -85,6 +86,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   zarn_actions::ActionHost actions;
   SearchBox search_box;
   EndpointEditor endpoints;
+  /// The pressable areas of the last drawing, in painting order; what is painted last wins.
+  std::vector<HitTarget> hit_targets;
   ResultSender results_tx;
   base::Receiver<ServiceResult> results_rx;
   std::optional<base::Receiver<LocationResult>> location_rx;
@@ -126,6 +129,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   bool nav_open = false;
   bool panel_collapsed = false;
   bool nav_card_hover = false;
+  /// The overflow ("More map options") menu is showing.
+  bool overflow_menu_open = false;
   bool reduce_motion = false;
 
   /// "Now" for debounces and deadlines; tests replace it.

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ui_action.h"
 #include "base/clock.h"
 #include "model/types.h"
 #include "net/geocode.h"
@@ -17,9 +18,19 @@
 
 namespace maps {
 
+/// A part of the search box while it is painted, before it joins the hit targets.
+struct SearchTarget {
+  zarn_ui::Rect rect;
+  SearchItem item;
+  bool operator==(SearchTarget const&) const = default;
+};
+
 struct SearchBox {
   zarn_ui::widget::TextInput input;
   std::vector<Place> suggestions;
+  /// Filled while the box and its list are painted and drained into the hit targets; empty
+  /// between frames.
+  std::vector<SearchTarget> targets;
   std::optional<std::size_t> highlighted;
   std::optional<base::Instant> debounce;
   bool editing = false;  // the box has the keyboard focus
@@ -38,6 +49,17 @@ inline constexpr std::uint8_t ORIGIN_FIELD = 0;
 inline constexpr std::uint8_t DEST_FIELD = 1;
 inline constexpr std::uint8_t NO_FIELD = 2;
 
+/// What a pressable area of the endpoint editor is.
+enum class EndpointHitKind : std::uint8_t { Field, Suggestion, Swap, Inert };
+
+struct EndpointHit {
+  zarn_ui::Rect rect;
+  EndpointHitKind kind = EndpointHitKind::Inert;
+  std::uint8_t field = NO_FIELD;
+  std::size_t index = 0;  // suggestion row; only for Suggestion
+  bool operator==(EndpointHit const&) const = default;
+};
+
 struct EndpointEditor {
   zarn_ui::widget::TextInput origin_input;
   zarn_ui::widget::TextInput dest_input;
@@ -45,6 +67,12 @@ struct EndpointEditor {
   std::string dest_text;
   std::vector<Place> origin_suggestions;
   std::vector<Place> dest_suggestions;
+  /// Where the directions panel last painted the two inputs.
+  std::optional<zarn_ui::Rect> origin_rect;
+  std::optional<zarn_ui::Rect> dest_rect;
+  /// The editor's pressable areas of the last drawing, in painting order; input handling
+  /// searches them before the hit targets.
+  std::vector<EndpointHit> hits;
   std::optional<std::size_t> highlighted;
   std::optional<base::Instant> debounce;
   std::uint8_t active = NO_FIELD;
