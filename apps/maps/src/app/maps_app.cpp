@@ -77,10 +77,4 @@ bool MapsApp::needs_frame() const {
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const { return std::nullopt; }
 
-void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
-                   zarn_ui::widget::DrawCtx const& ctx) {
-  map_rect = window_rect_;
-  scene.fill(zarn_ui::FillRule::NonZero, transform, ctx.theme.surface, window_rect_);
-}
-
 }  // namespace maps

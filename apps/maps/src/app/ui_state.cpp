@@ -115,6 +115,7 @@ void open_offline_panel(OfflinePanel& panel, std::uint64_t cache_bytes) {
 void close_offline_panel(OfflinePanel& panel) {
   panel.open = false;
   reset_offline_search(panel);
+  panel.targets.clear();
 }
 
 std::vector<zarn_ui::widget::Suggestion> place_suggestions(std::vector<AreaHit> const& hits) {

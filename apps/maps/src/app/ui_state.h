@@ -86,11 +86,37 @@ void edit_endpoint(EndpointEditor& editor, std::uint8_t field);
 void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::string_view dest);
 void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places);
 
+/// What a press on one of the offline panel's rectangles does.
+struct OfflinePanelAction {
+  enum class Kind : std::uint8_t { Close, Zoom, Download, DeleteRegion, ClearCache, SearchField };
+  Kind kind = Kind::Close;
+  std::int8_t delta = 0;  // Zoom: +1 or -1
+  std::string region_id;  // DeleteRegion
+  bool operator==(OfflinePanelAction const&) const = default;
+
+  static OfflinePanelAction close() { return {Kind::Close, 0, {}}; }
+  static OfflinePanelAction zoom(std::int8_t d) { return {Kind::Zoom, d, {}}; }
+  static OfflinePanelAction download() { return {Kind::Download, 0, {}}; }
+  static OfflinePanelAction delete_region(std::string id) {
+    return {Kind::DeleteRegion, 0, std::move(id)};
+  }
+  static OfflinePanelAction clear_cache() { return {Kind::ClearCache, 0, {}}; }
+  static OfflinePanelAction search_field() { return {Kind::SearchField, 0, {}}; }
+};
+
+struct OfflineTarget {
+  zarn_ui::Rect rect;
+  OfflinePanelAction action;
+  bool operator==(OfflineTarget const&) const = default;
+};
+
 struct OfflinePanel {
   zarn_ui::widget::Autocomplete search;
   std::optional<zarn_ui::Rect> search_rect;
   std::vector<AreaHit> hits;
   std::string query;
+  /// The pressable elements of the last drawing; the first is the window-wide scrim.
+  std::vector<OfflineTarget> targets;
   std::optional<AreaHit> selected;
   std::optional<base::Instant> debounce;
   std::uint64_t cache_bytes = 0;

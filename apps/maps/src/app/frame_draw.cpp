@@ -1,0 +1,31 @@
+// The frame: the map layers, the side panel, the scale bar and imagery banner, and the map
+// chrome on top, in that order, with the hit targets rebuilt in the same order.
+
+#include "app/offline_panel_draw.h"
+#include "app/palette.h"
+#include "app/side_panel_draw.h"
+#include "platform/text/text_renderer.h"
+#include "platform/theme/theme.h"
+
+namespace maps {
+
+void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
+                   zarn_ui::widget::DrawCtx const& ctx) {
+  zarn_ui::Theme const& theme = ctx.theme;
+  TextRenderer const& text = ctx.text;
+  hit_targets.clear();
+  map_rect = window_rect_;
+
+  bool const dark = is_dark_theme(theme).dark;
+  tiles.set_dark_basemap(dark);
+  MapPalette const palette = map_palette(theme);
+  Rect const map_area = frame_map_area(*this);
+  fill_rect(scene, transform, map_area, palette.land);
+
+  draw_side_panel(*this, scene, transform, text, theme);
+  if (offline_panel.open) {
+    draw_offline_panel(*this, scene, transform, text, theme);
+  }
+}
+
+}  // namespace maps
