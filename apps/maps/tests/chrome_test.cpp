@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/chrome_draw.h"
+#include "app/palette.h"
 #include "app/maps_app.h"
 #include "app/search_box_draw.h"
 #include "platform/render/offscreen.h"
@@ -413,6 +414,43 @@ TEST_F(Chrome, RendersOverAPlainBackground) {
     auto const png = zarn_ui::OffscreenRenderer::encode_png(960, 640, rgba);
     ASSERT_TRUE(png.has_value());
     std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<char const*>(png->data()), static_cast<std::streamsize>(png->size()));
+  }
+}
+
+/// The compact layout while typing: navigation toggle, the box with its clear button and the
+/// suggestion list with the selected place marked.
+TEST_F(Chrome, RendersTheCompactSearchList) {
+  resize(640, 560);
+  type_query("Cafe", 3);
+  app.search_box.suggestions[1].name = "Caf\xC3\xA9 Luitpold, a long name that does not fit the row";
+  app.model.selected = "s1";
+  Scene const scene = draw();
+
+  zarn_ui::OffscreenRenderer const renderer(640, 560);
+  Color const ground = Color::from_rgba8(200, 220, 200);
+  auto const rgba = renderer.render_resilient(scene, ground);
+  ASSERT_EQ(rgba.size(), 640u * 560u * 4u);
+  auto pixel = [&](double x, double y) {
+    std::size_t const i =
+        (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * 4;
+    return zarn_ui::Rgba8{rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
+  };
+  Rect const bar = app.search_bar_rect();
+  // The clear button's disc, off its cross.
+  EXPECT_EQ(pixel(bar.x1 - 21 + 7, (bar.y0 + bar.y1) / 2), theme.surface.to_rgba8());
+  // The selected row (second) is tinted, the first is not.
+  double const row1 = bar.y1 + 6 + 6 + 46;
+  Color const tint = mix_colors(theme.surface_raised, theme.accent.with_alpha(1.0f), 0.12f);
+  auto const tinted = pixel(bar.x0 + 10, row1 + 40);
+  EXPECT_NEAR(tinted.b, tint.to_rgba8().b, 2);
+  EXPECT_NEAR(tinted.r, tint.to_rgba8().r, 2);
+  EXPECT_EQ(pixel(bar.x0 + 10, row1 - 46 + 40), theme.surface_raised.to_rgba8());
+
+  if (char const* path = std::getenv("MAPS_CHROME_PNG")) {
+    auto const png = zarn_ui::OffscreenRenderer::encode_png(640, 560, rgba);
+    ASSERT_TRUE(png.has_value());
+    std::ofstream(std::string(path) + ".compact.png", std::ios::binary)
         .write(reinterpret_cast<char const*>(png->data()), static_cast<std::streamsize>(png->size()));
   }
 }

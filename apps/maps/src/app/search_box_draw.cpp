@@ -70,6 +70,14 @@ double row_top(Rect const& card, std::size_t i) {
   return card.y0 + 6.0 + ROW_PITCH * static_cast<double>(i);
 }
 
+/// The model's selected place stands out in a list.
+void paint_selected_row(MapsApp const& app, Scene& scene, Affine const& t,
+                        zarn_ui::Theme const& theme, Rect const& row, Place const& place) {
+  if (app.model.selected && *app.model.selected == place.id) {
+    fill_rounded_rect(scene, t, row, 8.0, theme.accent.multiply_alpha(0.12f));
+  }
+}
+
 }  // namespace
 
 void drain_search_targets(MapsApp& app) {
@@ -124,9 +132,7 @@ void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t,
     Place const& place = box.suggestions[i];
     double const y = row_top(card, i);
     Rect const row = row_rect(card, y);
-    if (app.model.selected && *app.model.selected == place.id) {
-      fill_rounded_rect(scene, t, row, 8.0, theme.accent.multiply_alpha(0.12f));
-    }
+    paint_selected_row(app, scene, t, theme, row, place);
     fill_circle(scene, t, card.x0 + 20.0, y + 22.0, 6.0, icon);
     fill_circle(scene, t, card.x0 + 20.0, y + 22.0, 2.4, theme.accent);
     paint_row_texts(app, scene, t, text, theme, card, y, place);
@@ -171,6 +177,7 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
   for (std::size_t i = 0; i < n; ++i) {
     Place const& place = list[i];
     double const y = row_top(card, i);
+    paint_selected_row(app, scene, t, theme, row_rect(card, y), place);
     fill_circle(scene, t, card.x0 + 20.0, y + 22.0, 6.0, category_color(theme, place.category));
     paint_row_texts(app, scene, t, text, theme, card, y, place);
     editor.hits.push_back({row_rect(card, y), EndpointHitKind::Suggestion, editor.active, i});
