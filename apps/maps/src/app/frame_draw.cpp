@@ -1,6 +1,7 @@
 // The frame: the map layers, the side panel, the scale bar and imagery banner, and the map
 // chrome on top, in that order, with the hit targets rebuilt in the same order.
 
+#include "app/chrome_draw.h"
 #include "app/offline_panel_draw.h"
 #include "app/palette.h"
 #include "app/side_panel_draw.h"
@@ -23,6 +24,8 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   fill_rect(scene, transform, map_area, palette.land);
 
   draw_side_panel(*this, scene, transform, text, theme);
+  draw_map_chrome(*this, scene, transform, text, theme);
+  // The chrome painter leaves the offline panel out; it is modal, so it goes over the chrome.
   if (offline_panel.open) {
     draw_offline_panel(*this, scene, transform, text, theme);
   }
