@@ -57,7 +57,7 @@ void BM_RecordDemoMapLayers(benchmark::State& state) {
   zarn_ui::TextRenderer text;
   zarn_ui::Theme const theme = zarn_ui::Theme::light();
   zarn_ui::Scene scene;
-  record(app, scene, text, theme);  // warms the text measurement cache
+  record(app, scene, text, theme); // warms the text measurement cache
   for (auto _ : state) {
     record(app, scene, text, theme);
     benchmark::DoNotOptimize(scene.commands.data());
@@ -89,10 +89,14 @@ void record_and_replay(benchmark::State& state, bool imagery) {
   cairo_surface_destroy(surface);
 }
 
-void BM_RecordAndReplayDemoMapLayers(benchmark::State& state) { record_and_replay(state, false); }
+void BM_RecordAndReplayDemoMapLayers(benchmark::State& state) {
+  record_and_replay(state, false);
+}
 BENCHMARK(BM_RecordAndReplayDemoMapLayers)->Unit(benchmark::kMillisecond);
 
-void BM_RecordAndReplayImageryMapLayers(benchmark::State& state) { record_and_replay(state, true); }
+void BM_RecordAndReplayImageryMapLayers(benchmark::State& state) {
+  record_and_replay(state, true);
+}
 BENCHMARK(BM_RecordAndReplayImageryMapLayers)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/maps_app.h"
 #include "app/format.h"
+#include "app/maps_app.h"
 #include "app/markers.h"
 #include "platform/render/offscreen.h"
 #include "scene_probe.h"
@@ -33,11 +33,13 @@ zarn_ui::SharedImage solid_image(std::uint32_t size, std::uint8_t shade) {
   return zarn_ui::image_from_rgba(rgba, size, size);
 }
 
-Rect rect_of(TilePlacement const& p) { return {p.x0, p.y0, p.x1, p.y1}; }
+Rect rect_of(TilePlacement const& p) {
+  return {p.x0, p.y0, p.x1, p.y1};
+}
 
 /// A tile cache whose worker is the test: it can read what was requested.
 class TileLayer : public ::testing::Test {
- protected:
+protected:
   TileCache cache = tile_cache_without_worker("/nonexistent/tiles");
   std::optional<base::Receiver<TileRequest>> requests;
   Rect area{0, 0, 600, 400};
@@ -226,7 +228,7 @@ TEST_F(TileLayer, TilesAtTheHighestZoomNeverLookForDescendants) {
 }
 
 class Layers : public ::testing::Test {
- protected:
+protected:
   Theme theme = Theme::light();
   MapPalette palette = map_palette(theme);
   MapProjection projection = MapProjection::make(48.1371, 11.5754, 16.0, 400, 300);
@@ -279,7 +281,7 @@ TEST_F(Layers, StreetNetworkPaintsInLayersWithRoadWidths) {
   struct Step {
     bool fill;
     Color color;
-    double width;  // strokes only
+    double width; // strokes only
   };
   std::vector<Step> const expected = {
       {true, palette.land, 0},
@@ -289,9 +291,9 @@ TEST_F(Layers, StreetNetworkPaintsInLayersWithRoadWidths) {
       {false, palette.water, 4.2 * 3.2},
       {true, palette.building, 0},
       {false, palette.building_edge, 1.0},
-      {false, palette.road_casing, 6.2},  // class 0: 4.2 + 2
-      {false, palette.road_casing, 5.0},  // class 1
-      {false, palette.road_casing, 3.0},  // class 3; class 2 has none
+      {false, palette.road_casing, 6.2}, // class 0: 4.2 + 2
+      {false, palette.road_casing, 5.0}, // class 1
+      {false, palette.road_casing, 3.0}, // class 3; class 2 has none
       {false, palette.minor_road, 1.6},
       {false, palette.highway, 4.2},
       {false, palette.major_road, 3.0},
@@ -335,7 +337,7 @@ TEST_F(Layers, TrafficCasingsAllGoUnderTheLines) {
     double const y = 100.0 + 50 * level;
     traffic.segments.push_back({{at(0, y), at(800, y)}, level});
   }
-  traffic.segments.push_back({{at(0, 50)}, 0});  // a lone point is not a line
+  traffic.segments.push_back({{at(0, 50)}, 0}); // a lone point is not a line
   draw_traffic(scene, Affine::identity(), projection, traffic, palette);
   auto const strokes = strokes_of<BezPath>(scene);
   ASSERT_EQ(strokes.size(), 8u);
@@ -383,7 +385,7 @@ TEST_F(Layers, WalkingLegsAreDottedAndGetNoStops) {
   TransitJourney journey;
   TransitLeg walk;
   walk.mode = LegMode::Walk;
-  walk.geometry = {at(100, 100), at(130, 100), at(130, 125)};  // 30 px then 25 px
+  walk.geometry = {at(100, 100), at(130, 100), at(130, 125)}; // 30 px then 25 px
   journey.legs = {walk};
   draw_journey(scene, Affine::identity(), projection, journey, theme, palette, area);
   EXPECT_TRUE(probe::layers_balanced(scene));
@@ -431,7 +433,7 @@ TEST_F(Layers, VehicleLegsHaveCasingsAndStopsInsideTheArea) {
   TransitJourney journey;
   TransitLeg bus;
   bus.mode = LegMode::Bus;
-  bus.geometry = {at(100, 100), at(900, 100)};  // ends right of the map area
+  bus.geometry = {at(100, 100), at(900, 100)}; // ends right of the map area
   TransitLeg tram;
   tram.mode = LegMode::Tram;
   tram.color = "00ff00";
@@ -490,10 +492,11 @@ TEST_F(Layers, ScaleBarSitsAboveTheWindowBottom) {
 /// The application in the demo state (street network, route, places) or a plain start, at
 /// 1280 × 800, with a cache that holds nothing and never loads.
 MapsApp app_for(bool demo) {
-  MapsApp app = demo ? build_maps_app(demo_scenario(), sample_road_network(),
-                                      tile_cache_without_worker("/nonexistent/tiles"), false, false)
-                     : build_maps_app(default_map_model(), StreetNetwork{},
-                                      tile_cache_without_worker("/nonexistent/tiles"), false, false);
+  MapsApp app = demo
+                    ? build_maps_app(demo_scenario(), sample_road_network(),
+                                     tile_cache_without_worker("/nonexistent/tiles"), false, false)
+                    : build_maps_app(default_map_model(), StreetNetwork{},
+                                     tile_cache_without_worker("/nonexistent/tiles"), false, false);
   app.window_rect_ = Rect{0, 0, 1280, 800};
   return app;
 }
@@ -546,7 +549,7 @@ TEST(MapFrame, PlainStartShowsTheGridAndTheBanner) {
     char const* what;
     bool backoff;
     bool compact_nav_open;
-    std::string_view banner;  // empty: none
+    std::string_view banner; // empty: none
   } const cases[] = {
       {"loading", false, false, LOADING_MAP_TEXT},
       {"failed tiles, none in memory", true, false, IMAGERY_OFFLINE_TEXT},
@@ -565,13 +568,13 @@ TEST(MapFrame, PlainStartShowsTheGridAndTheBanner) {
       app.nav_open = true;
     }
     Frame frame = draw_frame(app, theme, text);
-    EXPECT_TRUE(has_stroke_colour(frame.scene, mix_colors(map_palette(theme).placeholder,
-                                                          map_palette(theme).land, 0.85f)));
+    EXPECT_TRUE(has_stroke_colour(
+        frame.scene, mix_colors(map_palette(theme).placeholder, map_palette(theme).land, 0.85f)));
     auto const texts = texts_of(frame.scene);
     bool const shown = std::find(texts.begin(), texts.end(), std::string(c.banner)) != texts.end();
     EXPECT_EQ(shown, !c.banner.empty());
     if (c.banner.empty()) {
-      EXPECT_EQ(texts.size(), 1u);  // the scale bar alone
+      EXPECT_EQ(texts.size(), 1u); // the scale bar alone
     }
   }
 }
@@ -646,7 +649,7 @@ TEST(MapFrame, PointsOfInterestCloseUpRendersOffscreen) {
   app.model.route.reset();
   Frame frame = draw_frame(app, theme, text);
   auto const labels = texts_of(frame.scene);
-  EXPECT_GE(labels.size(), 5u);  // names of the markers on screen and the scale bar
+  EXPECT_GE(labels.size(), 5u); // names of the markers on screen and the scale bar
 
   zarn_ui::OffscreenRenderer renderer(1280, 800);
   std::vector<std::uint8_t> const rgba = renderer.render_resilient(frame.scene, palette.land);
@@ -657,5 +660,5 @@ TEST(MapFrame, PointsOfInterestCloseUpRendersOffscreen) {
       .write(reinterpret_cast<char const*>(png->data()), static_cast<std::streamsize>(png->size()));
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -43,7 +43,7 @@ TEST(MarkerChoice, SpacingPriorityAndSelection) {
   struct Case {
     char const* what;
     double zoom;
-    double apart;  // pixels between the two points
+    double apart; // pixels between the two points
     C a, b;
     char const* selected;
     std::vector<std::size_t> expected;
@@ -76,10 +76,9 @@ TEST(MarkerChoice, OrdersByPriorityThenIndexAndIgnoresTheMapArea) {
       poi_at(p, "park", CX + 100, CY, PlaceCategory::Park),
       poi_at(p, "stop", CX + 200, CY, PlaceCategory::Transit),
       poi_at(p, "land", CX + 300, CY, PlaceCategory::Landmark),
-      poi_at(p, "far", CX - 100000, CY, PlaceCategory::Other),  // far off any screen
+      poi_at(p, "far", CX - 100000, CY, PlaceCategory::Other), // far off any screen
   };
-  EXPECT_EQ(choose_visible_pois(pois, "park", p, 17.0),
-            (std::vector<std::size_t>{1, 2, 3, 0, 4}));
+  EXPECT_EQ(choose_visible_pois(pois, "park", p, 17.0), (std::vector<std::size_t>{1, 2, 3, 0, 4}));
   EXPECT_TRUE(choose_visible_pois({}, std::nullopt, p, 17.0).empty());
 }
 
@@ -94,7 +93,7 @@ TEST(MarkerChoice, PointWithoutScreenPositionDoesNotHideTheOthers) {
 }
 
 class MarkerDrawing : public ::testing::Test {
- protected:
+protected:
   Theme theme = Theme::light();
   MapPalette palette = map_palette(theme);
   TextRenderer text;
@@ -180,8 +179,7 @@ TEST_F(MarkerDrawing, LabelsThatWouldLeaveTheMapAreaAreDroppedButMarkersStay) {
     scene.reset();
     std::vector<Poi> const pois = {poi_at(p, "x", c.x, c.y, PlaceCategory::Cafe)};
     std::vector<std::size_t> const chosen = {0};
-    draw_pois(scene, Affine::identity(), text, p, pois, chosen, std::nullopt, theme, palette,
-              area);
+    draw_pois(scene, Affine::identity(), text, p, pois, chosen, std::nullopt, theme, palette, area);
     EXPECT_EQ(body_radii(PlaceCategory::Cafe).size(), 1u);
     EXPECT_EQ(texts_of(scene).size(), c.label ? 1u : 0u);
   }
@@ -236,7 +234,7 @@ TEST_F(MarkerDrawing, PlacesOriginPinsAndCallout) {
   bool halo = false;
   for (auto const& d : discs) {
     halo = halo || (d.shape.radius == 17.0 && std::abs(d.shape.center.x - 400) < 1e-6 &&
-                     std::abs(d.shape.center.y - 270) < 1e-6);
+                    std::abs(d.shape.center.y - 270) < 1e-6);
   }
   EXPECT_TRUE(halo);
 
@@ -258,7 +256,7 @@ TEST_F(MarkerDrawing, PinOutlineLeavesTheTipAlongTangents) {
   ASSERT_EQ(outlines.size(), 1u);
   EXPECT_EQ(outlines[0].width, 2.4);
   auto const& els = outlines[0].shape.elements();
-  ASSERT_EQ(els.size(), 36u);  // tip, 33 circle points, tip, close
+  ASSERT_EQ(els.size(), 36u); // tip, 33 circle points, tip, close
   Point const tip{300, 300};
   Point const head{300, 278};
   EXPECT_EQ(els.front().p[0], tip);
@@ -299,7 +297,7 @@ TEST(CategoryGlyph, EveryPictogramStaysInsideItsSize) {
       ASSERT_FALSE(scene.empty());
       double const s = 0.58 * size;
       double const lw = std::max(0.16 * size, 1.4);
-      double const reach = s + lw;  // the widest pictogram is the cross, s each way
+      double const reach = s + lw; // the widest pictogram is the cross, s each way
       Rect bounds{50, 50, 50, 50};
       auto grow = [&](Rect r) { bounds = bounds.union_with(r); };
       int background_parts = 0;
@@ -355,12 +353,12 @@ TEST(CategoryGlyph, StarAlternatesOuterAndInnerPoints) {
     }
   }
   ASSERT_EQ(vertices.size(), 10u);
-  EXPECT_NEAR(vertices[0].x, 0.0, 1e-12);  // the first point straight up
+  EXPECT_NEAR(vertices[0].x, 0.0, 1e-12); // the first point straight up
   EXPECT_NEAR(vertices[0].y, -5.8, 1e-12);
   for (std::size_t i = 0; i < vertices.size(); ++i) {
     EXPECT_NEAR(std::hypot(vertices[i].x, vertices[i].y), i % 2 == 0 ? 5.8 : 0.45 * 5.8, 1e-12);
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -11,8 +11,7 @@
 
 namespace maps::probe {
 
-template <class Cmd>
-std::vector<Cmd> commands_of(zarn_ui::Scene const& scene) {
+template <class Cmd> std::vector<Cmd> commands_of(zarn_ui::Scene const& scene) {
   std::vector<Cmd> out;
   for (auto const& cmd : scene.commands) {
     if (auto const* c = std::get_if<Cmd>(&cmd)) {
@@ -22,8 +21,7 @@ std::vector<Cmd> commands_of(zarn_ui::Scene const& scene) {
   return out;
 }
 
-template <class Cmd>
-std::size_t count_of(zarn_ui::Scene const& scene) {
+template <class Cmd> std::size_t count_of(zarn_ui::Scene const& scene) {
   std::size_t n = 0;
   for (auto const& cmd : scene.commands) {
     n += std::holds_alternative<Cmd>(cmd) ? 1 : 0;
@@ -31,23 +29,20 @@ std::size_t count_of(zarn_ui::Scene const& scene) {
   return n;
 }
 
-template <class S>
-struct Filled {
+template <class S> struct Filled {
   S shape;
   zarn_ui::Color color;
-  std::size_t index;  // position in the command list
+  std::size_t index; // position in the command list
 };
 
-template <class S>
-struct Stroked {
+template <class S> struct Stroked {
   S shape;
   zarn_ui::Color color;
   double width;
   std::size_t index;
 };
 
-template <class S>
-std::vector<Filled<S>> fills_of(zarn_ui::Scene const& scene) {
+template <class S> std::vector<Filled<S>> fills_of(zarn_ui::Scene const& scene) {
   std::vector<Filled<S>> out;
   for (std::size_t i = 0; i < scene.commands.size(); ++i) {
     if (auto const* f = std::get_if<zarn_ui::FillCmd>(&scene.commands[i])) {
@@ -59,8 +54,7 @@ std::vector<Filled<S>> fills_of(zarn_ui::Scene const& scene) {
   return out;
 }
 
-template <class S>
-std::vector<Stroked<S>> strokes_of(zarn_ui::Scene const& scene) {
+template <class S> std::vector<Stroked<S>> strokes_of(zarn_ui::Scene const& scene) {
   std::vector<Stroked<S>> out;
   for (std::size_t i = 0; i < scene.commands.size(); ++i) {
     if (auto const* f = std::get_if<zarn_ui::StrokeCmd>(&scene.commands[i])) {
@@ -95,4 +89,4 @@ inline bool layers_balanced(zarn_ui::Scene const& scene) {
   return depth == 0;
 }
 
-}  // namespace maps::probe
+} // namespace maps::probe

@@ -24,11 +24,17 @@ constexpr double WALK_DOT_LENGTH = 6.0;
 constexpr double WALK_DOT_WIDTH = 3.0;
 
 /// The zoom factor every line width shares: grows by 0.35 per level above 12.
-double zoom_width_factor(double zoom) { return std::max(zoom - 12.0, 0.0) * 0.35 + 1.0; }
+double zoom_width_factor(double zoom) {
+  return std::max(zoom - 12.0, 0.0) * 0.35 + 1.0;
+}
 
-Rect placement_rect(TilePlacement const& p) { return Rect{p.x0, p.y0, p.x1, p.y1}; }
+Rect placement_rect(TilePlacement const& p) {
+  return Rect{p.x0, p.y0, p.x1, p.y1};
+}
 
-bool has_area(Rect const& r) { return r.width() > 0.0 && r.height() > 0.0; }
+bool has_area(Rect const& r) {
+  return r.width() > 0.0 && r.height() > 0.0;
+}
 
 /// The closed outline of an area: its first point repeated at the end.
 std::vector<Point> closed(std::vector<Point> outline) {
@@ -83,8 +89,8 @@ std::optional<std::pair<double, double>> clip_segment(Point p, zarn_ui::Vec2 u, 
 /// zoom would otherwise give millions of strokes that the clip throws away.
 void draw_walk_dots(Scene& scene, Affine const& t, std::vector<Point> const& points, Color c,
                     Rect const& visible) {
-  Rect const box = visible.inflate(WALK_DOT_LENGTH + WALK_DOT_WIDTH,
-                                   WALK_DOT_LENGTH + WALK_DOT_WIDTH);
+  Rect const box =
+      visible.inflate(WALK_DOT_LENGTH + WALK_DOT_WIDTH, WALK_DOT_LENGTH + WALK_DOT_WIDTH);
   for (std::size_t k = 1; k < points.size(); ++k) {
     Point const a = points[k - 1];
     Point const b = points[k];
@@ -105,20 +111,24 @@ void draw_walk_dots(Scene& scene, Affine const& t, std::vector<Point> const& poi
         break;
       }
       double const to = std::min(from + WALK_DOT_LENGTH, length);
-      stroke_line(scene, t, a.x + u.x * from, a.y + u.y * from, a.x + u.x * to, a.y + u.y * to,
-                  c, WALK_DOT_WIDTH);
+      stroke_line(scene, t, a.x + u.x * from, a.y + u.y * from, a.x + u.x * to, a.y + u.y * to, c,
+                  WALK_DOT_WIDTH);
     }
   }
 }
 
-}  // namespace
+} // namespace
 
 double road_class_factor(std::uint8_t road_class) {
   switch (road_class) {
-    case 0: return 4.2;
-    case 1: return 3.0;
-    case 2: return 1.6;
-    default: return 1.0;
+  case 0:
+    return 4.2;
+  case 1:
+    return 3.0;
+  case 2:
+    return 1.6;
+  default:
+    return 1.0;
   }
 }
 
@@ -223,12 +233,15 @@ void draw_street_network(Scene& scene, Affine const& t, Rect const& map_area,
   for (std::size_t i = 0; i < roads.size(); ++i) {
     std::uint8_t const cls = network.roads[i].road_class;
     if (cls != 2) {
-      stroke_polyline(scene, t, roads[i], palette.road_casing, road_width(projection.zoom, cls) + 2.0);
+      stroke_polyline(scene, t, roads[i], palette.road_casing,
+                      road_width(projection.zoom, cls) + 2.0);
     }
   }
   for (std::size_t i = 0; i < roads.size(); ++i) {
     std::uint8_t const cls = network.roads[i].road_class;
-    Color const color = cls == 1 ? palette.major_road : cls == 0 ? palette.highway : palette.minor_road;
+    Color const color = cls == 1   ? palette.major_road
+                        : cls == 0 ? palette.highway
+                                   : palette.minor_road;
     stroke_polyline(scene, t, roads[i], color, road_width(projection.zoom, cls));
   }
 }
@@ -279,8 +292,8 @@ void draw_traffic(Scene& scene, Affine const& t, MapProjection const& projection
   }
 }
 
-void draw_route(Scene& scene, Affine const& t, MapProjection const& projection,
-                Route const& route, MapPalette const& palette) {
+void draw_route(Scene& scene, Affine const& t, MapProjection const& projection, Route const& route,
+                MapPalette const& palette) {
   std::vector<Point> const points = project_points(projection, route.geometry);
   if (points.size() < 2) {
     return;
@@ -375,8 +388,8 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
                      MapProjection const& projection) {
   Rect const area = map_area(app);
   Point const anchor{projection.screen_x, projection.screen_y};
-  bool const imagery = draw_tiles(scene, t, area, app.tiles, app.model.center, app.model.zoom,
-                                  anchor, palette.land);
+  bool const imagery =
+      draw_tiles(scene, t, area, app.tiles, app.model.center, app.model.zoom, anchor, palette.land);
   if (!imagery) {
     if (app.road_network.empty()) {
       draw_blank_grid(scene, t, area, app.model.center, app.model.zoom, anchor, palette);
@@ -390,7 +403,8 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.model.route) {
     draw_route(scene, t, projection, *app.model.route, palette);
   }
-  if (app.model.mode == TravelMode::Transit && app.model.transit_choice < app.model.transit.size()) {
+  if (app.model.mode == TravelMode::Transit &&
+      app.model.transit_choice < app.model.transit.size()) {
     draw_journey(scene, t, projection, app.model.transit[app.model.transit_choice], theme, palette,
                  area);
   }
@@ -402,7 +416,9 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   return imagery;
 }
 
-double scale_bar_right(MapsApp const& app) { return app.window_rect().x1 - 16.0 - 40.0 - 10.0; }
+double scale_bar_right(MapsApp const& app) {
+  return app.window_rect().x1 - 16.0 - 40.0 - 10.0;
+}
 
 Point imagery_banner_center(MapsApp const& app) {
   Rect const window = app.window_rect();
@@ -413,8 +429,8 @@ Point imagery_banner_center(MapsApp const& app) {
   return {(left + window.x1) / 2.0, (window.y0 + window.y1) / 2.0};
 }
 
-void draw_map_overlays(MapsApp const& app, Scene& scene, Affine const& t,
-                       TextRenderer const& text, Theme const& theme, bool imagery_drawn) {
+void draw_map_overlays(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                       Theme const& theme, bool imagery_drawn) {
   draw_scale_bar(scene, t, text, app.window_rect(), app.model.center, app.model.zoom, theme,
                  scale_bar_right(app));
   bool const compact_panel_open = app.window_rect().width() < COMPACT_WIDTH && app.nav_open;
@@ -425,4 +441,4 @@ void draw_map_overlays(MapsApp const& app, Scene& scene, Affine const& t,
   }
 }
 
-}  // namespace maps
+} // namespace maps

@@ -50,8 +50,8 @@ void draw_traffic(Scene& scene, Affine const& t, MapProjection const& projection
                   TrafficOverlay const& traffic, MapPalette const& palette);
 
 /// The route line over its casing, a start disc and an end disc.
-void draw_route(Scene& scene, Affine const& t, MapProjection const& projection,
-                Route const& route, MapPalette const& palette);
+void draw_route(Scene& scene, Affine const& t, MapProjection const& projection, Route const& route,
+                MapPalette const& palette);
 
 /// The journey's legs in their colours (walking legs dotted), clipped to the map area, with
 /// stop discs at both ends of each vehicle leg.
@@ -99,7 +99,7 @@ Point imagery_banner_center(MapsApp const& app);
 
 /// The layers over the side panel: the scale bar, and the imagery banner when no imagery was
 /// drawn, the street network is empty and the compact navigation panel is not open.
-void draw_map_overlays(MapsApp const& app, Scene& scene, Affine const& t,
-                       TextRenderer const& text, zarn_ui::Theme const& theme, bool imagery_drawn);
+void draw_map_overlays(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                       zarn_ui::Theme const& theme, bool imagery_drawn);
 
-}  // namespace maps
+} // namespace maps

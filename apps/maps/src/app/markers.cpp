@@ -18,7 +18,9 @@ constexpr Color ORIGIN_SHADOW{0.0f, 0.0f, 0.0f, 60.0f / 255.0f};
 constexpr Color PIN_SHADOW{0.0f, 0.0f, 0.0f, 0.28f};
 constexpr int PIN_ARC_STEPS = 32;
 
-bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool finite(Point p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
 
 void draw_marker(Scene& scene, Affine const& t, TextRenderer const& text, Theme const& theme,
                  MapPalette const& palette, Rect const& area, Poi const& poi, Point at,
@@ -88,21 +90,32 @@ void draw_pin(Scene& scene, Affine const& t, MapPalette const& palette, Point ti
   fill_circle(scene, t, head.x, head.y, 0.2 * big_r, c.multiply_alpha(0.9f));
 }
 
-}  // namespace
+} // namespace
 
 int category_priority(PlaceCategory category) {
   switch (category) {
-    case PlaceCategory::Landmark: return 6;
-    case PlaceCategory::Cafe: return 2;
-    case PlaceCategory::Restaurant: return 3;
-    case PlaceCategory::Bar: return 2;
-    case PlaceCategory::Museum: return 5;
-    case PlaceCategory::Park: return 4;
-    case PlaceCategory::Transit: return 6;
-    case PlaceCategory::Hotel: return 3;
-    case PlaceCategory::Shop: return 1;
-    case PlaceCategory::Hospital: return 5;
-    case PlaceCategory::Other: return 0;
+  case PlaceCategory::Landmark:
+    return 6;
+  case PlaceCategory::Cafe:
+    return 2;
+  case PlaceCategory::Restaurant:
+    return 3;
+  case PlaceCategory::Bar:
+    return 2;
+  case PlaceCategory::Museum:
+    return 5;
+  case PlaceCategory::Park:
+    return 4;
+  case PlaceCategory::Transit:
+    return 6;
+  case PlaceCategory::Hotel:
+    return 3;
+  case PlaceCategory::Shop:
+    return 1;
+  case PlaceCategory::Hospital:
+    return 5;
+  case PlaceCategory::Other:
+    return 0;
   }
   return 0;
 }
@@ -157,8 +170,8 @@ std::vector<std::size_t> visible_poi_indices(MapsApp const& app) {
                              app.model.zoom);
 }
 
-void draw_category_glyph(Scene& scene, Affine const& t, double cx, double cy, double size,
-                         Color f, Color b, PlaceCategory category) {
+void draw_category_glyph(Scene& scene, Affine const& t, double cx, double cy, double size, Color f,
+                         Color b, PlaceCategory category) {
   double const s = 0.58 * size;
   double const lw = std::max(0.16 * size, 1.4);
   auto line = [&](double x0, double y0, double x1, double y1, double width) {
@@ -169,74 +182,72 @@ void draw_category_glyph(Scene& scene, Affine const& t, double cx, double cy, do
   };
 
   switch (category) {
-    case PlaceCategory::Landmark: {
-      std::vector<Point> star;
-      star.reserve(10);
-      for (int i = 0; i < 10; ++i) {
-        double const angle = i * std::numbers::pi / 5.0 - std::numbers::pi / 2.0;
-        double const radius = (i % 2 == 0) ? s : 0.45 * s;
-        star.push_back({cx + radius * std::cos(angle), cy + radius * std::sin(angle)});
-      }
-      fill_polygon(scene, t, star, f);
-      break;
+  case PlaceCategory::Landmark: {
+    std::vector<Point> star;
+    star.reserve(10);
+    for (int i = 0; i < 10; ++i) {
+      double const angle = i * std::numbers::pi / 5.0 - std::numbers::pi / 2.0;
+      double const radius = (i % 2 == 0) ? s : 0.45 * s;
+      star.push_back({cx + radius * std::cos(angle), cy + radius * std::sin(angle)});
     }
-    case PlaceCategory::Cafe:
-      rect(2.0, cx - 0.6 * s, cy - 0.35 * s, cx + 0.35 * s, cy + 0.45 * s, f);
-      stroke_circle(scene, t, cx + 0.5 * s, cy + 0.02 * s, 0.3 * s, f, lw);
-      line(cx - 0.8 * s, cy + 0.68 * s, cx + 0.6 * s, cy + 0.68 * s, lw);
-      break;
-    case PlaceCategory::Restaurant:
-      for (double tine : {-0.68, -0.45, -0.22}) {
-        line(cx + tine * s, cy - 0.7 * s, cx + tine * s, cy - 0.18 * s, lw);
-      }
-      line(cx - 0.45 * s, cy - 0.18 * s, cx - 0.45 * s, cy + 0.82 * s, 1.5 * lw);
-      line(cx + 0.5 * s, cy - 0.7 * s, cx + 0.5 * s, cy + 0.82 * s, 1.7 * lw);
-      break;
-    case PlaceCategory::Bar:
-      fill_polygon(scene, t,
-                   {{cx - 0.72 * s, cy - 0.55 * s}, {cx + 0.72 * s, cy - 0.55 * s},
-                    {cx, cy + 0.18 * s}},
-                   f);
-      line(cx, cy + 0.18 * s, cx, cy + 0.72 * s, lw);
-      line(cx - 0.4 * s, cy + 0.72 * s, cx + 0.4 * s, cy + 0.72 * s, lw);
-      break;
-    case PlaceCategory::Museum:
-      fill_polygon(scene, t,
-                   {{cx - 0.82 * s, cy - 0.18 * s}, {cx + 0.82 * s, cy - 0.18 * s},
-                    {cx, cy - 0.78 * s}},
-                   f);
-      for (double column : {-0.45, 0.0, 0.45}) {
-        line(cx + column * s, cy - 0.12 * s, cx + column * s, cy + 0.55 * s, 1.2 * lw);
-      }
-      line(cx - 0.78 * s, cy + 0.66 * s, cx + 0.78 * s, cy + 0.66 * s, 1.3 * lw);
-      break;
-    case PlaceCategory::Park:
-      line(cx, cy + 0.1 * s, cx, cy + 0.8 * s, 1.4 * lw);
-      fill_circle(scene, t, cx, cy - 0.2 * s, 0.62 * s, f);
-      break;
-    case PlaceCategory::Transit:
-      rect(2.5, cx - 0.6 * s, cy - 0.72 * s, cx + 0.6 * s, cy + 0.5 * s, f);
-      rect(1.5, cx - 0.42 * s, cy - 0.5 * s, cx - 0.06 * s, cy - 0.06 * s, b);
-      rect(1.5, cx + 0.06 * s, cy - 0.5 * s, cx + 0.42 * s, cy - 0.06 * s, b);
-      fill_circle(scene, t, cx - 0.32 * s, cy + 0.62 * s, 0.16 * s, f);
-      fill_circle(scene, t, cx + 0.32 * s, cy + 0.62 * s, 0.16 * s, f);
-      break;
-    case PlaceCategory::Hotel:
-      line(cx - 0.72 * s, cy - 0.5 * s, cx - 0.72 * s, cy + 0.5 * s, 1.4 * lw);
-      rect(2.0, cx - 0.72 * s, cy + 0.08 * s, cx + 0.78 * s, cy + 0.46 * s, f);
-      rect(2.0, cx - 0.5 * s, cy - 0.2 * s, cx - 0.08 * s, cy + 0.12 * s, f);
-      break;
-    case PlaceCategory::Shop:
-      stroke_circle(scene, t, cx, cy - 0.22 * s, 0.32 * s, f, lw);
-      rect(2.5, cx - 0.6 * s, cy - 0.18 * s, cx + 0.6 * s, cy + 0.72 * s, f);
-      break;
-    case PlaceCategory::Hospital:
-      rect(1.5, cx - s, cy - 0.32 * s, cx + s, cy + 0.32 * s, f);
-      rect(1.5, cx - 0.32 * s, cy - s, cx + 0.32 * s, cy + s, f);
-      break;
-    case PlaceCategory::Other:
-      fill_circle(scene, t, cx, cy, 0.4 * s, f);
-      break;
+    fill_polygon(scene, t, star, f);
+    break;
+  }
+  case PlaceCategory::Cafe:
+    rect(2.0, cx - 0.6 * s, cy - 0.35 * s, cx + 0.35 * s, cy + 0.45 * s, f);
+    stroke_circle(scene, t, cx + 0.5 * s, cy + 0.02 * s, 0.3 * s, f, lw);
+    line(cx - 0.8 * s, cy + 0.68 * s, cx + 0.6 * s, cy + 0.68 * s, lw);
+    break;
+  case PlaceCategory::Restaurant:
+    for (double tine : {-0.68, -0.45, -0.22}) {
+      line(cx + tine * s, cy - 0.7 * s, cx + tine * s, cy - 0.18 * s, lw);
+    }
+    line(cx - 0.45 * s, cy - 0.18 * s, cx - 0.45 * s, cy + 0.82 * s, 1.5 * lw);
+    line(cx + 0.5 * s, cy - 0.7 * s, cx + 0.5 * s, cy + 0.82 * s, 1.7 * lw);
+    break;
+  case PlaceCategory::Bar:
+    fill_polygon(
+        scene, t,
+        {{cx - 0.72 * s, cy - 0.55 * s}, {cx + 0.72 * s, cy - 0.55 * s}, {cx, cy + 0.18 * s}}, f);
+    line(cx, cy + 0.18 * s, cx, cy + 0.72 * s, lw);
+    line(cx - 0.4 * s, cy + 0.72 * s, cx + 0.4 * s, cy + 0.72 * s, lw);
+    break;
+  case PlaceCategory::Museum:
+    fill_polygon(
+        scene, t,
+        {{cx - 0.82 * s, cy - 0.18 * s}, {cx + 0.82 * s, cy - 0.18 * s}, {cx, cy - 0.78 * s}}, f);
+    for (double column : {-0.45, 0.0, 0.45}) {
+      line(cx + column * s, cy - 0.12 * s, cx + column * s, cy + 0.55 * s, 1.2 * lw);
+    }
+    line(cx - 0.78 * s, cy + 0.66 * s, cx + 0.78 * s, cy + 0.66 * s, 1.3 * lw);
+    break;
+  case PlaceCategory::Park:
+    line(cx, cy + 0.1 * s, cx, cy + 0.8 * s, 1.4 * lw);
+    fill_circle(scene, t, cx, cy - 0.2 * s, 0.62 * s, f);
+    break;
+  case PlaceCategory::Transit:
+    rect(2.5, cx - 0.6 * s, cy - 0.72 * s, cx + 0.6 * s, cy + 0.5 * s, f);
+    rect(1.5, cx - 0.42 * s, cy - 0.5 * s, cx - 0.06 * s, cy - 0.06 * s, b);
+    rect(1.5, cx + 0.06 * s, cy - 0.5 * s, cx + 0.42 * s, cy - 0.06 * s, b);
+    fill_circle(scene, t, cx - 0.32 * s, cy + 0.62 * s, 0.16 * s, f);
+    fill_circle(scene, t, cx + 0.32 * s, cy + 0.62 * s, 0.16 * s, f);
+    break;
+  case PlaceCategory::Hotel:
+    line(cx - 0.72 * s, cy - 0.5 * s, cx - 0.72 * s, cy + 0.5 * s, 1.4 * lw);
+    rect(2.0, cx - 0.72 * s, cy + 0.08 * s, cx + 0.78 * s, cy + 0.46 * s, f);
+    rect(2.0, cx - 0.5 * s, cy - 0.2 * s, cx - 0.08 * s, cy + 0.12 * s, f);
+    break;
+  case PlaceCategory::Shop:
+    stroke_circle(scene, t, cx, cy - 0.22 * s, 0.32 * s, f, lw);
+    rect(2.5, cx - 0.6 * s, cy - 0.18 * s, cx + 0.6 * s, cy + 0.72 * s, f);
+    break;
+  case PlaceCategory::Hospital:
+    rect(1.5, cx - s, cy - 0.32 * s, cx + s, cy + 0.32 * s, f);
+    rect(1.5, cx - 0.32 * s, cy - s, cx + 0.32 * s, cy + s, f);
+    break;
+  case PlaceCategory::Other:
+    fill_circle(scene, t, cx, cy, 0.4 * s, f);
+    break;
   }
 }
 
@@ -260,8 +271,8 @@ void draw_pois(Scene& scene, Affine const& t, TextRenderer const& text,
     }
   }
   if (selected) {
-    auto const it = std::find_if(pois.begin(), pois.end(),
-                                 [&](Poi const& poi) { return poi.id == *selected; });
+    auto const it =
+        std::find_if(pois.begin(), pois.end(), [&](Poi const& poi) { return poi.id == *selected; });
     if (it != pois.end()) {
       Point const at = project_point(projection, it->pos.lat, it->pos.lon);
       if (map_area.contains(at)) {
@@ -302,8 +313,7 @@ void draw_places(Scene& scene, Affine const& t, TextRenderer const& text,
     if (map_area.contains(at)) {
       draw_pin(scene, t, palette, at, category_color(theme, place->category), true);
       double const tw = measure_text(text, place->name, 12.0f);
-      Rect const box{at.x - (tw + 14.0) / 2.0, at.y - 56.0, at.x + (tw + 14.0) / 2.0,
-                     at.y - 34.0};
+      Rect const box{at.x - (tw + 14.0) / 2.0, at.y - 56.0, at.x + (tw + 14.0) / 2.0, at.y - 34.0};
       if (box.x0 >= map_area.x0 && box.x1 <= map_area.x1) {
         draw_card(scene, t, box, 6.0, theme.surface_raised, theme.border);
         paint_text_weighted(text, scene, t, place->name, 12.0f, theme.text, box.x0 + 7.0,
@@ -315,4 +325,4 @@ void draw_places(Scene& scene, Affine const& t, TextRenderer const& text,
   scene.pop_layer();
 }
 
-}  // namespace maps
+} // namespace maps

@@ -25,7 +25,7 @@ class MapsApp;
 int category_priority(PlaceCategory category);
 
 /// Minimum on-screen spacing of two markers.
-inline constexpr double POI_SPACING_NEAR = 26.0;  // zoom 16 and above
+inline constexpr double POI_SPACING_NEAR = 26.0; // zoom 16 and above
 inline constexpr double POI_SPACING_FAR = 15.0;
 /// Pictograms in markers from this zoom, names of unselected markers from the next.
 inline constexpr double POI_GLYPH_ZOOM = 16.0;
@@ -61,4 +61,4 @@ void draw_places(Scene& scene, Affine const& t, TextRenderer const& text,
                  MapProjection const& projection, MapModel const& model,
                  zarn_ui::Theme const& theme, MapPalette const& palette, Rect const& map_area);
 
-}  // namespace maps
+} // namespace maps
