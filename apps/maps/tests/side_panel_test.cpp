@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/map_layers.h"
 #include "app/side_panel_draw.h"
 #include "panel_test_support.h"
 #include "shell/presets.h"
@@ -86,14 +87,14 @@ TEST(SidePanel, TargetsStartWithTheCardOrTheScrimAndRowsFollowTheCard) {
 TEST(SidePanel, CompactWithNavigationClosedDrawsNoPanelAndTheMapTakesTheWindow) {
   MapsApp app = demo_app(600, 800);
   app.nav_open = false;
-  EXPECT_EQ(frame_map_area(app), (Rect{0, 0, 600, 800}));
+  EXPECT_EQ(map_area(app), (Rect{0, 0, 600, 800}));
   Frame frame;
   frame.draw(app);
   EXPECT_TRUE(panel_targets(app).empty());
   EXPECT_FALSE(frame.has_text("Directions"));
 
   app.nav_open = true;
-  EXPECT_EQ(frame_map_area(app), (Rect{app.side_panel_rect().x1 + 10, 0, 600, 800}));
+  EXPECT_EQ(map_area(app), (Rect{app.side_panel_rect().x1 + 10, 0, 600, 800}));
 }
 
 TEST(SidePanel, SuggestionListHidesThePanelButNotTheCompactScrim) {

@@ -2,6 +2,7 @@
 // chrome on top, in that order, with the hit targets rebuilt in the same order.
 
 #include "app/chrome_draw.h"
+#include "app/map_layers.h"
 #include "app/offline_panel_draw.h"
 #include "app/palette.h"
 #include "app/side_panel_draw.h"
@@ -17,13 +18,14 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   hit_targets.clear();
   map_rect = window_rect_;
 
-  bool const dark = is_dark_theme(theme).dark;
-  tiles.set_dark_basemap(dark);
+  // The basemap style follows the theme before any tile is looked up this frame.
+  tiles.set_dark_basemap(is_dark_theme(theme).dark);
   MapPalette const palette = map_palette(theme);
-  Rect const map_area = frame_map_area(*this);
-  fill_rect(scene, transform, map_area, palette.land);
+  MapProjection const projection = viewport_projection();
 
+  bool const imagery = draw_map_layers(*this, scene, transform, text, theme, palette, projection);
   draw_side_panel(*this, scene, transform, text, theme);
+  draw_map_overlays(*this, scene, transform, text, theme, imagery);
   draw_map_chrome(*this, scene, transform, text, theme);
   // The chrome painter leaves the offline panel out; it is modal, so it goes over the chrome.
   if (offline_panel.open) {

@@ -7,6 +7,7 @@
 
 #include "app/directions_draw.h"
 #include "app/labels.h"
+#include "app/markers.h"
 #include "app/palette.h"
 #include "app/panel_targets.h"
 #include "app/format.h"
@@ -24,8 +25,6 @@ constexpr Color WHITE = zarn_ui::colors::WHITE;
 constexpr Color SCRIM{0.0f, 0.0f, 0.0f, 0.5f};
 constexpr double MIN_PANEL_HEIGHT = 80.0;
 constexpr double ROW_PITCH = 56.0;
-
-bool is_compact(MapsApp const& app) { return app.window_rect().width() < COMPACT_LAYOUT_WIDTH; }
 
 void section_heading(TextRenderer const& text, Scene& scene, Affine const& t, Theme const& theme,
                      std::string_view title, double x, double y) {
@@ -53,12 +52,6 @@ void clip_content_targets(MapsApp& app, std::size_t first_target, Rect const& ar
   for (EndpointHit& hit : app.endpoints.hits) {
     hit.rect = hit.rect.intersect(area);
   }
-}
-
-/// The category pictogram of a nearby row, centred on its disc.
-void draw_poi_pictogram(Scene& scene, Affine const& t, double cx, double cy, Color fg, Color bg,
-                        PlaceCategory category) {
-  (void)scene, (void)t, (void)cx, (void)cy, (void)fg, (void)bg, (void)category;
 }
 
 void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
@@ -97,14 +90,6 @@ void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRendere
 }
 
 }  // namespace
-
-Rect frame_map_area(MapsApp const& app) {
-  Rect area = app.window_rect();
-  if (is_compact(app) && app.nav_open) {
-    area.x0 = std::min(app.side_panel_rect().x1 + 10, area.x1);
-  }
-  return area;
-}
 
 double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                       Theme const& theme, Rect const& content, double y, Place const& place) {
@@ -150,7 +135,7 @@ double draw_poi_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer co
   }
   Color const disc = mix_colors(theme.accent, theme.surface, 0.78f);
   fill_circle(scene, t, cx0 + 18, y + 24, 11, disc);
-  draw_poi_pictogram(scene, t, cx0 + 18, y + 24, theme.text, disc, poi.category);
+  draw_category_glyph(scene, t, cx0 + 18, y + 24, 11, theme.text, disc, poi.category);
 
   LatLon const from = app.origin_or_center();
   std::string const distance =
@@ -238,7 +223,7 @@ void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   app.endpoints.hits.clear();
   app.endpoints.origin_rect.reset();
   app.endpoints.dest_rect.reset();
-  bool const compact = is_compact(app);
+  bool const compact = app.compact();
   if (compact) {
     if (!app.nav_open) {
       return;

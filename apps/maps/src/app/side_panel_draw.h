@@ -11,13 +11,6 @@
 
 namespace maps {
 
-/// The window is laid out compactly below this width.
-inline constexpr double COMPACT_LAYOUT_WIDTH = 720.0;
-
-/// Where the map is drawn this frame: the window, except right of the open panel in the
-/// compact layout.
-Rect frame_map_area(MapsApp const& app);
-
 /// The panel, or in the compact layout with the navigation closed nothing; fills in
 /// `app.panel_scroll`'s content and visible heights.
 void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
