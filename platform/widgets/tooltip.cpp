@@ -63,7 +63,13 @@ Rect tooltip_rect(double text_width, double line_height, Rect const& anchor,
   double x0 = anchor.center().x - w * 0.5;
   double y0 = anchor.y1 + GAP;
   if (bounds && bounds->width() > 0.0 && bounds->height() > 0.0) {
-    if (y0 + h > bounds->y1 && anchor.y0 - GAP - h >= bounds->y0) {
+    // Controls stacked along the right edge would be covered by a tooltip below them: there
+    // it goes to the left of the anchor instead.
+    bool const at_right_edge = anchor.center().x > bounds->x1 - bounds->width() * 0.25;
+    if (at_right_edge && anchor.x0 - GAP - w >= bounds->x0) {
+      x0 = anchor.x0 - GAP - w;
+      y0 = anchor.center().y - h * 0.5;
+    } else if (y0 + h > bounds->y1 && anchor.y0 - GAP - h >= bounds->y0) {
       y0 = anchor.y0 - GAP - h;
     }
     // Left edge wins when the tooltip is wider than the bounds.

@@ -59,8 +59,9 @@ class TooltipHost {
 
 namespace tooltip {
 
-/// Paints a tooltip for `anchor`: a small dark card with the text, centred below the anchor
-/// (above it when there is no room below), kept inside `bounds` when given.
+/// Paints a tooltip for `anchor`: a small card in inverted colours with the text, centred below
+/// the anchor (above it when there is no room below; left of it for anchors in the right
+/// quarter of `bounds`), kept inside `bounds` when given.
 void draw_hover_tooltip(Scene& scene, Affine const& transform, TextRenderer const& text,
                         Theme const& theme, std::string_view label, Rect const& anchor,
                         std::optional<Rect> bounds = std::nullopt);
