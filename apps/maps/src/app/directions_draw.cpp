@@ -124,10 +124,12 @@ void draw_endpoints(Ctx const& c, double Y) {
 
   Rect const origin_input =
       draw_endpoint_field(ed, c.scene, c.t, c.theme, origin_rect, c.theme.accent, ORIGIN_FIELD);
-  paint_text_input(c.text, c.scene, c.t, c.theme, ed.origin_input, origin_input);
+  ed.origin_input.set_rect(origin_input);
+  ed.origin_input.draw(c.scene, c.t, c.text, c.theme);
   Rect const dest_input =
       draw_endpoint_field(ed, c.scene, c.t, c.theme, dest_rect, c.theme.danger, DEST_FIELD);
-  paint_text_input(c.text, c.scene, c.t, c.theme, ed.dest_input, dest_input);
+  ed.dest_input.set_rect(dest_input);
+  ed.dest_input.draw(c.scene, c.t, c.text, c.theme);
 
   Rect const swap{c.R - 34, Y + 20, c.R, Y + 68};
   fill_rounded_rect(c.scene, c.t, swap, 8, c.theme.surface_raised);

@@ -86,7 +86,8 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   paint_text_weighted(text, scene, t, "Area to download", 13, theme.text, L, ya, 2);
   Rect const field{L, ya + 22 * s, R, ya + 58 * s};
   panel.search_rect = field;
-  paint_autocomplete_field(text, scene, t, theme, panel.search, field);
+  panel.search.set_rect(field);
+  panel.search.draw(scene, t, text, theme);
 
   double const yf = field.y0 + 44 * s;
   if (!panel.selected) {
@@ -189,7 +190,8 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   draw_text_centered(text, scene, t, "Clear all", 13, theme.danger, clear.x0, clear.x1, label_y);
   add_offline_target(app, clear, OfflinePanelAction::clear_cache());
 
-  paint_autocomplete_overlay(text, scene, t, theme, panel.search, field);
+  // Last, so the open suggestion list lies over the rest of the card.
+  panel.search.draw_overlay(scene, t, text, theme);
 }
 
 }  // namespace maps
