@@ -2,9 +2,9 @@
 
 #include "app/directions_draw.h"
 #include "app/palette.h"
+#include "model/ops.h"
 #include "panel_test_support.h"
 #include "shell/presets.h"
-#include "model/ops.h"
 #include "shell/sample_data.h"
 
 namespace maps {
@@ -71,14 +71,14 @@ struct Panel : ::testing::Test {
 };
 
 TEST_F(Panel, EndpointFieldsAndSwapAreTheEditorsTargetsInOrder) {
-  app.endpoints.hits.push_back(EndpointHit{});  // stale from an earlier frame
+  app.endpoints.hits.push_back(EndpointHit{}); // stale from an earlier frame
   draw();
   double const R = L + 364;
   ASSERT_EQ(app.endpoints.hits.size(), 3u);
-  EXPECT_EQ(app.endpoints.hits[0], (EndpointHit{Rect{L, 0, R - 42, 40}, EndpointHitKind::Field,
-                                                ORIGIN_FIELD, 0}));
-  EXPECT_EQ(app.endpoints.hits[1], (EndpointHit{Rect{L, 48, R - 42, 88}, EndpointHitKind::Field,
-                                                DEST_FIELD, 0}));
+  EXPECT_EQ(app.endpoints.hits[0],
+            (EndpointHit{Rect{L, 0, R - 42, 40}, EndpointHitKind::Field, ORIGIN_FIELD, 0}));
+  EXPECT_EQ(app.endpoints.hits[1],
+            (EndpointHit{Rect{L, 48, R - 42, 88}, EndpointHitKind::Field, DEST_FIELD, 0}));
   EXPECT_EQ(app.endpoints.hits[2].kind, EndpointHitKind::Swap);
   EXPECT_EQ(app.endpoints.hits[2].rect, (Rect{R - 34, 20, R, 68}));
   EXPECT_EQ(app.endpoints.origin_rect, (Rect{L, 0, R - 42, 40}));
@@ -168,7 +168,7 @@ TEST_F(Panel, TimeReadsNowOnlyWhenLeavingWithoutOffset) {
     bool chip;
   } const cases[] = {
       {TransitTimeMode::Depart, 0, "Now", false},
-      {TransitTimeMode::Arrive, 0, "09:00", true},  // the demo clock
+      {TransitTimeMode::Arrive, 0, "09:00", true}, // the demo clock
       {TransitTimeMode::Depart, 45, "09:45", true},
       {TransitTimeMode::Arrive, 60, "10:00", true},
   };
@@ -309,7 +309,7 @@ TEST_F(Panel, JourneyCardsChipsLegsAndCredit) {
   // A 0-minute walk counts as 1 minute.
   EXPECT_TRUE(has("walk 1m"));
   EXPECT_TRUE(has("Walk \xC2\xB7 1 min"));
-  EXPECT_TRUE(has("Tram 19"));  // trailing blank of the empty headsign trimmed
+  EXPECT_TRUE(has("Tram 19")); // trailing blank of the empty headsign trimmed
   EXPECT_TRUE(has("A \xE2\x86\x92 alight B \xC2\xB7 4 stops"));
   EXPECT_TRUE(has("live"));
   // A colour that does not parse: the tram's mode colour and a white label.
@@ -329,5 +329,5 @@ TEST_F(Panel, JourneyCardsChipsLegsAndCredit) {
   EXPECT_EQ(end, credit_y + 28);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -164,7 +164,8 @@ TEST_F(OfflinePanelDraw, DownloadButtonNamesTheChosenArea) {
   bool named = false;
   for (auto const& cmd : scene.commands) {
     if (auto const* t = std::get_if<zarn_ui::TextCmd>(&cmd)) {
-      named = named || t->text.starts_with("Download " + app.offline_panel.selected->name.substr(0, 3));
+      named =
+          named || t->text.starts_with("Download " + app.offline_panel.selected->name.substr(0, 3));
     }
   }
   EXPECT_TRUE(named);
@@ -176,14 +177,15 @@ TEST(DownloadSelection, ZoomRangeIsRoundedAndCapped) {
     std::uint8_t detail;
     std::uint8_t z0, z1;
   } const cases[] = {
-      {14.5, 2, 15, 17}, {14.49, 2, 14, 16}, {18.0, 6, 18, 19}, {25.0, 0, 19, 19},
-      {-3.0, 6, 0, 6},   {std::nan(""), 2, 0, 2},
+      {14.5, 2, 15, 17}, {14.49, 2, 14, 16}, {18.0, 6, 18, 19},
+      {25.0, 0, 19, 19}, {-3.0, 6, 0, 6},    {std::nan(""), 2, 0, 2},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.zoom);
     OfflinePanel panel;
     panel.detail = c.detail;
-    auto const s = download_selection(panel, {48.1, 11.5, 48.2, 11.6}, c.zoom, Rect{0, 0, 800, 600});
+    auto const s =
+        download_selection(panel, {48.1, 11.5, 48.2, 11.6}, c.zoom, Rect{0, 0, 800, 600});
     EXPECT_EQ(s.z0, c.z0);
     EXPECT_EQ(s.z1, c.z1);
     EXPECT_FALSE(s.name.has_value());
@@ -213,5 +215,5 @@ TEST_F(OfflinePanelDraw, DemoShot) {
   frame.maybe_shoot("panels_offline", 1280, 800);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -75,13 +75,13 @@ struct Frame {
     auto const png = zarn_ui::OffscreenRenderer::encode_png(w, h, rgba);
     ASSERT_TRUE(png.has_value());
     std::ofstream out(std::filesystem::path(dir) / (std::string(name) + ".png"), std::ios::binary);
-    out.write(reinterpret_cast<char const*>(png->data()), static_cast<std::streamsize>(png->size()));
+    out.write(reinterpret_cast<char const*>(png->data()),
+              static_cast<std::streamsize>(png->size()));
   }
 };
 
 /// The targets whose action holds alternative T.
-template <class T>
-std::vector<HitTarget> targets_of(MapsApp const& app) {
+template <class T> std::vector<HitTarget> targets_of(MapsApp const& app) {
   std::vector<HitTarget> out;
   for (auto const& target : app.hit_targets) {
     if (target.action.is<T>()) {
@@ -91,6 +91,8 @@ std::vector<HitTarget> targets_of(MapsApp const& app) {
   return out;
 }
 
-inline void set_window(MapsApp& app, double w, double h) { app.window_rect_ = {0, 0, w, h}; }
+inline void set_window(MapsApp& app, double w, double h) {
+  app.window_rect_ = {0, 0, w, h};
+}
 
-}  // namespace maps::test
+} // namespace maps::test

@@ -2,9 +2,9 @@
 
 #include "app/map_layers.h"
 #include "app/side_panel_draw.h"
+#include "model/ops.h"
 #include "panel_test_support.h"
 #include "shell/presets.h"
-#include "model/ops.h"
 #include "shell/sample_data.h"
 
 namespace maps {
@@ -119,7 +119,7 @@ TEST(SidePanel, SuggestionListHidesThePanelButNotTheCompactScrim) {
 }
 
 TEST(SidePanel, APanelShorterThan80DrawsNothing) {
-  for (double const height : {169.0, 170.0}) {  // panel height = height - 90
+  for (double const height : {169.0, 170.0}) { // panel height = height - 90
     SCOPED_TRACE(height);
     MapsApp app = demo_app(1280, height);
     Frame frame;
@@ -235,7 +235,7 @@ TEST(SidePanel, ScrolledRowsMoveUpAndTheirTargetsStayInsideTheContentArea) {
 
   app.panel_scroll[0] = 100;
   frame.draw(app);
-  EXPECT_EQ(app.panel_scroll[1], content_h);  // the extent does not depend on the offset
+  EXPECT_EQ(app.panel_scroll[1], content_h); // the extent does not depend on the offset
   auto const rows = targets_of<UiAction::OpenSavedPlace>(app);
   ASSERT_EQ(rows.size(), app.model.places.size());
   Rect const content{26, 134, 390, 774};
@@ -292,6 +292,28 @@ TEST(SidePanel, DirectionsHeaderHasTheBackButton) {
   EXPECT_EQ(title->weight, 3);
 }
 
+TEST(Frame, EveryDrawRebuildsTargetsMapRectAndBasemapStyle) {
+  MapsApp app = demo_app();
+  app.map_rect = Rect{1, 2, 3, 4};
+  Frame frame;
+  frame.theme = zarn_ui::Theme::dark();
+  frame.draw(app);
+  std::vector<HitTarget> const first = app.hit_targets;
+  EXPECT_EQ(app.map_rect, app.window_rect());
+  EXPECT_TRUE(app.tiles.dark);
+  frame.draw(app);
+  EXPECT_EQ(app.hit_targets, first);  // emptied, then refilled the same way
+  // The panel's card is the first target: a press on the panel never reaches the map.
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first.front().rect, app.side_panel_rect());
+  EXPECT_TRUE(first.front().action.is<UiAction::None>());
+  EXPECT_TRUE(first.back().action.is<UiAction::Overflow>());
+
+  frame.theme = zarn_ui::Theme::light();
+  frame.draw(app);
+  EXPECT_FALSE(app.tiles.dark);
+}
+
 TEST(SidePanelShots, DemoFrames) {
   struct Case {
     char const* name;
@@ -319,5 +341,5 @@ TEST(SidePanelShots, DemoFrames) {
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -36,34 +36,52 @@ bool time_is_now(TransitTime const& time) {
   return time.mode == TransitTimeMode::Depart && time.offset_min == 0;
 }
 
-}  // namespace
+} // namespace
 
 std::string_view maneuver_glyph(Maneuver maneuver) {
   switch (maneuver) {
-    case Maneuver::Depart: return "\xE2\x97\x89";       // ◉
-    case Maneuver::Continue: return "\xE2\x86\x91";     // ↑
-    case Maneuver::SlightLeft: return "\xE2\x86\x96";   // ↖
-    case Maneuver::Left: return "\xE2\x86\x90";         // ←
-    case Maneuver::SharpLeft: return "\xE2\x86\xA9";    // ↩
-    case Maneuver::SlightRight: return "\xE2\x86\x97";  // ↗
-    case Maneuver::Right: return "\xE2\x86\x92";        // →
-    case Maneuver::SharpRight: return "\xE2\x86\xAA";   // ↪
-    case Maneuver::Uturn: return "\xE2\x87\xA9";        // ⇩
-    case Maneuver::Roundabout: return "\xE2\x86\xBB";   // ↻
-    case Maneuver::Merge: return "\xE2\x86\x91";        // ↑
-    case Maneuver::Arrive: return "\xE2\x9A\x91";       // ⚑
+  case Maneuver::Depart:
+    return "\xE2\x97\x89"; // ◉
+  case Maneuver::Continue:
+    return "\xE2\x86\x91"; // ↑
+  case Maneuver::SlightLeft:
+    return "\xE2\x86\x96"; // ↖
+  case Maneuver::Left:
+    return "\xE2\x86\x90"; // ←
+  case Maneuver::SharpLeft:
+    return "\xE2\x86\xA9"; // ↩
+  case Maneuver::SlightRight:
+    return "\xE2\x86\x97"; // ↗
+  case Maneuver::Right:
+    return "\xE2\x86\x92"; // →
+  case Maneuver::SharpRight:
+    return "\xE2\x86\xAA"; // ↪
+  case Maneuver::Uturn:
+    return "\xE2\x87\xA9"; // ⇩
+  case Maneuver::Roundabout:
+    return "\xE2\x86\xBB"; // ↻
+  case Maneuver::Merge:
+    return "\xE2\x86\x91"; // ↑
+  case Maneuver::Arrive:
+    return "\xE2\x9A\x91"; // ⚑
   }
   return "\xE2\x86\x91";
 }
 
 std::string_view leg_mode_label(LegMode mode) {
   switch (mode) {
-    case LegMode::Walk: return "Walk";
-    case LegMode::Bus: return "Bus";
-    case LegMode::Tram: return "Tram";
-    case LegMode::Subway: return "Metro";
-    case LegMode::Rail: return "Train";
-    case LegMode::Ferry: return "Ferry";
+  case LegMode::Walk:
+    return "Walk";
+  case LegMode::Bus:
+    return "Bus";
+  case LegMode::Tram:
+    return "Tram";
+  case LegMode::Subway:
+    return "Metro";
+  case LegMode::Rail:
+    return "Train";
+  case LegMode::Ferry:
+    return "Ferry";
   }
   return "Walk";
 }
@@ -157,7 +175,8 @@ void draw_location_chip(Ctx const& c, double Y) {
                 1.4);
   }
   paint_text(c.text, c.scene, c.t, label, 13, c.theme.accent, c.L + 34, Y + 104.875);
-  add_target(c.app, chip, locating ? UiAction{UiAction::None{}} : UiAction{UiAction::UseMyLocation{}});
+  add_target(c.app, chip,
+             locating ? UiAction{UiAction::None{}} : UiAction{UiAction::UseMyLocation{}});
 }
 
 void draw_mode_tabs(Ctx const& c, double Y) {
@@ -238,8 +257,8 @@ double draw_road_summary(Ctx const& c, double U) {
   Route const& route = *model.route;
   std::string const duration = format_duration(route.duration_s);
   paint_text_weighted(c.text, c.scene, c.t, duration, 26, c.theme.accent, c.L, U, 3);
-  paint_text(c.text, c.scene, c.t, fmt::format("\xC2\xB7 {}", format_distance(route.distance_m)), 14,
-             c.theme.text_secondary, c.L + measure_text(c.text, duration, 26) + 12, U + 8);
+  paint_text(c.text, c.scene, c.t, fmt::format("\xC2\xB7 {}", format_distance(route.distance_m)),
+             14, c.theme.text_secondary, c.L + measure_text(c.text, duration, 26) + 12, U + 8);
 
   draw_text_right(c.text, c.scene, c.t, "Clear", 12, c.theme.danger, c.R - 4, U + 8);
   add_target(c.app, Rect{c.R - 64, U + 2, c.R, U + 28}, UiAction::ClearRoute{});
@@ -352,8 +371,8 @@ double draw_leg_list(Ctx const& c, TransitJourney const& journey, double y) {
       fill_circle(c.scene, c.t, c.L + 32 + tw + 11, y + 7, 3, c.theme.success);
       paint_text(c.text, c.scene, c.t, "live", 10, c.theme.success, c.L + 32 + tw + 17, y + 1);
     }
-    paint_text_fitted(c.text, c.scene, c.t, leg_subtitle(leg), 11, c.theme.text_secondary,
-                      c.L + 32, y + 16, c.W - 90);
+    paint_text_fitted(c.text, c.scene, c.t, leg_subtitle(leg), 11, c.theme.text_secondary, c.L + 32,
+                      y + 16, c.W - 90);
     draw_text_right(c.text, c.scene, c.t, fmt::format("{}\xE2\x80\x93{}", leg.dep, leg.arr), 11,
                     c.theme.text_secondary, c.R - 8, y + 4);
     y += 38;
@@ -436,7 +455,7 @@ double draw_transit(Ctx const& c, double U) {
   return y + 28;
 }
 
-}  // namespace
+} // namespace
 
 double draw_directions_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                              Theme const& theme, Rect const& content, double y) {
@@ -451,4 +470,4 @@ double draw_directions_panel(MapsApp& app, Scene& scene, Affine const& t, TextRe
   return draw_road_summary(c, u);
 }
 
-}  // namespace maps
+} // namespace maps

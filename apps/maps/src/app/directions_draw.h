@@ -33,4 +33,4 @@ Rect draw_endpoint_field(EndpointEditor& editor, Scene& scene, Affine const& t,
 double draw_directions_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                              zarn_ui::Theme const& theme, Rect const& content, double y);
 
-}  // namespace maps
+} // namespace maps

@@ -33,4 +33,4 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   }
 }
 
-}  // namespace maps
+} // namespace maps

@@ -32,7 +32,7 @@ void draw_bin(Scene& scene, Affine const& t, double c, double m, Color color) {
   stroke_line(scene, t, c - 2.8, m + 5, c + 2.8, m + 5, color, 1.6);
 }
 
-}  // namespace
+} // namespace
 
 std::string offline_status_text(std::uint32_t total, std::uint32_t done, std::uint32_t failed,
                                 std::uint32_t estimate_tiles) {
@@ -115,9 +115,8 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
     draw_text_centered(text, scene, t, glyph, 18, theme.text, r.x0, r.x1, r.y0 + 4 * s - 1);
     add_offline_target(app, r, OfflinePanelAction::zoom(static_cast<std::int8_t>(delta)));
   }
-  draw_text_centered(text, scene, t,
-                     fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1), 13,
-                     theme.accent, R - 58 * s, R - 26 * s, minus.y0 + 6.5 * s - 1);
+  draw_text_centered(text, scene, t, fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1),
+                     13, theme.accent, R - 58 * s, R - 26 * s, minus.y0 + 6.5 * s - 1);
 
   std::uint32_t const tiles = count_area_tiles(selection.box, selection.z0, selection.z1);
   std::uint32_t const total = app.tiles.offline_total;
@@ -151,10 +150,10 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
     fill_rounded_rect(scene, t, row, 8, theme.surface);
     double const m = (row.y0 + row.y1) / 2;
     paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 5 * s, name_w);
-    paint_text_fitted(text, scene, t,
-                      fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1,
-                                  region.tiles),
-                      11, theme.text_secondary, L + 12, row_y + 20 * s, name_w);
+    paint_text_fitted(
+        text, scene, t,
+        fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1, region.tiles), 11,
+        theme.text_secondary, L + 12, row_y + 20 * s, name_w);
     Rect const del{R - 34, m - 13 * s, R - 8, m + 13 * s};
     fill_rounded_rect(scene, t, del, 7, theme.surface_raised);
     stroke_rounded_rect(scene, t, del, 7, theme.border, 1);
@@ -163,8 +162,8 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   }
   y += 42 * s * static_cast<double>(shown);
   if (n >= 5) {
-    paint_text(text, scene, t, fmt::format("+{} more", n - SHOWN_REGIONS), 11,
-               theme.text_secondary, L, y);
+    paint_text(text, scene, t, fmt::format("+{} more", n - SHOWN_REGIONS), 11, theme.text_secondary,
+               L, y);
     y += 18 * s;
   } else if (n == 0) {
     paint_text(text, scene, t,
@@ -194,4 +193,4 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   panel.search.draw_overlay(scene, t, text, theme);
 }
 
-}  // namespace maps
+} // namespace maps

@@ -21,4 +21,4 @@ std::string offline_status_text(std::uint32_t total, std::uint32_t done, std::ui
 void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                         zarn_ui::Theme const& theme);
 
-}  // namespace maps
+} // namespace maps

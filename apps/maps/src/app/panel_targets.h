@@ -10,4 +10,4 @@ inline void add_target(MapsApp& app, zarn_ui::Rect const& rect, UiAction action)
   app.hit_targets.push_back(HitTarget{rect, std::move(action)});
 }
 
-}  // namespace maps
+} // namespace maps

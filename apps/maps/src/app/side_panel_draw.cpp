@@ -6,11 +6,11 @@
 #include <fmt/format.h>
 
 #include "app/directions_draw.h"
+#include "app/format.h"
 #include "app/labels.h"
 #include "app/markers.h"
 #include "app/palette.h"
 #include "app/panel_targets.h"
-#include "app/format.h"
 #include "geo/geo.h"
 #include "model/ops.h"
 
@@ -89,7 +89,7 @@ void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   }
 }
 
-}  // namespace
+} // namespace
 
 double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                       Theme const& theme, Rect const& content, double y, Place const& place) {
@@ -289,4 +289,4 @@ void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   app.panel_scroll[1] = end - content.y0 + offset;
 }
 
-}  // namespace maps
+} // namespace maps

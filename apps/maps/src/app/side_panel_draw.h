@@ -33,4 +33,4 @@ std::string poi_subtitle(Poi const& poi);
 double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                             zarn_ui::Theme const& theme, Rect const& content, double y);
 
-}  // namespace maps
+} // namespace maps

@@ -20,10 +20,11 @@ std::uint8_t download_zoom(double zoom) {
   return static_cast<std::uint8_t>(std::clamp<std::int64_t>(z, 0, MAX_DOWNLOAD_ZOOM));
 }
 
-}  // namespace
+} // namespace
 
-DownloadSelection download_selection(OfflinePanel const& panel, std::array<double, 4> const& visible,
-                                     double zoom, zarn_ui::Rect const& window) {
+DownloadSelection download_selection(OfflinePanel const& panel,
+                                     std::array<double, 4> const& visible, double zoom,
+                                     zarn_ui::Rect const& window) {
   DownloadSelection out;
   double z0 = zoom;
   if (panel.selected) {
@@ -42,9 +43,8 @@ DownloadSelection download_selection(OfflinePanel const& panel, std::array<doubl
     out.box = GeoBox{visible[0], visible[1], visible[2], visible[3]};
   }
   out.z0 = download_zoom(z0);
-  out.z1 = static_cast<std::uint8_t>(
-      std::min<int>(out.z0 + panel.detail, MAX_DOWNLOAD_ZOOM));
+  out.z1 = static_cast<std::uint8_t>(std::min<int>(out.z0 + panel.detail, MAX_DOWNLOAD_ZOOM));
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -13,7 +13,7 @@
 namespace maps {
 
 struct DownloadSelection {
-  std::optional<std::string> name;  // the chosen area's; none for the current view
+  std::optional<std::string> name; // the chosen area's; none for the current view
   GeoBox box;
   std::uint8_t z0 = 0;
   std::uint8_t z1 = 0;
@@ -21,7 +21,8 @@ struct DownloadSelection {
 
 /// `visible` is the viewport's (south, west, north, east); `zoom` the map's fractional zoom.
 /// z0 is rounded half away from zero into 0..19; z1 = min(z0 + detail, 19).
-DownloadSelection download_selection(OfflinePanel const& panel, std::array<double, 4> const& visible,
-                                     double zoom, zarn_ui::Rect const& window);
+DownloadSelection download_selection(OfflinePanel const& panel,
+                                     std::array<double, 4> const& visible, double zoom,
+                                     zarn_ui::Rect const& window);
 
-}  // namespace maps
+} // namespace maps
