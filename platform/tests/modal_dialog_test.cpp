@@ -19,7 +19,7 @@ namespace {
 
 // The attribution sheet as the application builds it, with counters for its callbacks.
 class ModalDialogTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     dialog = modal_dialog_new(
         "Attribution", Text("Map data © OpenStreetMap contributors\nBasemap tiles © CARTO", 13.0f));
@@ -63,7 +63,10 @@ TEST_F(ModalDialogTest, FrameClampsToSmallAreasAndIgnoresDegenerateOnes) {
     Rect box;
   } const cases[] = {
       {"smaller area: box is the area", {10, 20, 310, 170}, {440, 220}, {10, 20, 310, 170}},
-      {"NaN preferred width is ignored", {0, 0, 1000, 600}, {std::nan(""), 200}, {0, 200, 1000, 400}},
+      {"NaN preferred width is ignored",
+       {0, 0, 1000, 600},
+       {std::nan(""), 200},
+       {0, 200, 1000, 400}},
       {"zero-width area changes nothing", {50, 50, 50, 400}, {440, 220}, {420, 290, 860, 510}},
       {"negative height changes nothing", {0, 0, 800, -10}, {440, 220}, {420, 290, 860, 510}},
       {"NaN area changes nothing", {0, 0, std::nan(""), 800}, {440, 220}, {420, 290, 860, 510}},
@@ -74,7 +77,7 @@ TEST_F(ModalDialogTest, FrameClampsToSmallAreasAndIgnoresDegenerateOnes) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();  // the 1280 × 800 geometry first
+    SetUp(); // the 1280 × 800 geometry first
     dialog.area = c.area;
     dialog.preferred_size = c.preferred;
     modal_dialog_layout_frame(dialog);
@@ -212,4 +215,4 @@ TEST_F(ModalDialogTest, AccessNodesNameTheWindowAndItsButtons) {
   EXPECT_FALSE(modal_dialog_access_nodes(dialog).name) << "an empty title gives no name";
 }
 
-}  // namespace
+} // namespace

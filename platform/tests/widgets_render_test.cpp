@@ -97,10 +97,10 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
   box.draw(scene, Affine::identity(), text, theme);
 
   // Map control buttons, one hot.
-  Button::paint(scene, Affine::identity(), text, theme, {904, 16, 944, 56}, "+", "Zoom in", 10,
-                22, false, 255, 1);
-  Button::paint(scene, Affine::identity(), text, theme, {904, 56, 944, 96}, "–", "Zoom out", 10,
-                22, true, 255, 1);
+  Button::paint(scene, Affine::identity(), text, theme, {904, 16, 944, 56}, "+", "Zoom in", 10, 22,
+                false, 255, 1);
+  Button::paint(scene, Affine::identity(), text, theme, {904, 56, 944, 96}, "–", "Zoom out", 10, 22,
+                true, 255, 1);
 
   // The overflow menu, hovered on its second item, and a tooltip.
   ContextMenu menu;
@@ -110,8 +110,8 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
   menu.open_at(700, 400);
   menu.handle_event(PointerMoved{720, 400 + ContextMenu::PADDING + 1.5 * ContextMenu::ITEM_HEIGHT});
   menu.draw(scene, Affine::identity(), text, theme, window);
-  tooltip::draw_hover_tooltip(scene, Affine::identity(), text, theme, "Zoom in",
-                              {904, 16, 944, 56}, window);
+  tooltip::draw_hover_tooltip(scene, Affine::identity(), text, theme, "Zoom in", {904, 16, 944, 56},
+                              window);
   box.draw_overlay(scene, Affine::identity(), text, theme);
 
   auto const shot = shoot(scene, 960, 640, "widgets_frame.png");
@@ -146,8 +146,8 @@ TEST(WidgetsRender, DialogOverAWindow) {
   Px const accent = px(theme.accent);
   EXPECT_LT(dimmed[0] + dimmed[1] + dimmed[2], (accent[0] + accent[1] + accent[2]) / 2);
   EXPECT_TRUE(near(shot.at(dialog.box_rect.x0 + 30, dialog.box_rect.y1 - 20), px(theme.surface)));
-  EXPECT_TRUE(near(shot.at(dialog.primary_rect.x0 + 6, dialog.primary_rect.y0 + 20),
-                   px(theme.accent)));
+  EXPECT_TRUE(
+      near(shot.at(dialog.primary_rect.x0 + 6, dialog.primary_rect.y0 + 20), px(theme.accent)));
 }
 
 // The placement's five screenshot phases, each painted as a stand-in card (outline, grip and
@@ -200,4 +200,4 @@ TEST(WidgetsRender, FloatingPhasesLookDistinct) {
   EXPECT_EQ(shot.width, 1280u);
 }
 
-}  // namespace
+} // namespace
