@@ -149,6 +149,20 @@ class MapsApp final : public zarn_ui::widget::Widget {
   bool needs_frame() const override;
   std::optional<zarn_ui::Rect> modal_rect() const override;
   bool is_dragging_surface() const override { return nav_drag.has_value(); }
+  std::vector<std::string> published_action_ids() const override;
+  zarn_ui::widget::InvokeResult invoke_action(std::uint8_t effect, std::string_view id,
+                                              std::span<std::uint8_t const> argument) override;
+  zarn_ui::widget::StartOutcome start_action(zarn_actions::RequestId const& request,
+                                             std::uint8_t effect, std::string_view id,
+                                             std::span<std::uint8_t const> argument) override;
+  std::optional<zarn_actions::ActionCompletion> take_action_result(
+      zarn_actions::RequestId const& request) override;
+  std::optional<std::vector<zarn_ui::doc::ChangeHash>> take_host_record() override;
+  std::vector<zarn_actions::Resource> root_resources(zarn_ui::State& state) override;
+  zarn_actions::ResourcePage list_resources(zarn_ui::State& state, std::uint64_t cursor,
+                                            std::uint64_t limit) override;
+  std::optional<zarn_actions::Resource> resolve_resource(zarn_ui::State& state,
+                                                         std::string_view id) override;
 
   base::Instant now() const { return clock->now(); }
 
@@ -187,8 +201,23 @@ class MapsApp final : public zarn_ui::widget::Widget {
   void request_transit();
   /// The local date-time now; the demo day's clock when live services are off.
   OffsetDateTime transit_now() const;
+  /// The time options of a transit request: none for "depart now", else now plus the offset.
+  TransitQuery transit_query() const;
   void start_locating();
   void set_traffic(bool on);
+  /// Runs the search box's query; records it in the history through `doc` when there is one.
+  void submit_search(zarn_ui::doc::Document* doc);
+  void refresh_transit_if_active();
+  void open_transit(zarn_ui::doc::Document& doc);
+  void open_directions();
+  void directions_to_poi();
+  void open_place(std::string_view id);
+  void select_poi(std::string_view id);
+  void toggle_saved_place(zarn_ui::doc::Document& doc);
+  void end_navigation(zarn_ui::doc::Document& doc);
+  /// 0 zoom in, 1 zoom out, 2 locate, 3 traffic.
+  void run_map_control(std::uint8_t index);
+  void show_panel(Panel panel);
 
  private:
   /// Origin and destination for planning: the destination from the selection when none is set,
@@ -206,6 +235,9 @@ class MapsApp final : public zarn_ui::widget::Widget {
   void poll_tiles();
   void fire_endpoint_debounce();
 };
+
+/// The string a published action's JSON argument holds; the decoder's error otherwise.
+base::Result<std::string> decode_json_string(std::span<std::uint8_t const> bytes);
 
 /// "2026-06-15T09:15:00+02:00": the local date-time with its offset.
 std::string rfc3339(OffsetDateTime const& when);

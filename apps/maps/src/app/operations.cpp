@@ -141,6 +141,10 @@ void MapsApp::request_transit() {
   }
   ++jobs_in_flight;
   model.status = "Finding departures\xE2\x80\xA6";
+  spawn_transit(results_tx, services, transit_query(), from, to);
+}
+
+TransitQuery MapsApp::transit_query() const {
   TransitQuery query;
   if (model.transit_time.offset_min != 0 || model.transit_time.mode != TransitTimeMode::Depart) {
     OffsetDateTime when = transit_now();
@@ -148,7 +152,7 @@ void MapsApp::request_transit() {
     query.time = rfc3339(when);
     query.arrive_by = model.transit_time.mode == TransitTimeMode::Arrive;
   }
-  spawn_transit(results_tx, services, std::move(query), from, to);
+  return query;
 }
 
 void MapsApp::start_locating() {
@@ -178,6 +182,148 @@ std::string rfc3339(OffsetDateTime const& when) {
                      static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
                      hms.hours().count(), hms.minutes().count(), hms.seconds().count(),
                      offset_min < 0 ? '-' : '+', abs_min / 60, abs_min % 60);
+}
+
+}  // namespace maps
+
+namespace maps {
+
+void MapsApp::submit_search(zarn_ui::doc::Document* doc) {
+  std::string const query(base::utf8::trim(model.query));
+  if (query.empty()) {
+    return;
+  }
+  std::vector<Place> matches = local_matches(query);
+  if (!matches.empty()) {
+    model.selected = matches.front().id;
+    model.center = matches.front().pos;
+  }
+  model.results = std::move(matches);
+  if (doc) {
+    dispatch_maps_action(*doc, MapsAction{MapsAction::CommitSearch{query}});
+  } else {
+    commit_search(model, query);
+  }
+  model.panel = Panel::Explore;
+  panel_scroll[0] = 0.0;
+  clear_search_suggestions(search_box);
+  search_box.debounce.reset();
+  nav_open = true;
+  if (live) {
+    ++jobs_in_flight;
+    model.status = "Searching\xE2\x80\xA6";
+    spawn_search(results_tx, services, query);
+  }
+}
+
+void MapsApp::refresh_transit_if_active() {
+  if (model.mode == TravelMode::Transit) {
+    request_transit();
+  }
+}
+
+void MapsApp::open_transit(zarn_ui::doc::Document& doc) {
+  destination_from_selection();
+  dispatch_maps_action(doc, MapsAction{MapsAction::SetTravelMode{TravelMode::Transit}});
+  request_transit();
+}
+
+void MapsApp::open_directions() {
+  destination_from_selection();
+  model.panel = Panel::Directions;
+  if (model.mode == TravelMode::Transit) {
+    request_transit();
+  } else {
+    request_route();
+  }
+}
+
+void MapsApp::directions_to_poi() {
+  if (!selected_poi) {
+    return;
+  }
+  auto const it = std::find_if(nearby_pois.begin(), nearby_pois.end(),
+                               [&](Poi const& p) { return p.id == *selected_poi; });
+  if (it == nearby_pois.end()) {
+    return;
+  }
+  Poi const poi = *it;
+  upsert_place(model, new_place(poi.id, poi.name, poi.category, poi.pos.lat, poi.pos.lon, poi.address));
+  model.selected = poi.id;
+  model.dest = poi.pos;
+  model.dest_name = poi.name;
+  model.panel = Panel::Directions;
+  selected_poi.reset();
+  if (model.mode == TravelMode::Transit) {
+    request_transit();
+  } else {
+    request_route();
+  }
+}
+
+void MapsApp::open_place(std::string_view id) {
+  bool const changed = model.selected != id;
+  model.selected = std::string(id);
+  if (Place const* place = find_place(model, id)) {
+    model.center = place->pos;
+    model.dest = place->pos;
+    model.dest_name = place->name;
+  }
+  if (changed) {
+    model.transit.clear();
+    model.transit_choice = 0;
+  }
+  nav_open = true;
+}
+
+void MapsApp::select_poi(std::string_view id) { selected_poi = std::string(id); }
+
+void MapsApp::toggle_saved_place(zarn_ui::doc::Document& doc) {
+  if (!model.selected) {
+    return;
+  }
+  std::string const id = *model.selected;
+  Place* place = find_place(model, id);
+  bool const saved = place ? !place->saved : true;
+  dispatch_maps_action(doc, MapsAction{MapsAction::SetPlaceSaved{id, saved}});
+  if (Place* live_place = find_place(model, id)) {
+    live_place->saved = saved;
+  }
+}
+
+void MapsApp::end_navigation(zarn_ui::doc::Document& doc) {
+  dispatch_maps_action(doc, MapsAction{MapsAction::ClearRoute{}});
+  nav_flags = {false, false, false};
+  nav_drag.reset();
+  nav_card_hover = false;
+}
+
+void MapsApp::run_map_control(std::uint8_t index) {
+  auto const c = window_center();
+  switch (index) {
+    case 0: zoom_by(1.0, c.x, c.y); break;
+    case 1: zoom_by(-1.0, c.x, c.y); break;
+    case 2: start_locating(); break;
+    case 3: set_traffic(!traffic_on); break;
+    default: break;
+  }
+}
+
+void MapsApp::show_panel(Panel panel) {
+  model.panel = panel;
+  panel_scroll[0] = 0.0;
+  nav_open = true;
+  reset_endpoint_editor(endpoints);
+  if (panel != Panel::Directions) {
+    return;
+  }
+  if (model.mode == TravelMode::Transit) {
+    if (model.transit.empty() && jobs_in_flight == 0 && (model.dest || model.selected)) {
+      request_transit();
+    }
+  } else if (!model.route) {
+    request_route();
+  }
 }
 
 }  // namespace maps
