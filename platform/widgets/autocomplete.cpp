@@ -1,7 +1,9 @@
 #include "platform/widgets/autocomplete.h"
 
 #include <algorithm>
+#include <limits>
 
+#include "base/saturate.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -23,7 +25,7 @@ void Autocomplete::set_rect(Rect rect) {
 
 void Autocomplete::begin_edit() {
   input_.set_focused(true);
-  input_.set_caret_index(static_cast<std::size_t>(-1));
+  input_.set_caret_index(std::numeric_limits<std::size_t>::max());
 }
 
 void Autocomplete::set_suggestions(std::vector<Suggestion> suggestions) {
@@ -70,7 +72,7 @@ std::optional<std::size_t> Autocomplete::row_at(Point p) const {
   if (offset < 0.0) {
     return std::nullopt;
   }
-  auto const row = static_cast<std::size_t>(offset / row_height()); // offset >= 0, finite
+  auto const row = base::saturating_cast<std::size_t>(offset / row_height());
   if (row >= std::min(suggestions_.size(), MAX_VISIBLE)) {
     return std::nullopt;
   }
