@@ -216,3 +216,46 @@ TEST_F(ModalDialogTest, AccessNodesNameTheWindowAndItsButtons) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(TextWidget, LinesAreLaidOutAndCutToTheirBox) {
+  TextRenderer text;
+  Theme const theme = Theme::dark();
+  Text body("one\n\nthree — a much longer line than the box is wide", 13.0f);
+  ASSERT_EQ(body.lines().size(), 3u);
+  EXPECT_EQ(body.lines()[1], "");
+
+  struct Case {
+    char const* name;
+    Size space;
+    std::size_t drawn;
+  } const cases[] = {
+      {"room for all lines", {120, 200}, 2}, // the empty line draws nothing
+      {"room for one line", {120, text.line_height(13.0f) + 1}, 1},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    layout::LayoutTree tree;
+    auto const node = body.build_layout(tree, text);
+    ASSERT_TRUE(node);
+    ASSERT_TRUE(tree.compute_layout(*node, c.space));
+    body.apply_layout(tree, *node, 10, 20);
+    EXPECT_EQ(body.rect().x0, 10);
+    EXPECT_EQ(body.rect().y0, 20);
+    EXPECT_LE(body.rect().width(), c.space.width);
+    Scene scene;
+    body.draw(scene, Affine::identity(), text, theme);
+    std::size_t drawn = 0;
+    for (auto const& cmd : scene.commands) {
+      if (auto const* t = std::get_if<TextCmd>(&cmd); t != nullptr && !t->text.empty()) {
+        ++drawn;
+        ASSERT_TRUE(t->max_width);
+        EXPECT_LE(*t->max_width, c.space.width) << "long lines are cut, not spilled";
+      }
+    }
+    EXPECT_EQ(drawn, c.drawn);
+  }
+}
+
+} // namespace

@@ -60,8 +60,7 @@ test_png::Decoded shoot(Scene const& scene, std::uint32_t w, std::uint32_t h,
   return *decoded;
 }
 
-TEST(WidgetsRender, FrameWithEveryWidget) {
-  Theme const theme = Theme::dark();
+void render_frame(Theme const& theme, std::string const& name) {
   TextRenderer text;
   Scene scene;
   Rect const window{0, 0, 960, 640};
@@ -114,7 +113,7 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
                               window);
   box.draw_overlay(scene, Affine::identity(), text, theme);
 
-  auto const shot = shoot(scene, 960, 640, "widgets_frame.png");
+  auto const shot = shoot(scene, 960, 640, name);
   EXPECT_TRUE(near(shot.at(600, 300), px(theme.surface))) << "background";
   EXPECT_TRUE(near(shot.at(800, 410), px(theme.surface_raised))) << "menu card";
   // The highlighted menu row and the list's highlighted row are tinted with the accent.
@@ -122,6 +121,21 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
                     px(theme.surface_raised)));
   EXPECT_TRUE(near(shot.at(912, 50), px(theme.surface_raised))) << "idle button";
   EXPECT_TRUE(near(shot.at(912, 90), px(theme.surface_hover))) << "hot button";
+}
+
+TEST(WidgetsRender, FrameWithEveryWidgetInEachTheme) {
+  struct Case {
+    char const* file;
+    Theme theme;
+  } const cases[] = {
+      {"widgets_frame_dark.png", Theme::dark()},
+      {"widgets_frame_light.png", Theme::light()},
+      {"widgets_frame_high_contrast.png", Theme::high_contrast()},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.file);
+    render_frame(c.theme, c.file);
+  }
 }
 
 TEST(WidgetsRender, DialogOverAWindow) {

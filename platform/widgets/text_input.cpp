@@ -142,6 +142,9 @@ InputOutcome TextInput::handle_event(Event const& event, double scale) {
   case NamedKey::Enter:
     return InputOutcome::Submitted;
   case NamedKey::Space:
+    if (key->modifiers.control || key->modifiers.super) {
+      return InputOutcome::Ignored;
+    }
     insert(" ");
     return InputOutcome::Consumed;
   case NamedKey::Backspace:
