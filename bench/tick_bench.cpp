@@ -45,11 +45,11 @@ struct Setup {
       model.places.push_back(place("stored-", i));
     }
     model.recents = {"coffee", "Hauptbahnhof", "Marienplatz"};
-    app = std::make_unique<MapsApp>(maps::build_maps_app(
-        std::move(model), maps::StreetNetwork{}, maps::offline_tile_cache(), false, false));
+    app = std::make_unique<MapsApp>(maps::build_maps_app(std::move(model), maps::StreetNetwork{},
+                                                         maps::offline_tile_cache(), false, false));
     app->clock = &clock;
     app->window_rect_ = zarn_ui::Rect{0, 0, 1280, 800};
-    app->tick_doc(doc);  // seeds the document
+    app->tick_doc(doc); // seeds the document
     app->tick_doc(doc);
   }
 
@@ -102,4 +102,4 @@ void BM_TickSearchAnswerStoredPlaces(benchmark::State& state) {
 }
 BENCHMARK(BM_TickSearchAnswerStoredPlaces)->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace

@@ -27,19 +27,19 @@ std::vector<AccessAction> node_actions(AccessNode const& node) {
     return node.actions;
   }
   switch (node.role) {
-    case ROLE_BUTTON:
-    case ROLE_TOGGLE_BUTTON:
-    case ROLE_RADIO:
-    case ROLE_SWITCH:
-      return {AccessAction::Press};
-    case ROLE_SEARCH_FIELD:
-      return {AccessAction::Focus, AccessAction::SetValue};
-    default:
-      return {};
+  case ROLE_BUTTON:
+  case ROLE_TOGGLE_BUTTON:
+  case ROLE_RADIO:
+  case ROLE_SWITCH:
+    return {AccessAction::Press};
+  case ROLE_SEARCH_FIELD:
+    return {AccessAction::Focus, AccessAction::SetValue};
+  default:
+    return {};
   }
 }
 
-}  // namespace zarn_ui::access
+} // namespace zarn_ui::access
 
 namespace zarn_ui::widget {
 
@@ -69,7 +69,7 @@ void collect(access::AccessNode const& node, std::vector<std::size_t>& path,
   }
 }
 
-}  // namespace
+} // namespace
 
 std::vector<SemanticActionBinding> semantic_action_bindings(access::AccessNode const& root) {
   std::vector<SemanticActionBinding> out;
@@ -78,4 +78,4 @@ std::vector<SemanticActionBinding> semantic_action_bindings(access::AccessNode c
   return out;
 }
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -32,13 +32,13 @@ std::uint64_t node_id_for(std::string_view id_text);
 
 struct AccessNode {
   std::uint8_t role = 0;
-  std::uint64_t id = 0;          // numeric id, node_id_for(id_text)
-  std::string id_text;           // the stable id ("maps.control:zoom-in")
-  std::string automation_id;     // the same text as seen by automation
+  std::uint64_t id = 0;      // numeric id, node_id_for(id_text)
+  std::string id_text;       // the stable id ("maps.control:zoom-in")
+  std::string automation_id; // the same text as seen by automation
   std::optional<std::string> name;
-  std::uint8_t state = 0;        // the role's state byte (toggles: 0 off, 1 on; buttons 2)
+  std::uint8_t state = 0; // the role's state byte (toggles: 0 off, 1 on; buttons 2)
   std::optional<Rect> bounds;
-  std::vector<AccessAction> actions;  // empty: the role's default actions
+  std::vector<AccessAction> actions; // empty: the role's default actions
   std::vector<AccessNode> children;
   bool hidden = false;        // not presented (a closed dialog); its subtree binds nothing
   bool editable_text = false; // takes text input
@@ -69,17 +69,17 @@ struct AccessNode {
 /// choices and switches are pressed; search fields take focus and a value; others nothing).
 std::vector<AccessAction> node_actions(AccessNode const& node);
 
-}  // namespace zarn_ui::access
+} // namespace zarn_ui::access
 
 namespace zarn_ui::widget {
 
 /// One semantic action the tree declares, and where its node is.
 struct SemanticActionBinding {
-  std::string id;                 // the node's id text
+  std::string id; // the node's id text
   std::uint64_t node_id = 0;
   access::AccessAction action = access::AccessAction::Press;
-  std::optional<std::string> label;  // the node's name
-  std::vector<std::size_t> path;  // child indices from the root
+  std::optional<std::string> label; // the node's name
+  std::vector<std::size_t> path;    // child indices from the root
   friend bool operator==(SemanticActionBinding const&, SemanticActionBinding const&) = default;
 };
 
@@ -87,4 +87,4 @@ struct SemanticActionBinding {
 /// id text and are not hidden (a hidden node hides its subtree).
 std::vector<SemanticActionBinding> semantic_action_bindings(access::AccessNode const& root);
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

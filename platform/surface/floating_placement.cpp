@@ -37,9 +37,11 @@ Affine scale_about(Point c, double s) {
   return Affine::translate(c.x, c.y) * Affine::scale(s) * Affine::translate(-c.x, -c.y);
 }
 
-bool positive(Rect const& r) { return r.width() > 0.0 && r.height() > 0.0; }
+bool positive(Rect const& r) {
+  return r.width() > 0.0 && r.height() > 0.0;
+}
 
-}  // namespace
+} // namespace
 
 FloatingPlacement::FloatingPlacement(Size card_size, base::Clock const& clock)
     : clock_(&clock), size_(card_size) {}
@@ -64,20 +66,20 @@ Rect FloatingPlacement::docked_rect(Rect const& window) const {
 
 Rect FloatingPlacement::rect(Rect const& window, Rect const& preferred_bounds) const {
   switch (state_) {
-    case PlacementState::InWindow:
-      if (offset_in_window_) {
-        return clamp_into(Rect::from_origin_size(window.origin() + *offset_in_window_, size_),
-                          window);
-      }
-      return docked_rect(window);
-    case PlacementState::Detached:
-      if (!dragging_ && positive(preferred_bounds) && preferred_bounds != window) {
-        return Rect::from_origin_size(
-            preferred_bounds.origin() + Vec2{SURFACE_MARGIN, SURFACE_MARGIN}, size_);
-      }
-      return desktop_rect_;
-    case PlacementState::Returning:
-      return drag_rect_;
+  case PlacementState::InWindow:
+    if (offset_in_window_) {
+      return clamp_into(Rect::from_origin_size(window.origin() + *offset_in_window_, size_),
+                        window);
+    }
+    return docked_rect(window);
+  case PlacementState::Detached:
+    if (!dragging_ && positive(preferred_bounds) && preferred_bounds != window) {
+      return Rect::from_origin_size(
+          preferred_bounds.origin() + Vec2{SURFACE_MARGIN, SURFACE_MARGIN}, size_);
+    }
+    return desktop_rect_;
+  case PlacementState::Returning:
+    return drag_rect_;
   }
   return desktop_rect_;
 }
@@ -102,30 +104,30 @@ std::optional<PlacementRequest> FloatingPlacement::update_drag(Point pointer, Re
   bool const over_window =
       window.contains(pointer) && overlap_fraction(moved, window) >= RETURN_OVERLAP;
   switch (state_) {
-    case PlacementState::InWindow:
-      if (!window.contains(pointer)) {
-        offset_in_window_.reset();
-        desktop_rect_ = moved;
-        state_ = PlacementState::Detached;
-        start_handoff(HandoffKind::Lift);
-        return PlacementRequest{PlacementAction::DetachToDesktop, moved};
-      }
-      offset_in_window_ = clamp_into(moved, window).origin() - window.origin();
-      return std::nullopt;
-    case PlacementState::Detached:
+  case PlacementState::InWindow:
+    if (!window.contains(pointer)) {
+      offset_in_window_.reset();
       desktop_rect_ = moved;
-      if (over_window) {
-        state_ = PlacementState::Returning;
-        start_handoff(HandoffKind::Enter);
-      }
-      return std::nullopt;
-    case PlacementState::Returning:
-      if (!over_window) {
-        desktop_rect_ = moved;
-        state_ = PlacementState::Detached;
-        start_handoff(HandoffKind::Lift);
-      }
-      return std::nullopt;
+      state_ = PlacementState::Detached;
+      start_handoff(HandoffKind::Lift);
+      return PlacementRequest{PlacementAction::DetachToDesktop, moved};
+    }
+    offset_in_window_ = clamp_into(moved, window).origin() - window.origin();
+    return std::nullopt;
+  case PlacementState::Detached:
+    desktop_rect_ = moved;
+    if (over_window) {
+      state_ = PlacementState::Returning;
+      start_handoff(HandoffKind::Enter);
+    }
+    return std::nullopt;
+  case PlacementState::Returning:
+    if (!over_window) {
+      desktop_rect_ = moved;
+      state_ = PlacementState::Detached;
+      start_handoff(HandoffKind::Lift);
+    }
+    return std::nullopt;
   }
   return std::nullopt;
 }
@@ -223,26 +225,26 @@ bool FloatingPlacement::is_handoff_animating() const {
 Affine FloatingPlacement::presentation_transform() const {
   double const e = ease_out(handoff_progress() / 1000.0);
   switch (handoff_) {
-    case HandoffKind::None:
+  case HandoffKind::None:
+    return Affine::identity();
+  case HandoffKind::Lift:
+    if (state_ != PlacementState::Detached) {
       return Affine::identity();
-    case HandoffKind::Lift:
-      if (state_ != PlacementState::Detached) {
-        return Affine::identity();
-      }
-      return scale_about(desktop_rect_.center(), 1.0 + 0.08 * (1.0 - e));
-    case HandoffKind::Enter:
-      if (state_ != PlacementState::Returning) {
-        return Affine::identity();
-      }
-      return scale_about(drag_rect_.origin() + grab_, 1.0 - 0.12 * e);
-    case HandoffKind::Settle: {
-      Vec2 const back = (handoff_from_.center() - handoff_to_.center()) * (1.0 - e);
-      return Affine::translate(back) * scale_about(handoff_to_.center(), 0.88 + 0.12 * e);
     }
-    case HandoffKind::Release:
-      return scale_about(handoff_to_.center(), 0.9 + 0.1 * e);
+    return scale_about(desktop_rect_.center(), 1.0 + 0.08 * (1.0 - e));
+  case HandoffKind::Enter:
+    if (state_ != PlacementState::Returning) {
+      return Affine::identity();
+    }
+    return scale_about(drag_rect_.origin() + grab_, 1.0 - 0.12 * e);
+  case HandoffKind::Settle: {
+    Vec2 const back = (handoff_from_.center() - handoff_to_.center()) * (1.0 - e);
+    return Affine::translate(back) * scale_about(handoff_to_.center(), 0.88 + 0.12 * e);
+  }
+  case HandoffKind::Release:
+    return scale_about(handoff_to_.center(), 0.9 + 0.1 * e);
   }
   return Affine::identity();
 }
 
-}  // namespace zarn_ui::surface
+} // namespace zarn_ui::surface

@@ -16,18 +16,18 @@
 namespace zarn_ui::surface {
 
 enum class PlacementState : std::uint8_t {
-  InWindow = 0,   // inside the window: docked, or where the user dropped it (the initial state)
-  Detached = 1,   // on the desktop in its own surface
-  Returning = 2,  // a detached card dragged over the window, waiting to be adopted back
+  InWindow = 0,  // inside the window: docked, or where the user dropped it (the initial state)
+  Detached = 1,  // on the desktop in its own surface
+  Returning = 2, // a detached card dragged over the window, waiting to be adopted back
 };
 
 /// The animation of the last change of place.
 enum class HandoffKind : std::uint8_t {
   None,
-  Lift,     // leaving the window: the card pops out and settles at its desktop place
-  Enter,    // a detached card over the window shrinks under the pointer
-  Settle,   // adopted back: the card flies from where it was dropped to its dock
-  Release,  // returned by the platform: the card grows back in at its dock
+  Lift,    // leaving the window: the card pops out and settles at its desktop place
+  Enter,   // a detached card over the window shrinks under the pointer
+  Settle,  // adopted back: the card flies from where it was dropped to its dock
+  Release, // returned by the platform: the card grows back in at its dock
 };
 
 enum class PlacementAction : std::uint8_t { DetachToDesktop, ReturnToApp };
@@ -40,7 +40,7 @@ struct PlacementRequest {
 };
 
 class FloatingPlacement {
- public:
+public:
   static constexpr std::chrono::milliseconds HANDOFF_DURATION{240};
   /// Distance of the docked card from the window's right edge and from its bottom edge.
   static constexpr double DOCK_RIGHT = 16.0;
@@ -75,8 +75,7 @@ class FloatingPlacement {
   /// once the pointer leaves the window; a detached card over the window (pointer inside, at
   /// least half of the card over it) starts returning, and stops returning when dragged off.
   /// `card` is not needed beyond begin_drag's (its size is kept); without a drag, nothing.
-  std::optional<PlacementRequest> update_drag(Point pointer, Rect const& window,
-                                              Rect const& card);
+  std::optional<PlacementRequest> update_drag(Point pointer, Rect const& window, Rect const& card);
   /// Ends the drag; a returning card asks to be returned to the window.
   std::optional<PlacementRequest> end_drag();
 
@@ -104,17 +103,17 @@ class FloatingPlacement {
   /// The transform to paint the card with (identity when nothing animates).
   Affine presentation_transform() const;
 
- private:
+private:
   void start_handoff(HandoffKind kind);
   Rect drag_rect_at(Point pointer) const;
 
   base::Clock const* clock_;
   Size size_;
   PlacementState state_ = PlacementState::InWindow;
-  std::optional<Vec2> offset_in_window_;  // card origin relative to the window, when dropped
+  std::optional<Vec2> offset_in_window_; // card origin relative to the window, when dropped
   Rect desktop_rect_;
   Rect drag_rect_;
-  Vec2 grab_;  // pointer minus card origin
+  Vec2 grab_; // pointer minus card origin
   bool dragging_ = false;
   HandoffKind handoff_ = HandoffKind::None;
   base::Instant handoff_start_{};
@@ -124,4 +123,4 @@ class FloatingPlacement {
   bool reduce_motion_ = false;
 };
 
-}  // namespace zarn_ui::surface
+} // namespace zarn_ui::surface

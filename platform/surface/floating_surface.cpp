@@ -13,7 +13,7 @@ Rect protocol_rect(ProtocolRect const& r) {
   return {x, y, x + std::max(r.width, 0), y + std::max(r.height, 0)};
 }
 
-}  // namespace zarn_ui::floating_surface
+} // namespace zarn_ui::floating_surface
 
 namespace zarn_ui::surface {
 
@@ -57,4 +57,4 @@ void floating_drag_grip(Scene& scene, Affine const& transform, Rect const& card,
   }
 }
 
-}  // namespace zarn_ui::surface
+} // namespace zarn_ui::surface

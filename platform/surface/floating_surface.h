@@ -4,10 +4,13 @@
 // (their soft outline and the drag grip).
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/scene/color.h"
 #include "platform/scene/geometry.h"
+#include "platform/widget/widget.h"
 
 namespace zarn_ui {
 class Scene;
@@ -28,10 +31,10 @@ struct ProtocolRect {
 Rect protocol_rect(ProtocolRect const& r);
 
 enum class PlacementEventKind : std::uint8_t {
-  ReturnToApp,   // the platform hands the surface back to the window
-  AdoptedByApp,  // the application's window took the surface back
-  Moved,         // the surface now lies at `rect` (and is detached)
-  Configured,    // the surface's geometry was confirmed while detached
+  ReturnToApp,  // the platform hands the surface back to the window
+  AdoptedByApp, // the application's window took the surface back
+  Moved,        // the surface now lies at `rect` (and is detached)
+  Configured,   // the surface's geometry was confirmed while detached
 };
 
 struct PlacementEvent {
@@ -41,7 +44,52 @@ struct PlacementEvent {
   bool flag = false;
 };
 
-}  // namespace zarn_ui::floating_surface
+/// What an application asks the platform to show as a surface of its own.
+struct SurfaceSpec {
+  std::string surface_id;
+  std::string title;
+  std::string app_id;
+  std::string kind;
+  Rect rect; // where the surface should appear (window coordinates)
+  bool flag = false;
+  friend bool operator==(SurfaceSpec const&, SurfaceSpec const&) = default;
+};
+
+/// A surface the application currently shows on the desktop.
+struct DetachedSurface {
+  std::string surface_id;
+  std::string title;
+  Rect rect;
+  bool flag = false;
+  friend bool operator==(DetachedSurface const&, DetachedSurface const&) = default;
+};
+
+/// No edge preference (the default answer of surface_edge).
+inline constexpr std::uint8_t NO_EDGE = 255;
+
+/// The application's side of its floating surfaces: the platform takes pending requests,
+/// asks what is detached, paints the detached content, reports the geometry it chose and
+/// sends placement events. Everything runs on the UI thread.
+class FloatingSurfaceDelegate {
+public:
+  virtual ~FloatingSurfaceDelegate() = default;
+
+  /// The pending request, moved out (none afterwards).
+  virtual std::optional<SurfaceSpec> take_surface_request() = 0;
+  /// The screen edge the surface prefers to stick to; none by default.
+  virtual std::uint8_t surface_edge() const { return NO_EDGE; }
+  /// Further surfaces beside the main one; none by default.
+  virtual std::vector<DetachedSurface> extra_surfaces() const { return {}; }
+  /// Paints the detached content (nothing while it lives in the window).
+  virtual void draw_nav_card(Scene& scene, Affine const& transform, widget::DrawCtx const& ctx) = 0;
+  virtual std::vector<DetachedSurface> detached_surface() const = 0;
+  virtual std::optional<SurfaceSpec> surface_spec() const = 0;
+  /// The rectangle the platform gave the detached surface.
+  virtual void set_detached_rect(Rect rect) = 0;
+  virtual void apply_placement_event(PlacementEvent const& event) = 0;
+};
+
+} // namespace zarn_ui::floating_surface
 
 namespace zarn_ui::surface {
 
@@ -52,4 +100,4 @@ BezPath soft_outline(Rect const& rect, double radius = 14.0);
 /// A grip of six dots centred at the top of `card`, telling that the card can be dragged.
 void floating_drag_grip(Scene& scene, Affine const& transform, Rect const& card, Color color);
 
-}  // namespace zarn_ui::surface
+} // namespace zarn_ui::surface

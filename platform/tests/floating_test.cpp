@@ -19,7 +19,7 @@ constexpr Rect WINDOW{0, 0, 1280, 800};
 constexpr Rect DESKTOP_CARD{820, 120, 1180, 276};
 
 class FloatingPlacementTest : public ::testing::Test {
- protected:
+protected:
   base::ManualClock clock;
   FloatingPlacement placement{Size{360, 156}, clock};
 
@@ -121,7 +121,7 @@ TEST_F(FloatingPlacementTest, HandoffAnimatesOnTheInjectedClockThenSettles) {
 }
 
 TEST_F(FloatingPlacementTest, InWindowDragStaysInsideAndIsKept) {
-  placement.begin_drag({1000, 600}, WINDOW, card());  // grabbed 96 px right of the card's left
+  placement.begin_drag({1000, 600}, WINDOW, card()); // grabbed 96 px right of the card's left
   placement.update_drag({1279, 10}, WINDOW, card());
   EXPECT_EQ(card(), (Rect{920, 0, 1280, 156})) << "clamped into the window";
   EXPECT_FALSE(placement.end_drag());
@@ -158,7 +158,7 @@ TEST_F(FloatingPlacementTest, PlatformEventsMoveReattachAndUseSurfaceBounds) {
   placement.reattach_to_app(WINDOW, WINDOW);
   EXPECT_EQ(placement.state(), PlacementState::InWindow);
   EXPECT_EQ(card(), (Rect{904, 582, 1264, 738}));
-  placement.confirm_app_adoption(WINDOW);  // already in the window: nothing
+  placement.confirm_app_adoption(WINDOW); // already in the window: nothing
   clock.advance(milliseconds(1000));
   EXPECT_TRUE(placement.is_initial());
 }
@@ -203,7 +203,7 @@ TEST(AccessNode, BindingsFollowTheDeclaredTree) {
   access::AccessNode hidden_group;
   hidden_group.hidden = true;
   hidden_group.children.push_back(button("maps.hidden", "Hidden"));
-  access::AccessNode unnamed_label;  // no id: nothing to bind
+  access::AccessNode unnamed_label; // no id: nothing to bind
   unnamed_label.role = access::ROLE_BUTTON;
 
   auto root = access::AccessNode{}.with_optional_name("Maps").with_children(
@@ -221,10 +221,10 @@ TEST(AccessNode, BindingsFollowTheDeclaredTree) {
   EXPECT_EQ(bindings[3].label, "End navigation");
   EXPECT_EQ(bindings[3].path, std::vector<std::size_t>{4});
 
-  root.children.pop_back();  // "End navigation" no longer declared
+  root.children.pop_back(); // "End navigation" no longer declared
   for (auto const& b : widget::semantic_action_bindings(root)) {
     EXPECT_NE(b.id, "maps.navigation.end");
   }
 }
 
-}  // namespace
+} // namespace

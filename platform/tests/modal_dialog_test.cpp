@@ -19,7 +19,7 @@ namespace {
 
 // The attribution sheet as the application builds it, with counters for its callbacks.
 class ModalDialogTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     dialog = modal_dialog_new(
         "Attribution", Text("Map data © OpenStreetMap contributors\nBasemap tiles © CARTO", 13.0f));
@@ -63,7 +63,10 @@ TEST_F(ModalDialogTest, FrameClampsToSmallAreasAndIgnoresDegenerateOnes) {
     Rect box;
   } const cases[] = {
       {"smaller area: box is the area", {10, 20, 310, 170}, {440, 220}, {10, 20, 310, 170}},
-      {"NaN preferred width is ignored", {0, 0, 1000, 600}, {std::nan(""), 200}, {0, 200, 1000, 400}},
+      {"NaN preferred width is ignored",
+       {0, 0, 1000, 600},
+       {std::nan(""), 200},
+       {0, 200, 1000, 400}},
       {"zero-width area changes nothing", {50, 50, 50, 400}, {440, 220}, {420, 290, 860, 510}},
       {"negative height changes nothing", {0, 0, 800, -10}, {440, 220}, {420, 290, 860, 510}},
       {"NaN area changes nothing", {0, 0, std::nan(""), 800}, {440, 220}, {420, 290, 860, 510}},
@@ -74,7 +77,7 @@ TEST_F(ModalDialogTest, FrameClampsToSmallAreasAndIgnoresDegenerateOnes) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
-    SetUp();  // the 1280 × 800 geometry first
+    SetUp(); // the 1280 × 800 geometry first
     dialog.area = c.area;
     dialog.preferred_size = c.preferred;
     modal_dialog_layout_frame(dialog);
@@ -212,4 +215,47 @@ TEST_F(ModalDialogTest, AccessNodesNameTheWindowAndItsButtons) {
   EXPECT_FALSE(modal_dialog_access_nodes(dialog).name) << "an empty title gives no name";
 }
 
-}  // namespace
+} // namespace
+
+namespace {
+
+TEST(TextWidget, LinesAreLaidOutAndCutToTheirBox) {
+  TextRenderer text;
+  Theme const theme = Theme::dark();
+  Text body("one\n\nthree — a much longer line than the box is wide", 13.0f);
+  ASSERT_EQ(body.lines().size(), 3u);
+  EXPECT_EQ(body.lines()[1], "");
+
+  struct Case {
+    char const* name;
+    Size space;
+    std::size_t drawn;
+  } const cases[] = {
+      {"room for all lines", {120, 200}, 2}, // the empty line draws nothing
+      {"room for one line", {120, text.line_height(13.0f) + 1}, 1},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    layout::LayoutTree tree;
+    auto const node = body.build_layout(tree, text);
+    ASSERT_TRUE(node);
+    ASSERT_TRUE(tree.compute_layout(*node, c.space));
+    body.apply_layout(tree, *node, 10, 20);
+    EXPECT_EQ(body.rect().x0, 10);
+    EXPECT_EQ(body.rect().y0, 20);
+    EXPECT_LE(body.rect().width(), c.space.width);
+    Scene scene;
+    body.draw(scene, Affine::identity(), text, theme);
+    std::size_t drawn = 0;
+    for (auto const& cmd : scene.commands) {
+      if (auto const* t = std::get_if<TextCmd>(&cmd); t != nullptr && !t->text.empty()) {
+        ++drawn;
+        ASSERT_TRUE(t->max_width);
+        EXPECT_LE(*t->max_width, c.space.width) << "long lines are cut, not spilled";
+      }
+    }
+    EXPECT_EQ(drawn, c.drawn);
+  }
+}
+
+} // namespace

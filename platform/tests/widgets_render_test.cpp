@@ -60,8 +60,7 @@ test_png::Decoded shoot(Scene const& scene, std::uint32_t w, std::uint32_t h,
   return *decoded;
 }
 
-TEST(WidgetsRender, FrameWithEveryWidget) {
-  Theme const theme = Theme::dark();
+void render_frame(Theme const& theme, std::string const& name) {
   TextRenderer text;
   Scene scene;
   Rect const window{0, 0, 960, 640};
@@ -97,10 +96,10 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
   box.draw(scene, Affine::identity(), text, theme);
 
   // Map control buttons, one hot.
-  Button::paint(scene, Affine::identity(), text, theme, {904, 16, 944, 56}, "+", "Zoom in", 10,
-                22, false, 255, 1);
-  Button::paint(scene, Affine::identity(), text, theme, {904, 56, 944, 96}, "–", "Zoom out", 10,
-                22, true, 255, 1);
+  Button::paint(scene, Affine::identity(), text, theme, {904, 16, 944, 56}, "+", "Zoom in", 10, 22,
+                false, 255, 1);
+  Button::paint(scene, Affine::identity(), text, theme, {904, 56, 944, 96}, "–", "Zoom out", 10, 22,
+                true, 255, 1);
 
   // The overflow menu, hovered on its second item, and a tooltip.
   ContextMenu menu;
@@ -110,11 +109,11 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
   menu.open_at(700, 400);
   menu.handle_event(PointerMoved{720, 400 + ContextMenu::PADDING + 1.5 * ContextMenu::ITEM_HEIGHT});
   menu.draw(scene, Affine::identity(), text, theme, window);
-  tooltip::draw_hover_tooltip(scene, Affine::identity(), text, theme, "Zoom in",
-                              {904, 16, 944, 56}, window);
+  tooltip::draw_hover_tooltip(scene, Affine::identity(), text, theme, "Zoom in", {904, 16, 944, 56},
+                              window);
   box.draw_overlay(scene, Affine::identity(), text, theme);
 
-  auto const shot = shoot(scene, 960, 640, "widgets_frame.png");
+  auto const shot = shoot(scene, 960, 640, name);
   EXPECT_TRUE(near(shot.at(600, 300), px(theme.surface))) << "background";
   EXPECT_TRUE(near(shot.at(800, 410), px(theme.surface_raised))) << "menu card";
   // The highlighted menu row and the list's highlighted row are tinted with the accent.
@@ -122,6 +121,21 @@ TEST(WidgetsRender, FrameWithEveryWidget) {
                     px(theme.surface_raised)));
   EXPECT_TRUE(near(shot.at(912, 50), px(theme.surface_raised))) << "idle button";
   EXPECT_TRUE(near(shot.at(912, 90), px(theme.surface_hover))) << "hot button";
+}
+
+TEST(WidgetsRender, FrameWithEveryWidgetInEachTheme) {
+  struct Case {
+    char const* file;
+    Theme theme;
+  } const cases[] = {
+      {"widgets_frame_dark.png", Theme::dark()},
+      {"widgets_frame_light.png", Theme::light()},
+      {"widgets_frame_high_contrast.png", Theme::high_contrast()},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.file);
+    render_frame(c.theme, c.file);
+  }
 }
 
 TEST(WidgetsRender, DialogOverAWindow) {
@@ -146,8 +160,8 @@ TEST(WidgetsRender, DialogOverAWindow) {
   Px const accent = px(theme.accent);
   EXPECT_LT(dimmed[0] + dimmed[1] + dimmed[2], (accent[0] + accent[1] + accent[2]) / 2);
   EXPECT_TRUE(near(shot.at(dialog.box_rect.x0 + 30, dialog.box_rect.y1 - 20), px(theme.surface)));
-  EXPECT_TRUE(near(shot.at(dialog.primary_rect.x0 + 6, dialog.primary_rect.y0 + 20),
-                   px(theme.accent)));
+  EXPECT_TRUE(
+      near(shot.at(dialog.primary_rect.x0 + 6, dialog.primary_rect.y0 + 20), px(theme.accent)));
 }
 
 // The placement's five screenshot phases, each painted as a stand-in card (outline, grip and
@@ -200,4 +214,4 @@ TEST(WidgetsRender, FloatingPhasesLookDistinct) {
   EXPECT_EQ(shot.width, 1280u);
 }
 
-}  // namespace
+} // namespace

@@ -23,13 +23,21 @@ using namespace zarn_ui::widget;
 
 namespace {
 
-Event typed(std::string text, Modifiers mods = {}) { return Key{true, std::move(text), mods}; }
-Event key(NamedKey k) { return Key{true, k, {}}; }
-Event released(NamedKey k) { return Key{false, k, {}}; }
+Event typed(std::string text, Modifiers mods = {}) {
+  return Key{true, std::move(text), mods};
+}
+Event key(NamedKey k) {
+  return Key{true, k, {}};
+}
+Event released(NamedKey k) {
+  return Key{false, k, {}};
+}
 Event press(double x, double y, std::uint32_t button = 0) {
   return PointerButton{x, y, button, ButtonState::Pressed};
 }
-Event move(double x, double y) { return PointerMoved{x, y}; }
+Event move(double x, double y) {
+  return PointerMoved{x, y};
+}
 
 TextInput focused_input(std::string_view text = "") {
   auto input = TextInput::local().with_kind(2, 15.0f);
@@ -80,7 +88,9 @@ TEST(TextInput, EditsByCodePoint) {
       {"control characters are dropped, shortcuts left to the caller",
        "a",
        {{typed("\t\r\n"), "a", 1, InputOutcome::Consumed},
-        {typed("b\x7F" "c"), "abc", 3, InputOutcome::Consumed},
+        {typed("b\x7F"
+               "c"),
+         "abc", 3, InputOutcome::Consumed},
         {typed("s", Modifiers{false, true, false, false}), "abc", 3, InputOutcome::Ignored},
         {key(NamedKey::Space), "abc ", 4, InputOutcome::Consumed}}},
       {"Enter is reported, Escape and releases are not taken",
@@ -135,7 +145,7 @@ TEST(TextInput, KeysNeedFocusAndPressesGiveIt) {
 
 TEST(TextInput, MalformedTextIsRepairedSoEditingStaysOnBoundaries) {
   auto input = focused_input();
-  input.set_text("a\xC3");  // truncated two-byte sequence
+  input.set_text("a\xC3"); // truncated two-byte sequence
   EXPECT_EQ(input.text(), "a\xEF\xBF\xBD");
   input.handle_event(key(NamedKey::Backspace));
   EXPECT_EQ(input.text(), "a");
@@ -212,7 +222,8 @@ std::vector<Suggestion> cities() {
 }
 
 Autocomplete editing_box() {
-  auto box = Autocomplete().with_id("maps_download_search").with_placeholder("Search").with_size(14.0f);
+  auto box =
+      Autocomplete().with_id("maps_download_search").with_placeholder("Search").with_size(14.0f);
   box.set_rect({100, 100, 400, 136});
   box.set_text("Mün");
   box.begin_edit();
@@ -405,8 +416,24 @@ TEST(ContextMenu, DrawsItemsInsideItsRect) {
                                               "Float navigation"}));
 }
 
+TEST(ContextMenu, LargerTextMakesLargerItemsSoLabelsStayWhole) {
+  TextRenderer text;
+  text.set_text_scale(2.0f);
+  Scene scratch;
+  auto menu = overflow_menu();
+  menu.draw(scratch, Affine::identity(), text, Theme::dark(), {0, 0, 1280, 800});
+  menu.open_at(0, 0);
+  EXPECT_EQ(menu.rect().height(), 2 * ContextMenu::PADDING + 4 * 2 * ContextMenu::ITEM_HEIGHT);
+  EXPECT_GE(menu.rect().width(), text.measure("Float navigation", ContextMenu::LABEL_SIZE) + 28);
+
+  auto box = editing_box();
+  box.draw_overlay(scratch, Affine::identity(), text, Theme::dark());
+  EXPECT_EQ(box.overlay_rect()->height(),
+            2 * Autocomplete::LIST_PADDING + 3 * 2 * Autocomplete::ROW_HEIGHT);
+}
+
 class TooltipHostTest : public ::testing::Test {
- protected:
+protected:
   base::ManualClock clock;
   TooltipHost host;
   TooltipCandidate zoom{"Zoom in", {1224, 16, 1264, 56}};
@@ -463,12 +490,14 @@ TEST(Tooltip, PlacedBesideItsAnchorInsideTheBounds) {
     char const* name;
     Rect anchor;
     std::optional<Rect> bounds;
-    char side;  // 'b' below, 'a' above, 'l' left
+    char side; // 'b' below, 'a' above, 'l' left
   } const cases[] = {
       {"a menu button at the top left: below", {16, 16, 56, 64}, window, 'b'},
       {"a button at the bottom: above", {600, 770, 640, 800}, window, 'a'},
-      {"map controls at the right edge: left, not over the control below", {1224, 16, 1264, 56},
-       window, 'l'},
+      {"map controls at the right edge: left, not over the control below",
+       {1224, 16, 1264, 56},
+       window,
+       'l'},
       {"the overflow button in the corner: left", {1224, 754, 1264, 784}, window, 'l'},
       {"without bounds: centred below", {1224, 16, 1264, 56}, std::nullopt, 'b'},
   };
@@ -476,15 +505,15 @@ TEST(Tooltip, PlacedBesideItsAnchorInsideTheBounds) {
     SCOPED_TRACE(c.name);
     Rect const r = tooltip::tooltip_rect(60, 15, c.anchor, c.bounds);
     switch (c.side) {
-      case 'b':
-        EXPECT_GE(r.y0, c.anchor.y1);
-        break;
-      case 'a':
-        EXPECT_LE(r.y1, c.anchor.y0);
-        break;
-      default:
-        EXPECT_LE(r.x1, c.anchor.x0);
-        EXPECT_DOUBLE_EQ(r.center().y, c.anchor.center().y);
+    case 'b':
+      EXPECT_GE(r.y0, c.anchor.y1);
+      break;
+    case 'a':
+      EXPECT_LE(r.y1, c.anchor.y0);
+      break;
+    default:
+      EXPECT_LE(r.x1, c.anchor.x0);
+      EXPECT_DOUBLE_EQ(r.center().y, c.anchor.center().y);
     }
     if (c.bounds) {
       EXPECT_EQ(r.intersect(*c.bounds), r) << "inside the window";
@@ -502,4 +531,4 @@ TEST(Tooltip, PlacedBesideItsAnchorInsideTheBounds) {
   EXPECT_EQ(std::get<TextCmd>(*t).text, "Zoom in");
 }
 
-}  // namespace
+} // namespace

@@ -40,18 +40,19 @@ inline Suggestion suggestion_with_detail(Suggestion s, std::string detail) {
 
 /// What the autocomplete did with one event.
 enum class AutocompleteOutcome : std::uint8_t {
-  Ignored,    // not taken: the caller may pass the event on
-  Consumed,   // taken, nothing to report (caret moved, highlight moved, editing started)
-  Edited,     // the text changed by typing
-  Chosen,     // a suggestion was chosen: take_chosen() gives it, once
-  Submitted,  // Enter without a highlighted suggestion
-  Dismissed,  // Escape closed the open list
+  Ignored,   // not taken: the caller may pass the event on
+  Consumed,  // taken, nothing to report (caret moved, highlight moved, editing started)
+  Edited,    // the text changed by typing
+  Chosen,    // a suggestion was chosen: take_chosen() gives it, once
+  Submitted, // Enter without a highlighted suggestion
+  Dismissed, // Escape closed the open list
 };
 
 class Autocomplete {
- public:
+public:
   /// Rows shown at most; more suggestions are kept but not shown.
   static constexpr std::size_t MAX_VISIBLE = 6;
+  /// Row height at text scale 1; rows grow with the text scale of the last drawing.
   static constexpr double ROW_HEIGHT = 40.0;
   /// Gap between the field and the list, and the list's inner padding.
   static constexpr double LIST_GAP = 4.0;
@@ -120,8 +121,9 @@ class Autocomplete {
   void draw_overlay(Scene& scene, Affine const& transform, TextRenderer const& text,
                     Theme const& theme, PresenceCtx const& presence = PresenceCtx::empty()) const;
 
- private:
+private:
   Rect input_rect() const;
+  double row_height() const;
   std::optional<std::size_t> row_at(Point p) const;
   void choose(std::size_t index);
 
@@ -134,6 +136,7 @@ class Autocomplete {
   float size_ = 14.0f;
   bool open_ = false;
   bool edited_ = false;
+  mutable float text_scale_ = 1.0f;
 };
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -37,10 +37,11 @@ void Button::paint(Scene& scene, Affine const& transform, TextRenderer const& te
   double const h = text.line_height(size);
   auto const max_width = static_cast<float>(std::max(rect.width() - 4.0, 0.0));
   Point const c = rect.center();
-  text.draw_text_limited(scene, shown, size, ink,
-                         transform * Affine::translate(c.x - std::min(w, static_cast<double>(max_width)) * 0.5,
-                                                       c.y - h * 0.5),
-                         0, max_width);
+  text.draw_text_limited(
+      scene, shown, size, ink,
+      transform *
+          Affine::translate(c.x - std::min(w, static_cast<double>(max_width)) * 0.5, c.y - h * 0.5),
+      0, max_width);
 }
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

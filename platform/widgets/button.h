@@ -11,14 +11,14 @@ namespace zarn_ui {
 class Scene;
 class TextRenderer;
 struct Theme;
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::widget {
 
 /// Fill tones of Button::paint.
-inline constexpr std::uint8_t BUTTON_TONE_NEUTRAL = 255;  // raised surface, hover colour when hot
-inline constexpr std::uint8_t BUTTON_TONE_ACCENT = 0;     // accent fill, white glyph
-inline constexpr std::uint8_t BUTTON_TONE_DANGER = 1;     // danger fill, white glyph
+inline constexpr std::uint8_t BUTTON_TONE_NEUTRAL = 255; // raised surface, hover colour when hot
+inline constexpr std::uint8_t BUTTON_TONE_ACCENT = 0;    // accent fill, white glyph
+inline constexpr std::uint8_t BUTTON_TONE_DANGER = 1;    // danger fill, white glyph
 
 struct Button {
   /// Paints a button over `rect`: a rounded card of `radius` in the tone's fill (the hover fill
@@ -31,4 +31,4 @@ struct Button {
                     std::uint8_t tone = BUTTON_TONE_NEUTRAL, std::uint8_t outline = 1);
 };
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -19,7 +19,7 @@ namespace {
 constexpr double ESTIMATED_ADVANCE = 0.62 * ContextMenu::LABEL_SIZE;
 constexpr double LABEL_INSET = 14.0;
 
-}  // namespace
+} // namespace
 
 ContextMenuItem context_menu_item(std::string_view label) {
   return ContextMenuItem{std::string(label), [] {}, true};
@@ -32,10 +32,12 @@ void ContextMenu::open_at(float x, float y) {
   for (auto const& item : items_) {
     longest = std::max(longest, base::utf8::length(item.label));
   }
+  double const scale = std::max(static_cast<double>(text_scale_), 1.0);
   double const width = std::clamp(
-      std::ceil(static_cast<double>(longest) * ESTIMATED_ADVANCE) + 2.0 * LABEL_INSET, MIN_WIDTH,
-      MAX_WIDTH);
-  double const height = 2.0 * PADDING + static_cast<double>(items_.size()) * ITEM_HEIGHT;
+      std::ceil(static_cast<double>(longest) * ESTIMATED_ADVANCE * scale) + 2.0 * LABEL_INSET,
+      MIN_WIDTH * scale, MAX_WIDTH * scale);
+  item_height_ = ITEM_HEIGHT * scale;
+  double const height = 2.0 * PADDING + static_cast<double>(items_.size()) * item_height_;
   rect_ = {x0, y0, x0 + width, y0 + height};
   open_ = true;
   hovered_.reset();
@@ -47,8 +49,8 @@ void ContextMenu::close() {
 }
 
 Rect ContextMenu::item_rect(std::size_t index) const {
-  double const top = rect_.y0 + PADDING + static_cast<double>(index) * ITEM_HEIGHT;
-  return {rect_.x0 + 4.0, top, rect_.x1 - 4.0, top + ITEM_HEIGHT};
+  double const top = rect_.y0 + PADDING + static_cast<double>(index) * item_height_;
+  return {rect_.x0 + 4.0, top, rect_.x1 - 4.0, top + item_height_};
 }
 
 std::optional<std::size_t> ContextMenu::item_at(Point p) const {
@@ -113,31 +115,33 @@ std::optional<std::size_t> ContextMenu::handle_event(Event const& event, double 
   }
   std::size_t const last = items_.size() - 1;
   switch (*named) {
-    case NamedKey::ArrowDown:
-      hovered_ = hovered_ ? std::min(*hovered_ + 1, last) : 0;
-      return std::nullopt;
-    case NamedKey::ArrowUp:
-      hovered_ = hovered_ ? (*hovered_ == 0 ? 0 : *hovered_ - 1) : last;
-      return std::nullopt;
-    case NamedKey::Home:
-      hovered_ = 0;
-      return std::nullopt;
-    case NamedKey::End:
-      hovered_ = last;
-      return std::nullopt;
-    case NamedKey::Enter:
-    case NamedKey::Space:
-      return hovered_ ? choose(*hovered_) : std::nullopt;
-    case NamedKey::Escape:
-      close();
-      return std::nullopt;
-    default:
-      return std::nullopt;
+  case NamedKey::ArrowDown:
+    hovered_ = hovered_ ? std::min(*hovered_ + 1, last) : 0;
+    return std::nullopt;
+  case NamedKey::ArrowUp:
+    hovered_ = hovered_ ? (*hovered_ == 0 ? 0 : *hovered_ - 1) : last;
+    return std::nullopt;
+  case NamedKey::Home:
+    hovered_ = 0;
+    return std::nullopt;
+  case NamedKey::End:
+    hovered_ = last;
+    return std::nullopt;
+  case NamedKey::Enter:
+  case NamedKey::Space:
+    return hovered_ ? choose(*hovered_) : std::nullopt;
+  case NamedKey::Escape:
+    close();
+    return std::nullopt;
+  default:
+    return std::nullopt;
   }
 }
 
 void ContextMenu::draw(Scene& scene, Affine const& transform, TextRenderer const& text,
-                       Theme const& theme, Rect const& bounds, PresenceCtx const& /*presence*/) const {
+                       Theme const& theme, Rect const& bounds,
+                       PresenceCtx const& /*presence*/) const {
+  text_scale_ = text.text_scale();
   if (!open_) {
     return;
   }
@@ -156,14 +160,14 @@ void ContextMenu::draw(Scene& scene, Affine const& transform, TextRenderer const
       detail::fill_rounded(scene, transform, r, 6.0, theme.accent.multiply_alpha(0.16f));
     }
     Color const color = items_[i].enabled ? theme.text : theme.text_secondary.multiply_alpha(0.6f);
-    text.draw_text_limited(scene, items_[i].label, LABEL_SIZE, color,
-                           transform * Affine::translate(rect_.x0 + LABEL_INSET,
-                                                         r.y0 + (ITEM_HEIGHT - line) * 0.5),
-                           0, max_width);
+    text.draw_text_limited(
+        scene, items_[i].label, LABEL_SIZE, color,
+        transform * Affine::translate(rect_.x0 + LABEL_INSET, r.y0 + (r.height() - line) * 0.5), 0,
+        max_width);
   }
   if (clip) {
     scene.pop_layer();
   }
 }
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

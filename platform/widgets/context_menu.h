@@ -19,7 +19,7 @@ namespace zarn_ui::widget {
 
 struct ContextMenuItem {
   std::string label;
-  std::function<void()> callback;  // may be empty
+  std::function<void()> callback; // may be empty
   bool enabled = true;
 };
 
@@ -27,9 +27,9 @@ struct ContextMenuItem {
 ContextMenuItem context_menu_item(std::string_view label);
 
 class ContextMenu {
- public:
+public:
   static constexpr double ITEM_HEIGHT = 32.0;
-  static constexpr double PADDING = 6.0;  // above the first and below the last item
+  static constexpr double PADDING = 6.0; // above the first and below the last item
   static constexpr double MIN_WIDTH = 180.0;
   static constexpr double MAX_WIDTH = 360.0;
   static constexpr float LABEL_SIZE = 13.0f;
@@ -40,9 +40,10 @@ class ContextMenu {
   }
   std::vector<ContextMenuItem> const& items() const { return items_; }
 
-  /// Opens the menu with its top-left corner at (x, y). The size follows from the items alone
-  /// (a label estimate, not the font), so the rectangle is the same before and after drawing;
-  /// labels wider than the menu are cut with an ellipsis. Non-finite coordinates count as 0.
+  /// Opens the menu with its top-left corner at (x, y). The size follows from the items and the
+  /// text scale of the last drawing (a label estimate, not the font), so the rectangle is known
+  /// at once and stays the same when drawn; labels wider than the menu are cut with an
+  /// ellipsis. Non-finite coordinates count as 0.
   void open_at(float x, float y);
   void close();
   bool is_open() const { return open_; }
@@ -62,16 +63,18 @@ class ContextMenu {
   void draw(Scene& scene, Affine const& transform, TextRenderer const& text, Theme const& theme,
             Rect const& bounds, PresenceCtx const& presence = PresenceCtx::empty()) const;
 
- private:
+private:
   std::optional<std::size_t> item_at(Point p) const;
   Rect item_rect(std::size_t index) const;
   std::optional<std::size_t> choose(std::size_t index);
 
   std::vector<ContextMenuItem> items_;
   Rect rect_;
+  double item_height_ = ITEM_HEIGHT;
+  mutable float text_scale_ = 1.0f; // of the last drawing; larger text makes larger items
   std::optional<std::size_t> hovered_;
   std::optional<std::size_t> chosen_;
   bool open_ = false;
 };
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

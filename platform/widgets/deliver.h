@@ -24,4 +24,4 @@ inline InputOutcome deliver_text_input_event(TextInput& input, Event const& even
   return input.handle_event(event, scale);
 }
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

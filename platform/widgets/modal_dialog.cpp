@@ -82,8 +82,8 @@ void modal_dialog_layout_content(ModalDialog& dialog, Theme const& theme,
   if (!node) {
     return;
   }
-  if (!tree.compute_layout(*node, Size{static_cast<float>(cx1 - cx0),
-                                       static_cast<float>(cy1 - cy0)})) {
+  if (!tree.compute_layout(*node,
+                           Size{static_cast<float>(cx1 - cx0), static_cast<float>(cy1 - cy0)})) {
     return;
   }
   dialog.content.apply_layout(tree, *node, cx0, cy0);
@@ -170,9 +170,10 @@ void modal_dialog_draw(ModalDialog& dialog, Scene& scene, Affine const& transfor
   detail::fill_rounded(scene, transform, box, theme.corner_radius, theme.surface);
   detail::stroke_rounded(scene, transform, box, theme.corner_radius, 1.0, theme.border);
   double const p = theme.inner_margin;
-  text.draw_text(scene, dialog.title, theme.title_size, theme.text,
-                 transform * Affine::translate(box.x0 + p,
-                                               box.y0 + (DIALOG_TITLE_BAND - theme.title_size) * 0.5));
+  text.draw_text(
+      scene, dialog.title, theme.title_size, theme.text,
+      transform *
+          Affine::translate(box.x0 + p, box.y0 + (DIALOG_TITLE_BAND - theme.title_size) * 0.5));
   dialog.content.draw(scene, transform, text, theme, presence);
   if (dialog.primary) {
     modal_dialog::draw_action_button(scene, transform, text, theme, dialog.primary_rect,
@@ -217,8 +218,8 @@ access::AccessNode modal_dialog_access_nodes(ModalDialog const& dialog) {
 namespace modal_dialog {
 
 void draw_action_button(Scene& scene, Affine const& transform, TextRenderer const& text,
-                        Theme const& theme, Rect const& rect, std::string_view label,
-                        bool primary, bool emphasis) {
+                        Theme const& theme, Rect const& rect, std::string_view label, bool primary,
+                        bool emphasis) {
   if (!(rect.width() > 0.0 && rect.height() > 0.0)) {
     return;
   }
@@ -236,15 +237,15 @@ void draw_action_button(Scene& scene, Affine const& transform, TextRenderer cons
   }
   Color const ink = primary ? colors::WHITE : theme.text;
   auto const max_width = static_cast<float>(std::max(rect.width() - 16.0, 0.0));
-  double const w = std::min(static_cast<double>(text.measure(label, SIZE)),
-                            static_cast<double>(max_width));
+  double const w =
+      std::min(static_cast<double>(text.measure(label, SIZE)), static_cast<double>(max_width));
   Point const c = rect.center();
   text.draw_text_limited(scene, label, SIZE, ink,
-                         transform * Affine::translate(c.x - w * 0.5,
-                                                       c.y - text.line_height(SIZE) * 0.5),
+                         transform *
+                             Affine::translate(c.x - w * 0.5, c.y - text.line_height(SIZE) * 0.5),
                          0, max_width);
 }
 
-}  // namespace modal_dialog
+} // namespace modal_dialog
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

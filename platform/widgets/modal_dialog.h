@@ -41,13 +41,13 @@ struct ModalDialog {
   Theme theme = Theme::dark();
   std::optional<DialogButton> primary;
   std::optional<DialogButton> secondary;
-  std::function<void()> on_dismiss;  // empty: none
+  std::function<void()> on_dismiss; // empty: none
   Rect area;
   Size preferred_size{480.0, 320.0};
   Rect box_rect;
   Rect primary_rect;
   Rect secondary_rect;
-  Point pointer;  // last pointer position, logical pixels
+  Point pointer; // last pointer position, logical pixels
   bool open = false;
   bool primary_emphasis = false;
   std::optional<bool> swap_buttons;
@@ -68,8 +68,7 @@ void modal_dialog_layout_frame(ModalDialog& dialog);
 void modal_dialog_layout(ModalDialog& dialog, Rect const& area, Theme const& theme,
                          TextRenderer const& text);
 /// Lays the content out between the title band and the button band, inside the margins.
-void modal_dialog_layout_content(ModalDialog& dialog, Theme const& theme,
-                                 TextRenderer const& text);
+void modal_dialog_layout_content(ModalDialog& dialog, Theme const& theme, TextRenderer const& text);
 
 /// While open: pointer moves are recorded (not taken); every pointer button event is taken and
 /// a primary press acts at the last pointer position: on the primary button, else on the
@@ -95,9 +94,9 @@ namespace modal_dialog {
 /// A dialog button: the primary one filled with the accent colour and a white label, the
 /// other a quiet outlined one; `emphasis` adds a focus ring (the default action).
 void draw_action_button(Scene& scene, Affine const& transform, TextRenderer const& text,
-                        Theme const& theme, Rect const& rect, std::string_view label,
-                        bool primary, bool emphasis);
+                        Theme const& theme, Rect const& rect, std::string_view label, bool primary,
+                        bool emphasis);
 
-}  // namespace modal_dialog
+} // namespace modal_dialog
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

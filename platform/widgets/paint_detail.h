@@ -20,10 +20,10 @@ inline void stroke_rounded(Scene& scene, Affine const& transform, Rect const& re
 }
 
 /// A card: rounded fill with a one-pixel outline.
-inline void card(Scene& scene, Affine const& transform, Rect const& rect, double radius,
-                 Color fill, Color border) {
+inline void card(Scene& scene, Affine const& transform, Rect const& rect, double radius, Color fill,
+                 Color border) {
   fill_rounded(scene, transform, rect, radius, fill);
   stroke_rounded(scene, transform, rect, radius, 1.0, border);
 }
 
-}  // namespace zarn_ui::widget::detail
+} // namespace zarn_ui::widget::detail

@@ -50,11 +50,11 @@ void Text::draw(Scene& scene, Affine const& transform, TextRenderer const& text,
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     double const y = rect_.y0 + static_cast<double>(i) * line;
     if (y + line > rect_.y1 + 1.0) {
-      break;  // lines below the box are not drawn
+      break; // lines below the box are not drawn
     }
     text.draw_text_limited(scene, lines_[i], size_, theme.text,
                            transform * Affine::translate(rect_.x0, y), 0, max_width);
   }
 }
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

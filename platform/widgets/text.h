@@ -16,7 +16,7 @@
 namespace zarn_ui::widget {
 
 class Text {
- public:
+public:
   Text() = default;
   Text(std::string_view text, float size);
 
@@ -35,11 +35,11 @@ class Text {
   void draw(Scene& scene, Affine const& transform, TextRenderer const& text, Theme const& theme,
             PresenceCtx const& presence = PresenceCtx::empty()) const;
 
- private:
+private:
   std::string text_;
   std::vector<std::string> lines_;
   float size_ = 13.0f;
   Rect rect_;
 };
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -42,7 +42,7 @@ std::string printable_part(std::string_view typed) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 double sanitize_scale(double scale) {
   return std::isfinite(scale) && scale > 0.0 ? scale : 1.0;
@@ -92,7 +92,9 @@ bool TextInput::erase_after() {
   return true;
 }
 
-double TextInput::text_origin_x() const { return rect_.x0 + PADDING - scroll_; }
+double TextInput::text_origin_x() const {
+  return rect_.x0 + PADDING - scroll_;
+}
 
 InputOutcome TextInput::handle_event(Event const& event, double scale) {
   double const s = sanitize_scale(scale);
@@ -137,35 +139,38 @@ InputOutcome TextInput::handle_event(Event const& event, double scale) {
     return InputOutcome::Consumed;
   }
   switch (std::get<NamedKey>(key->key)) {
-    case NamedKey::Enter:
-      return InputOutcome::Submitted;
-    case NamedKey::Space:
-      insert(" ");
-      return InputOutcome::Consumed;
-    case NamedKey::Backspace:
-      erase_before();
-      return InputOutcome::Consumed;
-    case NamedKey::Delete:
-      erase_after();
-      return InputOutcome::Consumed;
-    case NamedKey::ArrowLeft:
-      if (caret_ > 0) {
-        caret_ = previous_boundary(text_, caret_);
-      }
-      return InputOutcome::Consumed;
-    case NamedKey::ArrowRight:
-      if (caret_ < text_.size()) {
-        caret_ = next_boundary(text_, caret_);
-      }
-      return InputOutcome::Consumed;
-    case NamedKey::Home:
-      caret_ = 0;
-      return InputOutcome::Consumed;
-    case NamedKey::End:
-      caret_ = text_.size();
-      return InputOutcome::Consumed;
-    default:
+  case NamedKey::Enter:
+    return InputOutcome::Submitted;
+  case NamedKey::Space:
+    if (key->modifiers.control || key->modifiers.super) {
       return InputOutcome::Ignored;
+    }
+    insert(" ");
+    return InputOutcome::Consumed;
+  case NamedKey::Backspace:
+    erase_before();
+    return InputOutcome::Consumed;
+  case NamedKey::Delete:
+    erase_after();
+    return InputOutcome::Consumed;
+  case NamedKey::ArrowLeft:
+    if (caret_ > 0) {
+      caret_ = previous_boundary(text_, caret_);
+    }
+    return InputOutcome::Consumed;
+  case NamedKey::ArrowRight:
+    if (caret_ < text_.size()) {
+      caret_ = next_boundary(text_, caret_);
+    }
+    return InputOutcome::Consumed;
+  case NamedKey::Home:
+    caret_ = 0;
+    return InputOutcome::Consumed;
+  case NamedKey::End:
+    caret_ = text_.size();
+    return InputOutcome::Consumed;
+  default:
+    return InputOutcome::Ignored;
   }
 }
 
@@ -221,4 +226,4 @@ void TextInput::draw(Scene& scene, Affine const& transform, TextRenderer const& 
   scene.pop_layer();
 }
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -19,15 +19,15 @@ namespace zarn_ui {
 class Scene;
 class TextRenderer;
 struct Theme;
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::widget {
 
 /// What an input did with one event.
 enum class InputOutcome : std::uint8_t {
-  Ignored,    // not for this input: the caller may pass the event on
-  Consumed,   // taken (text edited, caret moved, focus taken)
-  Submitted,  // Enter was pressed while focused
+  Ignored,   // not for this input: the caller may pass the event on
+  Consumed,  // taken (text edited, caret moved, focus taken)
+  Submitted, // Enter was pressed while focused
 };
 
 /// Events carry physical pixels; a scale factor that is not a positive finite number counts
@@ -35,7 +35,7 @@ enum class InputOutcome : std::uint8_t {
 double sanitize_scale(double scale);
 
 class TextInput {
- public:
+public:
   /// Padding between the rectangle's left edge and the text.
   static constexpr double PADDING = 4.0;
 
@@ -94,11 +94,11 @@ class TextInput {
   void draw(Scene& scene, Affine const& transform, TextRenderer const& text, Theme const& theme,
             PresenceCtx const& presence = PresenceCtx::empty()) const;
 
- protected:
+protected:
   void mark_dirty() { dirty_ = true; }
   std::string text_;
 
- private:
+private:
   void insert(std::string_view typed);
   bool erase_before();
   bool erase_after();
@@ -120,4 +120,4 @@ class TextInput {
   mutable double scroll_ = 0.0;
 };
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -54,7 +54,7 @@ constexpr float LABEL_SIZE = 12.0f;
 constexpr double PAD_X = 8.0;
 constexpr double PAD_Y = 4.0;
 constexpr double GAP = 6.0;
-}  // namespace
+} // namespace
 
 Rect tooltip_rect(double text_width, double line_height, Rect const& anchor,
                   std::optional<Rect> bounds) {
@@ -98,6 +98,6 @@ void draw_hover_tooltip(Scene& scene, Affine const& transform, TextRenderer cons
                  transform * Affine::translate(r.x0 + PAD_X, r.y0 + PAD_Y));
 }
 
-}  // namespace tooltip
+} // namespace tooltip
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

@@ -15,7 +15,7 @@ namespace zarn_ui {
 class Scene;
 class TextRenderer;
 struct Theme;
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::widget {
 
@@ -27,7 +27,7 @@ struct TooltipCandidate {
 };
 
 class TooltipHost {
- public:
+public:
   static constexpr std::chrono::milliseconds SHOW_DELAY{500};
 
   /// The candidate under the pointer (none when it rests on nothing). A new candidate starts
@@ -49,7 +49,7 @@ class TooltipHost {
   std::optional<base::Instant> deadline() const;
   Point pointer() const { return pointer_; }
 
- private:
+private:
   std::optional<TooltipCandidate> candidate_;
   base::Instant since_{};
   Point pointer_;
@@ -70,6 +70,6 @@ void draw_hover_tooltip(Scene& scene, Affine const& transform, TextRenderer cons
 Rect tooltip_rect(double text_width, double line_height, Rect const& anchor,
                   std::optional<Rect> bounds);
 
-}  // namespace tooltip
+} // namespace tooltip
 
-}  // namespace zarn_ui::widget
+} // namespace zarn_ui::widget

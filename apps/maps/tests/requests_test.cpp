@@ -55,7 +55,8 @@ TEST(Requests, EachStarterAsksItsServiceAndSendsOneMessage) {
   for (auto* s : {&geocoder, &poi, &routing, &transit}) {
     s->answer(500, "{}");
   }
-  ServiceUrls const urls{geocoder.base_url(), poi.base_url(), routing.base_url(), transit.base_url()};
+  ServiceUrls const urls{geocoder.base_url(), poi.base_url(), routing.base_url(),
+                         transit.base_url()};
   using Check = std::function<void(ServiceResult const&)>;
   struct Case {
     char const* name;
@@ -78,20 +79,24 @@ TEST(Requests, EachStarterAsksItsServiceAndSendsOneMessage) {
          EXPECT_FALSE(r.result);
        }},
       {"reverse geocode", [&](ResultSender tx) { spawn_reverse_geocode(tx, urls, 48.1, 11.5); },
-       &geocoder, [](ServiceResult const& m) {
-         EXPECT_FALSE(std::get<result::ReverseGeocode>(m).result);
-       }},
+       &geocoder,
+       [](ServiceResult const& m) { EXPECT_FALSE(std::get<result::ReverseGeocode>(m).result); }},
       {"route",
        [&](ResultSender tx) {
          spawn_route(tx, urls, {48.13, 11.55}, {48.16, 11.60}, TravelMode::Bike);
        },
        &routing, [](ServiceResult const& m) { EXPECT_FALSE(std::get<result::Route>(m).result); }},
       {"transit",
-       [&](ResultSender tx) { spawn_transit(tx, urls, TransitQuery{}, {48.13, 11.55}, {48.16, 11.60}); },
+       [&](ResultSender tx) {
+         spawn_transit(tx, urls, TransitQuery{}, {48.13, 11.55}, {48.16, 11.60});
+       },
        &transit, [](ServiceResult const& m) { EXPECT_FALSE(std::get<result::Transit>(m).result); }},
       {"nearby places",
-       [&](ResultSender tx) { spawn_nearby_places(tx, urls, {48.13, 11.56, 48.14, 11.58}, 42); },
-       &poi, [](ServiceResult const& m) {
+       [&](ResultSender tx) {
+         spawn_nearby_places(tx, urls, {48.13, 11.56, 48.14, 11.58}, 42);
+       },
+       &poi,
+       [](ServiceResult const& m) {
          auto const& r = std::get<result::NearbyPlaces>(m);
          EXPECT_EQ(r.generation, 42u);
          EXPECT_FALSE(r.result);
@@ -134,8 +139,8 @@ TEST(Requests, TypedSearchIsDebouncedFetchedAndApplied) {
   auto app = std::make_unique<MapsApp>(
       build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, true));
   app->clock = &clock;
-  app->services = ServiceUrls{geocoder.base_url(), silent.base_url(), silent.base_url(),
-                              silent.base_url()};
+  app->services =
+      ServiceUrls{geocoder.base_url(), silent.base_url(), silent.base_url(), silent.base_url()};
   app->tick_doc(doc);
 
   app->model.query = "Marienplatz M\xC3\xBCnchen";
@@ -154,8 +159,7 @@ TEST(Requests, TypedSearchIsDebouncedFetchedAndApplied) {
   })) << "the search thread did not answer";
   EXPECT_EQ(geocoder.target(),
             "/search?q=Marienplatz%20M%C3%BCnchen&format=jsonv2&limit=8&addressdetails=1");
-  EXPECT_EQ(app->model.status,
-            "3 results for \xE2\x80\x9CMarienplatz M\xC3\xBCnchen\xE2\x80\x9D");
+  EXPECT_EQ(app->model.status, "3 results for \xE2\x80\x9CMarienplatz M\xC3\xBCnchen\xE2\x80\x9D");
   // No name matches the whole query, so the nearest to the map centre comes first.
   ASSERT_EQ(app->model.results.size(), 3u);
   EXPECT_EQ(app->model.results[0].id, "osm-relation-62428");
@@ -195,7 +199,7 @@ TEST(Requests, DroppingTheAppUnderARunningRequestIsHarmless) {
     ASSERT_TRUE(cv.wait_for(lock, ANSWER_WAIT, [&] { return arrived; })) << "no request came";
   }
   std::size_t const with_request = thread_count();
-  app.reset();  // the results receiver goes while the thread waits for its answer
+  app.reset(); // the results receiver goes while the thread waits for its answer
   {
     std::lock_guard lock(mutex);
     released = true;
@@ -207,5 +211,5 @@ TEST(Requests, DroppingTheAppUnderARunningRequestIsHarmless) {
   EXPECT_TRUE(answered);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -64,8 +64,8 @@ std::vector<std::string> ids(std::vector<Place> const& places) {
 }
 
 class TickTest : public testing::Test {
- protected:
-  test::SilentListener silent;  // every service: requests go out and stay unanswered
+protected:
+  test::SilentListener silent; // every service: requests go out and stay unanswered
   base::ManualClock clock;
   base::Instant const t0 = clock.now();
   Document doc{zarn_ui::doc::Bytes(16, 1)};
@@ -75,8 +75,8 @@ class TickTest : public testing::Test {
     auto a = std::make_unique<MapsApp>(build_maps_app(default_map_model(), StreetNetwork{},
                                                       std::move(tiles), false, /*live*/ false));
     a->clock = &clock;
-    a->services = ServiceUrls{silent.base_url(), silent.base_url(), silent.base_url(),
-                              silent.base_url()};
+    a->services =
+        ServiceUrls{silent.base_url(), silent.base_url(), silent.base_url(), silent.base_url()};
     a->window_rect_ = zarn_ui::Rect{0, 0, 1280, 800};
     a->model.zoom = 15.0;
     return a;
@@ -102,14 +102,30 @@ TEST_F(TickTest, SearchAnswerIsStoredRankedAndShownByFocus) {
   // Around the map centre (48.1371, 11.5754), for the query "glück": two exact matches 100 m
   // apart (the farther one goes), a third exact one 2 km out, a prefix and a contains match.
   std::vector<Place> const answer{
-      place("b-contains", "Caf\xC3\xA9 Gl\xC3\xBC" "ck", 48.1371, 11.5754),
-      place("a-prefix", "Gl\xC3\xBC" "ckspilz", 48.1381, 11.5754),
-      place("d-twin", "gl\xC3\xBC" "ck", 48.1470, 11.5754),
-      place("c-exact", "Gl\xC3\xBC" "ck", 48.1461, 11.5754),
-      place("e-far", "GL\xC3\x9C" "CK", 48.1571, 11.5754),
+      place("b-contains",
+            "Caf\xC3\xA9 Gl\xC3\xBC"
+            "ck",
+            48.1371, 11.5754),
+      place("a-prefix",
+            "Gl\xC3\xBC"
+            "ckspilz",
+            48.1381, 11.5754),
+      place("d-twin",
+            "gl\xC3\xBC"
+            "ck",
+            48.1470, 11.5754),
+      place("c-exact",
+            "Gl\xC3\xBC"
+            "ck",
+            48.1461, 11.5754),
+      place("e-far",
+            "GL\xC3\x9C"
+            "CK",
+            48.1571, 11.5754),
   };
   std::vector<std::string> const ranked{"c-exact", "e-far", "a-prefix", "b-contains"};
-  std::string const query = "gl\xC3\xBC" "ck";
+  std::string const query = "gl\xC3\xBC"
+                            "ck";
 
   for (bool const editing : {false, true}) {
     SCOPED_TRACE(editing ? "search box focused" : "search box not focused");
@@ -186,8 +202,10 @@ TEST_F(TickTest, EndpointAnswerGoesToTheFieldItWasFor) {
     app->model.status = std::string("Searching") + ELLIPSIS;
     deliver(result::EndpointSearch{answer, "hauptbahnhof", for_origin});
     tick_at(16ms);
-    auto const& asked = for_origin ? app->endpoints.origin_suggestions : app->endpoints.dest_suggestions;
-    auto const& other = for_origin ? app->endpoints.dest_suggestions : app->endpoints.origin_suggestions;
+    auto const& asked =
+        for_origin ? app->endpoints.origin_suggestions : app->endpoints.dest_suggestions;
+    auto const& other =
+        for_origin ? app->endpoints.dest_suggestions : app->endpoints.origin_suggestions;
     EXPECT_EQ(ids(asked), (std::vector<std::string>{"near", "far"}));
     EXPECT_TRUE(other.empty());
     EXPECT_EQ(app->model.status, "");
@@ -205,7 +223,7 @@ TEST_F(TickTest, NearbyAnswersFollowTheGenerationTheCapAndTheStatus) {
   app->nearby_pois = {poi("old")};
   app->selected_poi = "old";
   app->model.status = loading;
-  app->jobs_in_flight = 1;  // the generation-5 request
+  app->jobs_in_flight = 1; // the generation-5 request
 
   // An answer for the view before: nothing of it is used, and its count still goes.
   auto outdated = pois(150);
@@ -221,7 +239,7 @@ TEST_F(TickTest, NearbyAnswersFollowTheGenerationTheCapAndTheStatus) {
   auto current = pois(150);
   current[145].id = "old";
   deliver(result::NearbyPlaces{current, 5});
-  --app->jobs_in_flight;  // answers the request counted above
+  --app->jobs_in_flight; // answers the request counted above
   tick_at(32ms);
   ASSERT_EQ(app->nearby_pois.size(), MAX_NEARBY_POIS);
   EXPECT_EQ(app->nearby_pois.back().id, "poi-139");
@@ -245,7 +263,7 @@ TEST_F(TickTest, TwoAnswersInOneTickCountDownAndClearProgressAfterTheLast) {
   enum class Pair { NameThenPlaces, PlacesThenName, TwoNames };
   struct Case {
     char const* name;
-    std::uint32_t in_flight;  // before the two answers
+    std::uint32_t in_flight; // before the two answers
     Pair pair;
     std::string status;
     std::uint32_t left;
@@ -419,7 +437,7 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
     Send send;
     bool pending;
     std::string status;
-    std::optional<zarn_actions::ActionFailure> failure;  // of the finished action
+    std::optional<zarn_actions::ActionFailure> failure; // of the finished action
   } const cases[] = {
       {"fix", Send::Fix, true, "Located", std::nullopt},
       {"fix without a published request", Send::Fix, false, "Located", std::nullopt},
@@ -443,10 +461,17 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
       app->pending_request = request;
     }
     switch (c.send) {
-      case Send::Fix: ASSERT_TRUE(tx.send(LocationFix{48.2, 11.6})); break;
-      case Send::Error: ASSERT_TRUE(tx.send(base::fail("Permission denied"))); break;
-      case Send::Close: { auto gone = std::move(tx); } break;
-      case Send::Nothing: break;
+    case Send::Fix:
+      ASSERT_TRUE(tx.send(LocationFix{48.2, 11.6}));
+      break;
+    case Send::Error:
+      ASSERT_TRUE(tx.send(base::fail("Permission denied")));
+      break;
+    case Send::Close: {
+      auto gone = std::move(tx);
+    } break;
+    case Send::Nothing:
+      break;
     }
     tick_at(16ms);
     EXPECT_EQ(app->model.status, c.status);
@@ -476,7 +501,7 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
       EXPECT_EQ(app->model.origin, (LatLon{48.2, 11.6}));
       EXPECT_EQ(app->model.origin_name, "Current location");
       EXPECT_EQ(app->model.center, (LatLon{48.2, 11.6}));
-      EXPECT_EQ(app->jobs_in_flight, 0u);  // no reverse lookup when offline
+      EXPECT_EQ(app->jobs_in_flight, 0u); // no reverse lookup when offline
     }
   }
 }
@@ -490,7 +515,7 @@ TEST_F(TickTest, LiveFixIsNamedByTheReverseLookupAndRoutesToTheDestination) {
   app->locating = true;
   ASSERT_TRUE(tx.send(LocationFix{48.13, 11.55}));
   tick_at(16ms);
-  EXPECT_EQ(app->jobs_in_flight, 2u);  // the reverse lookup and the road route
+  EXPECT_EQ(app->jobs_in_flight, 2u); // the reverse lookup and the road route
   EXPECT_EQ(app->model.status, std::string("Routing") + ELLIPSIS);
   ASSERT_TRUE(app->model.route);
   EXPECT_EQ(app->model.route->from, (LatLon{48.13, 11.55}));
@@ -514,7 +539,7 @@ TEST_F(TickTest, LiveFixIsNamedByTheReverseLookupAndRoutesToTheDestination) {
 TEST_F(TickTest, RouteFailureKeepsTheEstimateAcrossLaterTicks) {
   tick_at(0ms);
   app->model.dest = LatLon{48.16, 11.60};
-  app->request_route();  // offline: the estimate only
+  app->request_route(); // offline: the estimate only
   ASSERT_TRUE(app->model.route);
   Route const estimate = *app->model.route;
   deliver(result::Route{base::fail("HTTP 500")});
@@ -599,8 +624,8 @@ TEST_F(TickTest, ActionFromOutsideIsTakenOverAtTheNextTickAndOnlyItsFields) {
   ASSERT_EQ(app->model.origin, (LatLon{48.1352, 11.5820}));
 
   std::string const payload = R"({"SetTravelMode":{"mode":"Bike"}})";
-  auto decoded = decode_maps_action(
-      {reinterpret_cast<std::uint8_t const*>(payload.data()), payload.size()});
+  auto decoded =
+      decode_maps_action({reinterpret_cast<std::uint8_t const*>(payload.data()), payload.size()});
   ASSERT_TRUE(decoded);
   ASSERT_TRUE((*decoded)->apply_action_to_doc(doc));
   EXPECT_EQ(app->model.mode, TravelMode::Car) << "nothing changes before the tick";
@@ -665,7 +690,7 @@ TEST_F(TickTest, PickedDestinationWithoutOriginStartsWhereTheMapWas) {
 TEST_F(TickTest, EditedEndpointTextSuggestsKnownPlacesAtOnce) {
   tick_at(0ms);
   app->model.places = {place("a", "Viktualienmarkt", 48.135, 11.576),
-                      place("b", "Odeonsplatz", 48.142, 11.577)};
+                       place("b", "Odeonsplatz", 48.142, 11.577)};
   app->endpoint_query_changed(EndpointEvent{EndpointEvent::Edited{"viktu", false}});
   EXPECT_EQ(app->model.origin_query, "viktu");
   EXPECT_EQ(ids(app->endpoints.origin_suggestions), std::vector<std::string>{"a"});
@@ -676,15 +701,16 @@ TEST_F(TickTest, EditedEndpointTextSuggestsKnownPlacesAtOnce) {
 // ---- Offline areas ------------------------------------------------------------------------------
 
 TEST_F(TickTest, AreaAnswersAreDroppedUnlessThePanelStillAsksForThem) {
-  std::vector<AreaHit> const hits{{"Innsbruck", "Innsbruck", {47.26, 11.39}, {47.2, 11.3}, {47.3, 11.5}},
-                                  {"Innsbruck-Land", "Innsbruck-Land", {47.2, 11.3}, {47.0, 11.0}, {47.4, 11.6}}};
+  std::vector<AreaHit> const hits{
+      {"Innsbruck", "Innsbruck", {47.26, 11.39}, {47.2, 11.3}, {47.3, 11.5}},
+      {"Innsbruck-Land", "Innsbruck-Land", {47.2, 11.3}, {47.0, 11.0}, {47.4, 11.6}}};
   AreaHit const old{"Old", "Old", {}, {}, {}};
   struct Case {
     char const* name;
     bool open;
     std::string panel_query;
     base::Result<std::vector<AreaHit>> answer;
-    std::size_t hits;  // afterwards
+    std::size_t hits; // afterwards
     bool applied;
   } const cases[] = {
       {"panel closed", false, "Innsbruck", hits, 1, false},
@@ -746,5 +772,5 @@ TEST_F(TickTest, OfflineDownloadWithoutAWorkerIsAnnouncedOnce) {
   fs::remove_all(dir);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps
