@@ -4,11 +4,15 @@
 // every action. Operations an application does not override answer neutrally.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/actions/action.h"
+#include "platform/actions/resource.h"
+#include "platform/doc/document.h"
 #include "platform/layout/layout.h"
 #include "platform/scene/geometry.h"
 #include "platform/widget/event.h"
@@ -34,6 +38,22 @@ struct PermissionContext {
 namespace widget {
 
 class Widget;
+
+/// The outcome of starting an action: it completes later (Pending), was not recognised, failed
+/// with a message, or completed at once (with the empty value).
+struct StartOutcome {
+  enum class Kind : std::uint8_t { Pending, NotHandled, Failed, Completed };
+  Kind kind = Kind::NotHandled;
+  std::string message;
+  static StartOutcome pending() { return {Kind::Pending, {}}; }
+  static StartOutcome not_handled() { return {Kind::NotHandled, {}}; }
+  static StartOutcome failed(std::string m) { return {Kind::Failed, std::move(m)}; }
+  static StartOutcome completed() { return {Kind::Completed, {}}; }
+  bool operator==(StartOutcome const&) const = default;
+};
+
+/// Handled (true or false) or a failure message.
+using InvokeResult = tl::expected<bool, std::string>;
 
 struct NodeIdHash {
   std::size_t operator()(layout::NodeId id) const noexcept { return std::hash<std::uint64_t>{}(id.value); }
@@ -79,6 +99,47 @@ class Widget {
   virtual std::optional<Rect> modal_rect() const { return std::nullopt; }
   virtual bool is_dragging_surface() const { return false; }
   virtual std::vector<std::string> published_action_ids() const { return {}; }
+
+  // Published actions.
+  virtual InvokeResult invoke_action(std::uint8_t /*effect*/, std::string_view /*id*/,
+                                     std::span<std::uint8_t const> /*argument*/) {
+    return false;
+  }
+  virtual StartOutcome start_action(zarn_actions::RequestId const& /*request*/, std::uint8_t effect,
+                                    std::string_view id, std::span<std::uint8_t const> argument) {
+    return invoke_action_wrapped(effect, id, argument);
+  }
+  virtual std::optional<zarn_actions::ActionCompletion> take_action_result(
+      zarn_actions::RequestId const& /*request*/) {
+    return std::nullopt;
+  }
+  /// invoke_action in the outcome form of start_action.
+  StartOutcome invoke_action_wrapped(std::uint8_t effect, std::string_view id,
+                                     std::span<std::uint8_t const> argument) {
+    InvokeResult r = invoke_action(effect, id, argument);
+    if (!r) {
+      return StartOutcome::failed(std::move(r.error()));
+    }
+    return *r ? StartOutcome::completed() : StartOutcome::not_handled();
+  }
+  /// Every action id the widget answers to (it has no children).
+  std::vector<std::string> all_action_ids() const { return published_action_ids(); }
+
+  // Resources.
+  virtual std::vector<zarn_actions::Resource> root_resources(State& /*state*/) { return {}; }
+  virtual zarn_actions::ResourcePage list_resources(State& /*state*/, std::uint64_t /*cursor*/,
+                                                    std::uint64_t /*limit*/) {
+    return {};
+  }
+  virtual std::optional<zarn_actions::Resource> resolve_resource(State& /*state*/,
+                                                                 std::string_view /*id*/) {
+    return std::nullopt;
+  }
+  /// The document heads from before the first dispatch of the widget's host, handed out once.
+  virtual std::optional<std::vector<doc::ChangeHash>> take_host_record() { return std::nullopt; }
+
+  /// Adds the widget's own rectangle to `rects`.
+  void push_window_rect_if(std::vector<Rect>& rects) const { rects.push_back(window_rect()); }
 };
 
 }  // namespace widget

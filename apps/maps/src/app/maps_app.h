@@ -154,6 +154,20 @@ class MapsApp final : public zarn_ui::widget::Widget {
   bool needs_frame() const override;
   std::optional<zarn_ui::Rect> modal_rect() const override;
   bool is_dragging_surface() const override { return nav_drag.has_value(); }
+  std::vector<std::string> published_action_ids() const override;
+  zarn_ui::widget::InvokeResult invoke_action(std::uint8_t effect, std::string_view id,
+                                              std::span<std::uint8_t const> argument) override;
+  zarn_ui::widget::StartOutcome start_action(zarn_actions::RequestId const& request,
+                                             std::uint8_t effect, std::string_view id,
+                                             std::span<std::uint8_t const> argument) override;
+  std::optional<zarn_actions::ActionCompletion> take_action_result(
+      zarn_actions::RequestId const& request) override;
+  std::optional<std::vector<zarn_ui::doc::ChangeHash>> take_host_record() override;
+  std::vector<zarn_actions::Resource> root_resources(zarn_ui::State& state) override;
+  zarn_actions::ResourcePage list_resources(zarn_ui::State& state, std::uint64_t cursor,
+                                            std::uint64_t limit) override;
+  std::optional<zarn_actions::Resource> resolve_resource(zarn_ui::State& state,
+                                                         std::string_view id) override;
 
   base::Instant now() const { return clock->now(); }
 
@@ -226,6 +240,9 @@ class MapsApp final : public zarn_ui::widget::Widget {
   void poll_tiles();
   void fire_endpoint_debounce();
 };
+
+/// The string a published action's JSON argument holds; the decoder's error otherwise.
+base::Result<std::string> decode_json_string(std::span<std::uint8_t const> bytes);
 
 /// "2026-06-15T09:15:00+02:00": the local date-time with its offset.
 std::string rfc3339(OffsetDateTime const& when);

@@ -212,7 +212,6 @@ void MapsApp::handle_location() {
           *pending_request,
           tl::unexpected(zarn_actions::ActionFailure{
               "location_channel_closed", "The location service disconnected before returning a fix"})};
-      pending_request.reset();
     }
     return;
   }
@@ -225,7 +224,6 @@ void MapsApp::handle_location() {
       finished_action = zarn_actions::ActionCompletion{
           *pending_request,
           tl::unexpected(zarn_actions::ActionFailure{"location_unavailable", answer.error()})};
-      pending_request.reset();
     }
     return;
   }
@@ -247,7 +245,6 @@ void MapsApp::handle_location() {
   }
   if (pending_request) {
     finished_action = zarn_actions::ActionCompletion{*pending_request, {}};
-    pending_request.reset();
   }
 }
 
