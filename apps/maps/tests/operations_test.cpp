@@ -87,6 +87,21 @@ TEST(Operations, OpeningTheSelectedPlaceAgainKeepsTheJourneys) {
   EXPECT_EQ(app.model.dest, app.model.places.back().pos);
 }
 
+TEST(Operations, DirectionsToAnOpenedPlaceStartWhereTheMapWas) {
+  MapsApp app = demo();
+  app.model.origin.reset();
+  app.model.route.reset();
+  LatLon const before = app.model.center;
+  Place const* target = find_place(app.model, "hauptbahnhof");
+  ASSERT_TRUE(target);
+  app.open_place(target->id);
+  app.open_directions();
+  ASSERT_TRUE(app.model.route);
+  EXPECT_EQ(app.model.origin, before);
+  EXPECT_EQ(app.model.origin_name, "Map centre");
+  EXPECT_GT(app.model.route->distance_m, 100.0);
+}
+
 TEST(Operations, ToggleSavedWithoutSelectionDoesNothing) {
   MapsApp app = demo();
   app.model.selected.reset();

@@ -265,6 +265,12 @@ void MapsApp::open_place(std::string_view id) {
   bool const changed = model.selected != id;
   model.selected = std::string(id);
   if (Place const* place = find_place(model, id)) {
+    // Without an origin the route starts at the map centre: fix it where the user was looking
+    // before the map moves onto the place, or directions would lead from the place to itself.
+    if (!model.origin) {
+      route_origin();
+      model.origin = model.center;
+    }
     model.center = place->pos;
     model.dest = place->pos;
     model.dest_name = place->name;

@@ -195,6 +195,8 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
   std::visit(Handler{*this, doc}, message);
 }
 
+// The outcome waits in finished_action for the pending request; the request stays pending until
+// the platform takes the outcome for its id, so a second locate cannot start in between.
 void MapsApp::handle_location() {
   if (!location_rx) {
     return;
@@ -366,6 +368,11 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
     void operator()(EndpointEvent::Picked& e) {
       upsert_place(app.model, e.place);
       if (e.dest) {
+        if (!app.model.origin) {
+          // The plan starts where the map is centred now; once the map moves to the pick, the
+          // centre would make a route from the destination to itself.
+          app.model.origin = app.route_origin();
+        }
         app.model.dest = e.place.pos;
         app.model.dest_name = e.place.name;
         app.model.selected = e.place.id;

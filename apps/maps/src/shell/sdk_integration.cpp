@@ -33,15 +33,11 @@ zarn_actions::ActionContext with_app_origin(zarn_actions::ActionContext context,
 
 zarn_actions::ActionContext new_action_context(std::string_view app_id, std::string_view app_name,
                                                MapsAction const& action) {
-  std::string label = "Update";
-  auto const tree = to_json_value(action);
-  if (tree.is_string()) {
-    label = zarn_actions::context::humanize_identifier(tree.get<std::string>());
-  } else if (tree.is_object() && tree.size() == 1) {
-    label = zarn_actions::context::humanize_identifier(tree.begin().key());
-  }
+  // The JSON form of every variant is its name, bare or as the one member of an object, so the
+  // name is taken directly rather than by writing the whole action (a 50-place answer costs
+  // about 40 µs to write).
   zarn_actions::ActionContext context;
-  context.label = std::move(label);
+  context.label = zarn_actions::context::humanize_identifier(variant_name(action));
   return with_app_origin(std::move(context), app_id, app_name);
 }
 
