@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/chrome_draw.h"
-#include "app/palette.h"
 #include "app/maps_app.h"
+#include "app/palette.h"
 #include "app/search_box_draw.h"
 #include "platform/render/offscreen.h"
 #include "platform/theme/theme.h"
@@ -69,7 +69,7 @@ zarn_ui::TextCmd const* find_text(Scene const& scene, std::string_view s) {
 }
 
 class Chrome : public ::testing::Test {
- protected:
+protected:
   Chrome()
       : app(build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false,
                            false)) {
@@ -106,7 +106,7 @@ class Chrome : public ::testing::Test {
 };
 
 TEST_F(Chrome, TargetsFollowThePaintingOrder) {
-  resize(700.0, 800.0);  // compact: the navigation toggle is shown
+  resize(700.0, 800.0); // compact: the navigation toggle is shown
   type_query("caf", 8);
   app.nearby_pois = {poi("osm-node-1"), poi("osm-node-2")};
   app.selected_poi = "osm-node-2";
@@ -317,7 +317,7 @@ TEST_F(Chrome, HotControlTakesTheHoverFill) {
 }
 
 class EndpointList : public Chrome {
- protected:
+protected:
   EndpointList() {
     app.model.panel = Panel::Directions;
     edit_endpoint(app.endpoints, DEST_FIELD);
@@ -333,8 +333,8 @@ TEST_F(EndpointList, NeedsTheRecordedInputRectangle) {
   app.endpoints.dest_rect = input;
   draw();
   ASSERT_EQ(app.endpoints.hits.size(), 2u);
-  EXPECT_EQ(app.endpoints.hits[0],
-            (EndpointHit{Rect{30, 242, 370, 242 + 12 + 46}, EndpointHitKind::Inert, DEST_FIELD, 0}));
+  EXPECT_EQ(app.endpoints.hits[0], (EndpointHit{Rect{30, 242, 370, 242 + 12 + 46},
+                                                EndpointHitKind::Inert, DEST_FIELD, 0}));
   EXPECT_EQ(app.endpoints.hits[1],
             (EndpointHit{Rect{36, 248, 364, 292}, EndpointHitKind::Suggestion, DEST_FIELD, 0}));
 }
@@ -414,7 +414,8 @@ TEST_F(Chrome, RendersOverAPlainBackground) {
     auto const png = zarn_ui::OffscreenRenderer::encode_png(960, 640, rgba);
     ASSERT_TRUE(png.has_value());
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<char const*>(png->data()), static_cast<std::streamsize>(png->size()));
+        .write(reinterpret_cast<char const*>(png->data()),
+               static_cast<std::streamsize>(png->size()));
   }
 }
 
@@ -423,7 +424,8 @@ TEST_F(Chrome, RendersOverAPlainBackground) {
 TEST_F(Chrome, RendersTheCompactSearchList) {
   resize(640, 560);
   type_query("Cafe", 3);
-  app.search_box.suggestions[1].name = "Caf\xC3\xA9 Luitpold, a long name that does not fit the row";
+  app.search_box.suggestions[1].name =
+      "Caf\xC3\xA9 Luitpold, a long name that does not fit the row";
   app.model.selected = "s1";
   Scene const scene = draw();
 
@@ -432,8 +434,7 @@ TEST_F(Chrome, RendersTheCompactSearchList) {
   auto const rgba = renderer.render_resilient(scene, ground);
   ASSERT_EQ(rgba.size(), 640u * 560u * 4u);
   auto pixel = [&](double x, double y) {
-    std::size_t const i =
-        (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * 4;
+    std::size_t const i = (static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)) * 4;
     return zarn_ui::Rgba8{rgba[i], rgba[i + 1], rgba[i + 2], rgba[i + 3]};
   };
   Rect const bar = app.search_bar_rect();
@@ -451,9 +452,10 @@ TEST_F(Chrome, RendersTheCompactSearchList) {
     auto const png = zarn_ui::OffscreenRenderer::encode_png(640, 560, rgba);
     ASSERT_TRUE(png.has_value());
     std::ofstream(std::string(path) + ".compact.png", std::ios::binary)
-        .write(reinterpret_cast<char const*>(png->data()), static_cast<std::streamsize>(png->size()));
+        .write(reinterpret_cast<char const*>(png->data()),
+               static_cast<std::streamsize>(png->size()));
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

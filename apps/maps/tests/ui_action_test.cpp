@@ -21,7 +21,7 @@ Place place(std::string id, std::string name, bool saved = false) {
 }
 
 class UiActionSpec : public ::testing::Test {
- protected:
+protected:
   UiActionSpec()
       : app(build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false,
                            false)) {
@@ -43,7 +43,7 @@ TEST_F(UiActionSpec, EveryVariantHasItsLabelIdRoleAndState) {
 
   struct Case {
     UiAction action;
-    char const* label;  // nullptr: no spec
+    char const* label; // nullptr: no spec
     char const* id;
     std::uint8_t role;
     std::uint8_t state;
@@ -112,7 +112,7 @@ TEST_F(UiActionSpec, StatesFollowTheApplication) {
   app.nav_open = true;
   app.overflow_menu_open = true;
   app.model.transit_time.mode = TransitTimeMode::Depart;
-  app.model.selected = "p1";  // stored, not saved
+  app.model.selected = "p1"; // stored, not saved
 
   struct Case {
     UiAction action;
@@ -176,5 +176,5 @@ TEST(UiActionValue, TagsFollowTheVocabularyOrder) {
   EXPECT_EQ(UiAction{A::TransitTimeDelta{-15}}, UiAction{A::TransitTimeDelta{-15}});
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -96,8 +96,8 @@ void draw_traffic_legend(MapsApp const& app, Scene& scene, Affine const& t,
   Rect const card{left, bottom - 118.0, left + 180.0, bottom};
   double const top = card.y0;
   draw_card(scene, t, card, 12.0, fill, theme.border);
-  paint_text_weighted(text, scene, t, "Traffic", 12.0f, theme.overlay_text, left + 12.0,
-                      top + 12.0, 2);
+  paint_text_weighted(text, scene, t, "Traffic", 12.0f, theme.overlay_text, left + 12.0, top + 12.0,
+                      2);
   if (app.traffic.source) {
     double const x = left + 12.0 + measure_text(text, "Traffic", 12.0f) + 8.0;
     paint_text_fitted(text, scene, t, fmt::format("\xC2\xB7 {}", *app.traffic.source), 10.0f,
@@ -119,7 +119,8 @@ void draw_traffic_legend(MapsApp const& app, Scene& scene, Affine const& t,
 
 void draw_navigation_toggle(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme,
                             Rect const& r) {
-  draw_card(scene, t, r, 12.0, theme.surface_raised, app.nav_open ? theme.focus_border : theme.border);
+  draw_card(scene, t, r, 12.0, theme.surface_raised,
+            app.nav_open ? theme.focus_border : theme.border);
   auto const [cx, cy] = r.center();
   Color const bars = app.nav_open ? theme.accent : theme.text;
   for (double dy : {-5.0, 0.0, 5.0}) {
@@ -153,16 +154,16 @@ struct PoiRow {
 std::vector<PoiRow> poi_rows(Poi const& poi) {
   std::vector<PoiRow> rows;
   if (!poi.address.empty()) {
-    rows.push_back({"\xE2\x97\x8E", poi.address});  // ◎
+    rows.push_back({"\xE2\x97\x8E", poi.address}); // ◎
   }
   if (poi.opening_hours) {
-    rows.push_back({"\xE2\x97\xB7", *poi.opening_hours});  // ◷
+    rows.push_back({"\xE2\x97\xB7", *poi.opening_hours}); // ◷
   }
   if (poi.phone) {
-    rows.push_back({"\xE2\x9C\x86", *poi.phone});  // ✆
+    rows.push_back({"\xE2\x9C\x86", *poi.phone}); // ✆
   }
   if (poi.website) {
-    rows.push_back({"\xE2\x9A\x93", *poi.website, true});  // ⚓
+    rows.push_back({"\xE2\x9A\x93", *poi.website, true}); // ⚓
   }
   return rows;
 }
@@ -194,7 +195,7 @@ void draw_poi_card(MapsApp& app, Scene& scene, Affine const& t, TextRenderer con
                     category_color(theme, poi.category));
 
   draw_text_centered(text, scene, t, "\xE2\x9C\x95", 14.0f, theme.text_secondary, right - 36.0,
-                     right - 10.0, top + 14.0);  // ✕
+                     right - 10.0, top + 14.0); // ✕
   app.hit_targets.push_back(
       HitTarget{Rect{right - 36.0, top + 12.0, right - 10.0, top + 38.0}, UiAction::ClosePoi{}});
 
@@ -243,7 +244,7 @@ void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme con
   app.hit_targets.push_back(HitTarget{r, UiAction::Overflow{}});
 }
 
-}  // namespace
+} // namespace
 
 std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const> segments) {
   std::array<std::uint64_t, 4> counts{};
@@ -317,4 +318,4 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   // widgets after the button.
 }
 
-}  // namespace maps
+} // namespace maps

@@ -37,4 +37,4 @@ bool status_reports_failure(std::string_view status);
 /// The card of the selected point of interest: the rectangle it takes in the window.
 Rect poi_card_rect(MapsApp const& app, std::size_t rows);
 
-}  // namespace maps
+} // namespace maps

@@ -16,7 +16,7 @@ namespace {
 
 constexpr double ROW_PITCH = 46.0;
 constexpr double ROW_HEIGHT = 44.0;
-constexpr double CARD_GAP = 6.0;  // between the input and its list
+constexpr double CARD_GAP = 6.0; // between the input and its list
 constexpr double CARD_PADDING = 12.0;
 
 double suggestions_card_height(std::size_t rows) {
@@ -64,7 +64,9 @@ void paint_row_texts(MapsApp const& app, Scene& scene, Affine const& t, TextRend
                     y + 24.0, room);
 }
 
-Rect row_rect(Rect const& card, double y) { return {card.x0 + 6.0, y, card.x1 - 6.0, y + ROW_HEIGHT}; }
+Rect row_rect(Rect const& card, double y) {
+  return {card.x0 + 6.0, y, card.x1 - 6.0, y + ROW_HEIGHT};
+}
 
 double row_top(Rect const& card, std::size_t i) {
   return card.y0 + 6.0 + ROW_PITCH * static_cast<double>(i);
@@ -78,7 +80,7 @@ void paint_selected_row(MapsApp const& app, Scene& scene, Affine const& t,
   }
 }
 
-}  // namespace
+} // namespace
 
 void drain_search_targets(MapsApp& app) {
   auto& targets = app.search_box.targets;
@@ -96,7 +98,8 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   box.targets.clear();
   box.targets.push_back({r, SearchItem::field()});
 
-  draw_card(scene, t, r, 12.0, theme.surface_raised, box.editing ? theme.focus_border : theme.border);
+  draw_card(scene, t, r, 12.0, theme.surface_raised,
+            box.editing ? theme.focus_border : theme.border);
 
   double const cy = (r.y0 + r.y1) / 2.0;
   stroke_circle(scene, t, r.x0 + 22.0, cy - 1.0, 6.0, theme.text_secondary, 2.0);
@@ -111,14 +114,14 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
     fill_circle(scene, t, cx, cy, 10.0, theme.surface);
     stroke_line(scene, t, cx - 4.0, cy - 4.0, cx + 4.0, cy + 4.0, theme.text_secondary, 1.4);
     stroke_line(scene, t, cx + 4.0, cy - 4.0, cx - 4.0, cy + 4.0, theme.text_secondary, 1.4);
-    box.targets.push_back({Rect{r.x1 - 32.0, r.y0 + 10.0, r.x1 - 10.0, r.y1 - 10.0},
-                           SearchItem::clear()});
+    box.targets.push_back(
+        {Rect{r.x1 - 32.0, r.y0 + 10.0, r.x1 - 10.0, r.y1 - 10.0}, SearchItem::clear()});
   }
   drain_search_targets(app);
 }
 
-void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t,
-                             TextRenderer const& text, zarn_ui::Theme const& theme) {
+void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                             zarn_ui::Theme const& theme) {
   SearchBox& box = app.search_box;
   Rect const bar = app.search_bar_rect();
   std::size_t const n = std::min(box.suggestions.size(), MAX_SUGGESTION_ROWS);
@@ -152,9 +155,8 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
   if (!input_rect) {
     return;
   }
-  std::span<Place const> const list =
-      origin ? std::span<Place const>(editor.origin_suggestions)
-             : std::span<Place const>(editor.dest_suggestions);
+  std::span<Place const> const list = origin ? std::span<Place const>(editor.origin_suggestions)
+                                             : std::span<Place const>(editor.dest_suggestions);
   auto const& input = origin ? editor.origin_input : editor.dest_input;
   double const top = input_rect->y1 + CARD_GAP;
 
@@ -165,8 +167,8 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
     Rect const card{input_rect->x0, top, input_rect->x1, input_rect->y1 + 40.0};
     draw_card(scene, t, card, 12.0, theme.surface_raised, theme.border);
     editor.hits.push_back({card, EndpointHitKind::Inert, editor.active, 0});
-    paint_text(text, scene, t, "Searching\xE2\x80\xA6", 12.0f, theme.text_secondary,
-               card.x0 + 12.0, card.y0 + (34.0 - 12.0) / 2.0);
+    paint_text(text, scene, t, "Searching\xE2\x80\xA6", 12.0f, theme.text_secondary, card.x0 + 12.0,
+               card.y0 + (34.0 - 12.0) / 2.0);
     return;
   }
 
@@ -184,4 +186,4 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
   }
 }
 
-}  // namespace maps
+} // namespace maps

@@ -21,8 +21,8 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
 
 /// The suggestion card under the box; the caller calls it only while search_suggestions_shown.
 /// Registers the card as Inert and one Result per row, then drains them.
-void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t,
-                             TextRenderer const& text, zarn_ui::Theme const& theme);
+void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                             zarn_ui::Theme const& theme);
 
 /// The suggestions of the active endpoint field under its recorded input rectangle (or
 /// "Searching…" while its text is not blank and it has none); appended to the endpoint
@@ -33,4 +33,4 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
 /// Moves the search box's targets, in order, to the end of the hit targets as Search actions.
 void drain_search_targets(MapsApp& app);
 
-}  // namespace maps
+} // namespace maps

@@ -10,12 +10,8 @@ namespace maps {
 
 namespace {
 
-template <class... F>
-struct Overloaded : F... {
-  using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
+template <class... F> struct Overloaded : F... { using F::operator()...; };
+template <class... F> Overloaded(F...) -> Overloaded<F...>;
 
 SemanticControl control(std::string label, std::string id, std::uint8_t role,
                         std::uint8_t state = STATE_NOT_APPLICABLE) {
@@ -40,38 +36,44 @@ std::string one_based(std::size_t index) {
   return "1" + digits;
 }
 
-std::uint8_t on_off(bool on) { return on ? STATE_ON : STATE_OFF; }
+std::uint8_t on_off(bool on) {
+  return on ? STATE_ON : STATE_OFF;
+}
 
 std::optional<SemanticControl> search_spec(MapsApp const& app, SearchItem const& item) {
   switch (item.kind) {
-    case SearchItem::Kind::Field:
-      return control("Search places", "maps.search", ROLE_SEARCH_FIELD);
-    case SearchItem::Kind::Clear:
-      return control("Clear search", "maps.search.clear", ROLE_PUSH_BUTTON);
-    case SearchItem::Kind::Result: {
-      auto const& list = app.search_box.suggestions;
-      if (item.index < list.size()) {
-        Place const& place = list[item.index];
-        return control(fmt::format("Open {}", place.name),
-                       fmt::format("maps.search-result:{}", place.id), ROLE_PUSH_BUTTON);
-      }
-      return control("Search result " + one_based(item.index),
-                     fmt::format("maps.search-result:{}", item.index), ROLE_PUSH_BUTTON);
+  case SearchItem::Kind::Field:
+    return control("Search places", "maps.search", ROLE_SEARCH_FIELD);
+  case SearchItem::Kind::Clear:
+    return control("Clear search", "maps.search.clear", ROLE_PUSH_BUTTON);
+  case SearchItem::Kind::Result: {
+    auto const& list = app.search_box.suggestions;
+    if (item.index < list.size()) {
+      Place const& place = list[item.index];
+      return control(fmt::format("Open {}", place.name),
+                     fmt::format("maps.search-result:{}", place.id), ROLE_PUSH_BUTTON);
     }
-    case SearchItem::Kind::Inert:
-      return std::nullopt;
+    return control("Search result " + one_based(item.index),
+                   fmt::format("maps.search-result:{}", item.index), ROLE_PUSH_BUTTON);
+  }
+  case SearchItem::Kind::Inert:
+    return std::nullopt;
   }
   return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
 std::string_view travel_mode_display_name(TravelMode mode) {
   switch (mode) {
-    case TravelMode::Car: return "Drive";
-    case TravelMode::Transit: return "Transit";
-    case TravelMode::Bike: return "Cycle";
-    case TravelMode::Foot: return "Walk";
+  case TravelMode::Car:
+    return "Drive";
+  case TravelMode::Transit:
+    return "Transit";
+  case TravelMode::Bike:
+    return "Cycle";
+  case TravelMode::Foot:
+    return "Walk";
   }
   return "Drive";
 }
@@ -184,4 +186,4 @@ std::optional<SemanticControl> hit_target_spec(MapsApp const& app, HitTarget con
   return spec;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -22,7 +22,7 @@ class MapsApp;
 struct SearchItem {
   enum class Kind : std::size_t { Field = 0, Clear = 1, Result = 2, Inert = 3 };
   Kind kind = Kind::Field;
-  std::size_t index = 0;  // row of the suggestion list; only for Result
+  std::size_t index = 0; // row of the suggestion list; only for Result
 
   static SearchItem field() { return {Kind::Field, 0}; }
   static SearchItem clear() { return {Kind::Clear, 0}; }
@@ -33,7 +33,7 @@ struct SearchItem {
 
 /// One pressable element's action. The tag is the alternative's index (0 to 22).
 struct UiAction {
-  struct None {  // an inert area that still swallows the press
+  struct None { // an inert area that still swallows the press
     bool operator==(None const&) const = default;
   };
   struct Search {
@@ -93,7 +93,7 @@ struct UiAction {
     bool operator==(UseMyLocation const&) const = default;
   };
   struct TransitTimeMode {
-    bool arrive = false;  // true: arrive by the chosen time; false: leave at it
+    bool arrive = false; // true: arrive by the chosen time; false: leave at it
     bool operator==(TransitTimeMode const&) const = default;
   };
   struct TransitTimeDelta {
@@ -111,28 +111,24 @@ struct UiAction {
     bool operator==(Overflow const&) const = default;
   };
 
-  using Value = std::variant<None, Search, TogglePanelCollapse, BackToPlaces, TravelMode,
-                             OpenSavedPlace, OpenPoi, ClosePoi, PoiDirections, SearchAgain,
-                             ClearRecents, ToggleNavigation, CloseNavigation, Directions, Transit,
-                             ToggleSaved, ClearRoute, UseMyLocation, TransitTimeMode,
-                             TransitTimeDelta, LeaveNow, SelectJourney, Overflow>;
+  using Value =
+      std::variant<None, Search, TogglePanelCollapse, BackToPlaces, TravelMode, OpenSavedPlace,
+                   OpenPoi, ClosePoi, PoiDirections, SearchAgain, ClearRecents, ToggleNavigation,
+                   CloseNavigation, Directions, Transit, ToggleSaved, ClearRoute, UseMyLocation,
+                   TransitTimeMode, TransitTimeDelta, LeaveNow, SelectJourney, Overflow>;
   Value value;
 
   UiAction() = default;
+  // clang-format off
   template <class T>
     requires std::is_constructible_v<Value, T&&> &&
              (!std::is_same_v<std::remove_cvref_t<T>, UiAction>)
-  UiAction(T&& v) : value(std::forward<T>(v)) {}  // NOLINT: implicit from any variant
+  UiAction(T&& v) : value(std::forward<T>(v)) {} // implicit from any alternative
+  // clang-format on
 
   std::uint8_t tag() const { return static_cast<std::uint8_t>(value.index()); }
-  template <class T>
-  bool is() const {
-    return std::holds_alternative<T>(value);
-  }
-  template <class T>
-  T const* get_if() const {
-    return std::get_if<T>(&value);
-  }
+  template <class T> bool is() const { return std::holds_alternative<T>(value); }
+  template <class T> T const* get_if() const { return std::get_if<T>(&value); }
   bool operator==(UiAction const&) const = default;
 };
 static_assert(std::variant_size_v<UiAction::Value> == 23);
@@ -147,7 +143,7 @@ struct HitTarget {
 // Role codes of the platform's accessibility layer.
 inline constexpr std::uint8_t ROLE_PUSH_BUTTON = 17;
 inline constexpr std::uint8_t ROLE_TOGGLE_BUTTON = 18;
-inline constexpr std::uint8_t ROLE_CHOICE = 20;  // one of several
+inline constexpr std::uint8_t ROLE_CHOICE = 20; // one of several
 inline constexpr std::uint8_t ROLE_SWITCH = 21;
 inline constexpr std::uint8_t ROLE_SEARCH_FIELD = 25;
 
@@ -162,17 +158,17 @@ struct SemanticAttributes {
   bool enabled = true;
   bool hidden = false;
   bool takes_text = false;
-  std::optional<bool> expanded;  // left unset
+  std::optional<bool> expanded; // left unset
   bool operator==(SemanticAttributes const&) const = default;
 };
 
 /// One pressable element as the platform sees it.
 struct SemanticControl {
   std::string label;
-  std::string id;  // "maps.…"; the key by which a control is performed
+  std::string id; // "maps.…"; the key by which a control is performed
   SemanticAttributes attributes;
   std::uint8_t state = STATE_NOT_APPLICABLE;
-  zarn_ui::Rect rect;  // zero from ui_action_spec; the caller copies the target's rect in
+  zarn_ui::Rect rect; // zero from ui_action_spec; the caller copies the target's rect in
   std::uint8_t role = ROLE_PUSH_BUTTON;
   bool operator==(SemanticControl const&) const = default;
 };
@@ -188,4 +184,4 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
 /// ui_action_spec of the target's action with the target's rect.
 std::optional<SemanticControl> hit_target_spec(MapsApp const& app, HitTarget const& target);
 
-}  // namespace maps
+} // namespace maps
