@@ -302,7 +302,7 @@ TEST(Frame, EveryDrawRebuildsTargetsMapRectAndBasemapStyle) {
   EXPECT_EQ(app.map_rect, app.window_rect());
   EXPECT_TRUE(app.tiles.dark);
   frame.draw(app);
-  EXPECT_EQ(app.hit_targets, first);  // emptied, then refilled the same way
+  EXPECT_EQ(app.hit_targets, first); // emptied, then refilled the same way
   // The panel's card is the first target: a press on the panel never reaches the map.
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(first.front().rect, app.side_panel_rect());
@@ -312,6 +312,26 @@ TEST(Frame, EveryDrawRebuildsTargetsMapRectAndBasemapStyle) {
   frame.theme = zarn_ui::Theme::light();
   frame.draw(app);
   EXPECT_FALSE(app.tiles.dark);
+}
+
+TEST(SidePanel, EndpointRectanglesDescribeOnlyThisFramesDirectionsContent) {
+  MapsApp app = demo_app();
+  Frame frame;
+  frame.draw(app);
+  ASSERT_EQ(app.endpoints.hits.size(), 3u);
+  EXPECT_EQ(app.endpoints.hits[0].rect, (Rect{26, 134, 390 - 42, 174}));
+
+  // Scrolled by 60 the origin field lies under the header: it keeps no area to press.
+  app.panel_scroll[0] = 60;
+  frame.draw(app);
+  EXPECT_TRUE(app.endpoints.hits[0].rect.is_empty());
+  EXPECT_EQ(app.endpoints.hits[1].rect, (Rect{26, 134, 390 - 42, 134 + 88 - 60}));
+
+  // Back on the Places panel no field of an earlier frame is left.
+  app.model.panel = Panel::Explore;
+  frame.draw(app);
+  EXPECT_TRUE(app.endpoints.hits.empty());
+  EXPECT_FALSE(app.endpoints.origin_rect.has_value());
 }
 
 TEST(SidePanelShots, DemoFrames) {
