@@ -302,9 +302,9 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.model.panel == Panel::Directions) {
     draw_endpoint_suggestions(app, scene, t, text, theme);
   }
-  // The offline areas panel and the navigation card would follow here; this module has no
-  // painter for either, so in the compact layout with the navigation open the card's hover
-  // state is cleared as when the card is not shown.
+  // The offline areas panel and then the navigation card belong here. Without a card painter
+  // the card counts as not shown: in the compact layout with the navigation open its hover
+  // state is cleared.
   if (app.compact() && app.nav_open) {
     app.nav_card_hover = false;
   }
@@ -312,7 +312,7 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.overflow_menu.is_open()) {
     app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
   }
-  // The attribution sheet is drawn here by its own module once it exists.
+  // The attribution sheet belongs here, above the menu and below the tooltip.
 
   app.tooltips.tick(app.now());
   if (auto const tip = app.tooltips.shown()) {
