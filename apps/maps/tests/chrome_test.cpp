@@ -334,10 +334,12 @@ TEST_F(Chrome, OverflowMenuAndTooltipPaintLast) {
   Scene scene = draw();
   EXPECT_NE(find_text(scene, "Offline maps"), nullptr);
   EXPECT_FALSE(app.tooltips.is_shown()) << "still within the delay";
+  EXPECT_TRUE(app.needs_frame()) << "frames keep coming until the tooltip shows";
 
   clock.advance(zarn_ui::widget::TooltipHost::SHOW_DELAY);
   scene = draw();
   EXPECT_TRUE(app.tooltips.is_shown()) << "the frame advances the host";
+  EXPECT_FALSE(app.needs_frame());
   // The tooltip is the last text of the frame, above the menu.
   zarn_ui::TextCmd const* last = nullptr;
   for (auto const& cmd : scene.commands) {

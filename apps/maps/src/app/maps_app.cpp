@@ -76,7 +76,8 @@ bool MapsApp::needs_frame() const {
   return jobs_in_flight > 0 || search_box.editing || search_box.debounce.has_value() ||
          endpoints.debounce.has_value() || map_idle_deadline.has_value() ||
          endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
-         !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value();
+         !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value() ||
+         tooltips.has_pending();  // frames keep coming until the tooltip shows
 }
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const { return std::nullopt; }
