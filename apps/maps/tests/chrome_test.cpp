@@ -301,7 +301,7 @@ TEST_F(Chrome, OverflowBorderShowsARunningDownload) {
   EXPECT_TRUE(border_is_accent()) << "menu closed, download running";
   app.tiles.offline_done = 10;
   EXPECT_FALSE(border_is_accent());
-  app.overflow_menu_open = true;
+  app.overflow_menu.open_at(1200.0f, 600.0f);
   EXPECT_TRUE(border_is_accent());
 }
 
@@ -314,6 +314,43 @@ TEST_F(Chrome, HotControlTakesTheHoverFill) {
   EXPECT_FALSE(hovered());
   app.hot_control = 2;
   EXPECT_TRUE(hovered());
+}
+
+TEST_F(Chrome, OverflowMenuAndTooltipPaintLast) {
+  auto const& items = app.overflow_menu.items();
+  ASSERT_EQ(items.size(), 4u);
+  EXPECT_EQ(items[0].label, "Attribution");
+  EXPECT_EQ(items[1].label, "Offline maps");
+  EXPECT_EQ(items[2].label, "Licenses");
+  EXPECT_EQ(items[3].label, "Float navigation");
+  EXPECT_EQ(find_text(draw(), "Offline maps"), nullptr);
+
+  app.overflow_menu.open_at(1000.0f, 600.0f);
+  base::ManualClock clock;
+  app.clock = &clock;
+  Rect const zoom_in{1280 - 56, 16, 1280 - 16, 56};
+  app.tooltips.on_pointer(zarn_ui::widget::TooltipCandidate{"Zoom in", zoom_in}, clock.now(),
+                          zoom_in.center());
+  Scene scene = draw();
+  EXPECT_NE(find_text(scene, "Offline maps"), nullptr);
+  EXPECT_FALSE(app.tooltips.is_shown()) << "still within the delay";
+  EXPECT_TRUE(app.needs_frame()) << "frames keep coming until the tooltip shows";
+
+  clock.advance(zarn_ui::widget::TooltipHost::SHOW_DELAY);
+  scene = draw();
+  EXPECT_TRUE(app.tooltips.is_shown()) << "the frame advances the host";
+  EXPECT_FALSE(app.needs_frame());
+  // The tooltip is the last text of the frame, above the menu.
+  zarn_ui::TextCmd const* last = nullptr;
+  for (auto const& cmd : scene.commands) {
+    if (auto const* t = std::get_if<zarn_ui::TextCmd>(&cmd)) {
+      last = t;
+    }
+  }
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->text, "Zoom in");
+  // The menu registers no target of its own; the overflow button stays last.
+  EXPECT_EQ(app.hit_targets.back().action, UiAction{A::Overflow{}});
 }
 
 class EndpointList : public Chrome {
@@ -391,6 +428,7 @@ TEST_F(Chrome, RendersOverAPlainBackground) {
   app.nearby_pois = {p};
   app.selected_poi = p.id;
   app.panel_collapsed = true;
+  app.overflow_menu.open_at(720.0f, 440.0f);
   Scene const scene = draw();
 
   zarn_ui::OffscreenRenderer const renderer(960, 640);

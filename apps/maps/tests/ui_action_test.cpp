@@ -110,7 +110,7 @@ TEST_F(UiActionSpec, EveryVariantHasItsLabelIdRoleAndState) {
 TEST_F(UiActionSpec, StatesFollowTheApplication) {
   app.panel_collapsed = true;
   app.nav_open = true;
-  app.overflow_menu_open = true;
+  app.overflow_menu.open_at(1200.0f, 600.0f);
   app.model.transit_time.mode = TransitTimeMode::Depart;
   app.model.selected = "p1"; // stored, not saved
 

@@ -11,6 +11,8 @@
 #include "app/palette.h"
 #include "app/search_box_draw.h"
 #include "base/utf8.h"
+#include "platform/widgets/button.h"
+#include "platform/widgets/tooltip.h"
 
 namespace maps {
 
@@ -26,21 +28,14 @@ Rect control_rect(Rect const& map, std::size_t i) {
   return {map.x1 - 56.0, top, map.x1 - 16.0, top + 40.0};
 }
 
-/// A card-like button with one centred glyph. Stands in for the toolkit's button painter,
-/// which the application does not have.
-void paint_glyph_button(Scene& scene, Affine const& t, TextRenderer const& text, Theme const& theme,
-                        Rect const& r, std::string_view glyph, float size, bool hot) {
-  draw_card(scene, t, r, 10.0, hot ? theme.surface_hover : theme.surface_raised, theme.border);
-  double const y = (r.y0 + r.y1 - 1.25 * static_cast<double>(size)) / 2.0;
-  draw_text_centered(text, scene, t, glyph, size, theme.text, r.x0, r.x1, y);
-}
-
 void draw_map_controls(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
                        Theme const& theme) {
   auto hot = [&](std::uint8_t i) { return app.hot_control == i; };
-  paint_glyph_button(scene, t, text, theme, control_rect(app.map_rect, 0), "+", 22.0f, hot(0));
-  paint_glyph_button(scene, t, text, theme, control_rect(app.map_rect, 1), "\xE2\x80\x93", 22.0f,
-                     hot(1));
+  using zarn_ui::widget::Button;
+  Button::paint(scene, t, text, theme, control_rect(app.map_rect, 0), "+", "Zoom in", 10.0, 22.0f,
+                hot(0), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
+  Button::paint(scene, t, text, theme, control_rect(app.map_rect, 1), "\xE2\x80\x93", "Zoom out",
+                10.0, 22.0f, hot(1), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
 
   Rect const locate = control_rect(app.map_rect, 2);
   draw_card(scene, t, locate, 10.0, hot(2) ? theme.surface_hover : theme.surface_raised,
@@ -233,7 +228,7 @@ bool offline_download_running(MapsApp const& app) {
 void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme) {
   Rect const& w = app.window_rect_;
   Rect const r{w.x1 - 56.0, w.y1 - 46.0, w.x1 - 16.0, w.y1 - 16.0};
-  bool const open = app.overflow_menu_open;
+  bool const open = app.overflow_menu.is_open();
   draw_card(scene, t, r, 10.0, theme.surface_raised,
             open || offline_download_running(app) ? theme.accent : theme.border);
   auto const [cx, cy] = r.center();
@@ -307,15 +302,23 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.model.panel == Panel::Directions) {
     draw_endpoint_suggestions(app, scene, t, text, theme);
   }
-  // The offline areas panel and the navigation card would follow here; this module has no
-  // painter for either, so in the compact layout with the navigation open the card's hover
-  // state is cleared as when the card is not shown.
+  // The offline areas panel and then the navigation card belong here. Without a card painter
+  // the card counts as not shown: in the compact layout with the navigation open its hover
+  // state is cleared.
   if (app.compact() && app.nav_open) {
     app.nav_card_hover = false;
   }
   draw_overflow_button(app, scene, t, theme);
-  // The overflow menu, the attribution sheet and the hover tooltip are drawn by their own
-  // widgets after the button.
+  if (app.overflow_menu.is_open()) {
+    app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
+  }
+  // The attribution sheet belongs here, above the menu and below the tooltip.
+
+  app.tooltips.tick(app.now());
+  if (auto const tip = app.tooltips.shown()) {
+    zarn_ui::widget::tooltip::draw_hover_tooltip(scene, t, text, theme, tip->text, tip->anchor,
+                                                 app.window_rect_);
+  }
 }
 
 } // namespace maps

@@ -15,6 +15,10 @@ MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache til
   std::uint64_t const disk_bytes = tiles.tile_cache_disk_usage();
   app.search_box = new_search_box();
   app.endpoints = new_endpoint_editor();
+  // The choice is read back by index after the menu handled an event.
+  for (std::string_view label : {"Attribution", "Offline maps", "Licenses", "Float navigation"}) {
+    app.overflow_menu.push(zarn_ui::widget::context_menu_item(label));
+  }
   app.offline_panel = new_offline_panel(disk_bytes);
   app.model = std::move(model);
   app.road_network = std::move(road_network);
@@ -72,7 +76,8 @@ bool MapsApp::needs_frame() const {
   return jobs_in_flight > 0 || search_box.editing || search_box.debounce.has_value() ||
          endpoints.debounce.has_value() || map_idle_deadline.has_value() ||
          endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
-         !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value();
+         !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value() ||
+         tooltips.has_pending();  // frames keep coming until the tooltip shows
 }
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const { return std::nullopt; }

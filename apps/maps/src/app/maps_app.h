@@ -27,6 +27,8 @@
 #include "platform/actions/host.h"
 #include "platform/scene/geometry.h"
 #include "platform/widget/widget.h"
+#include "platform/widgets/context_menu.h"
+#include "platform/widgets/tooltip.h"
 #include "shell/sample_data.h"
 #include "shell/street_network.h"
 #include "tiles/tile_cache.h"
@@ -84,6 +86,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   MapModel model;
   StreetNetwork road_network;
   zarn_actions::ActionHost actions;
+  /// Hover tooltips of the map controls.
+  zarn_ui::widget::TooltipHost tooltips;
   SearchBox search_box;
   EndpointEditor endpoints;
   /// The pressable areas of the last drawing, in painting order; what is painted last wins.
@@ -95,6 +99,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   TileCache tiles;
   std::vector<Poi> nearby_pois;
   std::optional<std::string> selected_poi;
+  /// "More map options": Attribution, Offline maps, Licenses, Float navigation.
+  zarn_ui::widget::ContextMenu overflow_menu;
   OfflinePanel offline_panel;
   TrafficOverlay traffic;
   ServiceUrls services;
@@ -129,8 +135,6 @@ class MapsApp final : public zarn_ui::widget::Widget {
   bool nav_open = false;
   bool panel_collapsed = false;
   bool nav_card_hover = false;
-  /// The overflow ("More map options") menu is showing.
-  bool overflow_menu_open = false;
   bool reduce_motion = false;
 
   /// "Now" for debounces and deadlines; tests replace it.

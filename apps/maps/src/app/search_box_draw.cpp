@@ -23,29 +23,6 @@ double suggestions_card_height(std::size_t rows) {
   return CARD_PADDING + ROW_PITCH * static_cast<double>(rows);
 }
 
-/// The text of a one-line input: its text, or its placeholder while empty, centred
-/// vertically in `rect` and cut to its width, with a caret while it has the focus. The input
-/// widget does not paint itself, so the search box does it here.
-void paint_input_text(zarn_ui::widget::TextInput const& input, Scene& scene, Affine const& t,
-                      TextRenderer const& text, zarn_ui::Theme const& theme, Rect const& rect) {
-  float const size = input.size().value_or(15.0f);
-  double const line = 1.25 * static_cast<double>(size);
-  double const y = (rect.y0 + rect.y1 - line) / 2.0;
-  double const room = std::max(rect.width(), 0.0);
-  bool const empty = input.text().empty();
-  std::string_view const shown = empty ? std::string_view(input.placeholder()) : input.text();
-  if (!shown.empty()) {
-    paint_text_fitted(text, scene, t, shown, size, empty ? theme.text_secondary : theme.text,
-                      rect.x0, y, room);
-  }
-  if (input.focused()) {
-    double const width = empty ? 0.0 : std::min(measure_text(text, input.text(), size), room);
-    double const x = rect.x0 + width + 1.0;
-    double const cy = (rect.y0 + rect.y1) / 2.0;
-    stroke_line(scene, t, x, cy - 0.55 * size, x, cy + 0.55 * size, theme.accent, 1.5);
-  }
-}
-
 /// The distance from the route origin (or the map centre) to a place, as the lists show it.
 std::string distance_text(MapsApp const& app, LatLon pos) {
   LatLon const from = app.origin_or_center();
@@ -107,7 +84,8 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
 
   box.input.set_text(app.model.query);
   box.input.set_focused(box.editing);
-  paint_input_text(box.input, scene, t, text, theme, Rect{r.x0 + 36.0, r.y0, r.x1 - 34.0, r.y1});
+  box.input.set_rect(Rect{r.x0 + 36.0, r.y0, r.x1 - 34.0, r.y1});
+  box.input.draw(scene, t, text, theme, zarn_ui::PresenceCtx::empty());
 
   if (!app.model.query.empty()) {
     double const cx = r.x1 - 21.0;

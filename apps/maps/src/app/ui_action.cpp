@@ -172,7 +172,7 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
           },
           [&](A::Overflow const&) -> Spec {
             return control("More map options", "maps.overflow", ROLE_TOGGLE_BUTTON,
-                           on_off(app.overflow_menu_open));
+                           on_off(app.overflow_menu.is_open()));
           },
       },
       action.value);
