@@ -8,6 +8,7 @@
 
 #include "app/labels.h"
 #include "app/maps_app.h"
+#include "app/offline_panel_draw.h"
 #include "app/palette.h"
 #include "app/search_box_draw.h"
 #include "base/utf8.h"
@@ -302,7 +303,10 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.model.panel == Panel::Directions) {
     draw_endpoint_suggestions(app, scene, t, text, theme);
   }
-  // The offline areas panel and then the navigation card belong here. Without a card painter
+  if (app.offline_panel.open) {
+    draw_offline_panel(app, scene, t, text, theme);
+  }
+  // The navigation card belongs here. Without a card painter
   // the card counts as not shown: in the compact layout with the navigation open its hover
   // state is cleared.
   if (app.compact() && app.nav_open) {

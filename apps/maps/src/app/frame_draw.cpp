@@ -3,7 +3,6 @@
 
 #include "app/chrome_draw.h"
 #include "app/map_layers.h"
-#include "app/offline_panel_draw.h"
 #include "app/palette.h"
 #include "app/side_panel_draw.h"
 #include "platform/text/text_renderer.h"
@@ -16,6 +15,10 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   zarn_ui::Theme const& theme = ctx.theme;
   TextRenderer const& text = ctx.text;
   hit_targets.clear();
+  // The endpoint editor's rectangles describe this frame only, whichever panel is shown.
+  endpoints.hits.clear();
+  endpoints.origin_rect.reset();
+  endpoints.dest_rect.reset();
   map_rect = window_rect_;
 
   // The basemap style follows the theme before any tile is looked up this frame.
@@ -27,10 +30,6 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   draw_side_panel(*this, scene, transform, text, theme);
   draw_map_overlays(*this, scene, transform, text, theme, imagery);
   draw_map_chrome(*this, scene, transform, text, theme);
-  // The chrome painter leaves the offline panel out; it is modal, so it goes over the chrome.
-  if (offline_panel.open) {
-    draw_offline_panel(*this, scene, transform, text, theme);
-  }
 }
 
 } // namespace maps
