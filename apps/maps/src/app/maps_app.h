@@ -157,6 +157,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   bool is_busy() const override;
   bool needs_frame() const override;
   std::optional<zarn_ui::Rect> modal_rect() const override;
+  void handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,
+                    zarn_ui::State* state, double scale, bool& handled) override;
   bool is_dragging_surface() const override { return nav_drag.has_value(); }
   std::vector<std::string> published_action_ids() const override;
   zarn_ui::widget::InvokeResult invoke_action(std::uint8_t effect, std::string_view id,
