@@ -112,6 +112,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   std::optional<LatLonBox> places_box;
   std::optional<std::uint32_t> nav_drag;
   std::array<double, 2> nav_card_size{360.0, 156.0};
+  /// The navigation card's End button and drag header as last painted; zero when not shown.
+  std::array<zarn_ui::Rect, 2> nav_card_rects{};
   std::array<bool, 3> nav_flags{false, false, false};
   zarn_ui::Rect map_rect;
   bool traffic_on = false;
@@ -174,6 +176,11 @@ class MapsApp final : public zarn_ui::widget::Widget {
                                             std::uint64_t limit) override;
   std::optional<zarn_actions::Resource> resolve_resource(zarn_ui::State& state,
                                                          std::string_view id) override;
+  // Accessibility and automation (semantics.cpp).
+  std::optional<zarn_ui::access::AccessNode> accessibility_tree() const override;
+  std::optional<zarn_ui::Rect> semantic_node_rect(std::span<std::size_t const> path) const override;
+  bool perform_semantic_action(zarn_ui::State& state, std::string_view id,
+                               zarn_ui::widget::SemanticArgument const& argument) override;
 
   base::Instant now() const { return clock->now(); }
 
