@@ -25,8 +25,8 @@ using zarn_ui::Point;
 struct InputTest : ::testing::Test {
   base::ManualClock clock;
   std::unique_ptr<zarn_ui::State> state = zarn_ui::State::in_memory();
-  MapsApp app = build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false,
-                               false);
+  MapsApp app =
+      build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false, false);
 
   InputTest() { resize(1280, 800); }
 
@@ -73,14 +73,11 @@ struct InputTest : ::testing::Test {
 TEST_F(InputTest, SmallMovesNeverPanAndLargerOnesDo) {
   struct Case {
     double scale;
-    double step;  // physical pixels per move
+    double step; // physical pixels per move
     bool pans;
   } const cases[] = {
-      {1.0, 0.4, false},
-      {1.0, 0.5, false},
-      {2.0, 0.8, false},  // 0.4 logical
-      {1.0, 0.6, true},
-      {2.0, 3.0, true},
+      {1.0, 0.4, false}, {1.0, 0.5, false}, {2.0, 0.8, false}, // 0.4 logical
+      {1.0, 0.6, true},  {2.0, 3.0, true},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(testing::Message() << "scale " << c.scale << " step " << c.step);
@@ -126,7 +123,7 @@ TEST_F(InputTest, WheelScrollsThePanelBelowItsHeaderAndZoomsElsewhere) {
     double width;
     bool nav_open;
     bool collapsed;
-    double pixels;  // 0: one line
+    double pixels; // 0: one line
     bool scrolls;
   } const cases[] = {
       {"panel body", 200, 300, 1280, true, false, 0, true},
@@ -165,7 +162,7 @@ TEST_F(InputTest, PanelScrollStaysInsideItsContent) {
   EXPECT_DOUBLE_EQ(app.panel_scroll[0], 0.0);
   wheel_lines(-100.0f);
   EXPECT_DOUBLE_EQ(app.panel_scroll[0], 500.0);
-  app.panel_scroll = {0.0, 300.0, 500.0};  // content shorter than the panel
+  app.panel_scroll = {0.0, 300.0, 500.0}; // content shorter than the panel
   wheel_lines(-3.0f);
   EXPECT_DOUBLE_EQ(app.panel_scroll[0], 0.0);
   double const zoom = app.model.zoom;
@@ -267,8 +264,8 @@ TEST_F(InputTest, EnterInTheSearchBoxSubmits) {
 TEST_F(InputTest, PlaceMarkerReachIsWiderForTheSelectedPlace) {
   struct Case {
     bool selected;
-    double head;  // pin head above the position
-    double dx;    // press this far right of the head
+    double head; // pin head above the position
+    double dx;   // press this far right of the head
     bool opens;
   } const cases[] = {
       {false, 22, 13, true},
@@ -288,7 +285,7 @@ TEST_F(InputTest, PlaceMarkerReachIsWiderForTheSelectedPlace) {
     app.nav_open = false;
     Point const tip = screen_of(place.pos);
     press(tip.x + c.dx, tip.y - c.head);
-    EXPECT_EQ(app.map_press, !c.opens);  // a miss lands on the bare map
+    EXPECT_EQ(app.map_press, !c.opens); // a miss lands on the bare map
     release(tip.x + c.dx, tip.y - c.head);
     EXPECT_EQ(app.nav_open, c.opens);
     EXPECT_EQ(app.model.selected == std::optional<std::string>("pin"), c.opens || c.selected);
@@ -302,10 +299,9 @@ TEST_F(InputTest, PoiReachFollowsZoomAndSelection) {
     double dx;
     bool hits;
   } const cases[] = {
-      {15.0, false, 10.0, true},   // 4.5 + 6
-      {15.0, false, 11.0, false},
-      {16.0, false, 14.5, true},   // 9 + 6
-      {16.0, true, 18.5, true},    // 9 + 4 + 6
+      {15.0, false, 10.0, true},                             // 4.5 + 6
+      {15.0, false, 11.0, false}, {16.0, false, 14.5, true}, // 9 + 6
+      {16.0, true, 18.5, true},                              // 9 + 4 + 6
       {16.0, true, 19.5, false},
   };
   for (auto const& c : cases) {
@@ -373,7 +369,7 @@ TEST_F(InputTest, HoverOverAControlMakesItHotAndQueuesItsTooltip) {
   app.tooltips.tick(clock.now());
   ASSERT_TRUE(app.tooltips.shown());
   EXPECT_EQ(app.tooltips.shown()->text, "Zoom in");
-  EXPECT_FALSE(move(1241, 31));  // same control, nothing changes
+  EXPECT_FALSE(move(1241, 31)); // same control, nothing changes
 
   // The overflow button explains itself too; a press hides any tooltip.
   EXPECT_TRUE(move(1240, 770));
@@ -389,7 +385,7 @@ TEST_F(InputTest, HoverOverAControlMakesItHotAndQueuesItsTooltip) {
 TEST_F(InputTest, PressOnAControlRunsIt) {
   app.hit_targets.clear();
   double const zoom = app.model.zoom;
-  EXPECT_TRUE(press(1240, 70));  // zoom out
+  EXPECT_TRUE(press(1240, 70)); // zoom out
   EXPECT_NEAR(app.model.zoom, zoom - 1.0, 1e-9);
   EXPECT_FALSE(app.map_press);
 }
@@ -420,7 +416,7 @@ TEST_F(InputTest, GlobalKeys) {
 TEST_F(InputTest, ArrowsMoveTheContentTheirWay) {
   struct Case {
     NamedKey key;
-    double dx, dy;  // where a fixed map position moves on screen
+    double dx, dy; // where a fixed map position moves on screen
   } const cases[] = {
       {NamedKey::ArrowDown, 0, 80},
       {NamedKey::ArrowUp, 0, -80},
@@ -447,5 +443,29 @@ TEST_F(InputTest, OpenOfflinePanelTakesKeysAndEscapeClosesIt) {
   EXPECT_FALSE(app.offline_panel.open);
 }
 
-}  // namespace
-}  // namespace maps
+TEST_F(InputTest, TheLastPaintedTargetTakesThePress) {
+  app.model.panel = Panel::Explore;
+  app.hit_targets = {
+      HitTarget{zarn_ui::Rect{0, 0, 1280, 800}, UiAction::None{}},
+      HitTarget{zarn_ui::Rect{100, 100, 300, 140}, UiAction::Search{SearchItem::field()}},
+      HitTarget{zarn_ui::Rect{250, 100, 300, 140}, UiAction::Directions{}},
+  };
+  app.search_box.suggestions = app.local_matches("hof");
+  EXPECT_TRUE(press(150, 120));
+  release(150, 120);
+  EXPECT_TRUE(app.search_box.editing);
+  EXPECT_TRUE(app.search_box.input.focused());
+  EXPECT_FALSE(app.search_box.suggestions.empty());
+
+  EXPECT_TRUE(press(260, 120)); // the directions button painted over the field
+  release(260, 120);
+  EXPECT_FALSE(app.search_box.editing);
+  EXPECT_TRUE(app.search_box.suggestions.empty());
+  EXPECT_EQ(app.model.panel, Panel::Directions);
+
+  EXPECT_TRUE(press(700, 500)); // the inert backdrop swallows the press
+  EXPECT_FALSE(app.map_press);
+}
+
+} // namespace
+} // namespace maps

@@ -8,6 +8,8 @@
 
 #include "app/maps_app.h"
 #include "app/markers.h"
+#include "app/perform_ui_action.h"
+#include "app/semantics.h"
 #include "base/utf8.h"
 #include "platform/launch/state.h"
 #include "platform/widgets/deliver.h"
@@ -25,34 +27,19 @@ using zarn_ui::Rect;
 using zarn_ui::widget::InputOutcome;
 using zarn_ui::widget::TooltipCandidate;
 
-constexpr std::uint8_t NO_CONTROL = 255;
-
-double distance(Point a, Point b) { return std::hypot(a.x - b.x, a.y - b.y); }
+double distance(Point a, Point b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
 
 Point logical(double x, double y, double scale) {
   double const s = zarn_ui::widget::sanitize_scale(scale);
   return {x / s, y / s};
 }
 
-/// The floating map controls: 40 × 40 at the map's right edge, zoom in and out touching, a
-/// 10-pixel gap before each of the others. Tested in index order.
-Rect map_control_rect(Rect const& map, std::uint8_t i) {
-  static constexpr double TOPS[4] = {16.0, 56.0, 106.0, 156.0};
-  double const top = map.y0 + TOPS[std::min<std::uint8_t>(i, 3)];
-  return {map.x1 - 56.0, top, map.x1 - 16.0, top + 40.0};
-}
-
-std::uint8_t control_at(Rect const& map, Point p) {
-  for (std::uint8_t i = 0; i < 4; ++i) {
-    if (map_control_rect(map, i).contains(p)) {
-      return i;
-    }
-  }
-  return NO_CONTROL;
-}
-
 /// "More map options": 40 × 30 with its bottom-right corner 16 pixels inside the window's.
-Rect overflow_button_rect(Rect const& w) { return {w.x1 - 56.0, w.y1 - 46.0, w.x1 - 16.0, w.y1 - 16.0}; }
+Rect overflow_button_rect(Rect const& w) {
+  return {w.x1 - 56.0, w.y1 - 46.0, w.x1 - 16.0, w.y1 - 16.0};
+}
 
 std::optional<TooltipCandidate> hover_candidate(MapsApp const& app, Point p) {
   static constexpr std::string_view LABELS[4] = {"Zoom in", "Zoom out", "My location", "Traffic"};
@@ -87,10 +74,12 @@ bool is_named(Key const& key, NamedKey named) {
   return k != nullptr && *k == named;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 class InputRouter {
- public:
+public:
   InputRouter(MapsApp& app, Event const& event, Modifiers modifiers, zarn_ui::State* state,
               double scale)
       : app_(app), event_(event), modifiers_(modifiers), state_(state), scale_(scale) {}
@@ -99,7 +88,7 @@ class InputRouter {
     return std::visit([this](auto const& e) { return on(e); }, event_);
   }
 
- private:
+private:
   bool on(zarn_ui::PointerMoved const& e) {
     Point const p = logical(e.x, e.y, scale_);
     app_.pointer_pos = {p.x, p.y};
@@ -130,9 +119,9 @@ class InputRouter {
     std::uint8_t const hot_before = app_.hot_control;
     std::optional<TooltipCandidate> candidate;
     if (app_.pointer_down) {
-      app_.hot_control = NO_CONTROL;
+      app_.hot_control = NO_MAP_CONTROL;
     } else {
-      app_.hot_control = control_at(app_.map_rect, p);
+      app_.hot_control = hit_map_control(app_.map_rect, p.x, p.y);
       candidate = hover_candidate(app_, p);
     }
     bool const tip_changed = app_.tooltips.on_pointer(std::move(candidate), app_.now(), p);
@@ -178,7 +167,8 @@ class InputRouter {
     }
     end_search_editing(app_.search_box);
     reset_endpoint_editor(app_.endpoints);
-    if (std::uint8_t const control = control_at(app_.map_rect, p); control != NO_CONTROL) {
+    if (std::uint8_t const control = hit_map_control(app_.map_rect, p.x, p.y);
+        control != NO_MAP_CONTROL) {
       app_.run_map_control(control);
       return;
     }
@@ -221,33 +211,33 @@ class InputRouter {
     end_search_editing(app_.search_box);
     bool const dest = h.field == DEST_FIELD;
     switch (h.kind) {
-      case EndpointHitKind::Field: {
-        edit_endpoint(editor, h.field);
-        auto& input = dest ? editor.dest_input : editor.origin_input;
-        input.set_focused(true);
-        (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
-        input.set_focused(true);
-        (void)input.take_dirty();
-        app_.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
+    case EndpointHitKind::Field: {
+      edit_endpoint(editor, h.field);
+      auto& input = dest ? editor.dest_input : editor.origin_input;
+      input.set_focused(true);
+      (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
+      input.set_focused(true);
+      (void)input.take_dirty();
+      app_.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
+      break;
+    }
+    case EndpointHitKind::Suggestion: {
+      auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
+      if (h.index >= list.size()) {
         break;
       }
-      case EndpointHitKind::Suggestion: {
-        auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
-        if (h.index >= list.size()) {
-          break;
-        }
-        Place place = list[h.index];
-        reset_endpoint_editor(editor);
-        app_.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
-        break;
-      }
-      case EndpointHitKind::Swap:
-        reset_endpoint_editor(editor);
-        app_.endpoint_query_changed({EndpointEvent::Swap{}});
-        break;
-      case EndpointHitKind::Inert:
-        app_.endpoint_query_changed({EndpointEvent::Idle{}});
-        break;
+      Place place = list[h.index];
+      reset_endpoint_editor(editor);
+      app_.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
+      break;
+    }
+    case EndpointHitKind::Swap:
+      reset_endpoint_editor(editor);
+      app_.endpoint_query_changed({EndpointEvent::Swap{}});
+      break;
+    case EndpointHitKind::Inert:
+      app_.endpoint_query_changed({EndpointEvent::Idle{}});
+      break;
     }
     return true;
   }
@@ -277,8 +267,12 @@ class InputRouter {
     return true;
   }
 
-  void perform(UiAction const& action) {
-    // Only the search field's focus is performed here until the action layer is wired in.
+  void perform(UiAction action) {
+    if (state_ != nullptr) {
+      perform_ui_action(app_, *state_, std::move(action));
+      return;
+    }
+    // Without the frame's state nothing can be written; the search field still takes the focus.
     if (auto const* search = std::get_if<UiAction::Search>(&action.value);
         search != nullptr && search->item.kind == SearchItem::Kind::Field) {
       app_.search_box.editing = true;
@@ -298,7 +292,7 @@ class InputRouter {
         },
         e.delta);
     if (!std::isfinite(lines)) {
-      return true;  // a broken delta must not turn the camera into NaN
+      return true; // a broken delta must not turn the camera into NaN
     }
     Point const p{app_.pointer_pos[0], app_.pointer_pos[1]};
     bool const compact = app_.compact();
@@ -409,12 +403,23 @@ class InputRouter {
   bool global_key(Key const& key) {
     if (auto const* named = std::get_if<NamedKey>(&key.key)) {
       switch (*named) {
-        case NamedKey::ArrowDown: app_.pan(0.0, KEY_PAN_STEP); return true;
-        case NamedKey::ArrowLeft: app_.pan(-KEY_PAN_STEP, 0.0); return true;
-        case NamedKey::ArrowRight: app_.pan(KEY_PAN_STEP, 0.0); return true;
-        case NamedKey::ArrowUp: app_.pan(0.0, -KEY_PAN_STEP); return true;
-        case NamedKey::Escape: escape(); return true;
-        default: return false;
+      case NamedKey::ArrowDown:
+        app_.pan(0.0, KEY_PAN_STEP);
+        return true;
+      case NamedKey::ArrowLeft:
+        app_.pan(-KEY_PAN_STEP, 0.0);
+        return true;
+      case NamedKey::ArrowRight:
+        app_.pan(KEY_PAN_STEP, 0.0);
+        return true;
+      case NamedKey::ArrowUp:
+        app_.pan(0.0, -KEY_PAN_STEP);
+        return true;
+      case NamedKey::Escape:
+        escape();
+        return true;
+      default:
+        return false;
       }
     }
     auto const c = key_char(key);
@@ -426,35 +431,48 @@ class InputRouter {
     bool const shortcut_held =
         modifiers_.control || modifiers_.super || key.modifiers.control || key.modifiers.super;
     switch (lower(*c)) {
-      case '/':
-        app_.search_box.editing = true;
-        app_.search_box.input.set_focused(true);
-        return true;
-      case '+':
-      case '=': app_.zoom_by(KEY_ZOOM_STEP, center.x, center.y); return true;
-      case '-':
-      case '_': app_.zoom_by(-KEY_ZOOM_STEP, center.x, center.y); return true;
-      case 'd': app_.open_directions(); return true;
-      case 't':
-        if (doc != nullptr) {
-          app_.open_transit(*doc);
-        }
-        return true;
-      case 'f': app_.fit_to_plan(); return true;
-      case 's':
-        if (shortcut_held) {
-          return false;
-        }
-        if (doc != nullptr) {
-          app_.toggle_saved_place(*doc);
-        }
-        return true;
-      case '1': app_.show_panel(Panel::Explore); return true;
-      case '2': app_.show_panel(Panel::Directions); return true;
-      case 'm':
-        open_offline_panel(app_.offline_panel, app_.tiles.tile_cache_disk_usage());
-        return true;
-      default: return false;
+    case '/':
+      app_.search_box.editing = true;
+      app_.search_box.input.set_focused(true);
+      return true;
+    case '+':
+    case '=':
+      app_.zoom_by(KEY_ZOOM_STEP, center.x, center.y);
+      return true;
+    case '-':
+    case '_':
+      app_.zoom_by(-KEY_ZOOM_STEP, center.x, center.y);
+      return true;
+    case 'd':
+      app_.open_directions();
+      return true;
+    case 't':
+      if (doc != nullptr) {
+        app_.open_transit(*doc);
+      }
+      return true;
+    case 'f':
+      app_.fit_to_plan();
+      return true;
+    case 's':
+      if (shortcut_held) {
+        return false;
+      }
+      if (doc != nullptr) {
+        app_.toggle_saved_place(*doc);
+      }
+      return true;
+    case '1':
+      app_.show_panel(Panel::Explore);
+      return true;
+    case '2':
+      app_.show_panel(Panel::Directions);
+      return true;
+    case 'm':
+      open_offline_panel(app_.offline_panel, app_.tiles.tile_cache_disk_usage());
+      return true;
+    default:
+      return false;
     }
   }
 
@@ -481,7 +499,7 @@ class InputRouter {
   double scale_;
 };
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> place_marker_at(MapsApp const& app, Point p) {
   auto const projection = app.viewport_projection();
@@ -534,4 +552,4 @@ void MapsApp::handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modif
   }
 }
 
-}  // namespace maps
+} // namespace maps

@@ -39,4 +39,4 @@ std::optional<std::string> poi_marker_at(MapsApp const& app, zarn_ui::Point p);
 /// The search box loses the keyboard focus: no suggestions, no pending search.
 void end_search_editing(SearchBox& box);
 
-}  // namespace maps
+} // namespace maps
