@@ -6,7 +6,10 @@
 
 #include "app/input.h"
 #include "app/maps_app.h"
+#include "app/nav_card.h"
+#include "app/overflow_menu.h"
 #include "app/projection.h"
+#include "app/semantics.h"
 #include "base/clock.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
@@ -20,6 +23,7 @@ using zarn_ui::Key;
 using zarn_ui::Modifiers;
 using zarn_ui::NamedKey;
 using zarn_ui::Point;
+using zarn_ui::Rect;
 
 /// The demo scene on a wide window without live services, driven event by event.
 struct InputTest : ::testing::Test {
@@ -465,6 +469,105 @@ TEST_F(InputTest, TheLastPaintedTargetTakesThePress) {
 
   EXPECT_TRUE(press(700, 500)); // the inert backdrop swallows the press
   EXPECT_FALSE(app.map_press);
+}
+
+TEST_F(InputTest, TheOpenAttributionSheetSwallowsEverything) {
+  struct Case {
+    const char* what;
+    Event event;
+  } const cases[] = {
+      {"escape", Key{true, NamedKey::Escape, {}}},
+      {"letter", Key{true, std::string("d"), {}}},
+      {"press on the map", zarn_ui::PointerButton{600, 700, 0, zarn_ui::ButtonState::Pressed}},
+      {"wheel", zarn_ui::Wheel{zarn_ui::LineDelta{2.0f}}},
+      {"move", zarn_ui::PointerMoved{1240, 30}},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    bare_map();
+    app.model.panel = Panel::Explore;
+    app.selected_poi = "osm-node-1";
+    app.model.zoom = 14.0;
+    open_attribution_sheet(app.attribution_sheet, false);
+    EXPECT_TRUE(send(c.event));
+    EXPECT_EQ(app.selected_poi, std::optional<std::string>("osm-node-1"));
+    EXPECT_DOUBLE_EQ(app.model.zoom, 14.0);
+    EXPECT_FALSE(app.map_press);
+    EXPECT_EQ(app.hot_control, NO_MAP_CONTROL);
+    EXPECT_EQ(app.model.panel, Panel::Explore);
+  }
+  close_attribution_sheet(app.attribution_sheet);
+  EXPECT_TRUE(key(NamedKey::Escape));
+  EXPECT_FALSE(app.selected_poi);
+}
+
+TEST_F(InputTest, OverflowMenuTakesPressesAndKeys) {
+  app.hit_targets = {HitTarget{Rect{1224, 754, 1264, 784}, UiAction::Overflow{}}};
+  EXPECT_TRUE(press(1240, 770));
+  release(1240, 770);
+  ASSERT_TRUE(app.overflow_menu.is_open());
+  // The menu's keys do not reach the map: Down highlights the first item, Enter runs it.
+  EXPECT_TRUE(key(NamedKey::ArrowDown));
+  EXPECT_TRUE(key(NamedKey::Enter));
+  EXPECT_FALSE(app.overflow_menu.is_open());
+  EXPECT_TRUE(attribution_sheet_open(app.attribution_sheet));
+  EXPECT_EQ(app.attribution_sheet.state, SHEET_ATTRIBUTION);
+}
+
+TEST_F(InputTest, OfflinePanelTargetsArePerformedFromTheTop) {
+  app.model.panel = Panel::Explore;
+  open_offline_panel(app.offline_panel, 0);
+  app.offline_panel.targets = {
+      OfflineTarget{app.window_rect_, OfflinePanelAction::close()},
+      OfflineTarget{Rect{400, 200, 880, 600}, OfflinePanelAction::search_field()},
+      OfflineTarget{Rect{500, 500, 540, 540}, OfflinePanelAction::zoom(1)},
+  };
+  std::uint8_t const detail = app.offline_panel.detail;
+  EXPECT_TRUE(press(520, 520));
+  release(520, 520);
+  EXPECT_TRUE(app.offline_panel.open);
+  EXPECT_EQ(app.offline_panel.detail, detail + 1);
+  EXPECT_TRUE(press(100, 100)); // the scrim closes the panel
+  EXPECT_FALSE(app.offline_panel.open);
+  EXPECT_FALSE(app.map_press);
+}
+
+TEST_F(InputTest, NavigationCardEndsAndDrags) {
+  bare_map();
+  app.model.route = Route{};
+  Rect const card = navigation_card_rect(app);
+  app.nav_card_rects[NAV_END_BUTTON] = Rect{card.x1 - 58, card.y0 + 6, card.x1 - 8, card.y0 + 30};
+  app.nav_card_rects[NAV_DRAG_HEADER] = Rect{card.x0, card.y0, card.x1 - 62, card.y0 + 34};
+
+  Point const end = app.nav_card_rects[NAV_END_BUTTON].center();
+  EXPECT_TRUE(move(end.x, end.y));
+  EXPECT_TRUE(app.nav_card_hover);
+
+  Point const grip{card.x0 + 20, card.y0 + 10};
+  LatLon const center = app.model.center;
+  move(grip.x, grip.y);
+  EXPECT_TRUE(press(grip.x, grip.y));
+  EXPECT_TRUE(app.nav_drag);
+  EXPECT_FALSE(app.map_press);
+  EXPECT_TRUE(move(grip.x - 100, grip.y - 50));
+  EXPECT_EQ(app.model.center, center);
+  Rect const moved = navigation_card_rect(app);
+  EXPECT_DOUBLE_EQ(moved.x0, card.x0 - 100);
+  EXPECT_DOUBLE_EQ(moved.y0, card.y0 - 50);
+  EXPECT_FALSE(app.surface_request);
+  // Leaving the window asks for a surface of its own.
+  EXPECT_TRUE(move(1400, grip.y));
+  ASSERT_TRUE(app.surface_request);
+  EXPECT_EQ(app.surface_request->surface_id, "maps.active-navigation");
+  EXPECT_TRUE(release(1400, grip.y));
+  EXPECT_FALSE(app.nav_drag);
+  EXPECT_FALSE(release(1400, grip.y));
+
+  app.nav_placement.reset();
+  app.surface_request.reset();
+  EXPECT_TRUE(press(end.x, end.y));
+  EXPECT_FALSE(app.nav_card_hover);
+  EXPECT_TRUE(app.actions.last_action);
 }
 
 } // namespace

@@ -8,9 +8,12 @@
 
 #include "app/maps_app.h"
 #include "app/markers.h"
+#include "app/nav_card.h"
+#include "app/overflow_menu.h"
 #include "app/perform_ui_action.h"
 #include "app/semantics.h"
 #include "base/utf8.h"
+#include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
 #include "platform/widgets/deliver.h"
 
@@ -26,6 +29,13 @@ using zarn_ui::Point;
 using zarn_ui::Rect;
 using zarn_ui::widget::InputOutcome;
 using zarn_ui::widget::TooltipCandidate;
+
+/// The dragged card may overhang the window by this much.
+constexpr double CARD_DRAG_SLACK = 8.0;
+
+Rect grown(Rect const& r, double by) {
+  return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by};
+}
 
 double distance(Point a, Point b) {
   return std::hypot(a.x - b.x, a.y - b.y);
@@ -85,6 +95,10 @@ public:
       : app_(app), event_(event), modifiers_(modifiers), state_(state), scale_(scale) {}
 
   bool route() {
+    // The open attribution sheet is modal: it alone sees the event.
+    if (attribution_sheet_event(app_.attribution_sheet, event_, scale_)) {
+      return true;
+    }
     return std::visit([this](auto const& e) { return on(e); }, event_);
   }
 
@@ -92,7 +106,24 @@ private:
   bool on(zarn_ui::PointerMoved const& e) {
     Point const p = logical(e.x, e.y, scale_);
     app_.pointer_pos = {p.x, p.y};
+    if (app_.nav_drag) {
+      Rect const card = grown(navigation_card_rect(app_), CARD_DRAG_SLACK);
+      auto const request = app_.nav_placement.update_drag(p, app_.window_rect_, card);
+      if (request && request->action == zarn_ui::surface::PlacementAction::DetachToDesktop) {
+        app_.surface_request = nav_surface_spec(app_);
+        if (app_.surface_request) {
+          app_.surface_request->rect = grown(request->rect, NAV_SURFACE_MARGIN);
+        }
+      }
+      return true;
+    }
     bool consumed = false;
+    bool const hover =
+        app_.model.route.has_value() && app_.nav_card_rects[NAV_END_BUTTON].contains(p);
+    if (hover != app_.nav_card_hover) {
+      app_.nav_card_hover = hover;
+      consumed = true;
+    }
 
     // Hover states only; no input takes a move.
     deliver_input(app_.search_box.input);
@@ -102,7 +133,7 @@ private:
       (void)zarn_ui::widget::deliver_menu_event(app_.overflow_menu, event_, modifiers_, scale_);
     }
     if (app_.offline_panel.open) {
-      (void)app_.offline_panel.search.handle_event(event_, scale_);
+      (void)offline_search_event(app_.offline_panel, event_, scale_, app_.now());
     }
 
     if (app_.map_press && app_.pointer_down) {
@@ -141,17 +172,48 @@ private:
   }
 
   bool release() {
+    bool const card_drag = app_.nav_drag.has_value();
+    if (card_drag) {
+      // A card dropped over the window is handed back through the platform's adoption event.
+      (void)app_.nav_placement.end_drag();
+      app_.nav_drag.reset();
+    }
     app_.pointer_down = false;
     app_.map_press = false;
+    return card_drag;
+  }
+
+  /// Presses on the navigation card: its End button, or its header, which drags it.
+  bool press_nav_card(Point p) {
+    if (!app_.model.route) {
+      return false;
+    }
+    if (app_.nav_card_rects[NAV_END_BUTTON].contains(p)) {
+      if (auto* doc = document_of(state_)) {
+        app_.end_navigation(*doc);
+      }
+      app_.nav_card_hover = false;
+      return true;
+    }
+    if (app_.nav_card_rects[NAV_DRAG_HEADER].contains(p)) {
+      Rect const card = navigation_card_rect(app_);
+      app_.nav_card_size = {card.width(), card.height()};
+      app_.nav_placement.begin_drag(p, app_.window_rect_, card);
+      app_.nav_drag = 0;
+      return true;
+    }
     return false;
   }
 
   void press(Point p) {
+    if (press_nav_card(p)) {
+      return;
+    }
     app_.pointer_down = true;
     app_.map_dragged = false;
 
     if (app_.overflow_menu.is_open()) {
-      (void)zarn_ui::widget::deliver_menu_event(app_.overflow_menu, event_, modifiers_, scale_);
+      run_chosen_menu_item();
       return;
     }
     if (app_.offline_panel.open) {
@@ -187,17 +249,17 @@ private:
 
   bool press_offline_panel(Point p) {
     auto& panel = app_.offline_panel;
-    if (panel.search.handle_event(event_, scale_) !=
-        zarn_ui::widget::AutocompleteOutcome::Ignored) {
+    if (offline_search_event(panel, event_, scale_, app_.now())) {
       return true;
     }
-    for (auto it = panel.targets.rbegin(); it != panel.targets.rend(); ++it) {
-      if (it->rect.contains(p)) {
-        // The offline panel's own operations are not wired in yet: the press is swallowed.
-        return true;
-      }
+    auto const hit = std::find_if(panel.targets.rbegin(), panel.targets.rend(),
+                                  [&](OfflineTarget const& t) { return t.rect.contains(p); });
+    if (hit == panel.targets.rend()) {
+      return false;
     }
-    return false;
+    OfflinePanelAction const action = hit->action; // performing it may rebuild the targets
+    (void)perform_offline_action(app_, action, state_);
+    return true;
   }
 
   bool press_endpoint_editor(Point p) {
@@ -322,14 +384,14 @@ private:
       return false;
     }
     if (app_.overflow_menu.is_open()) {
-      (void)zarn_ui::widget::deliver_menu_event(app_.overflow_menu, event_, modifiers_, scale_);
+      run_chosen_menu_item();
       return true;
     }
     if (app_.offline_panel.open) {
       if (is_named(key, NamedKey::Escape)) {
         close_offline_panel(app_.offline_panel);
       } else {
-        (void)app_.offline_panel.search.handle_event(event_, scale_);
+        (void)offline_search_event(app_.offline_panel, event_, scale_, app_.now());
       }
       return true;
     }
@@ -487,6 +549,13 @@ private:
   }
 
   bool on(zarn_ui::OtherEvent const&) { return false; }
+
+  void run_chosen_menu_item() {
+    if (auto const chosen =
+            zarn_ui::widget::deliver_menu_event(app_.overflow_menu, event_, modifiers_, scale_)) {
+      run_overflow_menu_item(app_, *chosen);
+    }
+  }
 
   void deliver_input(zarn_ui::widget::TextInput& input) {
     (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
