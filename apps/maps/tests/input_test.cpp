@@ -206,9 +206,18 @@ TEST_F(InputTest, SavedShortcutIgnoresControlAndSuper) {
   EXPECT_FALSE(type("S", super));
   EXPECT_EQ(find_place(app.model, "hofgarten")->saved, saved);
   EXPECT_FALSE(app.actions.last_action);
+  // Control known only from the window's modifier state counts too.
+  EXPECT_FALSE(send(Key{true, std::string("s"), {}}, 1.0, control));
+  EXPECT_FALSE(app.actions.last_action);
   EXPECT_TRUE(type("S"));
   EXPECT_EQ(find_place(app.model, "hofgarten")->saved, !saved);
   EXPECT_TRUE(app.actions.last_action);
+
+  // With the search box focused the shortcut types nothing either.
+  app.search_box.input.set_text("");
+  type("/");
+  EXPECT_TRUE(send(Key{true, std::string("s"), {}}, 1.0, control));
+  EXPECT_EQ(app.search_box.input.text(), "");
 }
 
 TEST_F(InputTest, EscapeClearsOneSelectionAtATime) {

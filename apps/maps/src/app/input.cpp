@@ -616,6 +616,22 @@ void end_search_editing(SearchBox& box) {
 
 void MapsApp::handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,
                            zarn_ui::State* state, double scale, bool& handled) {
+  // The inputs read the modifiers from the key itself; the window's state may know more (a
+  // Control held while focus arrived), and a shortcut must not type its letter.
+  if (auto const* key = std::get_if<zarn_ui::Key>(&event)) {
+    zarn_ui::Key merged = *key;
+    merged.modifiers.shift |= modifiers.shift;
+    merged.modifiers.control |= modifiers.control;
+    merged.modifiers.alt |= modifiers.alt;
+    merged.modifiers.super |= modifiers.super;
+    if (!(merged.modifiers == key->modifiers)) {
+      Event const with_modifiers{std::move(merged)};
+      if (InputRouter(*this, with_modifiers, modifiers, state, scale).route()) {
+        handled = true;
+      }
+      return;
+    }
+  }
   if (InputRouter(*this, event, modifiers, state, scale).route()) {
     handled = true;
   }
