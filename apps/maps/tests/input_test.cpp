@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
@@ -173,6 +174,14 @@ TEST_F(InputTest, PanelScrollStaysInsideItsContent) {
   move(700, 300);
   EXPECT_TRUE(wheel_pixels(std::numeric_limits<double>::quiet_NaN()));
   EXPECT_DOUBLE_EQ(app.model.zoom, zoom);
+
+  // A broken pointer position is dropped, so the wheel still zooms about the last good one.
+  double const nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_FALSE(move(nan, 300));
+  EXPECT_FALSE(press(nan, nan));
+  wheel_lines(1.0f);
+  EXPECT_TRUE(std::isfinite(app.model.center.lat) && std::isfinite(app.model.center.lon));
+  EXPECT_NEAR(app.model.zoom, zoom + 0.35, 1e-9);
 }
 
 TEST_F(InputTest, LettersGoToTheFocusedSearchBoxElseRunShortcuts) {

@@ -37,6 +37,10 @@ Rect grown(Rect const& r, double by) {
   return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by};
 }
 
+bool finite(Point p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
 double distance(Point a, Point b) {
   return std::hypot(a.x - b.x, a.y - b.y);
 }
@@ -105,6 +109,9 @@ public:
 private:
   bool on(zarn_ui::PointerMoved const& e) {
     Point const p = logical(e.x, e.y, scale_);
+    if (!finite(p)) {
+      return false; // would carry NaN into the camera through the next drag or wheel
+    }
     app_.pointer_pos = {p.x, p.y};
     if (app_.nav_drag) {
       Rect const card = grown(navigation_card_rect(app_), CARD_DRAG_SLACK);
@@ -164,10 +171,11 @@ private:
       return e.button == 0 ? release() : false;
     }
     app_.tooltips.dismiss();
-    if (e.button != 0) {
+    Point const p = logical(e.x, e.y, scale_);
+    if (e.button != 0 || !finite(p)) {
       return false;
     }
-    press(logical(e.x, e.y, scale_));
+    press(p);
     return true;
   }
 
