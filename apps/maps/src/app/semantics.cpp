@@ -277,8 +277,8 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
     return false;  // the search field takes it
   }
   for (auto const& target : app.hit_targets) {
-    auto const spec = ui_action_spec(app, target.action);
-    if (spec && spec->id == id) {
+    auto const exposed = ui_action_spec(app, target.action);
+    if (exposed && exposed->id == id) {
       UiAction action = target.action;  // the performer may rebuild the list
       perform_ui_action(app, state, std::move(action));
       return true;

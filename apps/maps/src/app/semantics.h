@@ -41,7 +41,7 @@ std::uint8_t hit_map_control(zarn_ui::Rect const& map_rect, double x, double y);
 std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index);
 
 /// The main view's controls: the four map controls, "End navigation" while a route is active
-/// and the card's End button has an area, then one per hit target that has a spec. In the
+/// and the card's End button has an area, then one per hit target that exposes a control. In the
 /// compact layout with the navigation panel open, only "maps.navigation" and the controls whose
 /// centre lies in the side panel stay.
 std::vector<SemanticControl> map_control_specs(MapsApp const& app);
