@@ -37,6 +37,10 @@ struct PermissionContext {
   static PermissionContext permissive() { return {}; }
 };
 
+namespace floating_surface {
+class FloatingSurfaceDelegate;
+}
+
 namespace widget {
 
 class Widget;
@@ -92,6 +96,12 @@ class Widget {
 
   virtual std::string_view type_name() const = 0;
   virtual std::string_view widget_id() const { return {}; }
+
+  /// The widget's floating-surface side, when it has detachable surfaces; none by default.
+  virtual floating_surface::FloatingSurfaceDelegate* as_floating_surface_mut() { return nullptr; }
+  virtual floating_surface::FloatingSurfaceDelegate const* as_floating_surface() const {
+    return nullptr;
+  }
 
   /// Per-frame work before layout and drawing.
   virtual void tick(State& /*state*/) {}

@@ -8,6 +8,7 @@
 
 #include "app/labels.h"
 #include "app/maps_app.h"
+#include "app/nav_card.h"
 #include "app/offline_panel_draw.h"
 #include "app/palette.h"
 #include "app/search_box_draw.h"
@@ -299,17 +300,17 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.offline_panel.open) {
     draw_offline_panel(app, scene, t, text, theme);
   }
-  // The navigation card belongs here. Without a card painter
-  // the card counts as not shown: in the compact layout with the navigation open its hover
-  // state is cleared.
-  if (app.compact() && app.nav_open) {
+  if (!app.model.route || nav_card_painted_in_window(app)) {
+    draw_nav_card(app, scene, t, text, theme); // without a route this forgets the card's rects
+  } else if (app.compact() && app.nav_open) {
     app.nav_card_hover = false;
+    app.nav_card_rects = {};
   }
   draw_overflow_button(app, scene, t, theme);
   if (app.overflow_menu.is_open()) {
     app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
   }
-  // The attribution sheet belongs here, above the menu and below the tooltip.
+  draw_attribution_sheet(app.attribution_sheet, scene, t, text, theme, app.window_rect_);
 
   app.tooltips.tick(app.now());
   if (auto const tip = app.tooltips.shown()) {

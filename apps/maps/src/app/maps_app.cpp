@@ -19,6 +19,7 @@ MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache til
   for (std::string_view label : {"Attribution", "Offline maps", "Licenses", "Float navigation"}) {
     app.overflow_menu.push(zarn_ui::widget::context_menu_item(label));
   }
+  app.attribution_sheet = new_attribution_sheet();
   app.offline_panel = new_offline_panel(disk_bytes);
   app.model = std::move(model);
   app.road_network = std::move(road_network);
@@ -77,9 +78,18 @@ bool MapsApp::needs_frame() const {
          endpoints.debounce.has_value() || map_idle_deadline.has_value() ||
          endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
          !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value() ||
+         (!reduce_motion && nav_placement.is_handoff_animating()) ||
          tooltips.has_pending();  // frames keep coming until the tooltip shows
 }
 
-std::optional<zarn_ui::Rect> MapsApp::modal_rect() const { return std::nullopt; }
+std::optional<zarn_ui::Rect> MapsApp::modal_rect() const {
+  if (attribution_sheet_open(attribution_sheet)) {
+    return attribution_sheet.dialog.box_rect;
+  }
+  if (offline_panel.open && !offline_panel.targets.empty()) {
+    return offline_panel.targets.front().rect;
+  }
+  return std::nullopt;
+}
 
 }  // namespace maps

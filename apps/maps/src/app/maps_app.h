@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/overflow_menu.h"
 #include "app/projection.h"
 #include "app/requests.h"
 #include "app/ui_action.h"
@@ -26,6 +27,8 @@
 #include "net/poi.h"
 #include "platform/actions/host.h"
 #include "platform/scene/geometry.h"
+#include "platform/surface/floating_placement.h"
+#include "platform/surface/floating_surface.h"
 #include "platform/widget/widget.h"
 #include "platform/widgets/context_menu.h"
 #include "platform/widgets/tooltip.h"
@@ -77,7 +80,8 @@ struct EndpointEvent {
   std::variant<Edited, Query, Picked, Swap, Idle> value;
 };
 
-class MapsApp final : public zarn_ui::widget::Widget {
+class MapsApp final : public zarn_ui::widget::Widget,
+                      public zarn_ui::floating_surface::FloatingSurfaceDelegate {
  public:
   MapsApp() : MapsApp(base::channel<ServiceResult>()) {}
   MapsApp(MapsApp&&) = default;
@@ -101,8 +105,12 @@ class MapsApp final : public zarn_ui::widget::Widget {
   std::optional<std::string> selected_poi;
   /// "More map options": Attribution, Offline maps, Licenses, Float navigation.
   zarn_ui::widget::ContextMenu overflow_menu;
+  /// The attribution and licences sheet; closed at start.
+  AttributionSheet attribution_sheet = new_attribution_sheet();
   OfflinePanel offline_panel;
   TrafficOverlay traffic;
+  /// The next request to the platform about the navigation card's surface.
+  std::optional<zarn_ui::floating_surface::SurfaceSpec> surface_request;
   ServiceUrls services;
   /// The persisted fields as last copied from the document, shared by the tick and dispatch.
   DocBaseline doc_baseline;
@@ -110,6 +118,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   // Plain members.
   std::optional<zarn_ui::layout::NodeId> layout_node;
   std::optional<LatLonBox> places_box;
+  /// Where the navigation card is: in the window, on the desktop, or handing off.
+  zarn_ui::surface::FloatingPlacement nav_placement;
   std::optional<std::uint32_t> nav_drag;
   std::array<double, 2> nav_card_size{360.0, 156.0};
   /// The navigation card's End button and drag header as last painted; zero when not shown.
@@ -123,6 +133,8 @@ class MapsApp final : public zarn_ui::widget::Widget {
   std::array<double, 2> pointer_pos{0.0, 0.0};
   std::array<double, 2> drag_last{0.0, 0.0};
   std::array<double, 3> panel_scroll{0.0, 0.0, 0.0};
+  /// The navigation card's End button and drag header, as last painted (nav_card.h).
+  std::array<zarn_ui::Rect, 2> nav_card_rects{};
   zarn_ui::Rect detached_rect;
   std::uint64_t places_generation = 0;
   std::uint32_t jobs_in_flight = 0;
@@ -179,6 +191,21 @@ class MapsApp final : public zarn_ui::widget::Widget {
   std::optional<zarn_ui::Rect> semantic_node_rect(std::span<std::size_t const> path) const override;
   bool perform_semantic_action(zarn_ui::State& state, std::string_view id,
                                zarn_ui::widget::SemanticArgument const& argument) override;
+
+  // The navigation card's floating surface (nav_card.cpp).
+  zarn_ui::floating_surface::FloatingSurfaceDelegate* as_floating_surface_mut() override {
+    return this;
+  }
+  zarn_ui::floating_surface::FloatingSurfaceDelegate const* as_floating_surface() const override {
+    return this;
+  }
+  std::optional<zarn_ui::floating_surface::SurfaceSpec> take_surface_request() override;
+  void draw_nav_card(zarn_ui::Scene& scene, zarn_ui::Affine const& transform,
+                     zarn_ui::widget::DrawCtx const& ctx) override;
+  std::vector<zarn_ui::floating_surface::DetachedSurface> detached_surface() const override;
+  std::optional<zarn_ui::floating_surface::SurfaceSpec> surface_spec() const override;
+  void set_detached_rect(zarn_ui::Rect rect) override;
+  void apply_placement_event(zarn_ui::floating_surface::PlacementEvent const& event) override;
 
   base::Instant now() const { return clock->now(); }
 

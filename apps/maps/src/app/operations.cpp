@@ -300,6 +300,7 @@ void MapsApp::toggle_saved_place(zarn_ui::doc::Document& doc) {
 void MapsApp::end_navigation(zarn_ui::doc::Document& doc) {
   dispatch_maps_action(doc, MapsAction{MapsAction::ClearRoute{}});
   nav_flags = {false, false, false};
+  nav_placement.reset();
   nav_drag.reset();
   nav_card_hover = false;
 }

@@ -1,8 +1,11 @@
 #include "shell/presets.h"
 
 #include <algorithm>
-#include <cmath>
+#include <bit>
+#include <cstdint>
+#include <limits>
 
+#include "app/overflow_menu.h"
 #include "base/utf8.h"
 #include "geo/geo.h"
 #include "shell/sample_data.h"
@@ -27,6 +30,16 @@ void set_transit_panel(MapsApp& app, bool transit) {
 
 namespace {
 
+/// Distances in IEEE total order: a NaN with the sign bit first, then -inf .. +inf, then other
+/// NaNs, so that a NaN distance never breaks the sort.
+bool total_less(double a, double b) {
+  auto key = [](double v) {
+    auto const bits = std::bit_cast<std::int64_t>(v);
+    return bits < 0 ? bits ^ std::numeric_limits<std::int64_t>::max() : bits;
+  };
+  return key(a) < key(b);
+}
+
 std::string ascii_lower(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
@@ -38,6 +51,86 @@ std::string ascii_lower(std::string_view text) {
 }
 
 }  // namespace
+
+void apply_edit_from_preset(MapsApp& app) {
+  app.model.panel = Panel::Directions;
+  app.model.origin_query = "hauptbahnhof";
+  edit_endpoint(app.endpoints, ORIGIN_FIELD);
+  sync_endpoint_texts(app.endpoints, app.model.origin_query, app.model.dest_query);
+  set_endpoint_suggestions(app.endpoints, ORIGIN_FIELD, app.local_suggestions("hauptbahnhof"));
+}
+
+void apply_transit_arrive_preset(MapsApp& app) {
+  app.model.panel = Panel::Directions;
+  app.model.mode = TravelMode::Transit;
+  app.model.route.reset();
+  app.model.transit_time = TransitTime{TransitTimeMode::Arrive, 60};
+}
+
+void apply_search_preset(MapsApp& app) {
+  app.model.panel = Panel::Explore;
+  app.search_box.editing = true;
+  app.model.query = "Marienplatz";
+  std::vector<Place> const& places = app.model.places;
+  LatLon const ref = app.origin_or_center();
+  std::vector<std::pair<double, std::size_t>> order;
+  order.reserve(places.size());
+  for (std::size_t i = 0; i < places.size(); ++i) {
+    order.emplace_back(haversine_m(places[i].pos.lat, places[i].pos.lon, ref.lat, ref.lon), i);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [](auto const& a, auto const& b) { return total_less(a.first, b.first); });
+  std::vector<Place> sorted;
+  sorted.reserve(order.size());
+  for (auto const& entry : order) {
+    sorted.push_back(places[entry.second]);
+  }
+  set_search_suggestions(app.search_box, std::move(sorted));
+}
+
+void apply_pois_preset(MapsApp& app) {
+  app.nearby_pois = sample_pois();
+  app.selected_poi = "osm-node-203";
+  app.model.center = LatLon{48.1381, 11.577};
+  app.model.zoom = 16.7;
+  app.model.selected.reset();
+  app.model.route.reset();
+  app.model.results.clear();
+  app.model.query.clear();
+  app.model.panel = Panel::Explore;
+}
+
+void apply_traffic_preset(MapsApp& app) { app.set_traffic(true); }
+
+void apply_offline_preset(MapsApp& app) {
+  app.model.panel = Panel::Explore;
+  app.model.selected.reset();
+  app.model.route.reset();
+  app.model.regions = sample_regions();
+  OfflinePanel& panel = app.offline_panel;
+  panel.open = true;
+  panel.detail = 2;
+  panel.cache_bytes = 47'542'000;
+  panel.search.set_text("M\xC3\xBCn");
+  panel.search.begin_edit();
+  panel.query = "M\xC3\xBCn";
+  panel.hits = sample_suggestions();
+  panel.search.set_suggestions_open(place_suggestions(panel.hits));
+}
+
+void apply_menu_preset(MapsApp& app) {
+  // Laid out for the default window; a screenshot of another size keeps this place.
+  app.window_rect_ = zarn_ui::Rect{0.0, 0.0, 1280.0, 800.0};
+  open_overflow_menu(app);
+}
+
+void apply_attribution_preset(MapsApp& app) {
+  open_attribution_sheet(app.attribution_sheet, false);
+}
+
+void apply_error_preset(MapsApp& app) {
+  app.model.status = "Map imagery unavailable offline \xE2\x80\x94 reconnect and try again";
+}
 
 MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args) {
   MapsApp app = args.has("--empty") ? empty_state_app() : demo_state_app();
@@ -55,61 +148,22 @@ MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args) {
       set_transit_panel(app, true);
     }
   }
-  if (args.has("--transit-arrive")) {
-    app.model.panel = Panel::Directions;
-    app.model.mode = TravelMode::Transit;
-    app.model.route.reset();
-    app.model.transit_time = TransitTime{TransitTimeMode::Arrive, 60};
-  }
-  if (args.has("--search")) {
-    app.model.panel = Panel::Explore;
-    app.search_box.editing = true;
-    app.model.query = "Marienplatz";
-    std::vector<Place> places = app.model.places;
-    LatLon const ref = app.origin_or_center();
-    std::vector<std::pair<double, std::size_t>> order;
-    for (std::size_t i = 0; i < places.size(); ++i) {
-      order.emplace_back(haversine_m(places[i].pos.lat, places[i].pos.lon, ref.lat, ref.lon), i);
+  // Always in this order, whatever the order on the command line.
+  static constexpr std::pair<char const*, void (*)(MapsApp&)> presets[] = {
+      {"--edit-from", apply_edit_from_preset},
+      {"--transit-arrive", apply_transit_arrive_preset},
+      {"--search", apply_search_preset},
+      {"--pois", apply_pois_preset},
+      {"--traffic", apply_traffic_preset},
+      {"--offline", apply_offline_preset},
+      {"--menu", apply_menu_preset},
+      {"--attribution", apply_attribution_preset},
+      {"--error", apply_error_preset},
+  };
+  for (auto const& [name, apply] : presets) {
+    if (args.has(name)) {
+      apply(app);
     }
-    std::stable_sort(order.begin(), order.end(), [](auto const& a, auto const& b) {
-      return std::isnan(b.first) ? !std::isnan(a.first) : (!std::isnan(a.first) && a.first < b.first);
-    });
-    std::vector<Place> sorted;
-    for (auto const& [distance, i] : order) {
-      sorted.push_back(places[i]);
-    }
-    set_search_suggestions(app.search_box, std::move(sorted));
-  }
-  if (args.has("--pois")) {
-    app.nearby_pois = sample_pois();
-    app.selected_poi = "osm-node-203";
-    app.model.center = LatLon{48.1381, 11.577};
-    app.model.zoom = 16.7;
-    app.model.selected.reset();
-    app.model.route.reset();
-    app.model.results.clear();
-    app.model.query.clear();
-    app.model.panel = Panel::Explore;
-  }
-  if (args.has("--traffic")) {
-    app.set_traffic(true);
-  }
-  if (args.has("--offline")) {
-    app.model.panel = Panel::Explore;
-    app.model.selected.reset();
-    app.model.route.reset();
-    app.model.regions = sample_regions();
-    app.offline_panel.open = true;
-    app.offline_panel.detail = 2;
-    app.offline_panel.cache_bytes = 47'542'000;
-    app.offline_panel.search.set_text("M\xC3\xBCn");
-    app.offline_panel.search.begin_edit();
-    app.offline_panel.query = "M\xC3\xBCn";
-    app.offline_panel.hits = sample_suggestions();
-    app.offline_panel.search.set_suggestions_open(place_suggestions(app.offline_panel.hits));
-  }
-  if (args.has("--error")) {
-    app.model.status = "Map imagery unavailable offline \xE2\x80\x94 reconnect and try again";
   }
   return app;
 }

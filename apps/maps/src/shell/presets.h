@@ -13,4 +13,15 @@ MapsApp empty_state_app();
 MapsApp demo_state_app();
 void set_transit_panel(MapsApp& app, bool transit);
 
+// The demo states, each run when its switch is given.
+void apply_edit_from_preset(MapsApp& app);
+void apply_transit_arrive_preset(MapsApp& app);
+void apply_search_preset(MapsApp& app);
+void apply_pois_preset(MapsApp& app);
+void apply_traffic_preset(MapsApp& app);
+void apply_offline_preset(MapsApp& app);
+void apply_menu_preset(MapsApp& app);
+void apply_attribution_preset(MapsApp& app);
+void apply_error_preset(MapsApp& app);
+
 }  // namespace maps

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "app/nav_card.h"
 #include "base/utf8.h"
 #include "platform/launch/state.h"
 #include "platform/layout/layout.h"
@@ -28,6 +29,13 @@ std::optional<std::string> env_text(char const* name) {
   }
   return std::string(value);
 }
+
+/// Where the detached card is shown on the desktop in the pictures: its 360 x 156 size at the
+/// top right of a 1280 x 800 window.
+constexpr zarn_ui::Rect DESKTOP_CARD_RECT{820.0, 120.0, 1180.0, 276.0};
+/// A drag of the detached card from its header back over the window.
+constexpr zarn_ui::Point RETURN_DRAG_FROM{1000.0, 136.0};
+constexpr zarn_ui::Point RETURN_DRAG_TO{720.0, 360.0};
 
 }  // namespace
 
@@ -59,6 +67,37 @@ std::optional<std::string> shot_phase(zarn_ui::launch::LaunchArgs const& args) {
     }
   }
   return std::nullopt;
+}
+
+void apply_floating_navigation_phase(MapsApp& app, std::string_view phase) {
+  using zarn_ui::surface::PlacementState;
+  if (phase == "attached") {
+    app.nav_placement.pin_handoff_for_visual_review(1000);
+    return;
+  }
+  app.nav_placement.detach_to_desktop(DESKTOP_CARD_RECT);
+  app.nav_flags[1] = true;
+  if (app.nav_placement.state() != PlacementState::InWindow) {
+    app.nav_flags[0] = true;
+  }
+  if (phase == "hover") {
+    app.nav_card_hover = true;
+  }
+  bool const returning = phase == "returning" || phase == "returned";
+  if (returning) {
+    zarn_ui::Rect const window = app.window_rect();
+    app.nav_placement.begin_drag(RETURN_DRAG_FROM, window, navigation_card_rect(app));
+    (void)app.nav_placement.update_drag(RETURN_DRAG_TO, window, navigation_card_rect(app));
+  }
+  if (phase == "returned") {
+    if (auto const spec = nav_surface_spec(app)) {
+      zarn_ui::floating_surface::PlacementEvent event;
+      event.kind = zarn_ui::floating_surface::PlacementEventKind::AdoptedByApp;
+      event.surface_id = spec->surface_id;
+      app.apply_placement_event(event);
+    }
+  }
+  app.nav_placement.pin_handoff_for_visual_review(returning ? 500 : 1000);
 }
 
 zarn_ui::launch::LaunchResult render_screenshot(zarn_ui::launch::LaunchArgs const& args) {
@@ -95,11 +134,14 @@ zarn_ui::launch::LaunchResult render_screenshot(zarn_ui::launch::LaunchArgs cons
     return tl::unexpected(LaunchError::layout(laid.error()));
   }
   app.apply_layout(tree, zarn_ui::Point{0.0, 0.0}, app_node);
-  (void)phase;  // the navigation card's hand-off phases arrive with the card
+  if (phase) {
+    apply_floating_navigation_phase(app, *phase);
+  }
 
   zarn_ui::Scene scene;
   zarn_ui::widget::DrawCtx const ctx{text, theme, presence, permissions};
   app.draw_root(scene, zarn_ui::Affine::identity(), ctx);
+  app.draw_nav_card(scene, zarn_ui::Affine::identity(), ctx);
 
   std::filesystem::path const& out = *args.screenshot;
   if (out.has_parent_path()) {
