@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/maps_app.h"
+#include "app/overflow_menu.h"
 #include "app/semantics.h"
 #include "doc/save.h"
 #include "platform/launch/state.h"
@@ -279,6 +280,18 @@ TEST_F(Semantics, OfflinePanelOwnsTheTreeAndEveryActionWhileOpen) {
   EXPECT_FALSE(app.offline_panel.open);
   ASSERT_TRUE(app.accessibility_tree());
   EXPECT_EQ(app.accessibility_tree()->name, "Maps");
+}
+
+TEST_F(Semantics, AttributionSheetReplacesEveryOtherTreeWhileOpen) {
+  open_offline_panel(app.offline_panel, 0);
+  open_attribution_sheet(app.attribution_sheet, true);
+  auto tree = app.accessibility_tree();
+  ASSERT_TRUE(tree);
+  EXPECT_EQ(tree->name, "Licenses");
+  close_attribution_sheet(app.attribution_sheet);
+  tree = app.accessibility_tree();
+  ASSERT_TRUE(tree);
+  EXPECT_EQ(tree->name, "Offline maps");
 }
 
 TEST_F(Semantics, WidgetDefaultsCarryTheApplicationsAnswers) {
