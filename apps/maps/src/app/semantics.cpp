@@ -93,7 +93,7 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
       out.push_back(std::move(*c));
     }
   }
-  if (app.window_rect_.width() < 720.0 && app.nav_open) {
+  if (app.compact() && app.nav_open) {
     Rect const panel = app.side_panel_rect();
     std::erase_if(out, [&](SemanticControl const& c) {
       return c.id != "maps.navigation" && !panel.contains(c.rect.center());
