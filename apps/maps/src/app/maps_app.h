@@ -122,8 +122,6 @@ class MapsApp final : public zarn_ui::widget::Widget,
   zarn_ui::surface::FloatingPlacement nav_placement;
   std::optional<std::uint32_t> nav_drag;
   std::array<double, 2> nav_card_size{360.0, 156.0};
-  /// The navigation card's End button and drag header as last painted; zero when not shown.
-  std::array<zarn_ui::Rect, 2> nav_card_rects{};
   std::array<bool, 3> nav_flags{false, false, false};
   zarn_ui::Rect map_rect;
   bool traffic_on = false;

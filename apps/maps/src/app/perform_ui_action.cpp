@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "app/maps_app.h"
+#include "app/overflow_menu.h"
 #include "platform/launch/state.h"
 
 namespace maps {
@@ -47,19 +48,11 @@ void post_transit_time(MapsApp& app, zarn_ui::doc::Document& doc, TransitTime ti
 }
 
 void toggle_overflow_menu(MapsApp& app) {
-  auto& menu = app.overflow_menu;
-  if (menu.is_open()) {
-    menu.close();
-    return;
+  if (app.overflow_menu.is_open()) {
+    app.overflow_menu.close();
+  } else {
+    open_overflow_menu(app);
   }
-  // The first opening lays the menu out; the second places it above and to the left of the
-  // button, which needs the laid-out size.
-  auto const x = static_cast<float>(app.window_rect_.x1 - 16.0);
-  auto const y = static_cast<float>(app.window_rect_.y1 - 46.0);
-  menu.open_at(x, y);
-  auto const w = static_cast<float>(menu.rect().width());
-  auto const h = static_cast<float>(menu.rect().height());
-  menu.open_at(x - w, y - (h + 6.0f));
 }
 
 }  // namespace

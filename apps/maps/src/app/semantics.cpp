@@ -5,8 +5,11 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "app/overflow_menu.h"
 #include "app/perform_ui_action.h"
+#include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
+#include "platform/widgets/modal_dialog.h"
 
 namespace maps {
 
@@ -29,34 +32,6 @@ SemanticControl control(std::string label, std::string id, std::uint8_t role, st
   c.state = state;
   c.rect = rect;
   return c;
-}
-
-/// Label and id of an offline panel action other than the search field and close; none for a
-/// zoom step other than +1 or −1.
-std::optional<std::pair<std::string, std::string>> offline_label_id(OfflinePanelAction const& a) {
-  using Kind = OfflinePanelAction::Kind;
-  switch (a.kind) {
-    case Kind::Zoom:
-      if (a.delta == 1) {
-        return std::pair<std::string, std::string>{"Increase download detail", "maps.offline.zoom-in"};
-      }
-      if (a.delta == -1) {
-        return std::pair<std::string, std::string>{"Decrease download detail",
-                                                   "maps.offline.zoom-out"};
-      }
-      return std::nullopt;
-    case Kind::Download:
-      return std::pair<std::string, std::string>{"Download selected area", "maps.offline.download"};
-    case Kind::DeleteRegion:
-      return std::pair<std::string, std::string>{
-          "Delete downloaded area", fmt::format("maps.offline.region:{}:delete", a.region_id)};
-    case Kind::ClearCache:
-      return std::pair<std::string, std::string>{"Clear offline map cache", "maps.offline.clear"};
-    case Kind::Close:
-    case Kind::SearchField:
-      return std::nullopt;
-  }
-  return std::nullopt;
 }
 
 bool value_less_outside_panel(SemanticArgument const& argument) {
@@ -118,7 +93,7 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
       out.push_back(std::move(*c));
     }
   }
-  if (app.window_rect_.width() < 720.0 && app.nav_open) {
+  if (app.compact() && app.nav_open) {
     Rect const panel = app.side_panel_rect();
     std::erase_if(out, [&](SemanticControl const& c) {
       return c.id != "maps.navigation" && !panel.contains(c.rect.center());
@@ -127,73 +102,15 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
   return out;
 }
 
-std::vector<OfflineSemanticControl> offline_semantic_controls(MapsApp const& app) {
-  OfflinePanel const& panel = app.offline_panel;
-  std::vector<OfflineSemanticControl> out;
-  if (panel.search_rect && has_area(*panel.search_rect)) {
-    SemanticControl c = control("Area to download", "maps.offline.search", ROLE_SEARCH_FIELD,
-                                STATE_NOT_APPLICABLE, *panel.search_rect);
-    c.attributes.takes_text = true;
-    out.push_back({std::move(c), OfflinePanelAction::search_field()});
+std::optional<AccessNode> attribution_sheet_tree(MapsApp const& app) {
+  if (!attribution_sheet_open(app.attribution_sheet)) {
+    return std::nullopt;
   }
-  OfflineTarget const* largest_close = nullptr;
-  for (auto const& t : panel.targets) {
-    if (t.action.kind != OfflinePanelAction::Kind::Close || !has_area(t.rect)) {
-      continue;
-    }
-    double const area = t.rect.width() * t.rect.height();
-    if (!largest_close || area > largest_close->rect.width() * largest_close->rect.height()) {
-      largest_close = &t;
-    }
+  AccessNode node = zarn_ui::widget::modal_dialog_access_nodes(app.attribution_sheet.dialog);
+  if (node.hidden) {
+    return std::nullopt;
   }
-  if (largest_close) {
-    out.push_back({control("Close offline maps", "maps.offline.close", ROLE_PUSH_BUTTON,
-                           STATE_NOT_APPLICABLE, largest_close->rect),
-                   OfflinePanelAction::close()});
-  }
-  for (auto const& t : panel.targets) {
-    if (!has_area(t.rect)) {
-      continue;
-    }
-    auto label_id = offline_label_id(t.action);
-    if (!label_id) {
-      continue;
-    }
-    bool const listed = std::any_of(out.begin(), out.end(), [&](OfflineSemanticControl const& c) {
-      return c.control.id == label_id->second;
-    });
-    if (listed) {
-      continue;
-    }
-    out.push_back({control(std::move(label_id->first), std::move(label_id->second),
-                           ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, t.rect),
-                   t.action});
-  }
-  return out;
-}
-
-void perform_offline_semantic_action(MapsApp& app, zarn_ui::State& /*state*/,
-                                     OfflinePanelAction const& action) {
-  // Stand-in for the offline panel's own performer until it is part of this tree: the steps
-  // that need no tile cache or document work.
-  using Kind = OfflinePanelAction::Kind;
-  switch (action.kind) {
-    case Kind::Close: close_offline_panel(app.offline_panel); break;
-    case Kind::Zoom: {
-      int const detail = std::clamp(int{app.offline_panel.detail} + int{action.delta}, 0, 6);
-      app.offline_panel.detail = static_cast<std::uint8_t>(detail);
-      break;
-    }
-    case Kind::Download:
-    case Kind::DeleteRegion:
-    case Kind::ClearCache:
-    case Kind::SearchField: break;
-  }
-}
-
-std::optional<AccessNode> attribution_sheet_tree(MapsApp const& /*app*/) {
-  // The attribution sheet is not part of this tree yet; the map's tree is current.
-  return std::nullopt;
+  return node;
 }
 
 std::vector<SemanticControl> current_semantic_controls(MapsApp const& app) {
@@ -201,7 +118,7 @@ std::vector<SemanticControl> current_semantic_controls(MapsApp const& app) {
     return map_control_specs(app);
   }
   std::vector<SemanticControl> out;
-  for (auto& c : offline_semantic_controls(app)) {
+  for (auto& c : offline_panel_specs(app.offline_panel)) {
     out.push_back(std::move(c.control));
   }
   return out;
@@ -248,10 +165,10 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
     if (id == "maps.offline.search" || argument.kind != SemanticArgument::Kind::Empty) {
       return false;
     }
-    for (auto const& c : offline_semantic_controls(app)) {
+    for (auto const& c : offline_panel_specs(app.offline_panel)) {
       if (c.control.id == id) {
         OfflinePanelAction const action = c.action;
-        perform_offline_semantic_action(app, state, action);
+        perform_offline_action(app, action, &state);
         return true;
       }
     }
@@ -277,8 +194,8 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
     return false;  // the search field takes it
   }
   for (auto const& target : app.hit_targets) {
-    auto const spec = ui_action_spec(app, target.action);
-    if (spec && spec->id == id) {
+    auto const exposed = ui_action_spec(app, target.action);
+    if (exposed && exposed->id == id) {
       UiAction action = target.action;  // the performer may rebuild the list
       perform_ui_action(app, state, std::move(action));
       return true;

@@ -41,25 +41,10 @@ std::uint8_t hit_map_control(zarn_ui::Rect const& map_rect, double x, double y);
 std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index);
 
 /// The main view's controls: the four map controls, "End navigation" while a route is active
-/// and the card's End button has an area, then one per hit target that has a spec. In the
+/// and the card's End button has an area, then one per hit target that exposes a control. In the
 /// compact layout with the navigation panel open, only "maps.navigation" and the controls whose
 /// centre lies in the side panel stay.
 std::vector<SemanticControl> map_control_specs(MapsApp const& app);
-
-/// One control of the offline panel and what performing it does.
-struct OfflineSemanticControl {
-  SemanticControl control;
-  OfflinePanelAction action;
-  bool operator==(OfflineSemanticControl const&) const = default;
-};
-
-/// The offline panel's controls in their order: the search field when painted, the largest
-/// close target, then one control per remaining target id.
-std::vector<OfflineSemanticControl> offline_semantic_controls(MapsApp const& app);
-
-/// Performs one of the offline panel's actions for the semantic layer.
-void perform_offline_semantic_action(MapsApp& app, zarn_ui::State& state,
-                                     OfflinePanelAction const& action);
 
 /// The attribution sheet's dialog subtree while the sheet is open; none otherwise.
 std::optional<zarn_ui::access::AccessNode> attribution_sheet_tree(MapsApp const& app);
