@@ -131,6 +131,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   std::array<double, 2> pointer_pos{0.0, 0.0};
   std::array<double, 2> drag_last{0.0, 0.0};
   std::array<double, 3> panel_scroll{0.0, 0.0, 0.0};
+  /// The navigation card's End button and drag header, as last painted (nav_card.h).
+  std::array<zarn_ui::Rect, 2> nav_card_rects{};
   zarn_ui::Rect detached_rect;
   std::uint64_t places_generation = 0;
   std::uint32_t jobs_in_flight = 0;
