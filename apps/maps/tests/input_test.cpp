@@ -402,6 +402,15 @@ TEST_F(InputTest, HoverOverAControlMakesItHotAndQueuesItsTooltip) {
   EXPECT_EQ(app.tooltips.shown()->text, "More");
   wheel_lines(0.0f);
   EXPECT_FALSE(app.tooltips.is_shown());
+
+  // While a map drag runs nothing is hot and no tooltip waits.
+  bare_map();
+  move(600, 400);
+  press(600, 400);
+  move(1240, 30);
+  EXPECT_EQ(app.hot_control, NO_MAP_CONTROL);
+  EXPECT_FALSE(app.tooltips.has_pending());
+  release(1240, 30);
 }
 
 TEST_F(InputTest, PressOnAControlRunsIt) {

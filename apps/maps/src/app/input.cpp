@@ -460,6 +460,7 @@ private:
         box.debounce.reset();
       } else {
         set_search_suggestions(box, app_.local_matches(trimmed));
+        box.highlighted.reset(); // a row of the old list means nothing in the new one
         box.debounce = app_.now() + INPUT_DEBOUNCE;
       }
     }
