@@ -277,8 +277,11 @@ private:
     if (hit == editor.hits.rend()) {
       return false;
     }
-    EndpointHit const h = *hit;
+    EndpointHit h = *hit;
     end_search_editing(app_.search_box);
+    if (h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
+      h.kind = EndpointHitKind::Inert; // belongs to neither field
+    }
     bool const dest = h.field == DEST_FIELD;
     switch (h.kind) {
     case EndpointHitKind::Field: {
