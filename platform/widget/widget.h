@@ -8,8 +8,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
+#include "platform/access/access_node.h"
 #include "platform/actions/action.h"
 #include "platform/actions/resource.h"
 #include "platform/doc/document.h"
@@ -54,6 +56,21 @@ struct StartOutcome {
   static StartOutcome failed(std::string m) { return {Kind::Failed, std::move(m)}; }
   static StartOutcome completed() { return {Kind::Completed, {}}; }
   bool operator==(StartOutcome const&) const = default;
+};
+
+/// The value a semantic action request carries. `Empty` is the plain request and `Activate` the
+/// value-less form some assistive tools send for a press; `Text` and `Number` carry a value.
+struct SemanticArgument {
+  enum class Kind : std::uint8_t { Empty, Text, Activate, Number };
+  Kind kind = Kind::Empty;
+  std::string text;    // Text
+  double number = 0.0; // Number
+  static SemanticArgument empty() { return {}; }
+  static SemanticArgument activate() { return {Kind::Activate, {}, 0.0}; }
+  static SemanticArgument with_text(std::string t) { return {Kind::Text, std::move(t), 0.0}; }
+  static SemanticArgument with_number(double n) { return {Kind::Number, {}, n}; }
+  bool carries_value() const { return kind == Kind::Text || kind == Kind::Number; }
+  bool operator==(SemanticArgument const&) const = default;
 };
 
 /// Handled (true or false) or a failure message.
@@ -132,8 +149,16 @@ class Widget {
     }
     return *r ? StartOutcome::completed() : StartOutcome::not_handled();
   }
-  /// Every action id the widget answers to (it has no children).
-  std::vector<std::string> all_action_ids() const { return published_action_ids(); }
+  /// start_action under the name the platform's forwarding path uses.
+  StartOutcome start_action_fwd(zarn_actions::RequestId const& request, std::uint8_t effect,
+                                std::string_view id, std::span<std::uint8_t const> argument) {
+    return start_action(request, effect, id, argument);
+  }
+  /// Every action id the widget answers to (it has no children), each once.
+  std::unordered_set<std::string> all_action_ids() const {
+    auto const ids = published_action_ids();
+    return {ids.begin(), ids.end()};
+  }
 
   // Resources.
   virtual std::vector<zarn_actions::Resource> root_resources(State& /*state*/) { return {}; }
@@ -147,6 +172,27 @@ class Widget {
   }
   /// The document heads from before the first dispatch of the widget's host, handed out once.
   virtual std::optional<std::vector<doc::ChangeHash>> take_host_record() { return std::nullopt; }
+
+  // Accessibility and automation.
+  /// The widget's accessibility tree; none when it exposes nothing.
+  virtual std::optional<access::AccessNode> accessibility_tree() const { return std::nullopt; }
+  /// The rectangle of the node at `path` (child indices from the root); none when unknown.
+  virtual std::optional<Rect> semantic_node_rect(std::span<std::size_t const> /*path*/) const {
+    return std::nullopt;
+  }
+  /// Performs the node with the id text `id`; true when something was performed.
+  virtual bool perform_semantic_action(State& /*state*/, std::string_view /*id*/,
+                                       SemanticArgument const& /*argument*/) {
+    return false;
+  }
+  /// Every semantic action the widget's own tree declares (it has no children), so that
+  /// declaring a node in the tree is all it takes to bind its actions.
+  std::vector<SemanticActionBinding> collect_semantic_action_bindings() const {
+    if (auto const tree = accessibility_tree()) {
+      return semantic_action_bindings(*tree);
+    }
+    return {};
+  }
 
   /// Adds the widget's own rectangle to `rects`.
   void push_window_rect_if(std::vector<Rect>& rects) const { rects.push_back(window_rect()); }

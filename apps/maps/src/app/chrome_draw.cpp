@@ -12,6 +12,7 @@
 #include "app/offline_panel_draw.h"
 #include "app/palette.h"
 #include "app/search_box_draw.h"
+#include "app/semantics.h"
 #include "base/utf8.h"
 #include "platform/widgets/button.h"
 #include "platform/widgets/tooltip.h"
@@ -22,24 +23,16 @@ namespace {
 
 using zarn_ui::Theme;
 
-/// The floating map controls, zoom in, zoom out, locate and traffic: 40 × 40 at the map's
-/// right edge; zoom in and out touch, a 10-pixel gap precedes each of the others.
-Rect control_rect(Rect const& map, std::size_t i) {
-  static constexpr double TOPS[4] = {16.0, 56.0, 106.0, 156.0};
-  double const top = map.y0 + TOPS[std::min<std::size_t>(i, 3)];
-  return {map.x1 - 56.0, top, map.x1 - 16.0, top + 40.0};
-}
-
 void draw_map_controls(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
                        Theme const& theme) {
   auto hot = [&](std::uint8_t i) { return app.hot_control == i; };
   using zarn_ui::widget::Button;
-  Button::paint(scene, t, text, theme, control_rect(app.map_rect, 0), "+", "Zoom in", 10.0, 22.0f,
+  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 0), "+", "Zoom in", 10.0, 22.0f,
                 hot(0), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
-  Button::paint(scene, t, text, theme, control_rect(app.map_rect, 1), "\xE2\x80\x93", "Zoom out",
+  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 1), "\xE2\x80\x93", "Zoom out",
                 10.0, 22.0f, hot(1), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
 
-  Rect const locate = control_rect(app.map_rect, 2);
+  Rect const locate = map_control_rect(app.map_rect, 2);
   draw_card(scene, t, locate, 10.0, hot(2) ? theme.surface_hover : theme.surface_raised,
             theme.border);
   auto const [lx, ly] = locate.center();
@@ -52,7 +45,7 @@ void draw_map_controls(MapsApp const& app, Scene& scene, Affine const& t, TextRe
   stroke_line(scene, t, lx - INNER, ly, lx - OUTER, ly, theme.accent, 2.0);
   stroke_line(scene, t, lx + INNER, ly, lx + OUTER, ly, theme.accent, 2.0);
 
-  Rect const traffic = control_rect(app.map_rect, 3);
+  Rect const traffic = map_control_rect(app.map_rect, 3);
   Color const fill = hot(3) ? theme.surface_hover : theme.surface_raised;
   draw_card(scene, t, traffic, 10.0, fill, app.traffic_on ? theme.accent : theme.border);
   auto const [tx, ty] = traffic.center();

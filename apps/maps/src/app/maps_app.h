@@ -184,6 +184,11 @@ class MapsApp final : public zarn_ui::widget::Widget,
                                             std::uint64_t limit) override;
   std::optional<zarn_actions::Resource> resolve_resource(zarn_ui::State& state,
                                                          std::string_view id) override;
+  // Accessibility and automation (semantics.cpp).
+  std::optional<zarn_ui::access::AccessNode> accessibility_tree() const override;
+  std::optional<zarn_ui::Rect> semantic_node_rect(std::span<std::size_t const> path) const override;
+  bool perform_semantic_action(zarn_ui::State& state, std::string_view id,
+                               zarn_ui::widget::SemanticArgument const& argument) override;
 
   // The navigation card's floating surface (nav_card.cpp).
   zarn_ui::floating_surface::FloatingSurfaceDelegate* as_floating_surface_mut() override {
