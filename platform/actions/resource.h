@@ -79,8 +79,8 @@ struct Resource {
   std::vector<Resource> children;
   std::optional<std::string> icon;  // never set by this application
 
-  Resource with_action(ActionSpec spec) && {
-    actions.push_back(std::move(spec));
+  Resource with_action(ActionSpec verb) && {
+    actions.push_back(std::move(verb));
     return std::move(*this);
   }
   Resource with_child(Resource child) && {

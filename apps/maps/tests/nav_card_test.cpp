@@ -113,14 +113,14 @@ TEST_F(NavCardTest, WithoutARouteThereIsNoCardAndNoSurface) {
 }
 
 TEST_F(NavCardTest, SurfaceSpecAndDetachedSurface) {
-  auto const spec = app_->surface_spec();
-  ASSERT_TRUE(spec);
-  EXPECT_EQ(spec->surface_id, "maps.active-navigation");
-  EXPECT_EQ(spec->title, "Active navigation");
-  EXPECT_EQ(spec->app_id, "test.zarn.maps");
-  EXPECT_EQ(spec->kind, "active-navigation");
-  EXPECT_EQ(spec->rect, (Rect{896, 574, 1272, 746}));
-  EXPECT_TRUE(spec->flag);
+  auto const surface = app_->surface_spec();
+  ASSERT_TRUE(surface);
+  EXPECT_EQ(surface->surface_id, "maps.active-navigation");
+  EXPECT_EQ(surface->title, "Active navigation");
+  EXPECT_EQ(surface->app_id, "test.zarn.maps");
+  EXPECT_EQ(surface->kind, "active-navigation");
+  EXPECT_EQ(surface->rect, (Rect{896, 574, 1272, 746}));
+  EXPECT_TRUE(surface->flag);
   EXPECT_TRUE(app_->detached_surface().empty()) << "in the window";
 
   app_->nav_flags[2] = true;

@@ -179,11 +179,11 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
 }
 
 std::optional<SemanticControl> hit_target_spec(MapsApp const& app, HitTarget const& target) {
-  auto spec = ui_action_spec(app, target.action);
-  if (spec) {
-    spec->rect = target.rect;
+  auto control = ui_action_spec(app, target.action);
+  if (control) {
+    control->rect = target.rect;
   }
-  return spec;
+  return control;
 }
 
 } // namespace maps

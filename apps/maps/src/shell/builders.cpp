@@ -21,14 +21,14 @@ zarn_actions::Resource new_resource(std::string_view id, std::string_view kind, 
 
 ActionSpec new_action_spec(std::string_view verb, std::string label, std::uint8_t effect,
                            EncodedAction action) {
-  ActionSpec spec;
-  spec.verb = std::string(verb);
-  spec.label = std::move(label);
-  spec.effect = effect;
-  spec.flag = false;
-  spec.handler = std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
+  ActionSpec verb_spec;
+  verb_spec.verb = std::string(verb);
+  verb_spec.label = std::move(label);
+  verb_spec.effect = effect;
+  verb_spec.flag = false;
+  verb_spec.handler = std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
       [action = std::move(action)](zarn_actions::ActionArgs const&) { return action; });
-  return spec;
+  return verb_spec;
 }
 
 zarn_actions::ActionResult<ActionSpec> new_typed_action_spec(std::string_view verb, std::string label,
@@ -52,42 +52,42 @@ zarn_actions::ActionResult<ActionSpec> new_published_action_spec(std::string_vie
                                                                  std::optional<bool> flag,
                                                                  std::string_view ns,
                                                                  std::string_view value) {
-  ActionSpec spec = new_action_spec(verb, std::move(label), 0, encode_text_action(ns, value));
-  spec.flag = flag;
-  return spec;
+  ActionSpec verb_spec = new_action_spec(verb, std::move(label), 0, encode_text_action(ns, value));
+  verb_spec.flag = flag;
+  return verb_spec;
 }
 
 ActionSpec new_text_action_spec(std::string_view verb, std::string label, std::string prompt,
                                 std::string placeholder, std::optional<bool> flag,
                                 std::string operation_ns,
                                 std::function<EncodedAction(std::string_view)> encode) {
-  ActionSpec spec;
-  spec.verb = std::string(verb);
-  spec.label = std::move(label);
-  spec.flag = flag;
-  spec.params.push_back({"value", prompt});
-  spec.prompt = std::move(prompt);
-  spec.placeholder = std::move(placeholder);
-  spec.operation_ns = operation_ns;
-  spec.handler = std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
+  ActionSpec verb_spec;
+  verb_spec.verb = std::string(verb);
+  verb_spec.label = std::move(label);
+  verb_spec.flag = flag;
+  verb_spec.params.push_back({"value", prompt});
+  verb_spec.prompt = std::move(prompt);
+  verb_spec.placeholder = std::move(placeholder);
+  verb_spec.operation_ns = operation_ns;
+  verb_spec.handler = std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
       [ns = std::move(operation_ns), encode = std::move(encode)](zarn_actions::ActionArgs const& args) {
         std::string const text = args.text("value").value_or("");
         return zarn_actions::resource::enforce_operation_type(encode(text), ns);
       });
-  return spec;
+  return verb_spec;
 }
 
 ActionSpec action_spec_for_maps_action(std::string_view verb, std::string label,
                                        MapsAction const& action) {
   auto typed = new_typed_action_spec(verb, label, MAPS_ACTION_NAMESPACE, action);
-  ActionSpec spec;
+  ActionSpec verb_spec;
   if (typed) {
-    spec = std::move(*typed);
+    verb_spec = std::move(*typed);
   } else {
     auto again = encode_action(MAPS_ACTION_NAMESPACE, action);
     EncodedAction fallback = again ? std::move(*again)
                                    : EncodedAction{std::string(MAPS_ACTION_NAMESPACE), {}};
-    spec = new_action_spec(verb, std::move(label), 0, std::move(fallback));
+    verb_spec = new_action_spec(verb, std::move(label), 0, std::move(fallback));
   }
   bool const destructive = std::holds_alternative<MapsAction::DeleteRegion>(action.value) ||
                            std::holds_alternative<MapsAction::ClearRegions>(action.value);
@@ -96,7 +96,7 @@ ActionSpec action_spec_for_maps_action(std::string_view verb, std::string label,
   contract.class_value = destructive ? 2 : 1;
   contract.marker = destructive ? zarn_actions::ContractMarker::Destructive
                                 : zarn_actions::ContractMarker::Reversible;
-  return std::move(spec).with_contract(std::move(contract));
+  return std::move(verb_spec).with_contract(std::move(contract));
 }
 
 EncodedAction encode_search_text(std::string_view text) {
