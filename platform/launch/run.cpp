@@ -161,6 +161,9 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   layout::LayoutTree tree;
   widget::NodeWidgetMap node_map;
 
+  // A failing frame ends the loop, not the function: what the document holds unsaved is
+  // still written below.
+  LaunchResult outcome;
   std::uint64_t frames = 0;
   bool running = true;
   auto next_frame = std::chrono::steady_clock::now();
@@ -197,10 +200,12 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     auto const h = static_cast<float>(win_h);
     auto root = tree.new_with_children(layout::Style::fixed(w, h), {app_node});
     if (!root) {
-      return tl::unexpected(LaunchError::layout(root.error()));
+      outcome = tl::unexpected(LaunchError::layout(root.error()));
+      break;
     }
     if (auto laid = tree.compute_layout(*root, Size{w, h}); !laid) {
-      return tl::unexpected(LaunchError::layout(laid.error()));
+      outcome = tl::unexpected(LaunchError::layout(laid.error()));
+      break;
     }
     widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
     Scene scene;
@@ -224,7 +229,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     }
   }
   state->close();
-  return {};
+  return outcome;
 }
 
 int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+
+#include <stdlib.h>
 
 #include "platform/launch/launch_args.h"
 #include "platform/launch/state.h"
@@ -176,6 +179,47 @@ TEST(RunWindow, AStartFromLaunchArgumentsNeverOpensTheUsersDocument) {
   ASSERT_TRUE(result) << result.error().display();
   EXPECT_TRUE(built_from_args);
   EXPECT_FALSE(opened);
+}
+
+// Lays out fine once, then names a node that is not in the tree.
+class FailingLayoutWidget final : public widget::Widget {
+ public:
+  std::string_view type_name() const override { return "FailingLayoutWidget"; }
+  void tick(State& state) override {
+    (void)state.document().put(doc::ObjId::root(), "edited", doc::ScalarValue{true});
+  }
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap&) override {
+    auto node = *tree.new_leaf({});
+    return ++layouts_ == 1 ? node : layout::NodeId{node.value + 100};
+  }
+  void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
+  void draw(Scene&, Affine, widget::DrawCtx const&) override {}
+
+ private:
+  int layouts_ = 0;
+};
+
+TEST(RunWindow, AFailedLayoutStillSavesTheDocument) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  char tmpl[] = "/tmp/launch-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  std::filesystem::path const dir = tmpl;
+  LaunchSpec spec;
+  spec.app_id = "test.zarn.window";
+  spec.create_app = [] { return std::make_unique<FailingLayoutWidget>(); };
+  spec.persist_open = [&](std::string_view) {
+    return persist::Persistence::open_at(persist::Options{dir, {}, {}, {}});
+  };
+  auto const result = run_window(spec, LaunchArgs{}, WindowOptions{5});
+  ASSERT_FALSE(result);
+  EXPECT_NE(result.error().display().find("unknown node"), std::string::npos);
+
+  auto reopened = persist::Persistence::open_at(persist::Options{dir, {}, {}, {}});
+  auto edited = reopened.document().get(doc::ObjId::root(), "edited");
+  ASSERT_TRUE(edited);
+  EXPECT_TRUE(edited->has_value());
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
