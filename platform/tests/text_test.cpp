@@ -164,6 +164,17 @@ TEST(TextRenderer, WidthLimitCutsTheLine) {
   EXPECT_LE(ink.x1, 10 + 100 + 1);
 }
 
+TEST(TextEngine, EqualKeysShareOneCacheEntry) {
+  // -0 and +0 compare equal, so a width limit of either must find the other's layout.
+  text_detail::TextEngine engine;
+  std::string const long_text = "a text longer than any short-string buffer";
+  auto const first = engine.prepare(long_text, 13.0f, 0, 0.0f);
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(engine.prepare(long_text, 13.0f, 0, -0.0f), first);
+  }
+  EXPECT_EQ(engine.layout_cache_size(), 1u);
+}
+
 TEST(TextEngine, ResolvesDejaVuSans) {
   EXPECT_EQ(text_detail::TextEngine::for_this_thread()->resolved_family(13.0f), "DejaVu Sans");
 }

@@ -89,12 +89,13 @@ PreparedText::~PreparedText() {
   }
 }
 
-std::size_t TextKeyHash::operator()(TextKey const& k) const {
-  std::size_t h = std::hash<std::string>{}(k.text);
+std::size_t TextKeyHash::operator()(TextKeyView const& k) const {
+  std::size_t h = std::hash<std::string_view>{}(k.text);
   auto mix = [&h](std::uint64_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-  mix(std::bit_cast<std::uint32_t>(k.size));
+  // Adding +0 turns -0 into +0: the two compare equal, so they must hash alike.
+  mix(std::bit_cast<std::uint32_t>(k.size + 0.0f));
   mix(static_cast<std::uint64_t>(k.weight));
-  mix(std::bit_cast<std::uint32_t>(k.max_width));
+  mix(std::bit_cast<std::uint32_t>(k.max_width + 0.0f));
   return h;
 }
 
@@ -176,8 +177,7 @@ void TextEngine::configure(PangoLayout* layout, std::string const& text, float s
 }
 
 double TextEngine::baseline_for(float size, int weight) {
-  TextKey key{std::string(), size, weight, -1.0f};
-  if (double const* hit = baselines_.find(key)) {
+  if (double const* hit = baselines_.find(TextKeyView({}, size, weight, -1.0f))) {
     return *hit;
   }
   // The primary font's metrics, not the line's, so a fallback glyph never moves the baseline.
@@ -191,15 +191,14 @@ double TextEngine::baseline_for(float size, int weight) {
   // The font's box centred in the line box, as CSS places it (half the leading above).
   double const box = LINE_HEIGHT_FACTOR * static_cast<double>(size);
   double const baseline = (box - (ascent + descent)) * 0.5 + ascent;
-  baselines_.insert(std::move(key), baseline);
+  baselines_.insert(TextKey{std::string(), size, weight, -1.0f}, baseline);
   return baseline;
 }
 
 float TextEngine::measure(std::string_view text, float size, int weight) {
   size = clamp_size(size);
   weight = clamp_weight(weight);
-  TextKey key{std::string(text), size, weight, -1.0f};
-  if (float const* hit = widths_.find(key)) {
+  if (float const* hit = widths_.find(TextKeyView(text, size, weight, -1.0f))) {
     return *hit;
   }
   float width = 0.0f;
@@ -210,7 +209,7 @@ float TextEngine::measure(std::string_view text, float size, int weight) {
     pango_layout_get_extents(scratch_, nullptr, &logical);
     width = static_cast<float>(static_cast<double>(logical.width) / PANGO_SCALE);
   }
-  widths_.insert(std::move(key), width);
+  widths_.insert(TextKey{std::string(text), size, weight, -1.0f}, width);
   return width;
 }
 
@@ -221,8 +220,7 @@ std::shared_ptr<PreparedText const> TextEngine::prepare(std::string_view text, f
   if (!(max_width >= 0.0f)) {
     max_width = -1.0f;
   }
-  TextKey key{std::string(text), size, weight, max_width};
-  if (auto const* hit = layouts_.find(key)) {
+  if (auto const* hit = layouts_.find(TextKeyView(text, size, weight, max_width))) {
     return *hit;
   }
   auto prepared = std::make_shared<PreparedText>();
@@ -233,7 +231,7 @@ std::shared_ptr<PreparedText const> TextEngine::prepare(std::string_view text, f
   prepared->width = static_cast<float>(static_cast<double>(logical.width) / PANGO_SCALE);
   prepared->baseline = baseline_for(size, weight);
   std::shared_ptr<PreparedText const> result = prepared;
-  layouts_.insert(std::move(key), result);
+  layouts_.insert(TextKey{std::string(text), size, weight, max_width}, result);
   return result;
 }
 

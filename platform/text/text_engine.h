@@ -39,8 +39,28 @@ struct TextKey {
   friend bool operator==(TextKey const&, TextKey const&) = default;
 };
 
+/// A key to look up with, so a cache hit copies no text.
+struct TextKeyView {
+  std::string_view text;
+  float size = 0.0f;
+  int weight = 0;
+  float max_width = -1.0f;
+
+  TextKeyView(std::string_view t, float s, int w, float m)
+      : text(t), size(s), weight(w), max_width(m) {}
+  TextKeyView(TextKey const& k) // NOLINT: implicit, to hash and compare both kinds alike
+      : text(k.text), size(k.size), weight(k.weight), max_width(k.max_width) {}
+  friend bool operator==(TextKeyView const&, TextKeyView const&) = default;
+};
+
 struct TextKeyHash {
-  std::size_t operator()(TextKey const& k) const;
+  using is_transparent = void;
+  std::size_t operator()(TextKeyView const& k) const;
+};
+
+struct TextKeyEqual {
+  using is_transparent = void;
+  bool operator()(TextKeyView const& a, TextKeyView const& b) const { return a == b; }
 };
 
 /// A least-recently-used map with a fixed capacity.
@@ -48,7 +68,7 @@ template <class V> class LruCache {
 public:
   explicit LruCache(std::size_t capacity) : capacity_(capacity) {}
 
-  V const* find(TextKey const& key) {
+  V const* find(TextKeyView const& key) {
     auto it = index_.find(key);
     if (it == index_.end()) {
       return nullptr;
@@ -79,7 +99,8 @@ private:
   using Entry = std::pair<TextKey, V>;
   std::size_t capacity_;
   std::list<Entry> order_;
-  std::unordered_map<TextKey, typename std::list<Entry>::iterator, TextKeyHash> index_;
+  std::unordered_map<TextKey, typename std::list<Entry>::iterator, TextKeyHash, TextKeyEqual>
+      index_;
 };
 
 inline constexpr char const* FONT_FAMILY = "DejaVu Sans";
