@@ -374,35 +374,42 @@ std::vector<OpId> visible_at(detail::Object const& obj, std::string_view key) {
 
 } // namespace
 
-base::Result<void> Document::put(ObjId const& obj, std::string_view key, ScalarValue value) {
-  auto o = map_of(*state_, obj);
+namespace {
+
+// Records a write of `value` at a Map's key over what is visible there; answers the op's id.
+base::Result<OpId> put_at(detail::State& s, ObjId const& obj, std::string_view key,
+                          detail::Stored value) {
+  auto o = map_of(s, obj);
   if (!o) {
     return base::fail(o.error());
   }
   Op op;
   op.action = Action::Put;
-  op.obj = state_->internal_id(obj);
+  op.obj = s.internal_id(obj);
   op.key = std::string(key);
-  op.value = detail::to_stored(std::move(value));
+  op.value = std::move(value);
   op.pred = visible_at(**o, key);
-  state_->record_local(std::move(op));
+  auto const id = s.next_id();
+  s.record_local(std::move(op));
+  return id;
+}
+
+} // namespace
+
+base::Result<void> Document::put(ObjId const& obj, std::string_view key, ScalarValue value) {
+  auto id = put_at(*state_, obj, key, detail::to_stored(std::move(value)));
+  if (!id) {
+    return base::fail(id.error());
+  }
   return {};
 }
 
 base::Result<ObjId> Document::put_object(ObjId const& obj, std::string_view key, ObjType type) {
-  auto o = map_of(*state_, obj);
-  if (!o) {
-    return base::fail(o.error());
+  auto id = put_at(*state_, obj, key, detail::Stored{std::in_place_index<5>, type});
+  if (!id) {
+    return base::fail(id.error());
   }
-  Op op;
-  op.action = Action::Put;
-  op.obj = state_->internal_id(obj);
-  op.key = std::string(key);
-  op.value = detail::Stored{std::in_place_index<5>, type};
-  op.pred = visible_at(**o, key);
-  auto const id = state_->next_id();
-  state_->record_local(std::move(op));
-  return state_->public_id(id);
+  return state_->public_id(*id);
 }
 
 namespace {
@@ -417,8 +424,12 @@ OpId ref_before(detail::Object const& obj, std::size_t index) {
 
 } // namespace
 
-base::Result<void> Document::insert(ObjId const& list, std::size_t index, ScalarValue value) {
-  auto o = seq_of(*state_, list, ObjType::List);
+namespace {
+
+// Records an insert of `value` at visible `index` of a List; answers the new element's id.
+base::Result<OpId> insert_at(detail::State& s, ObjId const& list, std::size_t index,
+                             detail::Stored value) {
+  auto o = seq_of(s, list, ObjType::List);
   if (!o) {
     return base::fail(o.error());
   }
@@ -427,29 +438,30 @@ base::Result<void> Document::insert(ObjId const& list, std::size_t index, Scalar
   }
   Op op;
   op.action = Action::Insert;
-  op.obj = state_->internal_id(list);
+  op.obj = s.internal_id(list);
   op.elem = ref_before(**o, index);
-  op.value = detail::to_stored(std::move(value));
-  state_->record_local(std::move(op));
+  op.value = std::move(value);
+  auto const id = s.next_id();
+  s.record_local(std::move(op));
+  return id;
+}
+
+} // namespace
+
+base::Result<void> Document::insert(ObjId const& list, std::size_t index, ScalarValue value) {
+  auto id = insert_at(*state_, list, index, detail::to_stored(std::move(value)));
+  if (!id) {
+    return base::fail(id.error());
+  }
   return {};
 }
 
 base::Result<ObjId> Document::insert_object(ObjId const& list, std::size_t index, ObjType type) {
-  auto o = seq_of(*state_, list, ObjType::List);
-  if (!o) {
-    return base::fail(o.error());
+  auto id = insert_at(*state_, list, index, detail::Stored{std::in_place_index<5>, type});
+  if (!id) {
+    return base::fail(id.error());
   }
-  if (index > (*o)->visible) {
-    return base::fail(out_of_range(index, (*o)->visible));
-  }
-  Op op;
-  op.action = Action::Insert;
-  op.obj = state_->internal_id(list);
-  op.elem = ref_before(**o, index);
-  op.value = detail::Stored{std::in_place_index<5>, type};
-  auto const id = state_->next_id();
-  state_->record_local(std::move(op));
-  return state_->public_id(id);
+  return state_->public_id(*id);
 }
 
 base::Result<void> Document::delete_key(ObjId const& obj, std::string_view key) {
