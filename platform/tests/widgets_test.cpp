@@ -360,6 +360,23 @@ TEST(ContextMenu, ClickChoosesItemRunsCallbackAndCloses) {
   EXPECT_EQ(menu.handle_event(press(150, y_item2)), std::nullopt) << "a closed menu takes nothing";
 }
 
+TEST(ContextMenu, ACallbackMayRebuildTheMenuItRunsFrom) {
+  ContextMenu menu;
+  std::string seen;
+  std::string const tag(64, 'x'); // too long to live inside the callback object
+  menu.push("Refresh", [&menu, &seen, tag] {
+    for (int i = 0; i < 32; ++i) {
+      menu.push("Recent");
+    }
+    seen = tag;
+  });
+  menu.open_at(0, 0);
+  menu.handle_event(Key{true, NamedKey::ArrowDown, {}});
+  EXPECT_EQ(menu.handle_event(Key{true, NamedKey::Enter, {}}), 0u);
+  EXPECT_EQ(seen, tag);
+  EXPECT_EQ(menu.items().size(), 33u);
+}
+
 TEST(ContextMenu, OutsidePressAndEscapeCloseWithoutChoice) {
   struct Case {
     char const* name;

@@ -68,9 +68,10 @@ std::optional<std::size_t> ContextMenu::choose(std::size_t index) {
   }
   close();
   chosen_ = index;
-  // The callback runs after the menu closed, so it may reopen the menu.
-  if (items_[index].callback) {
-    items_[index].callback();
+  // The callback runs after the menu closed, so it may reopen the menu; it runs from a copy,
+  // so it may also change the items (and so the storage it came from).
+  if (auto callback = items_[index].callback) {
+    callback();
   }
   return index;
 }
