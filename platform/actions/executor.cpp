@@ -27,15 +27,17 @@ ActionResult<Outcome> run(zarn_ui::doc::Document& doc, TypedAction const& action
   if (!std::equal(own.begin(), own.end(), actor.begin(), actor.end())) {
     return tl::unexpected(ActionError::rejected("the actor does not write this document"));
   }
-  if (auto sent = transport.replicate(encoded, context ? &*context : nullptr); !sent) {
-    return tl::unexpected(sent.error());
-  }
   // What was written before belongs to its own change; the action gets a change of its own,
-  // or none at all when its updater fails.
+  // or none at all when its updater fails or the transport refuses it. It is replicated only
+  // once it applied, so no other replica sees an action this document dropped.
   doc.commit();
   if (auto applied = action.apply_action_to_doc(doc); !applied) {
     doc.rollback();
     return tl::unexpected(ActionError::rejected(applied.error()));
+  }
+  if (auto sent = transport.replicate(encoded, context ? &*context : nullptr); !sent) {
+    doc.rollback();
+    return tl::unexpected(sent.error());
   }
   return Outcome{doc.commit(), std::move(context)};
 }

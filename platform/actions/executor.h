@@ -1,7 +1,8 @@
 #pragma once
-// Running an action against the document: the executor checks the dispatch, hands the encoded
-// action to the transport (which may refuse it) and only then applies the typed action and
-// commits; a refused dispatch, or an updater that fails, leaves the document as it was.
+// Running an action against the document: the executor checks the dispatch, applies the typed
+// action, hands the encoded action to the transport (which may refuse it) and only then
+// commits; a refused dispatch, or an updater that fails, leaves the document as it was and
+// replicates nothing.
 
 #include <cstdint>
 #include <optional>
