@@ -105,6 +105,12 @@ base::Result<void> write_creating_parent(std::filesystem::path const& path,
     }
     done += static_cast<std::size_t>(n);
   }
+  // A replaced file keeps its permissions: a file the user made private stays private.
+  if (struct stat old{}; ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (::fchmod(temp->fd(), old.st_mode & 07777) != 0) {
+      return failure("set permissions of", temp->path(), errno);
+    }
+  }
   if (::fsync(temp->fd()) != 0) {
     return failure("sync", temp->path(), errno);
   }

@@ -92,3 +92,13 @@ TEST_F(AtomicFile, ErrorNamesTheOsReason) {
   ASSERT_FALSE(r);
   EXPECT_NE(r.error().find("Not a directory"), std::string::npos) << r.error();
 }
+
+TEST_F(AtomicFile, AReplacedFileKeepsItsPermissions) {
+  fs::path const target = dir_ / "document.bin";
+  write(target, "old");
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  ASSERT_TRUE(write_creating_parent(target, bytes("new")));
+  EXPECT_EQ(read(target), "new");
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+}
