@@ -135,7 +135,7 @@ Persistence Persistence::open_at(Options options) {
     Persistence p(std::move(*loaded));
     p.file_ = file;
     p.write_file_ = std::move(writer);
-    p.saved_heads_ = p.doc_.heads();
+    p.saved_changes_ = p.doc_.changes().size();
     return p;
   }
   auto const now = options.unix_time ? options.unix_time() : system_unix_time();
@@ -157,7 +157,9 @@ Persistence Persistence::open_at(Options options) {
 }
 
 bool Persistence::has_unsaved() {
-  return doc_.heads() != saved_heads_;
+  // The change log only grows (commits and merges append; a rollback drops only uncommitted
+  // ops), so its length tells a change apart without copying the heads every frame.
+  return doc_.changes().size() != saved_changes_;
 }
 
 void Persistence::note_changed(base::Instant now) {
@@ -204,7 +206,7 @@ base::Result<void> Persistence::write() {
   if (auto w = write_file_(*file_, bytes); !w) {
     return w;
   }
-  saved_heads_ = doc_.heads();
+  saved_changes_ = doc_.changes().size();
   dirty_since_.reset();
   return {};
 }

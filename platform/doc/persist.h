@@ -63,7 +63,7 @@ private:
   std::optional<std::filesystem::path> file_;
   std::optional<std::filesystem::path> kept_aside_;
   decltype(Options::write) write_file_;
-  std::vector<doc::ChangeHash> saved_heads_;
+  std::size_t saved_changes_ = 0; // length of the change log when last written or loaded
   std::optional<base::Instant> dirty_since_;
 };
 

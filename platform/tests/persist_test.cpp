@@ -66,6 +66,23 @@ TEST_F(PersistTest, SavesAfterTheDelayAndLoadsAgain) {
   EXPECT_FALSE(again.kept_aside());
 }
 
+TEST_F(PersistTest, MergedAndRolledBackEditsAreSeenForWhatTheyAre) {
+  auto p = Persistence::open_at(options());
+  ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
+  EXPECT_EQ(p.document().rollback(), 1u);
+  clock_.advance(SAVE_DELAY * 2);
+  EXPECT_FALSE(p.maybe_save(clock_.now())) << "a dropped edit leaves nothing to write";
+  EXPECT_FALSE(fs::exists(file()));
+
+  doc::Document other;
+  ASSERT_TRUE(other.put(ObjId::root(), "from", ScalarValue{std::string("elsewhere")}));
+  ASSERT_TRUE(p.document().merge(other));
+  EXPECT_FALSE(p.maybe_save(clock_.now()));
+  clock_.advance(SAVE_DELAY);
+  EXPECT_TRUE(p.maybe_save(clock_.now())) << "a merge is a change to keep";
+  EXPECT_FALSE(p.maybe_save(clock_.now() + SAVE_DELAY * 2));
+}
+
 TEST_F(PersistTest, SaveNowWritesPendingChangesAtExit) {
   auto p = Persistence::open_at(options());
   ASSERT_TRUE(p.save_now());
