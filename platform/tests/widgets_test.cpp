@@ -362,18 +362,18 @@ TEST(ContextMenu, ClickChoosesItemRunsCallbackAndCloses) {
 
 TEST(ContextMenu, ACallbackMayRebuildTheMenuItRunsFrom) {
   ContextMenu menu;
-  std::string seen;
-  std::string const tag(64, 'x'); // too long to live inside the callback object
-  menu.push("Refresh", [&menu, &seen, tag] {
+  bool done = false;
+  // Two references: small enough to live inside the item's storage, which the pushes move.
+  menu.push("Refresh", [&menu, &done] {
     for (int i = 0; i < 32; ++i) {
       menu.push("Recent");
     }
-    seen = tag;
+    done = true;
   });
   menu.open_at(0, 0);
   menu.handle_event(Key{true, NamedKey::ArrowDown, {}});
   EXPECT_EQ(menu.handle_event(Key{true, NamedKey::Enter, {}}), 0u);
-  EXPECT_EQ(seen, tag);
+  EXPECT_TRUE(done);
   EXPECT_EQ(menu.items().size(), 33u);
 }
 
