@@ -1,5 +1,7 @@
 #include "platform/scene/scene.h"
 
+#include <algorithm>
+
 namespace zarn_ui {
 
 void Scene::draw_image_rect(SharedImage image, Rect const& dst, Affine const& transform,
@@ -20,7 +22,11 @@ void Scene::draw_image_rect(SharedImage image, Rect const& dst, Affine const& tr
 }
 
 void Scene::append(Scene const& other, Affine const& transform) {
-  commands.reserve(commands.size() + other.commands.size());
+  // Growth stays geometric: reserving the exact size on every call would make a loop of
+  // appends copy the whole list each time.
+  if (auto const needed = commands.size() + other.commands.size(); needed > commands.capacity()) {
+    commands.reserve(std::max(needed, 2 * commands.capacity()));
+  }
   for (auto const& cmd : other.commands) {
     Command copy = cmd;
     std::visit(
