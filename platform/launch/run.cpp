@@ -24,8 +24,14 @@ std::string LaunchError::display() const {
   switch (kind) {
     case Kind::MissingScreenshotPath:
       return "no screenshot output path given (--screenshot PATH)";
-    case Kind::Layout:
-      return fmt::format("layout failed: {}", message);
+    case Kind::Layout: {
+      // The layout's own errors name it already.
+      std::string_view detail = message;
+      if (detail.starts_with("layout: ")) {
+        detail.remove_prefix(8);
+      }
+      return fmt::format("layout failed: {}", detail);
+    }
     case Kind::Usage:
     case Kind::Window:
     case Kind::Failed:

@@ -213,7 +213,8 @@ TEST(RunWindow, AFailedLayoutStillSavesTheDocument) {
   };
   auto const result = run_window(spec, LaunchArgs{}, WindowOptions{5});
   ASSERT_FALSE(result);
-  EXPECT_NE(result.error().display().find("unknown node"), std::string::npos);
+  EXPECT_TRUE(result.error().display().starts_with("layout failed: unknown node "))
+      << result.error().display();
 
   auto reopened = persist::Persistence::open_at(persist::Options{dir, {}, {}, {}});
   auto edited = reopened.document().get(doc::ObjId::root(), "edited");
