@@ -183,9 +183,20 @@ bool Persistence::maybe_save(base::Instant now) {
     return false;
   }
   if (auto w = write(); !w) {
-    spdlog::warn("document not saved: {}", w.error());
+    // Retried every delay: a lasting fault (a full disk) is reported when it starts, not once
+    // a second.
+    if (!failing_) {
+      spdlog::warn("document not saved, retrying: {}", w.error());
+      failing_ = true;
+    } else {
+      spdlog::debug("document still not saved: {}", w.error());
+    }
     dirty_since_ = now;
     return false;
+  }
+  if (failing_) {
+    spdlog::info("document saved again after earlier failures");
+    failing_ = false;
   }
   return true;
 }

@@ -65,6 +65,7 @@ private:
   decltype(Options::write) write_file_;
   std::size_t saved_changes_ = 0; // length of the change log when last written or loaded
   std::optional<base::Instant> dirty_since_;
+  bool failing_ = false; // the last delayed write failed
 };
 
 /// $XDG_DATA_HOME/<app_id> when XDG_DATA_HOME is an absolute path, else $HOME/.local/share/
