@@ -214,7 +214,9 @@ private:
   }
 
   void press(Point p) {
-    if (press_nav_card(p)) {
+    // The open menu is painted over the card, so the part of the card it covers is not pressable.
+    bool const under_menu = app_.overflow_menu.is_open() && app_.overflow_menu.rect().contains(p);
+    if (!under_menu && press_nav_card(p)) {
       return;
     }
     app_.pointer_down = true;
