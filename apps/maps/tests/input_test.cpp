@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -598,4 +599,33 @@ TEST_F(InputTest, NavigationCardEndsAndDrags) {
 }
 
 } // namespace
+TEST_F(InputTest, TheOpenMenuCoversTheNavigationCardUnderIt) {
+  bare_map();
+  app.model.route = Route{};
+  Rect const card = navigation_card_rect(app);
+  app.nav_card_rects[NAV_END_BUTTON] = Rect{card.x1 - 58, card.y0 + 6, card.x1 - 8, card.y0 + 30};
+  app.nav_card_rects[NAV_DRAG_HEADER] = Rect{card.x0, card.y0, card.x1 - 62, card.y0 + 34};
+  app.hit_targets = {HitTarget{Rect{1224, 754, 1264, 784}, UiAction::Overflow{}}};
+  press(1240, 770);
+  release(1240, 770);
+  ASSERT_TRUE(app.overflow_menu.is_open());
+
+  // The menu opens over the card's header: a press there belongs to the menu, not to a drag.
+  Rect const menu = app.overflow_menu.rect();
+  Rect const header = app.nav_card_rects[NAV_DRAG_HEADER];
+  Rect const both{std::max(menu.x0, header.x0), std::max(menu.y0, header.y0),
+                  std::min(menu.x1, header.x1), std::min(menu.y1, header.y1)};
+  ASSERT_GT(both.width(), 0.0);
+  ASSERT_GT(both.height(), 0.0);
+  Point const p = both.center();
+  EXPECT_TRUE(press(p.x, p.y));
+  EXPECT_FALSE(app.nav_drag);
+  release(p.x, p.y);
+
+  // Beside the menu the header still drags the card.
+  app.overflow_menu.close();
+  EXPECT_TRUE(press(header.x0 + 10, header.y0 + 10));
+  EXPECT_TRUE(app.nav_drag);
+}
+
 } // namespace maps

@@ -1,5 +1,6 @@
 #include "app/map_layers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <set>
@@ -542,6 +543,41 @@ TEST(MapFrame, TrafficOnlyWhenSwitchedOnAndStreetsInsteadOfTheBanner) {
   Frame on = draw_frame(app, theme, text);
   EXPECT_TRUE(has_stroke_colour(on.scene, palette.traffic_casing));
   EXPECT_GT(on.scene.commands.size(), off.scene.commands.size());
+}
+
+TEST(MapFrame, TheStripBesideANarrowedMapAreaIsPaintedFirst) {
+  Theme const theme = Theme::light();
+  Color const land = map_palette(theme).land;
+  TextRenderer text;
+  struct Case {
+    char const* what;
+    double width;
+    bool nav_open;
+    double strip_right; // 0: no strip
+  } const cases[] = {
+      {"compact with the panel open", 600, true, 16 + 384 + 10},
+      {"compact with the panel closed", 600, false, 0},
+      {"wide", 1280, true, 0},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    MapsApp app = app_for(true);
+    app.window_rect_ = Rect{0, 0, c.width, 800};
+    app.nav_open = c.nav_open;
+    Frame frame = draw_frame(app, theme, text);
+    auto const fills = fills_of<Rect>(frame.scene);
+    ASSERT_FALSE(fills.empty());
+    Rect const strip{0, 0, c.strip_right, 800};
+    bool const painted = std::any_of(fills.begin(), fills.end(), [&](auto const& f) {
+      return f.shape == strip && f.color == land;
+    });
+    EXPECT_EQ(painted, c.strip_right > 0);
+    if (c.strip_right > 0) {
+      // Under the streets, which are drawn across it.
+      EXPECT_EQ(fills.front().shape, strip);
+      EXPECT_EQ(fills.front().index, 0u);
+    }
+  }
 }
 
 TEST(MapFrame, PlainStartShowsTheGridAndTheBanner) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/map_layers.h"
 #include "app/side_panel_draw.h"
 #include "model/ops.h"
@@ -256,6 +258,37 @@ TEST(SidePanel, ScrolledRowsMoveUpAndTheirTargetsStayInsideTheContentArea) {
     }
   }
   EXPECT_TRUE(clipped);
+}
+
+TEST(SidePanel, AnOffsetPastShrunkContentIsPulledBackToItsEnd) {
+  MapsApp app = blank_explore_app(1280, 400);
+  app.model.results = app.model.places;
+  Frame frame;
+  frame.draw(app);
+  double const max_offset = std::max(app.panel_scroll[1] - app.panel_scroll[2], 0.0);
+  ASSERT_GT(max_offset, 0.0); // the lists are taller than the panel
+  struct Case {
+    char const* name;
+    double offset;
+    double kept;
+  } const cases[] = {
+      {"inside the content", max_offset / 2, max_offset / 2},
+      {"past the end", max_offset + 500, max_offset},
+      {"negative", -40, 0.0},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    app.panel_scroll[0] = c.offset;
+    frame.draw(app);
+    EXPECT_DOUBLE_EQ(app.panel_scroll[0], c.kept);
+  }
+
+  // Fewer rows than before: the offset follows the shorter content, so the next frame shows it.
+  app.panel_scroll[0] = max_offset + 500;
+  app.model.results.clear();
+  frame.draw(app);
+  EXPECT_DOUBLE_EQ(app.panel_scroll[0],
+                   std::max(app.panel_scroll[1] - app.panel_scroll[2], 0.0));
 }
 
 TEST(SidePanel, PoiRowSubtitleFallsBackToDetailThenCategory) {

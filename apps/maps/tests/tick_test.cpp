@@ -739,6 +739,43 @@ TEST_F(TickTest, AreaAnswersAreDroppedUnlessThePanelStillAsksForThem) {
   }
 }
 
+TEST_F(TickTest, AnswersLeaveTheProgressOfARunningDownload) {
+  std::string const downloading = std::string("Downloading 12 tiles for offline use") + ELLIPSIS;
+  struct Case {
+    char const* name;
+    std::string status;
+    std::uint32_t done; // of 12 tiles
+    bool kept;
+  } const cases[] = {
+      {"download running", downloading, 3, true},
+      // Complete but not yet announced: the tile step of the same tick replaces the text.
+      {"download just complete", downloading, 12, true},
+      {"other progress during a download", std::string("Searching") + ELLIPSIS, 3, false},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    app->tiles.offline_total = 12;
+    app->tiles.offline_done = c.done;
+    app->model.status = c.status;
+    deliver(result::ReverseGeocode{base::fail("offline")});
+    app->tick_doc(doc);
+    EXPECT_EQ(app->jobs_in_flight, 0u);
+    if (c.done == 12) {
+      EXPECT_EQ(app->model.status, "Offline area ready (12 tiles)");
+    } else {
+      EXPECT_EQ(app->model.status, c.kept ? c.status : std::string());
+    }
+  }
+
+  // Once announced, a later answer clears a stale download text like any other progress text.
+  app->tiles.offline_done = 12;
+  app->tick_doc(doc);
+  app->model.status = downloading;
+  deliver(result::ReverseGeocode{base::fail("offline")});
+  app->tick_doc(doc);
+  EXPECT_EQ(app->model.status, "");
+}
+
 TEST_F(TickTest, OfflineDownloadWithoutAWorkerIsAnnouncedOnce) {
   namespace fs = std::filesystem;
   fs::path const dir =

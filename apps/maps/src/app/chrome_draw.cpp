@@ -221,8 +221,7 @@ bool offline_download_running(MapsApp const& app) {
 }
 
 void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme) {
-  Rect const& w = app.window_rect_;
-  Rect const r{w.x1 - 56.0, w.y1 - 46.0, w.x1 - 16.0, w.y1 - 16.0};
+  Rect const r = overflow_button_rect(app.window_rect_);
   bool const open = app.overflow_menu.is_open();
   draw_card(scene, t, r, 10.0, theme.surface_raised,
             open || offline_download_running(app) ? theme.accent : theme.border);
@@ -235,6 +234,10 @@ void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme con
 }
 
 } // namespace
+
+Rect overflow_button_rect(Rect const& window) {
+  return {window.x1 - 56.0, window.y1 - 46.0, window.x1 - 16.0, window.y1 - 16.0};
+}
 
 std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const> segments) {
   std::array<std::uint64_t, 4> counts{};

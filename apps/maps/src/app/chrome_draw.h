@@ -34,6 +34,10 @@ bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight);
 /// dot is `danger` then, else `accent`.
 bool status_reports_failure(std::string_view status);
 
+/// The "More map options" button: 40 × 30 with its bottom-right corner 16 pixels inside the
+/// window's.
+Rect overflow_button_rect(Rect const& window);
+
 /// The card of the selected point of interest: the rectangle it takes in the window.
 Rect poi_card_rect(MapsApp const& app, std::size_t rows);
 

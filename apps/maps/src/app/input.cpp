@@ -6,6 +6,7 @@
 #include <string_view>
 #include <variant>
 
+#include "app/chrome_draw.h"
 #include "app/maps_app.h"
 #include "app/markers.h"
 #include "app/nav_card.h"
@@ -48,11 +49,6 @@ double distance(Point a, Point b) {
 Point logical(double x, double y, double scale) {
   double const s = zarn_ui::widget::sanitize_scale(scale);
   return {x / s, y / s};
-}
-
-/// "More map options": 40 × 30 with its bottom-right corner 16 pixels inside the window's.
-Rect overflow_button_rect(Rect const& w) {
-  return {w.x1 - 56.0, w.y1 - 46.0, w.x1 - 16.0, w.y1 - 16.0};
 }
 
 std::optional<TooltipCandidate> hover_candidate(MapsApp const& app, Point p) {
@@ -214,7 +210,9 @@ private:
   }
 
   void press(Point p) {
-    if (press_nav_card(p)) {
+    // The open menu is painted over the card, so the part of the card it covers is not pressable.
+    bool const under_menu = app_.overflow_menu.is_open() && app_.overflow_menu.rect().contains(p);
+    if (!under_menu && press_nav_card(p)) {
       return;
     }
     app_.pointer_down = true;

@@ -388,6 +388,12 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
                      MapProjection const& projection) {
   Rect const area = map_area(app);
   Point const anchor{projection.screen_x, projection.screen_y};
+  // Left of a narrowed map area only the open compact panel covers the window; its margins, and
+  // the whole strip while the search list hides the panel, would otherwise show no map at all.
+  Rect const window = app.window_rect();
+  if (area.x0 > window.x0) {
+    fill_rect(scene, t, Rect{window.x0, window.y0, area.x0, window.y1}, palette.land);
+  }
   bool const imagery =
       draw_tiles(scene, t, area, app.tiles, app.model.center, app.model.zoom, anchor, palette.land);
   if (!imagery) {

@@ -287,6 +287,10 @@ void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   scene.pop_layer();
   clip_content_targets(app, first_target, content);
   app.panel_scroll[1] = end - content.y0 + offset;
+  // Content that shrank under a scrolled panel (another travel mode, a shorter list) would
+  // otherwise stay scrolled past its end, leaving the panel blank until the next wheel turn.
+  app.panel_scroll[0] =
+      std::clamp(offset, 0.0, std::max(app.panel_scroll[1] - app.panel_scroll[2], 0.0));
 }
 
 } // namespace maps

@@ -24,6 +24,20 @@ bool due(std::optional<base::Instant> const& deadline, base::Instant now) {
 
 std::string trimmed(std::string_view text) { return std::string(base::utf8::trim(text)); }
 
+OfflineCounters offline_counters(TileCache const& tiles) {
+  return {tiles.offline_downloads, tiles.offline_total, tiles.offline_done, tiles.offline_failed};
+}
+
+// An offline download is no request in flight: its progress text has to stay until the tile
+// step announces the download complete, or that step would find nothing to replace.
+bool announces_running_download(std::string_view status, TileCache const& tiles,
+                                OfflineCounters const& announced) {
+  if (status.find("Downloading") == std::string_view::npos || tiles.offline_total == 0) {
+    return false;
+  }
+  return tiles.offline_done < tiles.offline_total || offline_counters(tiles) != announced;
+}
+
 }  // namespace
 
 void MapsApp::tick(zarn_ui::State& state) { tick_doc(state.document()); }
@@ -40,7 +54,8 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
       --jobs_in_flight;
     }
     handle_result(doc, std::move(*message));
-    if (jobs_in_flight == 0 && model.status.find(ELLIPSIS) != std::string::npos) {
+    if (jobs_in_flight == 0 && model.status.find(ELLIPSIS) != std::string::npos &&
+        !announces_running_download(model.status, tiles, last_offline_counters)) {
       model.status.clear();
     }
   }
@@ -318,8 +333,7 @@ void MapsApp::poll_tiles() {
   // total. Comparing with the last frame's counters (not only around this poll) also catches a
   // download whose tiles were all settled at once when it started (no worker to ask).
   tiles.poll_tile_replies();
-  OfflineCounters const counters{tiles.offline_downloads, tiles.offline_total, tiles.offline_done,
-                                 tiles.offline_failed};
+  OfflineCounters const counters = offline_counters(tiles);
   bool const changed = counters != last_offline_counters;
   last_offline_counters = counters;
   if (changed && counters.total > 0 && counters.done >= counters.total) {
