@@ -155,9 +155,13 @@ std::optional<AncestorTile> TileCache::ancestor_tile(TileKey key) {
 }
 
 void TileCache::touch_tile(TileKey key) {
-  auto it = std::find(lru.begin(), lru.end(), key);
-  if (it != lru.end()) {
-    lru.erase(it);
+  // Every frame touches the visible tiles, so they sit at the recent end: search from there.
+  auto it = std::find(lru.rbegin(), lru.rend(), key);
+  if (it != lru.rend()) {
+    if (it == lru.rbegin()) {
+      return; // already the most recent
+    }
+    lru.erase(std::next(it).base());
   }
   lru.push_back(key);
 }
