@@ -1,6 +1,5 @@
 #include "doc/updaters.h"
 
-
 #include "base/utf8.h"
 #include "doc/save.h"
 #include "doc/schema.h"
