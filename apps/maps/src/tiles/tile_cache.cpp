@@ -319,6 +319,10 @@ std::uint64_t TileCache::delete_region_tiles(std::vector<TileKey> const& keys) {
 }
 
 std::uint64_t TileCache::clear_tile_cache() {
+  // A download still queued at the worker would fill the cleared folder again.
+  if (owns_disk && request_tx && !offline_outstanding.empty()) {
+    restart_worker();
+  }
   tiles.clear();
   lru.clear();
   pending.clear();
@@ -357,8 +361,14 @@ void TileCache::set_dark_basemap(bool to_dark) {
   if (!request_tx) {
     return;
   }
-  // Dropping the old ends stops the old worker at its next receive; its queued replies are
-  // lost, so the download's unanswered tiles go to the new worker.
+  // The download's unanswered tiles go to the new worker.
+  restart_worker();
+  send_outstanding();
+}
+
+void TileCache::restart_worker() {
+  // Dropping the old ends stops the old worker after the request in hand (its reply can no
+  // longer be sent), and with it everything still queued for it.
   auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light);
   if (ends) {
     request_tx = std::move(ends->requests);
@@ -367,7 +377,6 @@ void TileCache::set_dark_basemap(bool to_dark) {
     request_tx.reset();
     reply_rx.reset();
   }
-  send_outstanding();
 }
 
 namespace {

@@ -137,7 +137,8 @@ struct TileCache {
   bool offline_download_complete() const;
   /// Removes tiles from memory and their files from disk; returns the bytes freed.
   std::uint64_t delete_region_tiles(std::vector<TileKey> const& keys);
-  /// Empties memory and removes the disk cache; returns the bytes it held.
+  /// Empties memory and removes the disk cache; returns the bytes it held. A download in
+  /// progress is abandoned (its worker is replaced, so nothing it still had queued is fetched).
   std::uint64_t clear_tile_cache();
   /// Bytes under the cache root (or directory).
   std::uint64_t tile_cache_disk_usage() const;
@@ -146,6 +147,7 @@ struct TileCache {
 
 private:
   void fail_outstanding();
+  void restart_worker();
   void send_outstanding();
 };
 
