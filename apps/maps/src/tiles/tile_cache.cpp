@@ -305,6 +305,20 @@ std::uint64_t TileCache::delete_region_tiles(std::vector<TileKey> const& keys) {
   if (!owns_disk) {
     return 0;
   }
+  // Tiles of these keys still queued for a download would come back once their files are gone:
+  // they are given up (answered, not failed), and the worker is replaced so the queue goes too.
+  bool abandoned = false;
+  for (TileKey const& key : keys) {
+    if (offline_outstanding.erase(key) != 0) {
+      ++offline_done;
+      abandoned = true;
+    }
+  }
+  if (abandoned && request_tx) {
+    restart_worker();
+    pending.clear();
+    send_outstanding();
+  }
   std::uint64_t freed = 0;
   for (TileKey const& key : keys) {
     fs::path const file = cache_dir / tile_cache_path(key);
