@@ -97,7 +97,8 @@ TEST(GeocodePlace, RejectsHitsWithoutUsableCoordinateTexts) {
   for (char const* hit : {R"({"lat":48.1,"lon":11.5,"name":"x"})", R"({"lat":"48.1","name":"x"})",
                           R"({"lat":"48.1x","lon":"11.5"})", R"({"lat":"","lon":"11.5"})",
                           R"({"lat":"nan","lon":"11.5"})", R"({"lat":"1e999","lon":"11.5"})",
-                          R"({"lat":null,"lon":"11.5"})", R"("just text")", R"([1,2])"}) {
+                          R"({"lat":null,"lon":"11.5"})", R"({"lat":"+-48.1","lon":"11.5"})",
+                          R"({"lat":"++48.1","lon":"11.5"})", R"("just text")", R"([1,2])"}) {
     SCOPED_TRACE(hit);
     EXPECT_FALSE(parse_geocoder_place(json::parse(hit)).has_value());
   }

@@ -4,6 +4,7 @@
 #include "tiles/tile_cache.h"
 
 #include <cmath>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -310,6 +311,35 @@ TEST(TileCache, EvictsTheLeastRecentlyUsedAboveTheLimit) {
   EXPECT_NE(w.cache.cached_tile({0, 0, 10}), nullptr);
   EXPECT_EQ(w.cache.cached_tile({1, 0, 10}), nullptr);
   EXPECT_NE(w.cache.cached_tile({0, 1, 10}), nullptr);
+}
+
+TEST(TileCache, TouchMovesOneKeyToTheRecentEnd) {
+  TileKey const a{1, 0, 3};
+  TileKey const b{2, 0, 3};
+  TileKey const c{3, 0, 3};
+  TileKey const d{4, 0, 3};
+  struct Case {
+    char const* name;
+    TileKey touched;
+    std::deque<TileKey> expected;
+  } const cases[] = {
+      {"oldest", a, {b, c, a}},
+      {"middle", b, {a, c, b}},
+      {"already newest", c, {a, b, c}},
+      {"not listed yet", d, {a, b, c, d}},
+  };
+  for (auto const& k : cases) {
+    SCOPED_TRACE(k.name);
+    TileCache cache = tile_cache_without_worker("/nonexistent/tiles");
+    cache.lru = {a, b, c};
+    cache.touch_tile(k.touched);
+    EXPECT_EQ(cache.lru, k.expected);
+    cache.touch_tile(k.touched);
+    EXPECT_EQ(cache.lru, k.expected) << "a second touch changes nothing";
+  }
+  TileCache empty = tile_cache_without_worker("/nonexistent/tiles");
+  empty.touch_tile(a);
+  EXPECT_EQ(empty.lru, std::deque<TileKey>{a});
 }
 
 TEST(TileCache, AncestorIsTheNearestCachedParentWithinNineLevels) {

@@ -287,6 +287,61 @@ TEST_F(TileWorkerTest, StyleSwitchDuringDownloadStillCompletes) {
   }
 }
 
+// Clearing the cache abandons a download in progress: what was still queued for the worker is
+// never fetched, so the cleared folder does not fill up again.
+TEST_F(TileWorkerTest, ClearDuringDownloadStopsTheQueuedTiles) {
+  GeoBox const box{48.10, 11.50, 48.20, 11.65};
+  std::vector<TileKey> const keys = tiles_in_box(box, 12, 13);
+  ASSERT_GT(keys.size(), 2u);
+  http_.hold_light();
+  TileCache tiles = cache();
+  ASSERT_EQ(tiles.download_area(box, 12, 13), keys.size());
+  // The worker is now stuck inside its first download, the others queued behind it.
+  ASSERT_TRUE(poll_until(tiles, [&] { return http_.light_hits() > 0; }));
+  base::Sender<TileRequest> const old_worker = *tiles.request_tx;
+  tiles.clear_tile_cache();
+  http_.release_light();
+
+  // The old worker ends once it has finished the tile in hand: then nothing receives any more.
+  ASSERT_TRUE(poll_until(tiles, [&] {
+    return !old_worker.send(TileRequest{TileRequest::Kind::Prefetch, keys[0]});
+  }));
+  EXPECT_EQ(http_.light_hits(), 1);
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    EXPECT_FALSE(fs::exists(file(keys[i])));
+  }
+  // The cache still loads tiles through its new worker.
+  tiles.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
+}
+
+// Deleting an area that is still downloading gives its queued tiles up: they are not fetched
+// back onto the disk, and the download counts as complete.
+TEST_F(TileWorkerTest, DeleteDuringDownloadGivesTheQueuedTilesUp) {
+  GeoBox const box{48.10, 11.50, 48.20, 11.65};
+  std::vector<TileKey> const keys = tiles_in_box(box, 12, 13);
+  ASSERT_GT(keys.size(), 2u);
+  http_.hold_light();
+  TileCache tiles = cache();
+  ASSERT_EQ(tiles.download_area(box, 12, 13), keys.size());
+  ASSERT_TRUE(poll_until(tiles, [&] { return http_.light_hits() > 0; }));
+  base::Sender<TileRequest> const old_worker = *tiles.request_tx;
+  tiles.delete_region_tiles(keys);
+  http_.release_light();
+
+  ASSERT_TRUE(poll_until(tiles, [&] {
+    return !old_worker.send(TileRequest{TileRequest::Kind::Prefetch, keys[0]});
+  }));
+  EXPECT_TRUE(tiles.offline_download_complete());
+  EXPECT_EQ(tiles.offline_failed, 0u);
+  EXPECT_EQ(http_.light_hits(), 1);
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    EXPECT_FALSE(fs::exists(file(keys[i])));
+  }
+  tiles.request_tile(MUNICH);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
+}
+
 TEST_F(TileWorkerTest, StyleSwitchLoadsTheOtherStyle) {
   TileCache tiles = cache();
   tiles.request_tile(MUNICH);

@@ -77,14 +77,20 @@ void write_recents(Document& doc, ObjId const& root, std::span<std::string const
     return;
   }
   std::unordered_set<std::string> keep;
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    auto key = recent_key(texts[i]);
+  std::uint64_t rank = 0;
+  for (std::string const& text : texts) {
+    auto key = recent_key(text);
+    // Texts that differ only in the case of non-ASCII letters share a member: the first (the
+    // newer) keeps it, or an older entry would overwrite the search just made.
+    if (!keep.insert(key).second) {
+      continue;
+    }
     if (auto e = ensure_map(doc, *m, key)) {
-      put_text(doc, *e, "text", texts[i]);
-      put_int_if_changed(doc, *e, "rank", i);
+      put_text(doc, *e, "text", text);
+      put_int_if_changed(doc, *e, "rank", rank);
       put_bool_if_changed(doc, *e, "deleted", false);
     }
-    keep.insert(std::move(key));
+    ++rank;
   }
   tombstone_others(doc, *m, keep);
 }

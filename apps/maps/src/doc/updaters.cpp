@@ -1,21 +1,14 @@
 #include "doc/updaters.h"
 
-#include <algorithm>
-
 #include "base/utf8.h"
 #include "doc/save.h"
 #include "doc/schema.h"
 #include "model/json.h"
+#include "model/ops.h"
 
 namespace maps {
 
 namespace {
-
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return lower(x) == lower(y); });
-}
 
 template <class... F> struct Overloaded : F... { using F::operator()...; };
 template <class... F> Overloaded(F...) -> Overloaded<F...>;
@@ -73,20 +66,17 @@ void doc_set_place_saved(Document& doc, MapsAction::SetPlaceSaved const& a) {
 }
 
 void doc_commit_search(Document& doc, MapsAction::CommitSearch const& a) {
-  auto const q = base::utf8::trim(a.query);
-  if (q.empty()) {
+  // A blank query writes nothing, not even the root.
+  if (base::utf8::trim(a.query).empty()) {
     return;
   }
   auto root = ensure_maps_root_for_update(doc);
   if (!root) {
     return;
   }
+  // The same rule as the live list's, so both agree.
   auto list = read_recents(doc, *root);
-  std::erase_if(list, [&](std::string const& t) { return equal_ignoring_ascii_case(t, q); });
-  list.insert(list.begin(), std::string(q));
-  if (list.size() > MAX_RECENTS) {
-    list.resize(MAX_RECENTS);
-  }
+  apply_recent_search(list, a.query);
   write_recents(doc, *root, list);
 }
 

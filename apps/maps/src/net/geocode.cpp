@@ -21,8 +21,12 @@ using detail::string_member;
 // A decimal number that fills the whole text. Positions must be finite: a NaN position
 // would travel through every projection and distance of the UI.
 std::optional<double> parse_number(std::string_view text) {
+  // One sign at most: from_chars takes the minus itself, so "+-1" must be refused here.
   if (text.starts_with('+')) {
     text.remove_prefix(1);
+    if (text.starts_with('-') || text.starts_with('+')) {
+      return std::nullopt;
+    }
   }
   double value = 0.0;
   auto const [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -298,8 +298,8 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
 }
 
 base::Result<nlohmann::json> parse_json(std::string_view text) {
-  if (!within_depth(text, MAX_JSON_DEPTH)) {
-    return base::fail(fmt::format("JSON nested deeper than {} levels", MAX_JSON_DEPTH));
+  if (!within_depth(text, MAX_ANSWER_DEPTH)) {
+    return base::fail(fmt::format("JSON nested deeper than {} levels", MAX_ANSWER_DEPTH));
   }
   try {
     return nlohmann::json::parse(text);

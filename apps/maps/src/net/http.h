@@ -30,7 +30,7 @@ inline constexpr std::size_t MAX_BODY_BYTES = std::size_t{32} * 1024 * 1024;
 inline constexpr long MAX_REDIRECTS = 10;
 
 /// Deepest nesting of arrays and objects accepted in a JSON answer.
-inline constexpr std::size_t MAX_JSON_DEPTH = 512;
+inline constexpr std::size_t MAX_ANSWER_DEPTH = 512;
 
 /// Process-wide TLS and transfer-library set-up, run exactly once; later and concurrent calls
 /// wait for the first to finish and then return. Never undone: detached request threads may

@@ -155,9 +155,13 @@ std::optional<AncestorTile> TileCache::ancestor_tile(TileKey key) {
 }
 
 void TileCache::touch_tile(TileKey key) {
-  auto it = std::find(lru.begin(), lru.end(), key);
-  if (it != lru.end()) {
-    lru.erase(it);
+  // Every frame touches the visible tiles, so they sit at the recent end: search from there.
+  auto it = std::find(lru.rbegin(), lru.rend(), key);
+  if (it != lru.rend()) {
+    if (it == lru.rbegin()) {
+      return; // already the most recent
+    }
+    lru.erase(std::next(it).base());
   }
   lru.push_back(key);
 }
@@ -301,6 +305,20 @@ std::uint64_t TileCache::delete_region_tiles(std::vector<TileKey> const& keys) {
   if (!owns_disk) {
     return 0;
   }
+  // Tiles of these keys still queued for a download would come back once their files are gone:
+  // they are given up (answered, not failed), and the worker is replaced so the queue goes too.
+  bool abandoned = false;
+  for (TileKey const& key : keys) {
+    if (offline_outstanding.erase(key) != 0) {
+      ++offline_done;
+      abandoned = true;
+    }
+  }
+  if (abandoned && request_tx) {
+    restart_worker();
+    pending.clear();
+    send_outstanding();
+  }
   std::uint64_t freed = 0;
   for (TileKey const& key : keys) {
     fs::path const file = cache_dir / tile_cache_path(key);
@@ -315,6 +333,10 @@ std::uint64_t TileCache::delete_region_tiles(std::vector<TileKey> const& keys) {
 }
 
 std::uint64_t TileCache::clear_tile_cache() {
+  // A download still queued at the worker would fill the cleared folder again.
+  if (owns_disk && request_tx && !offline_outstanding.empty()) {
+    restart_worker();
+  }
   tiles.clear();
   lru.clear();
   pending.clear();
@@ -353,8 +375,14 @@ void TileCache::set_dark_basemap(bool to_dark) {
   if (!request_tx) {
     return;
   }
-  // Dropping the old ends stops the old worker at its next receive; its queued replies are
-  // lost, so the download's unanswered tiles go to the new worker.
+  // The download's unanswered tiles go to the new worker.
+  restart_worker();
+  send_outstanding();
+}
+
+void TileCache::restart_worker() {
+  // Dropping the old ends stops the old worker after the request in hand (its reply can no
+  // longer be sent), and with it everything still queued for it.
   auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light);
   if (ends) {
     request_tx = std::move(ends->requests);
@@ -363,7 +391,6 @@ void TileCache::set_dark_basemap(bool to_dark) {
     request_tx.reset();
     reply_rx.reset();
   }
-  send_outstanding();
 }
 
 namespace {

@@ -135,9 +135,11 @@ struct TileCache {
   std::uint32_t download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1);
   /// True once every tile of the last download has been answered (or given up).
   bool offline_download_complete() const;
-  /// Removes tiles from memory and their files from disk; returns the bytes freed.
+  /// Removes tiles from memory and their files from disk; returns the bytes freed. Those of the
+  /// keys a download still waits for are given up, so the worker does not fetch them again.
   std::uint64_t delete_region_tiles(std::vector<TileKey> const& keys);
-  /// Empties memory and removes the disk cache; returns the bytes it held.
+  /// Empties memory and removes the disk cache; returns the bytes it held. A download in
+  /// progress is abandoned (its worker is replaced, so nothing it still had queued is fetched).
   std::uint64_t clear_tile_cache();
   /// Bytes under the cache root (or directory).
   std::uint64_t tile_cache_disk_usage() const;
@@ -146,6 +148,7 @@ struct TileCache {
 
 private:
   void fail_outstanding();
+  void restart_worker();
   void send_outstanding();
 };
 
