@@ -4,6 +4,7 @@
 #include "app/palette.h"
 #include "model/ops.h"
 #include "panel_test_support.h"
+#include "scene_probe.h"
 #include "shell/presets.h"
 #include "shell/sample_data.h"
 
@@ -29,31 +30,11 @@ struct Panel : ::testing::Test {
                                 Rect{L, 0, L + width, 600}, 0);
   }
 
-  std::vector<zarn_ui::TextCmd const*> texts() const {
-    std::vector<zarn_ui::TextCmd const*> out;
-    for (auto const& cmd : scene.commands) {
-      if (auto const* t = std::get_if<zarn_ui::TextCmd>(&cmd)) {
-        out.push_back(t);
-      }
-    }
-    return out;
-  }
-  zarn_ui::TextCmd const* find(std::string_view s) const {
-    for (auto const* t : texts()) {
-      if (t->text == s) {
-        return t;
-      }
-    }
-    return nullptr;
-  }
+  std::vector<zarn_ui::TextCmd const*> texts() const { return probe::text_cmds(scene); }
+  zarn_ui::TextCmd const* find(std::string_view s) const { return probe::find_text_cmd(scene, s); }
   bool has(std::string_view s) const { return find(s) != nullptr; }
   zarn_ui::TextCmd const* find_prefix(std::string_view prefix) const {
-    for (auto const* t : texts()) {
-      if (t->text.starts_with(prefix)) {
-        return t;
-      }
-    }
-    return nullptr;
+    return probe::find_text_cmd(scene, prefix, true);
   }
   bool has_leave() const { return find_prefix("Leave ") != nullptr; }
   /// The rounded fills whose rectangle is `r`.

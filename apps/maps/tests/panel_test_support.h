@@ -19,6 +19,7 @@
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "platform/widget/widget.h"
+#include "scene_probe.h"
 
 namespace maps::test {
 
@@ -36,32 +37,12 @@ struct Frame {
   }
 
   /// The recorded texts, in painting order.
-  std::vector<zarn_ui::TextCmd const*> texts() const {
-    std::vector<zarn_ui::TextCmd const*> out;
-    for (auto const& cmd : scene.commands) {
-      if (auto const* t = std::get_if<zarn_ui::TextCmd>(&cmd)) {
-        out.push_back(t);
-      }
-    }
-    return out;
-  }
+  std::vector<zarn_ui::TextCmd const*> texts() const { return probe::text_cmds(scene); }
   /// The first text run equal to `s`.
-  zarn_ui::TextCmd const* find_text(std::string_view s) const {
-    for (auto const* t : texts()) {
-      if (t->text == s) {
-        return t;
-      }
-    }
-    return nullptr;
-  }
+  zarn_ui::TextCmd const* find_text(std::string_view s) const { return probe::find_text_cmd(scene, s); }
   bool has_text(std::string_view s) const { return find_text(s) != nullptr; }
   bool has_text_starting(std::string_view prefix) const {
-    for (auto const* t : texts()) {
-      if (t->text.starts_with(prefix)) {
-        return true;
-      }
-    }
-    return false;
+    return probe::find_text_cmd(scene, prefix, true) != nullptr;
   }
 
   /// Writes the frame as "<MAPS_SHOT_DIR>/<name>.png" when that variable is set.

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -72,6 +73,28 @@ inline std::vector<std::string> texts_of(zarn_ui::Scene const& scene) {
     out.push_back(t.text);
   }
   return out;
+}
+
+/// The recorded text runs, in painting order (pointers into the scene).
+inline std::vector<zarn_ui::TextCmd const*> text_cmds(zarn_ui::Scene const& scene) {
+  std::vector<zarn_ui::TextCmd const*> out;
+  for (auto const& cmd : scene.commands) {
+    if (auto const* t = std::get_if<zarn_ui::TextCmd>(&cmd)) {
+      out.push_back(t);
+    }
+  }
+  return out;
+}
+
+/// The first text run equal to `s`, or starting with it when `prefix`.
+inline zarn_ui::TextCmd const* find_text_cmd(zarn_ui::Scene const& scene, std::string_view s,
+                                             bool prefix = false) {
+  for (auto const* t : text_cmds(scene)) {
+    if (prefix ? t->text.starts_with(s) : t->text == s) {
+      return t;
+    }
+  }
+  return nullptr;
 }
 
 /// Push and pop layers pair up and never go below zero.

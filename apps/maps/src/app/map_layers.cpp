@@ -32,9 +32,6 @@ Rect placement_rect(TilePlacement const& p) {
   return Rect{p.x0, p.y0, p.x1, p.y1};
 }
 
-bool has_area(Rect const& r) {
-  return r.width() > 0.0 && r.height() > 0.0;
-}
 
 /// The closed outline of an area: its first point repeated at the end.
 std::vector<Point> closed(std::vector<Point> outline) {
@@ -156,7 +153,7 @@ bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& 
     fill_rect(scene, t, rect, placeholder);
 
     if (auto image = tiles.cached_tile(key)) {
-      if (has_area(rect)) {
+      if (!rect.is_empty()) {
         scene.draw_image_rect(std::move(image), rect, t);
         drawn = true;
       }
@@ -169,7 +166,7 @@ bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& 
       std::uint64_t const col = std::uint64_t{key.x} - std::uint64_t{ancestor->key.x} * n;
       std::uint64_t const row = std::uint64_t{key.y} - std::uint64_t{ancestor->key.y} * n;
       // A stand-in that is not really above this tile would show the wrong place.
-      if (col < n && row < n && has_area(rect)) {
+      if (col < n && row < n && !rect.is_empty()) {
         double const w = std::max<double>(ancestor->image->width, 1.0) / static_cast<double>(n);
         double const h = std::max<double>(ancestor->image->height, 1.0) / static_cast<double>(n);
         Rect const src{static_cast<double>(col) * w, static_cast<double>(row) * h,
@@ -191,7 +188,7 @@ bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& 
           if (auto image = tiles.cached_tile(child)) {
             Rect const cell{rect.x0 + cw * i, rect.y0 + ch * j, rect.x0 + cw * (i + 1),
                             rect.y0 + ch * (j + 1)};
-            if (has_area(cell)) {
+            if (!cell.is_empty()) {
               scene.draw_image_rect(std::move(image), cell, t);
               any = true;
             }

@@ -14,7 +14,6 @@ namespace {
 
 using zarn_ui::floating_surface::PlacementEventKind;
 
-bool positive_area(Rect const& r) { return r.width() > 0.0 && r.height() > 0.0; }
 
 Rect grown(Rect const& r, double by) { return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by}; }
 
@@ -36,7 +35,7 @@ void draw_end_button(Scene& scene, Affine const& t, TextRenderer const& text,
 } // namespace
 
 Rect nav_card_bounds(MapsApp const& app) {
-  return positive_area(app.detached_rect) ? app.detached_rect : app.window_rect();
+  return !app.detached_rect.is_empty() ? app.detached_rect : app.window_rect();
 }
 
 Rect navigation_card_rect(MapsApp const& app) {

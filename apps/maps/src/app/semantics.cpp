@@ -21,18 +21,6 @@ using zarn_ui::widget::SemanticArgument;
 
 constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
 
-bool has_area(Rect const& r) { return r.width() * r.height() > 0.0; }
-
-SemanticControl control(std::string label, std::string id, std::uint8_t role, std::uint8_t state,
-                        Rect rect) {
-  SemanticControl c;
-  c.label = std::move(label);
-  c.id = std::move(id);
-  c.role = role;
-  c.state = state;
-  c.rect = rect;
-  return c;
-}
 
 bool value_less_outside_panel(SemanticArgument const& argument) {
   return argument.kind == SemanticArgument::Kind::Empty ||
@@ -62,15 +50,15 @@ std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t
   Rect const rect = map_control_rect(app.map_rect, index);
   switch (static_cast<MapControl>(index)) {
     case MapControl::ZoomIn:
-      return control("Zoom in", "maps.control:zoom-in", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, rect);
+      return make_control("Zoom in", "maps.control:zoom-in", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, rect);
     case MapControl::ZoomOut:
-      return control("Zoom out", "maps.control:zoom-out", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE,
+      return make_control("Zoom out", "maps.control:zoom-out", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE,
                      rect);
     case MapControl::Locate:
-      return control("Use my location", "maps.control:locate", ROLE_PUSH_BUTTON,
+      return make_control("Use my location", "maps.control:locate", ROLE_PUSH_BUTTON,
                      STATE_NOT_APPLICABLE, rect);
     case MapControl::Traffic:
-      return control("Traffic", "maps.control:traffic", ROLE_SWITCH,
+      return make_control("Traffic", "maps.control:traffic", ROLE_SWITCH,
                      app.traffic_on ? STATE_ON : STATE_OFF, rect);
   }
   return std::nullopt;
@@ -84,8 +72,8 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
     }
   }
   Rect const& end_button = app.nav_card_rects[0];
-  if (has_area(end_button) && app.model.route) {
-    out.push_back(control("End navigation", "maps.navigation.end", ROLE_PUSH_BUTTON,
+  if (!end_button.is_empty() && app.model.route) {
+    out.push_back(make_control("End navigation", "maps.navigation.end", ROLE_PUSH_BUTTON,
                           STATE_NOT_APPLICABLE, end_button));
   }
   for (auto const& target : app.hit_targets) {

@@ -173,6 +173,20 @@ struct SemanticControl {
   bool operator==(SemanticControl const&) const = default;
 };
 
+/// A control with its label, id, role and state (and, for painted ones, its rectangle).
+inline SemanticControl make_control(std::string label, std::string id,
+                                    std::uint8_t role = ROLE_PUSH_BUTTON,
+                                    std::uint8_t state = STATE_NOT_APPLICABLE,
+                                    zarn_ui::Rect rect = {}) {
+  SemanticControl c;
+  c.label = std::move(label);
+  c.id = std::move(id);
+  c.role = role;
+  c.state = state;
+  c.rect = rect;
+  return c;
+}
+
 /// "Drive", "Transit", "Cycle", "Walk".
 std::string_view travel_mode_display_name(TravelMode mode);
 

@@ -175,22 +175,36 @@ void mark_all_deleted(Document& doc, ObjId const& root, std::string_view collect
   tombstone_others(doc, *m, {});
 }
 
+namespace {
+
+/// A keyed collection holding exactly `items` live (by their `id`): each written into its
+/// member and revived, every other member tombstoned.
+template <class T, class Write>
+void write_keyed(Document& doc, ObjId const& root, std::string_view collection,
+                 std::vector<T> const& items, Write write) {
+  auto c = ensure_map(doc, root, collection);
+  if (!c) {
+    return;
+  }
+  std::unordered_set<std::string> ids;
+  for (auto const& item : items) {
+    if (auto e = ensure_map(doc, *c, item.id)) {
+      write(doc, *e, item);
+      put_bool_if_changed(doc, *e, "deleted", false);
+    }
+    ids.insert(item.id);
+  }
+  tombstone_others(doc, *c, ids);
+}
+
+}  // namespace
+
 void save_model_to_doc(Document& doc, MapModel const& model) {
   auto root = ensure_maps_root(doc);
   if (!root) {
     return;
   }
-  if (auto p = ensure_map(doc, *root, "places")) {
-    std::unordered_set<std::string> ids;
-    for (auto const& place : model.places) {
-      if (auto e = ensure_map(doc, *p, place.id)) {
-        write_place(doc, *e, place);
-        put_bool_if_changed(doc, *e, "deleted", false);
-      }
-      ids.insert(place.id);
-    }
-    tombstone_others(doc, *p, ids);
-  }
+  write_keyed(doc, *root, "places", model.places, write_place);
   write_recents(doc, *root, model.recents);
   write_route(doc, *root, model.route);
   write_transit(doc, *root, model.transit);
@@ -205,17 +219,7 @@ void save_model_to_doc(Document& doc, MapModel const& model) {
   if (get_transit_offset(doc, *root) != offset) {
     (void)doc.put(*root, "transit_time_offset", zarn_ui::doc::ScalarValue{offset});
   }
-  if (auto r = ensure_map(doc, *root, "regions")) {
-    std::unordered_set<std::string> ids;
-    for (auto const& region : model.regions) {
-      if (auto e = ensure_map(doc, *r, region.id)) {
-        write_region(doc, *e, region);
-        put_bool_if_changed(doc, *e, "deleted", false);
-      }
-      ids.insert(region.id);
-    }
-    tombstone_others(doc, *r, ids);
-  }
+  write_keyed(doc, *root, "regions", model.regions, write_region);
   ActivePlan route_plan;
   if (model.route) {
     route_plan.value = ActivePlan::Route{*model.route, model.origin,    model.origin_name,

@@ -20,16 +20,6 @@ using Kind = OfflinePanelAction::Kind;
 
 constexpr std::uint8_t MAX_DETAIL = 6;
 
-bool positive_area(zarn_ui::Rect const& r) { return r.width() * r.height() > 0.0; }
-
-SemanticControl button(std::string label, std::string id) {
-  SemanticControl c;
-  c.label = std::move(label);
-  c.id = std::move(id);
-  c.role = ROLE_PUSH_BUTTON;
-  c.state = STATE_NOT_APPLICABLE;
-  return c;
-}
 
 double sane_scale(double scale) { return std::isfinite(scale) && scale > 0.0 ? scale : 1.0; }
 
@@ -111,24 +101,24 @@ bool clear_cache(MapsApp& app, zarn_ui::doc::Document& doc) {
 std::optional<SemanticControl> offline_action_spec(OfflinePanelAction const& action) {
   switch (action.kind) {
   case Kind::Close:
-    return button("Close offline maps", "maps.offline.close");
+    return make_control("Close offline maps", "maps.offline.close");
   case Kind::Zoom:
     if (action.delta == 1) {
-      return button("Increase download detail", "maps.offline.zoom-in");
+      return make_control("Increase download detail", "maps.offline.zoom-in");
     }
     if (action.delta == -1) {
-      return button("Decrease download detail", "maps.offline.zoom-out");
+      return make_control("Decrease download detail", "maps.offline.zoom-out");
     }
     return std::nullopt;
   case Kind::Download:
-    return button("Download selected area", "maps.offline.download");
+    return make_control("Download selected area", "maps.offline.download");
   case Kind::DeleteRegion:
-    return button("Delete downloaded area",
+    return make_control("Delete downloaded area",
                   fmt::format("maps.offline.region:{}:delete", action.region_id));
   case Kind::ClearCache:
-    return button("Clear offline map cache", "maps.offline.clear");
+    return make_control("Clear offline map cache", "maps.offline.clear");
   case Kind::SearchField: {
-    SemanticControl c = button("Area to download", "maps.offline.search");
+    SemanticControl c = make_control("Area to download", "maps.offline.search");
     c.role = ROLE_SEARCH_FIELD;
     c.attributes.takes_text = true;
     return c;
@@ -139,7 +129,7 @@ std::optional<SemanticControl> offline_action_spec(OfflinePanelAction const& act
 
 std::vector<OfflineControl> offline_panel_specs(OfflinePanel const& panel) {
   std::vector<OfflineControl> out;
-  if (panel.search_rect && positive_area(*panel.search_rect)) {
+  if (panel.search_rect && !panel.search_rect->is_empty()) {
     auto const action = OfflinePanelAction::search_field();
     SemanticControl c = *offline_action_spec(action);
     c.rect = *panel.search_rect;
@@ -148,7 +138,7 @@ std::vector<OfflineControl> offline_panel_specs(OfflinePanel const& panel) {
   // The scrim and the close button both close; the platform gets one control, the largest.
   OfflineTarget const* close = nullptr;
   for (OfflineTarget const& target : panel.targets) {
-    if (target.action.kind == Kind::Close && positive_area(target.rect) &&
+    if (target.action.kind == Kind::Close && !target.rect.is_empty() &&
         (close == nullptr ||
          target.rect.width() * target.rect.height() > close->rect.width() * close->rect.height())) {
       close = &target;
@@ -161,7 +151,7 @@ std::vector<OfflineControl> offline_panel_specs(OfflinePanel const& panel) {
   }
   for (OfflineTarget const& target : panel.targets) {
     if (target.action.kind == Kind::Close || target.action.kind == Kind::SearchField ||
-        !positive_area(target.rect)) {
+        target.rect.is_empty()) {
       continue;
     }
     auto spec = offline_action_spec(target.action);
