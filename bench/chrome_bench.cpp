@@ -6,7 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/chrome_draw.h"
+#include "draw/chrome_draw.h"
 #include "app/maps_app.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"

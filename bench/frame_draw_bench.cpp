@@ -7,8 +7,8 @@
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "platform/widget/widget.h"
-#include "shell/sample_data.h"
-#include "shell/street_network.h"
+#include "sample/sample_data.h"
+#include "sample/street_network.h"
 
 namespace {
 

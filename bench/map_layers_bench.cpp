@@ -6,11 +6,11 @@
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
-#include "app/map_layers.h"
+#include "draw/map_layers.h"
 #include "app/maps_app.h"
 #include "platform/render/offscreen.h"
-#include "shell/sample_data.h"
-#include "shell/street_network.h"
+#include "sample/sample_data.h"
+#include "sample/street_network.h"
 
 namespace {
 

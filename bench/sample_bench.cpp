@@ -2,7 +2,7 @@
 // launch arguments (and the traffic again whenever the overlay is switched on).
 #include <benchmark/benchmark.h>
 
-#include "shell/street_network.h"
+#include "sample/street_network.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/format.h"
+#include "draw/format.h"
 
 #include <cmath>
 #include <cstdint>

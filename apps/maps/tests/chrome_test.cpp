@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/chrome_draw.h"
+#include "draw/chrome_draw.h"
 #include "app/maps_app.h"
-#include "app/palette.h"
-#include "app/search_box_draw.h"
+#include "draw/palette.h"
+#include "search_box/search_box_draw.h"
 #include "platform/render/offscreen.h"
 #include "platform/theme/theme.h"
 #include "tiles/tile_cache.h"

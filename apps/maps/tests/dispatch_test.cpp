@@ -7,7 +7,7 @@
 #include "model/json.h"
 #include "platform/actions/executor.h"
 #include "platform/launch/state.h"
-#include "shell/sdk_integration.h"
+#include "sdk/sdk_integration.h"
 
 namespace maps {
 namespace {

@@ -6,16 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "app/input.h"
+#include "input/input.h"
 #include "app/maps_app.h"
-#include "app/nav_card.h"
-#include "app/overflow_menu.h"
+#include "draw/nav_card.h"
+#include "draw/overflow_menu.h"
 #include "app/projection.h"
-#include "app/semantics.h"
+#include "input/semantics.h"
 #include "base/clock.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/map_layers.h"
+#include "draw/map_layers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/format.h"
+#include "draw/format.h"
 #include "app/maps_app.h"
-#include "app/markers.h"
+#include "draw/markers.h"
 #include "platform/render/offscreen.h"
 #include "scene_probe.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/markers.h"
+#include "draw/markers.h"
 
 #include <cmath>
 #include <limits>

@@ -4,9 +4,9 @@
 
 #include <fmt/format.h>
 
-#include "app/format.h"
+#include "draw/format.h"
 #include "app/maps_app.h"
-#include "app/nav_card.h"
+#include "draw/nav_card.h"
 #include "base/clock.h"
 #include "platform/doc/document.h"
 #include "platform/scene/scene.h"

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "app/format.h"
-#include "app/offline_panel_draw.h"
+#include "draw/format.h"
+#include "draw/offline_panel_draw.h"
 #include "offline_panel/download_selection.h"
 #include "panel_test_support.h"
 #include "platform/launch/launch_args.h"
 #include "shell/presets.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -4,7 +4,7 @@
 #include "doc/load.h"
 #include "model/ops.h"
 #include "platform/doc/document.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/paint.h"
-#include "app/palette.h"
+#include "draw/paint.h"
+#include "draw/palette.h"
 
 namespace maps {
 namespace {

@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "app/maps_app.h"
-#include "app/perform_ui_action.h"
+#include "input/perform_ui_action.h"
 #include "doc/save.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

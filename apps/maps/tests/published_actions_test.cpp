@@ -8,9 +8,9 @@
 #include "doc/save.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
-#include "shell/builders.h"
-#include "shell/sample_data.h"
-#include "shell/sdk_integration.h"
+#include "sdk/builders.h"
+#include "sample/sample_data.h"
+#include "sdk/sdk_integration.h"
 
 namespace maps {
 namespace {

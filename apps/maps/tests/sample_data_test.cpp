@@ -1,4 +1,4 @@
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "geo/geo.h"
-#include "shell/street_network.h"
+#include "sample/street_network.h"
 
 namespace maps {
 namespace {

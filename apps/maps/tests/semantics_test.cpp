@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "app/maps_app.h"
-#include "app/overflow_menu.h"
-#include "app/semantics.h"
+#include "draw/overflow_menu.h"
+#include "input/semantics.h"
 #include "doc/save.h"
 #include "platform/launch/state.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "app/map_layers.h"
-#include "app/side_panel_draw.h"
+#include "draw/map_layers.h"
+#include "draw/side_panel_draw.h"
 #include "model/ops.h"
 #include "panel_test_support.h"
 #include "shell/presets.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/street_network.h"
+#include "sample/street_network.h"
 
 #include <cmath>
 #include <cstring>

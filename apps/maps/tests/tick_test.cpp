@@ -21,7 +21,7 @@
 #include "model/ops.h"
 #include "net/routing.h"
 #include "platform/doc/document.h"
-#include "shell/sdk_integration.h"
+#include "sdk/sdk_integration.h"
 
 namespace maps {
 namespace {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "app/maps_app.h"
-#include "app/ui_action.h"
+#include "input/ui_action.h"
 #include "model/types.h"
 #include "tiles/tile_cache.h"
 

@@ -5,7 +5,7 @@
 #include "doc/load.h"
 #include "doc/save.h"
 #include "doc/updaters.h"
-#include "shell/sdk_integration.h"
+#include "sdk/sdk_integration.h"
 
 namespace maps {
 

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/overflow_menu.h"
+#include "draw/overflow_menu.h"
 #include "app/projection.h"
 #include "app/requests.h"
-#include "app/ui_action.h"
-#include "app/ui_state.h"
+#include "input/ui_action.h"
+#include "offline_panel/panel_state.h"
 #include "base/channel.h"
 #include "base/clock.h"
 #include "doc/load.h"
@@ -32,8 +32,8 @@
 #include "platform/widget/widget.h"
 #include "platform/widgets/context_menu.h"
 #include "platform/widgets/tooltip.h"
-#include "shell/sample_data.h"
-#include "shell/street_network.h"
+#include "sample/sample_data.h"
+#include "sample/street_network.h"
 #include "tiles/tile_cache.h"
 
 namespace zarn_ui::doc {

@@ -7,13 +7,13 @@
 
 #include <fmt/format.h>
 
-#include "app/labels.h"
+#include "draw/labels.h"
 #include "app/maps_app.h"
 #include "app/suggestions.h"
 #include "base/utf8.h"
 #include "model/ops.h"
 #include "net/routing.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/ui_state.h"
+#include "offline_panel/panel_state.h"
 #include "platform/scene/geometry.h"
 #include "tiles/tile_cache.h"
 

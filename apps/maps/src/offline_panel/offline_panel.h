@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ui_action.h"
-#include "app/ui_state.h"
+#include "input/ui_action.h"
+#include "offline_panel/panel_state.h"
 #include "base/clock.h"
 #include "platform/widget/event.h"
 #include "tiles/tile_cache.h"

@@ -6,7 +6,7 @@
 #include "platform/doc/persist.h"
 #include "shell/presets.h"
 #include "shell/screenshot.h"
-#include "shell/sdk_integration.h"
+#include "sdk/sdk_integration.h"
 #include "platform/launch/state.h"
 
 namespace maps {

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/overflow_menu.h"
+#include "draw/overflow_menu.h"
 #include "base/utf8.h"
 #include "geo/geo.h"
-#include "shell/sample_data.h"
+#include "sample/sample_data.h"
 
 namespace maps {
 

@@ -8,7 +8,7 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
-#include "app/nav_card.h"
+#include "draw/nav_card.h"
 #include "base/utf8.h"
 #include "platform/launch/state.h"
 #include "platform/layout/layout.h"

@@ -10,7 +10,7 @@
 #include "doc/load.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
-#include "shell/builders.h"
+#include "sdk/builders.h"
 
 namespace maps {
 

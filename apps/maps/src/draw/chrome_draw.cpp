@@ -1,0 +1,325 @@
+#include "draw/chrome_draw.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "draw/labels.h"
+#include "app/maps_app.h"
+#include "draw/nav_card.h"
+#include "draw/offline_panel_draw.h"
+#include "draw/palette.h"
+#include "search_box/search_box_draw.h"
+#include "input/semantics.h"
+#include "base/utf8.h"
+#include "platform/widgets/button.h"
+#include "platform/widgets/tooltip.h"
+
+namespace maps {
+
+namespace {
+
+using zarn_ui::Theme;
+
+void draw_map_controls(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                       Theme const& theme) {
+  auto hot = [&](std::uint8_t i) { return app.hot_control == i; };
+  using zarn_ui::widget::Button;
+  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 0), "+", "Zoom in", 10.0, 22.0f,
+                hot(0), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
+  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 1), "\xE2\x80\x93", "Zoom out",
+                10.0, 22.0f, hot(1), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
+
+  Rect const locate = map_control_rect(app.map_rect, 2);
+  draw_card(scene, t, locate, 10.0, hot(2) ? theme.surface_hover : theme.surface_raised,
+            theme.border);
+  auto const [lx, ly] = locate.center();
+  stroke_circle(scene, t, lx, ly, 6.0, theme.accent, 2.0);
+  fill_circle(scene, t, lx, ly, 2.0, theme.accent);
+  constexpr double INNER = 0.7 * 9.0;
+  constexpr double OUTER = 9.0;
+  stroke_line(scene, t, lx, ly - INNER, lx, ly - OUTER, theme.accent, 2.0);
+  stroke_line(scene, t, lx, ly + INNER, lx, ly + OUTER, theme.accent, 2.0);
+  stroke_line(scene, t, lx - INNER, ly, lx - OUTER, ly, theme.accent, 2.0);
+  stroke_line(scene, t, lx + INNER, ly, lx + OUTER, ly, theme.accent, 2.0);
+
+  Rect const traffic = map_control_rect(app.map_rect, 3);
+  Color const fill = hot(3) ? theme.surface_hover : theme.surface_raised;
+  draw_card(scene, t, traffic, 10.0, fill, app.traffic_on ? theme.accent : theme.border);
+  auto const [tx, ty] = traffic.center();
+  auto light = [&](Color c) { return app.traffic_on ? c : mix_colors(c, fill, 0.55f); };
+  fill_circle(scene, t, tx, ty - 8.0, 3.2, light(theme.danger));
+  fill_circle(scene, t, tx, ty, 3.2, light(theme.warning));
+  fill_circle(scene, t, tx, ty + 8.0, 3.2, light(theme.success));
+}
+
+/// Left edge of what floats at the bottom left: beside the side panel, or at the window's
+/// margin when there is no expanded panel to avoid.
+double bottom_left_limit(MapsApp const& app) {
+  if (app.compact() || app.panel_collapsed) {
+    return app.window_rect_.x0 + 16.0;
+  }
+  return app.side_panel_rect().x1 + 10.0;
+}
+
+void draw_traffic_legend(MapsApp const& app, Scene& scene, Affine const& t,
+                         TextRenderer const& text, Theme const& theme) {
+  if (app.compact() && app.nav_open) {
+    return;
+  }
+  double const left = bottom_left_limit(app);
+  double const bottom = app.window_rect_.y1 - 16.0;
+  Color const fill = theme.surface_raised.multiply_alpha(0.96f);
+
+  if (app.traffic.segments.empty()) {
+    static constexpr std::string_view NO_DATA = "No traffic data";
+    double const width = measure_text(text, NO_DATA, 12.0f) + 40.0;
+    Rect const pill{left, bottom - 32.0, left + width, bottom};
+    draw_card(scene, t, pill, 16.0, fill, theme.border);
+    fill_circle(scene, t, left + 16.0, (pill.y0 + pill.y1) / 2.0, 3.6, theme.overlay_text_muted);
+    paint_text(text, scene, t, NO_DATA, 12.0f, theme.overlay_text, left + 27.0, pill.y0 + 8.5);
+    return;
+  }
+
+  Rect const card{left, bottom - 118.0, left + 180.0, bottom};
+  double const top = card.y0;
+  draw_card(scene, t, card, 12.0, fill, theme.border);
+  paint_text_weighted(text, scene, t, "Traffic", 12.0f, theme.overlay_text, left + 12.0, top + 12.0,
+                      2);
+  if (app.traffic.source) {
+    double const x = left + 12.0 + measure_text(text, "Traffic", 12.0f) + 8.0;
+    paint_text_fitted(text, scene, t, fmt::format("\xC2\xB7 {}", *app.traffic.source), 10.0f,
+                      theme.overlay_text_muted, x, top + 12.0, (left + 180.0 - 12.0) - x);
+  }
+  static constexpr std::string_view LEVEL_NAMES[4] = {"Free flowing", "Moderate", "Heavy",
+                                                      "Standstill"};
+  MapPalette const palette = map_palette(theme);
+  auto const counts = count_traffic_levels(app.traffic.segments);
+  for (std::size_t level = 0; level < 4; ++level) {
+    double const y = top + 34.0 + 19.0 * static_cast<double>(level);
+    fill_rounded_rect(scene, t, Rect{left + 12.0, y + 3.0, left + 30.0, y + 9.0}, 3.0,
+                      palette.traffic[level]);
+    paint_text(text, scene, t, LEVEL_NAMES[level], 11.0f, theme.overlay_text, left + 38.0, y);
+    draw_text_right(text, scene, t, fmt::format("{}", counts[level]), 11.0f,
+                    theme.overlay_text_muted, left + 168.0, y);
+  }
+}
+
+void draw_navigation_toggle(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme,
+                            Rect const& r) {
+  draw_card(scene, t, r, 12.0, theme.surface_raised,
+            app.nav_open ? theme.focus_border : theme.border);
+  auto const [cx, cy] = r.center();
+  Color const bars = app.nav_open ? theme.accent : theme.text;
+  for (double dy : {-5.0, 0.0, 5.0}) {
+    stroke_line(scene, t, cx - 8.0, cy + dy, cx + 8.0, cy + dy, bars, 2.0);
+  }
+  app.hit_targets.push_back(HitTarget{r, UiAction::ToggleNavigation{}});
+}
+
+void draw_status_pill(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                      Theme const& theme) {
+  std::string const& status = app.model.status;
+  if (!status_pill_shown(status, app.jobs_in_flight)) {
+    return;
+  }
+  double const width = measure_text(text, status, 12.0f) + 36.0;
+  double const left = app.window_center().x - width / 2.0;
+  double const top = app.window_rect_.y0 + 74.0;
+  Rect const pill{left, top, left + width, top + 30.0};
+  draw_card(scene, t, pill, 15.0, theme.surface_raised, theme.border);
+  fill_circle(scene, t, left + 16.0, top + 15.0, 4.0,
+              status_reports_failure(status) ? theme.danger : theme.accent);
+  paint_text(text, scene, t, status, 12.0f, theme.text, left + 28.0, top + 7.5);
+}
+
+struct PoiRow {
+  std::string_view glyph;
+  std::string_view value;
+  bool link = false;
+};
+
+std::vector<PoiRow> poi_rows(Poi const& poi) {
+  std::vector<PoiRow> rows;
+  if (!poi.address.empty()) {
+    rows.push_back({"\xE2\x97\x8E", poi.address}); // ◎
+  }
+  if (poi.opening_hours) {
+    rows.push_back({"\xE2\x97\xB7", *poi.opening_hours}); // ◷
+  }
+  if (poi.phone) {
+    rows.push_back({"\xE2\x9C\x86", *poi.phone}); // ✆
+  }
+  if (poi.website) {
+    rows.push_back({"\xE2\x9A\x93", *poi.website, true}); // ⚓
+  }
+  return rows;
+}
+
+Poi const* selected_nearby_poi(MapsApp const& app) {
+  if (!app.selected_poi) {
+    return nullptr;
+  }
+  for (auto const& poi : app.nearby_pois) {
+    if (poi.id == *app.selected_poi) {
+      return &poi;
+    }
+  }
+  return nullptr;
+}
+
+void draw_poi_card(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                   Theme const& theme, Poi const& poi) {
+  std::vector<PoiRow> const rows = poi_rows(poi);
+  Rect const card = poi_card_rect(app, rows.size());
+  double const left = card.x0;
+  double const right = card.x1;
+  double const top = card.y0;
+  double const width = card.width();
+
+  draw_card(scene, t, card, 16.0, theme.surface_raised, theme.border);
+  app.hit_targets.push_back(HitTarget{card, UiAction::None{}});
+  fill_rounded_rect(scene, t, Rect{left, top, left + 5.0, card.y1}, 16.0,
+                    category_color(theme, poi.category));
+
+  draw_text_centered(text, scene, t, "\xE2\x9C\x95", 14.0f, theme.text_secondary, right - 36.0,
+                     right - 10.0, top + 14.0); // ✕
+  app.hit_targets.push_back(
+      HitTarget{Rect{right - 36.0, top + 12.0, right - 10.0, top + 38.0}, UiAction::ClosePoi{}});
+
+  paint_text_weighted(text, scene, t, poi.name, 18.0f, theme.text, left + 16.0, top + 14.0, 3);
+  std::string_view const label = category_label(poi.category);
+  paint_text(text, scene, t, label, 12.0f, theme.accent, left + 16.0, top + 40.0);
+  if (poi.detail) {
+    double const lw = measure_text(text, label, 12.0f);
+    paint_text_fitted(text, scene, t, fmt::format("\xC2\xB7 {}", *poi.detail), 12.0f,
+                      theme.text_secondary, left + 16.0 + lw + 10.0, top + 40.0,
+                      (width - 32.0) - lw - 10.0);
+  }
+
+  double y = top + 64.0;
+  for (auto const& row : rows) {
+    paint_text(text, scene, t, row.glyph, 12.0f, theme.text_secondary, left + 16.0, y);
+    paint_text_fitted(text, scene, t, row.value, 12.0f, row.link ? theme.accent : theme.text,
+                      left + 36.0, y, (width - 32.0) - 20.0);
+    y += 24.0;
+  }
+
+  // 30 below the last row's top, which is top + 70 when there are no rows.
+  double const yb = top + 70.0 + 24.0 * static_cast<double>(rows.size());
+  Rect const button{left + 16.0, yb, right - 16.0, yb + 36.0};
+  fill_rounded_rect(scene, t, button, 9.0, theme.accent);
+  draw_text_centered(text, scene, t, "Directions", 13.0f, zarn_ui::colors::WHITE, button.x0,
+                     button.x1, yb + 9.875);
+  app.hit_targets.push_back(HitTarget{button, UiAction::PoiDirections{}});
+}
+
+bool offline_download_running(MapsApp const& app) {
+  return app.tiles.offline_total != 0 && app.tiles.offline_done < app.tiles.offline_total;
+}
+
+void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme) {
+  Rect const r = overflow_button_rect(app.window_rect_);
+  bool const open = app.overflow_menu.is_open();
+  draw_card(scene, t, r, 10.0, theme.surface_raised,
+            open || offline_download_running(app) ? theme.accent : theme.border);
+  auto const [cx, cy] = r.center();
+  Color const dots = open ? theme.accent : theme.text;
+  for (double dx : {-6.0, 0.0, 6.0}) {
+    fill_circle(scene, t, cx + dx, cy, 1.9, dots);
+  }
+  app.hit_targets.push_back(HitTarget{r, UiAction::Overflow{}});
+}
+
+} // namespace
+
+Rect overflow_button_rect(Rect const& window) {
+  return {window.x1 - 56.0, window.y1 - 46.0, window.x1 - 16.0, window.y1 - 16.0};
+}
+
+std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const> segments) {
+  std::array<std::uint64_t, 4> counts{};
+  for (auto const& segment : segments) {
+    if (segment.level < counts.size()) {
+      ++counts[segment.level];
+    }
+  }
+  return counts;
+}
+
+bool status_reports_failure(std::string_view status) {
+  std::string const lower = base::utf8::to_lower(status);
+  for (std::string_view word : {"failed", "unavailable", "denied", "error"}) {
+    if (lower.find(word) != std::string::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight) {
+  if (status.empty()) {
+    return false;
+  }
+  return jobs_in_flight > 0 || status.find("\xE2\x80\xA6") != std::string_view::npos ||
+         status_reports_failure(status);
+}
+
+Rect poi_card_rect(MapsApp const& app, std::size_t rows) {
+  double const left_limit = bottom_left_limit(app);
+  double const right_limit = app.window_rect_.x1 - 16.0;
+  double const width = std::min(std::max(right_limit - left_limit, 200.0), 360.0);
+  double const left = std::max((left_limit + right_limit) / 2.0 - width / 2.0, left_limit);
+  double const bottom = app.window_rect_.y1 - 54.0;
+  double const height = static_cast<double>(rows) * 24.0 + 118.0;
+  return {left, bottom - height, left + width, bottom};
+}
+
+void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                     zarn_ui::Theme const& theme) {
+  draw_map_controls(app, scene, t, text, theme);
+  if (app.traffic_on) {
+    draw_traffic_legend(app, scene, t, text, theme);
+  }
+  if (auto const menu = app.compact_menu_rect()) {
+    draw_navigation_toggle(app, scene, t, theme, *menu);
+  }
+  draw_search_box(app, scene, t, text, theme);
+  bool const suggestions = search_suggestions_shown(app.search_box, app.model.query);
+  if (!suggestions) {
+    draw_status_pill(app, scene, t, text, theme);
+  }
+  if (Poi const* poi = selected_nearby_poi(app)) {
+    draw_poi_card(app, scene, t, text, theme, *poi);
+  }
+  if (suggestions) {
+    draw_search_suggestions(app, scene, t, text, theme);
+  }
+  if (app.model.panel == Panel::Directions) {
+    draw_endpoint_suggestions(app, scene, t, text, theme);
+  }
+  if (app.offline_panel.open) {
+    draw_offline_panel(app, scene, t, text, theme);
+  }
+  if (!app.model.route || nav_card_painted_in_window(app)) {
+    draw_nav_card(app, scene, t, text, theme); // without a route this forgets the card's rects
+  } else if (app.compact() && app.nav_open) {
+    app.nav_card_hover = false;
+    app.nav_card_rects = {};
+  }
+  draw_overflow_button(app, scene, t, theme);
+  if (app.overflow_menu.is_open()) {
+    app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
+  }
+  draw_attribution_sheet(app.attribution_sheet, scene, t, text, theme, app.window_rect_);
+
+  app.tooltips.tick(app.now());
+  if (auto const tip = app.tooltips.shown()) {
+    zarn_ui::widget::tooltip::draw_hover_tooltip(scene, t, text, theme, tip->text, tip->anchor,
+                                                 app.window_rect_);
+  }
+}
+
+} // namespace maps

@@ -1,0 +1,44 @@
+#pragma once
+// Painting of everything that floats over the map and the side panel: the map controls, the
+// traffic legend, the compact layout's navigation toggle, the search box with its lists, the
+// status pill, the point-of-interest card and the overflow button. It is the last step of a
+// frame, and appends the pressable areas of what it paints to the hit targets.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "draw/paint.h"
+#include "platform/theme/theme.h"
+#include "sample/street_network.h"
+
+namespace maps {
+
+class MapsApp;
+
+/// Paints the chrome over what the frame drew before and appends, in this order:
+/// ToggleNavigation; the search box's Field and Clear; the point-of-interest card's None,
+/// ClosePoi and PoiDirections; the suggestion list's Inert and Result rows; Overflow.
+void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                     zarn_ui::Theme const& theme);
+
+/// Segments per traffic level 0 (free flowing) to 3 (standstill); other levels are not counted.
+std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const> segments);
+
+/// The status pill shows a non-empty status while a job is in flight, while it reads as work
+/// in progress ("…") or when it reports a failure.
+bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight);
+
+/// The status, lower-cased, contains "failed", "unavailable", "denied" or "error": the pill's
+/// dot is `danger` then, else `accent`.
+bool status_reports_failure(std::string_view status);
+
+/// The "More map options" button: 40 × 30 with its bottom-right corner 16 pixels inside the
+/// window's.
+Rect overflow_button_rect(Rect const& window);
+
+/// The card of the selected point of interest: the rectangle it takes in the window.
+Rect poi_card_rect(MapsApp const& app, std::size_t rows);
+
+} // namespace maps

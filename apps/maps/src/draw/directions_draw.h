@@ -1,0 +1,36 @@
+#pragma once
+// Painting of the directions panel's content: the route endpoint fields with the swap button,
+// the location chip, the travel-mode tabs, the departure-time control, and either the road
+// route summary with its turns or the public-transport journeys. It registers the hit targets
+// of what it paints and rewrites the endpoint editor's own rectangles; the model is only read.
+
+#include <string_view>
+
+#include "app/maps_app.h"
+#include "draw/paint.h"
+#include "platform/theme/theme.h"
+
+namespace maps {
+
+/// "◉", "↑", "↖", … one glyph per turn.
+std::string_view maneuver_glyph(Maneuver maneuver);
+/// "Walk", "Bus", "Tram", "Metro", "Train", "Ferry".
+std::string_view leg_mode_label(LegMode mode);
+
+/// "direct", "1 change", "2 changes".
+std::string transfers_text(std::uint32_t transfers);
+
+/// Paints one endpoint field's frame (fill, outline, dot), pushes its field target into the
+/// editor's list and answers the rectangle of the text input inside it. `field` is 0 (origin)
+/// or 1 (destination).
+Rect draw_endpoint_field(EndpointEditor& editor, Scene& scene, Affine const& t,
+                         zarn_ui::Theme const& theme, Rect const& rect, Color dot,
+                         std::uint8_t field);
+
+/// Paints the panel content between `content.x0` and `content.x1` from `y` down and answers the
+/// y below its last element. Empties and refills the endpoint editor's rectangles; appends to
+/// `app.hit_targets`.
+double draw_directions_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                             zarn_ui::Theme const& theme, Rect const& content, double y);
+
+} // namespace maps

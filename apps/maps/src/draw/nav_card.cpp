@@ -1,0 +1,173 @@
+#include "draw/nav_card.h"
+
+#include <fmt/format.h>
+
+#include "draw/directions_draw.h"
+#include "draw/format.h"
+#include "app/maps_app.h"
+#include "platform/surface/floating_placement.h"
+#include "platform/theme/theme.h"
+
+namespace maps {
+
+namespace {
+
+using zarn_ui::floating_surface::PlacementEventKind;
+
+
+Rect grown(Rect const& r, double by) { return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by}; }
+
+void draw_end_button(Scene& scene, Affine const& t, TextRenderer const& text,
+                     zarn_ui::Theme const& theme, Rect const& b, bool hover) {
+  if (hover) {
+    fill_rounded_rect(scene, t, b, 10, theme.danger.multiply_alpha(0.16f));
+    stroke_rounded_rect(scene, t, b, 10, theme.danger.multiply_alpha(0.58f), 1);
+  } else {
+    fill_rounded_rect(scene, t, b, 10, theme.control_idle.multiply_alpha(0.62f));
+    stroke_rounded_rect(scene, t, b, 10, theme.border, 1);
+  }
+  Color const ink = hover ? theme.danger : theme.text_secondary;
+  double const cy = (b.y0 + b.y1) / 2;
+  fill_rounded_rect(scene, t, Rect{b.x0 + 9, cy - 2.5, b.x0 + 14, cy + 2.5}, 1.5, ink);
+  paint_text_weighted(text, scene, t, "End", 11, ink, b.x0 + 19, b.y0 + 6, 1);
+}
+
+} // namespace
+
+Rect nav_card_bounds(MapsApp const& app) {
+  return !app.detached_rect.is_empty() ? app.detached_rect : app.window_rect();
+}
+
+Rect navigation_card_rect(MapsApp const& app) {
+  return app.nav_placement.rect(app.window_rect(), nav_card_bounds(app));
+}
+
+bool nav_card_visible_in_window(MapsApp const& app) {
+  return app.model.route.has_value() && !app.nav_flags[2] && app.nav_placement.is_in_window() &&
+         (!app.compact() || !app.nav_open);
+}
+
+bool nav_card_painted_in_window(MapsApp const& app) {
+  if (!app.model.route) {
+    return false;
+  }
+  return (!app.nav_placement.is_initial() && !app.nav_flags[1]) || nav_card_visible_in_window(app);
+}
+
+std::optional<zarn_ui::floating_surface::SurfaceSpec> nav_surface_spec(MapsApp const& app) {
+  if (!app.model.route) {
+    return std::nullopt;
+  }
+  zarn_ui::floating_surface::SurfaceSpec spec;
+  spec.surface_id = NAV_SURFACE_ID;
+  spec.title = "Active navigation";
+  spec.app_id = "test.zarn.maps";
+  spec.kind = "active-navigation";
+  spec.rect = grown(navigation_card_rect(app), NAV_SURFACE_MARGIN);
+  spec.flag = true;
+  return spec;
+}
+
+void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRenderer const& text,
+                   zarn_ui::Theme const& theme) {
+  if (!app.model.route) {
+    app.nav_card_hover = false;
+    app.nav_card_rects = {};
+    return;
+  }
+  Route const& route = *app.model.route;
+  Rect const card = navigation_card_rect(app);
+  double const x0 = card.x0, y0 = card.y0, x1 = card.x1;
+  Affine const t = transform * app.nav_placement.presentation_transform();
+
+  fill_path(scene, t, zarn_ui::surface::soft_outline(Rect{x0 - 5, y0 - 3, x1 + 5, card.y1 + 7}),
+            theme.card_shadow.multiply_alpha(0.3f));
+  fill_path(scene, t, zarn_ui::surface::soft_outline(card), theme.surface_raised);
+  stroke_path(scene, t, zarn_ui::surface::soft_outline(card), theme.border, 1);
+
+  Rect const end{x1 - 58, y0 + 6, x1 - 8, y0 + 30};
+  app.nav_card_rects[NAV_END_BUTTON] = end;
+  app.nav_card_rects[NAV_DRAG_HEADER] = Rect{x0, y0, x1 - 62, y0 + 34};
+
+  paint_text_weighted(text, scene, t, "Navigation", 12, theme.text_secondary, x0 + 16, y0 + 10, 1);
+  zarn_ui::surface::floating_drag_grip(scene, t, card, theme.text_secondary);
+  draw_end_button(scene, t, text, theme, end, app.nav_card_hover);
+
+  RouteStep const* step = route.steps.empty() ? nullptr : &route.steps.front();
+  std::string_view const glyph = step ? maneuver_glyph(step->maneuver) : "\xE2\x86\x91";
+  std::string_view const instruction = step ? std::string_view(step->instruction)
+                                            : std::string_view("Continue on the route");
+  double const step_distance = step ? step->distance_m : route.distance_m;
+  fill_circle(scene, t, x0 + 34, y0 + 66, 18, theme.accent.multiply_alpha(0.18f));
+  draw_text_centered(text, scene, t, glyph, 17, theme.accent, x0 + 16, x0 + 52, y0 + 56);
+  paint_text_fitted(text, scene, t, instruction, 15, theme.text, x0 + 64, y0 + 47,
+                    (x1 - x0) - 82);
+  paint_text(text, scene, t, format_distance(step_distance), 12, theme.text_secondary, x0 + 64,
+             y0 + 70);
+
+  stroke_line(scene, t, x0 + 16, y0 + 98, x1 - 16, y0 + 98, theme.border, 1);
+  paint_text_weighted(text, scene, t, format_duration(route.duration_s), 16, theme.accent,
+                      x0 + 16, y0 + 114, 3);
+  draw_text_right(text, scene, t, fmt::format("{} remaining", format_distance(route.distance_m)),
+                  12, theme.text_secondary, x1 - 16, y0 + 116);
+}
+
+void apply_nav_placement_event(MapsApp& app,
+                               zarn_ui::floating_surface::PlacementEvent const& event) {
+  if (!nav_surface_spec(app) || event.surface_id != NAV_SURFACE_ID) {
+    return;
+  }
+  Rect const window = app.window_rect();
+  switch (event.kind) {
+  case PlacementEventKind::ReturnToApp:
+    app.nav_placement.reattach_to_app(window, nav_card_bounds(app));
+    break;
+  case PlacementEventKind::AdoptedByApp:
+    app.nav_placement.confirm_app_adoption(window);
+    break;
+  case PlacementEventKind::Moved:
+    app.nav_placement.move_to_desktop(zarn_ui::floating_surface::protocol_rect(event.rect));
+    app.nav_flags[1] = event.flag;
+    break;
+  case PlacementEventKind::Configured:
+    if (app.nav_placement.state() == zarn_ui::surface::PlacementState::Detached) {
+      app.nav_flags[0] = true;
+      app.nav_flags[1] = true;
+    }
+    break;
+  }
+}
+
+// The floating-surface side of the application object.
+
+std::optional<zarn_ui::floating_surface::SurfaceSpec> MapsApp::take_surface_request() {
+  return std::exchange(surface_request, std::nullopt);
+}
+
+void MapsApp::draw_nav_card(Scene& scene, Affine const& transform,
+                            zarn_ui::widget::DrawCtx const& ctx) {
+  if (model.route && !nav_placement.is_in_window()) {
+    maps::draw_nav_card(*this, scene, transform, ctx.text, ctx.theme);
+  }
+}
+
+std::vector<zarn_ui::floating_surface::DetachedSurface> MapsApp::detached_surface() const {
+  auto const spec = nav_surface_spec(*this);
+  if (!spec || !(nav_flags[2] || !nav_placement.is_in_window())) {
+    return {};
+  }
+  return {zarn_ui::floating_surface::DetachedSurface{spec->surface_id, spec->title, spec->rect,
+                                                     nav_flags[2]}};
+}
+
+std::optional<zarn_ui::floating_surface::SurfaceSpec> MapsApp::surface_spec() const {
+  return nav_surface_spec(*this);
+}
+
+void MapsApp::set_detached_rect(Rect rect) { detached_rect = rect; }
+
+void MapsApp::apply_placement_event(zarn_ui::floating_surface::PlacementEvent const& event) {
+  apply_nav_placement_event(*this, event);
+}
+
+} // namespace maps

@@ -1,0 +1,51 @@
+#pragma once
+// The "Navigation" card shown while a route is active: the next manoeuvre, the remaining time
+// and distance, an "End" button. It sits in the window or, detached, in a desktop surface of its
+// own ("maps.active-navigation"); the placement animates the hand-offs between the two.
+
+#include <optional>
+
+#include "draw/paint.h"
+#include "platform/surface/floating_surface.h"
+
+namespace zarn_ui {
+struct Theme;
+}
+
+namespace maps {
+
+class MapsApp;
+
+inline constexpr std::string_view NAV_SURFACE_ID = "maps.active-navigation";
+/// Room around the card inside its desktop surface.
+inline constexpr double NAV_SURFACE_MARGIN = 8.0;
+
+/// Which of MapsApp::nav_card_rects is which.
+inline constexpr std::size_t NAV_END_BUTTON = 0;
+inline constexpr std::size_t NAV_DRAG_HEADER = 1;
+
+/// The rectangle the detached surface was given when it has a positive area, else the window.
+Rect nav_card_bounds(MapsApp const& app);
+/// Where the card is now (in the window, on the desktop, or under the pointer).
+Rect navigation_card_rect(MapsApp const& app);
+/// A route is active, the card is neither detached nor to be, it is in the window, and the
+/// window is wide or the navigation panel is closed.
+bool nav_card_visible_in_window(MapsApp const& app);
+/// The map view paints the card: a route is active and either the placement is moving (not
+/// initial) without being on the desktop, or the card is visible in the window.
+bool nav_card_painted_in_window(MapsApp const& app);
+/// The card's surface, only while a route is active.
+std::optional<zarn_ui::floating_surface::SurfaceSpec> nav_surface_spec(MapsApp const& app);
+
+/// Paints the card at navigation_card_rect through the placement's hand-off transform and
+/// stores the End button and drag header rectangles; without a route it clears them (and the
+/// hover) and paints nothing.
+void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRenderer const& text,
+                   zarn_ui::Theme const& theme);
+
+/// What the platform reports about the card's surface; events for other surfaces, and any
+/// event without a route, change nothing.
+void apply_nav_placement_event(MapsApp& app,
+                               zarn_ui::floating_surface::PlacementEvent const& event);
+
+} // namespace maps

@@ -1,0 +1,196 @@
+#include "draw/offline_panel_draw.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <tuple>
+
+#include <fmt/format.h>
+
+#include "draw/format.h"
+#include "draw/panel_targets.h"
+#include "offline_panel/download_selection.h"
+
+namespace maps {
+
+namespace {
+
+using zarn_ui::Theme;
+
+constexpr Color SCRIM{0.0f, 0.0f, 0.0f, 0.45f};
+constexpr std::size_t SHOWN_REGIONS = 4;
+
+void add_offline_target(MapsApp& app, Rect const& rect, OfflinePanelAction action) {
+  app.offline_panel.targets.push_back(OfflineTarget{rect, std::move(action)});
+}
+
+void draw_bin(Scene& scene, Affine const& t, double c, double m, Color color) {
+  stroke_line(scene, t, c - 5, m - 4, c + 5, m - 4, color, 1.6);
+  stroke_line(scene, t, c - 2, m - 6.5, c + 2, m - 6.5, color, 1.6);
+  stroke_line(scene, t, c - 3.6, m - 3, c - 2.8, m + 5, color, 1.6);
+  stroke_line(scene, t, c + 3.6, m - 3, c + 2.8, m + 5, color, 1.6);
+  stroke_line(scene, t, c - 2.8, m + 5, c + 2.8, m + 5, color, 1.6);
+}
+
+} // namespace
+
+std::string offline_status_text(std::uint32_t total, std::uint32_t done, std::uint32_t failed,
+                                std::uint32_t estimate_tiles) {
+  if (done < total) {
+    return fmt::format("Downloading {}/{} tiles\xE2\x80\xA6", done, total);
+  }
+  if (total == 0) {
+    return fmt::format("\xE2\x89\x88 {} tiles ({})", estimate_tiles,
+                       format_byte_size(std::uint64_t{estimate_tiles} * ESTIMATED_TILE_BYTES));
+  }
+  return fmt::format("Downloaded {} tiles{}", total,
+                     failed > 0 ? fmt::format(" ({} failed)", failed) : std::string());
+}
+
+void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                        Theme const& theme) {
+  OfflinePanel& panel = app.offline_panel;
+  double const s = std::max(static_cast<double>(theme.text_scale), 1.0);
+  panel.targets.clear();
+
+  Rect const window = app.window_rect();
+  fill_rect(scene, t, window, SCRIM);
+  add_offline_target(app, window, OfflinePanelAction::close());
+
+  std::vector<DownloadedRegion> const& regions = app.model.regions;
+  std::size_t const n = regions.size();
+  std::size_t const shown = std::min(n, SHOWN_REGIONS);
+  double const list_h =
+      n == 0 ? 22 * s : static_cast<double>(shown) * 42 * s + (n >= 5 ? 18 * s : 0.0);
+
+  double const card_w = std::min(440 + 180 * (s - 1), window.width() - 40);
+  double const card_h = std::min(list_h + 350 * s, window.height() - 24);
+  auto const centre = app.window_center();
+  Rect const card{centre.x - card_w / 2, centre.y - card_h / 2, centre.x + card_w / 2,
+                  centre.y + card_h / 2};
+  draw_card(scene, t, card, 16, theme.surface_raised, theme.border);
+  add_offline_target(app, card, OfflinePanelAction::search_field());
+
+  double const L = card.x0 + 8 * s + 14;
+  double const R = card.x1 - (8 * s + 14);
+  double const CW = R - L;
+
+  double const title_y = card.y0 + 20 * s;
+  paint_text_weighted(text, scene, t, "Offline maps", 18, theme.text, L, title_y, 3);
+  draw_text_centered(text, scene, t, "\xE2\x9C\x95", 14, theme.text_secondary, R - 26 * s, R,
+                     card.y0 + 12 * s + (26 * s - 14 * s) / 2 - 1);
+  add_offline_target(app, Rect{R - 26 * s, card.y0 + 12 * s, R, card.y0 + 38 * s},
+                     OfflinePanelAction::close());
+
+  double const ya = title_y + 30 * s;
+  paint_text_weighted(text, scene, t, "Area to download", 13, theme.text, L, ya, 2);
+  Rect const field{L, ya + 22 * s, R, ya + 58 * s};
+  panel.search_rect = field;
+  panel.search.set_rect(field);
+  panel.search.draw(scene, t, text, theme);
+
+  double const yf = field.y0 + 44 * s;
+  if (!panel.selected) {
+    paint_text_fitted(text, scene, t, "Search a city or place above, or download the current view.",
+                      11.5f, theme.text_secondary, L, yf, CW);
+  } else {
+    AreaHit const& area = *panel.selected;
+    paint_text_weighted(text, scene, t, area.name, 13, theme.accent, L, yf, 2);
+    if (!area.label.empty()) {
+      double const nw = measure_text(text, area.name, 13);
+      paint_text_fitted(text, scene, t, area.label, 11.5f, theme.text_secondary, L + nw + 10, yf,
+                        std::max(CW - (nw + 10), 20.0));
+    }
+  }
+
+  DownloadSelection const selection =
+      download_selection(panel, app.viewport_bounds(), app.model.zoom, window);
+  double const yd = yf + 24 * s;
+  paint_text_weighted(text, scene, t, "Detail (zoom levels)", 13, theme.text, L, yd, 2);
+  Rect const minus{R - 84 * s, yd - 4 * s, R - 58 * s, yd + 22 * s};
+  Rect const plus{R - 26 * s, yd - 4 * s, R, yd + 22 * s};
+  for (auto const& [r, glyph, delta] :
+       {std::tuple{minus, "\xE2\x80\x93", -1}, std::tuple{plus, "+", 1}}) {
+    fill_rounded_rect(scene, t, r, 7, theme.surface);
+    draw_text_centered(text, scene, t, glyph, 18, theme.text, r.x0, r.x1, r.y0 + 4 * s - 1);
+    add_offline_target(app, r, OfflinePanelAction::zoom(static_cast<std::int8_t>(delta)));
+  }
+  draw_text_centered(text, scene, t, fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1),
+                     13, theme.accent, R - 58 * s, R - 26 * s, minus.y0 + 6.5 * s - 1);
+
+  std::uint32_t const tiles = count_area_tiles(selection.box, selection.z0, selection.z1);
+  std::uint32_t const total = app.tiles.offline_total;
+  std::uint32_t const done = app.tiles.offline_done;
+  double const status_y = yd + 34 * s;
+  paint_text(text, scene, t, offline_status_text(total, done, app.tiles.offline_failed, tiles), 12,
+             theme.text_secondary, L, status_y);
+
+  double const bar_y = status_y + 22 * s;
+  fill_rounded_rect(scene, t, Rect{L, bar_y, R, bar_y + 8 * s}, 4, theme.surface);
+  if (total > 0) {
+    double const f = static_cast<double>(done) / static_cast<double>(total);
+    if (f > 0) {
+      // Never narrower than the rounded ends, so the first finished tile shows.
+      fill_rounded_rect(scene, t, Rect{L, bar_y, L + std::max(f * CW, 4.0), bar_y + 8 * s}, 4,
+                        theme.accent);
+    }
+  }
+  double const disk_y = bar_y + 24 * s;
+  paint_text(text, scene, t, fmt::format("Cached on disk: {}", format_byte_size(panel.cache_bytes)),
+             12, theme.text, L, disk_y);
+
+  double const areas_y = disk_y + 30 * s;
+  paint_text_weighted(text, scene, t, "Downloaded areas", 13, theme.text, L, areas_y, 2);
+  double y = areas_y + 24 * s;
+  double const name_w = std::max((R - 34) - L - 20, 40.0);
+  for (std::size_t i = 0; i < shown; ++i) {
+    DownloadedRegion const& region = regions[i];
+    double const row_y = y + 42 * s * static_cast<double>(i);
+    Rect const row{L, row_y, R, row_y + 34 * s};
+    fill_rounded_rect(scene, t, row, 8, theme.surface);
+    double const m = (row.y0 + row.y1) / 2;
+    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 5 * s, name_w);
+    paint_text_fitted(
+        text, scene, t,
+        fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1, region.tiles), 11,
+        theme.text_secondary, L + 12, row_y + 20 * s, name_w);
+    Rect const del{R - 34, m - 13 * s, R - 8, m + 13 * s};
+    fill_rounded_rect(scene, t, del, 7, theme.surface_raised);
+    stroke_rounded_rect(scene, t, del, 7, theme.border, 1);
+    draw_bin(scene, t, R - 21, m, theme.danger);
+    add_offline_target(app, del, OfflinePanelAction::delete_region(region.id));
+  }
+  y += 42 * s * static_cast<double>(shown);
+  if (n >= 5) {
+    paint_text(text, scene, t, fmt::format("+{} more", n - SHOWN_REGIONS), 11, theme.text_secondary,
+               L, y);
+    y += 18 * s;
+  } else if (n == 0) {
+    paint_text(text, scene, t,
+               "No saved areas yet \xE2\x80\x94 search a place above to download it.", 11.5f,
+               theme.text_secondary, L, y);
+    y += 22 * s;
+  }
+
+  double const yb = y + 12 * s;
+  double const half = (CW - 10) / 2;
+  double const label_y = yb + (38 * s - 13 * s) / 2 - 1;
+  Rect const download{L, yb, L + half, yb + 38 * s};
+  fill_rounded_rect(scene, t, download, 9, theme.accent);
+  std::string const label = selection.name ? fmt::format("Download {}", *selection.name)
+                                           : std::string("Download current view");
+  draw_text_centered(text, scene, t, ellipsize_text(text, label, 13, half - 20), 13,
+                     zarn_ui::colors::WHITE, download.x0, download.x1, label_y);
+  add_offline_target(app, download, OfflinePanelAction::download());
+
+  Rect const clear{L + half + 10, yb, R, yb + 38 * s};
+  fill_rounded_rect(scene, t, clear, 9, theme.surface);
+  stroke_rounded_rect(scene, t, clear, 9, theme.border, 1);
+  draw_text_centered(text, scene, t, "Clear all", 13, theme.danger, clear.x0, clear.x1, label_y);
+  add_offline_target(app, clear, OfflinePanelAction::clear_cache());
+
+  // Last, so the open suggestion list lies over the rest of the card.
+  panel.search.draw_overlay(scene, t, text, theme);
+}
+
+} // namespace maps

@@ -1,0 +1,124 @@
+#include "draw/overflow_menu.h"
+
+#include <string_view>
+
+#include "app/maps_app.h"
+#include "draw/nav_card.h"
+#include "platform/scene/scene.h"
+#include "platform/text/text_renderer.h"
+#include "platform/theme/theme.h"
+#include "platform/widgets/text.h"
+
+namespace maps {
+
+namespace {
+
+constexpr float SHEET_BODY_SIZE = 13.0f;
+
+constexpr std::string_view ATTRIBUTION_BODY =
+    "Map data \xC2\xA9 OpenStreetMap contributors\n"
+    "Basemap tiles \xC2\xA9 CARTO";
+constexpr std::string_view LICENSES_BODY =
+    "OpenStreetMap data \xE2\x80\x94 Open Database License (ODbL)\n"
+    "CARTO basemaps \xE2\x80\x94 under CARTO's basemap terms\n"
+    "\xC2\xA9 OpenStreetMap contributors \xC2\xB7 \xC2\xA9 CARTO";
+
+/// Where the overflow menu is anchored: 16 px left of the window's right edge, 46 px above its
+/// bottom (the overflow button's top edge).
+constexpr double MENU_ANCHOR_RIGHT = 16.0;
+constexpr double MENU_ANCHOR_BOTTOM = 46.0;
+constexpr double MENU_GAP = 6.0;
+
+} // namespace
+
+zarn_ui::widget::ModalDialog build_attribution_sheet(bool licences,
+                                                     std::shared_ptr<bool> const& close_flag) {
+  using namespace zarn_ui::widget;
+  ModalDialog dialog =
+      modal_dialog_new(licences ? "Licenses" : "Attribution",
+                       Text(licences ? LICENSES_BODY : ATTRIBUTION_BODY, SHEET_BODY_SIZE));
+  dialog = modal_dialog_with_primary(std::move(dialog), "Close", [close_flag] { *close_flag = true; });
+  dialog = modal_dialog_with_dismiss(std::move(dialog), [close_flag] { *close_flag = true; });
+  dialog.preferred_size = SHEET_SIZE;
+  modal_dialog_layout_frame(dialog);
+  return dialog;
+}
+
+AttributionSheet new_attribution_sheet() {
+  AttributionSheet sheet;
+  sheet.close_flag = std::make_shared<bool>(false);
+  sheet.dialog = build_attribution_sheet(false, sheet.close_flag);
+  sheet.state = SHEET_CLOSED;
+  return sheet;
+}
+
+void open_attribution_sheet(AttributionSheet& sheet, bool licences) {
+  // A fresh flag: a callback of the old dialog can no longer close the new one.
+  sheet.close_flag = std::make_shared<bool>(false);
+  sheet.dialog = build_attribution_sheet(licences, sheet.close_flag);
+  sheet.dialog.open = true;
+  sheet.state = licences ? SHEET_LICENSES : SHEET_ATTRIBUTION;
+}
+
+bool attribution_sheet_open(AttributionSheet const& sheet) { return sheet.state != SHEET_CLOSED; }
+
+void close_attribution_sheet(AttributionSheet& sheet) {
+  sheet.state = SHEET_CLOSED;
+  sheet.dialog.open = false;
+  *sheet.close_flag = false;
+}
+
+bool attribution_sheet_event(AttributionSheet& sheet, zarn_ui::Event const& event, double scale) {
+  if (!attribution_sheet_open(sheet)) {
+    return false;
+  }
+  (void)zarn_ui::widget::deliver_dialog_event(sheet.dialog, event, scale);
+  if (*sheet.close_flag) {
+    close_attribution_sheet(sheet);
+  }
+  return true;
+}
+
+void draw_attribution_sheet(AttributionSheet& sheet, zarn_ui::Scene& scene,
+                            zarn_ui::Affine const& transform, zarn_ui::TextRenderer const& text,
+                            zarn_ui::Theme const& theme, zarn_ui::Rect const& window) {
+  if (!attribution_sheet_open(sheet)) {
+    return;
+  }
+  zarn_ui::widget::modal_dialog_layout(sheet.dialog, window, theme, text);
+  zarn_ui::widget::modal_dialog_draw(sheet.dialog, scene, transform, text, theme);
+}
+
+void run_overflow_menu_item(MapsApp& app, std::size_t index) {
+  switch (index) {
+  case MENU_ATTRIBUTION:
+    open_attribution_sheet(app.attribution_sheet, false);
+    break;
+  case MENU_OFFLINE_MAPS:
+    open_offline_panel(app.offline_panel, app.tiles.tile_cache_disk_usage());
+    break;
+  case MENU_LICENSES:
+    open_attribution_sheet(app.attribution_sheet, true);
+    break;
+  case MENU_FLOAT_NAVIGATION:
+    if (app.model.route) {
+      app.nav_placement.detach_to_desktop(navigation_card_rect(app));
+      app.surface_request = nav_surface_spec(app);
+    }
+    break;
+  default:
+    break;
+  }
+}
+
+void open_overflow_menu(MapsApp& app) {
+  zarn_ui::Rect const window = app.window_rect();
+  auto const x = static_cast<float>(window.x1 - MENU_ANCHOR_RIGHT);
+  auto const y = static_cast<float>(window.y1 - MENU_ANCHOR_BOTTOM);
+  app.overflow_menu.open_at(x, y);
+  zarn_ui::Rect const r = app.overflow_menu.rect();
+  app.overflow_menu.open_at(static_cast<float>(static_cast<double>(x) + (r.x0 - r.x1)),
+                            static_cast<float>(static_cast<double>(y) + (r.y0 - r.y1) - MENU_GAP));
+}
+
+} // namespace maps

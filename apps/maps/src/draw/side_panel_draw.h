@@ -1,0 +1,36 @@
+#pragma once
+// The side panel: the floating card at the left of the window with the Places content
+// (selected place, results, nearby places, saved places, recent searches) or the directions
+// panel, its header buttons, its scrolling content area, and in the compact layout the scrim
+// that closes it. Registers the hit targets of what it paints and the panel's scroll extents.
+
+#include "app/maps_app.h"
+#include "draw/paint.h"
+#include "net/poi.h"
+#include "platform/theme/theme.h"
+
+namespace maps {
+
+/// The panel, or in the compact layout with the navigation closed nothing; fills in
+/// `app.panel_scroll`'s content and visible heights.
+void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                     zarn_ui::Theme const& theme);
+
+/// A result or saved-place row at `y` inside `content` (its x range is used); answers the y of
+/// the next row (y + 56).
+double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                      zarn_ui::Theme const& theme, Rect const& content, double y,
+                      Place const& place);
+
+/// A nearby point-of-interest row at `y`; answers y + 56.
+double draw_poi_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                    zarn_ui::Theme const& theme, Rect const& content, double y, Poi const& poi);
+
+/// "{category} · {address}", else "{category} · {detail}", else the category alone.
+std::string poi_subtitle(Poi const& poi);
+
+/// The Places content from `y` down; answers the y below it.
+double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
+                            zarn_ui::Theme const& theme, Rect const& content, double y);
+
+} // namespace maps

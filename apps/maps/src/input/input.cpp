@@ -1,0 +1,650 @@
+#include "input/input.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string_view>
+#include <variant>
+
+#include "draw/chrome_draw.h"
+#include "app/maps_app.h"
+#include "draw/markers.h"
+#include "draw/nav_card.h"
+#include "draw/overflow_menu.h"
+#include "input/perform_ui_action.h"
+#include "input/semantics.h"
+#include "base/utf8.h"
+#include "offline_panel/offline_panel.h"
+#include "platform/launch/state.h"
+#include "platform/widgets/deliver.h"
+
+namespace maps {
+
+namespace {
+
+using zarn_ui::Event;
+using zarn_ui::Key;
+using zarn_ui::Modifiers;
+using zarn_ui::NamedKey;
+using zarn_ui::Point;
+using zarn_ui::Rect;
+using zarn_ui::widget::InputOutcome;
+using zarn_ui::widget::TooltipCandidate;
+
+/// The dragged card may overhang the window by this much.
+constexpr double CARD_DRAG_SLACK = 8.0;
+
+Rect grown(Rect const& r, double by) {
+  return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by};
+}
+
+bool finite(Point p) {
+  return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+double distance(Point a, Point b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+Point logical(double x, double y, double scale) {
+  double const s = zarn_ui::widget::sanitize_scale(scale);
+  return {x / s, y / s};
+}
+
+std::optional<TooltipCandidate> hover_candidate(MapsApp const& app, Point p) {
+  static constexpr std::string_view LABELS[4] = {"Zoom in", "Zoom out", "My location", "Traffic"};
+  if (app.hot_control < 4) {
+    return TooltipCandidate{std::string(LABELS[app.hot_control]),
+                            map_control_rect(app.map_rect, app.hot_control)};
+  }
+  if (auto const menu = app.compact_menu_rect(); menu && menu->contains(p)) {
+    return TooltipCandidate{"Menu", *menu};
+  }
+  if (Rect const more = overflow_button_rect(app.window_rect_); more.contains(p)) {
+    return TooltipCandidate{"More", more};
+  }
+  return std::nullopt;
+}
+
+zarn_ui::doc::Document* document_of(zarn_ui::State* state) {
+  return state != nullptr ? &state->document() : nullptr;
+}
+
+/// The character a key produced, when it is exactly one.
+std::optional<char> key_char(Key const& key) {
+  auto const* text = std::get_if<std::string>(&key.key);
+  if (text == nullptr || text->size() != 1) {
+    return std::nullopt;
+  }
+  return (*text)[0];
+}
+
+bool is_named(Key const& key, NamedKey named) {
+  auto const* k = std::get_if<NamedKey>(&key.key);
+  return k != nullptr && *k == named;
+}
+
+char lower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+class InputRouter {
+public:
+  InputRouter(MapsApp& app, Event const& event, Modifiers modifiers, zarn_ui::State* state,
+              double scale)
+      : app_(app), event_(event), modifiers_(modifiers), state_(state), scale_(scale) {}
+
+  bool route() {
+    // The open attribution sheet is modal: it alone sees the event.
+    if (attribution_sheet_event(app_.attribution_sheet, event_, scale_)) {
+      return true;
+    }
+    return std::visit([this](auto const& e) { return on(e); }, event_);
+  }
+
+private:
+  bool on(zarn_ui::PointerMoved const& e) {
+    Point const p = logical(e.x, e.y, scale_);
+    if (!finite(p)) {
+      return false; // would carry NaN into the camera through the next drag or wheel
+    }
+    app_.pointer_pos = {p.x, p.y};
+    if (app_.nav_drag) {
+      Rect const card = grown(navigation_card_rect(app_), CARD_DRAG_SLACK);
+      auto const request = app_.nav_placement.update_drag(p, app_.window_rect_, card);
+      if (request && request->action == zarn_ui::surface::PlacementAction::DetachToDesktop) {
+        app_.surface_request = nav_surface_spec(app_);
+        if (app_.surface_request) {
+          app_.surface_request->rect = grown(request->rect, NAV_SURFACE_MARGIN);
+        }
+      }
+      return true;
+    }
+    bool consumed = false;
+    bool const hover =
+        app_.model.route.has_value() && app_.nav_card_rects[NAV_END_BUTTON].contains(p);
+    if (hover != app_.nav_card_hover) {
+      app_.nav_card_hover = hover;
+      consumed = true;
+    }
+
+    // Hover states only; no input takes a move.
+    deliver_input(app_.search_box.input);
+    deliver_input(app_.endpoints.origin_input);
+    deliver_input(app_.endpoints.dest_input);
+    if (app_.overflow_menu.is_open()) {
+      (void)zarn_ui::widget::deliver_menu_event(app_.overflow_menu, event_, modifiers_, scale_);
+    }
+    if (app_.offline_panel.open) {
+      (void)offline_search_event(app_.offline_panel, event_, scale_, app_.now());
+    }
+
+    if (app_.map_press && app_.pointer_down) {
+      double const dx = p.x - app_.drag_last[0];
+      double const dy = p.y - app_.drag_last[1];
+      if (std::abs(dx) > MAP_DRAG_THRESHOLD || std::abs(dy) > MAP_DRAG_THRESHOLD) {
+        app_.map_dragged = true;
+        app_.pan(dx, dy);
+        consumed = true;
+      }
+      app_.drag_last = {p.x, p.y};
+    }
+
+    std::uint8_t const hot_before = app_.hot_control;
+    std::optional<TooltipCandidate> candidate;
+    if (app_.pointer_down) {
+      app_.hot_control = NO_MAP_CONTROL;
+    } else {
+      app_.hot_control = hit_map_control(app_.map_rect, p.x, p.y);
+      candidate = hover_candidate(app_, p);
+    }
+    bool const tip_changed = app_.tooltips.on_pointer(std::move(candidate), app_.now(), p);
+    return consumed || tip_changed || app_.hot_control != hot_before;
+  }
+
+  bool on(zarn_ui::PointerButton const& e) {
+    if (e.state == zarn_ui::ButtonState::Released) {
+      return e.button == 0 ? release() : false;
+    }
+    app_.tooltips.dismiss();
+    Point const p = logical(e.x, e.y, scale_);
+    if (e.button != 0 || !finite(p)) {
+      return false;
+    }
+    press(p);
+    return true;
+  }
+
+  bool release() {
+    bool const card_drag = app_.nav_drag.has_value();
+    if (card_drag) {
+      // A card dropped over the window is handed back through the platform's adoption event.
+      (void)app_.nav_placement.end_drag();
+      app_.nav_drag.reset();
+    }
+    app_.pointer_down = false;
+    app_.map_press = false;
+    return card_drag;
+  }
+
+  /// Presses on the navigation card: its End button, or its header, which drags it.
+  bool press_nav_card(Point p) {
+    if (!app_.model.route) {
+      return false;
+    }
+    if (app_.nav_card_rects[NAV_END_BUTTON].contains(p)) {
+      if (auto* doc = document_of(state_)) {
+        app_.end_navigation(*doc);
+      }
+      app_.nav_card_hover = false;
+      return true;
+    }
+    if (app_.nav_card_rects[NAV_DRAG_HEADER].contains(p)) {
+      Rect const card = navigation_card_rect(app_);
+      app_.nav_card_size = {card.width(), card.height()};
+      app_.nav_placement.begin_drag(p, app_.window_rect_, card);
+      app_.nav_drag = 0;
+      return true;
+    }
+    return false;
+  }
+
+  void press(Point p) {
+    // The open menu is painted over the card, so the part of the card it covers is not pressable.
+    bool const under_menu = app_.overflow_menu.is_open() && app_.overflow_menu.rect().contains(p);
+    if (!under_menu && press_nav_card(p)) {
+      return;
+    }
+    app_.pointer_down = true;
+    app_.map_dragged = false;
+
+    if (app_.overflow_menu.is_open()) {
+      run_chosen_menu_item();
+      return;
+    }
+    if (app_.offline_panel.open) {
+      if (press_offline_panel(p)) {
+        return;
+      }
+    }
+    if (app_.model.panel == Panel::Directions && press_endpoint_editor(p)) {
+      return;
+    }
+    if (press_hit_target(p)) {
+      return;
+    }
+    end_search_editing(app_.search_box);
+    reset_endpoint_editor(app_.endpoints);
+    if (std::uint8_t const control = hit_map_control(app_.map_rect, p.x, p.y);
+        control != NO_MAP_CONTROL) {
+      app_.run_map_control(control);
+      return;
+    }
+    if (auto const id = place_marker_at(app_, p)) {
+      app_.open_place(*id);
+      return;
+    }
+    if (auto const id = poi_marker_at(app_, p)) {
+      app_.select_poi(*id);
+      return;
+    }
+    app_.selected_poi.reset();
+    app_.map_press = true;
+    app_.drag_last = {p.x, p.y};
+  }
+
+  bool press_offline_panel(Point p) {
+    auto& panel = app_.offline_panel;
+    if (offline_search_event(panel, event_, scale_, app_.now())) {
+      return true;
+    }
+    auto const hit = std::find_if(panel.targets.rbegin(), panel.targets.rend(),
+                                  [&](OfflineTarget const& t) { return t.rect.contains(p); });
+    if (hit == panel.targets.rend()) {
+      return false;
+    }
+    OfflinePanelAction const action = hit->action; // performing it may rebuild the targets
+    (void)perform_offline_action(app_, action, state_);
+    return true;
+  }
+
+  bool press_endpoint_editor(Point p) {
+    auto& editor = app_.endpoints;
+    auto const hit = std::find_if(editor.hits.rbegin(), editor.hits.rend(),
+                                  [&](EndpointHit const& h) { return h.rect.contains(p); });
+    if (hit == editor.hits.rend()) {
+      return false;
+    }
+    EndpointHit h = *hit;
+    end_search_editing(app_.search_box);
+    if (h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
+      h.kind = EndpointHitKind::Inert; // belongs to neither field
+    }
+    bool const dest = h.field == DEST_FIELD;
+    switch (h.kind) {
+    case EndpointHitKind::Field: {
+      edit_endpoint(editor, h.field);
+      auto& input = dest ? editor.dest_input : editor.origin_input;
+      input.set_focused(true);
+      (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
+      input.set_focused(true);
+      (void)input.take_dirty();
+      app_.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
+      break;
+    }
+    case EndpointHitKind::Suggestion: {
+      auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
+      if (h.index >= list.size()) {
+        break;
+      }
+      Place place = list[h.index];
+      reset_endpoint_editor(editor);
+      app_.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
+      break;
+    }
+    case EndpointHitKind::Swap:
+      reset_endpoint_editor(editor);
+      app_.endpoint_query_changed({EndpointEvent::Swap{}});
+      break;
+    case EndpointHitKind::Inert:
+      app_.endpoint_query_changed({EndpointEvent::Idle{}});
+      break;
+    }
+    return true;
+  }
+
+  bool press_hit_target(Point p) {
+    auto const hit = std::find_if(app_.hit_targets.rbegin(), app_.hit_targets.rend(),
+                                  [&](HitTarget const& t) { return t.rect.contains(p); });
+    if (hit == app_.hit_targets.rend()) {
+      return false;
+    }
+    UiAction const action = hit->action;
+    auto const* search = std::get_if<UiAction::Search>(&action.value);
+    bool const on_field = search != nullptr && search->item.kind == SearchItem::Kind::Field;
+    bool const keeps_focus =
+        search != nullptr && (on_field || search->item.kind == SearchItem::Kind::Inert);
+    if (!keeps_focus) {
+      end_search_editing(app_.search_box);
+    }
+    reset_endpoint_editor(app_.endpoints);
+    perform(action);
+    if (on_field) {
+      auto& input = app_.search_box.input;
+      input.set_focused(true);
+      (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
+      input.set_focused(true);
+    }
+    return true;
+  }
+
+  void perform(UiAction action) {
+    if (state_ != nullptr) {
+      perform_ui_action(app_, *state_, std::move(action));
+      return;
+    }
+    // Without the frame's state nothing can be written; the search field still takes the focus.
+    if (auto const* search = std::get_if<UiAction::Search>(&action.value);
+        search != nullptr && search->item.kind == SearchItem::Kind::Field) {
+      app_.search_box.editing = true;
+    }
+  }
+
+  bool on(zarn_ui::Wheel const& e) {
+    app_.tooltips.dismiss();
+    double lines = std::visit(
+        [](auto const& d) -> double {
+          using D = std::decay_t<decltype(d)>;
+          if constexpr (std::is_same_v<D, zarn_ui::LineDelta>) {
+            return static_cast<double>(d.lines);
+          } else {
+            return d.pixels / WHEEL_PIXELS_PER_LINE;
+          }
+        },
+        e.delta);
+    if (!std::isfinite(lines)) {
+      return true; // a broken delta must not turn the camera into NaN
+    }
+    Point const p{app_.pointer_pos[0], app_.pointer_pos[1]};
+    bool const compact = app_.compact();
+    if (!(compact && !app_.nav_open) && panel_scrolls_at(p)) {
+      double const max_offset = std::max(app_.panel_scroll[1] - app_.panel_scroll[2], 0.0);
+      app_.panel_scroll[0] =
+          std::clamp(app_.panel_scroll[0] - WHEEL_SCROLL_STEP * lines, 0.0, max_offset);
+      return true;
+    }
+    app_.zoom_by(WHEEL_ZOOM_STEP * lines, p.x, p.y);
+    return true;
+  }
+
+  /// The wheel scrolls the panel below its header band, and only while the panel is shown in
+  /// full: the collapsed panel is a stub over the map, which the wheel zooms.
+  bool panel_scrolls_at(Point p) const {
+    if (!app_.compact() && app_.panel_collapsed) {
+      return false;
+    }
+    Rect const panel = app_.side_panel_rect();
+    return panel.contains(p) && p.y > panel.y0 + PANEL_WHEEL_HEADER;
+  }
+
+  bool on(Key const& key) {
+    app_.tooltips.dismiss();
+    if (!key.pressed) {
+      return false;
+    }
+    if (app_.overflow_menu.is_open()) {
+      run_chosen_menu_item();
+      return true;
+    }
+    if (app_.offline_panel.open) {
+      if (is_named(key, NamedKey::Escape)) {
+        close_offline_panel(app_.offline_panel);
+      } else {
+        (void)offline_search_event(app_.offline_panel, event_, scale_, app_.now());
+      }
+      return true;
+    }
+    if (app_.endpoints.active != NO_FIELD) {
+      endpoint_key(key);
+      return true;
+    }
+    if (app_.search_box.editing) {
+      search_key(key);
+      return true;
+    }
+    return global_key(key);
+  }
+
+  void endpoint_key(Key const& key) {
+    auto& editor = app_.endpoints;
+    if (is_named(key, NamedKey::Escape)) {
+      reset_endpoint_editor(editor);
+      app_.endpoint_query_changed({EndpointEvent::Idle{}});
+      return;
+    }
+    bool const dest = editor.active == DEST_FIELD;
+    auto& input = dest ? editor.dest_input : editor.origin_input;
+    auto& synced = dest ? editor.dest_text : editor.origin_text;
+    input.set_focused(true);
+    auto const outcome =
+        zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
+    if (outcome == InputOutcome::Submitted) {
+      editor.debounce.reset();
+      app_.endpoint_query_changed(
+          {EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
+    }
+    if (input.take_dirty()) {
+      synced = input.text();
+      if (base::utf8::trim(synced).empty()) {
+        editor.debounce.reset();
+      } else {
+        editor.debounce = app_.now() + INPUT_DEBOUNCE;
+      }
+      app_.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+    }
+  }
+
+  void search_key(Key const& key) {
+    auto& box = app_.search_box;
+    if (is_named(key, NamedKey::Escape)) {
+      end_search_editing(box);
+      return;
+    }
+    box.input.set_focused(true);
+    auto const outcome =
+        zarn_ui::widget::deliver_text_input_event(box.input, event_, modifiers_, scale_);
+    if (box.input.take_dirty()) {
+      app_.model.query = box.input.text();
+      std::string_view const trimmed = base::utf8::trim(app_.model.query);
+      if (trimmed.empty()) {
+        clear_search_suggestions(box);
+        box.debounce.reset();
+      } else {
+        set_search_suggestions(box, app_.local_matches(trimmed));
+        box.highlighted.reset(); // a row of the old list means nothing in the new one
+        box.debounce = app_.now() + INPUT_DEBOUNCE;
+      }
+    }
+    if (outcome == InputOutcome::Submitted) {
+      box.editing = false;
+      box.input.set_focused(false);
+      app_.submit_search(document_of(state_));
+    }
+  }
+
+  bool global_key(Key const& key) {
+    if (auto const* named = std::get_if<NamedKey>(&key.key)) {
+      switch (*named) {
+      case NamedKey::ArrowDown:
+        app_.pan(0.0, KEY_PAN_STEP);
+        return true;
+      case NamedKey::ArrowLeft:
+        app_.pan(-KEY_PAN_STEP, 0.0);
+        return true;
+      case NamedKey::ArrowRight:
+        app_.pan(KEY_PAN_STEP, 0.0);
+        return true;
+      case NamedKey::ArrowUp:
+        app_.pan(0.0, -KEY_PAN_STEP);
+        return true;
+      case NamedKey::Escape:
+        escape();
+        return true;
+      default:
+        return false;
+      }
+    }
+    auto const c = key_char(key);
+    if (!c) {
+      return false;
+    }
+    auto const center = app_.window_center();
+    auto* doc = document_of(state_);
+    bool const shortcut_held =
+        modifiers_.control || modifiers_.super || key.modifiers.control || key.modifiers.super;
+    switch (lower(*c)) {
+    case '/':
+      app_.search_box.editing = true;
+      app_.search_box.input.set_focused(true);
+      return true;
+    case '+':
+    case '=':
+      app_.zoom_by(KEY_ZOOM_STEP, center.x, center.y);
+      return true;
+    case '-':
+    case '_':
+      app_.zoom_by(-KEY_ZOOM_STEP, center.x, center.y);
+      return true;
+    case 'd':
+      app_.open_directions();
+      return true;
+    case 't':
+      if (doc != nullptr) {
+        app_.open_transit(*doc);
+      }
+      return true;
+    case 'f':
+      app_.fit_to_plan();
+      return true;
+    case 's':
+      if (shortcut_held) {
+        return false;
+      }
+      if (doc != nullptr) {
+        app_.toggle_saved_place(*doc);
+      }
+      return true;
+    case '1':
+      app_.show_panel(Panel::Explore);
+      return true;
+    case '2':
+      app_.show_panel(Panel::Directions);
+      return true;
+    case 'm':
+      open_offline_panel(app_.offline_panel, app_.tiles.tile_cache_disk_usage());
+      return true;
+    default:
+      return false;
+    }
+  }
+
+  void escape() {
+    if (app_.selected_poi) {
+      app_.selected_poi.reset();
+    } else if (app_.compact() && app_.nav_open) {
+      app_.nav_open = false;
+    } else {
+      app_.model.selected.reset();
+    }
+  }
+
+  bool on(zarn_ui::OtherEvent const&) { return false; }
+
+  void run_chosen_menu_item() {
+    if (auto const chosen =
+            zarn_ui::widget::deliver_menu_event(app_.overflow_menu, event_, modifiers_, scale_)) {
+      run_overflow_menu_item(app_, *chosen);
+    }
+  }
+
+  void deliver_input(zarn_ui::widget::TextInput& input) {
+    (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
+  }
+
+  MapsApp& app_;
+  Event const& event_;
+  Modifiers modifiers_;
+  zarn_ui::State* state_;
+  double scale_;
+};
+
+} // namespace
+
+std::optional<std::string> place_marker_at(MapsApp const& app, Point p) {
+  auto const projection = app.viewport_projection();
+  std::optional<std::string> best;
+  double best_distance = std::numeric_limits<double>::infinity();
+  for (auto const& place : app.model.places) {
+    bool const selected = app.model.selected == place.id;
+    Point const tip = project_point(projection, place.pos.lat, place.pos.lon);
+    Point const head{tip.x, tip.y - (selected ? 30.0 : 22.0)};
+    double const d = distance(head, p);
+    if (std::isfinite(d) && d <= (selected ? 18.0 : 14.0) && d < best_distance) {
+      best_distance = d;
+      best = place.id;
+    }
+  }
+  return best;
+}
+
+std::optional<std::string> poi_marker_at(MapsApp const& app, Point p) {
+  auto const projection = app.viewport_projection();
+  double const base_reach = app.model.zoom >= 16.0 ? 9.0 : 4.5;
+  std::optional<std::string> best;
+  double best_distance = std::numeric_limits<double>::infinity();
+  for (std::size_t const i : visible_poi_indices(app)) {
+    if (i >= app.nearby_pois.size()) {
+      continue;
+    }
+    Poi const& poi = app.nearby_pois[i];
+    bool const selected = app.selected_poi == poi.id;
+    double const reach = base_reach + (selected ? 4.0 : 0.0) + 6.0;
+    double const d = distance(project_point(projection, poi.pos.lat, poi.pos.lon), p);
+    if (std::isfinite(d) && d <= reach && d < best_distance) {
+      best_distance = d;
+      best = poi.id;
+    }
+  }
+  return best;
+}
+
+void end_search_editing(SearchBox& box) {
+  blur_search_box(box);
+  box.input.set_focused(false);
+  box.debounce.reset();
+}
+
+void MapsApp::handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,
+                           zarn_ui::State* state, double scale, bool& handled) {
+  // The inputs read the modifiers from the key itself; the window's state may know more (a
+  // Control held while focus arrived), and a shortcut must not type its letter.
+  if (auto const* key = std::get_if<zarn_ui::Key>(&event)) {
+    zarn_ui::Key merged = *key;
+    merged.modifiers.shift |= modifiers.shift;
+    merged.modifiers.control |= modifiers.control;
+    merged.modifiers.alt |= modifiers.alt;
+    merged.modifiers.super |= modifiers.super;
+    if (!(merged.modifiers == key->modifiers)) {
+      Event const with_modifiers{std::move(merged)};
+      if (InputRouter(*this, with_modifiers, modifiers, state, scale).route()) {
+        handled = true;
+      }
+      return;
+    }
+  }
+  if (InputRouter(*this, event, modifiers, state, scale).route()) {
+    handled = true;
+  }
+}
+
+} // namespace maps

@@ -1,0 +1,212 @@
+#include "input/semantics.h"
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "app/maps_app.h"
+#include "draw/overflow_menu.h"
+#include "input/perform_ui_action.h"
+#include "offline_panel/offline_panel.h"
+#include "platform/launch/state.h"
+#include "platform/widgets/modal_dialog.h"
+
+namespace maps {
+
+namespace {
+
+using zarn_ui::Rect;
+using zarn_ui::access::AccessNode;
+using zarn_ui::widget::SemanticArgument;
+
+constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
+
+
+bool value_less_outside_panel(SemanticArgument const& argument) {
+  return argument.kind == SemanticArgument::Kind::Empty ||
+         argument.kind == SemanticArgument::Kind::Activate;
+}
+
+}  // namespace
+
+Rect map_control_rect(Rect const& map_rect, std::uint8_t index) {
+  if (index >= MAP_CONTROL_COUNT) {
+    return {};
+  }
+  double const top = map_rect.y0 + CONTROL_TOPS[index];
+  return {map_rect.x1 - 56.0, top, map_rect.x1 - 16.0, top + 40.0};
+}
+
+std::uint8_t hit_map_control(Rect const& map_rect, double x, double y) {
+  for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
+    if (map_control_rect(map_rect, i).contains({x, y})) {
+      return i;
+    }
+  }
+  return NO_MAP_CONTROL;
+}
+
+std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index) {
+  Rect const rect = map_control_rect(app.map_rect, index);
+  switch (static_cast<MapControl>(index)) {
+    case MapControl::ZoomIn:
+      return make_control("Zoom in", "maps.control:zoom-in", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, rect);
+    case MapControl::ZoomOut:
+      return make_control("Zoom out", "maps.control:zoom-out", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE,
+                     rect);
+    case MapControl::Locate:
+      return make_control("Use my location", "maps.control:locate", ROLE_PUSH_BUTTON,
+                     STATE_NOT_APPLICABLE, rect);
+    case MapControl::Traffic:
+      return make_control("Traffic", "maps.control:traffic", ROLE_SWITCH,
+                     app.traffic_on ? STATE_ON : STATE_OFF, rect);
+  }
+  return std::nullopt;
+}
+
+std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
+  std::vector<SemanticControl> out;
+  for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
+    if (auto c = map_control_spec(app, i)) {
+      out.push_back(std::move(*c));
+    }
+  }
+  Rect const& end_button = app.nav_card_rects[0];
+  if (!end_button.is_empty() && app.model.route) {
+    out.push_back(make_control("End navigation", "maps.navigation.end", ROLE_PUSH_BUTTON,
+                          STATE_NOT_APPLICABLE, end_button));
+  }
+  for (auto const& target : app.hit_targets) {
+    if (auto c = hit_target_spec(app, target)) {
+      out.push_back(std::move(*c));
+    }
+  }
+  if (app.compact() && app.nav_open) {
+    Rect const panel = app.side_panel_rect();
+    std::erase_if(out, [&](SemanticControl const& c) {
+      return c.id != "maps.navigation" && !panel.contains(c.rect.center());
+    });
+  }
+  return out;
+}
+
+std::optional<AccessNode> attribution_sheet_tree(MapsApp const& app) {
+  if (!attribution_sheet_open(app.attribution_sheet)) {
+    return std::nullopt;
+  }
+  AccessNode node = zarn_ui::widget::modal_dialog_access_nodes(app.attribution_sheet.dialog);
+  if (node.hidden) {
+    return std::nullopt;
+  }
+  return node;
+}
+
+std::vector<SemanticControl> current_semantic_controls(MapsApp const& app) {
+  if (!app.offline_panel.open) {
+    return map_control_specs(app);
+  }
+  std::vector<SemanticControl> out;
+  for (auto& c : offline_panel_specs(app.offline_panel)) {
+    out.push_back(std::move(c.control));
+  }
+  return out;
+}
+
+AccessNode control_node(SemanticControl const& c) {
+  AccessNode node = AccessNode{}.with_id(c.id).with_name(c.label).with_bounds(c.rect);
+  node.role = c.role;
+  node.state = c.state;
+  node.hidden = c.attributes.hidden;
+  node.editable_text = c.attributes.takes_text;
+  return node;
+}
+
+std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
+  if (auto sheet = attribution_sheet_tree(app)) {
+    return sheet;
+  }
+  std::vector<AccessNode> children;
+  for (auto const& c : current_semantic_controls(app)) {
+    children.push_back(control_node(c));
+  }
+  AccessNode root;
+  root.role = zarn_ui::access::ROLE_WINDOW;
+  return std::move(root)
+      .with_name(app.offline_panel.open ? "Offline maps" : "Maps")
+      .with_children(std::move(children));
+}
+
+std::optional<Rect> maps_semantic_node_rect(MapsApp const& app, std::span<std::size_t const> path) {
+  if (path.size() != 1) {
+    return std::nullopt;
+  }
+  auto const controls = current_semantic_controls(app);
+  if (path[0] >= controls.size()) {
+    return std::nullopt;
+  }
+  return controls[path[0]].rect;
+}
+
+bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::string_view id,
+                                  SemanticArgument const& argument) {
+  if (app.offline_panel.open) {
+    if (id == "maps.offline.search" || argument.kind != SemanticArgument::Kind::Empty) {
+      return false;
+    }
+    for (auto const& c : offline_panel_specs(app.offline_panel)) {
+      if (c.control.id == id) {
+        OfflinePanelAction const action = c.action;
+        perform_offline_action(app, action, &state);
+        return true;
+      }
+    }
+    return false;
+  }
+  if (!value_less_outside_panel(argument)) {
+    return false;
+  }
+  static constexpr std::string_view CONTROL_IDS[MAP_CONTROL_COUNT] = {
+      "maps.control:zoom-in", "maps.control:zoom-out", "maps.control:locate",
+      "maps.control:traffic"};
+  for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
+    if (id == CONTROL_IDS[i]) {
+      app.run_map_control(i);
+      return true;
+    }
+  }
+  if (id == "maps.navigation.end") {
+    app.end_navigation(state.document());
+    return true;
+  }
+  if (id == "maps.search") {
+    return false;  // the search field takes it
+  }
+  for (auto const& target : app.hit_targets) {
+    auto const exposed = ui_action_spec(app, target.action);
+    if (exposed && exposed->id == id) {
+      UiAction action = target.action;  // the performer may rebuild the list
+      perform_ui_action(app, state, std::move(action));
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace maps
+
+namespace maps {
+
+std::optional<zarn_ui::access::AccessNode> MapsApp::accessibility_tree() const {
+  return maps_accessibility_tree(*this);
+}
+
+std::optional<zarn_ui::Rect> MapsApp::semantic_node_rect(std::span<std::size_t const> path) const {
+  return maps_semantic_node_rect(*this, path);
+}
+
+bool MapsApp::perform_semantic_action(zarn_ui::State& state, std::string_view id,
+                                      zarn_ui::widget::SemanticArgument const& argument) {
+  return maps_perform_semantic_action(*this, state, id, argument);
+}
+
+}  // namespace maps
