@@ -58,6 +58,12 @@ struct Key {
   Modifiers modifiers;
 };
 
+/// Whether the key is the named key `named`.
+inline bool is_named(Key const& key, NamedKey named) {
+  auto const* k = std::get_if<NamedKey>(&key.key);
+  return k != nullptr && *k == named;
+}
+
 /// Anything else the window reports (focus, resize, …): not consumed by widgets.
 struct OtherEvent {};
 

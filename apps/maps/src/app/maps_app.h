@@ -21,10 +21,12 @@
 #include "base/channel.h"
 #include "base/clock.h"
 #include "doc/load.h"
+#include "endpoint_editor/endpoint_editor.h"
 #include "location/location.h"
 #include "model/actions.h"
 #include "model/types.h"
 #include "net/poi.h"
+#include "offline_panel/panel_state.h"
 #include "platform/actions/host.h"
 #include "platform/scene/geometry.h"
 #include "platform/surface/floating_placement.h"
@@ -34,6 +36,7 @@
 #include "platform/widgets/tooltip.h"
 #include "sample/sample_data.h"
 #include "sample/street_network.h"
+#include "search_box/search_box.h"
 #include "tiles/tile_cache.h"
 
 namespace zarn_ui::doc {
@@ -59,25 +62,6 @@ struct OfflineCounters {
   std::uint32_t done = 0;
   std::uint32_t failed = 0;
   bool operator==(OfflineCounters const&) const = default;
-};
-
-/// What an endpoint editor event means to the model.
-struct EndpointEvent {
-  struct Edited {
-    std::string text;
-    bool dest = false;
-  };
-  struct Query {
-    std::string text;
-    bool dest = false;
-  };
-  struct Picked {
-    Place place;
-    bool dest = false;
-  };
-  struct Swap {};
-  struct Idle {};
-  std::variant<Edited, Query, Picked, Swap, Idle> value;
 };
 
 class MapsApp final : public zarn_ui::widget::Widget,

@@ -11,6 +11,7 @@
 #include "draw/nav_card.h"
 #include "draw/offline_panel_draw.h"
 #include "draw/palette.h"
+#include "endpoint_editor/endpoint_editor_draw.h"
 #include "search_box/search_box_draw.h"
 #include "input/semantics.h"
 #include "base/utf8.h"

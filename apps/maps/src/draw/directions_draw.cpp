@@ -11,6 +11,7 @@
 #include "draw/format.h"
 #include "draw/palette.h"
 #include "draw/panel_targets.h"
+#include "endpoint_editor/endpoint_editor_draw.h"
 #include "base/saturate.h"
 #include "base/utf8.h"
 #include "model/ops.h"
@@ -91,16 +92,6 @@ std::string transfers_text(std::uint32_t transfers) {
     return "direct";
   }
   return fmt::format("{} change{}", transfers, transfers == 1 ? "" : "s");
-}
-
-Rect draw_endpoint_field(EndpointEditor& editor, Scene& scene, Affine const& t, Theme const& theme,
-                         Rect const& rect, Color dot, std::uint8_t field) {
-  fill_rounded_rect(scene, t, rect, 9, theme.surface);
-  stroke_rounded_rect(scene, t, rect, 9, editor.active == field ? theme.border_focus : theme.border,
-                      1);
-  fill_circle(scene, t, rect.x0 + 16, (rect.y0 + rect.y1) / 2, 4, dot);
-  editor.hits.push_back(EndpointHit{rect, EndpointHitKind::Field, field, 0});
-  return Rect{rect.x0 + 26, rect.y0, rect.x1 - 12, rect.y1};
 }
 
 namespace {

@@ -20,13 +20,6 @@ std::string_view leg_mode_label(LegMode mode);
 /// "direct", "1 change", "2 changes".
 std::string transfers_text(std::uint32_t transfers);
 
-/// Paints one endpoint field's frame (fill, outline, dot), pushes its field target into the
-/// editor's list and answers the rectangle of the text input inside it. `field` is 0 (origin)
-/// or 1 (destination).
-Rect draw_endpoint_field(EndpointEditor& editor, Scene& scene, Affine const& t,
-                         zarn_ui::Theme const& theme, Rect const& rect, Color dot,
-                         std::uint8_t field);
-
 /// Paints the panel content between `content.x0` and `content.x1` from `y` down and answers the
 /// y below its last element. Empties and refills the endpoint editor's rectangles; appends to
 /// `app.hit_targets`.

@@ -79,11 +79,6 @@ std::optional<char> key_char(Key const& key) {
   return (*text)[0];
 }
 
-bool is_named(Key const& key, NamedKey named) {
-  auto const* k = std::get_if<NamedKey>(&key.key);
-  return k != nullptr && *k == named;
-}
-
 char lower(char c) {
   return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -227,7 +222,7 @@ private:
         return;
       }
     }
-    if (app_.model.panel == Panel::Directions && press_endpoint_editor(p)) {
+    if (app_.model.panel == Panel::Directions && press_endpoint_editor(app_, p, event_, modifiers_, scale_)) {
       return;
     }
     if (press_hit_target(p)) {
@@ -265,51 +260,6 @@ private:
     }
     OfflinePanelAction const action = hit->action; // performing it may rebuild the targets
     (void)perform_offline_action(app_, action, state_);
-    return true;
-  }
-
-  bool press_endpoint_editor(Point p) {
-    auto& editor = app_.endpoints;
-    auto const hit = std::find_if(editor.hits.rbegin(), editor.hits.rend(),
-                                  [&](EndpointHit const& h) { return h.rect.contains(p); });
-    if (hit == editor.hits.rend()) {
-      return false;
-    }
-    EndpointHit h = *hit;
-    end_search_editing(app_.search_box);
-    if (h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
-      h.kind = EndpointHitKind::Inert; // belongs to neither field
-    }
-    bool const dest = h.field == DEST_FIELD;
-    switch (h.kind) {
-    case EndpointHitKind::Field: {
-      edit_endpoint(editor, h.field);
-      auto& input = dest ? editor.dest_input : editor.origin_input;
-      input.set_focused(true);
-      (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
-      input.set_focused(true);
-      (void)input.take_dirty();
-      app_.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
-      break;
-    }
-    case EndpointHitKind::Suggestion: {
-      auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
-      if (h.index >= list.size()) {
-        break;
-      }
-      Place place = list[h.index];
-      reset_endpoint_editor(editor);
-      app_.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
-      break;
-    }
-    case EndpointHitKind::Swap:
-      reset_endpoint_editor(editor);
-      app_.endpoint_query_changed({EndpointEvent::Swap{}});
-      break;
-    case EndpointHitKind::Inert:
-      app_.endpoint_query_changed({EndpointEvent::Idle{}});
-      break;
-    }
     return true;
   }
 
@@ -397,7 +347,7 @@ private:
       return true;
     }
     if (app_.offline_panel.open) {
-      if (is_named(key, NamedKey::Escape)) {
+      if (zarn_ui::is_named(key, NamedKey::Escape)) {
         close_offline_panel(app_.offline_panel);
       } else {
         (void)offline_search_event(app_.offline_panel, event_, scale_, app_.now());
@@ -405,71 +355,14 @@ private:
       return true;
     }
     if (app_.endpoints.active != NO_FIELD) {
-      endpoint_key(key);
+      endpoint_editor_key(app_, event_, key, modifiers_, scale_);
       return true;
     }
     if (app_.search_box.editing) {
-      search_key(key);
+      search_box_key(app_, event_, key, modifiers_, scale_, document_of(state_));
       return true;
     }
     return global_key(key);
-  }
-
-  void endpoint_key(Key const& key) {
-    auto& editor = app_.endpoints;
-    if (is_named(key, NamedKey::Escape)) {
-      reset_endpoint_editor(editor);
-      app_.endpoint_query_changed({EndpointEvent::Idle{}});
-      return;
-    }
-    bool const dest = editor.active == DEST_FIELD;
-    auto& input = dest ? editor.dest_input : editor.origin_input;
-    auto& synced = dest ? editor.dest_text : editor.origin_text;
-    input.set_focused(true);
-    auto const outcome =
-        zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
-    if (outcome == InputOutcome::Submitted) {
-      editor.debounce.reset();
-      app_.endpoint_query_changed(
-          {EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
-    }
-    if (input.take_dirty()) {
-      synced = input.text();
-      if (base::utf8::trim(synced).empty()) {
-        editor.debounce.reset();
-      } else {
-        editor.debounce = app_.now() + INPUT_DEBOUNCE;
-      }
-      app_.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
-    }
-  }
-
-  void search_key(Key const& key) {
-    auto& box = app_.search_box;
-    if (is_named(key, NamedKey::Escape)) {
-      end_search_editing(box);
-      return;
-    }
-    box.input.set_focused(true);
-    auto const outcome =
-        zarn_ui::widget::deliver_text_input_event(box.input, event_, modifiers_, scale_);
-    if (box.input.take_dirty()) {
-      app_.model.query = box.input.text();
-      std::string_view const trimmed = base::utf8::trim(app_.model.query);
-      if (trimmed.empty()) {
-        clear_search_suggestions(box);
-        box.debounce.reset();
-      } else {
-        set_search_suggestions(box, app_.local_matches(trimmed));
-        box.highlighted.reset(); // a row of the old list means nothing in the new one
-        box.debounce = app_.now() + INPUT_DEBOUNCE;
-      }
-    }
-    if (outcome == InputOutcome::Submitted) {
-      box.editing = false;
-      box.input.set_focused(false);
-      app_.submit_search(document_of(state_));
-    }
   }
 
   bool global_key(Key const& key) {
@@ -616,12 +509,6 @@ std::optional<std::string> poi_marker_at(MapsApp const& app, Point p) {
     }
   }
   return best;
-}
-
-void end_search_editing(SearchBox& box) {
-  blur_search_box(box);
-  box.input.set_focused(false);
-  box.debounce.reset();
 }
 
 void MapsApp::handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,

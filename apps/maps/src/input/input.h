@@ -12,7 +12,6 @@
 namespace maps {
 
 class MapsApp;
-struct SearchBox;
 
 /// A press on the bare map pans only once the pointer moved more than this on either axis.
 inline constexpr double MAP_DRAG_THRESHOLD = 0.5;
@@ -35,8 +34,5 @@ std::optional<std::string> place_marker_at(MapsApp const& app, zarn_ui::Point p)
 /// The drawn point of interest nearest to `p` and within reach: 9 pixels at zoom 16 and above,
 /// else 4.5; 4 more for the selected one; 6 pixels of tolerance on top.
 std::optional<std::string> poi_marker_at(MapsApp const& app, zarn_ui::Point p);
-
-/// The search box loses the keyboard focus: no suggestions, no pending search.
-void end_search_editing(SearchBox& box);
 
 } // namespace maps

@@ -1,6 +1,6 @@
 #pragma once
-// Painting of the floating search box, its list of suggested places and the list under the
-// route endpoint input being edited, with the registration of their pressable areas. The
+// Painting of the floating search box and its list of suggested places, with the registration
+// of their pressable areas. The
 // search box collects its own targets and drains them into the application's hit targets, so
 // that targets painted by the map chrome in between keep their place in the painting order.
 
@@ -11,9 +11,6 @@ namespace maps {
 
 class MapsApp;
 
-/// Rows a suggestion list shows at most.
-inline constexpr std::size_t MAX_SUGGESTION_ROWS = 6;
-
 /// The box at search_bar_rect with the query, the magnifier and (for a non-empty query) the
 /// clear button; registers Field and Clear and drains them.
 void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
@@ -23,12 +20,6 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
 /// Registers the card as Inert and one Result per row, then drains them.
 void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                              zarn_ui::Theme const& theme);
-
-/// The suggestions of the active endpoint field under its recorded input rectangle (or
-/// "Searching…" while its text is not blank and it has none); appended to the endpoint
-/// editor's hits. Nothing without an active field or without its input rectangle.
-void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
-                               TextRenderer const& text, zarn_ui::Theme const& theme);
 
 /// Moves the search box's targets, in order, to the end of the hit targets as Search actions.
 void drain_search_targets(MapsApp& app);

@@ -1,0 +1,144 @@
+#include "endpoint_editor/endpoint_editor.h"
+
+#include <algorithm>
+
+#include "app/maps_app.h"
+#include "base/utf8.h"
+#include "platform/widgets/deliver.h"
+
+namespace maps {
+
+namespace {
+
+zarn_ui::widget::TextInput new_input(float size, std::string_view placeholder) {
+  auto input = zarn_ui::widget::TextInput::local().with_kind(2, size);
+  input.set_placeholder(placeholder);
+  return input;
+}
+
+}  // namespace
+
+EndpointEditor new_endpoint_editor() {
+  EndpointEditor editor;
+  editor.origin_input = new_input(13.0f, "Choose starting point");
+  editor.dest_input = new_input(13.0f, "Choose destination");
+  return editor;
+}
+
+void reset_endpoint_editor(EndpointEditor& editor) {
+  editor.active = NO_FIELD;
+  editor.highlighted.reset();
+  editor.origin_input.set_focused(false);
+  editor.dest_input.set_focused(false);
+  (void)editor.origin_input.take_dirty();
+  (void)editor.dest_input.take_dirty();
+}
+
+void edit_endpoint(EndpointEditor& editor, std::uint8_t field) {
+  bool const origin = field == ORIGIN_FIELD;
+  editor.active = origin ? ORIGIN_FIELD : DEST_FIELD;
+  editor.highlighted.reset();
+  (origin ? editor.origin_text : editor.dest_text).clear();
+  (origin ? editor.origin_suggestions : editor.dest_suggestions).clear();
+  editor.origin_input.set_focused(origin);
+  editor.dest_input.set_focused(!origin);
+  (origin ? editor.origin_input : editor.dest_input).set_text("");
+}
+
+void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::string_view dest) {
+  if (editor.origin_text != origin) {
+    editor.origin_text = origin;
+    if (editor.active == ORIGIN_FIELD) {
+      editor.origin_input.set_text(origin);
+    }
+  }
+  if (editor.dest_text != dest) {
+    editor.dest_text = dest;
+    if (editor.active == DEST_FIELD) {
+      editor.dest_input.set_text(dest);
+    }
+  }
+}
+
+void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places) {
+  (field == ORIGIN_FIELD ? editor.origin_suggestions : editor.dest_suggestions) = std::move(places);
+}
+
+bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
+                           zarn_ui::Modifiers modifiers, double scale) {
+  auto& editor = app.endpoints;
+  auto const hit = std::find_if(editor.hits.rbegin(), editor.hits.rend(),
+                                [&](EndpointHit const& h) { return h.rect.contains(p); });
+  if (hit == editor.hits.rend()) {
+    return false;
+  }
+  EndpointHit h = *hit;
+  end_search_editing(app.search_box);
+  if (h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
+    h.kind = EndpointHitKind::Inert; // belongs to neither field
+  }
+  bool const dest = h.field == DEST_FIELD;
+  switch (h.kind) {
+  case EndpointHitKind::Field: {
+    edit_endpoint(editor, h.field);
+    auto& input = dest ? editor.dest_input : editor.origin_input;
+    input.set_focused(true);
+    (void)zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
+    input.set_focused(true);
+    (void)input.take_dirty();
+    app.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
+    break;
+  }
+  case EndpointHitKind::Suggestion: {
+    auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
+    if (h.index >= list.size()) {
+      break;
+    }
+    Place place = list[h.index];
+    reset_endpoint_editor(editor);
+    app.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
+    break;
+  }
+  case EndpointHitKind::Swap:
+    reset_endpoint_editor(editor);
+    app.endpoint_query_changed({EndpointEvent::Swap{}});
+    break;
+  case EndpointHitKind::Inert:
+    app.endpoint_query_changed({EndpointEvent::Idle{}});
+    break;
+  }
+  return true;
+}
+
+
+void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
+                         zarn_ui::Modifiers modifiers, double scale) {
+  auto& editor = app.endpoints;
+  if (zarn_ui::is_named(key, zarn_ui::NamedKey::Escape)) {
+    reset_endpoint_editor(editor);
+    app.endpoint_query_changed({EndpointEvent::Idle{}});
+    return;
+  }
+  bool const dest = editor.active == DEST_FIELD;
+  auto& input = dest ? editor.dest_input : editor.origin_input;
+  auto& synced = dest ? editor.dest_text : editor.origin_text;
+  input.set_focused(true);
+  auto const outcome =
+      zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
+  if (outcome == zarn_ui::widget::InputOutcome::Submitted) {
+    editor.debounce.reset();
+    app.endpoint_query_changed(
+        {EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
+  }
+  if (input.take_dirty()) {
+    synced = input.text();
+    if (base::utf8::trim(synced).empty()) {
+      editor.debounce.reset();
+    } else {
+      editor.debounce = app.now() + INPUT_DEBOUNCE;
+    }
+    app.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+  }
+}
+
+} // namespace maps

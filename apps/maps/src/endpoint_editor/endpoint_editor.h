@@ -1,0 +1,95 @@
+#pragma once
+// The route endpoint editor of the directions panel: the origin and destination inputs, their
+// suggested places and pressable areas, what its events mean to the model, and its share of
+// presses and keys. Painting lives in endpoint_editor_draw.h.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "base/clock.h"
+#include "model/types.h"
+#include "platform/scene/geometry.h"
+#include "platform/widget/event.h"
+#include "platform/widgets/text_input.h"
+
+namespace maps {
+
+class MapsApp;
+
+/// Field numbers of the endpoint editor.
+inline constexpr std::uint8_t ORIGIN_FIELD = 0;
+inline constexpr std::uint8_t DEST_FIELD = 1;
+inline constexpr std::uint8_t NO_FIELD = 2;
+
+/// What a pressable area of the endpoint editor is.
+enum class EndpointHitKind : std::uint8_t { Field, Suggestion, Swap, Inert };
+
+struct EndpointHit {
+  zarn_ui::Rect rect;
+  EndpointHitKind kind = EndpointHitKind::Inert;
+  std::uint8_t field = NO_FIELD;
+  std::size_t index = 0;  // suggestion row; only for Suggestion
+  bool operator==(EndpointHit const&) const = default;
+};
+
+struct EndpointEditor {
+  zarn_ui::widget::TextInput origin_input;
+  zarn_ui::widget::TextInput dest_input;
+  std::string origin_text;  // last texts synchronised from the model's queries
+  std::string dest_text;
+  std::vector<Place> origin_suggestions;
+  std::vector<Place> dest_suggestions;
+  /// Where the directions panel last painted the two inputs.
+  std::optional<zarn_ui::Rect> origin_rect;
+  std::optional<zarn_ui::Rect> dest_rect;
+  /// The editor's pressable areas of the last drawing, in painting order; input handling
+  /// searches them before the hit targets.
+  std::vector<EndpointHit> hits;
+  std::optional<std::size_t> highlighted;
+  std::optional<base::Instant> debounce;
+  std::uint8_t active = NO_FIELD;
+};
+
+EndpointEditor new_endpoint_editor();
+void reset_endpoint_editor(EndpointEditor& editor);
+void edit_endpoint(EndpointEditor& editor, std::uint8_t field);
+/// Stores each given text that differs from the synchronised one; the active field's input
+/// shows it too.
+void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::string_view dest);
+void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places);
+
+/// What an endpoint editor event means to the model.
+struct EndpointEvent {
+  struct Edited {
+    std::string text;
+    bool dest = false;
+  };
+  struct Query {
+    std::string text;
+    bool dest = false;
+  };
+  struct Picked {
+    Place place;
+    bool dest = false;
+  };
+  struct Swap {};
+  struct Idle {};
+  std::variant<Edited, Query, Picked, Swap, Idle> value;
+};
+
+/// A press at `p` on one of the editor's areas (the last painted wins): a field starts editing
+/// it, a suggestion row picks its place, the swap button swaps, anything else is idle. Ends the
+/// search box's editing. False when the press hits none of the editor's areas.
+bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
+                           zarn_ui::Modifiers modifiers, double scale);
+
+/// A key while a field is being edited: Escape ends editing; otherwise the field's input takes
+/// it, a submission queries its trimmed text at once and a changed text re-arms the debounce.
+void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
+                         zarn_ui::Modifiers modifiers, double scale);
+
+} // namespace maps

@@ -1,0 +1,78 @@
+#include "search_box/search_box.h"
+
+#include "app/maps_app.h"
+#include "base/utf8.h"
+#include "platform/widgets/deliver.h"
+
+namespace maps {
+
+namespace {
+
+zarn_ui::widget::TextInput new_input(float size, std::string_view placeholder) {
+  auto input = zarn_ui::widget::TextInput::local().with_kind(2, size);
+  input.set_placeholder(placeholder);
+  return input;
+}
+
+}  // namespace
+
+SearchBox new_search_box() {
+  SearchBox box;
+  box.input = new_input(15.0f, "Search places, addresses\xE2\x80\xA6");
+  return box;
+}
+
+void set_search_suggestions(SearchBox& box, std::vector<Place> places) {
+  box.suggestions = std::move(places);
+}
+
+void clear_search_suggestions(SearchBox& box) {
+  box.suggestions.clear();
+  box.highlighted.reset();
+}
+
+void blur_search_box(SearchBox& box) {
+  box.editing = false;
+  clear_search_suggestions(box);
+}
+
+bool search_suggestions_shown(SearchBox const& box, std::string_view query) {
+  return box.editing && !base::utf8::trim(query).empty() && !box.suggestions.empty();
+}
+
+void end_search_editing(SearchBox& box) {
+  blur_search_box(box);
+  box.input.set_focused(false);
+  box.debounce.reset();
+}
+
+void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
+                    zarn_ui::Modifiers modifiers, double scale, zarn_ui::doc::Document* doc) {
+  auto& box = app.search_box;
+  if (zarn_ui::is_named(key, zarn_ui::NamedKey::Escape)) {
+    end_search_editing(box);
+    return;
+  }
+  box.input.set_focused(true);
+  auto const outcome =
+      zarn_ui::widget::deliver_text_input_event(box.input, event, modifiers, scale);
+  if (box.input.take_dirty()) {
+    app.model.query = box.input.text();
+    std::string_view const trimmed = base::utf8::trim(app.model.query);
+    if (trimmed.empty()) {
+      clear_search_suggestions(box);
+      box.debounce.reset();
+    } else {
+      set_search_suggestions(box, app.local_matches(trimmed));
+      box.highlighted.reset(); // a row of the old list means nothing in the new one
+      box.debounce = app.now() + INPUT_DEBOUNCE;
+    }
+  }
+  if (outcome == zarn_ui::widget::InputOutcome::Submitted) {
+    box.editing = false;
+    box.input.set_focused(false);
+    app.submit_search(doc);
+  }
+}
+
+} // namespace maps
