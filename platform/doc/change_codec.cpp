@@ -437,6 +437,9 @@ base::Result<void> apply_encoded(State& s, Bytes encoded) {
   if (c.seq != s.last_seq[author] + 1) {
     return base::fail("change out of sequence for its actor");
   }
+  if (c.start_op <= s.last_op[author]) {
+    return base::fail("change reuses op ids of its actor's earlier changes");
+  }
   auto to_local = [&](OpId id) {
     if (id.counter != 0) {
       id.actor = local[id.actor];
@@ -457,6 +460,7 @@ base::Result<void> apply_encoded(State& s, Bytes encoded) {
   }
   s.max_op = std::max(s.max_op, c.start_op + c.ops.size() - 1);
   s.last_seq[author] = c.seq;
+  s.last_op[author] = c.start_op + c.ops.size() - 1;
 
   Change change;
   change.hash = hash;

@@ -568,6 +568,7 @@ std::optional<ChangeHash> Document::commit() {
   change.deps = std::move(deps);
   change.encoded = std::move(encoded);
   s.last_seq[s.self] = seq;
+  s.last_op[s.self] = s.pending_start + s.pending.size() - 1;
   s.heads = {hash};
   s.by_hash.emplace(hash, s.log.size());
   s.log.push_back(std::move(change));

@@ -89,6 +89,9 @@ struct State {
   std::vector<std::string> actors;       // actor bytes; indexes are stable for the document's life
   std::vector<std::uint64_t> actor_keys; // digest of each actor, as public ObjIds carry it
   std::vector<std::uint64_t> last_seq;   // per actor index
+  // Per actor index: the highest op counter its changes used. A change must start above it,
+  // or two ops would share an id and every choice made by id (winners, removals) breaks.
+  std::vector<std::uint64_t> last_op;
   std::uint32_t self = 0;
   std::unordered_map<OpId, Object, OpIdHash> objects;
   std::uint64_t max_op = 0;
@@ -123,6 +126,7 @@ struct State {
     actors.push_back(bytes);
     actor_keys.push_back(key);
     last_seq.push_back(0);
+    last_op.push_back(0);
     return static_cast<std::uint32_t>(actors.size() - 1);
   }
 

@@ -511,3 +511,72 @@ TEST(Document, RandomConcurrentEditsConverge) {
 
 } // namespace
 } // namespace zarn_ui::doc
+
+namespace zarn_ui::doc {
+namespace {
+
+// A file written by hand: changes of one actor putting root keys, each `{seq, start_op, key}`.
+Bytes hand_made_file(std::vector<std::tuple<std::uint64_t, std::uint64_t, std::string>> const& cs) {
+  auto uleb = [](Bytes& out, std::uint64_t v) {
+    do {
+      std::uint8_t b = v & 0x7f;
+      v >>= 7;
+      out.push_back(static_cast<std::uint8_t>(b | (v != 0 ? 0x80 : 0)));
+    } while (v != 0);
+  };
+  auto sha = [](Bytes const& b) {
+    ChangeHash h{};
+    unsigned int len = 0;
+    EVP_Digest(b.data(), b.size(), h.data(), &len, EVP_sha256(), nullptr);
+    return h;
+  };
+  Bytes file = {'Z', 'D', 'O', 'C', 1};
+  uleb(file, cs.size());
+  std::optional<ChangeHash> prev;
+  for (auto const& [seq, start_op, key] : cs) {
+    Bytes c;
+    uleb(c, 16);
+    c.insert(c.end(), 16, 7); // actor
+    uleb(c, seq);
+    uleb(c, start_op);
+    uleb(c, 0); // time
+    uleb(c, prev ? 1 : 0);
+    if (prev) {
+      c.insert(c.end(), prev->begin(), prev->end());
+    }
+    uleb(c, 0); // no other actors
+    uleb(c, 1); // one op: put root[key] = uint 1, overwriting nothing
+    c.push_back(0);
+    uleb(c, 0);
+    uleb(c, key.size());
+    c.insert(c.end(), key.begin(), key.end());
+    c.push_back(5);
+    uleb(c, 1);
+    uleb(c, 0);
+    prev = sha(c);
+    uleb(file, c.size());
+    file.insert(file.end(), c.begin(), c.end());
+  }
+  uleb(file, 1);
+  file.insert(file.end(), prev->begin(), prev->end());
+  auto const sum = sha(file);
+  file.insert(file.end(), sum.begin(), sum.end());
+  return file;
+}
+
+// Two ops sharing one id make every choice by id ambiguous; such a file is corrupt.
+TEST(Document, ChangeReusingItsActorsOpIdsIsRefused) {
+  ASSERT_TRUE(Document::load(hand_made_file({{1, 1, "a"}, {2, 2, "b"}})));
+  struct Case {
+    std::uint64_t first_start, second_start;
+  } const cases[] = {{1, 1}, {5, 3}, {5, 5}};
+  for (auto const& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.first_start << " then " << c.second_start);
+    auto bad = Document::load(hand_made_file({{1, c.first_start, "a"}, {2, c.second_start, "b"}}));
+    ASSERT_FALSE(bad);
+    EXPECT_NE(bad.error().find("reuses op ids"), std::string::npos) << bad.error();
+  }
+}
+
+} // namespace
+} // namespace zarn_ui::doc
