@@ -1,8 +1,6 @@
 #include "platform/doc/persist.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <system_error>
 
 #include <fmt/format.h>
@@ -13,51 +11,9 @@
 namespace zarn_ui::persist {
 
 namespace fs = std::filesystem;
+using detail::ReadOutcome;
 
 namespace {
-
-// Far beyond any map document (1,000 places take about 220 kB); a larger file is not read, so
-// a stray huge file cannot exhaust memory. It is left in place, not kept aside.
-constexpr std::uintmax_t MAX_FILE_BYTES = std::uintmax_t{64} << 20;
-
-enum class ReadOutcome { Missing, Read, Failed };
-
-ReadOutcome read_file(fs::path const& path, doc::Bytes& out, std::string& error) {
-  std::error_code ec;
-  auto const status = fs::status(path, ec);
-  if (ec && ec != std::errc::no_such_file_or_directory) {
-    error = ec.message();
-    return ReadOutcome::Failed;
-  }
-  if (!fs::exists(status)) {
-    return ReadOutcome::Missing;
-  }
-  if (!fs::is_regular_file(status)) {
-    error = "not a regular file";
-    return ReadOutcome::Failed;
-  }
-  auto const size = fs::file_size(path, ec);
-  if (ec) {
-    error = ec.message();
-    return ReadOutcome::Failed;
-  }
-  if (size > MAX_FILE_BYTES) {
-    error = "file too large";
-    return ReadOutcome::Failed;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot open";
-    return ReadOutcome::Failed;
-  }
-  out.resize(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-  if (in.gcount() != static_cast<std::streamsize>(out.size())) {
-    error = "short read";
-    return ReadOutcome::Failed;
-  }
-  return ReadOutcome::Read;
-}
 
 std::int64_t system_unix_time() {
   return std::chrono::duration_cast<std::chrono::seconds>(
@@ -65,24 +21,14 @@ std::int64_t system_unix_time() {
       .count();
 }
 
-// "document.bin.corrupt-<time>", with "-2", "-3"... when an earlier one has that name.
-std::optional<fs::path> keep_aside(fs::path const& file, std::int64_t now) {
-  auto const base_name = fmt::format("{}.corrupt-{}", file.filename().string(), now);
-  for (int n = 1; n < 100; ++n) {
-    auto const name = n == 1 ? base_name : fmt::format("{}-{}", base_name, n);
-    auto const target = file.parent_path() / name;
-    std::error_code ec;
-    if (fs::exists(target, ec) || ec) {
-      continue;
-    }
-    fs::rename(file, target, ec);
-    if (ec) {
-      spdlog::warn("could not move the document file {} aside: {}", file.string(), ec.message());
-      return std::nullopt;
-    }
-    return target;
-  }
-  return std::nullopt;
+fs::path lock_file(fs::path const& file) {
+  return file.parent_path() / (file.filename().string() + ".lock");
+}
+
+std::string problem_text(std::string_view reason, fs::path const& kept) {
+  return fmt::format("Could not open your saved places: {} \xE2\x80\x94 a fresh start was made; "
+                     "the old file is kept as {}",
+                     reason, kept.string());
 }
 
 } // namespace
@@ -107,52 +53,81 @@ Persistence Persistence::memory_only(doc::Bytes actor) {
 
 Persistence Persistence::open_at(Options options) {
   auto const file = options.dir / std::string(DOCUMENT_FILE);
-  auto writer =
+  auto const now = [&] { return options.unix_time ? options.unix_time() : system_unix_time(); };
+  Persistence p(doc::Document(options.actor));
+  p.write_file_ =
       options.write ? std::move(options.write) : zarn_ui::atomic_file::write_creating_parent;
+  p.unix_time_ = options.unix_time;
+
+  // A data folder that is a file: keep it aside, so the folder can be made.
+  std::error_code ec;
+  if (auto const st = fs::status(options.dir, ec); !ec && fs::exists(st) && !fs::is_directory(st)) {
+    if (auto aside = detail::keep_aside(options.dir, "unreadable", now())) {
+      spdlog::warn("the data folder {} is not a folder; kept it as {}", options.dir.string(),
+                   aside->string());
+      p.open_problem_ = problem_text("the data folder is not a folder", *aside);
+      p.kept_aside_ = std::move(aside);
+    } else {
+      p.open_problem_ = problem_text("the data folder is not a folder", options.dir);
+      p.not_saving_ = fmt::format("the data folder {} is not a folder", options.dir.string());
+      return p;
+    }
+  }
+
+  std::optional<detail::FileLock> lock;
+  if (fs::is_directory(options.dir, ec)) {
+    if (auto l = detail::FileLock::acquire(lock_file(file))) {
+      lock.emplace(std::move(*l));
+      auto const target = detail::resolve_links(file);
+      detail::remove_stale_temps(file);
+      if (target != file) {
+        detail::remove_stale_temps(target);
+      }
+    }
+  }
+
+  auto const target = detail::resolve_links(file);
   doc::Bytes bytes;
   std::string error;
-  switch (read_file(file, bytes, error)) {
-  case ReadOutcome::Missing: {
-    Persistence p(doc::Document(options.actor));
+  auto const outcome = detail::read_file(target, bytes, error);
+  if (outcome == ReadOutcome::Missing) {
     p.file_ = file;
-    p.write_file_ = std::move(writer);
     return p;
   }
-  case ReadOutcome::Failed:
-    // Not known to be corrupt, only unreadable now: leave it be and write nothing over it.
-    spdlog::warn("document file {} cannot be read ({}); changes will not be saved", file.string(),
-                 error);
-    return memory_only(options.actor);
-  case ReadOutcome::Read:
-    break;
-  }
-  auto loaded = doc::Document::load(bytes);
-  if (loaded) {
-    if (!options.actor.empty()) {
-      auto r = loaded->set_actor(options.actor);
-      (void)r; // not empty
+  std::string_view why = "unreadable";
+  if (outcome == ReadOutcome::Read) {
+    auto loaded = doc::Document::load(bytes);
+    if (loaded) {
+      if (!options.actor.empty()) {
+        auto r = loaded->set_actor(options.actor);
+        (void)r; // not empty
+      }
+      p.doc_ = std::move(*loaded);
+      p.file_ = file;
+      p.saved_changes_ = p.doc_.changes().size();
+      p.seen_ = detail::stamp_of(target);
+      return p;
     }
-    Persistence p(std::move(*loaded));
+    error = loaded.error();
+    why = "corrupt";
+  }
+  // The link, when the document is one, is what is moved: its target stays untouched.
+  if (auto aside = detail::keep_aside(file, why, now())) {
+    spdlog::warn("document file {} cannot be used ({}); kept it as {} and starting with an empty "
+                 "document",
+                 file.string(), error, aside->string());
+    p.open_problem_ = problem_text(error, *aside);
+    p.kept_aside_ = std::move(aside);
     p.file_ = file;
-    p.write_file_ = std::move(writer);
-    p.saved_changes_ = p.doc_.changes().size();
     return p;
   }
-  auto const now = options.unix_time ? options.unix_time() : system_unix_time();
-  auto aside = keep_aside(file, now);
-  if (!aside) {
-    spdlog::warn("document file {} does not load ({}) and could not be kept aside; starting "
-                 "with an empty document that will not be saved",
-                 file.string(), loaded.error());
-    return memory_only(options.actor);
-  }
-  spdlog::warn("document file {} does not load ({}); kept it as {} and starting with an empty "
-               "document",
-               file.string(), loaded.error(), aside->string());
-  Persistence p(doc::Document(options.actor));
-  p.file_ = file;
-  p.write_file_ = std::move(writer);
-  p.kept_aside_ = std::move(aside);
+  // Left where it is, so nothing may be written over it.
+  spdlog::warn("document file {} cannot be used ({}) nor kept aside; starting with an empty "
+               "document that will not be saved",
+               file.string(), error);
+  p.open_problem_ = problem_text(error, file);
+  p.not_saving_ = fmt::format("the saved document {} could not be opened ({})", file.string(),
+                              error);
   return p;
 }
 
@@ -202,8 +177,14 @@ bool Persistence::maybe_save(base::Instant now) {
 }
 
 base::Result<void> Persistence::save_now() {
-  if (!file_ || !has_unsaved()) {
+  if (!has_unsaved()) {
     return {};
+  }
+  if (!file_) {
+    if (not_saving_) {
+      return base::fail("document not saved: " + *not_saving_);
+    }
+    return {}; // memory-only by request
   }
   auto w = write();
   if (!w) {
@@ -212,11 +193,60 @@ base::Result<void> Persistence::save_now() {
   return w;
 }
 
+base::Result<void> Persistence::merge_from_disk(fs::path const& target) {
+  auto const stamp = detail::stamp_of(target);
+  if (!stamp || stamp == seen_) {
+    return {};
+  }
+  doc::Bytes bytes;
+  std::string error;
+  switch (detail::read_file(target, bytes, error)) {
+  case ReadOutcome::Missing:
+    return {};
+  case ReadOutcome::Failed:
+    // Writing over a file that cannot be read could destroy another writer's changes.
+    return base::fail(fmt::format("cannot read {} before writing it: {}", target.string(), error));
+  case ReadOutcome::Read:
+    break;
+  }
+  auto disk = doc::Document::load(bytes);
+  auto merged = disk ? doc_.merge(*disk) : base::Result<void>(base::fail(disk.error()));
+  if (!merged) {
+    auto const now = unix_time_ ? unix_time_() : system_unix_time();
+    auto aside = detail::keep_aside(target, "corrupt", now);
+    if (!aside) {
+      return base::fail(
+          fmt::format("{} cannot be merged ({}) nor kept aside", target.string(), merged.error()));
+    }
+    spdlog::warn("another writer's {} cannot be merged ({}); kept it as {}", target.string(),
+                 merged.error(), aside->string());
+  }
+  return {};
+}
+
 base::Result<void> Persistence::write() {
+  if (auto const parent = file_->parent_path(); !parent.empty()) {
+    std::error_code ec;
+    fs::create_directories(parent, ec);
+  }
+  auto lock = detail::FileLock::acquire(lock_file(*file_));
+  if (!lock) {
+    return base::fail(lock.error());
+  }
+  auto const target = detail::resolve_links(*file_);
+  if (auto m = merge_from_disk(target); !m) {
+    return m;
+  }
   auto const bytes = doc_.save();
-  if (auto w = write_file_(*file_, bytes); !w) {
+  if (bytes.size() > detail::MAX_FILE_BYTES) {
+    // It would not load again: the previous file stays.
+    return base::fail(fmt::format("the document has grown to {} MiB, past the limit of {} MiB",
+                                  bytes.size() >> 20, detail::MAX_FILE_BYTES >> 20));
+  }
+  if (auto w = write_file_(target, bytes); !w) {
     return w;
   }
+  seen_ = detail::stamp_of(target);
   saved_changes_ = doc_.changes().size();
   dirty_since_.reset();
   return {};
@@ -226,7 +256,9 @@ Persistence open(std::string_view app_id) {
   auto dir = data_dir(app_id);
   if (!dir) {
     spdlog::warn("no data folder for {}; the document will not be saved", app_id);
-    return Persistence::memory_only();
+    auto p = Persistence::memory_only();
+    p.not_saving_ = fmt::format("no data folder for {}", app_id);
+    return p;
   }
   return Persistence::open_at(Options{*dir, {}, {}, {}});
 }

@@ -1,9 +1,12 @@
 #pragma once
 // Keeping an application's document in a file: found under $XDG_DATA_HOME/<application id>/
 // (or ~/.local/share/<application id>/), loaded at start, written atomically after changes
-// (at most about once a second) and at exit. A file that does not load is kept aside under a
-// new name and the application starts empty; a failed write keeps the previous file.
-// A memory-only variant serves starts that must never touch the user's document.
+// (at most about once a second) and at exit. Every write takes a lock beside the file and first
+// merges what another process saved there, so concurrent writers lose nothing; a symlinked file
+// is replaced at its target. A file that cannot be read or loaded is kept aside (or left where
+// it is, and then nothing is written) and the application starts empty with `open_problem` to
+// show; a failed write keeps the previous file. A memory-only variant serves starts that must
+// never touch the user's document.
 
 #include <chrono>
 #include <cstdint>
@@ -11,10 +14,12 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "base/clock.h"
 #include "base/result.h"
+#include "platform/doc/doc_file.h"
 #include "platform/doc/document.h"
 
 namespace zarn_ui::persist {
@@ -45,23 +50,32 @@ public:
   std::optional<std::filesystem::path> const& file() const { return file_; }
   /// Where a file that did not load was moved to.
   std::optional<std::filesystem::path> const& kept_aside() const { return kept_aside_; }
+  /// For the status line when the saved document could not be used and a fresh one was made.
+  std::optional<std::string> const& open_problem() const { return open_problem_; }
 
   /// Marks the document changed at `now`; `maybe_save` also notices changes by itself.
   void note_changed(base::Instant now);
   /// Writes when the document changed and SAVE_DELAY has passed since the first unsaved
   /// change; true when it wrote. A failed write is logged and retried after another delay.
   bool maybe_save(base::Instant now);
-  /// Writes now when anything is unsaved (at exit).
+  /// Writes now when anything is unsaved (at exit). An error when something unsaved could not
+  /// be written, also when the file was given up at open; success for `memory_only`.
   base::Result<void> save_now();
 
 private:
+  friend Persistence open(std::string_view app_id);
   explicit Persistence(doc::Document doc) : doc_(std::move(doc)) {}
   bool has_unsaved();
   base::Result<void> write();
+  base::Result<void> merge_from_disk(std::filesystem::path const& target);
 
   doc::Document doc_;
   std::optional<std::filesystem::path> file_;
   std::optional<std::filesystem::path> kept_aside_;
+  std::optional<std::string> open_problem_;
+  std::optional<std::string> not_saving_; // why a document without a file is not written
+  std::function<std::int64_t()> unix_time_;
+  std::optional<detail::FileStamp> seen_; // the file on disk as last read or written
   decltype(Options::write) write_file_;
   std::size_t saved_changes_ = 0; // length of the change log when last written or loaded
   std::optional<base::Instant> dirty_since_;

@@ -2,9 +2,14 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <set>
+#include <string>
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/render/atomic_file.h"
 
@@ -38,6 +43,14 @@ protected:
     std::ofstream(p, std::ios::binary) << bytes;
   }
 
+  static std::set<std::string> names_in(fs::path const& dir) {
+    std::set<std::string> out;
+    for (auto const& e : fs::directory_iterator(dir)) {
+      out.insert(e.path().filename().string());
+    }
+    return out;
+  }
+
   fs::path dir_;
   base::ManualClock clock_;
 };
@@ -56,7 +69,7 @@ TEST_F(PersistTest, SavesAfterTheDelayAndLoadsAgain) {
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_TRUE(p.maybe_save(clock_.now())); // one write for both changes
   EXPECT_FALSE(p.maybe_save(clock_.now() + SAVE_DELAY * 5));
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "app"), fs::directory_iterator()), 1);
+  EXPECT_EQ(names_in(dir_ / "app"), (std::set<std::string>{"document.bin", "document.bin.lock"}));
 
   auto again = Persistence::open_at(options());
   auto v = again.document().get(ObjId::root(), "k");
@@ -200,7 +213,13 @@ TEST_F(PersistTest, DataFolderFollowsXdgThenHome) {
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
   ASSERT_TRUE(p.save_now());
   EXPECT_TRUE(fs::is_regular_file(dir_ / "test.zarn.Maps" / "document.bin"));
+
+  // Without any data folder nothing is written, and saving says so.
   ::unsetenv("XDG_DATA_HOME");
+  ::unsetenv("HOME");
+  auto nowhere = open("test.zarn.Maps");
+  ASSERT_TRUE(nowhere.document().put(ObjId::root(), "k", ScalarValue{true}));
+  EXPECT_FALSE(nowhere.save_now());
   if (old_xdg) {
     ::setenv("XDG_DATA_HOME", saved_xdg.c_str(), 1);
   }
@@ -209,6 +228,107 @@ TEST_F(PersistTest, DataFolderFollowsXdgThenHome) {
   } else {
     ::unsetenv("HOME");
   }
+}
+
+// A file that cannot be used for any reason is kept aside, the start is fresh, the user is
+// told where the old file went, and saving works again.
+TEST_F(PersistTest, UnusableDocumentIsKeptAsideAndTheUserIsTold) {
+  struct Case {
+    char const* name;
+    std::function<void()> make;
+    fs::path kept;
+    std::string reason;
+  } const cases[] = {
+      {"too large",
+       [&] {
+         write(file(), "");
+         fs::resize_file(file(), (std::uintmax_t{64} << 20) + 1); // sparse: costs no disk
+       },
+       dir_ / "app" / "document.bin.unreadable-1700000000", "the file is too large (64 MiB)"},
+      {"data folder is a file", [&] { write(dir_ / "app", "x"); }, dir_ / "app.unreadable-1700000000",
+       "the data folder is not a folder"},
+      {"not a regular file", [&] { fs::create_directories(file()); },
+       dir_ / "app" / "document.bin.unreadable-1700000000", "not a regular file"},
+      {"corrupt", [&] { write(file(), "not a document"); },
+       dir_ / "app" / "document.bin.corrupt-1700000000", "document is truncated"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    c.make();
+    auto p = Persistence::open_at(options());
+    EXPECT_TRUE(fs::exists(c.kept));
+    EXPECT_EQ(p.kept_aside(), c.kept);
+    EXPECT_EQ(p.open_problem(),
+              "Could not open your saved places: " + c.reason +
+                  " \xE2\x80\x94 a fresh start was made; the old file is kept as " +
+                  c.kept.string());
+    ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
+    ASSERT_TRUE(p.save_now());
+    auto again = Persistence::open_at(options());
+    EXPECT_FALSE(again.open_problem());
+    EXPECT_EQ(again.document().heads(), p.document().heads());
+  }
+}
+
+// Two processes on one file, saving in turn: each merges what the other wrote.
+TEST_F(PersistTest, TwoWritersKeepEachOthersChanges) {
+  auto a = Persistence::open_at(options());
+  auto b = Persistence::open_at(options());
+  ASSERT_TRUE(a.document().put(ObjId::root(), "from a", ScalarValue{true}));
+  ASSERT_TRUE(a.save_now());
+  ASSERT_TRUE(b.document().put(ObjId::root(), "from b", ScalarValue{true}));
+  ASSERT_TRUE(b.save_now());
+  ASSERT_TRUE(a.document().put(ObjId::root(), "again a", ScalarValue{true}));
+  ASSERT_TRUE(a.save_now());
+  auto reopened = Persistence::open_at(options());
+  EXPECT_EQ(*reopened.document().keys(ObjId::root()),
+            (std::vector<std::string>{"again a", "from a", "from b"}));
+}
+
+// Temporary files of killed saves are removed at open; a live writer's and others' stay.
+TEST_F(PersistTest, OpeningRemovesTemporaryFilesOfInterruptedSaves) {
+  pid_t const child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::_exit(0);
+  }
+  ::waitpid(child, nullptr, 0); // gone now: its files are stale
+  auto const app = dir_ / "app";
+  std::string const dead = ".document.bin.tmp-" + std::to_string(child) + "-3";
+  std::string const own = ".document.bin.tmp-" + std::to_string(::getpid()) + "-0";
+  std::string const live = ".document.bin.tmp-1-0"; // init never dies
+  for (auto const& name : {dead, own, live, std::string("notes.tmp-1-0"),
+                           std::string(".document.bin.tmp-x-1")}) {
+    write(app / name, "partial");
+  }
+  auto p = Persistence::open_at(options());
+  EXPECT_EQ(names_in(app), (std::set<std::string>{live, "notes.tmp-1-0", ".document.bin.tmp-x-1",
+                                                  "document.bin.lock"}));
+}
+
+// A symlinked document stays a link; its target is replaced in its own folder.
+TEST_F(PersistTest, SymlinkedDocumentIsWrittenThroughToItsTarget) {
+  auto const synced = dir_ / "synced";
+  fs::create_directories(synced);
+  fs::create_directories(dir_ / "app");
+  fs::create_symlink("../synced/places.bin", file());
+  auto p = Persistence::open_at(options());
+  ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
+  ASSERT_TRUE(p.save_now());
+  EXPECT_TRUE(fs::is_symlink(file()));
+  EXPECT_EQ(names_in(synced), std::set<std::string>{"places.bin"});
+  auto loaded = doc::Document::load([&] {
+    auto const bytes = read(synced / "places.bin");
+    return doc::Bytes(bytes.begin(), bytes.end());
+  }());
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->heads(), p.document().heads());
+  ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{false}));
+  ASSERT_TRUE(p.save_now()); // a second write merges what the link's target holds
+  EXPECT_TRUE(fs::is_symlink(file()));
+  EXPECT_EQ(Persistence::open_at(options()).document().heads(), p.document().heads());
 }
 
 } // namespace
