@@ -21,6 +21,8 @@
 #include "model/ops.h"
 #include "net/routing.h"
 #include "platform/doc/document.h"
+#include "platform/doc/persist.h"
+#include "platform/launch/state.h"
 #include "sdk/sdk_integration.h"
 
 namespace maps {
@@ -805,6 +807,27 @@ TEST_F(TickTest, OfflineDownloadWithoutAWorkerIsAnnouncedOnce) {
   app->model.status = "Route updated";
   EXPECT_EQ(app->tiles.download_area({48.13, 11.56, 48.14, 11.58}, 13, 14), n);
   tick_at(48ms);
+  EXPECT_EQ(app->model.status, "Route updated");
+  fs::remove_all(dir);
+}
+
+// ---- The saved document ---------------------------------------------------------------------
+
+TEST_F(TickTest, SavedPlacesThatCouldNotBeOpenedAreAnnouncedOnTheStatusLine) {
+  namespace fs = std::filesystem;
+  fs::path const dir = fs::path(testing::TempDir()) / ("maps-tick-doc-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "document.bin", std::ios::binary) << "not a document";
+  zarn_ui::persist::Options options{dir, [] { return std::int64_t{1700000000}; }, {}, {}};
+  zarn_ui::State state(zarn_ui::persist::Persistence::open_at(options));
+  app->tick(state);
+  auto const kept = (dir / "document.bin.corrupt-1700000000").string();
+  EXPECT_EQ(app->model.status, "Could not open your saved places: document is truncated "
+                               "\xE2\x80\x94 a fresh start was made; the old file is kept as " +
+                                   kept);
+  // Said once: the user's next status is not overwritten.
+  app->model.status = "Route updated";
+  app->tick(state);
   EXPECT_EQ(app->model.status, "Route updated");
   fs::remove_all(dir);
 }

@@ -125,6 +125,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
   bool map_press = false;
   bool map_dragged = false;
   bool doc_loaded = false;
+  bool open_problem_shown = false; // a saved document that could not be opened was reported
   bool live = true;
   bool locating = false;
   std::optional<zarn_actions::RequestId> pending_request;

@@ -40,7 +40,17 @@ bool announces_running_download(std::string_view status, TileCache const& tiles,
 
 }  // namespace
 
-void MapsApp::tick(zarn_ui::State& state) { tick_doc(state.document()); }
+void MapsApp::tick(zarn_ui::State& state) {
+  tick_doc(state.document());
+  // After the first document step, which fills the model from the document: the fresh start
+  // is announced over whatever that brought.
+  if (!open_problem_shown) {
+    open_problem_shown = true;
+    if (auto const& problem = state.persistence().open_problem()) {
+      model.status = *problem;
+    }
+  }
+}
 
 void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
   // 1. Every answer that arrived; each counts down the jobs in flight before it is handled.
