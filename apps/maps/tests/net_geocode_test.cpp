@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -252,6 +253,46 @@ TEST(GeocodeServed, ErrorBranches) {
     ASSERT_FALSE(s.has_value());
     EXPECT_THAT(s.error(), testing::HasSubstr("parse error"));
   }
+}
+
+// Shapes of real geocoder answers, served; `names` are the hits kept, or `error` the failure.
+TEST(GeocodeServed, RealAnswerShapes) {
+  test::ScriptedServer srv;
+  struct Case {
+    char const* what;
+    int status;
+    std::string body;
+    std::vector<std::string> names;
+    char const* error = nullptr;
+  } const cases[] = {
+      {"positions off the globe are skipped, not wrapped", 200,
+       R"([{"lat":"95","lon":"11","name":"N"},{"lat":"48","lon":"540","name":"E"},)"
+       R"({"lat":"nan","lon":"1","name":"X"},{"lat":"48.1","lon":"11.5","name":"Ok"}])",
+       {"Ok"}},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    srv.answer(c.status, c.body);
+    auto const r = search_places(srv.base_url(), "x");
+    if (c.error != nullptr) {
+      ASSERT_FALSE(r.has_value());
+      EXPECT_EQ(r.error(), c.error);
+      continue;
+    }
+    ASSERT_TRUE(r.has_value()) << r.error();
+    std::vector<std::string> names;
+    for (auto const& p : *r) {
+      names.push_back(p.name);
+    }
+    EXPECT_EQ(names, c.names);
+  }
+}
+
+TEST(GeocodeArea, BoxOffTheGlobeFallsBackToTheMargin) {
+  auto const hit = parse_search_hit(json::parse(
+      R"({"lat":"48.1","lon":"11.5","boundingbox":["48.0","48.2","11.4","200.0"]})"));
+  ASSERT_TRUE(hit.has_value());
+  EXPECT_DOUBLE_EQ(hit->max.lon, 11.5 + AREA_HIT_MARGIN);
 }
 
 } // namespace

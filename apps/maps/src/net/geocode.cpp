@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "base/utf8.h"
+#include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
 #include "net/poi.h"
@@ -120,7 +121,7 @@ template <class F> auto guarded(F&& f) -> decltype(f()) {
 std::optional<Place> parse_geocoder_place(nlohmann::json const& hit) {
   auto const lat = number_text_member(hit, "lat");
   auto const lon = number_text_member(hit, "lon");
-  if (!lat || !lon) {
+  if (!lat || !lon || !is_valid_position({*lat, *lon})) {
     return std::nullopt;
   }
   std::string_view const display = string_member(hit, "display_name").value_or("");
@@ -176,6 +177,7 @@ std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit) {
       }
       ok = ok && v[i].has_value();
     }
+    ok = ok && is_valid_position({*v[0], *v[2]}) && is_valid_position({*v[1], *v[3]});
     if (ok) {
       // south, north, west, east; taken as they come.
       area.min = {*v[0], *v[2]};
