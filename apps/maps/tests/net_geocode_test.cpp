@@ -269,6 +269,12 @@ TEST(GeocodeServed, RealAnswerShapes) {
        R"([{"lat":"95","lon":"11","name":"N"},{"lat":"48","lon":"540","name":"E"},)"
        R"({"lat":"nan","lon":"1","name":"X"},{"lat":"48.1","lon":"11.5","name":"Ok"}])",
        {"Ok"}},
+      {"a Latin-1 byte costs only its own character", 200,
+       "[{\"lat\":\"48.1\",\"lon\":\"11.5\",\"name\":\"M\xFCnchen\"},"
+       "{\"lat\":\"48.2\",\"lon\":\"11.6\",\"name\":\"Ok\"}]",
+       {"M\xEF\xBF\xBDnchen", "Ok"}},
+      {"a huge number in a member nobody reads", 200,
+       R"([{"lat":"48.1","lon":"11.5","name":"Ok","importance":1e400}])", {"Ok"}},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

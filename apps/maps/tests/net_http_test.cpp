@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "local_server.h"
+#include "net/json_repair.h"
 
 namespace maps {
 namespace {
@@ -55,6 +57,27 @@ TEST(HttpStatusDisplay, CodeAndReasonPhrase) {
   for (auto const& c : cases) {
     SCOPED_TRACE(c.code);
     EXPECT_EQ(status_display(c.code), c.text);
+  }
+}
+
+TEST(JsonRepair, BadBytesAndHugeNumbersOnly) {
+  struct Case {
+    char const* in;
+    std::optional<std::string> out; // nothing: unchanged
+  } const cases[] = {
+      {R"({"a":"b","n":[1,-2.5e3,1e-400]})", std::nullopt},
+      {"[\"\xFC\"]", "[\"\xEF\xBF\xBD\"]"},
+      {"[\"\xE2\x82\"]", "[\"\xEF\xBF\xBD\xEF\xBF\xBD\"]"}, // a cut-off sequence
+      {"[\"\xED\xA0\x80\"]",
+       "[\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\"]"}, // a surrogate
+      {R"([1e400,-1E+400,2])", "[null,null,2]"},
+      {R"(["1e400"])", std::nullopt}, // inside a string
+      {R"([""ü",0.0000001e-400])", std::nullopt},
+      {R"([100000000000000000000000000000000000000000000000000e300])", "[null]"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.in);
+    EXPECT_EQ(repair_json_text(c.in), c.out);
   }
 }
 

@@ -215,6 +215,11 @@ TEST(PoiServed, RealAnswerShapes) {
        R"({"type":"way","id":3,"center":{"lat":48.1,"lon":11.5},)"
        R"("tags":{"name":"Centre","amenity":"cafe"}}]})",
        {"Centre"}},
+      {"a latitude too large for a double is skipped where it is read", 200,
+       R"({"elements":[)"
+       R"({"type":"node","id":1,"lat":1e400,"lon":11.5,"tags":{"name":"Far","amenity":"cafe"}},)"
+       R"({"type":"node","id":2,"lat":48.1,"lon":11.5,"tags":{"name":"Near","amenity":"cafe"}}]})",
+       {"Near"}},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

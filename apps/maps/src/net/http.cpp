@@ -9,6 +9,8 @@
 #include <curl/curl.h>
 #include <fmt/format.h>
 
+#include "net/json_repair.h"
+
 namespace maps {
 
 namespace {
@@ -298,6 +300,10 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
 }
 
 base::Result<nlohmann::json> parse_json(std::string_view text) {
+  auto const repaired = repair_json_text(text);
+  if (repaired) {
+    text = *repaired;
+  }
   if (!within_depth(text, MAX_ANSWER_DEPTH)) {
     return base::fail(fmt::format("JSON nested deeper than {} levels", MAX_ANSWER_DEPTH));
   }

@@ -82,7 +82,8 @@ base::Result<nlohmann::json> fetch_json(std::string const& url);
 base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
                                         std::size_t max_body = MAX_BODY_BYTES);
 
-/// Parses a JSON text with the nesting limit; the parser's error text on failure.
+/// Parses a JSON text with the nesting limit, after `repair_json_text`; the parser's error
+/// text on failure.
 base::Result<nlohmann::json> parse_json(std::string_view text);
 
 } // namespace maps
