@@ -275,6 +275,8 @@ TEST(GeocodeServed, RealAnswerShapes) {
        {"M\xEF\xBF\xBDnchen", "Ok"}},
       {"a huge number in a member nobody reads", 200,
        R"([{"lat":"48.1","lon":"11.5","name":"Ok","importance":1e400}])", {"Ok"}},
+      {"a refusal explained in JSON", 400, R"({"error":{"code":400},"message":"Nothing to search"})",
+       {}, "Nothing to search"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

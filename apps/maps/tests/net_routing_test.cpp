@@ -147,7 +147,7 @@ TEST(RoutingServed, RouteAndErrors) {
     char const* error;
   } const cases[] = {
       {200, test::read_fixture("osrm_noroute.json"), "NoRoute"},
-      {400, R"({"code":"InvalidQuery"})", "HTTP 400 Bad Request"},
+      {400, R"({"code":"InvalidQuery"})", "InvalidQuery"},
       {500, "{}", "HTTP 500 Internal Server Error"},
       {200, "\"Ok\"", "routing failed"},
   };
@@ -180,6 +180,13 @@ TEST(RoutingServed, RealAnswerShapes) {
        R"({"code":"Ok","routes":[{"distance":1200.5,"duration":300,"geometry":{"coordinates":)"
        R"([[11.5,48.1],[11.6,48.2]]}}]})",
        1200.5, 300.0, 2},
+      {"NoRoute with status 400 reads like a 200 with that code", 400,
+       R"({"code":"NoRoute","message":"Impossible route between points"})", 0, 0, 0, "NoRoute"},
+      {"NoSegment with status 400", 400,
+       R"({"code":"NoSegment","message":"Could not find a matching segment"})", 0, 0, 0,
+       "NoSegment"},
+      {"a 400 without a JSON explanation keeps the status text", 400, "<html>bad</html>", 0, 0,
+       0, "HTTP 400 Bad Request"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

@@ -301,6 +301,8 @@ TEST(TransitServed, PlanAndErrors) {
       {200, R"({"error":"no route"})", "no itineraries"},
       {404, "{}", "HTTP 404 Not Found"},
       {500, "{}", "HTTP 500 Internal Server Error"},
+      {400, R"({"code":"BadRequest","message":"toPlace not found"})", "toPlace not found"},
+      {400, R"({"code":"BadRequest"})", "BadRequest"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.status);

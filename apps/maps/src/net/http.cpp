@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include <curl/curl.h>
@@ -187,6 +188,7 @@ struct HttpClient::Impl {
   struct Transfer {
     CURL* handle = nullptr;
     std::size_t max_body = 0;
+    std::size_t max_error_body = 0;
     std::string body;
     bool too_large = false;
     bool skipped_body = false;
@@ -194,6 +196,7 @@ struct HttpClient::Impl {
 
   std::unique_ptr<CURL, CurlDeleter> handle;
   std::size_t max_body = 0;
+  std::size_t max_error_body = 0;
   std::array<char, CURL_ERROR_SIZE> error{};
 
   static std::size_t on_data(char* data, std::size_t size, std::size_t count, void* user) {
@@ -202,9 +205,15 @@ struct HttpClient::Impl {
     long code = 0;
     curl_easy_getinfo(t.handle, CURLINFO_RESPONSE_CODE, &code);
     if (!is_success(to_status(code))) {
-      // The body of a failed status is never read; stopping here ends the transfer.
-      t.skipped_body = true;
-      return 0;
+      // A failed status's body is read only up to its own small limit (services explain
+      // their refusals there); past it, or without a limit, stopping ends the transfer.
+      if (n > t.max_error_body - std::min(t.max_error_body, t.body.size())) {
+        t.body.clear();
+        t.skipped_body = true;
+        return 0;
+      }
+      t.body.append(data, n);
+      return n;
     }
     if (t.body.empty()) {
       // A declared length over the limit is refused before anything is stored.
@@ -230,7 +239,7 @@ HttpClient& HttpClient::operator=(HttpClient&&) noexcept = default;
 HttpClient::~HttpClient() = default;
 
 base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
-                                           std::size_t max_body) {
+                                           std::size_t max_body, std::size_t max_error_body) {
   ensure_crypto_provider();
   auto impl = std::make_unique<Impl>();
   impl->handle.reset(curl_easy_init());
@@ -238,6 +247,7 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
     return base::fail("failed to create an HTTP client");
   }
   impl->max_body = max_body;
+  impl->max_error_body = max_error_body;
   CURL* h = impl->handle.get();
   long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
       1,
@@ -270,6 +280,7 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   Impl::Transfer transfer;
   transfer.handle = h;
   transfer.max_body = impl_->max_body;
+  transfer.max_error_body = impl_->max_error_body;
   impl_->error[0] = '\0';
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
   CURLcode const rc_url = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
@@ -293,9 +304,6 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
     }
     return base::fail(curl_easy_strerror(rc));
   }
-  if (!is_success(status)) {
-    return HttpResponse{status, {}};
-  }
   return HttpResponse{status, std::move(transfer.body)};
 }
 
@@ -314,11 +322,32 @@ base::Result<nlohmann::json> parse_json(std::string_view text) {
   }
 }
 
-base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
-                                        std::size_t max_body) {
+namespace {
+
+enum class ErrorBody { Explain, Return };
+
+// The JSON object of a refused query when it carries a string "code" or "message".
+std::optional<nlohmann::json> service_refusal(std::string_view body) {
+  if (body.empty()) {
+    return std::nullopt;
+  }
+  auto parsed = parse_json(body);
+  if (!parsed || !parsed->is_object()) {
+    return std::nullopt;
+  }
+  for (char const* key : {"message", "code"}) {
+    if (auto const it = parsed->find(key); it != parsed->end() && it->is_string()) {
+      return std::move(*parsed);
+    }
+  }
+  return std::nullopt;
+}
+
+base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::milliseconds timeout,
+                                   std::size_t max_body, ErrorBody error_body) {
   ensure_crypto_provider();
   // A new client per query: no connection, cookie or cache outlives the call.
-  auto client = HttpClient::build(timeout, max_body);
+  auto client = HttpClient::build(timeout, max_body, MAX_ERROR_BODY_BYTES);
   if (!client) {
     return base::fail(std::move(client.error()));
   }
@@ -327,9 +356,35 @@ base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::mil
     return base::fail(std::move(response.error()));
   }
   if (!is_success(response->status)) {
+    if (auto refusal = service_refusal(response->body)) {
+      if (error_body == ErrorBody::Return) {
+        return std::move(*refusal);
+      }
+      auto const message = refusal->find("message");
+      auto const& text = message != refusal->end() && message->is_string() ? *message
+                                                                             : (*refusal)["code"];
+      return base::fail(text.get<std::string>());
+    }
     return base::fail(fmt::format("HTTP {}", status_display(response->status)));
   }
   return parse_json(response->body);
+}
+
+} // namespace
+
+base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
+                                        std::size_t max_body) {
+  return fetch(url, timeout, max_body, ErrorBody::Explain);
+}
+
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url,
+                                                   std::chrono::milliseconds timeout) {
+  return fetch(url, timeout, MAX_BODY_BYTES, ErrorBody::Return);
+}
+
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url) {
+  return fetch_json_or_refusal(url,
+                               std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 
 base::Result<nlohmann::json> fetch_json(std::string const& url) {

@@ -26,6 +26,9 @@ inline constexpr std::chrono::seconds QUERY_TIMEOUT{12};
 /// Largest body accepted; a longer answer is refused instead of being held in memory.
 inline constexpr std::size_t MAX_BODY_BYTES = std::size_t{32} * 1024 * 1024;
 
+/// Largest body of a failed status that is read (a service's explanation of a refusal).
+inline constexpr std::size_t MAX_ERROR_BODY_BYTES = std::size_t{64} * 1024;
+
 /// Redirects followed before a request fails.
 inline constexpr long MAX_REDIRECTS = 10;
 
@@ -47,7 +50,9 @@ std::string status_display(std::uint16_t status);
 
 struct HttpResponse {
   std::uint16_t status = 0;
-  std::string body; // read only for a status of 200 to 299; empty otherwise
+  // For a status outside 200 to 299 only up to the client's error-body limit; empty when
+  // longer or without that limit.
+  std::string body;
 };
 
 /// A blocking HTTP client that keeps its connection cache between requests (the tile worker
@@ -55,9 +60,11 @@ struct HttpResponse {
 /// are verified, and a body longer than the limit fails the request. Not for concurrent use.
 class HttpClient {
 public:
-  /// `timeout` bounds each whole request; `max_body` bounds each body in bytes.
+  /// `timeout` bounds each whole request; `max_body` bounds each body in bytes;
+  /// `max_error_body` the body read of a failed status (0: not read).
   static base::Result<HttpClient> build(std::chrono::milliseconds timeout,
-                                        std::size_t max_body = MAX_BODY_BYTES);
+                                        std::size_t max_body = MAX_BODY_BYTES,
+                                        std::size_t max_error_body = 0);
 
   /// GET of an absolute URL. A transport failure (name resolution, connection, TLS, time-out,
   /// too many redirects, body over the limit) is an error text; any HTTP status is a response.
@@ -74,13 +81,20 @@ private:
 };
 
 /// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT, parsed
-/// as JSON. Errors: the transfer library's text, "HTTP 404 Not Found" for a status outside
-/// 200 to 299 (body not read), or the JSON parser's text.
+/// as JSON. Errors: the transfer library's text; for a status outside 200 to 299 the
+/// "message" (else "code") of a JSON object body, otherwise "HTTP 404 Not Found"; or the
+/// JSON parser's text.
 base::Result<nlohmann::json> fetch_json(std::string const& url);
 
 /// The same with an injected time-out and body limit.
 base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
                                         std::size_t max_body = MAX_BODY_BYTES);
+
+/// As `fetch_json`, but a failed status whose body is a JSON object with a string "code" or
+/// "message" returns that object, for services that explain refusals in their answer format.
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url);
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url,
+                                                   std::chrono::milliseconds timeout);
 
 /// Parses a JSON text with the nesting limit, after `repair_json_text`; the parser's error
 /// text on failure.

@@ -190,7 +190,9 @@ base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from
 
 base::Result<Route> route_by_road(std::string_view base_url, double from_lat, double from_lon,
                                   double to_lat, double to_lon, TravelMode mode) {
-  auto const answer = fetch_json(route_url(base_url, from_lat, from_lon, to_lat, to_lon, mode));
+  // NoRoute and NoSegment come with status 400; their body reads like a 200 with that code.
+  auto const answer =
+      fetch_json_or_refusal(route_url(base_url, from_lat, from_lon, to_lat, to_lon, mode));
   if (!answer) {
     return base::fail(answer.error());
   }
