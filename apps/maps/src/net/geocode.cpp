@@ -10,6 +10,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 #include "net/poi.h"
 
 namespace maps {
@@ -112,7 +113,8 @@ template <class F> auto guarded(F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "geocoder", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 

@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "net/json_repair.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -140,6 +141,59 @@ bool within_depth(std::string_view text, std::size_t limit) {
   return true;
 }
 
+TransportFailure failure_kind(CURLcode rc) {
+  switch (rc) {
+  case CURLE_OPERATION_TIMEDOUT:
+    return TransportFailure::TimedOut;
+  case CURLE_COULDNT_RESOLVE_HOST:
+  case CURLE_COULDNT_RESOLVE_PROXY:
+  case CURLE_COULDNT_CONNECT:
+  case CURLE_SEND_ERROR:
+  case CURLE_RECV_ERROR:
+  case CURLE_GOT_NOTHING:
+    return TransportFailure::Unreachable;
+  case CURLE_SSL_CONNECT_ERROR:
+  case CURLE_PEER_FAILED_VERIFICATION:
+  case CURLE_SSL_CERTPROBLEM:
+  case CURLE_SSL_CACERT_BADFILE:
+    return TransportFailure::NotSecure;
+  case CURLE_FILESIZE_EXCEEDED:
+    return TransportFailure::TooLarge;
+  case CURLE_TOO_MANY_REDIRECTS:
+    return TransportFailure::TooManyRedirects;
+  default:
+    return TransportFailure::Other;
+  }
+}
+
+char const* failure_text(TransportFailure kind) {
+  switch (kind) {
+  case TransportFailure::TimedOut:
+    return SERVICE_TIMED_OUT;
+  case TransportFailure::Unreachable:
+    return SERVICE_UNREACHABLE;
+  case TransportFailure::NotSecure:
+    return SERVICE_NOT_SECURE;
+  case TransportFailure::TooLarge:
+    return ANSWER_TOO_LARGE;
+  case TransportFailure::TooManyRedirects:
+    return TOO_MANY_REDIRECTS;
+  case TransportFailure::None:
+  case TransportFailure::Other:
+    break;
+  }
+  return REQUEST_FAILED;
+}
+
+// The scheme and host of a URL, for log lines that must not carry the query (it may hold
+// what the user searched for).
+std::string_view origin_of(std::string_view url) {
+  std::size_t const scheme = url.find("://");
+  std::size_t const start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  std::size_t const end = url.find_first_of("/?#", start);
+  return url.substr(0, end);
+}
+
 } // namespace
 
 void ensure_crypto_provider() {
@@ -198,6 +252,7 @@ struct HttpClient::Impl {
   std::size_t max_body = 0;
   std::size_t max_error_body = 0;
   std::array<char, CURL_ERROR_SIZE> error{};
+  TransportFailure last_failure = TransportFailure::None;
 
   static std::size_t on_data(char* data, std::size_t size, std::size_t count, void* user) {
     auto& t = *static_cast<Transfer*>(user);
@@ -287,24 +342,31 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   if (rc_url != CURLE_OK) {
     return base::fail(curl_easy_strerror(rc_url));
   }
+  impl_->last_failure = TransportFailure::None;
   CURLcode const rc = curl_easy_perform(h);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
   long code = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
   std::uint16_t const status = to_status(code);
   if (transfer.too_large) {
+    impl_->last_failure = TransportFailure::TooLarge;
     return base::fail(body_limit_error(impl_->max_body));
   }
   if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
     return HttpResponse{status, {}};
   }
   if (rc != CURLE_OK) {
+    impl_->last_failure = failure_kind(rc);
     if (impl_->error[0] != '\0') {
       return base::fail(std::string(impl_->error.data()));
     }
     return base::fail(curl_easy_strerror(rc));
   }
   return HttpResponse{status, std::move(transfer.body)};
+}
+
+TransportFailure HttpClient::last_failure() const {
+  return impl_->last_failure;
 }
 
 base::Result<nlohmann::json> parse_json(std::string_view text) {
@@ -349,11 +411,13 @@ base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::millisec
   // A new client per query: no connection, cookie or cache outlives the call.
   auto client = HttpClient::build(timeout, max_body, MAX_ERROR_BODY_BYTES);
   if (!client) {
-    return base::fail(std::move(client.error()));
+    net_logger()->warn("HTTP client for {} failed to build: {}", origin_of(url), client.error());
+    return base::fail(REQUEST_FAILED);
   }
   auto response = client->get(url);
   if (!response) {
-    return base::fail(std::move(response.error()));
+    net_logger()->warn("query to {} failed: {}", origin_of(url), response.error());
+    return base::fail(failure_text(client->last_failure()));
   }
   if (!is_success(response->status)) {
     if (auto refusal = service_refusal(response->body)) {
@@ -367,7 +431,12 @@ base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::millisec
     }
     return base::fail(fmt::format("HTTP {}", status_display(response->status)));
   }
-  return parse_json(response->body);
+  auto answer = parse_json(response->body);
+  if (!answer) {
+    net_logger()->warn("answer of {} could not be read: {}", origin_of(url), answer.error());
+    return base::fail(ANSWER_UNREADABLE);
+  }
+  return answer;
 }
 
 } // namespace

@@ -35,6 +35,28 @@ inline constexpr long MAX_REDIRECTS = 10;
 /// Deepest nesting of arrays and objects accepted in a JSON answer.
 inline constexpr std::size_t MAX_ANSWER_DEPTH = 512;
 
+/// Failure texts of the service queries, in the user's words (the detail goes to the log).
+inline constexpr char const ANSWER_UNREADABLE[] = "the service sent an answer that could not be read";
+inline constexpr char const ANSWER_TOO_LARGE[] = "the service sent an answer that is too large";
+inline constexpr char const SERVICE_TIMED_OUT[] = "the service did not answer in time";
+inline constexpr char const SERVICE_UNREACHABLE[] = "the service could not be reached";
+inline constexpr char const SERVICE_NOT_SECURE[] =
+    "a secure connection to the service could not be made";
+inline constexpr char const TOO_MANY_REDIRECTS[] =
+    "the service redirected the request too often";
+inline constexpr char const REQUEST_FAILED[] = "the request to the service failed";
+
+/// Kinds of transport failure, for the text a user reads.
+enum class TransportFailure {
+  None,
+  TimedOut,
+  Unreachable,
+  NotSecure,
+  TooLarge,
+  TooManyRedirects,
+  Other
+};
+
 /// Process-wide TLS and transfer-library set-up, run exactly once; later and concurrent calls
 /// wait for the first to finish and then return. Never undone: detached request threads may
 /// outlive main.
@@ -70,6 +92,9 @@ public:
   /// too many redirects, body over the limit) is an error text; any HTTP status is a response.
   base::Result<HttpResponse> get(std::string const& url);
 
+  /// What kind of transport failure the last `get` ended in (None after a response).
+  TransportFailure last_failure() const;
+
   HttpClient(HttpClient&&) noexcept;
   HttpClient& operator=(HttpClient&&) noexcept;
   ~HttpClient();
@@ -81,9 +106,10 @@ private:
 };
 
 /// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT, parsed
-/// as JSON. Errors: the transfer library's text; for a status outside 200 to 299 the
-/// "message" (else "code") of a JSON object body, otherwise "HTTP 404 Not Found"; or the
-/// JSON parser's text.
+/// as JSON. Errors: a transport failure in words (SERVICE_TIMED_OUT and its siblings); for
+/// a status outside 200 to 299 the "message" (else "code") of a JSON object body, otherwise
+/// "HTTP 404 Not Found"; ANSWER_UNREADABLE for a body that is no JSON. The technical detail
+/// of transport and parse failures goes to `net_logger`.
 base::Result<nlohmann::json> fetch_json(std::string const& url);
 
 /// The same with an injected time-out and body limit.

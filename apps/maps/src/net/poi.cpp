@@ -8,6 +8,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -236,7 +237,8 @@ base::Result<std::vector<Poi>> parse_pois(nlohmann::json const& answer) {
   try {
     return parse_pois_unguarded(answer);
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "points-of-interest", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 

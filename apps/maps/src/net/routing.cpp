@@ -9,6 +9,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -184,7 +185,8 @@ base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from
     out.to = to;
     return out;
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "routing", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 #include "net/routing.h"
 
 namespace maps {
@@ -397,7 +398,8 @@ base::Result<std::vector<TransitJourney>> parse_transit_plan(nlohmann::json cons
     }
     return out;
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "transit", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 
