@@ -2,11 +2,13 @@
 
 #include <clocale>
 #include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "local_server.h"
+#include "net/http.h"
 
 namespace maps {
 namespace {
@@ -250,8 +252,56 @@ TEST(GeocodeServed, ErrorBranches) {
     srv.answer(200, broken);
     auto const s = search_places(srv.base_url(), "x");
     ASSERT_FALSE(s.has_value());
-    EXPECT_THAT(s.error(), testing::HasSubstr("parse error"));
+    EXPECT_EQ(s.error(), ANSWER_UNREADABLE);
   }
+}
+
+// Shapes of real geocoder answers, served; `names` are the hits kept, or `error` the failure.
+TEST(GeocodeServed, RealAnswerShapes) {
+  test::ScriptedServer srv;
+  struct Case {
+    char const* what;
+    int status;
+    std::string body;
+    std::vector<std::string> names;
+    char const* error = nullptr;
+  } const cases[] = {
+      {"positions off the globe are skipped, not wrapped", 200,
+       R"([{"lat":"95","lon":"11","name":"N"},{"lat":"48","lon":"540","name":"E"},)"
+       R"({"lat":"nan","lon":"1","name":"X"},{"lat":"48.1","lon":"11.5","name":"Ok"}])",
+       {"Ok"}},
+      {"a Latin-1 byte costs only its own character", 200,
+       "[{\"lat\":\"48.1\",\"lon\":\"11.5\",\"name\":\"M\xFCnchen\"},"
+       "{\"lat\":\"48.2\",\"lon\":\"11.6\",\"name\":\"Ok\"}]",
+       {"M\xEF\xBF\xBDnchen", "Ok"}},
+      {"a huge number in a member nobody reads", 200,
+       R"([{"lat":"48.1","lon":"11.5","name":"Ok","importance":1e400}])", {"Ok"}},
+      {"a refusal explained in JSON", 400, R"({"error":{"code":400},"message":"Nothing to search"})",
+       {}, "Nothing to search"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    srv.answer(c.status, c.body);
+    auto const r = search_places(srv.base_url(), "x");
+    if (c.error != nullptr) {
+      ASSERT_FALSE(r.has_value());
+      EXPECT_EQ(r.error(), c.error);
+      continue;
+    }
+    ASSERT_TRUE(r.has_value()) << r.error();
+    std::vector<std::string> names;
+    for (auto const& p : *r) {
+      names.push_back(p.name);
+    }
+    EXPECT_EQ(names, c.names);
+  }
+}
+
+TEST(GeocodeArea, BoxOffTheGlobeFallsBackToTheMargin) {
+  auto const hit = parse_search_hit(json::parse(
+      R"({"lat":"48.1","lon":"11.5","boundingbox":["48.0","48.2","11.4","200.0"]})"));
+  ASSERT_TRUE(hit.has_value());
+  EXPECT_DOUBLE_EQ(hit->max.lon, 11.5 + AREA_HIT_MARGIN);
 }
 
 } // namespace

@@ -147,7 +147,7 @@ TEST(RoutingServed, RouteAndErrors) {
     char const* error;
   } const cases[] = {
       {200, test::read_fixture("osrm_noroute.json"), "NoRoute"},
-      {400, R"({"code":"InvalidQuery"})", "HTTP 400 Bad Request"},
+      {400, R"({"code":"InvalidQuery"})", "InvalidQuery"},
       {500, "{}", "HTTP 500 Internal Server Error"},
       {200, "\"Ok\"", "routing failed"},
   };
@@ -157,6 +157,50 @@ TEST(RoutingServed, RouteAndErrors) {
     auto const r = route_by_road(srv.base_url(), 1, 2, 3, 4, TravelMode::Car);
     ASSERT_FALSE(r.has_value());
     EXPECT_EQ(r.error(), c.error);
+  }
+}
+
+// Shapes of real routing answers, served: the route's measures and point count, or the error.
+TEST(RoutingServed, RealAnswerShapes) {
+  test::ScriptedServer srv;
+  struct Case {
+    char const* what;
+    int status;
+    std::string body;
+    double distance_m = 0.0;
+    double duration_s = 0.0;
+    std::size_t points = 0;
+    char const* error = nullptr;
+  } const cases[] = {
+      {"negative and huge measures are missing; points off the globe are skipped", 200,
+       R"({"code":"Ok","routes":[{"distance":-1,"duration":-5,"geometry":{"coordinates":)"
+       R"([[11.5,48.1],[540,48.1],[11.5,95],[11.6,48.2]]}}]})",
+       0.0, 0.0, 2},
+      {"a finite route", 200,
+       R"({"code":"Ok","routes":[{"distance":1200.5,"duration":300,"geometry":{"coordinates":)"
+       R"([[11.5,48.1],[11.6,48.2]]}}]})",
+       1200.5, 300.0, 2},
+      {"NoRoute with status 400 reads like a 200 with that code", 400,
+       R"({"code":"NoRoute","message":"Impossible route between points"})", 0, 0, 0, "NoRoute"},
+      {"NoSegment with status 400", 400,
+       R"({"code":"NoSegment","message":"Could not find a matching segment"})", 0, 0, 0,
+       "NoSegment"},
+      {"a 400 without a JSON explanation keeps the status text", 400, "<html>bad</html>", 0, 0,
+       0, "HTTP 400 Bad Request"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    srv.answer(c.status, c.body);
+    auto const r = route_by_road(srv.base_url(), 48.1, 11.5, 48.2, 11.6, TravelMode::Car);
+    if (c.error != nullptr) {
+      ASSERT_FALSE(r.has_value());
+      EXPECT_EQ(r.error(), c.error);
+      continue;
+    }
+    ASSERT_TRUE(r.has_value()) << r.error();
+    EXPECT_EQ(r->distance_m, c.distance_m);
+    EXPECT_EQ(r->duration_s, c.duration_s);
+    EXPECT_EQ(r->geometry.size(), c.points);
   }
 }
 
@@ -176,6 +220,11 @@ TEST(RoutingEstimate, HeadingsAndTurnSides) {
       {48.0, 11.0, "Head east to start", "Turn left toward destination", Maneuver::Left},
       // A NaN longitude is not below the start's: east.
       {48.1, std::numeric_limits<double>::quiet_NaN(), "Head east to start",
+       "Turn left toward destination", Maneuver::Left},
+      // A NaN latitude is neither north nor south of the start: left on either heading.
+      {std::numeric_limits<double>::quiet_NaN(), 11.1, "Head east to start",
+       "Turn left toward destination", Maneuver::Left},
+      {std::numeric_limits<double>::quiet_NaN(), 10.9, "Head west to start",
        "Turn left toward destination", Maneuver::Left},
   };
   for (auto const& c : cases) {

@@ -219,6 +219,57 @@ TEST(TransitParse, DurationsAndPrecision) {
   }
 }
 
+// A planner's real answer: lines at precision 7 without a "precision" member, durations in
+// minutes on rail legs, and a direct walk after the transit journey.
+TEST(TransitParse, RealAnswerShapes) {
+  ScopedTimeZone const tz("UTC0");
+  test::ScriptedServer srv;
+  srv.answer_fixture("motis_real.json");
+  auto const plan = plan_transit(srv.base_url(), 48.1371, 11.5754, 48.354, 11.786, TransitQuery{});
+  ASSERT_TRUE(plan.has_value()) << plan.error();
+  ASSERT_EQ(plan->size(), 2u);
+  EXPECT_EQ((*plan)[0].duration_min, 48u);
+  EXPECT_EQ((*plan)[1].duration_min, 25u);
+  struct Case {
+    char const* what;
+    std::size_t journey;
+    std::size_t leg;
+    LegMode mode;
+    std::uint32_t minutes;
+    LatLon first;
+    LatLon last;
+  } const cases[] = {
+      {"walk at precision 7", 0, 0, LegMode::Walk, 4, {48.1371, 11.5754}, {48.14, 11.58}},
+      {"rail with minutes", 0, 1, LegMode::Rail, 44, {48.14, 11.58}, {48.354, 11.786}},
+      {"line fitting no precision: stop to stop", 0, 2, LegMode::Rail, 3, {48.354, 11.786},
+       {48.352, 11.776}},
+      {"direct walk at precision 6", 1, 0, LegMode::Walk, 25, {48.1371, 11.5754},
+       {48.138, 11.576}},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_LT(c.leg, (*plan)[c.journey].legs.size());
+    TransitLeg const& leg = (*plan)[c.journey].legs[c.leg];
+    EXPECT_EQ(leg.mode, c.mode);
+    EXPECT_EQ(leg.duration_min, c.minutes);
+    ASSERT_EQ(leg.geometry.size(), 2u);
+    EXPECT_NEAR(leg.geometry.front().lat, c.first.lat, 1e-7);
+    EXPECT_NEAR(leg.geometry.front().lon, c.first.lon, 1e-7);
+    EXPECT_NEAR(leg.geometry.back().lat, c.last.lat, 1e-7);
+    EXPECT_NEAR(leg.geometry.back().lon, c.last.lon, 1e-7);
+  }
+}
+
+TEST(TransitParse, DirectOnly) {
+  auto const plan = parse_transit_plan(json::parse(
+      R"({"itineraries":[],"direct":[{"duration":600,"legs":[{"mode":"WALK","duration":600}]}]})"));
+  ASSERT_TRUE(plan.has_value()) << plan.error();
+  ASSERT_EQ(plan->size(), 1u);
+  ASSERT_EQ((*plan)[0].legs.size(), 1u);
+  EXPECT_EQ((*plan)[0].legs[0].mode, LegMode::Walk);
+  EXPECT_EQ((*plan)[0].duration_min, 10u);
+}
+
 TEST(TransitParse, ItinerariesMissing) {
   auto const empty = parse_transit_plan(json::parse(R"({"itineraries": []})"));
   ASSERT_TRUE(empty.has_value());
@@ -250,6 +301,8 @@ TEST(TransitServed, PlanAndErrors) {
       {200, R"({"error":"no route"})", "no itineraries"},
       {404, "{}", "HTTP 404 Not Found"},
       {500, "{}", "HTTP 500 Internal Server Error"},
+      {400, R"({"code":"BadRequest","message":"toPlace not found"})", "toPlace not found"},
+      {400, R"({"code":"BadRequest"})", "BadRequest"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.status);

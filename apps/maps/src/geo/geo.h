@@ -53,6 +53,10 @@ struct ViewFit {
   bool operator==(ViewFit const&) const = default;
 };
 
+/// A position on the globe: finite, latitude in -90 .. 90 and longitude in -180 .. 180.
+/// Positions from services are checked with it and never wrapped.
+bool is_valid_position(LatLon p);
+
 /// TILE_SIZE * 2^zoom; zoom may be fractional.
 double world_size_px(double zoom);
 

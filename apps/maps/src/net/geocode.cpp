@@ -7,8 +7,10 @@
 #include <fmt/format.h>
 
 #include "base/utf8.h"
+#include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 #include "net/poi.h"
 
 namespace maps {
@@ -111,7 +113,8 @@ template <class F> auto guarded(F&& f) -> decltype(f()) {
   try {
     return f();
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "geocoder", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 
@@ -120,7 +123,7 @@ template <class F> auto guarded(F&& f) -> decltype(f()) {
 std::optional<Place> parse_geocoder_place(nlohmann::json const& hit) {
   auto const lat = number_text_member(hit, "lat");
   auto const lon = number_text_member(hit, "lon");
-  if (!lat || !lon) {
+  if (!lat || !lon || !is_valid_position({*lat, *lon})) {
     return std::nullopt;
   }
   std::string_view const display = string_member(hit, "display_name").value_or("");
@@ -176,6 +179,7 @@ std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit) {
       }
       ok = ok && v[i].has_value();
     }
+    ok = ok && is_valid_position({*v[0], *v[2]}) && is_valid_position({*v[1], *v[3]});
     if (ok) {
       // south, north, west, east; taken as they come.
       area.min = {*v[0], *v[2]};

@@ -4,10 +4,14 @@
 #include <array>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include <curl/curl.h>
 #include <fmt/format.h>
+
+#include "net/json_repair.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -137,6 +141,59 @@ bool within_depth(std::string_view text, std::size_t limit) {
   return true;
 }
 
+TransportFailure failure_kind(CURLcode rc) {
+  switch (rc) {
+  case CURLE_OPERATION_TIMEDOUT:
+    return TransportFailure::TimedOut;
+  case CURLE_COULDNT_RESOLVE_HOST:
+  case CURLE_COULDNT_RESOLVE_PROXY:
+  case CURLE_COULDNT_CONNECT:
+  case CURLE_SEND_ERROR:
+  case CURLE_RECV_ERROR:
+  case CURLE_GOT_NOTHING:
+    return TransportFailure::Unreachable;
+  case CURLE_SSL_CONNECT_ERROR:
+  case CURLE_PEER_FAILED_VERIFICATION:
+  case CURLE_SSL_CERTPROBLEM:
+  case CURLE_SSL_CACERT_BADFILE:
+    return TransportFailure::NotSecure;
+  case CURLE_FILESIZE_EXCEEDED:
+    return TransportFailure::TooLarge;
+  case CURLE_TOO_MANY_REDIRECTS:
+    return TransportFailure::TooManyRedirects;
+  default:
+    return TransportFailure::Other;
+  }
+}
+
+char const* failure_text(TransportFailure kind) {
+  switch (kind) {
+  case TransportFailure::TimedOut:
+    return SERVICE_TIMED_OUT;
+  case TransportFailure::Unreachable:
+    return SERVICE_UNREACHABLE;
+  case TransportFailure::NotSecure:
+    return SERVICE_NOT_SECURE;
+  case TransportFailure::TooLarge:
+    return ANSWER_TOO_LARGE;
+  case TransportFailure::TooManyRedirects:
+    return TOO_MANY_REDIRECTS;
+  case TransportFailure::None:
+  case TransportFailure::Other:
+    break;
+  }
+  return REQUEST_FAILED;
+}
+
+// The scheme and host of a URL, for log lines that must not carry the query (it may hold
+// what the user searched for).
+std::string_view origin_of(std::string_view url) {
+  std::size_t const scheme = url.find("://");
+  std::size_t const start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  std::size_t const end = url.find_first_of("/?#", start);
+  return url.substr(0, end);
+}
+
 } // namespace
 
 void ensure_crypto_provider() {
@@ -185,6 +242,7 @@ struct HttpClient::Impl {
   struct Transfer {
     CURL* handle = nullptr;
     std::size_t max_body = 0;
+    std::size_t max_error_body = 0;
     std::string body;
     bool too_large = false;
     bool skipped_body = false;
@@ -192,7 +250,9 @@ struct HttpClient::Impl {
 
   std::unique_ptr<CURL, CurlDeleter> handle;
   std::size_t max_body = 0;
+  std::size_t max_error_body = 0;
   std::array<char, CURL_ERROR_SIZE> error{};
+  TransportFailure last_failure = TransportFailure::None;
 
   static std::size_t on_data(char* data, std::size_t size, std::size_t count, void* user) {
     auto& t = *static_cast<Transfer*>(user);
@@ -200,9 +260,15 @@ struct HttpClient::Impl {
     long code = 0;
     curl_easy_getinfo(t.handle, CURLINFO_RESPONSE_CODE, &code);
     if (!is_success(to_status(code))) {
-      // The body of a failed status is never read; stopping here ends the transfer.
-      t.skipped_body = true;
-      return 0;
+      // A failed status's body is read only up to its own small limit (services explain
+      // their refusals there); past it, or without a limit, stopping ends the transfer.
+      if (n > t.max_error_body - std::min(t.max_error_body, t.body.size())) {
+        t.body.clear();
+        t.skipped_body = true;
+        return 0;
+      }
+      t.body.append(data, n);
+      return n;
     }
     if (t.body.empty()) {
       // A declared length over the limit is refused before anything is stored.
@@ -228,7 +294,7 @@ HttpClient& HttpClient::operator=(HttpClient&&) noexcept = default;
 HttpClient::~HttpClient() = default;
 
 base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
-                                           std::size_t max_body) {
+                                           std::size_t max_body, std::size_t max_error_body) {
   ensure_crypto_provider();
   auto impl = std::make_unique<Impl>();
   impl->handle.reset(curl_easy_init());
@@ -236,6 +302,7 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
     return base::fail("failed to create an HTTP client");
   }
   impl->max_body = max_body;
+  impl->max_error_body = max_error_body;
   CURL* h = impl->handle.get();
   long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
       1,
@@ -268,36 +335,45 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   Impl::Transfer transfer;
   transfer.handle = h;
   transfer.max_body = impl_->max_body;
+  transfer.max_error_body = impl_->max_error_body;
   impl_->error[0] = '\0';
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
   CURLcode const rc_url = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   if (rc_url != CURLE_OK) {
     return base::fail(curl_easy_strerror(rc_url));
   }
+  impl_->last_failure = TransportFailure::None;
   CURLcode const rc = curl_easy_perform(h);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
   long code = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
   std::uint16_t const status = to_status(code);
   if (transfer.too_large) {
+    impl_->last_failure = TransportFailure::TooLarge;
     return base::fail(body_limit_error(impl_->max_body));
   }
   if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
     return HttpResponse{status, {}};
   }
   if (rc != CURLE_OK) {
+    impl_->last_failure = failure_kind(rc);
     if (impl_->error[0] != '\0') {
       return base::fail(std::string(impl_->error.data()));
     }
     return base::fail(curl_easy_strerror(rc));
   }
-  if (!is_success(status)) {
-    return HttpResponse{status, {}};
-  }
   return HttpResponse{status, std::move(transfer.body)};
 }
 
+TransportFailure HttpClient::last_failure() const {
+  return impl_->last_failure;
+}
+
 base::Result<nlohmann::json> parse_json(std::string_view text) {
+  auto const repaired = repair_json_text(text);
+  if (repaired) {
+    text = *repaired;
+  }
   if (!within_depth(text, MAX_ANSWER_DEPTH)) {
     return base::fail(fmt::format("JSON nested deeper than {} levels", MAX_ANSWER_DEPTH));
   }
@@ -308,22 +384,76 @@ base::Result<nlohmann::json> parse_json(std::string_view text) {
   }
 }
 
-base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
-                                        std::size_t max_body) {
+namespace {
+
+enum class ErrorBody { Explain, Return };
+
+// The JSON object of a refused query when it carries a string "code" or "message".
+std::optional<nlohmann::json> service_refusal(std::string_view body) {
+  if (body.empty()) {
+    return std::nullopt;
+  }
+  auto parsed = parse_json(body);
+  if (!parsed || !parsed->is_object()) {
+    return std::nullopt;
+  }
+  for (char const* key : {"message", "code"}) {
+    if (auto const it = parsed->find(key); it != parsed->end() && it->is_string()) {
+      return std::move(*parsed);
+    }
+  }
+  return std::nullopt;
+}
+
+base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::milliseconds timeout,
+                                   std::size_t max_body, ErrorBody error_body) {
   ensure_crypto_provider();
   // A new client per query: no connection, cookie or cache outlives the call.
-  auto client = HttpClient::build(timeout, max_body);
+  auto client = HttpClient::build(timeout, max_body, MAX_ERROR_BODY_BYTES);
   if (!client) {
-    return base::fail(std::move(client.error()));
+    net_logger()->warn("HTTP client for {} failed to build: {}", origin_of(url), client.error());
+    return base::fail(REQUEST_FAILED);
   }
   auto response = client->get(url);
   if (!response) {
-    return base::fail(std::move(response.error()));
+    net_logger()->warn("query to {} failed: {}", origin_of(url), response.error());
+    return base::fail(failure_text(client->last_failure()));
   }
   if (!is_success(response->status)) {
+    if (auto refusal = service_refusal(response->body)) {
+      if (error_body == ErrorBody::Return) {
+        return std::move(*refusal);
+      }
+      auto const message = refusal->find("message");
+      auto const& text = message != refusal->end() && message->is_string() ? *message
+                                                                             : (*refusal)["code"];
+      return base::fail(text.get<std::string>());
+    }
     return base::fail(fmt::format("HTTP {}", status_display(response->status)));
   }
-  return parse_json(response->body);
+  auto answer = parse_json(response->body);
+  if (!answer) {
+    net_logger()->warn("answer of {} could not be read: {}", origin_of(url), answer.error());
+    return base::fail(ANSWER_UNREADABLE);
+  }
+  return answer;
+}
+
+} // namespace
+
+base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
+                                        std::size_t max_body) {
+  return fetch(url, timeout, max_body, ErrorBody::Explain);
+}
+
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url,
+                                                   std::chrono::milliseconds timeout) {
+  return fetch(url, timeout, MAX_BODY_BYTES, ErrorBody::Return);
+}
+
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url) {
+  return fetch_json_or_refusal(url,
+                               std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 
 base::Result<nlohmann::json> fetch_json(std::string const& url) {

@@ -26,11 +26,36 @@ inline constexpr std::chrono::seconds QUERY_TIMEOUT{12};
 /// Largest body accepted; a longer answer is refused instead of being held in memory.
 inline constexpr std::size_t MAX_BODY_BYTES = std::size_t{32} * 1024 * 1024;
 
+/// Largest body of a failed status that is read (a service's explanation of a refusal).
+inline constexpr std::size_t MAX_ERROR_BODY_BYTES = std::size_t{64} * 1024;
+
 /// Redirects followed before a request fails.
 inline constexpr long MAX_REDIRECTS = 10;
 
 /// Deepest nesting of arrays and objects accepted in a JSON answer.
 inline constexpr std::size_t MAX_ANSWER_DEPTH = 512;
+
+/// Failure texts of the service queries, in the user's words (the detail goes to the log).
+inline constexpr char const ANSWER_UNREADABLE[] = "the service sent an answer that could not be read";
+inline constexpr char const ANSWER_TOO_LARGE[] = "the service sent an answer that is too large";
+inline constexpr char const SERVICE_TIMED_OUT[] = "the service did not answer in time";
+inline constexpr char const SERVICE_UNREACHABLE[] = "the service could not be reached";
+inline constexpr char const SERVICE_NOT_SECURE[] =
+    "a secure connection to the service could not be made";
+inline constexpr char const TOO_MANY_REDIRECTS[] =
+    "the service redirected the request too often";
+inline constexpr char const REQUEST_FAILED[] = "the request to the service failed";
+
+/// Kinds of transport failure, for the text a user reads.
+enum class TransportFailure {
+  None,
+  TimedOut,
+  Unreachable,
+  NotSecure,
+  TooLarge,
+  TooManyRedirects,
+  Other
+};
 
 /// Process-wide TLS and transfer-library set-up, run exactly once; later and concurrent calls
 /// wait for the first to finish and then return. Never undone: detached request threads may
@@ -47,7 +72,9 @@ std::string status_display(std::uint16_t status);
 
 struct HttpResponse {
   std::uint16_t status = 0;
-  std::string body; // read only for a status of 200 to 299; empty otherwise
+  // For a status outside 200 to 299 only up to the client's error-body limit; empty when
+  // longer or without that limit.
+  std::string body;
 };
 
 /// A blocking HTTP client that keeps its connection cache between requests (the tile worker
@@ -55,13 +82,18 @@ struct HttpResponse {
 /// are verified, and a body longer than the limit fails the request. Not for concurrent use.
 class HttpClient {
 public:
-  /// `timeout` bounds each whole request; `max_body` bounds each body in bytes.
+  /// `timeout` bounds each whole request; `max_body` bounds each body in bytes;
+  /// `max_error_body` the body read of a failed status (0: not read).
   static base::Result<HttpClient> build(std::chrono::milliseconds timeout,
-                                        std::size_t max_body = MAX_BODY_BYTES);
+                                        std::size_t max_body = MAX_BODY_BYTES,
+                                        std::size_t max_error_body = 0);
 
   /// GET of an absolute URL. A transport failure (name resolution, connection, TLS, time-out,
   /// too many redirects, body over the limit) is an error text; any HTTP status is a response.
   base::Result<HttpResponse> get(std::string const& url);
+
+  /// What kind of transport failure the last `get` ended in (None after a response).
+  TransportFailure last_failure() const;
 
   HttpClient(HttpClient&&) noexcept;
   HttpClient& operator=(HttpClient&&) noexcept;
@@ -74,15 +106,24 @@ private:
 };
 
 /// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT, parsed
-/// as JSON. Errors: the transfer library's text, "HTTP 404 Not Found" for a status outside
-/// 200 to 299 (body not read), or the JSON parser's text.
+/// as JSON. Errors: a transport failure in words (SERVICE_TIMED_OUT and its siblings); for
+/// a status outside 200 to 299 the "message" (else "code") of a JSON object body, otherwise
+/// "HTTP 404 Not Found"; ANSWER_UNREADABLE for a body that is no JSON. The technical detail
+/// of transport and parse failures goes to `net_logger`.
 base::Result<nlohmann::json> fetch_json(std::string const& url);
 
 /// The same with an injected time-out and body limit.
 base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
                                         std::size_t max_body = MAX_BODY_BYTES);
 
-/// Parses a JSON text with the nesting limit; the parser's error text on failure.
+/// As `fetch_json`, but a failed status whose body is a JSON object with a string "code" or
+/// "message" returns that object, for services that explain refusals in their answer format.
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url);
+base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url,
+                                                   std::chrono::milliseconds timeout);
+
+/// Parses a JSON text with the nesting limit, after `repair_json_text`; the parser's error
+/// text on failure.
 base::Result<nlohmann::json> parse_json(std::string_view text);
 
 } // namespace maps

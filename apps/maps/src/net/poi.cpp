@@ -5,8 +5,10 @@
 
 #include <fmt/format.h>
 
+#include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -16,16 +18,17 @@ using detail::member;
 using detail::number_member;
 using detail::string_member;
 
+// The element's own position, else its centre; positions off the globe count as missing.
 std::optional<LatLon> position_of(nlohmann::json const& element) {
   auto lat = number_member(element, "lat");
   auto lon = number_member(element, "lon");
-  if (lat && lon) {
+  if (lat && lon && is_valid_position({*lat, *lon})) {
     return LatLon{*lat, *lon};
   }
   if (auto const* center = member(element, "center")) {
     lat = number_member(*center, "lat");
     lon = number_member(*center, "lon");
-    if (lat && lon) {
+    if (lat && lon && is_valid_position({*lat, *lon})) {
       return LatLon{*lat, *lon};
     }
   }
@@ -234,7 +237,8 @@ base::Result<std::vector<Poi>> parse_pois(nlohmann::json const& answer) {
   try {
     return parse_pois_unguarded(answer);
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "points-of-interest", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 

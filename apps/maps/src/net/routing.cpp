@@ -1,5 +1,7 @@
 #include "net/routing.h"
 
+#include <cmath>
+#include <optional>
 #include <utility>
 
 #include <fmt/format.h>
@@ -7,6 +9,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -15,6 +18,15 @@ namespace {
 using detail::member;
 using detail::number_member;
 using detail::string_member;
+
+// A distance or duration: negative and non-finite values are no measure at all.
+std::optional<double> measure_member(nlohmann::json const& obj, std::string_view key) {
+  auto const v = number_member(obj, key);
+  if (!v || !std::isfinite(*v) || *v < 0.0) {
+    return std::nullopt;
+  }
+  return v;
+}
 
 std::vector<LatLon> geometry_of(nlohmann::json const& route) {
   std::vector<LatLon> points;
@@ -27,7 +39,10 @@ std::vector<LatLon> geometry_of(nlohmann::json const& route) {
   for (auto const& c : *coords) {
     // GeoJSON order: longitude first.
     if (c.is_array() && c.size() >= 2 && c[0].is_number() && c[1].is_number()) {
-      points.push_back({c[1].get<double>(), c[0].get<double>()});
+      LatLon const p{c[1].get<double>(), c[0].get<double>()};
+      if (is_valid_position(p)) {
+        points.push_back(p);
+      }
     }
   }
   return simplify_polyline(points, ROUTE_SIMPLIFY_TOLERANCE_M);
@@ -54,7 +69,7 @@ std::vector<RouteStep> steps_of(nlohmann::json const& route) {
       std::string_view const name = string_member(step, "name").value_or("");
       Maneuver const maneuver = maneuver_for_step(type, modifier);
       steps.push_back(RouteStep{step_instruction(maneuver, name),
-                                number_member(step, "distance").value_or(0.0), maneuver});
+                                measure_member(step, "distance").value_or(0.0), maneuver});
     }
   }
   return steps;
@@ -161,8 +176,8 @@ base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from
     }
     Route out;
     out.mode = mode;
-    out.distance_m = number_member(*route, "distance").value_or(0.0);
-    out.duration_s = number_member(*route, "duration").value_or(0.0);
+    out.distance_m = measure_member(*route, "distance").value_or(0.0);
+    out.duration_s = measure_member(*route, "duration").value_or(0.0);
     out.geometry = geometry_of(*route);
     out.steps = steps_of(*route);
     // The requested endpoints, not the service's snapped ones.
@@ -170,13 +185,16 @@ base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from
     out.to = to;
     return out;
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "routing", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 
 base::Result<Route> route_by_road(std::string_view base_url, double from_lat, double from_lon,
                                   double to_lat, double to_lon, TravelMode mode) {
-  auto const answer = fetch_json(route_url(base_url, from_lat, from_lon, to_lat, to_lon, mode));
+  // NoRoute and NoSegment come with status 400; their body reads like a 200 with that code.
+  auto const answer =
+      fetch_json_or_refusal(route_url(base_url, from_lat, from_lon, to_lat, to_lon, mode));
   if (!answer) {
     return base::fail(answer.error());
   }
@@ -203,7 +221,8 @@ Route estimate_route(double from_lat, double from_lon, double to_lat, double to_
 
   // East unless the destination lies strictly west; a NaN longitude therefore heads east.
   bool const west = to_lon < from_lon;
-  bool const left = west ? !(to_lat > from_lat) : to_lat >= from_lat;
+  // Written as negated comparisons so that a NaN latitude turns left on either heading.
+  bool const left = west ? !(to_lat > from_lat) : !(to_lat < from_lat);
   route.steps = {
       RouteStep{fmt::format("Head {} to start", west ? "west" : "east"),
                 haversine_m(start.lat, start.lon, corner.lat, corner.lon), Maneuver::Depart},

@@ -1,6 +1,9 @@
 #include "net/transit.h"
 
+#include <algorithm>
 #include <cmath>
+#include <array>
+#include <span>
 #include <ctime>
 #include <limits>
 #include <utility>
@@ -11,6 +14,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 #include "net/routing.h"
 
 namespace maps {
@@ -46,9 +50,14 @@ std::int64_t days_from_civil(std::int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 
-// Seconds since the epoch of an RFC 3339 date-time with a zone ("Z" or "+hh:mm");
-// nothing for text without a zone or not of that form.
-std::optional<std::int64_t> zoned_instant(std::string_view s) {
+// Seconds of an ISO 8601 date-time since 1970-01-01 on its own clock, and whether it names a
+// zone ("Z" or "+hh:mm", already taken off, so zoned times are instants).
+struct DateTime {
+  std::int64_t seconds = 0;
+  bool zoned = false;
+};
+
+std::optional<DateTime> date_time(std::string_view s) {
   auto const year = digits(s, 0, 4);
   auto const month = digits(s, 5, 2);
   auto const day = digits(s, 8, 2);
@@ -81,8 +90,11 @@ std::optional<std::int64_t> zoned_instant(std::string_view s) {
       }
     }
   }
+  std::int64_t const local =
+      days_from_civil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day)) * 86400 +
+      *hour * 3600 + *minute * 60 + second;
   if (pos >= s.size()) {
-    return std::nullopt; // no zone
+    return DateTime{local, false};
   }
   int offset_s = 0;
   if (s[pos] == 'Z' || s[pos] == 'z') {
@@ -101,17 +113,42 @@ std::optional<std::int64_t> zoned_instant(std::string_view s) {
   if (pos != s.size()) {
     return std::nullopt;
   }
-  return days_from_civil(*year, static_cast<unsigned>(*month), static_cast<unsigned>(*day)) *
-             86400 +
-         *hour * 3600 + *minute * 60 + second - offset_s;
+  return DateTime{local - offset_s, true};
+}
+
+// Seconds since the epoch of an RFC 3339 date-time with a zone; nothing for text without one.
+std::optional<std::int64_t> zoned_instant(std::string_view s) {
+  auto const t = date_time(s);
+  if (!t || !t->zoned) {
+    return std::nullopt;
+  }
+  return t->seconds;
+}
+
+std::uint32_t whole_minutes(double seconds) {
+  return base::saturating_cast<std::uint32_t>(std::round(seconds / 60.0));
+}
+
+// The span from "startTime" to "endTime" when both parse on the same kind of clock. Services
+// disagree on the unit of "duration" (seconds or minutes), while the times are unambiguous.
+std::optional<double> span_of(nlohmann::json const& obj) {
+  auto const start = date_time(string_member(obj, "startTime").value_or(""));
+  auto const end = date_time(string_member(obj, "endTime").value_or(""));
+  if (!start || !end || start->zoned != end->zoned || end->seconds < start->seconds) {
+    return std::nullopt;
+  }
+  return static_cast<double>(end->seconds - start->seconds);
 }
 
 std::uint32_t minutes_of(nlohmann::json const& obj) {
+  if (auto const span = span_of(obj)) {
+    return whole_minutes(*span);
+  }
   auto const seconds = number_member(obj, "duration");
-  if (!seconds) {
+  if (!seconds || !std::isfinite(*seconds) || *seconds < 0.0) {
     return 0;
   }
-  return base::saturating_cast<std::uint32_t>(std::round(*seconds / 60.0));
+  return whole_minutes(*seconds);
 }
 
 std::uint32_t clamp_u32(std::uint64_t v) {
@@ -128,6 +165,47 @@ std::string name_of(nlohmann::json const& leg, std::string_view key) {
   return place != nullptr ? text_or_empty(*place, "name") : std::string();
 }
 
+std::optional<LatLon> place_position(nlohmann::json const& leg, std::string_view key) {
+  auto const* place = member(leg, key);
+  if (place == nullptr) {
+    return std::nullopt;
+  }
+  auto const lat = number_member(*place, "lat");
+  auto const lon = number_member(*place, "lon");
+  if (!lat || !lon || !is_valid_position({*lat, *lon})) {
+    return std::nullopt;
+  }
+  return LatLon{*lat, *lon};
+}
+
+bool all_valid(std::span<LatLon const> points) {
+  return std::all_of(points.begin(), points.end(), is_valid_position);
+}
+
+// Planners encode leg lines at precision 5, 6 or 7 and do not always say which. A wrong
+// guess scales the line by powers of ten, so the right reading is the one that starts at
+// the leg's from place; without that place, the coarsest reading that stays on the globe.
+std::vector<LatLon> decode_leg_line(std::string_view points, std::optional<unsigned> precision,
+                                    std::optional<LatLon> from) {
+  if (precision) {
+    auto line = decode_polyline(points, *precision);
+    return all_valid(line) ? line : std::vector<LatLon>{};
+  }
+  static constexpr std::array<unsigned, 3> FINEST_FIRST = {7, 6, 5};
+  static constexpr std::array<unsigned, 3> COARSEST_FIRST = {5, 6, 7};
+  for (unsigned const p : from ? FINEST_FIRST : COARSEST_FIRST) {
+    auto line = decode_polyline(points, p);
+    if (line.empty() || !all_valid(line)) {
+      continue;
+    }
+    if (!from || haversine_m(line.front().lat, line.front().lon, from->lat, from->lon) <=
+                     MAX_LEG_START_OFFSET_M) {
+      return line;
+    }
+  }
+  return {};
+}
+
 std::vector<LatLon> leg_geometry(nlohmann::json const& leg) {
   auto const* geometry = member(leg, "legGeometry");
   if (geometry == nullptr) {
@@ -137,14 +215,24 @@ std::vector<LatLon> leg_geometry(nlohmann::json const& leg) {
   if (!points || points->empty()) {
     return {};
   }
-  unsigned precision = DEFAULT_POLYLINE_PRECISION;
+  std::optional<unsigned> precision;
   if (auto const* p = member(*geometry, "precision")) {
-    if (auto const v = detail::as_u64(*p)) {
-      precision =
-          static_cast<unsigned>(std::min<std::uint64_t>(*v, std::numeric_limits<unsigned>::max()));
+    // More than 15 digits are beyond a double; such a precision is no precision.
+    if (auto const v = detail::as_u64(*p); v && *v <= MAX_POLYLINE_PRECISION) {
+      precision = static_cast<unsigned>(*v);
     }
   }
-  return simplify_polyline(decode_polyline(*points, precision), ROUTE_SIMPLIFY_TOLERANCE_M);
+  auto const from = place_position(leg, "from");
+  auto line = decode_leg_line(*points, precision, from);
+  if (line.empty()) {
+    // A line that fits no reading is dropped; the leg is drawn from stop to stop.
+    auto const to = place_position(leg, "to");
+    if (from && to) {
+      return {*from, *to};
+    }
+    return {};
+  }
+  return simplify_polyline(line, ROUTE_SIMPLIFY_TOLERANCE_M);
 }
 
 TransitLeg parse_leg(nlohmann::json const& leg) {
@@ -172,6 +260,23 @@ TransitLeg parse_leg(nlohmann::json const& leg) {
     out.realtime = rt->get<bool>();
   }
   return out;
+}
+
+TransitJourney parse_itinerary(nlohmann::json const& it) {
+  TransitJourney j;
+  j.dep = display_time(string_member(it, "startTime").value_or(""));
+  j.arr = display_time(string_member(it, "endTime").value_or(""));
+  j.duration_min = minutes_of(it);
+  if (auto const* transfers = member(it, "transfers")) {
+    j.transfers = clamp_u32(detail::as_u64(*transfers).value_or(0));
+  }
+  if (auto const* legs = member(it, "legs"); legs != nullptr && legs->is_array()) {
+    j.legs.reserve(legs->size());
+    for (auto const& leg : *legs) {
+      j.legs.push_back(parse_leg(leg));
+    }
+  }
+  return j;
 }
 
 } // namespace
@@ -275,30 +380,26 @@ std::string transit_plan_url(double from_lat, double from_lon, double to_lat, do
 base::Result<std::vector<TransitJourney>> parse_transit_plan(nlohmann::json const& answer) {
   try {
     auto const* itineraries = member(answer, "itineraries");
-    if (itineraries == nullptr || !itineraries->is_array()) {
+    auto const* direct = member(answer, "direct");
+    bool const has_itineraries = itineraries != nullptr && itineraries->is_array();
+    bool const has_direct = direct != nullptr && direct->is_array();
+    if (!has_itineraries && !has_direct) {
       return base::fail("no itineraries");
     }
     std::vector<TransitJourney> out;
-    out.reserve(itineraries->size());
-    for (auto const& it : *itineraries) {
-      TransitJourney j;
-      j.dep = display_time(string_member(it, "startTime").value_or(""));
-      j.arr = display_time(string_member(it, "endTime").value_or(""));
-      j.duration_min = minutes_of(it);
-      if (auto const* transfers = member(it, "transfers")) {
-        j.transfers = clamp_u32(detail::as_u64(*transfers).value_or(0));
+    // Direct journeys (a walk all the way) come after the transit ones.
+    for (auto const* list : {has_itineraries ? itineraries : nullptr, has_direct ? direct : nullptr}) {
+      if (list == nullptr) {
+        continue;
       }
-      if (auto const* legs = member(it, "legs"); legs != nullptr && legs->is_array()) {
-        j.legs.reserve(legs->size());
-        for (auto const& leg : *legs) {
-          j.legs.push_back(parse_leg(leg));
-        }
+      for (auto const& it : *list) {
+        out.push_back(parse_itinerary(it));
       }
-      out.push_back(std::move(j));
     }
     return out;
   } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
+    net_logger()->warn("{} answer could not be read: {}", "transit", e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
 }
 

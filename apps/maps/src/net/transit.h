@@ -18,6 +18,13 @@ namespace maps {
 /// Scheme and host of the public transit-planning service.
 inline constexpr char const TRANSIT_BASE_URL[] = "https://api.transitous.org";
 
+/// Farthest a decoded leg line may start from the leg's from place before the reading of
+/// its precision counts as wrong.
+inline constexpr double MAX_LEG_START_OFFSET_M = 2000.0;
+
+/// Largest polyline precision read from an answer (digits a double still carries).
+inline constexpr unsigned MAX_POLYLINE_PRECISION = 15;
+
 /// The time options of one request.
 struct TransitQuery {
   std::optional<std::string> time; // RFC 3339; absent: now
@@ -37,7 +44,8 @@ base::Result<std::vector<TransitJourney>> plan_transit(double from_lat, double f
                                                        double to_lat, double to_lon,
                                                        TransitQuery const& query);
 
-/// Journeys of an answer; "no itineraries" when it holds no "itineraries" array.
+/// Journeys of an answer: its "itineraries", then its "direct" journeys; "no itineraries"
+/// when it holds neither array.
 base::Result<std::vector<TransitJourney>> parse_transit_plan(nlohmann::json const& answer);
 
 /// "HH:MM" of an ISO 8601 date-time. A time with a zone ("Z", "+02:00") is shown in the
