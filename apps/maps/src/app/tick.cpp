@@ -404,12 +404,22 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
       }
     }
     void operator()(EndpointEvent::Swap&) {
-      if (!app.model.origin || !app.model.dest) {
+      auto& m = app.model;
+      if (!m.dest) {
         return;
       }
-      std::swap(app.model.origin, app.model.dest);
-      std::swap(app.model.origin_name, app.model.dest_name);
-      app.request_route();
+      if (!m.origin) {
+        m.origin = app.route_origin(); // the map centre becomes a fixed end
+      }
+      std::swap(m.origin, m.dest);
+      std::swap(m.origin_name, m.dest_name);
+      std::swap(m.origin_query, m.dest_query);
+      std::swap(app.endpoints.origin_text, app.endpoints.dest_text);
+      if (m.mode == TravelMode::Transit) {
+        app.request_transit();
+      } else {
+        app.request_route();
+      }
     }
     void operator()(EndpointEvent::Idle&) {}
   };

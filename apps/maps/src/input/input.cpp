@@ -272,8 +272,10 @@ private:
     UiAction const action = hit->action;
     auto const* search = std::get_if<UiAction::Search>(&action.value);
     bool const on_field = search != nullptr && search->item.kind == SearchItem::Kind::Field;
+    // A suggestion row reads the list, so the row picks before the list goes.
     bool const keeps_focus =
-        search != nullptr && (on_field || search->item.kind == SearchItem::Kind::Inert);
+        search != nullptr && (on_field || search->item.kind == SearchItem::Kind::Inert ||
+                              search->item.kind == SearchItem::Kind::Result);
     if (!keeps_focus) {
       end_search_editing(app_.search_box);
     }

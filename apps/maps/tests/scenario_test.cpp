@@ -1,0 +1,111 @@
+// User sessions through the event path: presses, keys and wheel turns sent through handle_event
+// with frames drawn in between, as the window loop runs them.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scenario.h"
+
+namespace maps::test {
+namespace {
+
+using zarn_ui::NamedKey;
+using zarn_ui::Point;
+
+Scenario const SCENARIOS[] = {
+    {"pressing a search suggestion opens the row that was seen", {"--search"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_GE(s.app().search_box.suggestions.size(), 2u);
+       Place const seen = s.app().search_box.suggestions[1];
+       auto const row = s.search_item(SearchItem::result(1));
+       ASSERT_TRUE(row);
+       s.click(*row);
+       EXPECT_EQ(s.app().model.selected, seen.id);
+       EXPECT_EQ(s.app().model.query, seen.name);
+       EXPECT_FALSE(s.app().search_box.editing);
+     }},
+    {"arrow keys walk the search suggestions and Enter opens the highlighted one", {"--search"},
+     1280, 800,
+     [](Session& s) {
+       ASSERT_GE(s.app().search_box.suggestions.size(), 3u);
+       Place const third = s.app().search_box.suggestions[2];
+       s.key(NamedKey::ArrowDown);
+       s.key(NamedKey::ArrowDown);
+       s.key(NamedKey::ArrowDown);
+       s.key(NamedKey::ArrowUp);
+       s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(s.app().search_box.highlighted, 2u);
+       s.key(NamedKey::Enter);
+       EXPECT_EQ(s.app().model.selected, third.id);
+     }},
+    {"pressing an endpoint suggestion picks the row that was seen", {"--edit-from"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
+       Place const seen = s.app().endpoints.origin_suggestions[0];
+       auto const row = s.endpoint_hit(EndpointHitKind::Suggestion, 0);
+       ASSERT_TRUE(row);
+       s.click(*row);
+       EXPECT_EQ(s.app().model.origin_name, seen.name);
+       EXPECT_EQ(s.app().endpoints.active, NO_FIELD);
+     }},
+    {"arrow keys walk the endpoint suggestions and Enter picks the highlighted one",
+     {"--edit-from"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
+       Place const first = s.app().endpoints.origin_suggestions[0];
+       s.key(NamedKey::ArrowUp);
+       s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(s.app().endpoints.highlighted, 0u);
+       s.key(NamedKey::Enter);
+       EXPECT_EQ(s.app().model.origin_name, first.name);
+       EXPECT_EQ(s.app().endpoints.active, NO_FIELD);
+     }},
+    {"the swap button exchanges origin and destination", {"--panel=directions"}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       ASSERT_TRUE(m.dest);
+       if (!m.origin) {
+         m.origin = LatLon{48.14, 11.56};
+         m.origin_name = "Start";
+       }
+       auto const origin = m.origin;
+       auto const dest = m.dest;
+       std::string const origin_name = m.origin_name;
+       std::string const dest_name = m.dest_name;
+       s.frame();
+       auto const swap = s.endpoint_hit(EndpointHitKind::Swap);
+       ASSERT_TRUE(swap);
+       s.click(*swap);
+       EXPECT_EQ(m.origin, dest);
+       EXPECT_EQ(m.dest, origin);
+       EXPECT_EQ(m.origin_name, dest_name);
+       EXPECT_EQ(m.dest_name, origin_name);
+     }},
+};
+
+class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(ScenarioTest, Runs) {
+  Scenario const& sc = GetParam();
+  Session session(sc.switches, sc.width, sc.height);
+  sc.script(session);
+}
+
+std::string scenario_name(::testing::TestParamInfo<Scenario> const& info) {
+  std::string out;
+  for (char const* c = info.param.name; *c != '\0'; ++c) {
+    bool const alnum = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+    if (alnum) {
+      out += out.empty() || out.back() == '_' ? static_cast<char>(*c >= 'a' && *c <= 'z' ? *c - 32 : *c) : *c;
+    } else if (!out.empty() && out.back() != '_') {
+      out += '_';
+    }
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(UserSessions, ScenarioTest, ::testing::ValuesIn(SCENARIOS), scenario_name);
+
+} // namespace
+} // namespace maps::test
