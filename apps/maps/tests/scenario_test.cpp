@@ -82,6 +82,66 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(m.origin_name, dest_name);
        EXPECT_EQ(m.dest_name, origin_name);
      }},
+    {"directions after a search start where the user was looking", {}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.origin.reset();
+       m.route.reset();
+       m.dest.reset();
+       m.query.clear();
+       m.panel = Panel::Explore;
+       s.frame();
+       LatLon const looked_at = m.center;
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       s.type("viktualien");
+       s.key(NamedKey::Enter);
+       ASSERT_EQ(m.selected, "viktualienmarkt");
+       EXPECT_FALSE(m.origin) << "opening a place leaves the origin alone";
+       auto const directions = s.target([](UiAction const& a) { return a.is<UiAction::Directions>(); });
+       ASSERT_TRUE(directions);
+       s.click(*directions);
+       ASSERT_TRUE(m.route);
+       EXPECT_EQ(m.route->from, looked_at);
+       EXPECT_GT(m.route->distance_m, 100.0);
+     }},
+    {"directions from a nearby row start where the user was looking", {"--pois"}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.origin.reset();
+       s.app().selected_poi.reset();
+       s.frame();
+       LatLon const looked_at = m.center;
+       auto const row = s.target([](UiAction const& a) {
+         auto const* open = std::get_if<UiAction::OpenPoi>(&a.value);
+         return open != nullptr && open->id == "osm-node-201";
+       });
+       ASSERT_TRUE(row);
+       s.click(*row);
+       ASSERT_EQ(s.app().selected_poi, "osm-node-201");
+       EXPECT_FALSE(m.origin);
+       auto const directions =
+           s.target([](UiAction const& a) { return a.is<UiAction::PoiDirections>(); });
+       ASSERT_TRUE(directions);
+       s.click(*directions);
+       ASSERT_TRUE(m.route);
+       EXPECT_EQ(m.route->from, looked_at);
+       EXPECT_GT(m.route->distance_m, 50.0);
+     }},
+    {"after opening a place and panning, the lists measure from the new centre",
+     {"--panel=explore"}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.origin.reset();
+       s.frame();
+       auto const saved = s.target([](UiAction const& a) { return a.is<UiAction::OpenSavedPlace>(); });
+       ASSERT_TRUE(saved);
+       s.click(*saved);
+       s.drag({800, 400}, {900, 450});
+       EXPECT_FALSE(m.origin);
+       EXPECT_EQ(s.app().origin_or_center(), m.center);
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};

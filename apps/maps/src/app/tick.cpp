@@ -105,7 +105,7 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
       if (app.search_box.editing) {
         set_search_suggestions(app.search_box, std::move(ranked));
       } else {
-        app.model.center = ranked.front().pos;
+        app.jump_to(ranked.front().pos);
         app.model.selected = ranked.front().id;
         app.model.results = std::move(ranked);
       }
@@ -382,11 +382,6 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
     void operator()(EndpointEvent::Picked& e) {
       upsert_place(app.model, e.place);
       if (e.dest) {
-        if (!app.model.origin) {
-          // The plan starts where the map is centred now; once the map moves to the pick, the
-          // centre would make a route from the destination to itself.
-          app.model.origin = app.route_origin();
-        }
         app.model.dest = e.place.pos;
         app.model.dest_name = e.place.name;
         app.model.selected = e.place.id;
@@ -396,7 +391,7 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
         app.model.origin_name = e.place.name;
         app.model.origin_query.clear();
       }
-      app.model.center = e.place.pos;
+      app.jump_to(e.place.pos);
       if (app.model.mode == TravelMode::Transit) {
         app.request_transit();
       } else {

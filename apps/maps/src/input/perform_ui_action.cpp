@@ -78,7 +78,7 @@ void perform_ui_action(MapsApp& app, zarn_ui::State& state, UiAction action) {
       if (it == app.nearby_pois.end()) {
         return;
       }
-      app.model.center = it->pos;
+      app.jump_to(it->pos);
       app.selected_poi = v.id;
       app.nav_open = true;
     } else if constexpr (std::is_same_v<T, UiAction::ClosePoi>) {
