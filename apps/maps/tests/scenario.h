@@ -85,6 +85,13 @@ public:
     send(zarn_ui::PointerButton{p.x, p.y, 0, zarn_ui::ButtonState::Released});
     frame();
   }
+  /// A press and release with no pointer move before them.
+  void press_still(zarn_ui::Point p) {
+    send(zarn_ui::PointerButton{p.x, p.y, 0, zarn_ui::ButtonState::Pressed});
+    frame();
+    send(zarn_ui::PointerButton{p.x, p.y, 0, zarn_ui::ButtonState::Released});
+    frame();
+  }
   void drag(zarn_ui::Point from, zarn_ui::Point to) {
     send(zarn_ui::PointerMoved{from.x, from.y});
     send(zarn_ui::PointerButton{from.x, from.y, 0, zarn_ui::ButtonState::Pressed});

@@ -142,6 +142,27 @@ Scenario const SCENARIOS[] = {
        EXPECT_FALSE(m.origin);
        EXPECT_EQ(s.app().origin_or_center(), m.center);
      }},
+    {"after the clear button the next letters go on into the field", {"--search"}, 1280, 800,
+     [](Session& s) {
+       auto const clear = s.search_item(SearchItem::clear());
+       ASSERT_TRUE(clear);
+       s.click(*clear);
+       LatLon const centre = s.app().model.center;
+       s.type("fo");
+       EXPECT_TRUE(s.app().search_box.editing);
+       EXPECT_EQ(s.app().model.query, "fo");
+       EXPECT_EQ(s.app().model.center, centre) << "'f' ran as a shortcut";
+     }},
+    {"a press on the sheet's body keeps it open, its button closes it", {"--attribution"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
+       zarn_ui::Rect const box = s.app().attribution_sheet.dialog.box_rect;
+       s.press_still({(box.x0 + box.x1) / 2, box.y0 + 60});
+       EXPECT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
+       zarn_ui::Rect const close = s.app().attribution_sheet.dialog.primary_rect;
+       s.press_still({(close.x0 + close.x1) / 2, (close.y0 + close.y1) / 2});
+       EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
