@@ -116,6 +116,14 @@ TEST_F(ModalDialogTest, PointerButtonsAreTakenAndActAtTheLastPointerPosition) {
   EXPECT_FALSE(deliver(PointerMoved{1480, 940}, 2.0));
   EXPECT_TRUE(deliver(PointerButton{1480, 940, 0, ButtonState::Pressed}, 2.0));
   EXPECT_EQ(primary, 1);
+
+  // A press without a move since opening acts where it is, not at a stale position.
+  primary = dismissed = 0;
+  deliver(PointerMoved{100, 100});
+  EXPECT_TRUE(deliver(PointerButton{500, 350, 0, ButtonState::Pressed}));
+  EXPECT_EQ(dismissed, 0);
+  EXPECT_TRUE(deliver(PointerButton{740, 470, 0, ButtonState::Pressed}));
+  EXPECT_EQ(primary, 1);
 }
 
 TEST_F(ModalDialogTest, KeysAreTakenEscapeDismissesEnterRunsPrimary) {

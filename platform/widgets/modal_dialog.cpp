@@ -114,7 +114,12 @@ void modal_dialog_handle_event(ModalDialog& dialog, Event const& event, double s
     if (button->button != 0 || button->state != ButtonState::Pressed) {
       return;
     }
-    Point const p = dialog.pointer;
+    // The press's own position: a press may come without a move since the dialog opened.
+    Point const p{button->x / s, button->y / s};
+    if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+      return;
+    }
+    dialog.pointer = p;
     // Callbacks are copied before they run: one may rebuild or reset the dialog.
     if (dialog.primary && dialog.primary_rect.contains(p)) {
       if (auto cb = dialog.primary->callback) {

@@ -71,7 +71,7 @@ void modal_dialog_layout(ModalDialog& dialog, Rect const& area, Theme const& the
 void modal_dialog_layout_content(ModalDialog& dialog, Theme const& theme, TextRenderer const& text);
 
 /// While open: pointer moves are recorded (not taken); every pointer button event is taken and
-/// a primary press acts at the last pointer position: on the primary button, else on the
+/// a primary press acts at its own position: on the primary button, else on the
 /// secondary one, else outside the box it dismisses; every key is taken, Escape dismisses and
 /// Enter runs the primary button. Other events are not taken. `consumed` is set when taken.
 void modal_dialog_handle_event(ModalDialog& dialog, Event const& event, double scale,

@@ -76,13 +76,22 @@ LatLon MapsApp::origin_or_center() const { return model.origin.value_or(model.ce
 
 void MapsApp::schedule_map_idle() { map_idle_deadline = now() + MAP_IDLE_DELAY; }
 
+void MapsApp::jump_to(LatLon target) {
+  if (!centre_before_jump) {
+    centre_before_jump = model.center;
+  }
+  model.center = target;
+}
+
 void MapsApp::pan(double dx, double dy) {
+  centre_before_jump.reset();
   WorldPx const w = project_mercator(model.center.lat, model.center.lon, model.zoom);
   model.center = unproject_mercator(w.x - dx, w.y - dy, model.zoom);
   schedule_map_idle();
 }
 
 void MapsApp::zoom_by(double delta, double x, double y) {
+  centre_before_jump.reset();
   auto const before = viewport_projection();
   LatLon const anchor = unproject_point(before, x, y);
   model.zoom = std::clamp(model.zoom + delta, MIN_ZOOM, MAX_ZOOM);

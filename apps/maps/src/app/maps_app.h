@@ -111,6 +111,9 @@ class MapsApp final : public zarn_ui::widget::Widget,
   bool traffic_on = false;
   std::uint8_t hot_control = 255;
   std::optional<base::Instant> map_idle_deadline;
+  /// Where the map was centred before the camera last moved onto an opened target; the route's
+  /// default origin until the user moves the map.
+  std::optional<LatLon> centre_before_jump;
   zarn_ui::Rect window_rect_;
   std::array<double, 2> pointer_pos{0.0, 0.0};
   std::array<double, 2> drag_last{0.0, 0.0};
@@ -214,6 +217,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   LatLon origin_or_center() const;
   void schedule_map_idle();
   void pan(double dx, double dy);
+  /// Centres the map on an opened target, remembering where the user was looking.
+  void jump_to(LatLon target);
   void zoom_by(double delta, double x, double y);
   void fit_camera(std::span<LatLon const> points);
   void fit_to_route();

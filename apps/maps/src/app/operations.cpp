@@ -73,7 +73,8 @@ LatLon MapsApp::route_origin() {
     return *model.origin;
   }
   model.origin_name = "Map centre";
-  return model.center;
+  // Opening a target moved the camera onto it; the user meant where they were looking.
+  return centre_before_jump.value_or(model.center);
 }
 
 void MapsApp::destination_from_selection() {
@@ -196,7 +197,7 @@ void MapsApp::submit_search(zarn_ui::doc::Document* doc) {
   std::vector<Place> matches = local_matches(query);
   if (!matches.empty()) {
     model.selected = matches.front().id;
-    model.center = matches.front().pos;
+    jump_to(matches.front().pos);
   }
   model.results = std::move(matches);
   if (doc) {
@@ -265,13 +266,7 @@ void MapsApp::open_place(std::string_view id) {
   bool const changed = model.selected != id;
   model.selected = std::string(id);
   if (Place const* place = find_place(model, id)) {
-    // Without an origin the route starts at the map centre: fix it where the user was looking
-    // before the map moves onto the place, or directions would lead from the place to itself.
-    if (!model.origin) {
-      route_origin();
-      model.origin = model.center;
-    }
-    model.center = place->pos;
+    jump_to(place->pos);
     model.dest = place->pos;
     model.dest_name = place->name;
   }

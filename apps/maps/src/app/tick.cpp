@@ -115,7 +115,7 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
       if (app.search_box.editing) {
         set_search_suggestions(app.search_box, std::move(ranked));
       } else {
-        app.model.center = ranked.front().pos;
+        app.jump_to(ranked.front().pos);
         app.model.selected = ranked.front().id;
         app.model.results = std::move(ranked);
       }
@@ -392,11 +392,6 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
     void operator()(EndpointEvent::Picked& e) {
       upsert_place(app.model, e.place);
       if (e.dest) {
-        if (!app.model.origin) {
-          // The plan starts where the map is centred now; once the map moves to the pick, the
-          // centre would make a route from the destination to itself.
-          app.model.origin = app.route_origin();
-        }
         app.model.dest = e.place.pos;
         app.model.dest_name = e.place.name;
         app.model.selected = e.place.id;
@@ -406,7 +401,7 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
         app.model.origin_name = e.place.name;
         app.model.origin_query.clear();
       }
-      app.model.center = e.place.pos;
+      app.jump_to(e.place.pos);
       if (app.model.mode == TravelMode::Transit) {
         app.request_transit();
       } else {
@@ -414,12 +409,22 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
       }
     }
     void operator()(EndpointEvent::Swap&) {
-      if (!app.model.origin || !app.model.dest) {
+      auto& m = app.model;
+      if (!m.dest) {
         return;
       }
-      std::swap(app.model.origin, app.model.dest);
-      std::swap(app.model.origin_name, app.model.dest_name);
-      app.request_route();
+      if (!m.origin) {
+        m.origin = app.route_origin(); // the map centre becomes a fixed end
+      }
+      std::swap(m.origin, m.dest);
+      std::swap(m.origin_name, m.dest_name);
+      std::swap(m.origin_query, m.dest_query);
+      std::swap(app.endpoints.origin_text, app.endpoints.dest_text);
+      if (m.mode == TravelMode::Transit) {
+        app.request_transit();
+      } else {
+        app.request_route();
+      }
     }
     void operator()(EndpointEvent::Idle&) {}
   };

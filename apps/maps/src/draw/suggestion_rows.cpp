@@ -53,4 +53,9 @@ void paint_selected_row(MapsApp const& app, Scene& scene, Affine const& t,
   }
 }
 
+void paint_highlighted_row(Scene& scene, Affine const& t, zarn_ui::Theme const& theme, Rect const& row) {
+  fill_rounded_rect(scene, t, row, 8.0, theme.accent.multiply_alpha(0.2f));
+  stroke_rounded_rect(scene, t, row, 8.0, theme.focus_border, 1.5);
+}
+
 } // namespace maps

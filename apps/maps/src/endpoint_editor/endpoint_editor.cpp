@@ -4,6 +4,7 @@
 
 #include "app/maps_app.h"
 #include "base/utf8.h"
+#include "draw/suggestion_rows.h"
 #include "platform/widgets/deliver.h"
 
 namespace maps {
@@ -62,6 +63,9 @@ void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::s
 
 void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places) {
   (field == ORIGIN_FIELD ? editor.origin_suggestions : editor.dest_suggestions) = std::move(places);
+  if (field == editor.active) {
+    editor.highlighted.reset(); // a row of the old list means nothing in the new one
+  }
 }
 
 bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
@@ -74,7 +78,8 @@ bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const&
   }
   EndpointHit h = *hit;
   end_search_editing(app.search_box);
-  if (h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
+  bool const needs_field = h.kind == EndpointHitKind::Field || h.kind == EndpointHitKind::Suggestion;
+  if (needs_field && h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
     h.kind = EndpointHitKind::Inert; // belongs to neither field
   }
   bool const dest = h.field == DEST_FIELD;
@@ -120,6 +125,25 @@ void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key
     return;
   }
   bool const dest = editor.active == DEST_FIELD;
+  auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
+  std::size_t const rows = std::min(list.size(), MAX_SUGGESTION_ROWS);
+  if (rows > 0) {
+    if (zarn_ui::is_named(key, zarn_ui::NamedKey::ArrowDown)) {
+      step_highlight(editor.highlighted, rows, 1);
+      return;
+    }
+    if (zarn_ui::is_named(key, zarn_ui::NamedKey::ArrowUp)) {
+      step_highlight(editor.highlighted, rows, -1);
+      return;
+    }
+    if (zarn_ui::is_named(key, zarn_ui::NamedKey::Enter) && editor.highlighted &&
+        *editor.highlighted < rows) {
+      Place place = list[*editor.highlighted];
+      reset_endpoint_editor(editor);
+      app.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
+      return;
+    }
+  }
   auto& input = dest ? editor.dest_input : editor.origin_input;
   auto& synced = dest ? editor.dest_text : editor.origin_text;
   input.set_focused(true);

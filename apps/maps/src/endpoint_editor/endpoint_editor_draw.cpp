@@ -56,6 +56,9 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
     Place const& place = list[i];
     double const y = row_top(card, i);
     paint_selected_row(app, scene, t, theme, row_rect(card, y), place);
+    if (editor.highlighted == i) {
+      paint_highlighted_row(scene, t, theme, row_rect(card, y));
+    }
     fill_circle(scene, t, card.x0 + 20.0, y + 22.0, 6.0, category_color(theme, place.category));
     paint_row_texts(app, scene, t, text, theme, card, y, place);
     editor.hits.push_back({row_rect(card, y), EndpointHitKind::Suggestion, editor.active, i});

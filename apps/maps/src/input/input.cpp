@@ -272,8 +272,12 @@ private:
     UiAction const action = hit->action;
     auto const* search = std::get_if<UiAction::Search>(&action.value);
     bool const on_field = search != nullptr && search->item.kind == SearchItem::Kind::Field;
+    bool const on_clear = search != nullptr && search->item.kind == SearchItem::Kind::Clear;
+    // A suggestion row reads the list, so the row picks before the list goes; clearing is
+    // part of editing, so the field keeps the keyboard.
     bool const keeps_focus =
-        search != nullptr && (on_field || search->item.kind == SearchItem::Kind::Inert);
+        search != nullptr && (on_field || on_clear || search->item.kind == SearchItem::Kind::Inert ||
+                              search->item.kind == SearchItem::Kind::Result);
     if (!keeps_focus) {
       end_search_editing(app_.search_box);
     }
@@ -284,6 +288,11 @@ private:
       input.set_focused(true);
       (void)zarn_ui::widget::deliver_text_input_event(input, event_, modifiers_, scale_);
       input.set_focused(true);
+    }
+    if (on_clear) {
+      app_.search_box.editing = true;
+      app_.search_box.input.set_text("");
+      app_.search_box.input.set_focused(true);
     }
     return true;
   }

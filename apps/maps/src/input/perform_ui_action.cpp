@@ -26,18 +26,7 @@ void perform_search_item(MapsApp& app, zarn_ui::doc::Document& doc, SearchItem c
       app.model.query.clear();
       app.model.results.clear();
       break;
-    case SearchItem::Kind::Result: {
-      if (item.index >= app.search_box.suggestions.size()) {
-        break;
-      }
-      Place const place = app.search_box.suggestions[item.index];
-      blur_search_box(app.search_box);
-      post(app, doc, MapsAction::UpsertPlaces{{place}});
-      app.model.query = place.name;
-      post(app, doc, MapsAction::CommitSearch{place.name});
-      app.open_place(place.id);
-      break;
-    }
+    case SearchItem::Kind::Result: pick_search_suggestion(app, &doc, item.index); break;
     case SearchItem::Kind::Inert: break;
   }
 }
@@ -89,7 +78,7 @@ void perform_ui_action(MapsApp& app, zarn_ui::State& state, UiAction action) {
       if (it == app.nearby_pois.end()) {
         return;
       }
-      app.model.center = it->pos;
+      app.jump_to(it->pos);
       app.selected_poi = v.id;
       app.nav_open = true;
     } else if constexpr (std::is_same_v<T, UiAction::ClosePoi>) {

@@ -1,7 +1,11 @@
 #include "search_box/search_box.h"
 
+#include <algorithm>
+
 #include "app/maps_app.h"
 #include "base/utf8.h"
+#include "draw/suggestion_rows.h"
+#include "model/ops.h"
 #include "platform/widgets/deliver.h"
 
 namespace maps {
@@ -24,6 +28,7 @@ SearchBox new_search_box() {
 
 void set_search_suggestions(SearchBox& box, std::vector<Place> places) {
   box.suggestions = std::move(places);
+  box.highlighted.reset(); // a row of the old list means nothing in the new one
 }
 
 void clear_search_suggestions(SearchBox& box) {
@@ -46,12 +51,61 @@ void end_search_editing(SearchBox& box) {
   box.debounce.reset();
 }
 
+void pick_search_suggestion(MapsApp& app, zarn_ui::doc::Document* doc, std::size_t index) {
+  auto& box = app.search_box;
+  if (index >= box.suggestions.size()) {
+    return;
+  }
+  Place const place = box.suggestions[index];
+  end_search_editing(box);
+  app.model.query = place.name;
+  if (doc != nullptr) {
+    app.dispatch_maps_action(*doc, MapsAction{MapsAction::UpsertPlaces{{place}}});
+    app.dispatch_maps_action(*doc, MapsAction{MapsAction::CommitSearch{place.name}});
+  } else {
+    upsert_place(app.model, place);
+  }
+  app.open_place(place.id);
+}
+
+void step_highlight(std::optional<std::size_t>& highlighted, std::size_t rows, int step) {
+  if (rows == 0) {
+    highlighted.reset();
+    return;
+  }
+  if (!highlighted || *highlighted >= rows) {
+    highlighted = step > 0 ? 0 : rows - 1;
+    return;
+  }
+  if (step > 0) {
+    highlighted = std::min(*highlighted + 1, rows - 1);
+  } else if (*highlighted > 0) {
+    highlighted = *highlighted - 1;
+  }
+}
+
 void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
                     zarn_ui::Modifiers modifiers, double scale, zarn_ui::doc::Document* doc) {
   auto& box = app.search_box;
   if (zarn_ui::is_named(key, zarn_ui::NamedKey::Escape)) {
     end_search_editing(box);
     return;
+  }
+  if (search_suggestions_shown(box, app.model.query)) {
+    std::size_t const rows = std::min(box.suggestions.size(), MAX_SUGGESTION_ROWS);
+    if (zarn_ui::is_named(key, zarn_ui::NamedKey::ArrowDown)) {
+      step_highlight(box.highlighted, rows, 1);
+      return;
+    }
+    if (zarn_ui::is_named(key, zarn_ui::NamedKey::ArrowUp)) {
+      step_highlight(box.highlighted, rows, -1);
+      return;
+    }
+    if (zarn_ui::is_named(key, zarn_ui::NamedKey::Enter) && box.highlighted &&
+        *box.highlighted < rows) {
+      pick_search_suggestion(app, doc, *box.highlighted);
+      return;
+    }
   }
   box.input.set_focused(true);
   auto const outcome =

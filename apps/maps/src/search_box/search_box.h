@@ -52,7 +52,16 @@ bool search_suggestions_shown(SearchBox const& box, std::string_view query);
 /// The search box loses the keyboard focus: no suggestions, no pending search.
 void end_search_editing(SearchBox& box);
 
-/// A key while the box is being edited: Escape ends editing; otherwise the input takes it, a
+/// Opens suggestion `index` of the list as painted: the place joins the model, its name becomes
+/// the committed query (through `doc` when there is one) and the box ends editing.
+void pick_search_suggestion(MapsApp& app, zarn_ui::doc::Document* doc, std::size_t index);
+
+/// Moves the highlight one row down (`step` 1) or up (-1) through the rows on show, starting at
+/// the first or last row.
+void step_highlight(std::optional<std::size_t>& highlighted, std::size_t rows, int step);
+
+/// A key while the box is being edited: Escape ends editing; ArrowDown/ArrowUp move the
+/// highlight through the suggestions on show and Enter opens the highlighted one; otherwise the input takes it, a
 /// changed text updates the query and the local matches and re-arms the search debounce, and a
 /// submission runs the search (recorded in the history through `doc` when there is one).
 void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,

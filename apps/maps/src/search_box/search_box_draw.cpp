@@ -66,6 +66,9 @@ void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t, TextRe
     double const y = row_top(card, i);
     Rect const row = row_rect(card, y);
     paint_selected_row(app, scene, t, theme, row, place);
+    if (box.highlighted == i) {
+      paint_highlighted_row(scene, t, theme, row);
+    }
     fill_circle(scene, t, card.x0 + 20.0, y + 22.0, 6.0, icon);
     fill_circle(scene, t, card.x0 + 20.0, y + 22.0, 2.4, theme.accent);
     paint_row_texts(app, scene, t, text, theme, card, y, place);

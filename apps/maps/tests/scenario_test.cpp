@@ -1,0 +1,192 @@
+// User sessions through the event path: presses, keys and wheel turns sent through handle_event
+// with frames drawn in between, as the window loop runs them.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "scenario.h"
+
+namespace maps::test {
+namespace {
+
+using zarn_ui::NamedKey;
+using zarn_ui::Point;
+
+Scenario const SCENARIOS[] = {
+    {"pressing a search suggestion opens the row that was seen", {"--search"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_GE(s.app().search_box.suggestions.size(), 2u);
+       Place const seen = s.app().search_box.suggestions[1];
+       auto const row = s.search_item(SearchItem::result(1));
+       ASSERT_TRUE(row);
+       s.click(*row);
+       EXPECT_EQ(s.app().model.selected, seen.id);
+       EXPECT_EQ(s.app().model.query, seen.name);
+       EXPECT_FALSE(s.app().search_box.editing);
+     }},
+    {"arrow keys walk the search suggestions and Enter opens the highlighted one", {"--search"},
+     1280, 800,
+     [](Session& s) {
+       ASSERT_GE(s.app().search_box.suggestions.size(), 3u);
+       Place const third = s.app().search_box.suggestions[2];
+       s.key(NamedKey::ArrowDown);
+       s.key(NamedKey::ArrowDown);
+       s.key(NamedKey::ArrowDown);
+       s.key(NamedKey::ArrowUp);
+       s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(s.app().search_box.highlighted, 2u);
+       s.key(NamedKey::Enter);
+       EXPECT_EQ(s.app().model.selected, third.id);
+     }},
+    {"pressing an endpoint suggestion picks the row that was seen", {"--edit-from"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
+       Place const seen = s.app().endpoints.origin_suggestions[0];
+       auto const row = s.endpoint_hit(EndpointHitKind::Suggestion, 0);
+       ASSERT_TRUE(row);
+       s.click(*row);
+       EXPECT_EQ(s.app().model.origin_name, seen.name);
+       EXPECT_EQ(s.app().endpoints.active, NO_FIELD);
+     }},
+    {"arrow keys walk the endpoint suggestions and Enter picks the highlighted one",
+     {"--edit-from"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
+       Place const first = s.app().endpoints.origin_suggestions[0];
+       s.key(NamedKey::ArrowUp);
+       s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(s.app().endpoints.highlighted, 0u);
+       s.key(NamedKey::Enter);
+       EXPECT_EQ(s.app().model.origin_name, first.name);
+       EXPECT_EQ(s.app().endpoints.active, NO_FIELD);
+     }},
+    {"the swap button exchanges origin and destination", {"--panel=directions"}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       ASSERT_TRUE(m.dest);
+       if (!m.origin) {
+         m.origin = LatLon{48.14, 11.56};
+         m.origin_name = "Start";
+       }
+       auto const origin = m.origin;
+       auto const dest = m.dest;
+       std::string const origin_name = m.origin_name;
+       std::string const dest_name = m.dest_name;
+       s.frame();
+       auto const swap = s.endpoint_hit(EndpointHitKind::Swap);
+       ASSERT_TRUE(swap);
+       s.click(*swap);
+       EXPECT_EQ(m.origin, dest);
+       EXPECT_EQ(m.dest, origin);
+       EXPECT_EQ(m.origin_name, dest_name);
+       EXPECT_EQ(m.dest_name, origin_name);
+     }},
+    {"directions after a search start where the user was looking", {}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.origin.reset();
+       m.route.reset();
+       m.dest.reset();
+       m.query.clear();
+       m.panel = Panel::Explore;
+       s.frame();
+       LatLon const looked_at = m.center;
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       s.type("viktualien");
+       s.key(NamedKey::Enter);
+       ASSERT_EQ(m.selected, "viktualienmarkt");
+       EXPECT_FALSE(m.origin) << "opening a place leaves the origin alone";
+       auto const directions = s.target([](UiAction const& a) { return a.is<UiAction::Directions>(); });
+       ASSERT_TRUE(directions);
+       s.click(*directions);
+       ASSERT_TRUE(m.route);
+       EXPECT_EQ(m.route->from, looked_at);
+       EXPECT_GT(m.route->distance_m, 100.0);
+     }},
+    {"directions from a nearby row start where the user was looking", {"--pois"}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.origin.reset();
+       s.app().selected_poi.reset();
+       s.frame();
+       LatLon const looked_at = m.center;
+       auto const row = s.target([](UiAction const& a) {
+         auto const* open = std::get_if<UiAction::OpenPoi>(&a.value);
+         return open != nullptr && open->id == "osm-node-201";
+       });
+       ASSERT_TRUE(row);
+       s.click(*row);
+       ASSERT_EQ(s.app().selected_poi, "osm-node-201");
+       EXPECT_FALSE(m.origin);
+       auto const directions =
+           s.target([](UiAction const& a) { return a.is<UiAction::PoiDirections>(); });
+       ASSERT_TRUE(directions);
+       s.click(*directions);
+       ASSERT_TRUE(m.route);
+       EXPECT_EQ(m.route->from, looked_at);
+       EXPECT_GT(m.route->distance_m, 50.0);
+     }},
+    {"after opening a place and panning, the lists measure from the new centre",
+     {"--panel=explore"}, 1280, 800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.origin.reset();
+       s.frame();
+       auto const saved = s.target([](UiAction const& a) { return a.is<UiAction::OpenSavedPlace>(); });
+       ASSERT_TRUE(saved);
+       s.click(*saved);
+       s.drag({800, 400}, {900, 450});
+       EXPECT_FALSE(m.origin);
+       EXPECT_EQ(s.app().origin_or_center(), m.center);
+     }},
+    {"after the clear button the next letters go on into the field", {"--search"}, 1280, 800,
+     [](Session& s) {
+       auto const clear = s.search_item(SearchItem::clear());
+       ASSERT_TRUE(clear);
+       s.click(*clear);
+       LatLon const centre = s.app().model.center;
+       s.type("fo");
+       EXPECT_TRUE(s.app().search_box.editing);
+       EXPECT_EQ(s.app().model.query, "fo");
+       EXPECT_EQ(s.app().model.center, centre) << "'f' ran as a shortcut";
+     }},
+    {"a press on the sheet's body keeps it open, its button closes it", {"--attribution"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
+       zarn_ui::Rect const box = s.app().attribution_sheet.dialog.box_rect;
+       s.press_still({(box.x0 + box.x1) / 2, box.y0 + 60});
+       EXPECT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
+       zarn_ui::Rect const close = s.app().attribution_sheet.dialog.primary_rect;
+       s.press_still({(close.x0 + close.x1) / 2, (close.y0 + close.y1) / 2});
+       EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
+};
+
+class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(ScenarioTest, Runs) {
+  Scenario const& sc = GetParam();
+  Session session(sc.switches, sc.width, sc.height);
+  sc.script(session);
+}
+
+std::string scenario_name(::testing::TestParamInfo<Scenario> const& info) {
+  std::string out;
+  for (char const* c = info.param.name; *c != '\0'; ++c) {
+    bool const alnum = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+    if (alnum) {
+      out += out.empty() || out.back() == '_' ? static_cast<char>(*c >= 'a' && *c <= 'z' ? *c - 32 : *c) : *c;
+    } else if (!out.empty() && out.back() != '_') {
+      out += '_';
+    }
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(UserSessions, ScenarioTest, ::testing::ValuesIn(SCENARIOS), scenario_name);
+
+} // namespace
+} // namespace maps::test
