@@ -16,6 +16,7 @@
 
 #include "platform/bus/bus_apply.h"
 #include "platform/bus/bus_request.h"
+#include "platform/bus/connect.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui::bus {
@@ -101,14 +102,6 @@ std::string introspection_xml(std::string_view automation) {
                      automation);
 }
 
-std::string gerror_text(GError* error) {
-  std::string text = error && error->message ? error->message : "unknown D-Bus error";
-  if (error) {
-    g_error_free(error);
-  }
-  return text;
-}
-
 }  // namespace
 
 struct AppBus::Impl {
@@ -176,7 +169,7 @@ struct AppBus::Impl {
     if (reply == nullptr) {
       g_dbus_method_invocation_return_dbus_error(
           pending->invocation, ACCESS_DENIED,
-          fmt::format("the caller's user is unknown: {}", gerror_text(error)).c_str());
+          fmt::format("the caller's user is unknown: {}", take_error_text(error)).c_str());
       return;
     }
     guint32 uid = 0;
@@ -197,39 +190,24 @@ struct AppBus::Impl {
   static constexpr GDBusInterfaceVTable VTABLE{&Impl::on_method_call, nullptr, nullptr, {}};
 
   base::Result<void> connect_and_claim() {
+    auto connected = connect_session(options.address);
+    if (!connected) {
+      return base::fail(connected.error());
+    }
+    connection = *connected;
     GError* error = nullptr;
-    std::string address;
-    if (options.address) {
-      address = *options.address;
-    } else {
-      gchar* found = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-      if (found == nullptr) {
-        return base::fail(fmt::format("no session bus: {}", gerror_text(error)));
-      }
-      address = found;
-      g_free(found);
-    }
-    connection = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-    if (connection == nullptr) {
-      return base::fail(fmt::format("could not connect to the session bus: {}", gerror_text(error)));
-    }
-    g_dbus_connection_set_exit_on_close(connection, FALSE);
 
     std::string const automation = options.app_id + ".Automation1";
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection_xml(automation).c_str(), &error);
     if (node == nullptr) {
-      return base::fail(fmt::format("bad interface description: {}", gerror_text(error)));
+      return base::fail(fmt::format("bad interface description: {}", take_error_text(error)));
     }
     for (GDBusInterfaceInfo** info = node->interfaces; *info != nullptr; ++info) {
       guint const id = g_dbus_connection_register_object(connection, path.c_str(), *info, &VTABLE,
                                                          this, nullptr, &error);
       if (id == 0) {
         g_dbus_node_info_unref(node);
-        return base::fail(fmt::format("could not export {}: {}", (*info)->name, gerror_text(error)));
+        return base::fail(fmt::format("could not export {}: {}", (*info)->name, take_error_text(error)));
       }
       registrations.push_back(id);
     }
@@ -240,7 +218,7 @@ struct AppBus::Impl {
         g_variant_new("(su)", options.app_id.c_str(), NAME_DO_NOT_QUEUE), G_VARIANT_TYPE("(u)"),
         G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
     if (reply == nullptr) {
-      return base::fail(fmt::format("could not ask for the name {}: {}", options.app_id, gerror_text(error)));
+      return base::fail(fmt::format("could not ask for the name {}: {}", options.app_id, take_error_text(error)));
     }
     guint32 code = 0;
     g_variant_get(reply, "(u)", &code);

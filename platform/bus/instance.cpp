@@ -4,22 +4,13 @@
 #include <gio/gio.h>
 
 #include "platform/bus/bus_request.h"
+#include "platform/bus/connect.h"
 
 namespace zarn_ui::bus {
 
 namespace {
 
 constexpr int CALL_TIMEOUT_MS = 25000;
-
-std::string take_error(GError* error) {
-  std::string text = error && error->message ? error->message : "unknown D-Bus error";
-  if (error) {
-    g_dbus_error_strip_remote_error(error);
-    text = error->message;
-    g_error_free(error);
-  }
-  return text;
-}
 
 base::Result<void> call(GDBusConnection* connection, std::string const& app_id, std::string const& path,
                         char const* method, GVariant* parameters) {
@@ -29,7 +20,7 @@ base::Result<void> call(GDBusConnection* connection, std::string const& app_id, 
                                                 nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
                                                 CALL_TIMEOUT_MS, nullptr, &error);
   if (reply == nullptr) {
-    return base::fail(take_error(error));
+    return base::fail(take_error_text(error));
   }
   g_variant_unref(reply);
   return {};
@@ -39,20 +30,11 @@ base::Result<void> call(GDBusConnection* connection, std::string const& app_id, 
 
 base::Result<void> hand_off(std::string_view app_id, std::optional<std::string> const& address,
                             std::optional<ForwardedAction> const& action) {
-  GError* error = nullptr;
-  GDBusConnection* connection = nullptr;
-  if (address) {
-    connection = g_dbus_connection_new_for_address_sync(
-        address->c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &error);
-  } else {
-    connection = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  auto connected = connect_session(address);
+  if (!connected) {
+    return base::fail(connected.error());
   }
-  if (connection == nullptr) {
-    return base::fail(fmt::format("could not connect to the session bus: {}", take_error(error)));
-  }
+  GDBusConnection* connection = *connected;
   std::string const id(app_id);
   std::string const path = object_path_for(app_id);
   GVariant* no_data = g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0);
