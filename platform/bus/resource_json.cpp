@@ -6,9 +6,9 @@ namespace zarn_ui::bus {
 
 namespace {
 
-nlohmann::json verb_json(zarn_actions::ActionSpec const& spec) {
-  nlohmann::json v = {{"verb", spec.verb}, {"label", spec.label}, {"effect", spec.effect}};
-  auto params = nlohmann::json::array();
+nlohmann::ordered_json verb_json(zarn_actions::ActionSpec const& spec) {
+  nlohmann::ordered_json v = {{"verb", spec.verb}, {"label", spec.label}, {"effect", spec.effect}};
+  auto params = nlohmann::ordered_json::array();
   for (auto const& p : spec.params) {
     params.push_back({{"name", p.name}, {"label", p.label}});
   }
@@ -26,14 +26,14 @@ nlohmann::json verb_json(zarn_actions::ActionSpec const& spec) {
   return v;
 }
 
-nlohmann::json to_json(zarn_actions::Resource const& r) {
-  nlohmann::json out = {{"id", r.id}, {"kind", r.kind}, {"title", r.title}};
-  auto verbs = nlohmann::json::array();
+nlohmann::ordered_json to_json(zarn_actions::Resource const& r) {
+  nlohmann::ordered_json out = {{"id", r.id}, {"kind", r.kind}, {"title", r.title}};
+  auto verbs = nlohmann::ordered_json::array();
   for (auto const& a : r.actions) {
     verbs.push_back(verb_json(a));
   }
   out["verbs"] = std::move(verbs);
-  auto children = nlohmann::json::array();
+  auto children = nlohmann::ordered_json::array();
   for (auto const& c : r.children) {
     children.push_back(to_json(c));
   }
@@ -45,15 +45,15 @@ nlohmann::json to_json(zarn_actions::Resource const& r) {
 
 // Titles come from user data; invalid UTF-8 is replaced rather than refused.
 std::string resource_json(zarn_actions::Resource const& resource) {
-  return to_json(resource).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return to_json(resource).dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string resources_json(std::vector<zarn_actions::Resource> const& resources) {
-  auto out = nlohmann::json::array();
+  auto out = nlohmann::ordered_json::array();
   for (auto const& r : resources) {
     out.push_back(to_json(r));
   }
-  return out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 }  // namespace zarn_ui::bus

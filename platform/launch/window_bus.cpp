@@ -92,7 +92,10 @@ void WindowBus::before_tick(widget::Widget& widget, State& state, SDL_Window* wi
     return;
   }
   bus_->apply_queued(widget, state, actions_, [window] {
-    SDL_RestoreWindow(window);
+    // Restoring a maximised window would shrink it; only a minimised one is restored.
+    if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0) {
+      SDL_RestoreWindow(window);
+    }
     SDL_RaiseWindow(window);
   });
 }

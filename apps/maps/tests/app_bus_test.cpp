@@ -185,12 +185,14 @@ TEST_F(AppBusTest, StandardInterfacesListDescribeAndRunThePublishedActions) {
   EXPECT_STREQ(type, "");
   auto all = call("org.gtk.Actions", "DescribeAll", nullptr);
   ASSERT_TRUE(all->value) << all->error;
-  GVariant* search = g_variant_lookup_value(g_variant_get_child_value(all->value, 0), "maps.search",
-                                            G_VARIANT_TYPE("(bgav)"));
+  GVariant* descriptions = g_variant_get_child_value(all->value, 0);
+  GVariant* search = g_variant_lookup_value(descriptions, "maps.search", G_VARIANT_TYPE("(bgav)"));
+  g_variant_unref(descriptions);
   ASSERT_TRUE(search);
   g_variant_get(search, "(b&gav)", &enabled, &type, nullptr);
   EXPECT_TRUE(enabled);
   EXPECT_STREQ(type, "s");
+  g_variant_unref(search);
 
   bool const traffic = app_->traffic_on;
   auto toggled = call("org.freedesktop.Application", "ActivateAction",
