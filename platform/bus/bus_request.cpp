@@ -28,10 +28,30 @@ tl::expected<ActionSignature const*, CallError> known_action(std::vector<ActionS
   return tl::unexpected(CallError{INVALID_ARGS, fmt::format("no published action named '{}'", id)});
 }
 
+/// A desktop file's action key allows no dots: "maps-locate" stands for "maps.locate".
+ActionSignature const* find_desktop_action(std::vector<ActionSignature> const& actions, std::string_view key) {
+  ActionSignature const* found = nullptr;
+  for (auto const& a : actions) {
+    std::string desktop = a.id;
+    std::replace(desktop.begin(), desktop.end(), '.', '-');
+    if (desktop == key) {
+      if (found) {
+        return nullptr;  // ambiguous
+      }
+      found = &a;
+    }
+  }
+  return found;
+}
+
 /// The argument of an action from the av parameter list of the standard interfaces.
 tl::expected<request::RunAction, CallError> run_action(GVariant* parameters,
-                                                       std::vector<ActionSignature> const& actions) {
-  std::string const id = child_string(parameters, 0);
+                                                       std::vector<ActionSignature> const& actions,
+                                                       bool desktop_keys) {
+  std::string id = child_string(parameters, 0);
+  if (auto const* alias = desktop_keys && !find_action(actions, id) ? find_desktop_action(actions, id) : nullptr) {
+    id = alias->id;
+  }
   auto action = known_action(actions, id);
   if (!action) {
     return tl::unexpected(action.error());
@@ -105,7 +125,7 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
       return tl::unexpected(CallError{NOT_SUPPORTED, "this application opens no files or addresses"});
     }
     if (method == "ActivateAction") {
-      return run_action(parameters, actions);
+      return run_action(parameters, actions, true);
     }
     return unknown();
   }
@@ -124,7 +144,7 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
       return request::DescribeAll{};
     }
     if (method == "Activate") {
-      return run_action(parameters, actions);
+      return run_action(parameters, actions, false);
     }
     return unknown();
   }

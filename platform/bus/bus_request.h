@@ -71,7 +71,9 @@ inline constexpr char const* NOT_SUPPORTED = "org.freedesktop.DBus.Error.NotSupp
 inline constexpr char const* ACCESS_DENIED = "org.freedesktop.DBus.Error.AccessDenied";
 inline constexpr char const* UNKNOWN_METHOD = "org.freedesktop.DBus.Error.UnknownMethod";
 
-/// Parses one method call. `actions` are the published actions with their signatures.
+/// Parses one method call. `actions` are the published actions with their signatures;
+/// org.freedesktop.Application.ActivateAction also takes the desktop-file form of an id, with
+/// dashes for its dots.
 /// `parameters` has the method's in-signature (the bus checked it against the introspection).
 tl::expected<Request, CallError> parse_call(std::string_view interface, std::string_view method,
                                             GVariant* parameters,

@@ -199,6 +199,11 @@ TEST_F(AppBusTest, StandardInterfacesListDescribeAndRunThePublishedActions) {
                       action_args("maps.toggle-traffic", std::nullopt));
   ASSERT_TRUE(toggled->value) << toggled->error;
   EXPECT_NE(app_->traffic_on, traffic) << "answered after it was applied";
+  // A desktop launcher names the action by its desktop-file key.
+  auto desktop = call("org.freedesktop.Application", "ActivateAction",
+                      action_args("maps-toggle-traffic", std::nullopt));
+  ASSERT_TRUE(desktop->value) << desktop->error;
+  EXPECT_EQ(app_->traffic_on, traffic);
 
   auto searched = call("org.gtk.Actions", "Activate", action_args("maps.search", "\"museum\""));
   ASSERT_TRUE(searched->value) << searched->error;
