@@ -55,7 +55,7 @@ TEST(LaunchArgs, AStartActionTakesAnOptionalArgumentAndIsNoDemoState) {
       {{"--action", "maps.locate", "--empty"}, {"maps.locate", std::nullopt}, true},
   };
   for (auto const& c : cases) {
-    SCOPED_TRACE(c.args[1]);
+    SCOPED_TRACE(c.args.back());
     auto const a = parse(c.args);
     ASSERT_TRUE(a) << a.error();
     EXPECT_EQ(a->action, c.action);
