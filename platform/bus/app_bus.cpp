@@ -280,7 +280,8 @@ base::Result<std::unique_ptr<AppBus>> AppBus::start(BusOptions options) {
   std::promise<base::Result<void>> started;
   auto done = started.get_future();
   Impl* raw = impl.get();
-  impl->thread = std::thread([raw, &started] { raw->run(started); });
+  // The thread owns the promise: it may still be inside set_value when this side wakes.
+  impl->thread = std::thread([raw, promise = std::move(started)]() mutable { raw->run(promise); });
   std::unique_ptr<AppBus> bus(new AppBus(std::move(impl)));
   if (auto r = done.get(); !r) {
     return base::fail(r.error());
