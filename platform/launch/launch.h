@@ -12,6 +12,7 @@
 
 #include <tl/expected.hpp>
 
+#include "platform/bus/action_signature.h"
 #include "platform/doc/persist.h"
 #include "platform/launch/launch_args.h"
 #include "platform/widget/widget.h"
@@ -51,6 +52,8 @@ struct LaunchSpec {
   std::function<void(App& app)> register_actions;
   std::function<std::pair<std::int32_t, std::int32_t>()> default_window_size;
   PersistOpener persist_open;
+  /// How the published actions are run from outside (effect byte, whether they take an argument).
+  std::vector<bus::ActionSignature> action_signatures;
 };
 
 /// Runs the application described by `spec` and returns the process exit status: 0 after the
@@ -60,6 +63,7 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 
 struct WindowOptions {
   std::uint64_t max_frames = 0;  // 0: until the window closes
+  bool session_bus = false;      // own the application id on the session bus (a plain start)
 };
 
 /// The window path of run_or_exit with arguments already parsed.

@@ -61,7 +61,7 @@ std::optional<std::string> LaunchArgs::value(std::string_view name) const {
 base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
                                            std::span<std::string const> declared_switches,
                                            std::span<std::string const> declared_options) {
-  static constexpr std::string_view own_options[] = {"--screenshot", "--size", "--scale"};
+  static constexpr std::string_view own_options[] = {"--screenshot", "--size", "--scale", "--action"};
   LaunchArgs out;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view const arg = args[i];
@@ -105,6 +105,14 @@ base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
         return base::fail(size.error());
       }
       out.size = *size;
+    } else if (name == "--action") {
+      if (value.empty() || value.starts_with("--")) {
+        return base::fail("option '--action' needs an action id");
+      }
+      out.action = StartAction{std::string(value), std::nullopt};
+      if (i + 1 < args.size() && !std::string_view(args[i + 1]).starts_with("--")) {
+        out.action->argument = std::string(args[++i]);
+      }
     } else if (name == "--scale") {
       auto scale = parse_scale(value);
       if (!scale) {

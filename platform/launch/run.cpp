@@ -13,6 +13,7 @@
 #include "platform/launch/launch.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
+#include "platform/launch/window_bus.h"
 #include "platform/render/offscreen.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
@@ -115,6 +116,10 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     return tl::unexpected(LaunchError::failed(
         fmt::format("could not start the window system: {}", SDL_GetError())));
   }
+  WindowBus bus(spec, args, options.session_bus);
+  if (bus.handed_off()) {
+    return *bus.handed_off();
+  }
   auto [width, height] = spec.default_window_size ? spec.default_window_size()
                                                   : std::pair<std::int32_t, std::int32_t>{1280, 800};
   if (args.size) {
@@ -152,6 +157,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     spec.register_actions(app);
   }
   state->attach_registry(&app.action_registry_mut());
+  bus.attach(*widget);
 
   Theme theme = Theme::light();
   if (args.scale) {
@@ -197,6 +203,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       break;
     }
 
+    bus.before_tick(*widget, *state, sdl.window());
     widget->tick(*state);
     // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
     tree.clear();
@@ -218,6 +225,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     widget->draw_root(scene, Affine::identity(), ctx);
     present(sdl.window(), scene, scale, theme.surface);
     state->after_frame();
+    bus.after_frame(*widget, *state);
 
     if (options.max_frames && ++frames >= options.max_frames) {
       break;
@@ -254,7 +262,7 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     }
     spec.render_shot(result, *args);
   } else {
-    result = run_window(spec, *args);
+    result = run_window(spec, *args, WindowOptions{.max_frames = 0, .session_bus = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());

@@ -44,6 +44,25 @@ TEST(LaunchArgs, ParsesDeclaredSwitchesOptionsAndOwnSettings) {
   EXPECT_FALSE(shot_only->any_declared());
 }
 
+TEST(LaunchArgs, AStartActionTakesAnOptionalArgumentAndIsNoDemoState) {
+  struct Case {
+    std::vector<char const*> args;
+    StartAction action;
+    bool demo;
+  } const cases[] = {
+      {{"--action", "maps.search", "\"museum\""}, {"maps.search", "\"museum\""}, false},
+      {{"--action=maps.toggle-traffic"}, {"maps.toggle-traffic", std::nullopt}, false},
+      {{"--action", "maps.locate", "--empty"}, {"maps.locate", std::nullopt}, true},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    auto const a = parse(c.args);
+    ASSERT_TRUE(a) << a.error();
+    EXPECT_EQ(a->action, c.action);
+    EXPECT_EQ(a->any_declared(), c.demo);
+  }
+}
+
 TEST(LaunchArgs, RejectsWhatIsNotDeclaredOrMalformed) {
   struct Case {
     std::vector<char const*> args;
@@ -66,6 +85,9 @@ TEST(LaunchArgs, RejectsWhatIsNotDeclaredOrMalformed) {
       {{"--scale", "2,5"}, "--scale"},
       {{"--screenshot"}, "needs a value"},
       {{"--screenshot="}, "needs a path"},
+      {{"--action"}, "needs a value"},
+      {{"--action", "--empty"}, "needs an action id"},
+      {{"--action", "maps.search", "\"x\"", "stray"}, "unexpected argument"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "" : c.args[0]);

@@ -37,6 +37,7 @@ zarn_ui::launch::LaunchSpec maps_launch_spec() {
   spec.register_actions = register_actions;
   spec.default_window_size = default_window_size;
   spec.persist_open = [](std::string_view app_id) { return zarn_ui::persist::open(app_id); };
+  spec.action_signatures = published_action_signatures();
   return spec;
 }
 
@@ -50,6 +51,10 @@ tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_fr
 }
 
 void register_actions(zarn_ui::App& app) { register_maps_action_decoder(app.action_registry_mut()); }
+
+std::vector<zarn_ui::bus::ActionSignature> published_action_signatures() {
+  return {{"maps.locate", 1, false}, {"maps.toggle-traffic", 2, false}};
+}
 
 std::pair<std::int32_t, std::int32_t> default_window_size() { return {1280, 800}; }
 

@@ -16,6 +16,8 @@ zarn_ui::launch::AppBox build_default_app();
 tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_from_args(
     zarn_ui::launch::LaunchArgs const& args);
 void register_actions(zarn_ui::App& app);
+/// "maps.locate" runs with effect 1 and, like "maps.toggle-traffic", takes no argument.
+std::vector<zarn_ui::bus::ActionSignature> published_action_signatures();
 std::pair<std::int32_t, std::int32_t> default_window_size();
 void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args);
 

@@ -1,0 +1,85 @@
+#pragma once
+// The calls the application's bus object accepts, as plain values: parsed on the bus thread
+// from a method call (a malformed call becomes a D-Bus error there), applied on the UI thread.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include <gio/gio.h>
+
+#include "base/result.h"
+#include "platform/actions/action.h"
+#include "platform/bus/action_signature.h"
+
+namespace zarn_ui::bus {
+
+namespace request {
+struct Activate {};
+struct RunAction {  // org.freedesktop.Application.ActivateAction, org.gtk.Actions.Activate
+  std::string id;
+  std::uint8_t effect = 2;
+  std::string argument;  // JSON text; "null" for an action without argument
+};
+struct ListActions {};
+struct DescribeAction {
+  std::string id;
+};
+struct DescribeAll {};
+struct ListResources {};
+struct ResolveResource {
+  std::string id;
+};
+struct InvokeResource {
+  std::string resource;
+  std::string verb;
+  std::map<std::string, std::string, std::less<>> args;
+};
+struct DispatchAction {
+  std::string ns;
+  std::string payload;
+};
+struct StartAction {
+  zarn_actions::RequestId request{};
+  std::string id;
+  std::uint8_t effect = 2;
+  std::string argument;
+};
+struct TakeActionResult {
+  zarn_actions::RequestId request{};
+};
+}  // namespace request
+
+using Request =
+    std::variant<request::Activate, request::RunAction, request::ListActions,
+                 request::DescribeAction, request::DescribeAll, request::ListResources,
+                 request::ResolveResource, request::InvokeResource, request::DispatchAction,
+                 request::StartAction, request::TakeActionResult>;
+
+/// A D-Bus error: its name and a message saying what was wrong.
+struct CallError {
+  std::string name;
+  std::string message;
+};
+
+/// The error names used for refused calls.
+inline constexpr char const* INVALID_ARGS = "org.freedesktop.DBus.Error.InvalidArgs";
+inline constexpr char const* NOT_SUPPORTED = "org.freedesktop.DBus.Error.NotSupported";
+inline constexpr char const* ACCESS_DENIED = "org.freedesktop.DBus.Error.AccessDenied";
+inline constexpr char const* UNKNOWN_METHOD = "org.freedesktop.DBus.Error.UnknownMethod";
+
+/// Parses one method call. `actions` are the published actions with their signatures;
+/// org.freedesktop.Application.ActivateAction also takes the desktop-file form of an id, with
+/// dashes for its dots.
+/// `parameters` has the method's in-signature (the bus checked it against the introspection).
+tl::expected<Request, CallError> parse_call(std::string_view interface, std::string_view method,
+                                            GVariant* parameters,
+                                            std::vector<ActionSignature> const& actions);
+
+/// The object path of an application id: "test.zarn.maps" → "/test/zarn/maps".
+std::string object_path_for(std::string_view app_id);
+
+}  // namespace zarn_ui::bus
