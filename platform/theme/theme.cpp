@@ -25,11 +25,13 @@ Theme Theme::light() {
   t.text = hex(0x1A1D23);
   t.text_secondary = hex(0x5B6372);
   t.overlay_text = hex(0x1A1D23);
-  t.overlay_text_muted = hex(0x858D9B);
+  t.overlay_text_muted = hex(0x6B7280);
   t.accent = hex(0x2563EB);
-  t.success = hex(0x16A34A);
+  t.success = hex(0x15803D);
   t.warning = hex(0xD97706);
   t.danger = hex(0xDC2626);
+  t.on_accent = hex(0xFFFFFF);
+  t.on_danger = hex(0xFFFFFF);
   t.info = hex(0x0284C7);
   t.neutral = hex(0x6B7280);
   t.tint_1 = hex(0x7C3AED);
@@ -52,11 +54,13 @@ Theme Theme::dark() {
   t.text = hex(0xE8EAED);
   t.text_secondary = hex(0xA0A7B4);
   t.overlay_text = hex(0xE8EAED);
-  t.overlay_text_muted = hex(0x7F8795);
-  t.accent = hex(0x4F8CFF);
+  t.overlay_text_muted = hex(0x9AA1AE);
+  t.accent = hex(0x6EA1FF);
   t.success = hex(0x34C26A);
   t.warning = hex(0xF0A23B);
-  t.danger = hex(0xF05252);
+  t.danger = hex(0xF87171);
+  t.on_accent = hex(0x0B1220);
+  t.on_danger = hex(0x0B1220);
   t.info = hex(0x38B2F0);
   t.neutral = hex(0x9CA3AF);
   t.tint_1 = hex(0xA78BFA);
@@ -70,7 +74,7 @@ Theme Theme::dark() {
 
 Theme Theme::high_contrast() {
   // Black surfaces, white text and outlines, saturated signal colours: every role keeps at
-  // least a 7:1 contrast against black.
+  // least a 7:1 contrast against black, and labels on the bright fills are black.
   Theme t;
   t.kind = ThemeKind::HighContrast;
   t.surface = hex(0x000000);
@@ -86,6 +90,8 @@ Theme Theme::high_contrast() {
   t.success = hex(0x00E676);
   t.warning = hex(0xFFAB00);
   t.danger = hex(0xFF6E6E);
+  t.on_accent = hex(0x000000);
+  t.on_danger = hex(0x000000);
   t.info = hex(0x40C4FF);
   t.neutral = hex(0xE0E0E0);
   t.tint_1 = hex(0xEA80FC);
@@ -107,6 +113,12 @@ Theme Theme::with_reduce_motion(bool on) const {
   Theme t = *this;
   t.reduce_motion = on;
   return t;
+}
+
+Color Theme::filled_hover(Color base) const {
+  constexpr float K = 0.15f;
+  return {base.r + (text.r - base.r) * K, base.g + (text.g - base.g) * K,
+          base.b + (text.b - base.b) * K, base.a};
 }
 
 } // namespace zarn_ui

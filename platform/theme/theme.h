@@ -29,6 +29,8 @@ struct Theme {
   Color success;
   Color warning;
   Color danger;
+  Color on_accent; // labels on an accent fill (primary buttons, the active tab)
+  Color on_danger; // labels on a danger fill
   Color info;
   Color neutral;
   Color tint_1;
@@ -54,6 +56,9 @@ struct Theme {
   Theme with_text_scale(float scale) const;
   /// This theme with the reduced-motion flag set.
   Theme with_reduce_motion(bool on) const;
+  /// The fill of a hovered accent or danger control: `base` moved 15% towards `text`, which
+  /// moves it away from its label colour in every theme.
+  Color filled_hover(Color base) const;
 };
 
 } // namespace zarn_ui

@@ -20,8 +20,8 @@ void Button::paint(Scene& scene, Affine const& transform, TextRenderer const& te
   Color ink = theme.text;
   if (tone == BUTTON_TONE_ACCENT || tone == BUTTON_TONE_DANGER) {
     Color const base = tone == BUTTON_TONE_ACCENT ? theme.accent : theme.danger;
-    fill = hot ? base.multiply_alpha(0.85f) : base;
-    ink = colors::WHITE;
+    fill = hot ? theme.filled_hover(base) : base;
+    ink = tone == BUTTON_TONE_ACCENT ? theme.on_accent : theme.on_danger;
   }
   detail::fill_rounded(scene, transform, rect, radius, fill);
   if (outline > 0) {

@@ -17,8 +17,8 @@ namespace zarn_ui::widget {
 
 /// Fill tones of Button::paint.
 inline constexpr std::uint8_t BUTTON_TONE_NEUTRAL = 255; // raised surface, hover colour when hot
-inline constexpr std::uint8_t BUTTON_TONE_ACCENT = 0;    // accent fill, white glyph
-inline constexpr std::uint8_t BUTTON_TONE_DANGER = 1;    // danger fill, white glyph
+inline constexpr std::uint8_t BUTTON_TONE_ACCENT = 0;    // accent fill, on_accent glyph
+inline constexpr std::uint8_t BUTTON_TONE_DANGER = 1;    // danger fill, on_danger glyph
 
 struct Button {
   /// Paints a button over `rect`: a rounded card of `radius` in the tone's fill (the hover fill

@@ -240,7 +240,7 @@ void draw_action_button(Scene& scene, Affine const& transform, TextRenderer cons
     detail::stroke_rounded(scene, transform, rect.inflate(2.5, 2.5), RADIUS + 2.5, 2.0,
                            theme.focus_border);
   }
-  Color const ink = primary ? colors::WHITE : theme.text;
+  Color const ink = primary ? theme.on_accent : theme.text;
   auto const max_width = static_cast<float>(std::max(rect.width() - 16.0, 0.0));
   double const w =
       std::min(static_cast<double>(text.measure(label, SIZE)), static_cast<double>(max_width));

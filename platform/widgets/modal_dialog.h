@@ -91,7 +91,7 @@ bool deliver_dialog_event(ModalDialog& dialog, Event const& event, double scale)
 
 namespace modal_dialog {
 
-/// A dialog button: the primary one filled with the accent colour and a white label, the
+/// A dialog button: the primary one filled with the accent colour and an on_accent label, the
 /// other a quiet outlined one; `emphasis` adds a focus ring (the default action).
 void draw_action_button(Scene& scene, Affine const& transform, TextRenderer const& text,
                         Theme const& theme, Rect const& rect, std::string_view label, bool primary,

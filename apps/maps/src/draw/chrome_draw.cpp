@@ -212,7 +212,7 @@ void draw_poi_card(MapsApp& app, Scene& scene, Affine const& t, TextRenderer con
   double const yb = top + 70.0 + 24.0 * static_cast<double>(rows.size());
   Rect const button{left + 16.0, yb, right - 16.0, yb + 36.0};
   fill_rounded_rect(scene, t, button, 9.0, theme.accent);
-  draw_text_centered(text, scene, t, "Directions", 13.0f, zarn_ui::colors::WHITE, button.x0,
+  draw_text_centered(text, scene, t, "Directions", 13.0f, theme.on_accent, button.x0,
                      button.x1, yb + 9.875);
   app.hit_targets.push_back(HitTarget{button, UiAction::PoiDirections{}});
 }

@@ -184,7 +184,7 @@ void draw_mode_tabs(Ctx const& c, double Y) {
       fill_rounded_rect(c.scene, c.t, tab.inflate(-3, -3), 7, c.theme.accent);
     }
     draw_text_centered(c.text, c.scene, c.t, travel_mode_display_name(order[i]), 12,
-                       active ? WHITE : c.theme.text_secondary, tab.x0, tab.x1, tab.y0 + 12.5);
+                       active ? c.theme.on_accent : c.theme.text_secondary, tab.x0, tab.x1, tab.y0 + 12.5);
     add_target(c.app, tab, UiAction::TravelMode{order[i]});
   }
 }

@@ -180,7 +180,7 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   std::string const label = selection.name ? fmt::format("Download {}", *selection.name)
                                            : std::string("Download current view");
   draw_text_centered(text, scene, t, ellipsize_text(text, label, 13, half - 20), 13,
-                     zarn_ui::colors::WHITE, download.x0, download.x1, label_y);
+                     theme.on_accent, download.x0, download.x1, label_y);
   add_offline_target(app, download, OfflinePanelAction::download());
 
   Rect const clear{L + half + 10, yb, R, yb + 38 * s};

@@ -20,7 +20,6 @@ namespace {
 
 using zarn_ui::Theme;
 
-constexpr Color WHITE = zarn_ui::colors::WHITE;
 /// The compact layout's scrim over the map while the panel is open.
 constexpr Color SCRIM{0.0f, 0.0f, 0.0f, 0.5f};
 constexpr double MIN_PANEL_HEIGHT = 80.0;
@@ -71,7 +70,7 @@ void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRendere
     double const label_y = y + 86 + 9.5;
     if (i == 0) {
       fill_rounded_rect(scene, t, b, 8, theme.accent);
-      draw_text_centered(text, scene, t, "Directions", 12, WHITE, b.x0, b.x1, label_y);
+      draw_text_centered(text, scene, t, "Directions", 12, theme.on_accent, b.x0, b.x1, label_y);
       add_target(app, b, UiAction::Directions{});
     } else if (i == 1) {
       fill_rounded_rect(scene, t, b, 8, theme.surface_raised);
