@@ -3,20 +3,14 @@
 namespace maps {
 
 std::shared_ptr<spdlog::logger> net_logger() {
-  if (auto logger = spdlog::get("maps::net")) {
-    return logger;
-  }
-  auto const& sinks = spdlog::default_logger()->sinks();
-  auto logger = std::make_shared<spdlog::logger>("maps::net", sinks.begin(), sinks.end());
-  try {
-    spdlog::register_logger(logger);
-  } catch (spdlog::spdlog_ex const&) {
-    // Another request thread registered it first.
-    if (auto registered = spdlog::get("maps::net")) {
-      return registered;
-    }
-  }
-  return logger;
+  // Request threads are detached and may log while the process exits, after spdlog's registry
+  // is gone; so the logger is not registered and lives for the whole process.
+  static auto const* const logger = [] {
+    auto const& sinks = spdlog::default_logger()->sinks();
+    return new std::shared_ptr<spdlog::logger>(
+        std::make_shared<spdlog::logger>("maps::net", sinks.begin(), sinks.end()));
+  }();
+  return *logger;
 }
 
 } // namespace maps
