@@ -48,6 +48,10 @@ public:
     return std::move(*this);
   }
 
+  TextInput with_placeholder(std::string_view text) && {
+    placeholder_ = text;
+    return std::move(*this);
+  }
   void set_placeholder(std::string_view text) { placeholder_ = text; }
   std::string const& placeholder() const { return placeholder_; }
 

@@ -9,20 +9,12 @@
 
 namespace maps {
 
-namespace {
-
-zarn_ui::widget::TextInput new_input(float size, std::string_view placeholder) {
-  auto input = zarn_ui::widget::TextInput::local().with_kind(2, size);
-  input.set_placeholder(placeholder);
-  return input;
-}
-
-}  // namespace
-
 EndpointEditor new_endpoint_editor() {
   EndpointEditor editor;
-  editor.origin_input = new_input(13.0f, "Choose starting point");
-  editor.dest_input = new_input(13.0f, "Choose destination");
+  editor.origin_input = zarn_ui::widget::TextInput::local().with_kind(2, 13.0f).with_placeholder(
+      "Choose starting point");
+  editor.dest_input = zarn_ui::widget::TextInput::local().with_kind(2, 13.0f).with_placeholder(
+      "Choose destination");
   return editor;
 }
 

@@ -10,19 +10,10 @@
 
 namespace maps {
 
-namespace {
-
-zarn_ui::widget::TextInput new_input(float size, std::string_view placeholder) {
-  auto input = zarn_ui::widget::TextInput::local().with_kind(2, size);
-  input.set_placeholder(placeholder);
-  return input;
-}
-
-}  // namespace
-
 SearchBox new_search_box() {
   SearchBox box;
-  box.input = new_input(15.0f, "Search places, addresses\xE2\x80\xA6");
+  box.input = zarn_ui::widget::TextInput::local().with_kind(2, 15.0f).with_placeholder(
+      "Search places, addresses\xE2\x80\xA6");
   return box;
 }
 
