@@ -163,6 +163,38 @@ Scenario const SCENARIOS[] = {
        s.press_still({(close.x0 + close.x1) / 2, (close.y0 + close.y1) / 2});
        EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
      }},
+    {"with the suggestion list open the wheel zooms the map where the panel is hidden",
+     {"--panel=explore"}, 1280, 560,
+     [](Session& s) {
+       zarn_ui::Rect const panel = s.app().side_panel_rect();
+       Point const low_in_panel{(panel.x0 + panel.x1) / 2, panel.y1 - 20};
+       s.wheel(low_in_panel, -1.0f);
+       ASSERT_GT(s.app().panel_scroll[0], 0.0) << "the panel must scroll for the case to mean something";
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       if (auto const clear = s.search_item(SearchItem::clear())) {
+         s.click(*clear);
+       }
+       s.type("mar");
+       ASSERT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
+       ASSERT_FALSE(s.target([](UiAction const& a) { return a.is<UiAction::TogglePanelCollapse>(); }))
+           << "the list hides the panel";
+
+       double const scrolled = s.app().panel_scroll[0];
+       double const zoom = s.app().model.zoom;
+       s.wheel(low_in_panel, -1.0f);
+       EXPECT_EQ(s.app().panel_scroll[0], scrolled) << "the hidden panel scrolled";
+       EXPECT_LT(s.app().model.zoom, zoom) << "the map under the pointer did not zoom";
+
+       auto const row = s.search_item(SearchItem::result(0));
+       ASSERT_TRUE(row);
+       double const zoom_before_list = s.app().model.zoom;
+       s.wheel(*row, -1.0f);
+       EXPECT_EQ(s.app().model.zoom, zoom_before_list) << "the map zoomed under the list";
+       EXPECT_EQ(s.app().panel_scroll[0], scrolled);
+       EXPECT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
