@@ -195,6 +195,30 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().panel_scroll[0], scrolled);
        EXPECT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
      }},
+    {"behind the open sheet nothing runs, and the sheet's own control performs", {"--attribution"},
+     1280, 800,
+     [](Session& s) {
+       auto const tree = s.app().accessibility_tree();
+       ASSERT_TRUE(tree);
+       ASSERT_FALSE(tree->children.empty());
+       EXPECT_EQ(tree->children[0].id_text, "modal.primary");
+       std::size_t const first[] = {0};
+       EXPECT_EQ(s.app().semantic_node_rect(first), s.app().attribution_sheet.dialog.primary_rect);
+
+       auto const none = zarn_ui::widget::SemanticArgument::empty();
+       double const zoom = s.app().model.zoom;
+       for (char const* id : {"maps.control:zoom-in", "maps.control:traffic", "maps.overflow"}) {
+         SCOPED_TRACE(id);
+         EXPECT_FALSE(s.app().perform_semantic_action(*s.state, id, none));
+       }
+       EXPECT_EQ(s.app().model.zoom, zoom);
+       EXPECT_FALSE(s.app().traffic_on);
+       EXPECT_FALSE(s.app().overflow_menu.is_open());
+
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "modal.primary", none));
+       s.frame();
+       EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
