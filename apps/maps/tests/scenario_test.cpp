@@ -163,6 +163,62 @@ Scenario const SCENARIOS[] = {
        s.press_still({(close.x0 + close.x1) / 2, (close.y0 + close.y1) / 2});
        EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
      }},
+    {"with the suggestion list open the wheel zooms the map where the panel is hidden",
+     {"--panel=explore"}, 1280, 560,
+     [](Session& s) {
+       zarn_ui::Rect const panel = s.app().side_panel_rect();
+       Point const low_in_panel{(panel.x0 + panel.x1) / 2, panel.y1 - 20};
+       s.wheel(low_in_panel, -1.0f);
+       ASSERT_GT(s.app().panel_scroll[0], 0.0) << "the panel must scroll for the case to mean something";
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       if (auto const clear = s.search_item(SearchItem::clear())) {
+         s.click(*clear);
+       }
+       s.type("mar");
+       ASSERT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
+       ASSERT_FALSE(s.target([](UiAction const& a) { return a.is<UiAction::TogglePanelCollapse>(); }))
+           << "the list hides the panel";
+
+       double const scrolled = s.app().panel_scroll[0];
+       double const zoom = s.app().model.zoom;
+       s.wheel(low_in_panel, -1.0f);
+       EXPECT_EQ(s.app().panel_scroll[0], scrolled) << "the hidden panel scrolled";
+       EXPECT_LT(s.app().model.zoom, zoom) << "the map under the pointer did not zoom";
+
+       auto const row = s.search_item(SearchItem::result(0));
+       ASSERT_TRUE(row);
+       double const zoom_before_list = s.app().model.zoom;
+       s.wheel(*row, -1.0f);
+       EXPECT_EQ(s.app().model.zoom, zoom_before_list) << "the map zoomed under the list";
+       EXPECT_EQ(s.app().panel_scroll[0], scrolled);
+       EXPECT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
+     }},
+    {"behind the open sheet nothing runs, and the sheet's own control performs", {"--attribution"},
+     1280, 800,
+     [](Session& s) {
+       auto const tree = s.app().accessibility_tree();
+       ASSERT_TRUE(tree);
+       ASSERT_FALSE(tree->children.empty());
+       EXPECT_EQ(tree->children[0].id_text, "modal.primary");
+       std::size_t const first[] = {0};
+       EXPECT_EQ(s.app().semantic_node_rect(first), s.app().attribution_sheet.dialog.primary_rect);
+
+       auto const none = zarn_ui::widget::SemanticArgument::empty();
+       double const zoom = s.app().model.zoom;
+       for (char const* id : {"maps.control:zoom-in", "maps.control:traffic", "maps.overflow"}) {
+         SCOPED_TRACE(id);
+         EXPECT_FALSE(s.app().perform_semantic_action(*s.state, id, none));
+       }
+       EXPECT_EQ(s.app().model.zoom, zoom);
+       EXPECT_FALSE(s.app().traffic_on);
+       EXPECT_FALSE(s.app().overflow_menu.is_open());
+
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "modal.primary", none));
+       s.frame();
+       EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};

@@ -79,6 +79,26 @@ bool attribution_sheet_event(AttributionSheet& sheet, zarn_ui::Event const& even
   return true;
 }
 
+bool perform_attribution_sheet_button(AttributionSheet& sheet, std::string_view id) {
+  if (!attribution_sheet_open(sheet)) {
+    return false;
+  }
+  auto& dialog = sheet.dialog;
+  auto const& button = id == "modal.primary"     ? dialog.primary
+                       : id == "modal.secondary" ? dialog.secondary
+                                                 : std::optional<zarn_ui::widget::DialogButton>{};
+  if (!button) {
+    return false;
+  }
+  if (button->callback) {
+    button->callback();
+  }
+  if (*sheet.close_flag) {
+    close_attribution_sheet(sheet);
+  }
+  return true;
+}
+
 void draw_attribution_sheet(AttributionSheet& sheet, zarn_ui::Scene& scene,
                             zarn_ui::Affine const& transform, zarn_ui::TextRenderer const& text,
                             zarn_ui::Theme const& theme, zarn_ui::Rect const& window) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "platform/scene/geometry.h"
 #include "platform/widget/event.h"
@@ -55,6 +56,10 @@ void close_attribution_sheet(AttributionSheet& sheet);
 /// While open, every event goes to the sheet and counts as handled (true); it closes when its
 /// flag was set by the event. A closed sheet takes nothing (false).
 bool attribution_sheet_event(AttributionSheet& sheet, zarn_ui::Event const& event, double scale);
+/// Runs the open sheet's button with this accessibility id ("modal.primary", "modal.secondary")
+/// as a press would, closing the sheet when the button asks for it; false when the sheet is
+/// closed or has no such button.
+bool perform_attribution_sheet_button(AttributionSheet& sheet, std::string_view id);
 /// Lays the open sheet out in `window` and draws it; nothing while closed.
 void draw_attribution_sheet(AttributionSheet& sheet, zarn_ui::Scene& scene,
                             zarn_ui::Affine const& transform, zarn_ui::TextRenderer const& text,

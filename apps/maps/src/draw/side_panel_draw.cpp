@@ -215,6 +215,15 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
   return y;
 }
 
+SidePanelShown side_panel_shown(MapsApp const& app) {
+  bool const compact = app.compact();
+  if ((compact && !app.nav_open) || search_suggestions_shown(app.search_box, app.model.query) ||
+      app.side_panel_rect().height() < MIN_PANEL_HEIGHT) {
+    return SidePanelShown::Nothing;
+  }
+  return !compact && app.panel_collapsed ? SidePanelShown::Stub : SidePanelShown::Full;
+}
+
 void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                      Theme const& theme) {
   // The endpoint rectangles describe this frame's directions content only; without it no stale
@@ -231,19 +240,17 @@ void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
     fill_rect(scene, t, window, SCRIM);
     add_target(app, window, UiAction::CloseNavigation{});
   }
-  if (search_suggestions_shown(app.search_box, app.model.query)) {
+  SidePanelShown const shown = side_panel_shown(app);
+  if (shown == SidePanelShown::Nothing) {
     return;
   }
   Rect const panel = app.side_panel_rect();
-  if (panel.height() < MIN_PANEL_HEIGHT) {
-    return;
-  }
   double const left = panel.x0;
   double const top = panel.y0;
   double const right = panel.x1;
   double const bottom = panel.y1;
 
-  if (!compact && app.panel_collapsed) {
+  if (shown == SidePanelShown::Stub) {
     Rect const stub{left, top, right, top + 60};
     draw_card(scene, t, stub, 14, theme.surface_raised, theme.border);
     add_target(app, stub, UiAction::None{});

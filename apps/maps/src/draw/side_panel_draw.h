@@ -4,12 +4,20 @@
 // panel, its header buttons, its scrolling content area, and in the compact layout the scrim
 // that closes it. Registers the hit targets of what it paints and the panel's scroll extents.
 
+#include <cstdint>
+
 #include "app/maps_app.h"
 #include "draw/paint.h"
 #include "net/poi.h"
 #include "platform/theme/theme.h"
 
 namespace maps {
+
+/// What the side panel shows this frame: nothing (compact layout with the navigation closed,
+/// the search suggestion list open over it, or no room), the collapsed stub, or the full card
+/// whose content scrolls.
+enum class SidePanelShown : std::uint8_t { Nothing, Stub, Full };
+SidePanelShown side_panel_shown(MapsApp const& app);
 
 /// The panel, or in the compact layout with the navigation closed nothing; fills in
 /// `app.panel_scroll`'s content and visible heights.

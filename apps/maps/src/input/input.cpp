@@ -11,6 +11,7 @@
 #include "draw/markers.h"
 #include "draw/nav_card.h"
 #include "draw/overflow_menu.h"
+#include "draw/side_panel_draw.h"
 #include "input/perform_ui_action.h"
 #include "input/semantics.h"
 #include "base/utf8.h"
@@ -325,8 +326,10 @@ private:
       return true; // a broken delta must not turn the camera into NaN
     }
     Point const p{app_.pointer_pos[0], app_.pointer_pos[1]};
-    bool const compact = app_.compact();
-    if (!(compact && !app_.nav_open) && panel_scrolls_at(p)) {
+    if (over_search_list(p)) {
+      return true; // the list does not scroll, and it hides what lies under it
+    }
+    if (panel_scrolls_at(p)) {
       double const max_offset = std::max(app_.panel_scroll[1] - app_.panel_scroll[2], 0.0);
       app_.panel_scroll[0] =
           std::clamp(app_.panel_scroll[0] - WHEEL_SCROLL_STEP * lines, 0.0, max_offset);
@@ -337,13 +340,25 @@ private:
   }
 
   /// The wheel scrolls the panel below its header band, and only while the panel is shown in
-  /// full: the collapsed panel is a stub over the map, which the wheel zooms.
+  /// full: the collapsed stub, and a panel hidden under the suggestion list or the compact
+  /// layout's closed navigation, leave the map under the pointer, which the wheel zooms.
   bool panel_scrolls_at(Point p) const {
-    if (!app_.compact() && app_.panel_collapsed) {
+    if (side_panel_shown(app_) != SidePanelShown::Full) {
       return false;
     }
     Rect const panel = app_.side_panel_rect();
     return panel.contains(p) && p.y > panel.y0 + PANEL_WHEEL_HEADER;
+  }
+
+  /// The search suggestion list as last painted (its inert card) lies under the pointer.
+  bool over_search_list(Point p) const {
+    if (!search_suggestions_shown(app_.search_box, app_.model.query)) {
+      return false;
+    }
+    return std::any_of(app_.hit_targets.begin(), app_.hit_targets.end(), [&](HitTarget const& t) {
+      auto const* search = std::get_if<UiAction::Search>(&t.action.value);
+      return search != nullptr && search->item.kind == SearchItem::Kind::Inert && t.rect.contains(p);
+    });
   }
 
   bool on(Key const& key) {

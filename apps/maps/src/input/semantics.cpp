@@ -140,6 +140,13 @@ std::optional<Rect> maps_semantic_node_rect(MapsApp const& app, std::span<std::s
   if (path.size() != 1) {
     return std::nullopt;
   }
+  // The tree is the sheet's while it is open, so its indices name the sheet's buttons.
+  if (auto const sheet = attribution_sheet_tree(app)) {
+    if (path[0] >= sheet->children.size()) {
+      return std::nullopt;
+    }
+    return sheet->children[path[0]].bounds;
+  }
   auto const controls = current_semantic_controls(app);
   if (path[0] >= controls.size()) {
     return std::nullopt;
@@ -149,6 +156,10 @@ std::optional<Rect> maps_semantic_node_rect(MapsApp const& app, std::span<std::s
 
 bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::string_view id,
                                   SemanticArgument const& argument) {
+  if (attribution_sheet_open(app.attribution_sheet)) {
+    // Modal: only the sheet's own buttons perform.
+    return value_less_outside_panel(argument) && perform_attribution_sheet_button(app.attribution_sheet, id);
+  }
   if (app.offline_panel.open) {
     if (id == "maps.offline.search" || argument.kind != SemanticArgument::Kind::Empty) {
       return false;
