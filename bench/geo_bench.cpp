@@ -1,5 +1,7 @@
-// Geometry speed: decoding a 10,000-point encoded polyline and simplifying a 100,000-point
-// path with the 3 m tolerance of service geometry.
+// Geometry speed: decoding a 10,000-point encoded polyline, simplifying a 100,000-point path
+// with the 3 m tolerance of service geometry, and simplifying zigzags, the split's worst shape:
+// 64,000 points (a 960 KB answer) and as many as the largest answer body can carry (goal: the
+// latter within 1 s).
 
 #include <cmath>
 #include <cstdint>
@@ -77,5 +79,38 @@ void BM_SimplifyPath100k(benchmark::State& state) {
   state.counters["kept"] = static_cast<double>(kept);
 }
 BENCHMARK(BM_SimplifyPath100k)->Unit(benchmark::kMillisecond);
+
+// Corners 22 m apart, alternating across a line: each split peels off one point, so without a
+// bound the split costs the square of the length.
+std::vector<maps::LatLon> zigzag(std::size_t n) {
+  std::vector<maps::LatLon> path;
+  path.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    path.push_back({48.1 + (i % 2 == 0 ? 0.0 : 0.0002), 11.5 + 0.000001 * static_cast<double>(i)});
+  }
+  return path;
+}
+
+void simplify_zigzag(benchmark::State& state, std::size_t n) {
+  auto const path = zigzag(n);
+  std::size_t kept = 0;
+  for (auto _ : state) {
+    auto out = maps::simplify_polyline(path, 3.0);
+    kept = out.size();
+    benchmark::DoNotOptimize(out);
+  }
+  state.counters["points"] = static_cast<double>(n);
+  state.counters["kept"] = static_cast<double>(kept);
+}
+
+void BM_SimplifyZigzag64k(benchmark::State& state) { simplify_zigzag(state, 64000); }
+BENCHMARK(BM_SimplifyZigzag64k)->Unit(benchmark::kMillisecond);
+
+// The shortest GeoJSON position with its comma, "[0,0],", takes 6 bytes: a 32 MiB body holds
+// at most 5.59 million positions.
+void BM_SimplifyZigzag32MiBAnswer(benchmark::State& state) {
+  simplify_zigzag(state, (std::size_t{32} << 20) / 6);
+}
+BENCHMARK(BM_SimplifyZigzag32MiBAnswer)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "doc/save.h"
@@ -100,6 +101,16 @@ int main(int argc, char** argv) {
     auto const bytes = to_json_bytes(a);
     write("maps_action", name, {reinterpret_cast<char const*>(bytes.data()), bytes.size()});
   }
+
+  // A route of 64,000 corners 22 m apart: the shape whose simplification cost grows with the
+  // square of its length unless bounded.
+  std::string zigzag = R"({"code":"Ok","routes":[{"distance":7100,"duration":900,)"
+                       R"("geometry":{"type":"LineString","coordinates":[)";
+  for (int i = 0; i < 64000; ++i) {
+    zigzag += fmt::format("{}[0.{:05},{}]", i == 0 ? "" : ",", i, i % 2 == 0 ? "0" : "0.0002");
+  }
+  zigzag += "]}}]}";
+  write("route", "zigzag_64k", zigzag);
 
   write("png", "rgba_1x1", test::solid_tile_png(1, 200, 100, 50));
   test::PngImage indexed;

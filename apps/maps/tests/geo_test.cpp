@@ -1,8 +1,10 @@
 #include "geo/geo.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -170,6 +172,76 @@ TEST(GeoSimplify, LongZigZagKeepsEveryCorner) {
     path.push_back({48.0 + (i % 2 == 0 ? 0.0 : 0.001), 11.0 + 0.0001 * i});
   }
   EXPECT_EQ(simplify_polyline(path, 3.0).size(), path.size());
+}
+
+// Distance in metres from p to the polyline, on the plane simplify_polyline measures on.
+double distance_to_line_m(LatLon p, std::vector<LatLon> const& line, LatLon origin) {
+  double const c = std::cos(origin.lat * std::numbers::pi / 180.0);
+  auto const x = [&](LatLon q) { return (q.lon - origin.lon) * METRES_PER_DEGREE * c; };
+  auto const y = [&](LatLon q) { return (q.lat - origin.lat) * METRES_PER_DEGREE; };
+  double best = std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+    double const ax = x(line[i]);
+    double const ay = y(line[i]);
+    double const dx = x(line[i + 1]) - ax;
+    double const dy = y(line[i + 1]) - ay;
+    double const px = x(p) - ax;
+    double const py = y(p) - ay;
+    double const len2 = dx * dx + dy * dy;
+    double const t = len2 > 0.0 ? std::clamp((px * dx + py * dy) / len2, 0.0, 1.0) : 0.0;
+    best = std::min(best, std::hypot(px - t * dx, py - t * dy));
+  }
+  return best;
+}
+
+TEST(GeoSimplify, BoundedWorkKeepsTheToleranceAndOrdinaryResults) {
+  std::vector<LatLon> zigzag;
+  std::vector<LatLon> wiggle; // 1 to 6 m of sideways wiggle along a straight street
+  std::vector<LatLon> spiral;
+  for (int i = 0; i < 1500; ++i) {
+    double const t = static_cast<double>(i);
+    zigzag.push_back({48.0 + (i % 2 == 0 ? 0.0 : 0.0002), 11.0 + 0.00005 * t});
+    wiggle.push_back({48.0 + 0.00005 * std::sin(t * 0.7) * (1.0 + t / 1500.0), 11.0 + 0.00002 * t});
+    spiral.push_back({48.0 + 1e-6 * t * std::sin(t * 0.05), 11.0 + 1e-6 * t * std::cos(t * 0.05)});
+  }
+  constexpr auto unbounded = std::numeric_limits<std::uint64_t>::max();
+  struct Case {
+    char const* name;
+    std::vector<LatLon> const& in;
+    std::uint64_t budget;
+  } const cases[] = {
+      {"zigzag, no budget", zigzag, 0},     {"zigzag, small budget", zigzag, 10000},
+      {"wiggle, no budget", wiggle, 0},     {"wiggle, small budget", wiggle, 5000},
+      {"spiral, small budget", spiral, 5000}, {"spiral, unbounded", spiral, unbounded},
+  };
+  double const tolerance = 3.0;
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto const out = simplify_polyline(c.in, tolerance, c.budget);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_EQ(out.front(), c.in.front());
+    EXPECT_EQ(out.back(), c.in.back());
+    // Only input points, in their order.
+    std::size_t next = 0;
+    for (auto const& p : out) {
+      while (next < c.in.size() && !(c.in[next] == p)) {
+        ++next;
+      }
+      ASSERT_LT(next, c.in.size());
+      ++next;
+    }
+    double worst = 0.0;
+    for (auto const& p : c.in) {
+      worst = std::max(worst, distance_to_line_m(p, out, c.in.front()));
+    }
+    EXPECT_LE(worst, tolerance + 1e-9);
+  }
+  // The zigzag's corners are all farther apart than the tolerance: every one stays, however the
+  // work ends.
+  EXPECT_EQ(simplify_polyline(zigzag, tolerance, 0).size(), zigzag.size());
+  // Lines that fit the default budget come out as the unbounded split gives them.
+  EXPECT_EQ(simplify_polyline(wiggle, tolerance), simplify_polyline(wiggle, tolerance, unbounded));
+  EXPECT_EQ(simplify_polyline(spiral, tolerance), simplify_polyline(spiral, tolerance, unbounded));
 }
 
 // Encodes signed values in the encoded-polyline format.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "png_test_support.h"
@@ -97,6 +98,36 @@ TEST(PngDecode, BadInputIsAnErrorText) {
     ASSERT_FALSE(decoded.has_value());
     EXPECT_FALSE(decoded.error().empty());
   }
+}
+
+TEST(PngDecode, TileSizeMustMatchTheStyle) {
+  struct Case {
+    char const* name;
+    std::uint32_t side;
+    std::uint32_t style_px;
+    bool accepted;
+  } const cases[] = {
+      {"256 on 256", 256, 256, true},     {"512 on 512", 512, 512, true},
+      {"1x1 placeholder", 1, 256, false}, {"512 on 256", 512, 256, false},
+      {"256 on 512", 256, 512, false},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto const decoded =
+        decode_tile_png(bytes_of(test::solid_tile_png(c.side, 1, 2, 3)), c.style_px);
+    ASSERT_EQ(decoded.has_value(), c.accepted);
+    if (c.accepted) {
+      EXPECT_EQ(decoded->width, c.side);
+    } else {
+      EXPECT_EQ(decoded.error(),
+                fmt::format("tile is {0}x{0} pixels, not {1}x{1}", c.side, c.style_px));
+    }
+  }
+  PngImage tall;
+  tall.width = 256;
+  tall.height = 257;
+  tall.pixels.assign(std::size_t{256} * 257 * 4, 0);
+  EXPECT_FALSE(decode_tile_png(bytes_of(encode_png(tall)), 256).has_value());
 }
 
 } // namespace

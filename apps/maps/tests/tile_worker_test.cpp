@@ -42,7 +42,7 @@ void write_file(fs::path const& path, std::string const& bytes) {
 
 /// The PNG the server sends for a tile: its colour tells the style and the key apart.
 std::string tile_png(bool dark, TileKey key) {
-  return test::solid_tile_png(8, dark ? 20 : 230, static_cast<std::uint8_t>(key.x),
+  return test::solid_tile_png(STANDARD_TILE_PX, dark ? 20 : 230, static_cast<std::uint8_t>(key.x),
                               static_cast<std::uint8_t>(key.y));
 }
 
@@ -169,7 +169,7 @@ TEST_F(TileWorkerTest, LoadsFromTheServerThenFromDisk) {
     c.request_tile(MUNICH);
     ASSERT_TRUE(poll_until(c, [&] { return c.cached_tile(MUNICH) != nullptr; }));
     zarn_ui::SharedImage image = c.cached_tile(MUNICH);
-    EXPECT_EQ(image->width, 8u);
+    EXPECT_EQ(image->width, STANDARD_TILE_PX);
     EXPECT_EQ(image->argb.at(0),
               0xFF000000u | (230u << 16) | ((8716u & 0xFF) << 8) | (5680u & 0xFF));
     EXPECT_EQ(read_file(file(MUNICH)), tile_png(false, MUNICH)) << "stored as sent";
@@ -197,6 +197,10 @@ TEST_F(TileWorkerTest, FailedDownloadsBackOffAndStoreNothing) {
       {"404 with a PNG placeholder", 404, test::solid_tile_png(8, 1, 1, 1)},
       {"500", 500, "Internal Server Error"},
       {"200 with a corrupt PNG", 200, tile_png(false, MUNICH).substr(0, 40)},
+      // A placeholder of the wrong size would otherwise paint a solid tile for good.
+      {"200 with a 1x1 PNG", 200, test::solid_tile_png(1, 1, 1, 1)},
+      {"200 with a 512-px tile on a 256-px style", 200,
+       test::solid_tile_png(HIGH_DENSITY_TILE_PX, 1, 1, 1)},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
@@ -234,12 +238,44 @@ TEST_F(TileWorkerTest, UnreachableServerAnswersNoImage) {
 
 TEST_F(TileWorkerTest, UndecodableCacheFileIsDownloadedAgain) {
   std::string const full = tile_png(false, MUNICH);
-  write_file(file(MUNICH), full.substr(0, full.size() / 2));
-  TileCache tiles = cache();
+  struct Case {
+    char const* name;
+    std::string stored;
+  } const cases[] = {
+      {"truncated", full.substr(0, full.size() / 2)},
+      {"1x1 placeholder cached by an older version", test::solid_tile_png(1, 9, 9, 9)},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root_);
+    write_file(file(MUNICH), c.stored);
+    int const hits_before = http_.hits(path(MUNICH));
+    TileCache tiles = cache();
+    tiles.request_tile(MUNICH);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
+    EXPECT_EQ(http_.hits(path(MUNICH)), hits_before + 1);
+    EXPECT_EQ(read_file(file(MUNICH)), full) << "the broken file was replaced";
+  }
+}
+
+TEST_F(TileWorkerTest, HighDensityStyleTakesItsOwnTileSize) {
+  std::string const big = test::solid_tile_png(HIGH_DENSITY_TILE_PX, 5, 6, 7);
+  http_.answer(path(MUNICH), 200, big);
+  TileServer server = http_.server();
+  server.tile_px = HIGH_DENSITY_TILE_PX;
+  TileCache tiles = light_tile_cache(root_, server, clock_);
   tiles.request_tile(MUNICH);
   ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
-  EXPECT_EQ(http_.hits(path(MUNICH)), 1);
-  EXPECT_EQ(read_file(file(MUNICH)), full) << "the broken file was replaced";
+  EXPECT_EQ(tiles.cached_tile(MUNICH)->width, HIGH_DENSITY_TILE_PX);
+  EXPECT_EQ(read_file(file(MUNICH)), big);
+
+  // The same style refuses the standard size.
+  constexpr TileKey NEXT{8717, 5680, 14};
+  tiles.request_tile(NEXT);
+  ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+  EXPECT_EQ(tiles.cached_tile(NEXT), nullptr);
+  EXPECT_TRUE(tiles.backoff.contains(NEXT));
+  EXPECT_FALSE(fs::exists(file(NEXT)));
 }
 
 TEST_F(TileWorkerTest, PrefetchCountsExistingFilesWithoutDownloading) {

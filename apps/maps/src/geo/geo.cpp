@@ -129,7 +129,8 @@ std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double
   return ViewFit{center, best};
 }
 
-std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m) {
+std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m,
+                                      std::uint64_t work_budget) {
   std::size_t const n = points.size();
   if (n < 3 || !(tolerance_m > 0.0)) {
     return {points.begin(), points.end()};
@@ -156,6 +157,21 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
       continue;
     }
     PlanePoint const ps = plane[s];
+    std::uint64_t const cost = e - s - 1;
+    if (cost > work_budget) {
+      // Radial thinning: the result passes through the kept point each dropped one is near.
+      PlanePoint last = ps;
+      for (std::size_t i = s + 1; i < e; ++i) {
+        double const qx = plane[i].x - last.x;
+        double const qy = plane[i].y - last.y;
+        if (qx * qx + qy * qy > tol2) {
+          keep[i] = true;
+          last = plane[i];
+        }
+      }
+      continue;
+    }
+    work_budget -= cost;
     double const dx = plane[e].x - ps.x;
     double const dy = plane[e].y - ps.y;
     double const len2 = dx * dx + dy * dy;
@@ -185,6 +201,7 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
     }
   }
   std::vector<LatLon> out;
+  out.reserve(static_cast<std::size_t>(std::count(keep.begin(), keep.end(), true)));
   for (std::size_t i = 0; i < n; ++i) {
     if (keep[i]) {
       out.push_back(points[i]);

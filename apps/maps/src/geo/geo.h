@@ -79,10 +79,20 @@ double polyline_length_m(std::span<LatLon const> points);
 std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double width,
                                           double height, double margin);
 
+/// Point-to-segment distances the split-at-farthest-point simplification may spend on one line.
+/// Ordinary lines need a few times their length; a zigzag needs its length squared, which for
+/// the largest answer would stall a request thread for hours.
+inline constexpr std::uint64_t SIMPLIFY_WORK_BUDGET = std::uint64_t{1} << 25;
+
 /// Douglas-Peucker simplification with a tolerance in metres, on a local plane around the
 /// first point; iterative, so long paths cannot exhaust the stack. The first and last points
 /// always stay. Fewer than three points, or a tolerance not above 0, give a copy.
-std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m);
+/// Once `work_budget` distance evaluations are spent, the spans still to split are thinned in
+/// one pass instead: a point stays when it lies farther than the tolerance from the point kept
+/// before it. Every dropped point then still lies within the tolerance of the result, and the
+/// whole call costs at most the budget plus a pass over the points.
+std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m,
+                                      std::uint64_t work_budget = SIMPLIFY_WORK_BUDGET);
 
 /// One value of the encoded-polyline format starting at `pos`; advances `pos` past the bytes
 /// read. Nothing at the end of the text (also in the middle of a value) and for a value

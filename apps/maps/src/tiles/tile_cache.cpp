@@ -383,7 +383,7 @@ void TileCache::set_dark_basemap(bool to_dark) {
 void TileCache::restart_worker() {
   // Dropping the old ends stops the old worker after the request in hand (its reply can no
   // longer be sent), and with it everything still queued for it.
-  auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light);
+  auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light, server.tile_px);
   if (ends) {
     request_tx = std::move(ends->requests);
     reply_rx = std::move(ends->replies);
@@ -404,7 +404,7 @@ TileCache cache_over(fs::path dir, base::Clock const& clock) {
 
 void attach_worker(TileCache& cache, std::string const& base_url) {
   cache.owns_disk = true;
-  if (auto ends = start_tile_worker(cache.cache_dir, base_url)) {
+  if (auto ends = start_tile_worker(cache.cache_dir, base_url, cache.server.tile_px)) {
     cache.request_tx = std::move(ends->requests);
     cache.reply_rx = std::move(ends->replies);
   }

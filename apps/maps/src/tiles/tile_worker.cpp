@@ -33,10 +33,20 @@ std::optional<std::string> download(HttpClient& client, std::string const& base_
   return std::move(response->body);
 }
 
+/// The downloaded body decoded as a tile of `tile_px`; a refusal is logged with its reason.
+std::optional<DecodedTile> accept(std::string const& body, TileKey key, std::uint32_t tile_px) {
+  auto decoded = decode_tile_png(as_bytes(body), tile_px);
+  if (!decoded) {
+    tiles_logger()->warn("maps tile {}/{}/{} refused: {}", key.z, key.x, key.y, decoded.error());
+    return std::nullopt;
+  }
+  return std::move(*decoded);
+}
+
 std::optional<DecodedTile> load(std::optional<HttpClient>& client, fs::path const& file,
-                                std::string const& base_url, TileKey key) {
+                                std::string const& base_url, TileKey key, std::uint32_t tile_px) {
   if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
-    if (auto decoded = decode_png_rgba(*cached)) {
+    if (auto decoded = decode_tile_png(*cached, tile_px)) {
       return std::move(*decoded);
     }
   }
@@ -47,17 +57,17 @@ std::optional<DecodedTile> load(std::optional<HttpClient>& client, fs::path cons
   if (!body) {
     return std::nullopt;
   }
-  auto decoded = decode_png_rgba(as_bytes(*body));
+  auto decoded = accept(*body, key, tile_px);
   if (!decoded) {
     return std::nullopt;
   }
   // An unwritable cache still answers the tile.
   (void)write_cache_file(file, as_bytes(*body));
-  return std::move(*decoded);
+  return decoded;
 }
 
 bool prefetch(std::optional<HttpClient>& client, fs::path const& file, std::string const& base_url,
-              TileKey key) {
+              TileKey key, std::uint32_t tile_px) {
   // Files only ever appear whole (written aside and renamed), so presence means downloaded.
   std::error_code ec;
   if (fs::exists(fs::status(file, ec))) {
@@ -67,7 +77,7 @@ bool prefetch(std::optional<HttpClient>& client, fs::path const& file, std::stri
     return false;
   }
   auto body = download(*client, base_url, key);
-  if (!body || !decode_png_rgba(as_bytes(*body))) {
+  if (!body || !accept(*body, key, tile_px)) {
     return false;
   }
   (void)write_cache_file(file, as_bytes(*body));
@@ -99,7 +109,7 @@ TileServer tile_server(std::string_view server_base) {
 }
 
 void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
-                 fs::path const& cache_dir, std::string const& base_url) {
+                 fs::path const& cache_dir, std::string const& base_url, std::uint32_t tile_px) {
   ensure_crypto_provider();
   // One client for the worker's life, so connections are reused across tiles.
   std::optional<HttpClient> client;
@@ -111,9 +121,10 @@ void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> 
   while (auto request = requests.recv()) {
     fs::path const file = cache_dir / tile_cache_path(request->key);
     TileKey const key = request->key;
-    TileReply reply = request->kind == TileRequest::Kind::Load
-                          ? TileReply::loaded(key, load(client, file, base_url, key))
-                          : TileReply::prefetched(key, prefetch(client, file, base_url, key));
+    TileReply reply =
+        request->kind == TileRequest::Kind::Load
+            ? TileReply::loaded(key, load(client, file, base_url, key, tile_px))
+            : TileReply::prefetched(key, prefetch(client, file, base_url, key, tile_px));
     if (!replies.send(std::move(reply))) {
       return;
     }
@@ -121,17 +132,18 @@ void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> 
 }
 
 void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
-                        fs::path cache_dir, std::string base_url) {
+                        fs::path cache_dir, std::string base_url, std::uint32_t tile_px) {
   pthread_setname_np(pthread_self(), "maps-tiles");
-  tile_worker(requests, replies, cache_dir, base_url);
+  tile_worker(requests, replies, cache_dir, base_url, tile_px);
 }
 
-std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string base_url) {
+std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string base_url,
+                                                std::uint32_t tile_px) {
   auto [request_tx, request_rx] = base::channel<TileRequest>();
   auto [reply_tx, reply_rx] = base::channel<TileReply>();
   try {
     std::thread(tile_worker_thread, std::move(request_rx), std::move(reply_tx),
-                std::move(cache_dir), std::move(base_url))
+                std::move(cache_dir), std::move(base_url), tile_px)
         .detach();
   } catch (std::system_error const&) {
     return std::nullopt;

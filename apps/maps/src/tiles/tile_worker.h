@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -28,25 +29,34 @@ inline constexpr char TILE_SERVER[] = "https://basemaps.cartocdn.com";
 inline constexpr char LIGHT_STYLE_PATH[] = "/light_nolabels";
 inline constexpr char DARK_STYLE_PATH[] = "/dark_nolabels";
 
-/// The style base URLs of one tile server.
+/// Pixels per side of the tiles a style serves: the map's tile size, or twice it for a style
+/// of high-density tiles.
+inline constexpr std::uint32_t STANDARD_TILE_PX = 256;
+inline constexpr std::uint32_t HIGH_DENSITY_TILE_PX = 512;
+
+/// The style base URLs of one tile server and the size of the tiles both serve.
 struct TileServer {
   std::string light;
   std::string dark;
+  std::uint32_t tile_px = STANDARD_TILE_PX;
 };
 
 /// TILE_SERVER with the two style paths; tests build one over 127.0.0.1.
 TileServer tile_server(std::string_view server_base = TILE_SERVER);
 
-/// The worker loop on the calling thread; returns when a channel is closed.
+/// The worker loop on the calling thread; returns when a channel is closed. A tile that is not
+/// `tile_px` square counts as undecodable: it is neither answered nor written to disk.
 void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
-                 std::filesystem::path const& cache_dir, std::string const& base_url);
+                 std::filesystem::path const& cache_dir, std::string const& base_url,
+                 std::uint32_t tile_px = STANDARD_TILE_PX);
 
 /// The logger "maps::tiles" (made on first use, writing to the default logger's sinks).
 std::shared_ptr<spdlog::logger> tiles_logger();
 
 /// The thread body: names the thread, runs the loop, then drops its channel ends.
 void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
-                        std::filesystem::path cache_dir, std::string base_url);
+                        std::filesystem::path cache_dir, std::string base_url,
+                        std::uint32_t tile_px);
 
 /// The two ends the cache keeps of a started worker.
 struct TileWorkerEnds {
@@ -57,6 +67,7 @@ struct TileWorkerEnds {
 /// Starts and detaches a worker over `cache_dir` and `base_url`; nothing if the thread could
 /// not be started.
 std::optional<TileWorkerEnds> start_tile_worker(std::filesystem::path cache_dir,
-                                                std::string base_url);
+                                                std::string base_url,
+                                                std::uint32_t tile_px = STANDARD_TILE_PX);
 
 } // namespace maps
