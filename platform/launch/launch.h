@@ -44,6 +44,9 @@ using PersistOpener = std::function<persist::Persistence(std::string_view app_id
 
 struct LaunchSpec {
   std::string app_id;
+  std::string name;      // shown to people: the window title, --version
+  std::string version;   // --version prints "<name> <version>"
+  std::string icon_svg;  // SVG text of the window icon; empty: the window system's default
   std::vector<std::string> switches;  // declared switches, "--name"
   std::vector<std::string> options;   // declared switches that take a value
   std::function<AppBox()> create_app;
@@ -57,8 +60,9 @@ struct LaunchSpec {
 };
 
 /// Runs the application described by `spec` and returns the process exit status: 0 after the
-/// window closed or the screenshot was written, 2 for a usage error, 1 for any other failure
-/// (each reported on stderr).
+/// window closed or the screenshot was written, and after --help/-h or --version printed the
+/// usage or the version on stdout; 2 for a usage error, 1 for any other failure (each reported
+/// on stderr).
 int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 
 struct WindowOptions {

@@ -65,6 +65,10 @@ base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
   LaunchArgs out;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view const arg = args[i];
+    if (arg == "--help" || arg == "-h" || arg == "--version") {
+      (arg == "--version" ? out.version : out.help) = true;
+      return out;
+    }
     if (!arg.starts_with("--") || arg.size() == 2) {
       return base::fail(fmt::format("unexpected argument '{}'", arg));
     }

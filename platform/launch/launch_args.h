@@ -30,6 +30,8 @@ struct LaunchArgs {
   std::optional<std::pair<std::uint32_t, std::uint32_t>> size;  // width, height in pixels
   std::optional<float> scale;
   std::optional<StartAction> action;  // run by the running instance when there is one
+  bool help = false;     // --help or -h: print the usage and do nothing else
+  bool version = false;  // --version: print the version and do nothing else
 
   bool has(std::string_view name) const { return switches.contains(name); }
   std::optional<std::string> value(std::string_view name) const;
@@ -39,7 +41,8 @@ struct LaunchArgs {
 
 /// Parses argv[1..] against the declared switches and options. Options take "--name VALUE" or
 /// "--name=VALUE". The platform's own: --screenshot PATH, --size WxH (each 1..16384),
-/// --scale F (finite, 0.25..8), --action ID [ARG] (ARG when the next word is no switch).
+/// --scale F (finite, 0.25..8), --action ID [ARG] (ARG when the next word is no switch), and
+/// --help, -h and --version, which end the parse (what follows them is not looked at).
 /// Anything else is an error with a usage text.
 base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
                                            std::span<std::string const> declared_switches,

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #include <fmt/format.h>
@@ -14,6 +15,7 @@
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_bus.h"
+#include "platform/launch/window_identity.h"
 #include "platform/render/offscreen.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
@@ -44,14 +46,19 @@ std::string LaunchError::display() const {
 namespace {
 
 std::string usage_text(LaunchSpec const& spec, char const* program) {
-  std::string out = fmt::format("usage: {} [switches] [--screenshot PATH] [--size WxH] [--scale F]",
-                                program ? program : "app");
+  std::string const name =
+      program ? std::filesystem::path(program).filename().string() : std::string("app");
+  std::string out = fmt::format("usage: {} [switches]", name);
   for (auto const& o : spec.options) {
     out += fmt::format(" [{} VALUE]", o);
   }
-  out += "\nswitches:";
-  for (auto const& s : spec.switches) {
-    out += " " + s;
+  out += " [--screenshot PATH] [--size WxH] [--scale F] [--action ID [ARG]]";
+  out += fmt::format("\n       {} --help | --version", name);
+  if (!spec.switches.empty()) {
+    out += "\nswitches:";
+    for (auto const& s : spec.switches) {
+      out += " " + s;
+    }
   }
   return out;
 }
@@ -111,6 +118,7 @@ bool present(SDL_Window* window, Scene const& scene, double scale, Color base) {
 }  // namespace
 
 LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options) {
+  prepare_window_identity(spec);
   SdlSession sdl;
   if (!sdl.ok()) {
     return tl::unexpected(LaunchError::failed(
@@ -126,10 +134,11 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     width = static_cast<std::int32_t>(args.size->first);
     height = static_cast<std::int32_t>(args.size->second);
   }
-  if (!sdl.open(spec.app_id, width, height)) {
+  if (!sdl.open(spec.name.empty() ? spec.app_id : spec.name, width, height)) {
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
+  apply_window_icon(sdl.window(), spec);
   SDL_StartTextInput();
 
   // A start from launch arguments shows demo states: it runs on a document of its own and never
@@ -253,6 +262,15 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     std::fprintf(stderr, "%s\n%s\n", args.error().c_str(),
                  usage_text(spec, all.empty() ? nullptr : all[0]).c_str());
     return 2;
+  }
+  if (args->help) {
+    std::printf("%s\n", usage_text(spec, all.empty() ? nullptr : all[0]).c_str());
+    return 0;
+  }
+  if (args->version) {
+    std::printf("%s %s\n", spec.name.empty() ? spec.app_id.c_str() : spec.name.c_str(),
+                spec.version.c_str());
+    return 0;
   }
   LaunchResult result;
   if (args->screenshot) {

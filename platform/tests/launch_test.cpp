@@ -111,6 +111,40 @@ TEST(RunOrExit, UsageErrorsExitWithStatusTwo) {
   EXPECT_NE(err.find("usage:"), std::string::npos);
 }
 
+TEST(RunOrExit, HelpAndVersionPrintOnStdoutAndExitZeroWithoutOpeningAWindow) {
+  LaunchSpec spec;
+  spec.app_id = "test.zarn.launch";
+  spec.name = "Launch";
+  spec.version = "1.2.3";
+  spec.switches = SWITCHES;
+  spec.options = OPTIONS;
+  bool built = false;
+  spec.create_app = [&built] {
+    built = true;
+    return AppBox{};
+  };
+  struct Case {
+    std::vector<char const*> argv;
+    char const* out_part;
+  } const cases[] = {
+      {{"/usr/bin/app", "--help"}, "usage: app [switches] [--panel VALUE]"},
+      {{"app", "-h"}, "--help | --version"},
+      {{"app", "--empty", "--help", "--bogus"}, "switches: --empty --search"},
+      {{"app", "--version"}, "Launch 1.2.3\n"},
+      {{"app", "--version", "--screenshot"}, "Launch 1.2.3\n"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.argv[1]);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run_or_exit(spec, static_cast<int>(c.argv.size()), c.argv.data()), 0);
+    std::string const out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_NE(out.find(c.out_part), std::string::npos) << out;
+  }
+  EXPECT_FALSE(built);
+}
+
 TEST(RunOrExit, ScreenshotCallbackGetsTheArgumentsAndItsErrorIsReported) {
   LaunchSpec spec;
   spec.switches = SWITCHES;

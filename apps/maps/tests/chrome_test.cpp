@@ -8,6 +8,8 @@
 #include "draw/chrome_draw.h"
 #include "app/maps_app.h"
 #include "draw/palette.h"
+#include "input/semantics.h"
+#include "scene_probe.h"
 #include "search_box/search_box_draw.h"
 #include "platform/render/offscreen.h"
 #include "platform/theme/theme.h"
@@ -170,6 +172,65 @@ TEST_F(Chrome, SuggestionsHideTheStatusPill) {
   // A blank query shows no list, so the pill is back.
   app.model.query = "   ";
   EXPECT_NE(find_text(draw(), app.model.status), nullptr);
+}
+
+TEST_F(Chrome, TheStatusPillStaysOverTheMapCutToItsRoom) {
+  std::string const long_status =
+      "Location unavailable \xE2\x80\x94 location portal unavailable: Failed to execute child "
+      "process \xE2\x80\x9C" "dbus-launch\xE2\x80\x9D (No such file or directory)";
+  struct Case {
+    char const* name;
+    double width;
+    bool collapsed;
+    bool nav_open;
+    std::string status;
+    bool shown;
+    bool cut;
+  } const cases[] = {
+      {"wide, long status", 1280, false, false, long_status, true, true},
+      {"wide, short status", 1280, false, false, "Locating\xE2\x80\xA6", true, false},
+      {"collapsed panel: its stub stays uncovered", 1280, true, false, long_status, true, true},
+      {"compact, panel closed", 700, false, false, long_status, true, true},
+      {"compact, panel open beside a strip of map", 700, false, true, long_status, true, true},
+      {"compact, panel open over the whole width", 400, false, true, long_status, false, false},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    resize(c.width, 800.0);
+    app.panel_collapsed = c.collapsed;
+    app.nav_open = c.nav_open;
+    app.model.status = c.status;
+    Scene const scene = draw();
+    std::vector<Rect> pills;
+    for (Rect const& r : rounded_rects(scene, theme.surface_raised)) {
+      if (r.y0 == 74.0 && r.height() == 30.0) {
+        pills.push_back(r);
+      }
+    }
+    auto const* painted = probe::find_text_cmd(scene, c.status.substr(0, 8), true);
+    if (!c.shown) {
+      EXPECT_TRUE(pills.empty());
+      continue;
+    }
+    ASSERT_EQ(pills.size(), 1u);
+    Rect const pill = pills[0];
+    EXPECT_LE(pill.width(), STATUS_PILL_MAX_WIDTH);
+    if (!app.compact() || app.nav_open) {
+      EXPECT_GE(pill.x0, app.side_panel_rect().x1 + 10.0) << "covers the side panel";
+    } else {
+      EXPECT_GE(pill.x0, 16.0);
+    }
+    EXPECT_LE(pill.x1, map_control_rect(app.map_rect, 0).x0 - 10.0) << "covers the map controls";
+    zarn_ui::TextCmd const* run = painted;
+    ASSERT_NE(run, nullptr);
+    EXPECT_LE(measure_text(text, run->text, 12.0f), pill.width() - 36.0 + 1e-6);
+    EXPECT_EQ(run->text != c.status, c.cut);
+    if (c.cut) {
+      EXPECT_TRUE(run->text.ends_with("\xE2\x80\xA6")) << run->text;
+    } else {
+      EXPECT_NEAR(pill.width(), measure_text(text, c.status, 12.0f) + 36.0, 1e-4);
+    }
+  }
 }
 
 TEST(StatusPill, ShownForWorkInProgressAndFailures) {

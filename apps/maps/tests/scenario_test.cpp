@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
+#include "input/semantics.h"
 #include "scenario.h"
 
 namespace maps::test {
@@ -218,6 +221,25 @@ Scenario const SCENARIOS[] = {
        EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "modal.primary", none));
        s.frame();
        EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
+    {"locating on a desktop without a location service leaves the side panel uncovered", {"--empty"},
+     1280, 800,
+     [](Session& s) {
+       // A live request over a bus that is not there fails at once, as on a desktop without one.
+       s.app().live = true;
+       s.app().location_config.bus_address = "unix:path=/nonexistent/maps-scenario-bus";
+       s.click(map_control_rect(s.app().map_rect, 2).center());
+       for (int i = 0; i < 1000 && s.app().locating; ++i) {
+         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+         s.frame();
+       }
+       ASSERT_FALSE(s.app().locating);
+       std::string const status = "Location unavailable: no location service on this desktop";
+       EXPECT_EQ(s.app().model.status, status);
+       auto const* painted = probe::find_text_cmd(s.scene, status);
+       ASSERT_NE(painted, nullptr) << "the pill's text is cut or missing";
+       double const pill_left = painted->transform.e - 28.0;
+       EXPECT_GE(pill_left, s.app().side_panel_rect().x1);
      }},
 };
 

@@ -433,7 +433,9 @@ TEST_F(TickTest, MapIdleLoadsAGrownBoxOnlyWhenTheViewLeavesIt) {
 // ---- Location ---------------------------------------------------------------------------------
 
 TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
-  enum class Send { Fix, Error, Close, Nothing };
+  std::string const NO_PORTAL = std::string(PORTAL_UNAVAILABLE) +
+                                ": Failed to execute child process \"dbus-launch\" (No such file)";
+  enum class Send { Fix, Error, NoPortal, Close, Nothing };
   struct Case {
     char const* name;
     Send send;
@@ -445,6 +447,9 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
       {"fix without a published request", Send::Fix, false, "Located", std::nullopt},
       {"error", Send::Error, true, "Location unavailable \xE2\x80\x94 Permission denied",
        zarn_actions::ActionFailure{"location_unavailable", "Permission denied"}},
+      // The pill says what the user can do; the bus's words stay in the action's outcome.
+      {"no portal", Send::NoPortal, true, "Location unavailable: no location service on this desktop",
+       zarn_actions::ActionFailure{"location_unavailable", NO_PORTAL}},
       {"closed", Send::Close, true, "Location unavailable",
        zarn_actions::ActionFailure{"location_channel_closed",
                                    "The location service disconnected before returning a fix"}},
@@ -468,6 +473,9 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
       break;
     case Send::Error:
       ASSERT_TRUE(tx.send(base::fail("Permission denied")));
+      break;
+    case Send::NoPortal:
+      ASSERT_TRUE(tx.send(base::fail(NO_PORTAL)));
       break;
     case Send::Close: {
       auto gone = std::move(tx);

@@ -3,6 +3,7 @@
 // ever waiting.
 
 #include <fmt/format.h>
+#include <spdlog/spdlog.h>
 
 #include "app/maps_app.h"
 #include "app/suggestions.h"
@@ -17,6 +18,15 @@ namespace maps {
 namespace {
 
 constexpr std::string_view ELLIPSIS = "\xE2\x80\xA6";
+
+/// The status of a failed location request says what the user can do about it; the portal's
+/// own words (bus addresses, failed child processes) go to the log.
+std::string location_failure_status(std::string_view error) {
+  if (error.starts_with(PORTAL_UNAVAILABLE)) {
+    return "Location unavailable: no location service on this desktop";
+  }
+  return fmt::format("Location unavailable \xE2\x80\x94 {}", error);
+}
 
 bool due(std::optional<base::Instant> const& deadline, base::Instant now) {
   return deadline && *deadline <= now;
@@ -246,7 +256,8 @@ void MapsApp::handle_location() {
   locating = false;
   location_rx.reset();
   if (!answer) {
-    model.status = fmt::format("Location unavailable \xE2\x80\x94 {}", answer.error());
+    spdlog::warn("location request failed: {}", answer.error());
+    model.status = location_failure_status(answer.error());
     if (pending_request) {
       finished_action = zarn_actions::ActionCompletion{
           *pending_request,

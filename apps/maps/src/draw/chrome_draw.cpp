@@ -126,14 +126,17 @@ void draw_status_pill(MapsApp const& app, Scene& scene, Affine const& t, TextRen
   if (!status_pill_shown(status, app.jobs_in_flight)) {
     return;
   }
-  double const width = measure_text(text, status, 12.0f) + 36.0;
-  double const left = app.window_center().x - width / 2.0;
-  double const top = app.window_rect_.y0 + 74.0;
-  Rect const pill{left, top, left + width, top + 30.0};
-  draw_card(scene, t, pill, 15.0, theme.surface_raised, theme.border);
+  auto const pill = status_pill_rect(app, measure_text(text, status, 12.0f));
+  if (!pill) {
+    return;
+  }
+  double const left = pill->x0;
+  double const top = pill->y0;
+  draw_card(scene, t, *pill, 15.0, theme.surface_raised, theme.border);
   fill_circle(scene, t, left + 16.0, top + 15.0, 4.0,
               status_reports_failure(status) ? theme.danger : theme.accent);
-  paint_text(text, scene, t, status, 12.0f, theme.text, left + 28.0, top + 7.5);
+  paint_text_fitted(text, scene, t, status, 12.0f, theme.text, left + 28.0, top + 7.5,
+                    pill->width() - 36.0);
 }
 
 struct PoiRow {
@@ -266,6 +269,23 @@ bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight) {
   }
   return jobs_in_flight > 0 || status.find("\xE2\x80\xA6") != std::string_view::npos ||
          status_reports_failure(status);
+}
+
+std::optional<Rect> status_pill_rect(MapsApp const& app, double text_width) {
+  // The pill sits over the map, between what takes the window's top rows on either side: the
+  // side panel (or its collapsed stub) on the left, the map controls on the right.
+  bool const panel_shown = !app.compact() || app.nav_open;
+  double const left = panel_shown ? app.side_panel_rect().x1 + 10.0 : app.window_rect_.x0 + 16.0;
+  double const right = map_control_rect(app.map_rect, 0).x0 - 10.0;
+  double const room = right - left;
+  double const wanted = text_width + 36.0;
+  if (room < std::min(wanted, STATUS_PILL_MIN_WIDTH)) {
+    return std::nullopt;
+  }
+  double const width = std::min({wanted, room, STATUS_PILL_MAX_WIDTH});
+  double const x0 = (left + right) / 2.0 - width / 2.0;
+  double const top = app.window_rect_.y0 + 74.0;
+  return Rect{x0, top, x0 + width, top + 30.0};
 }
 
 Rect poi_card_rect(MapsApp const& app, std::size_t rows) {

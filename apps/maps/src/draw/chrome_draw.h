@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -33,6 +34,17 @@ bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight);
 /// The status, lower-cased, contains "failed", "unavailable", "denied" or "error": the pill's
 /// dot is `danger` then, else `accent`.
 bool status_reports_failure(std::string_view status);
+
+/// The widest status pill; a longer status is cut with "…" (the full text is in the log).
+inline constexpr double STATUS_PILL_MAX_WIDTH = 440.0;
+/// A pill cut narrower than this is not drawn: the map has no room beside the open panel.
+inline constexpr double STATUS_PILL_MIN_WIDTH = 120.0;
+
+/// Where the status pill goes for a status `text_width` wide at size 12: 30 tall at window
+/// top + 74, centred over the map between the side panel and the map controls, at most
+/// STATUS_PILL_MAX_WIDTH wide; none when the status would have to be cut below
+/// STATUS_PILL_MIN_WIDTH to fit there.
+std::optional<Rect> status_pill_rect(MapsApp const& app, double text_width);
 
 /// The "More map options" button: 40 × 30 with its bottom-right corner 16 pixels inside the
 /// window's.

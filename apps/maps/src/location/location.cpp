@@ -233,7 +233,7 @@ LocationResult run_session(GMainContext* context, GDBusConnection* connection,
       G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &raw));
   if (!version) {
     ErrorPtr error(raw);
-    return base::fail(fmt::format("location portal unavailable: {}", error_text(raw)));
+    return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, error_text(raw)));
   }
 
   GVariantBuilder options;
@@ -322,7 +322,7 @@ LocationResult locate_once(LocationConfig const& config) {
       gchar* found = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &raw);
       if (found == nullptr) {
         ErrorPtr error(raw);
-        return base::fail(fmt::format("location portal unavailable: {}", error_text(raw)));
+        return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, error_text(raw)));
       }
       address = found;
       g_free(found);
@@ -336,7 +336,7 @@ LocationResult locate_once(LocationConfig const& config) {
         nullptr, nullptr, &raw));
     if (!connection) {
       ErrorPtr error(raw);
-      return base::fail(fmt::format("location portal unavailable: {}", error_text(raw)));
+      return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, error_text(raw)));
     }
     LocationResult result = run_session(context, connection.get(), config.timeout);
     g_dbus_connection_flush_sync(connection.get(), nullptr, nullptr);

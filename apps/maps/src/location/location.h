@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 #include "base/channel.h"
 #include "base/result.h"
@@ -20,6 +21,10 @@ struct LocationFix {
 
 /// What the location channel carries: a fix or an error text.
 using LocationResult = base::Result<LocationFix>;
+
+/// The start of every error text that means no portal could be reached at all (no session bus,
+/// or no location portal on it), as opposed to a portal that refused or failed.
+inline constexpr std::string_view PORTAL_UNAVAILABLE = "location portal unavailable";
 
 /// Time allowed for the portal's Start answer and the first location update together.
 inline constexpr std::chrono::seconds LOCATION_FIX_TIMEOUT{20};

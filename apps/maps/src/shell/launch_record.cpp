@@ -4,6 +4,7 @@
 
 #include "app/maps_app.h"
 #include "platform/doc/persist.h"
+#include "shell/app_info.h"
 #include "shell/presets.h"
 #include "shell/screenshot.h"
 #include "sdk/sdk_integration.h"
@@ -14,6 +15,9 @@ namespace maps {
 zarn_ui::launch::LaunchSpec maps_launch_spec() {
   zarn_ui::launch::LaunchSpec spec;
   spec.app_id = APP_ID;
+  spec.name = "Maps";
+  spec.version = APP_VERSION;
+  spec.icon_svg = APP_ICON_SVG;
   spec.switches = {"--nav-closed",
                    "--empty",
                    "--edit-from",
