@@ -16,6 +16,7 @@
 #include "platform/launch/state.h"
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
+#include "platform/render/frame_scale.h"
 #include "platform/render/offscreen.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
@@ -169,9 +170,8 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   bus.attach(*widget);
 
   Theme theme = Theme::light();
-  if (args.scale) {
-    theme = theme.with_text_scale(*args.scale);
-  }
+  // --scale enlarges the whole UI on top of the display's own pixel ratio.
+  double const ui_scale = args.scale.value_or(1.0f);
   TextRenderer text;
   PresenceCtx const presence = PresenceCtx::empty();
   PermissionContext const permissions = PermissionContext::permissive();
@@ -193,8 +193,11 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     int win_h = 0;
     SDL_GetWindowSize(sdl.window(), &win_w, &win_h);
     SDL_Surface* surface = SDL_GetWindowSurface(sdl.window());
-    double const scale =
+    double const pixel_ratio =
         (surface && win_w > 0) ? static_cast<double>(surface->w) / static_cast<double>(win_w) : 1.0;
+    FrameScale const frame = frame_scale(surface ? surface->w : win_w, surface ? surface->h : win_h,
+                                         pixel_ratio, ui_scale);
+    double const scale = frame.scale;
 
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
@@ -203,7 +206,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         running = false;
         break;
       }
-      if (auto translated = translate_sdl_event(event, scale)) {
+      if (auto translated = translate_sdl_event(event, pixel_ratio)) {
         bool handled = false;
         widget->handle_event(translated->event, translated->modifiers, state.get(), scale, handled);
       }
@@ -218,8 +221,8 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     tree.clear();
     node_map.clear();
     layout::NodeId const app_node = widget->build_layout(tree, theme, node_map);
-    auto const w = static_cast<float>(win_w);
-    auto const h = static_cast<float>(win_h);
+    auto const w = static_cast<float>(frame.logical.width);
+    auto const h = static_cast<float>(frame.logical.height);
     auto root = tree.new_with_children(layout::Style::fixed(w, h), {app_node});
     if (!root) {
       outcome = tl::unexpected(LaunchError::layout(root.error()));

@@ -17,7 +17,9 @@ struct TranslatedEvent {
 
 Modifiers modifiers_from_sdl(Uint16 mod);
 
-/// nullopt for events that no widget sees (and for key presses whose text arrives as text input).
+/// Pointer positions come out in physical pixels (window coordinates × `scale`, the display's
+/// pixel ratio). nullopt for events that no widget sees (and for key presses whose text arrives
+/// as text input).
 std::optional<TranslatedEvent> translate_sdl_event(SDL_Event const& event, double scale);
 
 }  // namespace zarn_ui::launch

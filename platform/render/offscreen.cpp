@@ -66,8 +66,8 @@ void argb32_to_rgba8(std::uint8_t const* data, int stride, std::uint32_t width,
   }
 }
 
-std::vector<std::uint8_t> OffscreenRenderer::render_resilient(Scene const& scene,
-                                                              Color base) const {
+std::vector<std::uint8_t> OffscreenRenderer::render_resilient(Scene const& scene, Color base,
+                                                              double scale) const {
   std::size_t const pixels = static_cast<std::size_t>(width_) * height_;
   if (pixels == 0) {
     return {};
@@ -82,7 +82,7 @@ std::vector<std::uint8_t> OffscreenRenderer::render_resilient(Scene const& scene
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width_),
                                    static_cast<int>(height_)),
         &cairo_surface_destroy);
-    auto result = render_into(scene, surface.get(), base);
+    auto result = render_into(scene, surface.get(), base, scale);
     if (!result) {
       spdlog::error("offscreen render failed: {}; base colour only", result.error());
       return base_filled(pixels, base);

@@ -23,8 +23,10 @@ public:
 
   /// The scene painted over `base`, as width × height straight RGBA8 pixels, row-major. A
   /// rendering failure is logged and yields the image filled with `base` alone; an image too
-  /// large to allocate yields an empty vector.
-  std::vector<std::uint8_t> render_resilient(Scene const& scene, Color base) const;
+  /// large to allocate yields an empty vector. The scene is in logical pixels, replayed at
+  /// `scale` device pixels per logical pixel.
+  std::vector<std::uint8_t> render_resilient(Scene const& scene, Color base,
+                                             double scale = 1.0) const;
 
   /// PNG bytes (RGBA, 8 bits per channel) of `rgba`, which must hold width × height × 4 bytes.
   /// Same pixels, same bytes: fixed compression settings and no time chunk.

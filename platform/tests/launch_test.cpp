@@ -7,6 +7,8 @@
 
 #include <stdlib.h>
 
+#include <SDL.h>
+
 #include "platform/launch/launch_args.h"
 #include "platform/launch/state.h"
 #include "platform/scene/scene.h"
@@ -211,6 +213,76 @@ TEST(RunWindow, FrameDriverRunsUnderTheDummyVideoDriverAndClosesCleanly) {
   EXPECT_EQ(counts.ticks, 5);
   EXPECT_EQ(counts.draws, 5);
   EXPECT_EQ(counts.rect, (Rect{0, 0, 320, 200}));
+}
+
+// What a frame saw: the layout's rectangle, the theme's text scale, and where a pointer move to
+// window point (100, 50), sent on the first tick, landed in logical pixels.
+struct Seen {
+  Rect rect;
+  float text_scale = 0.0f;
+  std::optional<Point> pointer;
+};
+
+class PointerProbe final : public widget::Widget {
+ public:
+  explicit PointerProbe(Seen& seen) : seen_(seen) {}
+  std::string_view type_name() const override { return "PointerProbe"; }
+  void tick(State&) override {
+    if (!sent_) {
+      SDL_Event e{};
+      e.type = SDL_MOUSEMOTION;
+      e.motion.x = 100;
+      e.motion.y = 50;
+      sent_ = SDL_PushEvent(&e) == 1;
+    }
+  }
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const& theme,
+                              widget::NodeWidgetMap&) override {
+    seen_.text_scale = theme.text_scale;
+    return *tree.new_leaf({});
+  }
+  void apply_layout(layout::LayoutTree const& tree, Point origin, layout::NodeId node) override {
+    auto const l = *tree.layout(node);
+    seen_.rect = Rect::from_origin_size({origin.x + l.x, origin.y + l.y}, {l.width, l.height});
+  }
+  void draw(Scene&, Affine, widget::DrawCtx const&) override {}
+  void handle_event(Event const& event, Modifiers, State*, double scale, bool&) override {
+    if (auto const* m = std::get_if<PointerMoved>(&event)) {
+      seen_.pointer = Point{m->x / scale, m->y / scale};
+    }
+  }
+
+ private:
+  Seen& seen_;
+  bool sent_ = false;
+};
+
+TEST(RunWindow, TheUiScaleEnlargesLayoutAndPointerTogether) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  struct Case {
+    std::optional<float> scale;
+    Rect layout;
+    Point pointer;
+  } const cases[] = {
+      {std::nullopt, {0, 0, 320, 200}, {100, 50}},
+      {2.0f, {0, 0, 160, 100}, {50, 25}},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.scale.value_or(1.0f));
+    Seen seen;
+    LaunchSpec spec;
+    spec.app_id = "test.zarn.window";
+    spec.create_app = [&] { return std::make_unique<PointerProbe>(seen); };
+    spec.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{320, 200}; };
+    LaunchArgs args;
+    args.scale = c.scale;
+    auto const result = run_window(spec, args, WindowOptions{3});
+    ASSERT_TRUE(result) << result.error().display();
+    EXPECT_EQ(seen.rect, c.layout);
+    EXPECT_EQ(seen.text_scale, 1.0f) << "text grows with the frame, not on its own";
+    ASSERT_TRUE(seen.pointer);
+    EXPECT_EQ(*seen.pointer, c.pointer);
+  }
 }
 
 TEST(RunWindow, AStartFromLaunchArgumentsNeverOpensTheUsersDocument) {
