@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +69,9 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 struct WindowOptions {
   std::uint64_t max_frames = 0;  // 0: until the window closes
   bool session_bus = false;      // own the application id on the session bus (a plain start)
+  /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.
+  bool desktop_theme = false;
+  std::optional<std::string> settings_bus = {};  // the Settings portal's bus; none: the session bus
 };
 
 /// The window path of run_or_exit with arguments already parsed.

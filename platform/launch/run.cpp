@@ -5,12 +5,14 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "platform/launch/desktop_theme.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
@@ -135,6 +137,10 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     width = static_cast<std::int32_t>(args.size->first);
     height = static_cast<std::int32_t>(args.size->second);
   }
+  // Asked now, answered while the window opens and the application is built.
+  char const* const theme_env = std::getenv("ZARN_THEME");
+  DesktopTheme desktop({options.desktop_theme, options.settings_bus,
+                        theme_env ? std::optional<std::string>(theme_env) : std::nullopt});
   if (!sdl.open(spec.name.empty() ? spec.app_id : spec.name, width, height)) {
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
@@ -169,7 +175,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   state->attach_registry(&app.action_registry_mut());
   bus.attach(*widget);
 
-  Theme theme = Theme::light();
+  Theme theme = desktop.first();
   // --scale enlarges the whole UI on top of the display's own pixel ratio.
   double const ui_scale = args.scale.value_or(1.0f);
   TextRenderer text;
@@ -215,6 +221,13 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       break;
     }
 
+    // A change of the desktop's appearance switches the theme (and with it the basemap style)
+    // from this frame on.
+    if (auto changed = desktop.take_change()) {
+      theme = *changed;
+      text.set_text_scale(theme.text_scale);
+      widget->set_reduce_motion(theme.reduce_motion);
+    }
     bus.before_tick(*widget, *state, sdl.window());
     widget->tick(*state);
     // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
@@ -283,7 +296,8 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     }
     spec.render_shot(result, *args);
   } else {
-    result = run_window(spec, *args, WindowOptions{.max_frames = 0, .session_bus = true});
+    result = run_window(spec, *args,
+                        WindowOptions{.max_frames = 0, .session_bus = true, .desktop_theme = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());
