@@ -1,5 +1,4 @@
 #include <SDL.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,8 +17,8 @@
 #include "platform/launch/state.h"
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
+#include "platform/launch/window_present.h"
 #include "platform/render/frame_scale.h"
-#include "platform/render/offscreen.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -98,26 +97,6 @@ class SdlSession {
   SDL_Window* window_ = nullptr;
 };
 
-/// Replays `scene` into the window surface (32-bit pixels, as cairo's RGB24 lays them out).
-bool present(SDL_Window* window, Scene const& scene, double scale, Color base) {
-  SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface || surface->format->BytesPerPixel != 4) {
-    return false;
-  }
-  if (SDL_MUSTLOCK(surface)) {
-    SDL_LockSurface(surface);
-  }
-  cairo_surface_t* target = cairo_image_surface_create_for_data(
-      static_cast<unsigned char*>(surface->pixels), CAIRO_FORMAT_RGB24, surface->w, surface->h,
-      surface->pitch);
-  auto const drawn = render_into(scene, target, base, scale);
-  cairo_surface_destroy(target);
-  if (SDL_MUSTLOCK(surface)) {
-    SDL_UnlockSurface(surface);
-  }
-  return drawn && SDL_UpdateWindowSurface(window) == 0;
-}
-
 }  // namespace
 
 LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options) {
@@ -146,6 +125,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), spec);
+  WindowPresenter presenter(sdl.window());
   SDL_StartTextInput();
 
   // A start from launch arguments shows demo states: it runs on a document of its own and never
@@ -195,14 +175,10 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   bool running = true;
   auto next_frame = std::chrono::steady_clock::now();
   while (running) {
-    int win_w = 0;
-    int win_h = 0;
-    SDL_GetWindowSize(sdl.window(), &win_w, &win_h);
-    SDL_Surface* surface = SDL_GetWindowSurface(sdl.window());
-    double const pixel_ratio =
-        (surface && win_w > 0) ? static_cast<double>(surface->w) / static_cast<double>(win_w) : 1.0;
-    FrameScale const frame = frame_scale(surface ? surface->w : win_w, surface ? surface->h : win_h,
-                                         pixel_ratio, ui_scale);
+    // Drawn at the display's pixel ratio (device pixels per window coordinate) times --scale;
+    // pointer positions come in window coordinates and are taken to device pixels first.
+    WindowPixels const pixels = presenter.pixels();
+    FrameScale const frame = frame_scale(pixels.width, pixels.height, pixels.ratio, ui_scale);
     double const scale = frame.scale;
 
     SDL_Event event;
@@ -212,7 +188,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         running = false;
         break;
       }
-      if (auto translated = translate_sdl_event(event, pixel_ratio)) {
+      if (auto translated = translate_sdl_event(event, pixels.ratio)) {
         bool handled = false;
         widget->handle_event(translated->event, translated->modifiers, state.get(), scale, handled);
       }
@@ -248,7 +224,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
     Scene scene;
     widget->draw_root(scene, Affine::identity(), ctx);
-    present(sdl.window(), scene, scale, theme.surface);
+    presenter.present(scene, scale, theme.surface);
     state->after_frame();
     bus.after_frame(*widget, *state);
 

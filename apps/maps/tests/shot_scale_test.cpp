@@ -157,14 +157,31 @@ TEST(ShotScale, ScaleTwoIsTheHalfSizeFrameDoubled) {
 
 TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
   struct Case {
-    char const* preset;
+    std::vector<char const*> preset;
     bool scrim; // a modal panel dims the map controls
-  } const cases[] = {{"--search", false}, {"--pois", false},  {"--menu", false},
-                     {"--traffic", false}, {"--edit-from", false}, {"--floating-navigation", false},
-                     {"--offline", true},  {"--attribution", true}};
+  } const cases[] = {{{"--search"}, false},
+                     {{"--pois"}, false},
+                     {{"--menu"}, false},
+                     {{"--traffic"}, false},
+                     {{"--edit-from"}, false},
+                     {{"--floating-navigation"}, false},
+                     {{"--offline"}, true},
+                     {{"--attribution"}, true},
+                     {{"--empty"}, false},
+                     {{"--nav-closed"}, false},
+                     {{"--error"}, false},
+                     {{"--panel", "directions"}, false},
+                     {{"--panel", "transit"}, false},
+                     {{"--transit-arrive"}, false},
+                     {{"--floating-navigation-attached"}, false},
+                     {{"--floating-navigation-hover"}, false},
+                     {{"--floating-navigation-returning"}, false},
+                     {{"--floating-navigation-returned"}, false}};
   for (auto const& c : cases) {
-    SCOPED_TRACE(c.preset);
-    ShotFrame const shot = shot_of({c.preset, "--scale", "2"});
+    SCOPED_TRACE(c.preset.back());
+    std::vector<char const*> argv = c.preset;
+    argv.insert(argv.end(), {"--scale", "2"});
+    ShotFrame const shot = shot_of(argv);
     for (auto const& pair : visible_overlaps(shot)) {
       ADD_FAILURE() << "overlapping text " << pair;
     }
