@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,46 @@ namespace {
 
 std::vector<std::uint8_t> json(std::string_view text) { return {text.begin(), text.end()}; }
 
+/// Runs a verb of a resource as the platform does: the encoded action applied to the document.
+void run_resource_verb(Session& s, std::string_view resource, std::string_view verb) {
+  auto const found = s.app().resolve_resource(*s.state, resource);
+  ASSERT_TRUE(found) << resource;
+  auto const* spec = found->find_action(verb);
+  ASSERT_TRUE(spec != nullptr && spec->handler) << verb;
+  auto const applied = s.state->apply_external(spec->invoke({}));
+  ASSERT_TRUE(applied) << applied.error().display();
+}
+
+constexpr std::int32_t MAX_OFFSET = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t MIN_OFFSET = std::numeric_limits<std::int32_t>::min();
+
 Scenario const SCENARIOS[] = {
+    {"the planning verbs move a stored offset near the 32-bit limits to the near end of the day",
+     {}, 1280, 800,
+     [](Session& s) {
+       struct Case {
+         std::int32_t stored;
+         char const* verb;
+         std::int32_t written;
+       } const cases[] = {
+           {MAX_OFFSET, "travel-time-later", 1440},     {MAX_OFFSET - 3, "travel-time-later", 1440},
+           {MIN_OFFSET, "travel-time-earlier", 0},      {MIN_OFFSET + 3, "travel-time-earlier", 0},
+           {MAX_OFFSET, "travel-time-earlier", 1440},   {MIN_OFFSET, "travel-time-later", 0},
+           {5, "travel-time-earlier", 0},               {1440, "travel-time-later", 1440},
+           {60, "travel-time-later", 75},
+       };
+       for (auto const& c : cases) {
+         SCOPED_TRACE(std::to_string(c.stored) + " " + c.verb);
+         s.app().dispatch_maps_action(
+             s.doc(), MapsAction{MapsAction::SetTransitTime{TransitTime{TransitTimeMode::Arrive, c.stored}}});
+         s.frame();
+         ASSERT_EQ(s.app().model.transit_time.offset_min, c.stored);
+         run_resource_verb(s, "maps.plan-settings", c.verb);
+         s.frame();
+         EXPECT_EQ(s.app().model.transit_time.offset_min, c.written);
+         EXPECT_EQ(s.app().model.transit_time.mode, TransitTimeMode::Arrive);
+       }
+     }},
     {"in the demonstration the published locate says that no location service runs", {}, 1280,
      800,
      [](Session& s) {
