@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "doc/load.h"
 #include "scenario.h"
 
 namespace maps::test {
@@ -31,6 +32,28 @@ constexpr std::int32_t MAX_OFFSET = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t MIN_OFFSET = std::numeric_limits<std::int32_t>::min();
 
 Scenario const SCENARIOS[] = {
+    {"a published search stays in the history after the next search from the box", {}, 1280, 800,
+     [](Session& s) {
+       auto const published = s.app().invoke_action(2, "maps.search", json("\"Hofgarten\""));
+       ASSERT_TRUE(published && *published);
+       s.frame();
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       if (auto const clear = s.search_item(SearchItem::clear())) {
+         s.click(*clear);
+       }
+       s.type("viktualien");
+       s.key(zarn_ui::NamedKey::Enter);
+       std::vector<std::string> const both{"viktualien", "Hofgarten"};
+       auto const& recents = s.app().model.recents;
+       ASSERT_GE(recents.size(), 2u);
+       EXPECT_EQ(std::vector<std::string>(recents.begin(), recents.begin() + 2), both);
+       auto const stored = load_model_from_doc(s.doc());
+       ASSERT_TRUE(stored);
+       ASSERT_GE(stored->recents.size(), 2u);
+       EXPECT_EQ(std::vector<std::string>(stored->recents.begin(), stored->recents.begin() + 2), both);
+     }},
     {"the planning verbs move a stored offset near the 32-bit limits to the near end of the day",
      {}, 1280, 800,
      [](Session& s) {
