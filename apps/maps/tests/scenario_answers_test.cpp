@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -28,10 +30,68 @@ void run_resource_verb(Session& s, std::string_view resource, std::string_view v
   ASSERT_TRUE(applied) << applied.error().display();
 }
 
+/// The first painted hit target whose action satisfies `pick` (a row of the first list showing it).
+std::optional<zarn_ui::Rect> first_target(Session& s, std::function<bool(UiAction const&)> const& pick) {
+  for (auto const& t : s.app().hit_targets) {
+    if (pick(t.action)) {
+      return t.rect;
+    }
+  }
+  return std::nullopt;
+}
+
+bool painted_inside(Session const& s, std::string_view text, zarn_ui::Rect const& r) {
+  for (auto const* cmd : probe::text_cmds(s.scene)) {
+    if (cmd->text == text && r.contains({cmd->transform.e + 1.0, cmd->transform.f + 1.0})) {
+      return true;
+    }
+  }
+  return false;
+}
+
 constexpr std::int32_t MAX_OFFSET = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t MIN_OFFSET = std::numeric_limits<std::int32_t>::min();
 
 Scenario const SCENARIOS[] = {
+    {"saving the selected place marks its row among the results, unsaving unmarks it",
+     {"--panel=explore"}, 1280, 800,
+     [](Session& s) {
+       std::string const id = "marienplatz";
+       ASSERT_EQ(s.app().model.selected, id);
+       auto const is_row = [&](UiAction const& a) {
+         auto const* open = std::get_if<UiAction::OpenSavedPlace>(&a.value);
+         return open != nullptr && open->id == id;
+       };
+       auto const save = s.target([](UiAction const& a) { return a.is<UiAction::ToggleSaved>(); });
+       ASSERT_TRUE(save);
+       for (bool const saved : {true, false}) {
+         SCOPED_TRACE(saved ? "saved" : "unsaved");
+         s.click(*save);
+         auto const row = first_target(s, is_row);
+         ASSERT_TRUE(row) << "no RESULTS row";
+         EXPECT_EQ(painted_inside(s, "\xE2\x99\xA5", *row), saved);
+       }
+     }},
+    {"after End the directions panel speaks of the endpoints still filled", {"--nav-closed"}, 420,
+     800,
+     [](Session& s) {
+       auto& m = s.app().model;
+       m.panel = Panel::Directions;
+       s.frame();
+       ASSERT_TRUE(m.route);
+       zarn_ui::Rect const end = s.app().nav_card_rects[0];
+       ASSERT_FALSE(end.is_empty()) << "the card's End button is not painted";
+       s.click(end.center());
+       ASSERT_FALSE(m.route);
+       auto const menu = s.target([](UiAction const& a) { return a.is<UiAction::ToggleNavigation>(); });
+       ASSERT_TRUE(menu);
+       s.click(*menu);
+       ASSERT_TRUE(s.app().nav_open);
+       ASSERT_TRUE(m.origin && m.dest);
+       EXPECT_TRUE(s.painted(m.dest_name));
+       EXPECT_FALSE(s.painted("Select a place, then tap Directions."));
+       EXPECT_TRUE(s.painted("Route cleared."));
+     }},
     {"a published search stays in the history after the next search from the box", {}, 1280, 800,
      [](Session& s) {
        auto const published = s.app().invoke_action(2, "maps.search", json("\"Hofgarten\""));
