@@ -106,7 +106,10 @@ double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer 
   paint_text_fitted(text, scene, t,
                     fmt::format("{} \xC2\xB7 {}", category_label(place.category), place.address),
                     11, theme.text_secondary, cx0 + 36, y + 24, width);
-  if (place.saved) {
+  // A row may hold a copy taken before the place was saved or unsaved (the search results):
+  // the mark follows the model's place.
+  Place const* stored = find_place(app.model, place.id);
+  if (stored != nullptr ? stored->saved : place.saved) {
     draw_text_right(text, scene, t, "\xE2\x99\xA5", 12, theme.danger, cx1 - 8, y + 24);
   }
   return y + ROW_PITCH;
