@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "draw/nav_card.h"
 #include "input/semantics.h"
 #include "scenario.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 using zarn_ui::NamedKey;
 using zarn_ui::Point;
+using zarn_ui::Rect;
 
 Scenario const SCENARIOS[] = {
     {"pressing a search suggestion opens the row that was seen", {"--search"}, 1280, 800,
@@ -240,6 +242,52 @@ Scenario const SCENARIOS[] = {
        ASSERT_NE(painted, nullptr) << "the pill's text is cut or missing";
        double const pill_left = painted->transform.e - 28.0;
        EXPECT_GE(pill_left, s.app().side_panel_rect().x1);
+     }},
+    {"the navigation card dragged out of the window stays within reach, also after a resize", {},
+     1280, 800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().model.route);
+       s.app().nav_placement.set_reduce_motion(true); // its hand-off plays on the wall clock
+       Rect const window = s.app().window_rect();
+       Rect const header = s.app().nav_card_rects[NAV_DRAG_HEADER];
+       ASSERT_FALSE(header.is_empty());
+       s.drag(header.center(), {window.x1 + 300, window.y1 + 200});
+       auto const grip_reachable = [&s](char const* when) {
+         SCOPED_TRACE(when);
+         Rect const w = s.app().window_rect();
+         Rect const grip = s.app().nav_card_rects[NAV_DRAG_HEADER];
+         ASSERT_FALSE(grip.is_empty());
+         EXPECT_TRUE(w.contains(grip.origin()) && w.contains({grip.x1 - 1, grip.y1 - 1}));
+         Rect const end = s.app().nav_card_rects[NAV_END_BUTTON];
+         EXPECT_TRUE(w.contains(end.origin()) && w.contains({end.x1 - 1, end.y1 - 1}));
+       };
+       grip_reachable("after the drag");
+       s.resize(420, 600);
+       grip_reachable("after the resize");
+
+       Point const grab = s.app().nav_card_rects[NAV_DRAG_HEADER].center();
+       s.drag(grab, {grab.x - 30, grab.y - 200});
+       EXPECT_NEAR(s.app().nav_card_rects[NAV_DRAG_HEADER].center().y, grab.y - 200, 1.0)
+           << "the card does not follow its grip";
+       grip_reachable("after dragging it back");
+     }},
+    {"the navigation card handed to the desktop leaves nothing pressable in the window", {}, 1280,
+     800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().model.route);
+       Point const end = s.app().nav_card_rects[NAV_END_BUTTON].center();
+       zarn_ui::floating_surface::PlacementEvent moved;
+       moved.kind = zarn_ui::floating_surface::PlacementEventKind::Moved;
+       moved.surface_id = std::string(NAV_SURFACE_ID);
+       moved.rect = {1400, 100, 376, 172};
+       moved.flag = true;
+       s.app().apply_placement_event(moved);
+       s.frame();
+       EXPECT_EQ(s.app().nav_card_rects[NAV_END_BUTTON], Rect{});
+       s.move(end);
+       EXPECT_FALSE(s.app().nav_card_hover);
+       s.click(end);
+       EXPECT_TRUE(s.app().model.route) << "a press where the card is not painted ended navigation";
      }},
 };
 

@@ -324,11 +324,10 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.offline_panel.open) {
     draw_offline_panel(app, scene, t, text, theme);
   }
-  if (!app.model.route || nav_card_painted_in_window(app)) {
-    draw_nav_card(app, scene, t, text, theme); // without a route this forgets the card's rects
-  } else if (app.compact() && app.nav_open) {
-    app.nav_card_hover = false;
-    app.nav_card_rects = {};
+  if (nav_card_painted_in_window(app)) {
+    draw_nav_card(app, scene, t, text, theme, nav_card_window_rect(app));
+  } else {
+    forget_nav_card_rects(app); // nothing of the card can be pressed where it is not painted
   }
   draw_overflow_button(app, scene, t, theme);
   if (app.overflow_menu.is_open()) {

@@ -196,7 +196,7 @@ private:
       return true;
     }
     if (app_.nav_card_rects[NAV_DRAG_HEADER].contains(p)) {
-      Rect const card = navigation_card_rect(app_);
+      Rect const card = nav_card_window_rect(app_);
       app_.nav_card_size = {card.width(), card.height()};
       app_.nav_placement.begin_drag(p, app_.window_rect_, card);
       app_.nav_drag = 0;
