@@ -10,6 +10,7 @@
 #include "app/maps_app.h"
 #include "draw/nav_card.h"
 #include "draw/offline_panel_draw.h"
+#include "draw/overflow_menu.h"
 #include "draw/palette.h"
 #include "endpoint_editor/endpoint_editor_draw.h"
 #include "search_box/search_box_draw.h"
@@ -366,6 +367,7 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.offline_panel.open) {
     draw_offline_panel(app, scene, t, text, theme);
   }
+  keep_overflow_menu_anchored(app);
   if (app.overflow_menu.is_open()) {
     app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
   }
