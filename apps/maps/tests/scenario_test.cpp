@@ -391,6 +391,24 @@ Scenario const SCENARIOS[] = {
        s.click(end);
        EXPECT_TRUE(s.app().model.route) << "a press under the scrim ended navigation";
      }},
+    {"the navigation card's body takes the press, the overflow button over it keeps its own", {},
+     1280, 800,
+     [](Session& s) {
+       s.app().nav_placement.set_reduce_motion(true);
+       Rect const card = nav_card_window_rect(s.app());
+       LatLon const centre = s.app().model.center;
+       s.drag({card.x0 + 120, card.y0 + 80}, {card.x0 + 20, card.y0 + 20});
+       EXPECT_EQ(s.app().model.center, centre) << "the map under the card was dragged";
+       EXPECT_TRUE(s.app().model.route);
+
+       // Down to the window's bottom, where the overflow button is painted over the card.
+       Point const grip = s.app().nav_card_rects[NAV_DRAG_HEADER].center();
+       s.drag(grip, {grip.x, grip.y + 150});
+       Rect const more = overflow_button_rect(s.app().window_rect());
+       ASSERT_FALSE(nav_card_window_rect(s.app()).intersect(more).is_empty());
+       s.click(more.center());
+       EXPECT_TRUE(s.app().overflow_menu.is_open());
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};

@@ -156,7 +156,7 @@ private:
       app_.hot_control = NO_MAP_CONTROL;
     } else {
       // Controls under a scrim show no hover.
-      bool const covered = app_.offline_panel.open || map_under_scrim(app_);
+      bool const covered = app_.offline_panel.open || map_under_scrim(app_) || over_nav_card(p);
       app_.hot_control = covered ? NO_MAP_CONTROL : hit_map_control(app_.map_rect, p.x, p.y);
       candidate = hover_candidate(app_, p);
     }
@@ -189,7 +189,18 @@ private:
     return card_drag;
   }
 
-  /// Presses on the navigation card: its End button, or its header, which drags it.
+  /// The navigation card as painted in the window lies under the pointer.
+  bool over_nav_card(Point p) const {
+    if (!app_.model.route || app_.nav_card_rects[NAV_DRAG_HEADER].is_empty()) {
+      return false; // not painted in the window
+    }
+    Rect const card = app_.nav_placement.presentation_transform().transform_rect_bbox(
+        nav_card_window_rect(app_));
+    return card.contains(p);
+  }
+
+  /// Presses on the navigation card: its End button, its header, which drags it, or its body,
+  /// which swallows the press so that nothing beneath it acts.
   bool press_nav_card(Point p) {
     if (!app_.model.route) {
       return false;
@@ -208,14 +219,17 @@ private:
       app_.nav_drag = 0;
       return true;
     }
-    return false;
+    return over_nav_card(p);
   }
 
   void press(Point p) {
     // The open menu is painted over the card, so the part of the card it covers is not pressable.
     bool const under_menu = app_.overflow_menu.is_open() && app_.overflow_menu.rect().contains(p);
-    // Under the offline panel's scrim the card is dimmed and the panel takes the press.
-    if (!under_menu && !app_.offline_panel.open && press_nav_card(p)) {
+    // Under the offline panel's scrim the card is dimmed and the panel takes the press; the
+    // overflow button is painted over the card.
+    bool const on_overflow =
+        !map_under_scrim(app_) && overflow_button_rect(app_.window_rect_).contains(p);
+    if (!under_menu && !on_overflow && !app_.offline_panel.open && press_nav_card(p)) {
       return;
     }
     app_.pointer_down = true;
