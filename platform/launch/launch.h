@@ -55,6 +55,8 @@ struct LaunchSpec {
   std::function<void(LaunchResult& out, LaunchArgs const& args)> render_shot;
   std::function<void(App& app)> register_actions;
   std::function<std::pair<std::int32_t, std::int32_t>()> default_window_size;
+  /// The smallest window the application lays out without overlaps (logical pixels); none: any.
+  std::function<std::pair<std::int32_t, std::int32_t>()> minimum_window_size;
   PersistOpener persist_open;
   /// How the published actions are run from outside (effect byte, whether they take an argument).
   std::vector<bus::ActionSignature> action_signatures;
