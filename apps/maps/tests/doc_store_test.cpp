@@ -525,7 +525,7 @@ TEST(DocUpdaters, SavedFlagSurvivesSearchAnswersUntilUnsaved) {
   EXPECT_FALSE(s.loaded().places[0].saved);
 }
 
-TEST(DocUpdaters, CommitSearchKeepsEightAndTombstonesTheRest) {
+TEST(DocUpdaters, CommitSearchKeepsEightAndRemovesTheRestSoTheHistoryCannotGrow) {
   MapModel m = default_map_model();
   m.recents = {"marienplatz", "coffee near me"};
   Seeded s(m);
@@ -541,9 +541,14 @@ TEST(DocUpdaters, CommitSearchKeepsEightAndTombstonesTheRest) {
   EXPECT_EQ(recents.back(), "coffee near me");
   (void)s.apply(MapsAction::CommitSearch{"q6"});
   EXPECT_EQ(s.loaded().recents.back(), "Marienplatz");
-  auto pushed_out =
-      *get_map(s.doc, *get_map(s.doc, s.root(), "recents"), recent_key("coffee near me"));
-  EXPECT_TRUE(is_deleted(s.doc, pushed_out));
+  // Removed, not tombstoned: the history holds the eight members it shows and no more.
+  auto const history = *get_map(s.doc, s.root(), "recents");
+  EXPECT_FALSE(get_map(s.doc, history, recent_key("coffee near me")));
+  EXPECT_EQ(s.doc.keys(history)->size(), MAX_RECENTS);
+  (void)s.apply(MapsAction::ClearRecents{});
+  EXPECT_TRUE(s.doc.keys(history)->empty());
+  (void)s.apply(MapsAction::CommitSearch{"coffee near me"}); // back as a new member
+  EXPECT_EQ(s.loaded().recents, (std::vector<std::string>{"coffee near me"}));
 
   // Ten live members written by another program: eight stay.
   MapModel ten = default_map_model();
