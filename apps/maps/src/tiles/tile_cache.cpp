@@ -204,6 +204,7 @@ void TileCache::poll_tile_replies() {
         ++offline_done;
         if (!reply.ok) {
           ++offline_failed;
+          offline_failed_keys.push_back(reply.key);
         }
       }
       continue;
@@ -251,12 +252,24 @@ void TileCache::poll_tile_replies() {
 }
 
 std::uint32_t TileCache::download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
+  return start_download(tiles_in_box(box, z0, z1));
+}
+
+std::uint32_t TileCache::retry_failed_tiles() {
+  if (!offline_download_complete() || offline_failed_keys.empty()) {
+    return 0;
+  }
+  return start_download(std::move(offline_failed_keys));
+}
+
+std::uint32_t TileCache::start_download(std::vector<TileKey> keys) {
   ++offline_downloads;
-  offline_keys = tiles_in_box(box, z0, z1);
+  offline_keys = std::move(keys);
   auto const total = static_cast<std::uint32_t>(offline_keys.size());
   offline_total = total;
   offline_done = 0;
   offline_failed = 0;
+  offline_failed_keys.clear();
   offline_outstanding.clear();
   if (!request_tx) {
     offline_done = offline_total;
@@ -282,6 +295,7 @@ void TileCache::send_outstanding() {
       offline_outstanding.erase(key);
       ++offline_done;
       ++offline_failed;
+      offline_failed_keys.push_back(key);
     }
   }
   if (offline_outstanding.empty()) {
@@ -293,6 +307,11 @@ void TileCache::fail_outstanding() {
   auto const left = static_cast<std::uint32_t>(offline_outstanding.size());
   offline_done += left;
   offline_failed += left;
+  for (TileKey const& key : offline_keys) {
+    if (offline_outstanding.contains(key)) {
+      offline_failed_keys.push_back(key);
+    }
+  }
   offline_outstanding.clear();
   offline_keys.clear();
 }
@@ -346,6 +365,7 @@ std::uint64_t TileCache::clear_tile_cache() {
   offline_failed = 0;
   offline_outstanding.clear();
   offline_keys.clear();
+  offline_failed_keys.clear();
   if (!owns_disk) {
     return 0;
   }
