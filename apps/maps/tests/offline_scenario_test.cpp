@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "doc/load.h"
+#include "net/service_pause.h"
 #include "offline_panel/download_selection.h"
 #include "scenario.h"
 #include "tiles/disk_cache.h"
@@ -182,6 +183,25 @@ TEST_F(OfflineSession, TheAreaSearchSaysItIsSearchingThenShowsItsOutcome) {
       EXPECT_TRUE(s().painted(c.note));
     }
   }
+}
+
+TEST_F(OfflineSession, ATileServerAskingForAPauseIsLeftAloneAndTheStatusSaysUntilWhen) {
+  tiles_.answer_all(429, "");
+  tiles_.answer_header("Retry-After", "300");
+  s().wait(std::chrono::milliseconds(10));
+  ASSERT_TRUE(frames_until([&] {
+    return s().app().tiles.server_pause.has_value() && s().app().tiles.pending.empty();
+  }));
+  EXPECT_EQ(s().app().model.status,
+            "Map imagery paused: " + service_busy_text(*s().app().tiles.server_pause));
+  // Panning brings new tiles into view; the server is not asked for them.
+  int const hits = tiles_.light_hits();
+  s().drag({900, 400}, {500, 300});
+  for (int i = 0; i < 20; ++i) {
+    s().wait(std::chrono::seconds(10));
+  }
+  EXPECT_EQ(tiles_.light_hits(), hits);
+  forget_service_pauses();
 }
 
 // The demo's sample places are not what the user looked at: its view is named after itself.

@@ -48,11 +48,17 @@ public:
     std::lock_guard lock(mutex_);
     fallback_ = Answer{status, std::move(body)};
   }
+  /// A header sent with every answer set by `answer` or `answer_all`.
+  void answer_header(std::string name, std::string value) {
+    std::lock_guard lock(mutex_);
+    headers_[std::move(name)] = std::move(value);
+  }
   /// Back to serving every tile.
   void forget_answers() {
     std::lock_guard lock(mutex_);
     answers_.clear();
     fallback_.reset();
+    headers_.clear();
   }
   int hits(std::string const& path) {
     std::lock_guard lock(mutex_);
@@ -86,6 +92,11 @@ private:
       ++light_hits_;
       released_.wait(lock, [&] { return !light_held_; });
     }
+    if (answers_.contains(req.path) || fallback_) {
+      for (auto const& [name, value] : headers_) {
+        res.set_header(name, value);
+      }
+    }
     if (auto it = answers_.find(req.path); it != answers_.end()) {
       res.status = it->second.status;
       res.set_content(it->second.body, "image/png");
@@ -104,6 +115,7 @@ private:
   std::condition_variable released_;
   std::map<std::string, Answer> answers_;
   std::optional<Answer> fallback_;
+  std::map<std::string, std::string> headers_;
   std::map<std::string, int> hits_;
   int light_hits_ = 0;
   bool light_held_ = false;

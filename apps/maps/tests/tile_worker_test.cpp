@@ -22,6 +22,7 @@
 #include "local_server.h"
 #include "png_test_support.h"
 #include "tile_server.h"
+#include "net/service_pause.h"
 #include "tiles/disk_cache.h"
 #include "tiles/tile_cache.h"
 
@@ -151,6 +152,46 @@ TEST_F(TileWorkerTest, FailedDownloadsBackOffAndStoreNothing) {
     ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
     EXPECT_EQ(tiles.offline_failed, 1u);
     EXPECT_FALSE(fs::exists(file(MUNICH)));
+  }
+}
+
+// A tile server that asks for a pause is not asked again before its end: every tile backs off
+// until then, the cache reports when, and tiles on disk are still served.
+TEST_F(TileWorkerTest, RetryAfterPausesTheTileServer) {
+  struct Case {
+    char const* name;
+    int status;
+  } const cases[] = {{"429", 429}, {"503", 503}};
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root_);
+    constexpr TileKey NEXT{8717, 5680, 14};
+    constexpr TileKey ON_DISK{8718, 5680, 14};
+    write_file(file(ON_DISK), tile_png(false, ON_DISK));
+    http_.answer_all(c.status, "");
+    http_.answer_header("Retry-After", "120");
+    int const hits_before = http_.light_hits();
+    TileCache tiles = cache();
+
+    tiles.request_tile(MUNICH);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+    ASSERT_TRUE(tiles.server_pause.has_value());
+    ASSERT_TRUE(tiles.backoff.contains(MUNICH));
+    EXPECT_GE(tiles.backoff.at(MUNICH).retry_at, clock_.now() + 118s) << "not before the pause";
+
+    // The server is fine again, but the pause holds: nothing is sent to it.
+    http_.forget_answers();
+    tiles.request_tile(NEXT);
+    tiles.request_tile(ON_DISK);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+    EXPECT_EQ(tiles.cached_tile(NEXT), nullptr);
+    EXPECT_GE(tiles.backoff.at(NEXT).retry_at, clock_.now() + 118s);
+    EXPECT_NE(tiles.cached_tile(ON_DISK), nullptr) << "the disk does not wait for the server";
+    EXPECT_EQ(tiles.download_area(point_box(munich_pos()), 14, 14), 1u);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
+    EXPECT_EQ(tiles.offline_failed, 1u);
+    EXPECT_EQ(http_.light_hits(), hits_before + 1);
+    forget_service_pauses();
   }
 }
 

@@ -362,7 +362,11 @@ void MapsApp::poll_tiles(zarn_ui::doc::Document& doc) {
   // An offline download completes when the counters, which moved since the last frame, reach the
   // total. Comparing with the last frame's counters (not only around this poll) also catches a
   // download whose tiles were all settled at once when it started (no worker to ask).
+  auto const pause_before = tiles.server_pause;
   tiles.poll_tile_replies();
+  if (tiles.server_pause && (!pause_before || pause_before->until != tiles.server_pause->until)) {
+    model.status = fmt::format("Map imagery paused: {}", service_busy_text(*tiles.server_pause));
+  }
   OfflineCounters const counters = offline_counters(tiles);
   bool const changed = counters != last_offline_counters;
   last_offline_counters = counters;

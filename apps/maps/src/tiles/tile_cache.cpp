@@ -198,6 +198,10 @@ void TileCache::poll_tile_replies() {
   }
 
   for (auto& reply : replies) {
+    if (reply.server_pause &&
+        (!server_pause || server_pause->until < reply.server_pause->until)) {
+      server_pause = reply.server_pause;
+    }
     if (reply.kind == TileReply::Kind::Prefetched) {
       // A reply of an earlier download (or after a clear) is not this download's progress.
       if (offline_outstanding.erase(reply.key) != 0) {
@@ -217,7 +221,13 @@ void TileCache::poll_tile_replies() {
       base::Duration const delay =
           it == backoff.end() ? base::Duration(BACKOFF_FIRST_DELAY)
                               : std::min(it->second.delay * 2, base::Duration(BACKOFF_MAX_DELAY));
-      backoff[loaded.key] = TileBackoff{now + delay, delay};
+      base::Instant retry_at = now + delay;
+      if (loaded.server_pause) {
+        // Not before the server's pause ends (measured on this cache's clock).
+        auto const left = loaded.server_pause->until - std::chrono::steady_clock::now();
+        retry_at = std::max(retry_at, now + std::chrono::duration_cast<base::Duration>(left));
+      }
+      backoff[loaded.key] = TileBackoff{retry_at, delay};
       if (backoff.size() > BACKOFF_PRUNE_LIMIT) {
         std::erase_if(backoff, [&](auto const& entry) { return entry.second.retry_at <= now; });
         if (backoff.size() > BACKOFF_PRUNE_LIMIT) {

@@ -109,6 +109,8 @@ struct TileCache {
   std::uint32_t offline_done = 0;   // of them answered (or given up)
   std::uint32_t offline_failed = 0; // of them failed
   std::uint64_t offline_downloads = 0; // downloads started, so two alike still tell apart
+  /// The latest pause the tile server asked for, as the worker reported it.
+  std::optional<ServicePause> server_pause;
   bool dark = false;
 
   // The current download's tiles in request order, and those still unanswered: a style
