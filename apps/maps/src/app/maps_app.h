@@ -268,7 +268,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
   void fire_search_debounce();
   void fire_map_idle();
   void fire_area_search_debounce();
-  void poll_tiles();
+  void poll_tiles(zarn_ui::doc::Document& doc);
   void fire_endpoint_debounce();
 };
 
