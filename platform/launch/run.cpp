@@ -125,16 +125,13 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), spec);
-<<<<<<< HEAD
   WindowPresenter presenter(sdl.window());
-=======
   if (spec.minimum_window_size) {
     auto const [min_w, min_h] = spec.minimum_window_size();
     double const enlarged = args.scale.value_or(1.0f); // --scale makes every logical pixel larger
     SDL_SetWindowMinimumSize(sdl.window(), static_cast<int>(std::ceil(min_w * enlarged)),
                              static_cast<int>(std::ceil(min_h * enlarged)));
   }
->>>>>>> h18b
   SDL_StartTextInput();
 
   // A start from launch arguments shows demo states: it runs on a document of its own and never
