@@ -8,6 +8,7 @@
 
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/window_present.h"
+#include "platform/launch/x11_pointer.h"
 #include "platform/scene/scene.h"
 #include "platform/surface/floating_placement.h"
 #include "platform/surface/floating_surface.h"
@@ -136,8 +137,22 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
       surface->set_detached_rect(surfaces.front().rect);
     }
     SDL_CaptureMouse(SDL_FALSE);
+    SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+    pointer_on_screen_.reset();
+  }
+  if (event.type == SDL_SYSWMEVENT) {
+    // Enabled only while the card is dragged from its surface, for the pointer's screen place.
+    if (auto const at = x11_pointer_on_screen(event)) {
+      pointer_on_screen_ = *at;
+    }
+    return true;
   }
   if (!ours) {
+    if (event.type == SDL_MOUSEMOTION && event_window(event) == SDL_GetWindowID(main_)) {
+      last_pointer_ = Point{event.motion.x / k_, event.motion.y / k_};
+    } else if (event.type == SDL_MOUSEBUTTONUP && event_window(event) == SDL_GetWindowID(main_)) {
+      last_pointer_ = Point{event.button.x / k_, event.button.y / k_};
+    }
     return false;
   }
   if (!surface || !shown_) {
@@ -167,12 +182,18 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
       if (widget.is_dragging_surface()) {
         // The surface follows the pointer, so positions relative to it lag one move behind;
         // the pointer's place on the screen does not.
-        int gx = 0;
-        int gy = 0;
-        SDL_GetGlobalMouseState(&gx, &gy);
         Point const origin = main_origin();
-        p = {(gx - origin.x) / k_, (gy - origin.y) / k_};
+        Point screen = pointer_on_screen_.value_or(Point{});
+        if (!pointer_on_screen_) {
+          int wx = 0;
+          int wy = 0;
+          SDL_GetWindowPosition(window_, &wx, &wy);
+          screen = {double(wx + event.motion.x), double(wy + event.motion.y)};
+        }
+        pointer_on_screen_.reset();
+        p = {(screen.x - origin.x) / k_, (screen.y - origin.y) / k_};
       }
+      last_pointer_ = p;
       deliver(PointerMoved{p.x * main_scale, p.y * main_scale});
       break;
     }
@@ -193,6 +214,7 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
         // The surface moves under the pointer and stops at the screen's edge: its drag keeps
         // the pointer wherever it goes.
         SDL_CaptureMouse(SDL_TRUE);
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
       }
       break;
     }
@@ -280,9 +302,10 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   }
   Rect frame_rect = surfaces.front().rect;
   Rect const window = widget.window_rect();
-  // Dropped mostly over the window: the window takes the card back (it settles at its dock).
-  if (dropped && overlap_fraction(inset(frame_rect, MARGIN), window) >=
-                     FloatingPlacement::RETURN_OVERLAP) {
+  // Dropped mostly over the window, the pointer in it: the window takes the card back (it
+  // settles at its dock).
+  if (dropped && last_pointer_ && window.contains(*last_pointer_) &&
+      overlap_fraction(inset(frame_rect, MARGIN), window) >= FloatingPlacement::RETURN_OVERLAP) {
     if (auto const spec = surface->surface_spec()) {
       surface->apply_placement_event(
           PlacementEvent{PlacementEventKind::AdoptedByApp, spec->surface_id, {}, false});

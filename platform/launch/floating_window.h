@@ -75,10 +75,10 @@ class FloatingWindow {
   bool shown_ = false;
   bool wants_frame_ = false;
   bool was_dragging_ = false;
-  bool dragging_here_ = false; // the drag started on the surface
   Rect frame_rect_;            // the surface's rectangle in the main frame, as last shown
   Rect drawn_rect_;            // the part of the frame the surface shows (unclamped)
-  std::optional<Point> last_pointer_; // in the main frame
+  std::optional<Point> last_pointer_;      // in the main frame
+  std::optional<Point> pointer_on_screen_; // of the last raw motion, while dragged here
   Point last_main_origin_;
 };
 
