@@ -126,44 +126,72 @@ Point FloatingWindow::to_main_frame(int x, int y) const {
   return {drawn_rect_.x0 + x / k_, drawn_rect_.y0 + y / k_};
 }
 
+void FloatingWindow::track_pointer(bool on) {
+  if (on == tracking_) {
+    return;
+  }
+  tracking_ = on;
+  // The dragging window keeps the pointer wherever it goes, and the X server's events tell
+  // where it is on the screen.
+  SDL_CaptureMouse(on ? SDL_TRUE : SDL_FALSE);
+  SDL_EventState(SDL_SYSWMEVENT, on ? SDL_ENABLE : SDL_DISABLE);
+  pointer_on_screen_.reset();
+}
+
 bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget, State* state,
                                  double main_scale) {
-  auto* surface = widget.as_floating_surface_mut();
-  bool const ours = window_ != nullptr && event_window(event) == SDL_GetWindowID(window_);
-  if (surface && widget.is_dragging_surface() && event.type == SDL_MOUSEBUTTONUP) {
-    // The card keeps the place it is dropped at, also with motion since the last frame.
-    auto const surfaces = surface->detached_surface();
-    if (!surfaces.empty()) {
-      surface->set_detached_rect(surfaces.front().rect);
-    }
-    SDL_CaptureMouse(SDL_FALSE);
-    SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
-    pointer_on_screen_.reset();
-  }
   if (event.type == SDL_SYSWMEVENT) {
-    // Enabled only while the card is dragged from its surface, for the pointer's screen place.
     if (auto const at = x11_pointer_on_screen(event)) {
       pointer_on_screen_ = *at;
     }
     return true;
   }
-  if (!ours) {
-    if (event.type == SDL_MOUSEMOTION && event_window(event) == SDL_GetWindowID(main_)) {
-      last_pointer_ = Point{event.motion.x / k_, event.motion.y / k_};
-    } else if (event.type == SDL_MOUSEBUTTONUP && event_window(event) == SDL_GetWindowID(main_)) {
-      last_pointer_ = Point{event.button.x / k_, event.button.y / k_};
-    }
-    return false;
-  }
-  if (!surface || !shown_) {
-    return true;
-  }
+  auto* surface = widget.as_floating_surface_mut();
+  Uint32 const id = event_window(event);
+  bool const ours = window_ != nullptr && id == SDL_GetWindowID(window_);
+  bool const main_event = id == SDL_GetWindowID(main_);
+  bool const dragging = surface != nullptr && widget.is_dragging_surface();
+  bool const pointer = event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONUP;
   Modifiers const mods = modifiers_from_sdl(static_cast<Uint16>(SDL_GetModState()));
   auto deliver = [&](Event const& e) {
     bool handled = false;
     widget.handle_event(e, mods, state, main_scale, handled);
     wants_frame_ = true;
   };
+
+  // While the card is dragged its place follows the pointer's place on the screen: SDL keeps
+  // positions inside the window they are for, and the surface moves under the pointer.
+  std::optional<Point> dragged_to;
+  if (dragging && pointer && (ours || main_event) && pointer_on_screen_) {
+    Point const origin = main_origin();
+    dragged_to = Point{(pointer_on_screen_->x - origin.x) / k_,
+                       (pointer_on_screen_->y - origin.y) / k_};
+    pointer_on_screen_.reset();
+  }
+  if (main_event && pointer && !dragged_to) {
+    last_pointer_ = event.type == SDL_MOUSEMOTION ? Point{event.motion.x / k_, event.motion.y / k_}
+                                                  : Point{event.button.x / k_, event.button.y / k_};
+  } else if (dragged_to) {
+    last_pointer_ = dragged_to;
+  }
+  if (dragging && event.type == SDL_MOUSEMOTION && dragged_to) {
+    deliver(PointerMoved{dragged_to->x * main_scale, dragged_to->y * main_scale});
+    return true;
+  }
+  if (dragging && event.type == SDL_MOUSEBUTTONUP) {
+    // The card keeps the place it is dropped at, also with motion since the last frame.
+    auto const surfaces = surface->detached_surface();
+    if (!surfaces.empty()) {
+      surface->set_detached_rect(surfaces.front().rect);
+    }
+    track_pointer(false);
+  }
+  if (!ours) {
+    return false;
+  }
+  if (!surface || !shown_) {
+    return true;
+  }
   switch (event.type) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
@@ -174,24 +202,22 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
         }
         hide();
         active_ = false;
+      } else if (event.window.event == SDL_WINDOWEVENT_LEAVE && !dragging) {
+        // Nothing of the card stays hovered once the pointer has left it.
+        deliver(PointerMoved{(drawn_rect_.x0 - 1.0) * main_scale,
+                             (drawn_rect_.y0 - 1.0) * main_scale});
       }
       wants_frame_ = true;
       break;
     case SDL_MOUSEMOTION: {
       Point p = to_main_frame(event.motion.x, event.motion.y);
-      if (widget.is_dragging_surface()) {
-        // The surface follows the pointer, so positions relative to it lag one move behind;
-        // the pointer's place on the screen does not.
+      if (dragging) {
+        // Without the screen place: relative to where the surface is now.
+        int wx = 0;
+        int wy = 0;
+        SDL_GetWindowPosition(window_, &wx, &wy);
         Point const origin = main_origin();
-        Point screen = pointer_on_screen_.value_or(Point{});
-        if (!pointer_on_screen_) {
-          int wx = 0;
-          int wy = 0;
-          SDL_GetWindowPosition(window_, &wx, &wy);
-          screen = {double(wx + event.motion.x), double(wy + event.motion.y)};
-        }
-        pointer_on_screen_.reset();
-        p = {(screen.x - origin.x) / k_, (screen.y - origin.y) / k_};
+        p = {(wx + event.motion.x - origin.x) / k_, (wy + event.motion.y - origin.y) / k_};
       }
       last_pointer_ = p;
       deliver(PointerMoved{p.x * main_scale, p.y * main_scale});
@@ -211,10 +237,7 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
       deliver(PointerButton{p.x * main_scale, p.y * main_scale, button_of(event.button.button),
                             pressed ? ButtonState::Pressed : ButtonState::Released});
       if (pressed && widget.is_dragging_surface()) {
-        // The surface moves under the pointer and stops at the screen's edge: its drag keeps
-        // the pointer wherever it goes.
-        SDL_CaptureMouse(SDL_TRUE);
-        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+        track_pointer(true);
       }
       break;
     }
@@ -289,6 +312,9 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   }
   bool const dragging = widget.is_dragging_surface();
   bool const dropped = was_dragging_ && !dragging;
+  if (capable_) {
+    track_pointer(dragging); // a drag that started in the main window may leave it
+  }
   was_dragging_ = dragging;
   if (surface->take_surface_request()) {
     active_ = true;

@@ -63,6 +63,7 @@ class FloatingWindow {
   Point to_main_frame(int x, int y) const;
   void open_or_move(Rect const& screen, Rect const& frame_rect);
   void hide();
+  void track_pointer(bool on);
   void report_geometry(floating_surface::FloatingSurfaceDelegate& surface, Rect const& frame_rect,
                        bool moved);
 
@@ -75,6 +76,7 @@ class FloatingWindow {
   bool shown_ = false;
   bool wants_frame_ = false;
   bool was_dragging_ = false;
+  bool tracking_ = false;      // capturing the pointer, with the X server's events on
   Rect frame_rect_;            // the surface's rectangle in the main frame, as last shown
   Rect drawn_rect_;            // the part of the frame the surface shows (unclamped)
   std::optional<Point> last_pointer_;      // in the main frame

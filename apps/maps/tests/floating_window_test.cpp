@@ -219,6 +219,37 @@ std::vector<Step> drag_surface_to(Point to) {
   };
 }
 
+/// A drag of the card's header in the main window to `to` (screen), the pointer moved for real.
+std::vector<Step> drag_in_window_to(Point to) {
+  auto from = std::make_shared<Point>();
+  auto step = std::make_shared<int>(0);
+  constexpr int STEPS = 12;
+  return {
+      [from](MapsApp& app) {
+        SDL_Window* main = find_window(false);
+        Point const grip = centre(app.nav_card_rects[NAV_DRAG_HEADER]);
+        Rect const at = window_bounds(main);
+        *from = {at.x0 + grip.x, at.y0 + grip.y};
+        SDL_WarpMouseGlobal(int(from->x), int(from->y));
+        push_mouse(main, SDL_MOUSEBUTTONDOWN, grip);
+        return true;
+      },
+      wait(2),
+      [from, step, to](MapsApp&) {
+        ++*step;
+        double const t = double(*step) / STEPS;
+        SDL_WarpMouseGlobal(int(from->x + (to.x - from->x) * t), int(from->y + (to.y - from->y) * t));
+        return *step >= STEPS;
+      },
+      wait(3),
+      [](MapsApp&) {
+        push_mouse(find_window(false), SDL_MOUSEBUTTONUP, {0, 0});
+        return true;
+      },
+      wait(3),
+  };
+}
+
 std::vector<Step> operator+(std::vector<Step> a, std::vector<Step> const& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
@@ -235,7 +266,26 @@ TEST(FloatingWindow, TheCardFloatsAsASecondWindowIsDraggedHandedBackAndEndedTher
 
   Rect const screen{0, 0, 1600, 1000};
   std::vector<Step> script =
-      std::vector<Step>{wait(5)} + float_navigation() +
+      std::vector<Step>{wait(5)} +
+      // Dragged out of the window by its header, below the window: it goes onto the desktop.
+      drag_in_window_to({1000, 960}) +
+      std::vector<Step>{
+          [](MapsApp& app) {
+            EXPECT_TRUE(shown_card_window()) << "a drag out of the window opens the surface";
+            EXPECT_EQ(app.nav_placement.state(), PlacementState::Detached);
+            EXPECT_FALSE(nav_card_painted_in_window(app));
+            return true;
+          },
+      } +
+      drag_surface_to({800, 500}) +
+      std::vector<Step>{
+          [](MapsApp& app) {
+            EXPECT_EQ(shown_card_window(), nullptr);
+            EXPECT_TRUE(app.nav_placement.is_in_window());
+            return !app.nav_placement.is_handoff_animating();
+          },
+      } +
+      float_navigation() +
       std::vector<Step>{
           [](MapsApp& app) {
             SDL_Window* card = shown_card_window();
