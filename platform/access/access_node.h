@@ -42,6 +42,9 @@ struct AccessNode {
   std::vector<AccessNode> children;
   bool hidden = false;        // not presented (a closed dialog); its subtree binds nothing
   bool editable_text = false; // takes text input
+  bool focused = false;       // holds the keyboard focus
+  bool modal = false;         // a dialog that blocks the rest of the window
+  std::optional<std::string> description;
 
   /// Sets both id members and the numeric id.
   AccessNode with_id(std::string_view id_text) &&;

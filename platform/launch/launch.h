@@ -68,6 +68,7 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 struct WindowOptions {
   std::uint64_t max_frames = 0;  // 0: until the window closes
   bool session_bus = false;      // own the application id on the session bus (a plain start)
+  bool accessibility = false;    // export the accessibility tree on the accessibility bus
 };
 
 /// The window path of run_or_exit with arguments already parsed.

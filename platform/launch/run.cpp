@@ -14,6 +14,7 @@
 #include "platform/launch/launch.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
+#include "platform/launch/window_access.h"
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
 #include "platform/render/frame_scale.h"
@@ -140,6 +141,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), spec);
+  WindowAccess access(spec, options.accessibility);
   SDL_StartTextInput();
 
   // A start from launch arguments shows demo states: it runs on a document of its own and never
@@ -216,6 +218,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     }
 
     bus.before_tick(*widget, *state, sdl.window());
+    access.before_tick(*widget, *state);
     widget->tick(*state);
     // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
     tree.clear();
@@ -238,6 +241,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     present(sdl.window(), scene, scale, theme.surface);
     state->after_frame();
     bus.after_frame(*widget, *state);
+    access.after_frame(*widget, sdl.window(), frame.logical);
 
     if (options.max_frames && ++frames >= options.max_frames) {
       break;
@@ -283,7 +287,7 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     }
     spec.render_shot(result, *args);
   } else {
-    result = run_window(spec, *args, WindowOptions{.max_frames = 0, .session_bus = true});
+    result = run_window(spec, *args, WindowOptions{.max_frames = 0, .session_bus = true, .accessibility = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());

@@ -98,6 +98,10 @@ std::optional<AccessNode> attribution_sheet_tree(MapsApp const& app) {
   if (node.hidden) {
     return std::nullopt;
   }
+  // Enter runs the primary button: it is where the keyboard is.
+  if (!node.children.empty()) {
+    node.children.front().focused = true;
+  }
   return node;
 }
 
@@ -128,6 +132,7 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
   std::vector<AccessNode> children;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
+    children.back().focused = c.id == "maps.search" && app.search_box.editing;
   }
   AccessNode root;
   root.role = zarn_ui::access::ROLE_WINDOW;
