@@ -44,7 +44,7 @@ class AtspiSession {
  public:
   /// Empty when the stack runs; otherwise why not (the test then skips).
   std::string start() {
-    if (access(LAUNCHER, X_OK) != 0) {
+    if (::access(LAUNCHER, X_OK) != 0) {
       return "at-spi2-core is not installed (no at-spi-bus-launcher); scripts/install-deps installs it";
     }
     char dir_template[] = "/tmp/zarn-atspi-XXXXXX";
