@@ -392,11 +392,11 @@ std::size_t AccessBridge::apply_queued(widget::Widget& widget, State& state) {
   return calls.size();
 }
 
-void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect window) {
+void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect window, double scale) {
   if (!impl_->is_listening || !impl_->ready) {
     return;
   }
-  auto next = std::make_shared<ExportedTree const>(export_tree(widget.accessibility_tree(), origin, window));
+  auto next = std::make_shared<ExportedTree const>(export_tree(widget.accessibility_tree(), origin, window, scale));
   std::shared_ptr<ExportedTree const> before;
   bool waiting = false;
   {

@@ -46,9 +46,9 @@ class AccessBridge {
   /// UI thread: performs the queued actions through the widget's semantic actions; the number.
   std::size_t apply_queued(widget::Widget& widget, State& state);
   /// UI thread, after the frame: publishes the widget's tree, sends the events of what changed
-  /// and answers the calls applied before. `window` is the window in its own logical
-  /// coordinates, `origin` its top-left corner on the screen.
-  void publish(widget::Widget const& widget, Point origin, Rect window);
+  /// and answers the calls applied before. `window` is the window in layout pixels, `scale`
+  /// window points per layout pixel, `origin` the window's top-left corner on the screen.
+  void publish(widget::Widget const& widget, Point origin, Rect window, double scale = 1.0);
 
   struct Impl;
 

@@ -1,6 +1,7 @@
 #include "platform/a11y/tree_export.h"
 
 #include <algorithm>
+#include <cmath>
 #include <unordered_set>
 
 #include <fmt/format.h>
@@ -37,6 +38,7 @@ std::vector<access::AccessAction> offered_actions(AccessNode const& node) {
 
 struct Flattener {
   ExportedTree& tree;
+  double scale;
   std::size_t max_nodes;
 
   // A node without an id is known by its place: its parent's key, its role and its index.
@@ -67,7 +69,12 @@ struct Flattener {
     out.role = atspi_role_of(node);
     out.parent = parent;
     out.actions = offered_actions(node);
-    out.bounds = node.bounds.value_or(parent == APP_INDEX ? tree.window : Rect{});
+    if (node.bounds) {
+      Rect const& b = *node.bounds;
+      out.bounds = Rect{b.x0 * scale, b.y0 * scale, b.x1 * scale, b.y1 * scale};
+    } else if (parent == APP_INDEX) {
+      out.bounds = tree.window;
+    }
     set_state(out, atspi_state::ENABLED);
     set_state(out, atspi_state::SENSITIVE);
     set_state(out, atspi_state::VISIBLE);
@@ -156,12 +163,15 @@ std::vector<int> const& ExportedTree::children_of(int index) const {
 }
 
 ExportedTree export_tree(std::optional<AccessNode> const& root, Point window_origin, Rect window,
-                         std::size_t max_nodes) {
+                         double scale, std::size_t max_nodes) {
+  if (!(std::isfinite(scale) && scale > 0.0)) {
+    scale = 1.0;
+  }
   ExportedTree tree;
   tree.window_origin = window_origin;
-  tree.window = window;
+  tree.window = Rect{window.x0 * scale, window.y0 * scale, window.x1 * scale, window.y1 * scale};
   if (root) {
-    Flattener{tree, max_nodes}.add(*root, APP_INDEX, "", 0, 0);
+    Flattener{tree, scale, max_nodes}.add(*root, APP_INDEX, "", 0, 0);
   }
   return tree;
 }

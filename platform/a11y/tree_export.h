@@ -30,7 +30,7 @@ struct ExportedNode {
   int parent = APP_INDEX;
   std::vector<int> children;
   int index_in_parent = 0;
-  Rect bounds;  // window coordinates, logical pixels
+  Rect bounds;  // window coordinates, points
   std::vector<access::AccessAction> actions;  // those the Action interface offers
 
   bool has_state(std::uint32_t state) const { return (states[state / 32] >> (state % 32) & 1U) != 0; }
@@ -42,7 +42,7 @@ struct ExportedTree {
   std::unordered_map<std::string, int> by_path;
   int focused = -1;
   Point window_origin;  // top-left of the window on the screen
-  Rect window;          // the window in its own coordinates
+  Rect window;          // the window in its own coordinates (points)
 
   /// The node at `path`; none for the application object and unknown paths.
   ExportedNode const* find(std::string_view path) const;
@@ -51,9 +51,11 @@ struct ExportedTree {
 };
 
 /// Flattens `root` (hidden subtrees left out) into exported nodes below the application
-/// object. A tree of more than `max_nodes` nodes is cut there, depth first.
+/// object. `window` and the nodes' bounds are in layout pixels; `scale` window points per layout
+/// pixel (the UI scale) takes them to the window coordinates the bus speaks. A tree of more than
+/// `max_nodes` nodes is cut there, depth first.
 ExportedTree export_tree(std::optional<access::AccessNode> const& root, Point window_origin,
-                         Rect window, std::size_t max_nodes = 4096);
+                         Rect window, double scale = 1.0, std::size_t max_nodes = 4096);
 
 /// The protocol role of a node and its name ("push button").
 std::uint32_t atspi_role_of(access::AccessNode const& node);

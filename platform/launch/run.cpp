@@ -241,7 +241,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     present(sdl.window(), scene, scale, theme.surface);
     state->after_frame();
     bus.after_frame(*widget, *state);
-    access.after_frame(*widget, sdl.window(), frame.logical);
+    access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
 
     if (options.max_frames && ++frames >= options.max_frames) {
       break;

@@ -30,7 +30,8 @@ void WindowAccess::before_tick(widget::Widget& widget, State& state) {
   }
 }
 
-void WindowAccess::after_frame(widget::Widget const& widget, SDL_Window* window, Size logical) {
+void WindowAccess::after_frame(widget::Widget const& widget, SDL_Window* window, Size logical,
+                               double ui_scale) {
   if (!bridge_ || !bridge_->listening()) {
     return;
   }
@@ -38,7 +39,7 @@ void WindowAccess::after_frame(widget::Widget const& widget, SDL_Window* window,
   int y = 0;
   SDL_GetWindowPosition(window, &x, &y);
   bridge_->publish(widget, Point{static_cast<double>(x), static_cast<double>(y)},
-                   Rect{0.0, 0.0, logical.width, logical.height});
+                   Rect{0.0, 0.0, logical.width, logical.height}, ui_scale);
 }
 
 }  // namespace zarn_ui::launch

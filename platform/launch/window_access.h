@@ -25,8 +25,8 @@ class WindowAccess {
   WindowAccess& operator=(WindowAccess const&) = delete;
 
   void before_tick(widget::Widget& widget, State& state);
-  /// `logical` is the layout's size of this frame.
-  void after_frame(widget::Widget const& widget, SDL_Window* window, Size logical);
+  /// `logical` is the layout's size of this frame, `ui_scale` window points per layout pixel.
+  void after_frame(widget::Widget const& widget, SDL_Window* window, Size logical, double ui_scale);
 
  private:
   std::unique_ptr<a11y::AccessBridge> bridge_;

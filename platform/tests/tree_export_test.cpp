@@ -54,6 +54,11 @@ TEST(TreeExport, PathsFollowIdsOrPlaceAndNeverCollide) {
   ASSERT_EQ(dup.nodes.size(), 3u);
   EXPECT_NE(dup.nodes[1].path, dup.nodes[2].path);
   EXPECT_EQ(dup.by_path.size(), 3u);
+
+  // With --scale the window's points are layout pixels times the scale.
+  auto const scaled = export_tree(window({button("x.a", "A")}), {0, 0}, {0, 0, 100, 50}, 2.0);
+  EXPECT_EQ(scaled.nodes[0].bounds, (Rect{0, 0, 200, 100}));
+  EXPECT_EQ(scaled.nodes[1].bounds, (Rect{0, 0, 20, 20}));
 }
 
 TEST(TreeExport, ChangesNameRemovalsAtOldPlacesAddsAtNewOnesThenTheFocusMove) {

@@ -22,6 +22,20 @@ using zarn_ui::widget::SemanticArgument;
 constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
 
 
+/// The control that holds the keyboard focus: the highlighted suggestion row while the list
+/// shows one, else the search field while it is edited; empty for none.
+std::string focused_control_id(MapsApp const& app) {
+  SearchBox const& box = app.search_box;
+  if (!box.editing) {
+    return {};
+  }
+  if (box.highlighted && *box.highlighted < box.suggestions.size() &&
+      search_suggestions_shown(box, app.model.query)) {
+    return fmt::format("maps.search-result:{}", box.suggestions[*box.highlighted].id);
+  }
+  return "maps.search";
+}
+
 bool value_less_outside_panel(SemanticArgument const& argument) {
   return argument.kind == SemanticArgument::Kind::Empty ||
          argument.kind == SemanticArgument::Kind::Activate;
@@ -130,9 +144,13 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
     return sheet;
   }
   std::vector<AccessNode> children;
+  std::string const focus = app.offline_panel.open ? std::string() : focused_control_id(app);
+  bool focus_placed = false;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
-    children.back().focused = c.id == "maps.search" && app.search_box.editing;
+    if (!focus_placed && !focus.empty() && c.id == focus) {
+      children.back().focused = focus_placed = true;
+    }
   }
   AccessNode root;
   root.role = zarn_ui::access::ROLE_WINDOW;
