@@ -191,6 +191,10 @@ std::uint32_t atspi_role_of(AccessNode const& node) {
       return atspi_role::RADIO_BUTTON;
     case access::ROLE_SEARCH_FIELD:
       return atspi_role::ENTRY;
+    case access::ROLE_MENU:
+      return atspi_role::MENU;
+    case access::ROLE_MENU_ITEM:
+      return atspi_role::MENU_ITEM;
     default:
       return node.editable_text ? atspi_role::ENTRY : atspi_role::PANEL;
   }
@@ -204,6 +208,10 @@ std::string_view atspi_role_name(std::uint32_t role) {
       return "dialog";
     case atspi_role::FRAME:
       return "frame";
+    case atspi_role::MENU:
+      return "menu";
+    case atspi_role::MENU_ITEM:
+      return "menu item";
     case atspi_role::PANEL:
       return "panel";
     case atspi_role::PUSH_BUTTON:

@@ -22,6 +22,9 @@ inline constexpr std::uint8_t ROLE_TOGGLE_BUTTON = 18;
 inline constexpr std::uint8_t ROLE_RADIO = 20;
 inline constexpr std::uint8_t ROLE_SWITCH = 21;
 inline constexpr std::uint8_t ROLE_SEARCH_FIELD = 25;
+/// A pop-up menu and its items.
+inline constexpr std::uint8_t ROLE_MENU = 40;
+inline constexpr std::uint8_t ROLE_MENU_ITEM = 41;
 
 /// What a node can be asked to do.
 enum class AccessAction : std::uint8_t { Press, Focus, SetValue };
@@ -69,7 +72,8 @@ struct AccessNode {
 };
 
 /// The actions a node offers: its own list, else the defaults of its role (buttons, toggles,
-/// choices and switches are pressed; search fields take focus and a value; others nothing).
+/// choices, switches and menu items are pressed; search fields take focus and a value; others
+/// nothing).
 std::vector<AccessAction> node_actions(AccessNode const& node);
 
 } // namespace zarn_ui::access

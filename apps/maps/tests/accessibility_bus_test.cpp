@@ -1,7 +1,8 @@
 // The maps window as a screen reader meets it: the window runs with SDL's dummy driver on a
 // private desktop accessibility stack, and a bus client finds the search field and the zoom
-// buttons by role and name, zooms with the button's action, opens the attribution sheet and
-// closes it with its Close action, and hears the focus move when "/" is pressed.
+// buttons by role and name, zooms with the button's action, opens the attribution sheet from
+// the overflow menu and closes it with its Close action, and hears the focus move to the
+// highlighted menu item and, when "/" is pressed, to the search field.
 
 #include <SDL.h>
 #include <stdlib.h>
@@ -172,12 +173,24 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   EXPECT_TRUE(act(*zoom_in));
   EXPECT_TRUE(session.wait_for([&] { return zoom > before; })) << "the zoom stayed at " << before;
 
-  // The sheet from the overflow menu: its button by the bus, the item by the keyboard.
+  // The sheet from the overflow menu: the keyboard's highlight is the focus, the item's
+  // action chooses it.
   auto const more = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
   ASSERT_TRUE(more);
   EXPECT_TRUE(act(*more));
+  auto const item = session.find(*app, a11y::atspi_role::MENU_ITEM, "Attribution");
+  ASSERT_TRUE(item) << "the open menu lists no Attribution item";
+  session.clear_events();
   push_key(SDLK_DOWN);
-  push_key(SDLK_RETURN);
+  EXPECT_TRUE(session.wait_for([&] {
+    for (auto const& e : session.events()) {
+      if (e.member == "Focus" && e.path == item->path) {
+        return true;
+      }
+    }
+    return false;
+  })) << "no focus event from the highlighted menu item";
+  EXPECT_TRUE(act(*item));
   std::optional<Ref> dialog;
   ASSERT_TRUE(session.wait_for([&] {
     dialog = top_with_role(*app, a11y::atspi_role::DIALOG);
