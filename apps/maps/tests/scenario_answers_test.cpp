@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "doc/load.h"
+#include "input/semantics.h"
 #include "local_server.h"
 #include "scenario.h"
 
@@ -57,6 +58,41 @@ constexpr std::int32_t MAX_OFFSET = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t MIN_OFFSET = std::numeric_limits<std::int32_t>::min();
 
 Scenario const SCENARIOS[] = {
+    {"the search field, its clear button and its suggestions stand together in the tree",
+     {"--pois"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().selected_poi) << "the place card must be painted for the case";
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       s.type("mar");
+       ASSERT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
+       ASSERT_TRUE(s.painted("Directions")) << "the place card is painted under the list";
+
+       auto const tree = s.app().accessibility_tree();
+       ASSERT_TRUE(tree);
+       std::vector<std::string> ids;
+       for (auto const& node : tree->children) {
+         ids.push_back(node.id_text);
+       }
+       auto const at = std::find(ids.begin(), ids.end(), "maps.search");
+       ASSERT_NE(at, ids.end());
+       std::size_t const rows = std::min<std::size_t>(s.app().search_box.suggestions.size(), 6);
+       ASSERT_GE(rows, 1u);
+       ASSERT_GE(static_cast<std::size_t>(ids.end() - at), 2 + rows);
+       EXPECT_EQ(at[1], "maps.search.clear");
+       for (std::size_t i = 0; i < rows; ++i) {
+         EXPECT_TRUE(at[2 + i].starts_with("maps.search-result:")) << at[2 + i];
+       }
+       EXPECT_TRUE(std::find(at, ids.end(), "maps.poi.directions") == ids.end())
+           << "the place card's controls stand inside the search box's run";
+
+       Place const seen = s.app().search_box.suggestions[0];
+       auto const row = s.search_item(SearchItem::result(0));
+       ASSERT_TRUE(row);
+       s.click(*row);
+       EXPECT_EQ(s.app().model.selected, seen.id);
+     }},
     {"the list under an endpoint field ends its search with the answer", {"--panel=directions"},
      1280, 800,
      [](Session& s) {

@@ -330,6 +330,10 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
     app.nav_card_hover = false;
     app.nav_card_rects = {};
   }
+  // The search box's targets in one run after the map view's other floating elements: the
+  // list, painted over the place card, takes its presses, and the window's overflow button,
+  // painted over everything, still takes its own.
+  drain_search_targets(app);
   draw_overflow_button(app, scene, t, theme);
   if (app.overflow_menu.is_open()) {
     app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
