@@ -67,6 +67,9 @@ public:
     state->after_frame();
   }
 
+  /// The theme the next frames draw with, as the window loop switches it.
+  void set_theme(zarn_ui::Theme const& theme) { theme_ = theme; }
+
   void resize(double width, double height) {
     width_ = width;
     height_ = height;

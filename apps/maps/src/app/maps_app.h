@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "draw/overflow_menu.h"
+#include "draw/screen_lines.h"
 #include "app/projection.h"
 #include "app/requests.h"
 #include "input/ui_action.h"
@@ -93,6 +94,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   AttributionSheet attribution_sheet = new_attribution_sheet();
   OfflinePanel offline_panel;
   TrafficOverlay traffic;
+  /// The route's screen line, kept between frames of one zoom level.
+  ScreenLine route_line;
   /// The next request to the platform about the navigation card's surface.
   std::optional<zarn_ui::floating_surface::SurfaceSpec> surface_request;
   ServiceUrls services;
@@ -268,7 +271,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
   void fire_search_debounce();
   void fire_map_idle();
   void fire_area_search_debounce();
-  void poll_tiles();
+  void poll_tiles(zarn_ui::doc::Document& doc);
   void fire_endpoint_debounce();
 };
 
