@@ -101,6 +101,9 @@ class MapsApp final : public zarn_ui::widget::Widget,
   ServiceUrls services;
   /// The persisted fields as last copied from the document, shared by the tick and dispatch.
   DocBaseline doc_baseline;
+  /// Queries searched where no document was at hand (a published search); the next tick
+  /// records them in the document as a search from the box is recorded at once.
+  std::vector<std::string> unrecorded_searches;
 
   // Plain members.
   std::optional<zarn_ui::layout::NodeId> layout_node;
@@ -268,7 +271,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
   void fire_search_debounce();
   void fire_map_idle();
   void fire_area_search_debounce();
-  void poll_tiles();
+  void poll_tiles(zarn_ui::doc::Document& doc);
   void fire_endpoint_debounce();
 };
 
