@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,6 +55,8 @@ struct LaunchSpec {
   std::function<void(LaunchResult& out, LaunchArgs const& args)> render_shot;
   std::function<void(App& app)> register_actions;
   std::function<std::pair<std::int32_t, std::int32_t>()> default_window_size;
+  /// The smallest window the application lays out without overlaps (logical pixels); none: any.
+  std::function<std::pair<std::int32_t, std::int32_t>()> minimum_window_size;
   PersistOpener persist_open;
   /// How the published actions are run from outside (effect byte, whether they take an argument).
   std::vector<bus::ActionSignature> action_signatures;
@@ -68,6 +71,9 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 struct WindowOptions {
   std::uint64_t max_frames = 0;  // 0: until the window closes
   bool session_bus = false;      // own the application id on the session bus (a plain start)
+  /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.
+  bool desktop_theme = false;
+  std::optional<std::string> settings_bus = {};  // the Settings portal's bus; none: the session bus
 };
 
 /// The window path of run_or_exit with arguments already parsed.

@@ -1,23 +1,24 @@
 #include <SDL.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "platform/launch/desktop_theme.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
+#include "platform/launch/window_present.h"
 #include "platform/render/frame_scale.h"
-#include "platform/render/offscreen.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -96,26 +97,6 @@ class SdlSession {
   SDL_Window* window_ = nullptr;
 };
 
-/// Replays `scene` into the window surface (32-bit pixels, as cairo's RGB24 lays them out).
-bool present(SDL_Window* window, Scene const& scene, double scale, Color base) {
-  SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface || surface->format->BytesPerPixel != 4) {
-    return false;
-  }
-  if (SDL_MUSTLOCK(surface)) {
-    SDL_LockSurface(surface);
-  }
-  cairo_surface_t* target = cairo_image_surface_create_for_data(
-      static_cast<unsigned char*>(surface->pixels), CAIRO_FORMAT_RGB24, surface->w, surface->h,
-      surface->pitch);
-  auto const drawn = render_into(scene, target, base, scale);
-  cairo_surface_destroy(target);
-  if (SDL_MUSTLOCK(surface)) {
-    SDL_UnlockSurface(surface);
-  }
-  return drawn && SDL_UpdateWindowSurface(window) == 0;
-}
-
 }  // namespace
 
 LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options) {
@@ -135,11 +116,22 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     width = static_cast<std::int32_t>(args.size->first);
     height = static_cast<std::int32_t>(args.size->second);
   }
+  // Asked now, answered while the window opens and the application is built.
+  char const* const theme_env = std::getenv("ZARN_THEME");
+  DesktopTheme desktop({options.desktop_theme, options.settings_bus,
+                        theme_env ? std::optional<std::string>(theme_env) : std::nullopt});
   if (!sdl.open(spec.name.empty() ? spec.app_id : spec.name, width, height)) {
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), spec);
+  WindowPresenter presenter(sdl.window());
+  if (spec.minimum_window_size) {
+    auto const [min_w, min_h] = spec.minimum_window_size();
+    double const enlarged = args.scale.value_or(1.0f); // --scale makes every logical pixel larger
+    SDL_SetWindowMinimumSize(sdl.window(), static_cast<int>(std::ceil(min_w * enlarged)),
+                             static_cast<int>(std::ceil(min_h * enlarged)));
+  }
   SDL_StartTextInput();
 
   // A start from launch arguments shows demo states: it runs on a document of its own and never
@@ -169,7 +161,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   state->attach_registry(&app.action_registry_mut());
   bus.attach(*widget);
 
-  Theme theme = Theme::light();
+  Theme theme = desktop.first();
   // --scale enlarges the whole UI on top of the display's own pixel ratio.
   double const ui_scale = args.scale.value_or(1.0f);
   TextRenderer text;
@@ -189,14 +181,10 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   bool running = true;
   auto next_frame = std::chrono::steady_clock::now();
   while (running) {
-    int win_w = 0;
-    int win_h = 0;
-    SDL_GetWindowSize(sdl.window(), &win_w, &win_h);
-    SDL_Surface* surface = SDL_GetWindowSurface(sdl.window());
-    double const pixel_ratio =
-        (surface && win_w > 0) ? static_cast<double>(surface->w) / static_cast<double>(win_w) : 1.0;
-    FrameScale const frame = frame_scale(surface ? surface->w : win_w, surface ? surface->h : win_h,
-                                         pixel_ratio, ui_scale);
+    // Drawn at the display's pixel ratio (device pixels per window coordinate) times --scale;
+    // pointer positions come in window coordinates and are taken to device pixels first.
+    WindowPixels const pixels = presenter.pixels();
+    FrameScale const frame = frame_scale(pixels.width, pixels.height, pixels.ratio, ui_scale);
     double const scale = frame.scale;
 
     SDL_Event event;
@@ -206,7 +194,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         running = false;
         break;
       }
-      if (auto translated = translate_sdl_event(event, pixel_ratio)) {
+      if (auto translated = translate_sdl_event(event, pixels.ratio)) {
         bool handled = false;
         widget->handle_event(translated->event, translated->modifiers, state.get(), scale, handled);
       }
@@ -215,6 +203,13 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       break;
     }
 
+    // A change of the desktop's appearance switches the theme (and with it the basemap style)
+    // from this frame on.
+    if (auto changed = desktop.take_change()) {
+      theme = *changed;
+      text.set_text_scale(theme.text_scale);
+      widget->set_reduce_motion(theme.reduce_motion);
+    }
     bus.before_tick(*widget, *state, sdl.window());
     widget->tick(*state);
     // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
@@ -235,7 +230,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
     Scene scene;
     widget->draw_root(scene, Affine::identity(), ctx);
-    present(sdl.window(), scene, scale, theme.surface);
+    presenter.present(scene, scale, theme.surface);
     state->after_frame();
     bus.after_frame(*widget, *state);
 
@@ -283,7 +278,8 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     }
     spec.render_shot(result, *args);
   } else {
-    result = run_window(spec, *args, WindowOptions{.max_frames = 0, .session_bus = true});
+    result = run_window(spec, *args,
+                        WindowOptions{.max_frames = 0, .session_bus = true, .desktop_theme = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());

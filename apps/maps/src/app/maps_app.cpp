@@ -69,8 +69,9 @@ bool download_unfinished(TileCache const& tiles) {
 }  // namespace
 
 bool MapsApp::is_busy() const {
-  return jobs_in_flight > 0 || !doc_loaded || locating || location_rx.has_value() ||
-         map_idle_deadline.has_value() || !tiles.pending.empty() || download_unfinished(tiles);
+  return jobs_in_flight > 0 || !doc_loaded || !unrecorded_searches.empty() || locating ||
+         location_rx.has_value() || map_idle_deadline.has_value() || !tiles.pending.empty() ||
+         download_unfinished(tiles);
 }
 
 bool MapsApp::needs_frame() const {
@@ -79,7 +80,8 @@ bool MapsApp::needs_frame() const {
          endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
          !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value() ||
          (!reduce_motion && nav_placement.is_handoff_animating()) ||
-         tooltips.has_pending();  // frames keep coming until the tooltip shows
+         tooltips.has_pending() ||  // frames keep coming until the tooltip shows
+         !unrecorded_searches.empty();  // the next tick records them
 }
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const {

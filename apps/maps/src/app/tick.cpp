@@ -2,6 +2,8 @@
 // location answer, expired debounces, tile replies, document changes), in a fixed order, without
 // ever waiting.
 
+#include <utility>
+
 #include <fmt/format.h>
 #include <spdlog/spdlog.h>
 
@@ -96,6 +98,9 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
     doc_loaded = true;
   } else {
     refresh_model_from_doc(doc, model, doc_baseline);
+  }
+  for (std::string& query : std::exchange(unrecorded_searches, {})) {
+    dispatch_maps_action(doc, MapsAction{MapsAction::CommitSearch{std::move(query)}});
   }
 
   fire_endpoint_debounce();

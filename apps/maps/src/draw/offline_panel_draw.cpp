@@ -117,16 +117,20 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
       download_selection(panel, app.viewport_bounds(), app.model.zoom, window);
   double const yd = yf + 24 * s;
   paint_text_weighted(text, scene, t, "Detail (zoom levels)", 13, theme.text, L, yd, 2);
-  Rect const minus{R - 84 * s, yd - 4 * s, R - 58 * s, yd + 22 * s};
+  // The range sits between the buttons with 6 px on either side; the minus button moves left
+  // when the range is wider than the usual gap.
+  std::string const range = fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1);
+  double const gap = std::max(32 * s, measure_text(text, range, 13) + 12);
   Rect const plus{R - 26 * s, yd - 4 * s, R, yd + 22 * s};
+  Rect const minus{plus.x0 - gap - 26 * s, yd - 4 * s, plus.x0 - gap, yd + 22 * s};
   for (auto const& [r, glyph, delta] :
        {std::tuple{minus, "\xE2\x80\x93", -1}, std::tuple{plus, "+", 1}}) {
     fill_rounded_rect(scene, t, r, 7, theme.surface);
     draw_text_centered(text, scene, t, glyph, 18, theme.text, r.x0, r.x1, r.y0 + 4 * s - 1);
     add_offline_target(app, r, OfflinePanelAction::zoom(static_cast<std::int8_t>(delta)));
   }
-  draw_text_centered(text, scene, t, fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1),
-                     13, theme.accent, R - 58 * s, R - 26 * s, minus.y0 + 6.5 * s - 1);
+  draw_text_centered(text, scene, t, range, 13, theme.accent, minus.x1, plus.x0,
+                     minus.y0 + 6.5 * s - 1);
 
   std::uint32_t const tiles = count_area_tiles(selection.box, selection.z0, selection.z1);
   std::uint32_t const total = app.tiles.offline_total;
@@ -168,14 +172,15 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   for (std::size_t i = 0; i < shown; ++i) {
     DownloadedRegion const& region = regions[i];
     double const row_y = y + 42 * s * static_cast<double>(i);
-    Rect const row{L, row_y, R, row_y + 34 * s};
+    // 38 tall so that the second line's descenders stay inside the row.
+    Rect const row{L, row_y, R, row_y + 38 * s};
     fill_rounded_rect(scene, t, row, 8, theme.surface);
     double const m = (row.y0 + row.y1) / 2;
-    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 5 * s, name_w);
+    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 4 * s, name_w);
     paint_text_fitted(
         text, scene, t,
         fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1, region.tiles), 11,
-        theme.text_secondary, L + 12, row_y + 20 * s, name_w);
+        theme.text_secondary, L + 12, row_y + 21 * s, name_w);
     Rect const del{R - 34, m - 13 * s, R - 8, m + 13 * s};
     fill_rounded_rect(scene, t, del, 7, theme.surface_raised);
     stroke_rounded_rect(scene, t, del, 7, theme.border, 1);
