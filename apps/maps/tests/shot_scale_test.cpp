@@ -191,7 +191,9 @@ TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
 
     // The zoom-in button is the rightmost "+"; it fits its button, and its crossing is inked.
     // The compact panel is closed: while it is open the map controls lie dimmed under its scrim.
-    ShotFrame const lit = shot_of({c.preset, "--nav-closed", "--scale", "2"});
+    std::vector<char const*> lit_argv = c.preset;
+    lit_argv.insert(lit_argv.end(), {"--nav-closed", "--scale", "2"});
+    ShotFrame const lit = shot_of(lit_argv);
     zarn_ui::TextCmd const* plus = nullptr;
     for (auto const* t : probe::text_cmds(lit.scene)) {
       if (t->text == "+" && (!plus || (t->transform * zarn_ui::Point{}).x >
