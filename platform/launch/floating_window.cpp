@@ -241,8 +241,18 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
       }
       break;
     }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_TEXTINPUT:
+      // A desktop that focuses the card's window: typing still reaches the application.
+      if (auto translated = translate_sdl_event(event, 1.0)) {
+        bool handled = false;
+        widget.handle_event(translated->event, translated->modifiers, state, main_scale, handled);
+        wants_frame_ = true;
+      }
+      break;
     default:
-      break;  // keys and wheel belong to the main window
+      break;  // the wheel scrolls nothing on the card
   }
   return true;
 }

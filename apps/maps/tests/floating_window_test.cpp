@@ -342,7 +342,14 @@ TEST(FloatingWindow, TheCardFloatsAsASecondWindowIsDraggedHandedBackAndEndedTher
             if (!card || app.nav_placement.is_handoff_animating()) {
               return false;
             }
-            click(card, on_surface(app, centre(app.nav_card_rects[NAV_END_BUTTON])));
+            push_mouse(card, SDL_MOUSEMOTION,
+                       on_surface(app, centre(app.nav_card_rects[NAV_END_BUTTON])));
+            return true;
+          },
+          wait(2),
+          [](MapsApp& app) {
+            EXPECT_TRUE(app.nav_card_hover) << "the End button under the pointer is hovered";
+            click(shown_card_window(), on_surface(app, centre(app.nav_card_rects[NAV_END_BUTTON])));
             return true;
           },
           wait(3),
