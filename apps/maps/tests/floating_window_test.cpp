@@ -137,6 +137,15 @@ void click(SDL_Window* window, Point at) {
   push_mouse(window, SDL_MOUSEBUTTONUP, at);
 }
 
+/// Ends the window loop as the desktop's close button does.
+void close_main_window() {
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  close.window.windowID = SDL_GetWindowID(find_window(false));
+  SDL_PushEvent(&close);
+}
+
 Point centre(Rect const& r) { return {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2}; }
 
 Rect window_bounds(SDL_Window* w) {
@@ -356,11 +365,7 @@ TEST(FloatingWindow, TheCardFloatsAsASecondWindowIsDraggedHandedBackAndEndedTher
           [](MapsApp& app) {
             EXPECT_FALSE(app.model.route) << "End on the surface ends the navigation";
             EXPECT_EQ(shown_card_window(), nullptr);
-            SDL_Event close{};
-            close.type = SDL_WINDOWEVENT;
-            close.window.event = SDL_WINDOWEVENT_CLOSE;
-            close.window.windowID = SDL_GetWindowID(find_window(false));
-            SDL_PushEvent(&close);
+            close_main_window();
             return true;
           },
       };
@@ -411,6 +416,7 @@ TEST(FloatingWindow, WithoutASecondWindowTheCardStaysInTheWindowAndKeepsWorking)
           wait(2),
           [](MapsApp& app) {
             EXPECT_FALSE(app.model.route) << "its End button still works";
+            close_main_window();
             return true;
           },
       };
