@@ -3,9 +3,11 @@
 // command line and then renders a screenshot (no display needed) or opens the window and runs
 // the frame driver until it closes.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -65,9 +67,19 @@ struct LaunchSpec {
 /// on stderr).
 int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 
+/// What a window run did, for tests and benchmarks.
+struct WindowStats {
+  std::uint64_t frames = 0;  // frames drawn
+};
+
 struct WindowOptions {
-  std::uint64_t max_frames = 0;  // 0: until the window closes
-  bool session_bus = false;      // own the application id on the session bus (a plain start)
+  /// Draws this many frames back to back, without sleeping between them, then ends; 0: until
+  /// the window closes.
+  std::uint64_t max_frames = 0;
+  bool session_bus = false;  // own the application id on the session bus (a plain start)
+  /// Ends the run after this long (the loop sleeps as it would in use); none: until it closes.
+  std::optional<std::chrono::milliseconds> run_for = std::nullopt;
+  WindowStats* stats = nullptr;  // filled in while it runs
 };
 
 /// The window path of run_or_exit with arguments already parsed.
