@@ -3,6 +3,7 @@
 // command line and then renders a screenshot (no display needed) or opens the window and runs
 // the frame driver until it closes.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -69,7 +70,8 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 
 /// What a window run did, for tests and benchmarks.
 struct WindowStats {
-  std::uint64_t frames = 0;  // frames drawn
+  std::atomic<std::uint64_t> frames{0};  // frames drawn; may be read from another thread
+  std::function<void()> on_frame;        // on the UI thread, after each frame was shown
 };
 
 struct WindowOptions {

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/ui_wake.h"
+
 namespace zarn_ui::launch {
 
 namespace {
@@ -41,13 +43,32 @@ void push_wake() {
     event.type = type;
     SDL_PushEvent(&event);
   }
-  // After the push: a loop woken here finds the event queued.
+}
+
+namespace {
+
+// SDL calls its watchers just before the event enters the queue; the waiting side therefore
+// looks for it again for a moment after waking.
+int note_event(void*, SDL_Event*) {
   auto& w = wakeup();
   {
     std::lock_guard lock(w.mutex);
     w.woken = true;
   }
   w.cv.notify_all();
+  return 0;
+}
+
+}  // namespace
+
+LoopWakeScope::LoopWakeScope() {
+  SDL_AddEventWatch(&note_event, nullptr);
+  base::set_ui_waker(&push_wake);
+}
+
+LoopWakeScope::~LoopWakeScope() {
+  base::set_ui_waker(nullptr);
+  SDL_DelEventWatch(&note_event, nullptr);
 }
 
 void wait_for_event(std::optional<std::chrono::steady_clock::time_point> until) {
@@ -66,20 +87,27 @@ void wait_for_event(std::optional<std::chrono::steady_clock::time_point> until) 
     SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<long long>(ms, INT_MAX)));
     return;
   }
-  auto& w = wakeup();
-  {
-    std::lock_guard lock(w.mutex);
-    w.woken = false;
-  }
   SDL_PumpEvents();
   if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) {
     return;
   }
-  std::unique_lock lock(w.mutex);
-  if (until) {
-    w.cv.wait_until(lock, *until, [&] { return w.woken; });
-  } else {
-    w.cv.wait(lock, [&] { return w.woken; });
+  // The flag is cleared only after waking: a watcher that ran just now, for an event not yet
+  // queued, must not be forgotten (a stale flag costs one short look below).
+  auto& w = wakeup();
+  {
+    std::unique_lock lock(w.mutex);
+    if (until) {
+      if (!w.cv.wait_until(lock, *until, [&] { return w.woken; })) {
+        return;
+      }
+    } else {
+      w.cv.wait(lock, [&] { return w.woken; });
+    }
+    w.woken = false;
+  }
+  // Woken by an event on its way into the queue: it lands within moments.
+  for (int i = 0; i < 20 && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); ++i) {
+    SDL_Delay(1);
   }
 }
 

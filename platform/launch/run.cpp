@@ -10,7 +10,6 @@
 #include <fmt/format.h>
 
 #include "base/saturate.h"
-#include "base/ui_wake.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/loop_wake.h"
 #include "platform/launch/sdl_events.h"
@@ -68,15 +67,6 @@ std::string usage_text(LaunchSpec const& spec, char const* program) {
 // Frames of an animation run at about display rate; an idle window sleeps in the event queue
 // and costs no CPU.
 constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(16);
-
-/// base::wake_ui pushes the loop's wake-up while the window runs; removed before SDL shuts down.
-class UiWakerScope {
- public:
-  UiWakerScope() { base::set_ui_waker(&push_wake); }
-  ~UiWakerScope() { base::set_ui_waker(nullptr); }
-  UiWakerScope(UiWakerScope const&) = delete;
-  UiWakerScope& operator=(UiWakerScope const&) = delete;
-};
 
 class SdlSession {
  public:
@@ -194,7 +184,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   // A failing frame ends the loop, not the function: what the document holds unsaved is
   // still written below.
   LaunchResult outcome;
-  UiWakerScope const waker;
+  LoopWakeScope const waker;
   auto const started = std::chrono::steady_clock::now();
   std::optional<std::chrono::steady_clock::time_point> const run_until =
       options.run_for ? std::optional(started + *options.run_for) : std::nullopt;
@@ -269,6 +259,9 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       ++frames;
       if (options.stats) {
         options.stats->frames = frames;
+        if (options.stats->on_frame) {
+          options.stats->on_frame();
+        }
       }
       if (options.max_frames && frames >= options.max_frames) {
         break;
