@@ -70,7 +70,13 @@ constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(16);
 
 class SdlSession {
  public:
-  SdlSession() { ok_ = SDL_Init(SDL_INIT_VIDEO) == 0; }
+  SdlSession() {
+    // Frames are drawn by cairo into the window surface; an accelerated framebuffer would load
+    // a GL driver (a software one under a virtual display) only to blit it. The user's
+    // environment still decides when it sets the hint.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    ok_ = SDL_Init(SDL_INIT_VIDEO) == 0;
+  }
   ~SdlSession() {
     if (window_) {
       SDL_DestroyWindow(window_);
