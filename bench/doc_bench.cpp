@@ -89,9 +89,13 @@ BENCHMARK(BM_RefreshUnchanged);
 
 // A dispatch as the UI runs it, less the platform's bookkeeping: updater, commit, refresh.
 void dispatch(Document& d, MapsAction const& action, MapModel& live, maps::DocBaseline& baseline) {
+  auto const before = d.heads();
   (void)maps::apply_action_to_doc(action, d);
   d.commit();
-  maps::refresh_model_from_doc(d, live, baseline, maps::fields_written_by(action));
+  auto const ids = maps::place_ids_written_by(action);
+  maps::refresh_written_fields(d, live, baseline, before, maps::fields_written_by(action),
+                               ids ? std::optional<std::span<std::string const>>(*ids)
+                                   : std::nullopt);
 }
 
 void BM_DispatchSetPlaceSaved(benchmark::State& state) {

@@ -159,6 +159,14 @@ int main(int argc, char** argv) {
   (void)small.put(ObjId::root(), "name", std::string("Altstadt"));
   small.commit();
   (void)small.merge(other);
+  // A compacted file (snapshot and changes since) reaches the snapshot decoder; doc_changes
+  // frames its input as a full change log and gets none.
+  Document compacted = small;
+  compacted.compact();
+  (void)compacted.splice_text(*text, 0, 1, "m");
+  (void)other.put(ObjId::root(), "late", std::int64_t{1});
+  (void)compacted.merge(other);
+  write("doc_load", "snapshot", compacted.save());
   for (auto const* target : {"doc_load", "doc_changes"}) {
     write(target, "model", model_doc.save());
     write(target, "ops", small.save());

@@ -39,6 +39,8 @@ enum Tag : std::uint8_t {
   TagChar = 9,
 };
 
+} // namespace
+
 void put_value(Bytes& out, Stored const& v) {
   switch (v.index()) {
   case 0:
@@ -161,6 +163,8 @@ base::Result<Stored> read_value(wire::Reader& r) {
     return base::fail("unknown value tag");
   }
 }
+
+namespace {
 
 struct ActorMap {
   // document actor index -> index in the change's table
@@ -412,7 +416,7 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
 
 base::Result<void> apply_encoded(State& s, Bytes encoded) {
   auto const hash = sha256(encoded);
-  if (s.by_hash.contains(hash)) {
+  if (s.by_hash.contains(hash) || s.covered_hashes.contains(hash)) {
     return base::fail("duplicate change");
   }
   auto decoded = decode_change(encoded);
@@ -421,7 +425,7 @@ base::Result<void> apply_encoded(State& s, Bytes encoded) {
   }
   auto& c = *decoded;
   for (auto const& d : c.deps) {
-    if (!s.by_hash.contains(d)) {
+    if (!s.by_hash.contains(d) && !s.covered_hashes.contains(d)) {
       return base::fail("change depends on a missing change");
     }
   }
@@ -470,6 +474,8 @@ base::Result<void> apply_encoded(State& s, Bytes encoded) {
   change.op_count = c.ops.size();
   change.deps = c.deps;
   change.encoded = std::move(encoded);
+  s.log_bytes += change.encoded.size();
+  ++s.revision;
   std::erase_if(s.heads, [&](ChangeHash const& h) {
     return std::find(c.deps.begin(), c.deps.end(), h) != c.deps.end();
   });

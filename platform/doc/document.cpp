@@ -64,10 +64,6 @@ Stored to_stored(ScalarValue v) {
   }
 }
 
-// The saved file: magic, version, the change log, the heads, a SHA-256 of everything before.
-constexpr std::array<std::uint8_t, 4> MAGIC = {'Z', 'D', 'O', 'C'};
-constexpr std::uint8_t VERSION = 1;
-
 } // namespace
 } // namespace detail
 
@@ -174,90 +170,6 @@ std::string out_of_range(std::size_t index, std::size_t length) {
 }
 
 } // namespace
-
-base::Result<Document> Document::load(std::span<std::uint8_t const> bytes) {
-  // Every count is checked against the bytes left, but a crafted file can still ask for more
-  // memory than there is: that is a bad file too, not a crash.
-  try {
-    return load_checked(bytes);
-  } catch (std::bad_alloc const&) {
-    return base::fail("document is too large to load");
-  }
-}
-
-base::Result<Document> Document::load_checked(std::span<std::uint8_t const> bytes) {
-  constexpr std::size_t header = 5;
-  constexpr std::size_t trailer = 32;
-  if (bytes.size() < header + trailer) {
-    return base::fail("document is truncated");
-  }
-  if (!std::equal(detail::MAGIC.begin(), detail::MAGIC.end(), bytes.begin())) {
-    return base::fail("not a document file");
-  }
-  if (bytes[4] != detail::VERSION) {
-    return base::fail(fmt::format("unsupported document version {}", bytes[4]));
-  }
-  auto const body = bytes.first(bytes.size() - trailer);
-  auto const sum = detail::sha256(body);
-  if (!std::equal(sum.begin(), sum.end(), bytes.end() - trailer)) {
-    return base::fail("document checksum mismatch");
-  }
-  Document doc;
-  auto& s = *doc.state_;
-  wire::Reader r(body.subspan(header));
-  auto n = r.count(2);
-  if (!n) {
-    return base::fail("document is corrupt: " + n.error());
-  }
-  for (std::size_t i = 0; i < *n; ++i) {
-    auto len = r.count();
-    if (!len) {
-      return base::fail("document is corrupt: " + len.error());
-    }
-    auto raw = r.raw(*len);
-    if (!raw) {
-      return base::fail("document is corrupt: " + raw.error());
-    }
-    if (auto a = detail::apply_encoded(s, Bytes(raw->begin(), raw->end())); !a) {
-      return base::fail(fmt::format("document is corrupt: change {}: {}", i, a.error()));
-    }
-  }
-  auto nheads = r.count(32);
-  if (!nheads) {
-    return base::fail("document is corrupt: " + nheads.error());
-  }
-  std::vector<ChangeHash> heads(*nheads);
-  for (auto& h : heads) {
-    auto raw = r.raw(32);
-    std::copy(raw->begin(), raw->end(), h.begin());
-  }
-  if (!r.at_end()) {
-    return base::fail("document is corrupt: trailing bytes");
-  }
-  if (heads != s.heads) {
-    return base::fail("document is corrupt: heads do not match its changes");
-  }
-  return doc;
-}
-
-Bytes Document::save() {
-  commit();
-  auto const& s = *state_;
-  Bytes out(detail::MAGIC.begin(), detail::MAGIC.end());
-  out.push_back(detail::VERSION);
-  wire::put_uleb(out, s.log.size());
-  for (auto const& c : s.log) {
-    wire::put_uleb(out, c.encoded.size());
-    wire::put_raw(out, c.encoded);
-  }
-  wire::put_uleb(out, s.heads.size());
-  for (auto const& h : s.heads) {
-    wire::put_raw(out, h);
-  }
-  auto const sum = detail::sha256(out);
-  wire::put_raw(out, sum);
-  return out;
-}
 
 base::Result<std::optional<ValueRef>> Document::get(ObjId const& obj, std::string_view key) const {
   auto o = map_of(*state_, obj);
@@ -571,6 +483,8 @@ std::optional<ChangeHash> Document::commit() {
   s.last_op[s.self] = s.pending_start + s.pending.size() - 1;
   s.heads = {hash};
   s.by_hash.emplace(hash, s.log.size());
+  s.log_bytes += change.encoded.size();
+  ++s.revision;
   s.log.push_back(std::move(change));
   s.pending.clear();
   return hash;
@@ -583,15 +497,23 @@ std::size_t Document::rollback() {
     return 0;
   }
   auto fresh = std::make_unique<detail::State>();
-  for (auto const& a : old.actors) {
-    (void)fresh->intern_actor(a); // same order, so actor indexes stay
+  if (!old.base.empty()) {
+    auto r = detail::restore_snapshot(*fresh, old.base);
+    (void)r; // it was restored once already
+    fresh->base = old.base;
+    fresh->covered_hashes = old.covered_hashes; // also those learned in merges
   }
-  fresh->self = old.self;
+  for (auto const& a : old.actors) {
+    (void)fresh->intern_actor(a); // all of them were interned once without a collision
+  }
+  fresh->self = *fresh->intern_actor(old.actors[old.self]);
   fresh->actor_bytes = old.actor_bytes;
   for (auto const& c : old.log) {
     auto r = detail::apply_encoded(*fresh, c.encoded);
     (void)r; // these changes were applied once already
   }
+  fresh->revision = old.revision;
+  fresh->last_snapshot_bytes = old.last_snapshot_bytes;
   state_ = std::move(fresh);
   return dropped;
 }
@@ -640,22 +562,6 @@ Document Document::fork() {
   auto r = copy.set_actor(Bytes(a.begin(), a.end()));
   (void)r; // never empty
   return copy;
-}
-
-base::Result<void> Document::merge(Document& other) {
-  commit();
-  other.commit();
-  detail::State next(*state_);
-  for (auto const& c : other.state_->log) {
-    if (next.by_hash.contains(c.hash)) {
-      continue;
-    }
-    if (auto r = detail::apply_encoded(next, c.encoded); !r) {
-      return base::fail("merge failed: " + r.error());
-    }
-  }
-  *state_ = std::move(next);
-  return {};
 }
 
 } // namespace zarn_ui::doc

@@ -4,6 +4,9 @@
 // key are all kept (`get` answers the winner, `get_all` every one); Lists and Texts are
 // sequences that merge deterministically. Writes join one implicit transaction that `commit`
 // turns into a hashed change; `save`/`load` persist the change log in our own binary format.
+// A long history is compacted into a snapshot of the current state (conflicts, deleted list
+// and text elements and the heads included), so a document stays proportional to its content;
+// documents forked before the compaction still merge with it in both directions.
 // Not offered: a sync protocol, undo, cursors, marks, counters or timestamps as scalar kinds.
 
 #include <array>
@@ -91,8 +94,24 @@ public:
   /// Reads a document written by `save`, replaying and checking every change. Any corrupt,
   /// truncated or inconsistent input is an error; the answer then holds no partial state.
   static base::Result<Document> load(std::span<std::uint8_t const> bytes);
-  /// Commits, then encodes the whole change log.
+  /// Commits, then encodes the document: its snapshot, if any, and the changes since. When
+  /// `compaction_due`, the document is compacted first.
   Bytes save();
+  /// Commits, then answers whether the changes since the snapshot outweigh a fresh snapshot
+  /// (the rule is in saved_file.cpp).
+  bool compaction_due();
+  /// Commits, then encodes the document as `compact` would leave it, without changing it: a
+  /// writer calls `compact` once the bytes are safely stored, so that the document never
+  /// stands on a snapshot that no file holds.
+  Bytes save_compacted();
+  /// Commits, then makes the current state the snapshot and forgets the change log. Objects
+  /// that nothing visible leads to are dropped; later ops on them (from a writer that had not
+  /// seen them go) change nothing.
+  void compact();
+  bool is_compacted() const;
+  /// Grows whenever a change joins the document (commit, merge, load), never shrinks: tells an
+  /// edit apart where the change log's length cannot, because compaction empties it.
+  std::uint64_t revision() const;
 
   // Reads. Unknown objects, the wrong object kind and out-of-range indexes are errors;
   // a missing key is an empty answer.
@@ -133,7 +152,8 @@ public:
   std::size_t rollback();
   /// Commits, then answers the hashes no change depends on, sorted.
   std::vector<ChangeHash> heads();
-  /// Every change in the order it was applied (a causal order). Commits first.
+  /// Every change since the snapshot, in the order it was applied (a causal order). Commits
+  /// first.
   std::vector<Change> const& changes();
   std::optional<Change> get_change_by_hash(ChangeHash const& hash) const;
 
@@ -143,8 +163,10 @@ public:
 
   /// A copy (committed first) writing with a new random actor.
   Document fork();
-  /// Applies the other's changes that this one lacks, in causal order. Both are committed
-  /// first. On error this document is unchanged.
+  /// Applies the other's changes that this one lacks, in causal order. When the other was
+  /// compacted past changes this one lacks, this one takes the other's snapshot and adds its
+  /// own changes to it. Both are committed first. On error this document is unchanged; two
+  /// documents each compacted past changes the other lacks cannot merge.
   base::Result<void> merge(Document& other);
 
 private:

@@ -104,7 +104,7 @@ Persistence Persistence::open_at(Options options) {
       }
       p.doc_ = std::move(*loaded);
       p.file_ = file;
-      p.saved_changes_ = p.doc_.changes().size();
+      p.saved_revision_ = p.doc_.revision();
       p.seen_ = detail::stamp_of(target);
       return p;
     }
@@ -126,15 +126,15 @@ Persistence Persistence::open_at(Options options) {
                "document that will not be saved",
                file.string(), error);
   p.open_problem_ = problem_text(error, file);
-  p.not_saving_ = fmt::format("the saved document {} could not be opened ({})", file.string(),
-                              error);
+  p.not_saving_ =
+      fmt::format("the saved document {} could not be opened ({})", file.string(), error);
   return p;
 }
 
 bool Persistence::has_unsaved() {
-  // The change log only grows (commits and merges append; a rollback drops only uncommitted
-  // ops), so its length tells a change apart without copying the heads every frame.
-  return doc_.changes().size() != saved_changes_;
+  // The revision only grows (commits and merges add to it; a rollback drops only uncommitted
+  // ops), so it tells a change apart without copying the heads every frame.
+  return doc_.pending_ops() > 0 || doc_.revision() != saved_revision_;
 }
 
 void Persistence::note_changed(base::Instant now) {
@@ -237,7 +237,10 @@ base::Result<void> Persistence::write() {
   if (auto m = merge_from_disk(target); !m) {
     return m;
   }
-  auto const bytes = doc_.save();
+  // A long history is written compacted; the document in memory follows only once the file
+  // holds that snapshot, so that no other writer can meet a snapshot it never saw on disk.
+  bool const compacting = doc_.compaction_due();
+  auto const bytes = compacting ? doc_.save_compacted() : doc_.save();
   if (bytes.size() > detail::MAX_FILE_BYTES) {
     // It would not load again: the previous file stays.
     return base::fail(fmt::format("the document has grown to {} MiB, past the limit of {} MiB",
@@ -246,8 +249,11 @@ base::Result<void> Persistence::write() {
   if (auto w = write_file_(target, bytes); !w) {
     return w;
   }
+  if (compacting) {
+    doc_.compact();
+  }
   seen_ = detail::stamp_of(target);
-  saved_changes_ = doc_.changes().size();
+  saved_revision_ = doc_.revision();
   dirty_since_.reset();
   return {};
 }

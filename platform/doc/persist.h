@@ -77,7 +77,7 @@ private:
   std::function<std::int64_t()> unix_time_;
   std::optional<detail::FileStamp> seen_; // the file on disk as last read or written
   decltype(Options::write) write_file_;
-  std::size_t saved_changes_ = 0; // length of the change log when last written or loaded
+  std::uint64_t saved_revision_ = 0; // the document's revision when last written or loaded
   std::optional<base::Instant> dirty_since_;
   bool failing_ = false; // the last delayed write failed
 };

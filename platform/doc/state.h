@@ -9,11 +9,13 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
 #include "base/result.h"
 #include "platform/doc/document.h"
+#include "platform/doc/wire.h"
 
 namespace zarn_ui::doc::detail {
 
@@ -102,6 +104,22 @@ struct State {
   std::uint64_t pending_start = 0;
   Bytes actor_bytes; // actors[self] as bytes, for the accessor
 
+  // A compacted document starts from a snapshot instead of the changes that made it (base.cpp).
+  // Those changes are "covered": per actor index every seq up to covered_seq and every op
+  // counter up to covered_op. Their hashes are gone, apart from the ones later changes name as
+  // deps (the snapshot's heads, and hashes learned while merging a document that still holds
+  // them), kept in covered_hashes so those deps resolve.
+  std::vector<std::uint64_t> covered_seq;
+  std::vector<std::uint64_t> covered_op;
+  std::unordered_set<ChangeHash, HashHash> covered_hashes;
+  // Objects that a snapshot left out because nothing visible leads to them any more, and the
+  // objects later ops created inside them: ops on them change nothing anyone can see.
+  std::unordered_set<OpId, OpIdHash> collected;
+  Bytes base;                          // the encoded snapshot this state started from; empty: none
+  std::size_t log_bytes = 0;           // encoded size of the changes in `log`
+  std::size_t last_snapshot_bytes = 0; // size of the snapshot when a save last measured it
+  std::uint64_t revision = 0;          // changes added to this document ever, for noticing edits
+
   State() { objects.emplace(OpId{}, Object{}); }
 
   static std::uint64_t actor_key(std::string_view bytes) {
@@ -127,6 +145,8 @@ struct State {
     actor_keys.push_back(key);
     last_seq.push_back(0);
     last_op.push_back(0);
+    covered_seq.push_back(0);
+    covered_op.push_back(0);
     return static_cast<std::uint32_t>(actors.size() - 1);
   }
 
@@ -193,10 +213,29 @@ struct State {
 
   // Integrates one op, local or remote. Local ops always pass these checks; remote ones come
   // from files or other documents and are checked before anything changes.
+  // Whether `id` names an object a snapshot left out (or one made inside such an object).
+  bool is_collected(OpId const& id) const {
+    if (id.counter == 0) {
+      return false;
+    }
+    if (id.actor < covered_op.size() && id.counter <= covered_op[id.actor]) {
+      return true;
+    }
+    return collected.contains(id);
+  }
+
   base::Result<void> apply(Op const& op, OpId const& id) {
     Object* obj = find(op.obj);
     if (obj == nullptr) {
-      return base::fail("op on an unknown object");
+      if (!is_collected(op.obj)) {
+        return base::fail("op on an unknown object");
+      }
+      // A writer that had not seen the object become unreachable: nothing visible changes.
+      if (std::holds_alternative<ObjType>(op.value) &&
+          (op.action == Action::Put || op.action == Action::Insert)) {
+        collected.insert(id);
+      }
+      return {};
     }
     switch (op.action) {
     case Action::Put:
@@ -324,11 +363,34 @@ struct State {
 
 ChangeHash sha256(std::span<std::uint8_t const> bytes);
 
+/// A tagged value as changes and snapshots store it.
+void put_value(Bytes& out, Stored const& v);
+base::Result<Stored> read_value(wire::Reader& r);
+
 /// The canonical encoding of the open transaction as change number `seq` of the own actor.
 Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> const& deps);
 
 /// Checks, decodes and applies a change from a file or another document. On error `s` may be
 /// partly changed: callers work on a copy or discard it.
 base::Result<void> apply_encoded(State& s, Bytes encoded);
+
+/// Whether change `seq` of the actor is part of the snapshot the state started from.
+inline bool is_covered(State const& s, std::string const& actor, std::uint64_t seq) {
+  for (std::size_t i = 0; i < s.actors.size(); ++i) {
+    if (s.actors[i] == actor) {
+      return seq <= s.covered_seq[i];
+    }
+  }
+  return false;
+}
+
+/// The snapshot of the current state (committed; pending ops are not part of it): actors,
+/// clocks, heads and every object something visible leads to, with conflicting values and
+/// the deleted elements of lists and texts (concurrent inserts may be anchored on them).
+Bytes encode_snapshot(State const& s);
+/// A fresh state holding the snapshot; `self` is set by the caller.
+base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> bytes);
+/// Makes the current state the snapshot and forgets the change log.
+void compact(State& s);
 
 } // namespace zarn_ui::doc::detail

@@ -57,6 +57,8 @@ struct LaunchSpec {
   std::function<void(LaunchResult& out, LaunchArgs const& args)> render_shot;
   std::function<void(App& app)> register_actions;
   std::function<std::pair<std::int32_t, std::int32_t>()> default_window_size;
+  /// The smallest window the application lays out without overlaps (logical pixels); none: any.
+  std::function<std::pair<std::int32_t, std::int32_t>()> minimum_window_size;
   PersistOpener persist_open;
   /// How the published actions are run from outside (effect byte, whether they take an argument).
   std::vector<bus::ActionSignature> action_signatures;
@@ -75,10 +77,13 @@ struct WindowStats {
 };
 
 struct WindowOptions {
-  /// Draws this many frames back to back, without sleeping between them, then ends; 0: until
-  /// the window closes.
+  /// Draws this many frames, then ends; 0: until the window closes. They come back to back,
+  /// without sleeping, except at display rate while the widget animates.
   std::uint64_t max_frames = 0;
   bool session_bus = false;  // own the application id on the session bus (a plain start)
+  /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.
+  bool desktop_theme = false;
+  std::optional<std::string> settings_bus = {};  // the Settings portal's bus; none: the session bus
   /// Ends the run after this long (the loop sleeps as it would in use); none: until it closes.
   std::optional<std::chrono::milliseconds> run_for = std::nullopt;
   WindowStats* stats = nullptr;  // filled in while it runs

@@ -1,23 +1,24 @@
 #include <SDL.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "platform/launch/desktop_theme.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/loop_wake.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
+#include "platform/launch/window_present.h"
 #include "platform/render/frame_scale.h"
-#include "platform/render/offscreen.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -71,10 +72,11 @@ constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(16);
 class SdlSession {
  public:
   SdlSession() {
-    // Frames are drawn by cairo into the window surface; an accelerated framebuffer would load
-    // a GL driver (a software one under a virtual display) only to blit it. The user's
-    // environment still decides when it sets the hint.
+    // Frames are replayed by cairo in memory and only copied to the screen; an accelerated
+    // renderer or framebuffer would load a GL driver (a software one under a virtual display)
+    // only to blit them. The user's environment still decides when it sets these hints.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
     ok_ = SDL_Init(SDL_INIT_VIDEO) == 0;
   }
   ~SdlSession() {
@@ -101,26 +103,6 @@ class SdlSession {
   SDL_Window* window_ = nullptr;
 };
 
-/// Replays `scene` into the window surface (32-bit pixels, as cairo's RGB24 lays them out).
-bool present(SDL_Window* window, Scene const& scene, double scale, Color base) {
-  SDL_Surface* surface = SDL_GetWindowSurface(window);
-  if (!surface || surface->format->BytesPerPixel != 4) {
-    return false;
-  }
-  if (SDL_MUSTLOCK(surface)) {
-    SDL_LockSurface(surface);
-  }
-  cairo_surface_t* target = cairo_image_surface_create_for_data(
-      static_cast<unsigned char*>(surface->pixels), CAIRO_FORMAT_RGB24, surface->w, surface->h,
-      surface->pitch);
-  auto const drawn = render_into(scene, target, base, scale);
-  cairo_surface_destroy(target);
-  if (SDL_MUSTLOCK(surface)) {
-    SDL_UnlockSurface(surface);
-  }
-  return drawn && SDL_UpdateWindowSurface(window) == 0;
-}
-
 }  // namespace
 
 LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options) {
@@ -140,11 +122,22 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     width = static_cast<std::int32_t>(args.size->first);
     height = static_cast<std::int32_t>(args.size->second);
   }
+  // Asked now, answered while the window opens and the application is built.
+  char const* const theme_env = std::getenv("ZARN_THEME");
+  DesktopTheme desktop({options.desktop_theme, options.settings_bus,
+                        theme_env ? std::optional<std::string>(theme_env) : std::nullopt});
   if (!sdl.open(spec.name.empty() ? spec.app_id : spec.name, width, height)) {
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), spec);
+  WindowPresenter presenter(sdl.window());
+  if (spec.minimum_window_size) {
+    auto const [min_w, min_h] = spec.minimum_window_size();
+    double const enlarged = args.scale.value_or(1.0f); // --scale makes every logical pixel larger
+    SDL_SetWindowMinimumSize(sdl.window(), static_cast<int>(std::ceil(min_w * enlarged)),
+                             static_cast<int>(std::ceil(min_h * enlarged)));
+  }
   SDL_StartTextInput();
 
   // A start from launch arguments shows demo states: it runs on a document of its own and never
@@ -174,7 +167,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   state->attach_registry(&app.action_registry_mut());
   bus.attach(*widget);
 
-  Theme theme = Theme::light();
+  Theme theme = desktop.first();
   // --scale enlarges the whole UI on top of the display's own pixel ratio.
   double const ui_scale = args.scale.value_or(1.0f);
   TextRenderer text;
@@ -203,14 +196,10 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   bool animating = false;
   auto last_frame = started;
   while (running) {
-    int win_w = 0;
-    int win_h = 0;
-    SDL_GetWindowSize(sdl.window(), &win_w, &win_h);
-    SDL_Surface* surface = SDL_GetWindowSurface(sdl.window());
-    double const pixel_ratio =
-        (surface && win_w > 0) ? static_cast<double>(surface->w) / static_cast<double>(win_w) : 1.0;
-    FrameScale const frame = frame_scale(surface ? surface->w : win_w, surface ? surface->h : win_h,
-                                         pixel_ratio, ui_scale);
+    // Drawn at the display's pixel ratio (device pixels per window coordinate) times --scale;
+    // pointer positions come in window coordinates and are taken to device pixels first.
+    WindowPixels const pixels = presenter.pixels();
+    FrameScale const frame = frame_scale(pixels.width, pixels.height, pixels.ratio, ui_scale);
     double const scale = frame.scale;
 
     SDL_Event event;
@@ -221,7 +210,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         running = false;
         break;
       }
-      if (auto translated = translate_sdl_event(event, pixel_ratio)) {
+      if (auto translated = translate_sdl_event(event, pixels.ratio)) {
         bool handled = false;
         widget->handle_event(translated->event, translated->modifiers, state.get(), scale, handled);
       }
@@ -237,6 +226,13 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     if (redraw || deadline_due || (animating && now >= last_frame + FRAME_INTERVAL) ||
         options.max_frames != 0) {
       last_frame = now;
+      // A change of the desktop's appearance switches the theme (and with it the basemap
+      // style) from this frame on.
+      if (auto changed = desktop.take_change()) {
+        theme = *changed;
+        text.set_text_scale(theme.text_scale);
+        widget->set_reduce_motion(theme.reduce_motion);
+      }
       bus.before_tick(*widget, *state, sdl.window());
       widget->tick(*state);
       // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
@@ -257,7 +253,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
       Scene scene;
       widget->draw_root(scene, Affine::identity(), ctx);
-      present(sdl.window(), scene, scale, theme.surface);
+      presenter.present(scene, scale, theme.surface);
       state->after_frame();
       bus.after_frame(*widget, *state);
       redraw = false;
@@ -275,8 +271,8 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     } else if (auto const check = bus.next_deadline(); check && *check <= now) {
       bus.after_frame(*widget, *state);
     }
-    if (options.max_frames != 0) {
-      continue;  // a counted run draws its frames back to back
+    if (options.max_frames != 0 && !animating) {
+      continue;  // a counted run draws its frames back to back, an animation's at display rate
     }
 
     now = std::chrono::steady_clock::now();
@@ -327,7 +323,8 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     }
     spec.render_shot(result, *args);
   } else {
-    result = run_window(spec, *args, WindowOptions{.max_frames = 0, .session_bus = true});
+    result = run_window(spec, *args,
+                        WindowOptions{.max_frames = 0, .session_bus = true, .desktop_theme = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());

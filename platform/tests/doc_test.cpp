@@ -1,5 +1,6 @@
 #include "platform/doc/document.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
@@ -317,10 +318,10 @@ TEST(Document, CorruptOrTruncatedBytesAreRejected) {
   longer.push_back(0);
   EXPECT_FALSE(Document::load(longer));
   Bytes version = good;
-  version[4] = 2;
+  version[4] = 3;
   auto v = Document::load(version);
   ASSERT_FALSE(v);
-  EXPECT_EQ(v.error(), "unsupported document version 2");
+  EXPECT_EQ(v.error(), "unsupported document version 3");
 }
 
 } // namespace
@@ -343,29 +344,36 @@ TEST(Document, DamagedContentUnderAValidChecksumNeverCrashes) {
     auto mr = a.merge(b);
     ASSERT_TRUE(mr) << mr.error();
   }
-  auto const good = a.save();
-  auto reseal = [](Bytes body) {
-    ChangeHash sum{};
-    unsigned int len = 0;
-    EVP_Digest(body.data(), body.size(), sum.data(), &len, EVP_sha256(), nullptr);
-    body.insert(body.end(), sum.begin(), sum.end());
-    return body;
-  };
-  Bytes const body(good.begin(), good.end() - 32);
-  ASSERT_TRUE(Document::load(reseal(body)));
-  int rejected = 0;
-  for (std::size_t i = 5; i < body.size(); ++i) {
-    for (std::uint8_t const flip : {std::uint8_t{0x01}, std::uint8_t{0x80}, std::uint8_t{0xff}}) {
-      Bytes bad = body;
-      bad[i] ^= flip;
-      if (!Document::load(reseal(bad))) {
-        ++rejected;
-      }
+  for (bool const compacted : {false, true}) {
+    SCOPED_TRACE(compacted ? "compacted" : "full history");
+    if (compacted) {
+      a.compact();
+      ASSERT_TRUE(a.put(ObjId::root(), "after", i64(2)));
     }
-    Bytes cut(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(i));
-    EXPECT_FALSE(Document::load(reseal(cut))) << "cut at " << i;
+    auto const good = a.save();
+    auto reseal = [](Bytes body) {
+      ChangeHash sum{};
+      unsigned int len = 0;
+      EVP_Digest(body.data(), body.size(), sum.data(), &len, EVP_sha256(), nullptr);
+      body.insert(body.end(), sum.begin(), sum.end());
+      return body;
+    };
+    Bytes const body(good.begin(), good.end() - 32);
+    ASSERT_TRUE(Document::load(reseal(body)));
+    int rejected = 0;
+    for (std::size_t i = 5; i < body.size(); ++i) {
+      for (std::uint8_t const flip : {std::uint8_t{0x01}, std::uint8_t{0x80}, std::uint8_t{0xff}}) {
+        Bytes bad = body;
+        bad[i] ^= flip;
+        if (!Document::load(reseal(bad))) {
+          ++rejected;
+        }
+      }
+      Bytes cut(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(i));
+      EXPECT_FALSE(Document::load(reseal(cut))) << "cut at " << i;
+    }
+    EXPECT_GT(rejected, 0);
   }
-  EXPECT_GT(rejected, 0);
 }
 
 } // namespace
@@ -492,6 +500,10 @@ TEST(Document, RandomConcurrentEditsConverge) {
       if (rng() % 4 == 0) {
         d.commit();
       }
+      // One replica compacts now and then; the others merge with it before and after.
+      if (&d == &replicas[0] && rng() % 8 == 0) {
+        d.compact();
+      }
     }
     for (auto& a : replicas) {
       for (auto& b : replicas) {
@@ -576,6 +588,135 @@ TEST(Document, ChangeReusingItsActorsOpIdsIsRefused) {
     ASSERT_FALSE(bad);
     EXPECT_NE(bad.error().find("reuses op ids"), std::string::npos) << bad.error();
   }
+}
+
+} // namespace
+} // namespace zarn_ui::doc
+
+namespace zarn_ui::doc {
+namespace {
+
+// Everything a replica shows, conflicts included, for comparing a compacted copy with one
+// that kept its history.
+std::string render_all(Document const& d, ObjId const& obj) {
+  auto const type = *d.object_type(obj);
+  if (type == ObjType::Text) {
+    return "\"" + *d.text(obj) + "\"";
+  }
+  auto show = [&](ValueRef const& v) -> std::string {
+    if (v.value.is_object()) {
+      return render_all(d, v.id);
+    }
+    return std::visit([](auto const& x) { return fmt::format("{}", x); }, *v.value.scalar());
+  };
+  std::string out;
+  if (type == ObjType::List) {
+    out = "[";
+    auto const items = *d.list_items(obj);
+    for (auto const& item : items) {
+      out += show(item) + ",";
+    }
+    return out + "]";
+  }
+  out = "{";
+  auto const keys = *d.keys(obj);
+  for (auto const& k : keys) {
+    out += k + ":";
+    auto const values = *d.get_all(obj, k);
+    for (auto const& v : values) {
+      out += show(v) + "/";
+    }
+    out += ";";
+  }
+  return out + "}";
+}
+
+// A long history compacts to a file the size of the state; a fork made before the compaction
+// still merges with it both ways (its ops land in deleted list elements, overwritten objects
+// and conflicting keys that the snapshot must account for), and the result equals the merge
+// of the uncompacted documents.
+TEST(Document, CompactionKeepsTheStateAndMergesWithAnEarlierFork) {
+  Document a(actor(1));
+  auto const root = ObjId::root();
+  auto list = *a.put_object(root, "list", ObjType::List);
+  for (std::int64_t i = 0; i < 5; ++i) {
+    ASSERT_TRUE(a.insert(list, static_cast<std::size_t>(i), ScalarValue{i}));
+  }
+  auto text = text_at(a, root, "text", "Marienplatz");
+  auto doomed = *a.put_object(root, "doomed", ObjType::Map);
+  ASSERT_TRUE(a.put(doomed, "k", i64(1)));
+  Document b = a.fork();
+  ASSERT_TRUE(b.set_actor(actor(2)));
+  ASSERT_TRUE(a.put(root, "conflict", str("from a")));
+  ASSERT_TRUE(b.put(root, "conflict", str("from b")));
+  ASSERT_TRUE(a.merge(b));
+  ASSERT_EQ(a.get_all(root, "conflict")->size(), 2u);
+
+  Document early = a.fork();
+  ASSERT_TRUE(early.set_actor(actor(3)));
+  // The history that makes the file large: a plan text rewritten again and again.
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(a.put(root, "plan", str(std::string(1000, static_cast<char>('a' + i % 26)))));
+    a.commit();
+  }
+  ASSERT_TRUE(a.delete_index(list, 2));
+  ASSERT_TRUE(a.splice_text(text, 0, 5, "M"));
+  ASSERT_TRUE(a.put(root, "doomed", i64(0))); // the Map becomes unreachable
+  // Meanwhile, on the fork: next to the element a deletes, inside the Map a drops, over the
+  // conflict, and in the text.
+  ASSERT_TRUE(early.insert(list, 3, ScalarValue{std::int64_t{99}}));
+  ASSERT_TRUE(early.put(doomed, "k", i64(2)));
+  auto inner = *early.put_object(doomed, "inner", ObjType::List);
+  ASSERT_TRUE(early.insert(inner, 0, ScalarValue{std::int64_t{7}}));
+  ASSERT_TRUE(early.put(root, "conflict", str("from early")));
+  ASSERT_TRUE(early.splice_text(text, 11, 0, "!"));
+
+  Document full = a; // keeps its history, for reference
+  std::size_t history = 0;
+  for (auto const& c : full.changes()) {
+    history += c.encoded.size();
+  }
+  auto const bytes = a.save();
+  EXPECT_TRUE(a.is_compacted());
+  EXPECT_GT(history, 300'000u);
+  EXPECT_LT(bytes.size(), 2'000u);
+  auto loaded = Document::load(bytes);
+  ASSERT_TRUE(loaded) << loaded.error();
+  EXPECT_EQ(render_all(*loaded, root), render_all(full, root));
+  EXPECT_EQ(loaded->get_all(root, "conflict")->size(), 2u);
+  EXPECT_EQ(loaded->heads(), full.heads());
+
+  ASSERT_TRUE(full.merge(early));
+  auto const expected = render_all(full, root);
+  EXPECT_NE(expected.find("from early"), std::string::npos);
+  EXPECT_NE(expected.find("99"), std::string::npos);
+
+  Document into_compacted = *loaded;
+  auto m1 = into_compacted.merge(early);
+  ASSERT_TRUE(m1) << m1.error();
+  Document into_fork = early;
+  auto m2 = into_fork.merge(*loaded);
+  ASSERT_TRUE(m2) << m2.error();
+  for (Document* d : {&into_compacted, &into_fork}) {
+    EXPECT_EQ(render_all(*d, root), expected);
+    EXPECT_EQ(d->heads(), full.heads());
+    // The merged changes name snapshot changes as deps: the file still loads.
+    auto again = Document::load(d->save());
+    ASSERT_TRUE(again) << again.error();
+    EXPECT_EQ(render_all(*again, root), expected);
+    // And both go on writing: the fork with its own actor and numbering.
+    ASSERT_TRUE(d->put(root, "after", i64(1)));
+    d->commit();
+  }
+  EXPECT_EQ(into_fork.actor(), early.actor());
+  ASSERT_TRUE(into_compacted.merge(into_fork));
+  ASSERT_TRUE(into_fork.merge(into_compacted));
+  EXPECT_EQ(render_all(into_compacted, root), render_all(into_fork, root));
+
+  // A rollback on a compacted document replays onto its snapshot.
+  ASSERT_TRUE(into_compacted.put(root, "dropped", i64(1)));
+  EXPECT_EQ(into_compacted.rollback(), 1u);
+  EXPECT_EQ(render_all(into_compacted, root), render_all(into_fork, root));
 }
 
 } // namespace

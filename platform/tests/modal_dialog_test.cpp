@@ -227,20 +227,21 @@ TEST_F(ModalDialogTest, AccessNodesNameTheWindowAndItsButtons) {
 
 namespace {
 
-TEST(TextWidget, LinesAreLaidOutAndCutToTheirBox) {
+TEST(TextWidget, LongLinesWrapInsideTheirBox) {
   TextRenderer text;
   Theme const theme = Theme::dark();
-  Text body("one\n\nthree — a much longer line than the box is wide", 13.0f);
+  std::string const long_line = "three \xE2\x80\x94 a much longer line than the box is wide";
+  Text body("one\n\n" + long_line, 13.0f);
   ASSERT_EQ(body.lines().size(), 3u);
   EXPECT_EQ(body.lines()[1], "");
 
   struct Case {
     char const* name;
     Size space;
-    std::size_t drawn;
+    bool whole; // every word of the long line is drawn
   } const cases[] = {
-      {"room for all lines", {120, 200}, 2}, // the empty line draws nothing
-      {"room for one line", {120, text.line_height(13.0f) + 1}, 1},
+      {"room for all lines", {120, 200}, true},
+      {"room for one line", {120, text.line_height(13.0f) + 1}, false},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
@@ -254,15 +255,28 @@ TEST(TextWidget, LinesAreLaidOutAndCutToTheirBox) {
     EXPECT_LE(body.rect().width(), c.space.width);
     Scene scene;
     body.draw(scene, Affine::identity(), text, theme);
-    std::size_t drawn = 0;
+    std::vector<std::string> drawn;
     for (auto const& cmd : scene.commands) {
       if (auto const* t = std::get_if<TextCmd>(&cmd); t != nullptr && !t->text.empty()) {
-        ++drawn;
+        drawn.push_back(t->text);
         ASSERT_TRUE(t->max_width);
-        EXPECT_LE(*t->max_width, c.space.width) << "long lines are cut, not spilled";
+        EXPECT_LE(*t->max_width, c.space.width);
+        EXPECT_LE(text.measure(t->text, 13.0f), *t->max_width) << t->text << " is cut, not wrapped";
+        EXPECT_LE((t->transform * Point{}).y + text.line_height(13.0f), body.rect().y1 + 1.0);
       }
     }
-    EXPECT_EQ(drawn, c.drawn);
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(drawn[0], "one");
+    if (c.whole) {
+      std::string joined;
+      for (std::size_t i = 1; i < drawn.size(); ++i) {
+        joined += (i > 1 ? " " : "") + drawn[i];
+      }
+      EXPECT_EQ(joined, long_line);
+      EXPECT_GT(drawn.size(), 2u) << "the long line did not wrap";
+    } else {
+      EXPECT_EQ(drawn.size(), 1u);
+    }
   }
 }
 

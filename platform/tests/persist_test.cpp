@@ -245,8 +245,8 @@ TEST_F(PersistTest, UnusableDocumentIsKeptAsideAndTheUserIsTold) {
          fs::resize_file(file(), (std::uintmax_t{64} << 20) + 1); // sparse: costs no disk
        },
        dir_ / "app" / "document.bin.unreadable-1700000000", "the file is too large (64 MiB)"},
-      {"data folder is a file", [&] { write(dir_ / "app", "x"); }, dir_ / "app.unreadable-1700000000",
-       "the data folder is not a folder"},
+      {"data folder is a file", [&] { write(dir_ / "app", "x"); },
+       dir_ / "app.unreadable-1700000000", "the data folder is not a folder"},
       {"not a regular file", [&] { fs::create_directories(file()); },
        dir_ / "app" / "document.bin.unreadable-1700000000", "not a regular file"},
       {"corrupt", [&] { write(file(), "not a document"); },
@@ -287,6 +287,33 @@ TEST_F(PersistTest, TwoWritersKeepEachOthersChanges) {
             (std::vector<std::string>{"again a", "from a", "from b"}));
 }
 
+// A long history reaches the file compacted; both writers go on merging through the file,
+// whichever of them compacted, and the in-memory documents compact along with it.
+TEST_F(PersistTest, LongHistoryIsSavedCompactedAndWritersStillMerge) {
+  auto a = Persistence::open_at(options());
+  auto b = Persistence::open_at(options());
+  ASSERT_TRUE(b.document().put(ObjId::root(), "from b", ScalarValue{true}));
+  ASSERT_TRUE(b.save_now());
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_TRUE(
+        a.document().put(ObjId::root(), "plan", ScalarValue{std::string(1000, 'a' + i % 26)}));
+    a.document().commit();
+  }
+  ASSERT_TRUE(a.save_now());
+  EXPECT_TRUE(a.document().is_compacted());
+  EXPECT_LT(fs::file_size(file()), 4'000u);
+  // b still holds its own history only: it takes the compacted file and adds its change.
+  ASSERT_TRUE(b.document().put(ObjId::root(), "again b", ScalarValue{true}));
+  ASSERT_TRUE(b.save_now());
+  ASSERT_TRUE(a.document().put(ObjId::root(), "again a", ScalarValue{true}));
+  ASSERT_TRUE(a.save_now());
+  auto reopened = Persistence::open_at(options());
+  EXPECT_FALSE(reopened.open_problem());
+  EXPECT_EQ(*reopened.document().keys(ObjId::root()),
+            (std::vector<std::string>{"again a", "again b", "from b", "plan"}));
+  EXPECT_LT(fs::file_size(file()), 4'000u);
+}
+
 // Temporary files of killed saves are removed at open; a live writer's and others' stay.
 TEST_F(PersistTest, OpeningRemovesTemporaryFilesOfInterruptedSaves) {
   pid_t const child = ::fork();
@@ -299,8 +326,8 @@ TEST_F(PersistTest, OpeningRemovesTemporaryFilesOfInterruptedSaves) {
   std::string const dead = ".document.bin.tmp-" + std::to_string(child) + "-3";
   std::string const own = ".document.bin.tmp-" + std::to_string(::getpid()) + "-0";
   std::string const live = ".document.bin.tmp-1-0"; // init never dies
-  for (auto const& name : {dead, own, live, std::string("notes.tmp-1-0"),
-                           std::string(".document.bin.tmp-x-1")}) {
+  for (auto const& name :
+       {dead, own, live, std::string("notes.tmp-1-0"), std::string(".document.bin.tmp-x-1")}) {
     write(app / name, "partial");
   }
   auto p = Persistence::open_at(options());

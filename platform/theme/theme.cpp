@@ -121,4 +121,14 @@ Color Theme::filled_hover(Color base) const {
           base.b + (text.b - base.b) * K, base.a};
 }
 
+Theme theme_named(std::string_view name) {
+  if (name == "light") {
+    return Theme::light();
+  }
+  if (name == "high-contrast") {
+    return Theme::high_contrast();
+  }
+  return Theme::dark();
+}
+
 } // namespace zarn_ui

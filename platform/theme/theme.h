@@ -4,6 +4,7 @@
 // Themes are small values, copied freely.
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/scene/color.h"
 
@@ -60,5 +61,8 @@ struct Theme {
   /// moves it away from its label colour in every theme.
   Color filled_hover(Color base) const;
 };
+
+/// The theme a name chooses: "light", "high-contrast", anything else dark (compared exactly).
+Theme theme_named(std::string_view name);
 
 } // namespace zarn_ui

@@ -22,16 +22,76 @@ Text::Text(std::string_view text, float size)
   }
 }
 
+namespace {
+
+/// The words of a line and their widths, and the width of one space between them.
+struct MeasuredLine {
+  std::vector<std::string> words;
+  std::vector<double> widths;
+};
+
+MeasuredLine measure_words(std::string const& line, TextRenderer const& text, float size) {
+  MeasuredLine out;
+  std::size_t start = 0;
+  while (start <= line.size()) {
+    std::size_t const end = std::min(line.find(' ', start), line.size());
+    out.words.push_back(line.substr(start, end - start));
+    out.widths.push_back(static_cast<double>(text.measure(out.words.back(), size)));
+    start = end + 1;
+  }
+  return out;
+}
+
+/// Greedy breaking at spaces: each piece's words no wider than `width`, a word wider than it
+/// alone on its piece.
+std::vector<std::string> wrap(MeasuredLine const& line, double space, double width) {
+  std::vector<std::string> pieces;
+  std::string piece;
+  double used = 0.0;
+  for (std::size_t i = 0; i < line.words.size(); ++i) {
+    double const w = line.widths[i];
+    if (!piece.empty() && used + space + w > width) {
+      pieces.push_back(std::move(piece));
+      piece.clear();
+      used = 0.0;
+    }
+    if (!piece.empty()) {
+      piece += ' ';
+      used += space;
+    }
+    piece += line.words[i];
+    used += w;
+  }
+  pieces.push_back(std::move(piece));
+  return pieces;
+}
+
+} // namespace
+
 base::Result<layout::NodeId> Text::build_layout(layout::LayoutTree& tree,
                                                 TextRenderer const& text) {
   double width = 0.0;
+  std::vector<MeasuredLine> measured;
   for (auto const& line : lines_) {
     width = std::max(width, static_cast<double>(text.measure(line, size_)));
+    measured.push_back(measure_words(line, text, size_));
   }
-  double const height = static_cast<double>(lines_.size()) * text.line_height(size_);
-  return tree.new_leaf_with_measure(layout::Style{}, [width, height](Size available) {
-    return Size{std::min(width, available.width), std::min(height, available.height)};
-  });
+  // Whole pixels up: the layout rounds boxes to pixels, and a box a fraction narrower than its
+  // line would cut the line's last glyphs to an ellipsis.
+  width = std::ceil(width);
+  double const line_height = text.line_height(size_);
+  double const space = static_cast<double>(text.measure(" ", size_));
+  return tree.new_leaf_with_measure(
+      layout::Style{}, [width, line_height, space, measured = std::move(measured)](Size available) {
+        double const w = std::min(width, static_cast<double>(available.width));
+        std::size_t rows = 0;
+        for (auto const& line : measured) {
+          rows += width > w ? wrap(line, space, w - 1.0).size() : 1;
+        }
+        double const height = static_cast<double>(rows) * line_height;
+        return Size{static_cast<float>(w),
+                    static_cast<float>(std::min(height, static_cast<double>(available.height)))};
+      });
 }
 
 void Text::apply_layout(layout::LayoutTree const& tree, layout::NodeId node, double x, double y) {
@@ -46,14 +106,23 @@ void Text::apply_layout(layout::LayoutTree const& tree, layout::NodeId node, dou
 void Text::draw(Scene& scene, Affine const& transform, TextRenderer const& text, Theme const& theme,
                 PresenceCtx const& /*presence*/) const {
   double const line = text.line_height(size_);
-  auto const max_width = static_cast<float>(std::max(rect_.width(), 0.0));
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    double const y = rect_.y0 + static_cast<double>(i) * line;
-    if (y + line > rect_.y1 + 1.0) {
-      break; // lines below the box are not drawn
+  double const width = std::max(rect_.width(), 0.0);
+  auto const max_width = static_cast<float>(width);
+  double const space = static_cast<double>(text.measure(" ", size_));
+  double y = rect_.y0;
+  for (auto const& whole : lines_) {
+    std::vector<std::string> const pieces =
+        static_cast<double>(text.measure(whole, size_)) > width
+            ? wrap(measure_words(whole, text, size_), space, width - 1.0)
+            : std::vector<std::string>{whole};
+    for (auto const& piece : pieces) {
+      if (y + line > rect_.y1 + 1.0) {
+        return; // lines below the box are not drawn
+      }
+      text.draw_text_limited(scene, piece, size_, theme.text,
+                             transform * Affine::translate(rect_.x0, y), 0, max_width);
+      y += line;
     }
-    text.draw_text_limited(scene, lines_[i], size_, theme.text,
-                           transform * Affine::translate(rect_.x0, y), 0, max_width);
   }
 }
 

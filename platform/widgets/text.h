@@ -1,7 +1,7 @@
 #pragma once
 // Text: a static block of plain text, one line per line feed, as a content widget that takes
-// part in a layout tree (dialog bodies). Lines never wrap; a line wider than the laid-out box
-// is cut with an ellipsis.
+// part in a layout tree (dialog bodies). A line wider than the laid-out box wraps at its spaces;
+// a single word wider than the box is cut with an ellipsis.
 
 #include <optional>
 #include <string>

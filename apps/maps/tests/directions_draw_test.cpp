@@ -157,6 +157,7 @@ TEST_F(Panel, TimeReadsNowOnlyWhenLeavingWithoutOffset) {
     SCOPED_TRACE(c.shown);
     app.model.transit_time = TransitTime{c.mode, c.offset};
     app.model.route.reset();
+    app.model.dest.reset();
     draw();
     auto const* shown = find(c.shown);
     ASSERT_NE(shown, nullptr);

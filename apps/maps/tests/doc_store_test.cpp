@@ -375,14 +375,18 @@ TEST(DocLoad, PlansOverrideStoredRouteAndTransitAndPickEndpointsByMode) {
   EXPECT_FALSE(s.loaded().route.has_value());
 }
 
+// A legacy document's whole-model JSON text.
+std::string legacy_text() {
+  return "{\"places\":[{\"id\":\"a\",\"name\":\"A\",\"category\":\"Museum\",\"address\":\"\","
+         "\"pos\":{\"lat\":1,\"lon\":2},\"saved\":true}],\"recents\":[\"cafe\"],\"selected\":null,"
+         "\"route\":null,\"transit\":[],\"transit_choice\":0,"
+         "\"panel\":\"Directions\",\"mode\":\"Bike\",\"query\":\"q\",\"results\":[],"
+         "\"origin\":[1.5,2.5],\"origin_name\":\"Home\",\"dest\":null,"
+         "\"center\":{\"lat\":48.1371,\"lon\":11.5754},\"zoom\":15,\"status\":\"\"}";
+}
+
 TEST(DocLoad, LegacyTextIsReadWhileTheSchemaIsMissing) {
-  std::string const legacy =
-      "{\"places\":[{\"id\":\"a\",\"name\":\"A\",\"category\":\"Museum\",\"address\":\"\","
-      "\"pos\":{\"lat\":1,\"lon\":2},\"saved\":true}],\"recents\":[\"cafe\"],\"selected\":null,"
-      "\"route\":null,\"transit\":[],\"transit_choice\":0,"
-      "\"panel\":\"Directions\",\"mode\":\"Bike\",\"query\":\"q\",\"results\":[],"
-      "\"origin\":[1.5,2.5],\"origin_name\":\"Home\",\"dest\":null,"
-      "\"center\":{\"lat\":48.1371,\"lon\":11.5754},\"zoom\":15,\"status\":\"\"}";
+  std::string const legacy = legacy_text();
   zd::Document d(actor(1));
   (void)d.put(ObjId::root(), LEGACY_MAPS_KEY, ScalarValue{legacy});
   EXPECT_FALSE(load_model_from_doc(d)); // a string scalar is no legacy data
@@ -392,9 +396,17 @@ TEST(DocLoad, LegacyTextIsReadWhileTheSchemaIsMissing) {
   EXPECT_EQ(m->places.size(), 1u);
   EXPECT_EQ(m->mode, TravelMode::Bike);
   EXPECT_EQ(m->panel, Panel::Directions); // all fields, not only the persisted ones
-  d.commit();
+}
 
-  // The first action migrates the legacy content instead of hiding it.
+// Deliberate: the first action copies the legacy model into "maps_v2" before it writes, where
+// creating "maps_v2" with that action's keys alone would hide everything the legacy text held.
+TEST(DocUpdaters, FirstActionCopiesTheLegacyModelIntoMapsV2SoNothingItHeldIsHidden) {
+  std::string const legacy = legacy_text();
+  zd::Document d(actor(1));
+  put_text(d, ObjId::root(), LEGACY_MAPS_KEY, legacy);
+  auto const m = load_model_from_doc(d);
+  ASSERT_TRUE(m);
+  d.commit();
   EXPECT_TRUE(apply_action_to_doc(act(MapsAction::CommitSearch{"Hauptbahnhof"}), d));
   auto after = load_model_from_doc(d);
   ASSERT_TRUE(after);
@@ -426,7 +438,7 @@ TEST(DocUpdaters, EachVariantChangesItsFields) {
          m.places[1].address = "";
          m.places.push_back(new_place("c", "Park C", PlaceCategory::Park, 1, 2, ""));
        }},
-      {"UpsertPlaces keeps a stored saved flag",
+      {"UpsertPlaces keeps a stored saved flag (search answers carry none)",
        MapsAction::UpsertPlaces{{new_place("a", "Café A", PlaceCategory::Cafe, 48.2, 11.6, "")}},
        [](MapModel&) {}},
       {"SetPlaceSaved unsaves", MapsAction::SetPlaceSaved{"a", false},
@@ -504,7 +516,9 @@ TEST(DocUpdaters, MinimalChange) {
   EXPECT_TRUE(s.apply(set_route));
 }
 
-TEST(DocUpdaters, SavedFlagSurvivesSearchAnswersUntilUnsaved) {
+// Deliberate: UpsertPlaces keeps a stored saved flag, because search answers always carry
+// saved = false and would otherwise unsave a place whenever it shows up in a search.
+TEST(DocUpdaters, UpsertPlacesKeepsAStoredSavedFlagSoSearchAnswersCannotUnsave) {
   Seeded s;
   auto const from_search = new_place("a", "Café A", PlaceCategory::Cafe, 48.2, 11.6, "New addr");
   ASSERT_TRUE(s.apply(MapsAction::UpsertPlaces{{from_search}}));
@@ -525,7 +539,9 @@ TEST(DocUpdaters, SavedFlagSurvivesSearchAnswersUntilUnsaved) {
   EXPECT_FALSE(s.loaded().places[0].saved);
 }
 
-TEST(DocUpdaters, CommitSearchKeepsEightAndTombstonesTheRest) {
+// Deliberate: entries that leave the history are removed, not tombstoned, or every distinct
+// search would stay in the document for good and slow down every later search and load.
+TEST(DocUpdaters, CommitSearchKeepsEightAndRemovesTheRestSoTheHistoryCannotGrow) {
   MapModel m = default_map_model();
   m.recents = {"marienplatz", "coffee near me"};
   Seeded s(m);
@@ -541,9 +557,14 @@ TEST(DocUpdaters, CommitSearchKeepsEightAndTombstonesTheRest) {
   EXPECT_EQ(recents.back(), "coffee near me");
   (void)s.apply(MapsAction::CommitSearch{"q6"});
   EXPECT_EQ(s.loaded().recents.back(), "Marienplatz");
-  auto pushed_out =
-      *get_map(s.doc, *get_map(s.doc, s.root(), "recents"), recent_key("coffee near me"));
-  EXPECT_TRUE(is_deleted(s.doc, pushed_out));
+  // Removed, not tombstoned: the history holds the eight members it shows and no more.
+  auto const history = *get_map(s.doc, s.root(), "recents");
+  EXPECT_FALSE(get_map(s.doc, history, recent_key("coffee near me")));
+  EXPECT_EQ(s.doc.keys(history)->size(), MAX_RECENTS);
+  (void)s.apply(MapsAction::ClearRecents{});
+  EXPECT_TRUE(s.doc.keys(history)->empty());
+  (void)s.apply(MapsAction::CommitSearch{"coffee near me"}); // back as a new member
+  EXPECT_EQ(s.loaded().recents, (std::vector<std::string>{"coffee near me"}));
 
   // Ten live members written by another program: eight stay.
   MapModel ten = default_map_model();
@@ -553,9 +574,12 @@ TEST(DocUpdaters, CommitSearchKeepsEightAndTombstonesTheRest) {
   Seeded t(ten);
   (void)t.apply(MapsAction::CommitSearch{"new"});
   EXPECT_EQ(t.loaded().recents.size(), MAX_RECENTS);
+}
 
-  // Ü and ü are not duplicates to the ASCII comparison but share a key: the search just made
-  // keeps the member and the top rank, the older spelling goes.
+// Deliberate: Ü and ü are not duplicates to the ASCII comparison but share a key. The search
+// just made keeps the member and the top rank and the older spelling goes, where letting the
+// older entry write the member last would push the search just made down the history.
+TEST(DocUpdaters, NewerSpellingOfAHistoryEntryKeepsTheTopRankSoTheSearchJustMadeIsFirst) {
   struct Case {
     std::vector<std::string> before;
     std::vector<std::string> after;

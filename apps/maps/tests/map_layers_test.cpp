@@ -277,7 +277,7 @@ TEST_F(Layers, StreetNetworkPaintsInLayersWithRoadWidths) {
   net.roads = {Road{{at(0, 100), at(800, 100)}, 2}, Road{{at(0, 200), at(800, 200)}, 0},
                Road{{at(0, 250), at(800, 250)}, 1}, Road{{at(0, 280), at(800, 290)}, 3},
                Road{{at(0, 270)}, 0}};
-  draw_street_network(scene, Affine::identity(), area, projection, net, palette);
+  draw_street_network(scene, Affine::identity(), area, projection, net, palette, area);
 
   struct Step {
     bool fill;
@@ -339,7 +339,7 @@ TEST_F(Layers, TrafficCasingsAllGoUnderTheLines) {
     traffic.segments.push_back({{at(0, y), at(800, y)}, level});
   }
   traffic.segments.push_back({{at(0, 50)}, 0}); // a lone point is not a line
-  draw_traffic(scene, Affine::identity(), projection, traffic, palette);
+  draw_traffic(scene, Affine::identity(), projection, traffic, palette, area);
   auto const strokes = strokes_of<BezPath>(scene);
   ASSERT_EQ(strokes.size(), 8u);
   for (std::uint8_t level = 0; level < 4; ++level) {
@@ -353,7 +353,8 @@ TEST_F(Layers, TrafficCasingsAllGoUnderTheLines) {
 TEST_F(Layers, RouteLineOverItsCasingWithEndDiscs) {
   Route route;
   route.geometry = {at(100, 100), at(300, 100), at(300, 400)};
-  draw_route(scene, Affine::identity(), projection, route, palette);
+  ScreenLine line;
+  draw_route(scene, Affine::identity(), projection, route, palette, area, line);
   auto const lines = strokes_of<BezPath>(scene);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].color, palette.route_casing);
@@ -377,8 +378,8 @@ TEST_F(Layers, RouteLineOverItsCasingWithEndDiscs) {
 
   Scene empty;
   route.geometry.resize(1);
-  draw_route(empty, Affine::identity(), projection, route, palette);
-  draw_traffic(empty, Affine::identity(), projection, TrafficOverlay{}, palette);
+  draw_route(empty, Affine::identity(), projection, route, palette, area, line);
+  draw_traffic(empty, Affine::identity(), projection, TrafficOverlay{}, palette, area);
   EXPECT_TRUE(empty.empty());
 }
 

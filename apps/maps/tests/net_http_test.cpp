@@ -157,6 +157,9 @@ TEST_F(HttpServed, ParsesTheBodyAndSendsTheUserAgent) {
   EXPECT_EQ(*v, nlohmann::json({{"answer", 42}}));
   std::lock_guard lock(mutex);
   EXPECT_EQ(user_agent, USER_AGENT);
+  // The contact comes from the build (MAPS_CONTACT_URL), the rest of the form is fixed.
+  EXPECT_EQ(std::string(USER_AGENT),
+            std::string("Zarn-Maps/0.1 (") + MAPS_CONTACT_URL + "; native maps app)");
   EXPECT_THAT(std::string(USER_AGENT), StartsWith("Zarn-Maps/0.1 (https://"));
 }
 

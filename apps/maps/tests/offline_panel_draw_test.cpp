@@ -107,7 +107,9 @@ TEST(OfflinePanelText, StatusLineFollowsTheCounters) {
       {0, 0, 0, 120, "\xE2\x89\x88 120 tiles (" + format_byte_size(120 * 18000) + ")"},
       {50, 7, 0, 120, "Downloading 7/50 tiles\xE2\x80\xA6"},
       {50, 50, 0, 120, "Downloaded 50 tiles"},
-      {50, 50, 3, 120, "Downloaded 50 tiles (3 failed)"},
+      // A failure is no download: it says how many tiles are missing, or that none came.
+      {50, 50, 3, 120, "Downloaded 47 of 50 tiles \xC2\xB7 3 missing"},
+      {234, 234, 234, 120, "None of the 234 tiles could be fetched"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.expected);

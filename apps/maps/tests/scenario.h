@@ -21,6 +21,7 @@
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "scene_probe.h"
+#include "sdk/sdk_integration.h"
 #include "shell/presets.h"
 
 namespace maps::test {
@@ -30,12 +31,16 @@ public:
   Session(std::vector<std::string> const& switches, double width, double height)
       : app_(launch(switches)), width_(width), height_(height) {
     app_.clock = &clock;
+    // As the window loop does: actions the platform applies to the document are decoded.
+    register_maps_action_decoder(platform.action_registry_mut());
+    state->attach_registry(&platform.action_registry());
     frame();
   }
   Session(Session const&) = delete;
   Session& operator=(Session const&) = delete;
 
   base::ManualClock clock;
+  zarn_ui::App platform; // before the state, which refers to its registry
   std::unique_ptr<zarn_ui::State> state = zarn_ui::State::in_memory();
   zarn_ui::Scene scene;
 
@@ -61,6 +66,9 @@ public:
     app_.draw_root(scene, zarn_ui::Affine::identity(), ctx);
     state->after_frame();
   }
+
+  /// The theme the next frames draw with, as the window loop switches it.
+  void set_theme(zarn_ui::Theme const& theme) { theme_ = theme; }
 
   void resize(double width, double height) {
     width_ = width;

@@ -1,13 +1,21 @@
 // User sessions through the event path: presses, keys and wheel turns sent through handle_event
 // with frames drawn in between, as the window loop runs them.
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <string>
 #include <thread>
 
+#include "draw/chrome_draw.h"
+#include "draw/nav_card.h"
+#include "draw/side_panel_draw.h"
 #include "input/semantics.h"
+#include "sample/sample_data.h"
+#include "shell/launch_record.h"
 #include "scenario.h"
 
 namespace maps::test {
@@ -15,6 +23,34 @@ namespace {
 
 using zarn_ui::NamedKey;
 using zarn_ui::Point;
+using zarn_ui::Rect;
+
+/// Where the last window-wide scrim was painted in the scene; none without one.
+std::optional<std::size_t> scrim_index(Session const& s, Rect const& window) {
+  std::optional<std::size_t> last;
+  for (auto const& f : probe::fills_of<Rect>(s.scene)) {
+    if (f.shape == window && f.color.a > 0.0f && f.color.a < 1.0f) {
+      last = f.index;
+    }
+  }
+  return last;
+}
+
+/// Where a disc centred at `c` was first painted.
+std::optional<std::size_t> disc_index(Session const& s, Point c) {
+  for (auto const& f : probe::fills_of<zarn_ui::Circle>(s.scene)) {
+    if (std::abs(f.shape.center.x - c.x) < 0.5 && std::abs(f.shape.center.y - c.y) < 0.5) {
+      return f.index;
+    }
+  }
+  return std::nullopt;
+}
+
+bool tree_has(MapsApp const& app, std::string_view id) {
+  auto const tree = app.accessibility_tree();
+  return tree && std::any_of(tree->children.begin(), tree->children.end(),
+                             [&](auto const& n) { return n.id_text == id; });
+}
 
 Scenario const SCENARIOS[] = {
     {"pressing a search suggestion opens the row that was seen", {"--search"}, 1280, 800,
@@ -241,6 +277,138 @@ Scenario const SCENARIOS[] = {
        double const pill_left = painted->transform.e - 28.0;
        EXPECT_GE(pill_left, s.app().side_panel_rect().x1);
      }},
+    {"the navigation card dragged out of the window stays within reach, also after a resize", {},
+     1280, 800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().model.route);
+       s.app().nav_placement.set_reduce_motion(true); // its hand-off plays on the wall clock
+       Rect const window = s.app().window_rect();
+       Rect const header = s.app().nav_card_rects[NAV_DRAG_HEADER];
+       ASSERT_FALSE(header.is_empty());
+       s.drag(header.center(), {window.x1 + 300, window.y1 + 200});
+       auto const grip_reachable = [&s](char const* when) {
+         SCOPED_TRACE(when);
+         Rect const w = s.app().window_rect();
+         Rect const grip = s.app().nav_card_rects[NAV_DRAG_HEADER];
+         ASSERT_FALSE(grip.is_empty());
+         EXPECT_TRUE(w.contains(grip.origin()) && w.contains({grip.x1 - 1, grip.y1 - 1}));
+         Rect const end = s.app().nav_card_rects[NAV_END_BUTTON];
+         EXPECT_TRUE(w.contains(end.origin()) && w.contains({end.x1 - 1, end.y1 - 1}));
+       };
+       grip_reachable("after the drag");
+       s.resize(420, 600);
+       grip_reachable("after the resize");
+
+       Point const grab = s.app().nav_card_rects[NAV_DRAG_HEADER].center();
+       s.drag(grab, {grab.x - 30, grab.y - 200});
+       EXPECT_NEAR(s.app().nav_card_rects[NAV_DRAG_HEADER].center().y, grab.y - 200, 1.0)
+           << "the card does not follow its grip";
+       grip_reachable("after dragging it back");
+     }},
+    {"the navigation card handed to the desktop leaves nothing pressable in the window", {}, 1280,
+     800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().model.route);
+       Point const end = s.app().nav_card_rects[NAV_END_BUTTON].center();
+       zarn_ui::floating_surface::PlacementEvent moved;
+       moved.kind = zarn_ui::floating_surface::PlacementEventKind::Moved;
+       moved.surface_id = std::string(NAV_SURFACE_ID);
+       moved.rect = {1400, 100, 376, 172};
+       moved.flag = true;
+       s.app().apply_placement_event(moved);
+       s.frame();
+       EXPECT_EQ(s.app().nav_card_rects[NAV_END_BUTTON], Rect{});
+       s.move(end);
+       EXPECT_FALSE(s.app().nav_card_hover);
+       s.click(end);
+       EXPECT_TRUE(s.app().model.route) << "a press where the card is not painted ended navigation";
+     }},
+    {"compact panel open: the map controls lie dimmed under the scrim and only the scrim takes "
+     "their presses",
+     {}, 420, 800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().nav_open);
+       Rect const window = s.app().window_rect();
+       auto const scrim = scrim_index(s, window);
+       ASSERT_TRUE(scrim);
+       for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
+         SCOPED_TRACE(i);
+         bool painted_over = false;
+         for (std::size_t k = *scrim; k < s.scene.commands.size(); ++k) {
+           if (auto const* f = std::get_if<zarn_ui::FillCmd>(&s.scene.commands[k])) {
+             auto const* r = std::get_if<zarn_ui::RoundedRect>(&f->shape);
+             painted_over |= r != nullptr && r->rect == map_control_rect(s.app().map_rect, i);
+           }
+         }
+         EXPECT_FALSE(painted_over) << "a control is painted over the scrim";
+       }
+       EXPECT_FALSE(tree_has(s.app(), "maps.control:traffic"));
+       Point const more = overflow_button_rect(window).center();
+       EXPECT_LT(disc_index(s, more).value_or(~std::size_t{0}), *scrim);
+       EXPECT_TRUE(tree_has(s.app(), "maps.navigation")) << "the toggle is above the scrim";
+
+       Point const traffic = map_control_rect(s.app().map_rect, 3).center();
+       s.move(traffic);
+       s.wait(std::chrono::milliseconds(2000));
+       EXPECT_EQ(s.app().hot_control, NO_MAP_CONTROL);
+       EXPECT_FALSE(s.app().tooltips.shown()) << "a tooltip for a control under the scrim";
+
+       double const zoom = s.app().model.zoom;
+       s.click(map_control_rect(s.app().map_rect, 0).center());
+       EXPECT_FALSE(s.app().nav_open);
+       EXPECT_EQ(s.app().model.zoom, zoom);
+       s.click(map_control_rect(s.app().map_rect, 0).center());
+       EXPECT_GT(s.app().model.zoom, zoom) << "with the panel closed the control is live";
+       EXPECT_TRUE(tree_has(s.app(), "maps.control:traffic"));
+     }},
+    {"with the offline panel open the card and the overflow button lie under its scrim", {}, 1280,
+     800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().model.route);
+       Point const end = s.app().nav_card_rects[NAV_END_BUTTON].center();
+       s.type("m");
+       ASSERT_TRUE(s.app().offline_panel.open);
+       Rect const window = s.app().window_rect();
+       auto const scrim = scrim_index(s, window);
+       ASSERT_TRUE(scrim);
+       Point const more = overflow_button_rect(window).center();
+       EXPECT_LT(disc_index(s, more).value_or(~std::size_t{0}), *scrim);
+       auto const* card_title = probe::find_text_cmd(s.scene, "Navigation");
+       ASSERT_NE(card_title, nullptr);
+       std::size_t title_index = 0;
+       for (std::size_t k = 0; k < s.scene.commands.size(); ++k) {
+         if (std::get_if<zarn_ui::TextCmd>(&s.scene.commands[k]) == card_title) {
+           title_index = k;
+         }
+       }
+       EXPECT_LT(title_index, *scrim) << "the card is painted over the panel's scrim";
+
+       s.move(more);
+       s.wait(std::chrono::milliseconds(2000));
+       EXPECT_FALSE(s.app().tooltips.shown()) << "a tooltip for a button under the scrim";
+       s.move(end);
+       EXPECT_FALSE(s.app().nav_card_hover);
+       s.click(end);
+       EXPECT_TRUE(s.app().model.route) << "a press under the scrim ended navigation";
+     }},
+    {"the navigation card's body takes the press, the overflow button over it keeps its own", {},
+     1280, 800,
+     [](Session& s) {
+       s.app().nav_placement.set_reduce_motion(true);
+       Rect const card = nav_card_window_rect(s.app());
+       LatLon const centre = s.app().model.center;
+       s.drag({card.x0 + 120, card.y0 + 80}, {card.x0 + 20, card.y0 + 20});
+       EXPECT_EQ(s.app().model.center, centre) << "the map under the card was dragged";
+       EXPECT_TRUE(s.app().model.route);
+
+       // Down to the window's bottom, where the overflow button is painted over the card.
+       Point const grip = s.app().nav_card_rects[NAV_DRAG_HEADER].center();
+       s.drag(grip, {grip.x, grip.y + 150});
+       Rect const more = overflow_button_rect(s.app().window_rect());
+       ASSERT_FALSE(nav_card_window_rect(s.app()).intersect(more).is_empty());
+       s.click(more.center());
+       EXPECT_TRUE(s.app().overflow_menu.is_open());
+     }},
 };
 
 class ScenarioTest : public ::testing::TestWithParam<Scenario> {};
@@ -262,6 +430,87 @@ std::string scenario_name(::testing::TestParamInfo<Scenario> const& info) {
     }
   }
   return out;
+}
+
+/// What takes presses side by side in the window, as the last frame laid it out: the live map
+/// controls, the overflow button, the compact toggle, the search bar, the side panel, the
+/// navigation card and the point-of-interest card. Lists and modal panels are left out: they
+/// are painted over the rest on purpose.
+std::vector<std::pair<std::string, Rect>> pressable_surfaces(MapsApp const& app) {
+  std::vector<std::pair<std::string, Rect>> out;
+  if (!map_under_scrim(app)) {
+    for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
+      out.emplace_back("map control " + std::to_string(i), map_control_rect(app.map_rect, i));
+    }
+  }
+  for (std::size_t k = 0; k < app.hit_targets.size(); ++k) {
+    auto const& t = app.hit_targets[k];
+    if (t.action.is<UiAction::Overflow>()) {
+      out.emplace_back("overflow button", t.rect);
+    } else if (t.action.is<UiAction::ToggleNavigation>()) {
+      out.emplace_back("navigation toggle", t.rect);
+    } else if (t.action.is<UiAction::ClosePoi>() && k > 0) {
+      out.emplace_back("point-of-interest card", app.hit_targets[k - 1].rect);
+    }
+  }
+  out.emplace_back("search bar", app.search_bar_rect());
+  switch (side_panel_shown(app)) {
+  case SidePanelShown::Full:
+    out.emplace_back("side panel", app.side_panel_rect());
+    break;
+  case SidePanelShown::Stub: {
+    Rect const p = app.side_panel_rect();
+    out.emplace_back("side panel stub", Rect{p.x0, p.y0, p.x1, p.y0 + 60});
+    break;
+  }
+  case SidePanelShown::Nothing:
+    break;
+  }
+  if (!app.nav_card_rects[NAV_DRAG_HEADER].is_empty()) {
+    out.emplace_back("navigation card", nav_card_window_rect(app));
+  }
+  return out;
+}
+
+TEST(Layout, NoControlCoversAnotherAtAnyWidthDownToTheMinimumWindow) {
+  auto const [min_w, min_h] = minimum_window_size();
+  struct Case {
+    char const* name;
+    std::vector<std::string> switches;
+    bool select_poi; // a point of interest selected while a route is active
+  } const cases[] = {
+      {"route, panel open", {}, false},
+      {"route, panel closed", {"--nav-closed"}, false},
+      {"points of interest", {"--pois"}, false},
+      {"points of interest, panel closed", {"--pois", "--nav-closed"}, false},
+      {"point of interest beside the route", {"--nav-closed"}, true},
+      {"point of interest beside the route, panel open", {}, true},
+      {"traffic", {"--traffic", "--nav-closed"}, false},
+  };
+  std::pair<double, double> const sizes[] = {
+      {1280, 800}, {900, 700}, {720, 800}, {719, 800}, {420, 800}, {double(min_w), double(min_h)}};
+  for (auto const& c : cases) {
+    for (auto const& [w, h] : sizes) {
+      SCOPED_TRACE(fmt::format("{} at {}x{}", c.name, w, h));
+      Session s(c.switches, w, h);
+      if (c.select_poi) {
+        s.app().nearby_pois = sample_pois();
+        s.app().selected_poi = "osm-node-203";
+        s.frame();
+      }
+      auto const surfaces = pressable_surfaces(s.app());
+      for (std::size_t i = 0; i < surfaces.size(); ++i) {
+        for (std::size_t j = i + 1; j < surfaces.size(); ++j) {
+          Rect const o = surfaces[i].second.intersect(surfaces[j].second);
+          EXPECT_TRUE(o.is_empty()) << surfaces[i].first << " and " << surfaces[j].first
+                                    << " overlap";
+        }
+        Rect const window = s.app().window_rect();
+        Rect const inside = surfaces[i].second.intersect(window);
+        EXPECT_EQ(inside, surfaces[i].second) << surfaces[i].first << " leaves the window";
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(UserSessions, ScenarioTest, ::testing::ValuesIn(SCENARIOS), scenario_name);

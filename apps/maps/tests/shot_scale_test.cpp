@@ -157,14 +157,31 @@ TEST(ShotScale, ScaleTwoIsTheHalfSizeFrameDoubled) {
 
 TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
   struct Case {
-    char const* preset;
+    std::vector<char const*> preset;
     bool scrim; // a modal panel dims the map controls
-  } const cases[] = {{"--search", false}, {"--pois", false},  {"--menu", false},
-                     {"--traffic", false}, {"--edit-from", false}, {"--floating-navigation", false},
-                     {"--offline", true},  {"--attribution", true}};
+  } const cases[] = {{{"--search"}, false},
+                     {{"--pois"}, false},
+                     {{"--menu"}, false},
+                     {{"--traffic"}, false},
+                     {{"--edit-from"}, false},
+                     {{"--floating-navigation"}, false},
+                     {{"--offline"}, true},
+                     {{"--attribution"}, true},
+                     {{"--empty"}, false},
+                     {{"--nav-closed"}, false},
+                     {{"--error"}, false},
+                     {{"--panel", "directions"}, false},
+                     {{"--panel", "transit"}, false},
+                     {{"--transit-arrive"}, false},
+                     {{"--floating-navigation-attached"}, false},
+                     {{"--floating-navigation-hover"}, false},
+                     {{"--floating-navigation-returning"}, false},
+                     {{"--floating-navigation-returned"}, false}};
   for (auto const& c : cases) {
-    SCOPED_TRACE(c.preset);
-    ShotFrame const shot = shot_of({c.preset, "--scale", "2"});
+    SCOPED_TRACE(c.preset.back());
+    std::vector<char const*> argv = c.preset;
+    argv.insert(argv.end(), {"--scale", "2"});
+    ShotFrame const shot = shot_of(argv);
     for (auto const& pair : visible_overlaps(shot)) {
       ADD_FAILURE() << "overlapping text " << pair;
     }
@@ -173,8 +190,12 @@ TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
     }
 
     // The zoom-in button is the rightmost "+"; it fits its button, and its crossing is inked.
+    // The compact panel is closed: while it is open the map controls lie dimmed under its scrim.
+    std::vector<char const*> lit_argv = c.preset;
+    lit_argv.insert(lit_argv.end(), {"--nav-closed", "--scale", "2"});
+    ShotFrame const lit = shot_of(lit_argv);
     zarn_ui::TextCmd const* plus = nullptr;
-    for (auto const* t : probe::text_cmds(shot.scene)) {
+    for (auto const* t : probe::text_cmds(lit.scene)) {
       if (t->text == "+" && (!plus || (t->transform * zarn_ui::Point{}).x >
                                           (plus->transform * zarn_ui::Point{}).x)) {
         plus = t;
@@ -186,16 +207,16 @@ TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
     if (plus->max_width) {
       EXPECT_LE(advance, *plus->max_width) << "the glyph would be cut to an ellipsis";
     }
-    double const s = shot.frame.scale;
+    double const s = lit.frame.scale;
     zarn_ui::Point const o = plus->transform * zarn_ui::Point{};
     auto const cx = static_cast<int>((o.x + advance / 2) * s);
     auto const cy = static_cast<int>((o.y + plus->size * 0.625) * s);
-    auto const px = pixels_of(shot);
+    auto const px = pixels_of(lit);
     auto const ink = plus->color.to_rgba8();
     int best = 1 << 30;
     for (int y = cy - 3; y <= cy + 3; ++y) {
       for (int x = cx - 3; x <= cx + 3; ++x) {
-        auto const* p = &px[(static_cast<std::size_t>(y) * shot.width + static_cast<std::size_t>(x)) * 4];
+        auto const* p = &px[(static_cast<std::size_t>(y) * lit.width + static_cast<std::size_t>(x)) * 4];
         best = std::min(best, std::abs(p[0] - ink.r) + std::abs(p[1] - ink.g) + std::abs(p[2] - ink.b));
       }
     }

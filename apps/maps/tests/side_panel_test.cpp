@@ -187,14 +187,16 @@ TEST(SidePanel, SelectedCardButtonsAndTheSaveLabel) {
     EXPECT_EQ(frame.has_text("Saved \xE2\x9C\x93"), saved);
     EXPECT_EQ(frame.has_text("Save"), !saved);
     double const y = 74 + 60;
-    double const bw = ((390 - 26) - 32) / 3.0;
+    // 16 px inside the card (26 to 390) on both sides, 4 px between the buttons.
+    double const bw = ((390 - 26) - 40) / 3.0;
     auto const d = targets_of<UiAction::Directions>(app);
     auto const tr = targets_of<UiAction::Transit>(app);
     auto const sv = targets_of<UiAction::ToggleSaved>(app);
     ASSERT_EQ(d.size() + tr.size() + sv.size(), 3u);
-    EXPECT_EQ(d[0].rect, (Rect{34, y + 86, 34 + bw, y + 120}));
-    EXPECT_EQ(tr[0].rect.x0, 34 + bw + 4);
-    EXPECT_EQ(sv[0].rect.x0, 34 + 2 * (bw + 4));
+    EXPECT_EQ(d[0].rect, (Rect{42, y + 86, 42 + bw, y + 120}));
+    EXPECT_EQ(tr[0].rect.x0, 42 + bw + 4);
+    EXPECT_EQ(sv[0].rect.x0, 42 + 2 * (bw + 4));
+    EXPECT_DOUBLE_EQ(sv[0].rect.x1, 390 - 16);
     // The saved place is listed under SAVED too, after the card.
     EXPECT_EQ(frame.has_text("SAVED"), saved);
   }

@@ -21,6 +21,8 @@
 #include "geo/geo.h"
 #include "local_server.h"
 #include "png_test_support.h"
+#include "tile_server.h"
+#include "net/service_pause.h"
 #include "tiles/disk_cache.h"
 #include "tiles/tile_cache.h"
 
@@ -29,6 +31,8 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
+using test::TileHttp;
+using test::tile_png;
 
 std::string read_file(fs::path const& path) {
   std::ifstream in(path, std::ios::binary);
@@ -39,84 +43,6 @@ void write_file(fs::path const& path, std::string const& bytes) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << bytes;
 }
-
-/// The PNG the server sends for a tile: its colour tells the style and the key apart.
-std::string tile_png(bool dark, TileKey key) {
-  return test::solid_tile_png(STANDARD_TILE_PX, dark ? 20 : 230, static_cast<std::uint8_t>(key.x),
-                              static_cast<std::uint8_t>(key.y));
-}
-
-/// A tile server: every tile is a PNG unless an answer is set for its path; the light style
-/// can be held back until released.
-class TileHttp {
-public:
-  struct Answer {
-    int status;
-    std::string body;
-  };
-
-  TileHttp() {
-    local_.server().Get(
-        R"(/(light|dark)_nolabels/(\d+)/(\d+)/(\d+)\.png)",
-        [this](httplib::Request const& req, httplib::Response& res) { serve(req, res); });
-    local_.start();
-  }
-  ~TileHttp() { release_light(); }
-
-  TileServer server() const { return tile_server(local_.base_url()); }
-
-  void answer(std::string const& path, int status, std::string body) {
-    std::lock_guard lock(mutex_);
-    answers_[path] = Answer{status, std::move(body)};
-  }
-  int hits(std::string const& path) {
-    std::lock_guard lock(mutex_);
-    return hits_[path];
-  }
-  int light_hits() {
-    std::lock_guard lock(mutex_);
-    return light_hits_;
-  }
-  void hold_light() {
-    std::lock_guard lock(mutex_);
-    light_held_ = true;
-  }
-  void release_light() {
-    {
-      std::lock_guard lock(mutex_);
-      light_held_ = false;
-    }
-    released_.notify_all();
-  }
-
-private:
-  void serve(httplib::Request const& req, httplib::Response& res) {
-    bool const dark = req.matches[1] == "dark";
-    TileKey const key{static_cast<std::uint32_t>(std::stoul(req.matches[3])),
-                      static_cast<std::uint32_t>(std::stoul(req.matches[4])),
-                      static_cast<std::uint8_t>(std::stoul(req.matches[2]))};
-    std::unique_lock lock(mutex_);
-    ++hits_[req.path];
-    if (!dark) {
-      ++light_hits_;
-      released_.wait(lock, [&] { return !light_held_; });
-    }
-    if (auto it = answers_.find(req.path); it != answers_.end()) {
-      res.status = it->second.status;
-      res.set_content(it->second.body, "image/png");
-      return;
-    }
-    res.set_content(tile_png(dark, key), "image/png");
-  }
-
-  test::LocalServer local_;
-  std::mutex mutex_;
-  std::condition_variable released_;
-  std::map<std::string, Answer> answers_;
-  std::map<std::string, int> hits_;
-  int light_hits_ = 0;
-  bool light_held_ = false;
-};
 
 /// Polls the cache as the frame tick does until `done` holds (bounded: a fault fails the test
 /// instead of hanging it).
@@ -226,6 +152,46 @@ TEST_F(TileWorkerTest, FailedDownloadsBackOffAndStoreNothing) {
     ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
     EXPECT_EQ(tiles.offline_failed, 1u);
     EXPECT_FALSE(fs::exists(file(MUNICH)));
+  }
+}
+
+// A tile server that asks for a pause is not asked again before its end: every tile backs off
+// until then, the cache reports when, and tiles on disk are still served.
+TEST_F(TileWorkerTest, RetryAfterPausesTheTileServer) {
+  struct Case {
+    char const* name;
+    int status;
+  } const cases[] = {{"429", 429}, {"503", 503}};
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(root_);
+    constexpr TileKey NEXT{8717, 5680, 14};
+    constexpr TileKey ON_DISK{8718, 5680, 14};
+    write_file(file(ON_DISK), tile_png(false, ON_DISK));
+    http_.answer_all(c.status, "");
+    http_.answer_header("Retry-After", "120");
+    int const hits_before = http_.light_hits();
+    TileCache tiles = cache();
+
+    tiles.request_tile(MUNICH);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+    ASSERT_TRUE(tiles.server_pause.has_value());
+    ASSERT_TRUE(tiles.backoff.contains(MUNICH));
+    EXPECT_GE(tiles.backoff.at(MUNICH).retry_at, clock_.now() + 118s) << "not before the pause";
+
+    // The server is fine again, but the pause holds: nothing is sent to it.
+    http_.forget_answers();
+    tiles.request_tile(NEXT);
+    tiles.request_tile(ON_DISK);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.pending.empty(); }));
+    EXPECT_EQ(tiles.cached_tile(NEXT), nullptr);
+    EXPECT_GE(tiles.backoff.at(NEXT).retry_at, clock_.now() + 118s);
+    EXPECT_NE(tiles.cached_tile(ON_DISK), nullptr) << "the disk does not wait for the server";
+    EXPECT_EQ(tiles.download_area(point_box(munich_pos()), 14, 14), 1u);
+    ASSERT_TRUE(poll_until(tiles, [&] { return tiles.offline_download_complete(); }));
+    EXPECT_EQ(tiles.offline_failed, 1u);
+    EXPECT_EQ(http_.light_hits(), hits_before + 1);
+    forget_service_pauses();
   }
 }
 

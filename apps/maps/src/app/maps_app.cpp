@@ -69,14 +69,16 @@ bool download_unfinished(TileCache const& tiles) {
 }  // namespace
 
 bool MapsApp::is_busy() const {
-  return jobs_in_flight > 0 || !doc_loaded || locating || location_rx.has_value() ||
-         map_idle_deadline.has_value() || !tiles.pending.empty() || download_unfinished(tiles);
+  return jobs_in_flight > 0 || !doc_loaded || !unrecorded_searches.empty() || locating ||
+         location_rx.has_value() || map_idle_deadline.has_value() || !tiles.pending.empty() ||
+         download_unfinished(tiles);
 }
 
 // Answers of requests, tiles and location fixes wake the window by themselves; only what moves
-// on screen on its own asks for frames.
+// on screen on its own, or work left for the next tick, asks for frames.
 bool MapsApp::needs_frame() const {
-  return nav_drag.has_value() || (!reduce_motion && nav_placement.is_handoff_animating());
+  return nav_drag.has_value() || (!reduce_motion && nav_placement.is_handoff_animating()) ||
+         !unrecorded_searches.empty();  // the next tick records them
 }
 
 std::optional<base::Instant> MapsApp::next_deadline() const {

@@ -204,6 +204,7 @@ void MapsApp::submit_search(zarn_ui::doc::Document* doc) {
     dispatch_maps_action(*doc, MapsAction{MapsAction::CommitSearch{query}});
   } else {
     commit_search(model, query);
+    unrecorded_searches.push_back(query);
   }
   model.panel = Panel::Explore;
   panel_scroll[0] = 0.0;

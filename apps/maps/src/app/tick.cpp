@@ -2,6 +2,8 @@
 // location answer, expired debounces, tile replies, document changes), in a fixed order, without
 // ever waiting.
 
+#include <utility>
+
 #include <fmt/format.h>
 #include <spdlog/spdlog.h>
 
@@ -11,6 +13,7 @@
 #include "doc/load.h"
 #include "doc/save.h"
 #include "model/ops.h"
+#include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
 
 namespace maps {
@@ -83,7 +86,7 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
   fire_search_debounce();
   fire_map_idle();
   fire_area_search_debounce();
-  poll_tiles();
+  poll_tiles(doc);
 
   // 7. The document: load or seed it once, then take over what changed in it.
   if (!doc_loaded) {
@@ -95,6 +98,9 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
     doc_loaded = true;
   } else {
     refresh_model_from_doc(doc, model, doc_baseline);
+  }
+  for (std::string& query : std::exchange(unrecorded_searches, {})) {
+    dispatch_maps_action(doc, MapsAction{MapsAction::CommitSearch{std::move(query)}});
   }
 
   fire_endpoint_debounce();
@@ -134,19 +140,31 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
     }
 
     void operator()(result::EndpointSearch& r) {
+      std::uint8_t const field = r.for_origin ? ORIGIN_FIELD : DEST_FIELD;
+      EndpointEditor& editor = app.endpoints;
+      // An answer for a text the field no longer holds must not end the search of the new one.
+      bool const current = trimmed(field == ORIGIN_FIELD ? editor.origin_text : editor.dest_text) ==
+                           trimmed(r.query);
       if (!r.result) {
         app.model.status = fmt::format("Search failed: {}", r.result.error());
+        if (current) {
+          set_endpoint_answer(editor, field, app.model.status);
+        }
         return;
       }
       if (r.result->empty()) {
         app.model.status = "No matching places";
+        if (current) {
+          set_endpoint_answer(editor, field, "No matches");
+        }
         return;
       }
       app.dispatch_maps_action(doc, MapsAction{MapsAction::UpsertPlaces{*r.result}});
       std::vector<Place> ranked = std::move(*r.result);
       app.rank_places(ranked, r.query);
-      set_endpoint_suggestions(app.endpoints, r.for_origin ? ORIGIN_FIELD : DEST_FIELD,
-                               std::move(ranked));
+      if (current) {
+        set_endpoint_suggestions(editor, field, std::move(ranked));
+      }
       app.model.status.clear();
     }
 
@@ -218,11 +236,17 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
       if (!panel.open || trimmed(panel.query) != trimmed(r.query)) {
         return;
       }
+      panel.search_failed = !r.result;
       if (!r.result) {
+        panel.search_note = fmt::format("Search failed: {}", r.result.error());
         panel.hits.clear();
         panel.search.set_suggestions_open({});
         return;
       }
+      panel.search_note =
+          r.result->empty()
+              ? fmt::format("No places found for \xE2\x80\x9C{}\xE2\x80\x9D", trimmed(r.query))
+              : std::string();
       panel.search.set_suggestions_open(place_suggestions(*r.result));
       panel.hits = std::move(*r.result);
     }
@@ -346,22 +370,26 @@ void MapsApp::fire_area_search_debounce() {
     return;
   }
   ++jobs_in_flight;
+  offline_panel.search_note = "Searching\xE2\x80\xA6";
+  offline_panel.search_failed = false;
   spawn_area_search(results_tx, services, std::move(query));
 }
 
-void MapsApp::poll_tiles() {
+void MapsApp::poll_tiles(zarn_ui::doc::Document& doc) {
   // An offline download completes when the counters, which moved since the last frame, reach the
   // total. Comparing with the last frame's counters (not only around this poll) also catches a
   // download whose tiles were all settled at once when it started (no worker to ask).
+  auto const pause_before = tiles.server_pause;
   tiles.poll_tile_replies();
+  if (tiles.server_pause && (!pause_before || pause_before->until != tiles.server_pause->until)) {
+    model.status = fmt::format("Map imagery paused: {}", service_busy_text(*tiles.server_pause));
+  }
   OfflineCounters const counters = offline_counters(tiles);
   bool const changed = counters != last_offline_counters;
   last_offline_counters = counters;
   if (changed && counters.total > 0 && counters.done >= counters.total) {
     offline_panel.cache_bytes = tiles.tile_cache_disk_usage();
-    if (model.status.find("Downloading") != std::string::npos) {
-      model.status = fmt::format("Offline area ready ({} tiles)", counters.total);
-    }
+    finish_offline_download(*this, doc);
   }
 }
 
@@ -385,17 +413,21 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
   struct Handler {
     MapsApp& app;
     void operator()(EndpointEvent::Edited& e) {
+      std::uint8_t const field = e.dest ? DEST_FIELD : ORIGIN_FIELD;
       (e.dest ? app.model.dest_query : app.model.origin_query) = e.text;
-      set_endpoint_suggestions(app.endpoints, e.dest ? DEST_FIELD : ORIGIN_FIELD,
-                               app.local_suggestions(e.text));
+      set_endpoint_suggestions(app.endpoints, field, app.local_suggestions(e.text));
+      set_endpoint_answer(app.endpoints, field, std::nullopt); // the debounce searches it
     }
     void operator()(EndpointEvent::Query& e) {
-      set_endpoint_suggestions(app.endpoints, e.dest ? DEST_FIELD : ORIGIN_FIELD,
-                               app.local_suggestions(e.text));
+      std::uint8_t const field = e.dest ? DEST_FIELD : ORIGIN_FIELD;
+      set_endpoint_suggestions(app.endpoints, field, app.local_suggestions(e.text));
       std::string query = trimmed(e.text);
       if (query.empty() || !app.live) {
+        // Nothing more will come: what is known locally is the whole answer.
+        set_endpoint_answer(app.endpoints, field, std::string("No matches"));
         return;
       }
+      set_endpoint_answer(app.endpoints, field, std::nullopt);
       ++app.jobs_in_flight;
       app.model.status = "Searching\xE2\x80\xA6";
       spawn_endpoint_search(app.results_tx, app.services, std::move(query), !e.dest);

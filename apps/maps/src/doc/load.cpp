@@ -91,73 +91,164 @@ void sort_by_id(auto& items) {
                    [](auto const& a, auto const& b) { return a.id < b.id; });
 }
 
-MapModel read_schema(Document const& doc, ObjId const& root) {
-  MapModel model = default_map_model();
+// Reads the places in full; false when a member's "id" differs from its key (only another
+// program writes such members), which rules out refreshing single places by id.
+bool read_places(Document const& doc, ObjId const& root, std::vector<Place>& out) {
+  out.clear();
+  bool keyed_by_id = true;
   if (auto places = get_map(doc, root, "places")) {
     for (auto const& key : keys_of(doc, *places)) {
       if (auto p = read_place_entry(doc, *places, key)) {
-        model.places.push_back(std::move(*p));
+        keyed_by_id = keyed_by_id && p->id == key;
+        out.push_back(std::move(*p));
       }
     }
-    sort_by_id(model.places);
+    sort_by_id(out);
   }
-  model.recents = read_recents(doc, root);
-  model.route = read_route(doc, root);
-  if (!get_flag(doc, root, "transit_deleted")) {
-    read_list_into(model.transit, doc, root, "transit", read_journey);
-  }
-  auto mode_text = get_string(doc, root, "mode");
-  model.mode = (mode_text ? parse_travel_mode(*mode_text) : std::nullopt).value_or(TravelMode::Car);
-  model.origin = read_latlon(doc, root, "origin");
-  model.origin_name = get_string(doc, root, "origin_name").value_or("Map centre");
-  model.dest = read_latlon(doc, root, "dest");
-  model.dest_name = get_string(doc, root, "dest_name").value_or("");
+  return keyed_by_id;
+}
 
-  model.transit_time.mode = get_string(doc, root, "transit_time_mode") == "arrive"
-                                ? TransitTimeMode::Arrive
-                                : TransitTimeMode::Depart;
-  // Wider stored values keep their low 32 bits, as the schema's narrowing rule says.
-  model.transit_time.offset_min = static_cast<std::int32_t>(
-      static_cast<std::uint32_t>(get_transit_offset(doc, root).value_or(0)));
-  if (auto json = get_string(doc, root, "transit_time")) {
-    if (auto t = from_json_text<TransitTime>(*json)) {
-      model.transit_time = *t;
-    }
+// Reads the wanted fields into `model`, leaving the others as they are. Answers whether the
+// places are keyed by their ids (true when they were not read).
+bool read_fields(Document const& doc, ObjId const& root, FieldSet want, MapModel& model) {
+  using F = ModelField;
+  bool keyed_by_id = true;
+  if (want.has(F::Places)) {
+    keyed_by_id = read_places(doc, root, model.places);
   }
-
-  if (auto regions = get_map(doc, root, "regions")) {
-    for (auto const& key : keys_of(doc, *regions)) {
-      if (auto r = read_region_entry(doc, *regions, key)) {
-        model.regions.push_back(std::move(*r));
-      }
-    }
-    sort_by_id(model.regions);
+  if (want.has(F::Recents)) {
+    model.recents = read_recents(doc, root);
   }
-
-  std::optional<Endpoints> route_ends;
-  if (auto plan = get_plan_json(doc, root, "route_plan")) {
-    if (std::holds_alternative<ActivePlan::None>(plan->value)) {
+  // The plans override the "route" Map and the "transit" List, and give the endpoints.
+  bool const endpoints =
+      want.has(F::Origin) || want.has(F::OriginName) || want.has(F::Dest) || want.has(F::DestName);
+  auto const mode_text = get_string(doc, root, "mode");
+  auto const mode =
+      (mode_text ? parse_travel_mode(*mode_text) : std::nullopt).value_or(TravelMode::Car);
+  if (want.has(F::Mode)) {
+    model.mode = mode;
+  }
+  std::optional<ActivePlan> route_plan;
+  if (want.has(F::Route) || (endpoints && mode != TravelMode::Transit)) {
+    route_plan = get_plan_json(doc, root, "route_plan");
+  }
+  std::optional<ActivePlan> transit_plan;
+  if (want.has(F::Transit) || (endpoints && mode == TravelMode::Transit)) {
+    transit_plan = get_plan_json(doc, root, "transit_plan");
+  }
+  if (want.has(F::Route)) {
+    auto* r = route_plan ? std::get_if<ActivePlan::Route>(&route_plan->value) : nullptr;
+    if (route_plan && std::holds_alternative<ActivePlan::None>(route_plan->value)) {
       model.route.reset();
-    } else if (auto* r = std::get_if<ActivePlan::Route>(&plan->value)) {
-      route_ends = endpoints_of(*r);
-      model.route = std::move(r->route);
+    } else if (r != nullptr) {
+      model.route = r->route;
+    } else {
+      model.route = read_route(doc, root);
     }
   }
-  std::optional<Endpoints> transit_ends;
-  if (auto plan = get_plan_json(doc, root, "transit_plan")) {
-    if (std::holds_alternative<ActivePlan::None>(plan->value)) {
+  if (want.has(F::Transit)) {
+    auto* t = transit_plan ? std::get_if<ActivePlan::Transit>(&transit_plan->value) : nullptr;
+    if (transit_plan && std::holds_alternative<ActivePlan::None>(transit_plan->value)) {
       model.transit.clear();
-    } else if (auto* t = std::get_if<ActivePlan::Transit>(&plan->value)) {
-      transit_ends = endpoints_of(*t);
-      model.transit = std::move(t->transit);
+    } else if (t != nullptr) {
+      model.transit = t->transit;
+    } else {
+      model.transit.clear();
+      if (!get_flag(doc, root, "transit_deleted")) {
+        read_list_into(model.transit, doc, root, "transit", read_journey);
+      }
     }
   }
-  auto const& ends = model.mode == TravelMode::Transit ? transit_ends : route_ends;
-  if (ends) {
-    model.origin = ends->origin;
-    model.origin_name = ends->origin_name;
-    model.dest = ends->dest;
-    model.dest_name = ends->dest_name;
+  if (endpoints) {
+    // The plan of the travel mode gives all four; without one, the plain keys do.
+    std::optional<Endpoints> ends;
+    if (mode == TravelMode::Transit) {
+      if (auto* t =
+              transit_plan ? std::get_if<ActivePlan::Transit>(&transit_plan->value) : nullptr) {
+        ends = endpoints_of(*t);
+      }
+    } else if (auto* r =
+                   route_plan ? std::get_if<ActivePlan::Route>(&route_plan->value) : nullptr) {
+      ends = endpoints_of(*r);
+    }
+    if (!ends) {
+      ends = Endpoints{read_latlon(doc, root, "origin"),
+                       get_string(doc, root, "origin_name").value_or("Map centre"),
+                       read_latlon(doc, root, "dest"),
+                       get_string(doc, root, "dest_name").value_or("")};
+    }
+    if (want.has(F::Origin)) {
+      model.origin = ends->origin;
+    }
+    if (want.has(F::OriginName)) {
+      model.origin_name = std::move(ends->origin_name);
+    }
+    if (want.has(F::Dest)) {
+      model.dest = ends->dest;
+    }
+    if (want.has(F::DestName)) {
+      model.dest_name = std::move(ends->dest_name);
+    }
+  }
+  if (want.has(F::TransitTime)) {
+    model.transit_time.mode = get_string(doc, root, "transit_time_mode") == "arrive"
+                                  ? TransitTimeMode::Arrive
+                                  : TransitTimeMode::Depart;
+    // Wider stored values keep their low 32 bits, as the schema's narrowing rule says.
+    model.transit_time.offset_min = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(get_transit_offset(doc, root).value_or(0)));
+    if (auto json = get_string(doc, root, "transit_time")) {
+      if (auto t = from_json_text<TransitTime>(*json)) {
+        model.transit_time = *t;
+      }
+    }
+  }
+  if (want.has(F::Regions)) {
+    model.regions.clear();
+    if (auto regions = get_map(doc, root, "regions")) {
+      for (auto const& key : keys_of(doc, *regions)) {
+        if (auto r = read_region_entry(doc, *regions, key)) {
+          model.regions.push_back(std::move(*r));
+        }
+      }
+      sort_by_id(model.regions);
+    }
+  }
+  return keyed_by_id;
+}
+
+// Re-reads the places stored under `ids` into the sorted list; false when that cannot stand
+// for a full read (the list is not keyed by id, or a member's "id" differs from its key).
+bool refresh_places_by_id(Document const& doc, ObjId const& root, std::span<std::string const> ids,
+                          std::vector<Place>& places) {
+  auto const collection = get_map(doc, root, "places");
+  if (!collection) {
+    return false;
+  }
+  for (auto const& id : ids) {
+    auto at = std::lower_bound(places.begin(), places.end(), id,
+                               [](Place const& p, std::string const& k) { return p.id < k; });
+    bool const present = at != places.end() && at->id == id;
+    auto place = read_place_entry(doc, *collection, id);
+    if (place && place->id != id) {
+      return false;
+    }
+    if (place && present) {
+      *at = std::move(*place);
+    } else if (place) {
+      places.insert(at, std::move(*place));
+    } else if (present) {
+      places.erase(at);
+    }
+  }
+  return true;
+}
+
+MapModel read_schema(Document const& doc, ObjId const& root, bool* keyed_by_id = nullptr) {
+  MapModel model = default_map_model();
+  bool const keyed = read_fields(doc, root, FieldSet::all(), model);
+  if (keyed_by_id != nullptr) {
+    *keyed_by_id = keyed;
   }
   return model;
 }
@@ -205,6 +296,17 @@ std::optional<MapModel> load_legacy(Document const& doc) {
   return std::move(*model);
 }
 
+// The load, also telling whether the places are keyed by their ids (false for legacy text).
+std::optional<MapModel> load_model(Document const& doc, DocBaseline& baseline) {
+  baseline.places_keyed_by_id = false;
+  baseline.from_schema = false;
+  if (auto root = get_map(doc, ObjId::root(), MAPS_ROOT_KEY)) {
+    baseline.from_schema = true;
+    return read_schema(doc, *root, &baseline.places_keyed_by_id);
+  }
+  return load_legacy(doc);
+}
+
 } // namespace
 
 std::optional<MapModel> load_model_from_doc(Document const& doc) {
@@ -230,7 +332,7 @@ bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline
     }
     return true;
   }
-  auto loaded = load_model_from_doc(doc);
+  auto loaded = load_model(doc, baseline);
   baseline.heads = std::move(heads);
   baseline.has_data = loaded.has_value();
   if (!loaded) {
@@ -248,8 +350,56 @@ bool refresh_model_from_doc(Document& doc, MapModel& live) {
 
 void record_baseline(Document& doc, DocBaseline& baseline) {
   baseline.heads = doc.heads();
-  baseline.copied = load_model_from_doc(doc);
+  baseline.copied = load_model(doc, baseline);
   baseline.has_data = baseline.copied.has_value();
+}
+
+bool refresh_written_fields(Document& doc, MapModel& live, DocBaseline& baseline,
+                            std::vector<zd::ChangeHash> const& before, FieldSet written,
+                            std::optional<std::span<std::string const>> place_ids) {
+  auto root = get_map(doc, ObjId::root(), MAPS_ROOT_KEY);
+  if (!root || !baseline.copied || !baseline.from_schema || baseline.heads != before) {
+    // Changed from outside since the last copy, or not read from the schema (the first action
+    // on a legacy document moves it there): the full comparison.
+    return refresh_model_from_doc(doc, live, baseline, written);
+  }
+  using F = ModelField;
+  auto& copied = *baseline.copied;
+  auto heads = doc.heads();
+  // The endpoints shown follow the travel mode and the plans: re-read them whenever those
+  // changed, and take them over when their value did.
+  bool const moves_endpoints =
+      written.has(F::Mode) || written.has(F::Route) || written.has(F::Transit);
+  MapModel const* previous = &copied;
+  MapModel before_ends;
+  if (heads != before) {
+    FieldSet reread = written;
+    if (moves_endpoints) {
+      reread = reread | F::Origin | F::OriginName | F::Dest | F::DestName;
+      before_ends.origin = copied.origin;
+      before_ends.origin_name = copied.origin_name;
+      before_ends.dest = copied.dest;
+      before_ends.dest_name = copied.dest_name;
+      previous = &before_ends;
+    }
+    if (written.has(F::Places) && place_ids && baseline.places_keyed_by_id &&
+        refresh_places_by_id(doc, *root, *place_ids, copied.places)) {
+      reread = FieldSet::from_bits(reread.bits & ~FieldSet(F::Places).bits);
+    }
+    bool const keyed = read_fields(doc, *root, reread, copied);
+    if (reread.has(F::Places)) {
+      baseline.places_keyed_by_id = keyed;
+    }
+    baseline.heads = std::move(heads);
+  }
+  copy_fields(live, copied, &copied, written);
+  if (previous != &copied) {
+    take(live.origin, copied.origin, &previous->origin, false);
+    take(live.origin_name, copied.origin_name, &previous->origin_name, false);
+    take(live.dest, copied.dest, &previous->dest, false);
+    take(live.dest_name, copied.dest_name, &previous->dest_name, false);
+  }
+  return true;
 }
 
 std::vector<std::string> read_recents(Document const& doc, ObjId const& root) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,8 +54,10 @@ constexpr FieldSet operator|(ModelField a, ModelField b) {
 /// so the first refresh takes all eleven fields.
 struct DocBaseline {
   std::optional<std::vector<zarn_ui::doc::ChangeHash>> heads; // when last read; none: never
-  bool has_data = false;          // whether the document held map data at `heads`
-  std::optional<MapModel> copied; // persisted fields as of the previous copy
+  bool has_data = false;           // whether the document held map data at `heads`
+  std::optional<MapModel> copied;  // persisted fields as of the previous copy
+  bool from_schema = false;        // `copied` was read from "maps_v2" (not the legacy text)
+  bool places_keyed_by_id = false; // every place in `copied` came from the member of its id
 };
 
 struct RecentEntry {
@@ -80,6 +83,15 @@ bool refresh_model_from_doc(Document& doc, MapModel& live);
 
 /// Records the document's present state as the previous copy (after a seeding save).
 void record_baseline(Document& doc, DocBaseline& baseline);
+
+/// The refresh after the application's own action, which found the document at `before` and
+/// wrote only the fields `written` (and, when `place_ids` is given, only those places): when
+/// `baseline` last read the document at `before`, only those fields are read again (and only
+/// those places), and they are forced into `live`. Otherwise the document also changed from
+/// outside and the full refresh runs. The result is the full refresh's.
+bool refresh_written_fields(Document& doc, MapModel& live, DocBaseline& baseline,
+                            std::vector<zarn_ui::doc::ChangeHash> const& before, FieldSet written,
+                            std::optional<std::span<std::string const>> place_ids);
 
 /// Texts of the live history entries, by rank, then key.
 std::vector<std::string> read_recents(Document const& doc, ObjId const& root);

@@ -27,6 +27,20 @@ void tombstone_others(Document& doc, ObjId const& collection,
   }
 }
 
+// Removes every Map member whose key is not in `keep` from the collection itself. The search
+// history does this instead of tombstoning: a new search would otherwise leave a member behind
+// for good, and every later search and every load would walk them all. Readers cannot tell
+// the difference (a missing member is as gone as a deleted one), nor can a merge: a concurrent
+// writer that revives the member meets the removal as it would meet the "deleted" true.
+void remove_others(Document& doc, ObjId const& collection,
+                   std::unordered_set<std::string> const& keep) {
+  for (auto const& key : keys_of(doc, collection)) {
+    if (!keep.contains(key) && get_map(doc, collection, key)) {
+      (void)doc.delete_key(collection, key);
+    }
+  }
+}
+
 void write_step(Document& doc, ObjId const& m, RouteStep const& step) {
   put_text(doc, m, "instruction", step.instruction);
   put_f64_if_changed(doc, m, "distance_m", step.distance_m);
@@ -92,7 +106,7 @@ void write_recents(Document& doc, ObjId const& root, std::span<std::string const
     }
     ++rank;
   }
-  tombstone_others(doc, *m, keep);
+  remove_others(doc, *m, keep);
 }
 
 void write_geometry(Document& doc, ObjId const& obj, std::span<LatLon const> points) {
@@ -175,6 +189,12 @@ void mark_all_deleted(Document& doc, ObjId const& root, std::string_view collect
   tombstone_others(doc, *m, {});
 }
 
+void clear_recents(Document& doc, ObjId const& root) {
+  if (auto m = ensure_map(doc, root, "recents")) {
+    remove_others(doc, *m, {});
+  }
+}
+
 namespace {
 
 /// A keyed collection holding exactly `items` live (by their `id`): each written into its
@@ -197,7 +217,7 @@ void write_keyed(Document& doc, ObjId const& root, std::string_view collection,
   tombstone_others(doc, *c, ids);
 }
 
-}  // namespace
+} // namespace
 
 void save_model_to_doc(Document& doc, MapModel const& model) {
   auto root = ensure_maps_root(doc);

@@ -26,6 +26,9 @@ bool seed_if_empty(Document& doc, MapModel const& live, DocBaseline& baseline);
 
 void write_place(Document& doc, ObjId const& entry, Place const& place);
 void write_region(Document& doc, ObjId const& entry, DownloadedRegion const& region);
+/// The search history: one member per text (newest first, by rank); members of other texts
+/// are removed from "recents" outright rather than tombstoned, so the history stays as small
+/// as what it shows.
 void write_recents(Document& doc, ObjId const& root, std::span<std::string const> texts);
 void write_route(Document& doc, ObjId const& root, std::optional<Route> const& route);
 void write_transit(Document& doc, ObjId const& root, std::span<TransitJourney const> journeys);
@@ -33,5 +36,7 @@ void write_geometry(Document& doc, ObjId const& obj, std::span<LatLon const> poi
 
 /// Sets "deleted" true on every Map member of the collection under `root`.
 void mark_all_deleted(Document& doc, ObjId const& root, std::string_view collection);
+/// Removes every Map member of "recents" (see write_recents).
+void clear_recents(Document& doc, ObjId const& root);
 
 } // namespace maps

@@ -82,7 +82,7 @@ void doc_commit_search(Document& doc, MapsAction::CommitSearch const& a) {
 
 void doc_clear_recents(Document& doc) {
   if (auto root = ensure_maps_root_for_update(doc)) {
-    mark_all_deleted(doc, *root, "recents");
+    clear_recents(doc, *root);
   }
 }
 
@@ -192,6 +192,21 @@ FieldSet fields_written_by(MapsAction const& action) {
           [](MapsAction::ClearRegions const&) { return FieldSet(F::Regions); },
       },
       action.value);
+}
+
+std::optional<std::vector<std::string>> place_ids_written_by(MapsAction const& action) {
+  if (auto const* u = std::get_if<MapsAction::UpsertPlaces>(&action.value)) {
+    std::vector<std::string> ids;
+    ids.reserve(u->places.size());
+    for (auto const& p : u->places) {
+      ids.push_back(p.id);
+    }
+    return ids;
+  }
+  if (auto const* s = std::get_if<MapsAction::SetPlaceSaved>(&action.value)) {
+    return std::vector<std::string>{s->id};
+  }
+  return std::nullopt;
 }
 
 } // namespace maps

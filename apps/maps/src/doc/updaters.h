@@ -19,6 +19,9 @@ base::Result<void> apply_action_to_doc(MapsAction const& action, Document& doc);
 /// The persisted fields the variant writes: pass them as `force` to the refresh after a
 /// successful dispatch, so those fields show the document's value even when it did not change.
 FieldSet fields_written_by(MapsAction const& action);
+/// The ids of the places the variant may change, for a refresh of those alone; none for a
+/// variant that writes no places.
+std::optional<std::vector<std::string>> place_ids_written_by(MapsAction const& action);
 
 /// The "maps_v2" Map for an updater. A document that holds only the older "maps" text is first
 /// seeded from that text, so the first action does not hide everything it held.

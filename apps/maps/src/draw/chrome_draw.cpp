@@ -10,6 +10,7 @@
 #include "app/maps_app.h"
 #include "draw/nav_card.h"
 #include "draw/offline_panel_draw.h"
+#include "draw/overflow_menu.h"
 #include "draw/palette.h"
 #include "endpoint_editor/endpoint_editor_draw.h"
 #include "search_box/search_box_draw.h"
@@ -224,7 +225,7 @@ bool offline_download_running(MapsApp const& app) {
   return app.tiles.offline_total != 0 && app.tiles.offline_done < app.tiles.offline_total;
 }
 
-void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme) {
+void paint_overflow_button(MapsApp const& app, Scene& scene, Affine const& t, Theme const& theme) {
   Rect const r = overflow_button_rect(app.window_rect_);
   bool const open = app.overflow_menu.is_open();
   draw_card(scene, t, r, 10.0, theme.surface_raised,
@@ -234,10 +235,22 @@ void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme con
   for (double dx : {-6.0, 0.0, 6.0}) {
     fill_circle(scene, t, cx + dx, cy, 1.9, dots);
   }
-  app.hit_targets.push_back(HitTarget{r, UiAction::Overflow{}});
+}
+
+void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme) {
+  paint_overflow_button(app, scene, t, theme);
+  app.hit_targets.push_back(HitTarget{overflow_button_rect(app.window_rect_), UiAction::Overflow{}});
 }
 
 } // namespace
+
+bool map_under_scrim(MapsApp const& app) { return app.compact() && app.nav_open; }
+
+void draw_map_controls_under_scrim(MapsApp const& app, Scene& scene, Affine const& t,
+                                   TextRenderer const& text, Theme const& theme) {
+  draw_map_controls(app, scene, t, text, theme);
+  paint_overflow_button(app, scene, t, theme);
+}
 
 Rect overflow_button_rect(Rect const& window) {
   return {window.x1 - 56.0, window.y1 - 46.0, window.x1 - 16.0, window.y1 - 16.0};
@@ -295,12 +308,31 @@ Rect poi_card_rect(MapsApp const& app, std::size_t rows) {
   double const left = std::max((left_limit + right_limit) / 2.0 - width / 2.0, left_limit);
   double const bottom = app.window_rect_.y1 - 54.0;
   double const height = static_cast<double>(rows) * 24.0 + 118.0;
-  return {left, bottom - height, left + width, bottom};
+  Rect const card{left, bottom - height, left + width, bottom};
+  if (!nav_card_painted_in_window(app)) {
+    return card;
+  }
+  // The navigation card keeps its place; this card moves above it, or else below it.
+  Rect const nav = nav_card_window_rect(app);
+  if (card.intersect(nav).is_empty()) {
+    return card;
+  }
+  double const top_limit = app.window_rect_.y0 + 74.0;
+  if (nav.y0 - 10.0 - height >= top_limit) {
+    return {left, nav.y0 - 10.0 - height, left + width, nav.y0 - 10.0};
+  }
+  if (nav.y1 + 10.0 + height <= app.window_rect_.y1 - 16.0) {
+    return {left, nav.y1 + 10.0, left + width, nav.y1 + 10.0 + height};
+  }
+  return card;
 }
 
 void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                      zarn_ui::Theme const& theme) {
-  draw_map_controls(app, scene, t, text, theme);
+  bool const under_scrim = map_under_scrim(app);
+  if (!under_scrim) {
+    draw_map_controls(app, scene, t, text, theme);
+  }
   if (app.traffic_on) {
     draw_traffic_legend(app, scene, t, text, theme);
   }
@@ -312,7 +344,8 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (!suggestions) {
     draw_status_pill(app, scene, t, text, theme);
   }
-  if (Poi const* poi = selected_nearby_poi(app)) {
+  // The card belongs to the map: with the compact panel open it would cover the panel.
+  if (Poi const* poi = selected_nearby_poi(app); poi != nullptr && !under_scrim) {
     draw_poi_card(app, scene, t, text, theme, *poi);
   }
   if (suggestions) {
@@ -321,16 +354,24 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.model.panel == Panel::Directions) {
     draw_endpoint_suggestions(app, scene, t, text, theme);
   }
+  if (nav_card_painted_in_window(app)) {
+    draw_nav_card(app, scene, t, text, theme, nav_card_window_rect(app));
+  } else {
+    forget_nav_card_rects(app); // nothing of the card can be pressed where it is not painted
+  }
+  // The search box's targets in one run after the map view's other floating elements: the
+  // list, painted over the place card, takes its presses, and the window's overflow button,
+  // painted over everything, still takes its own.
+  drain_search_targets(app);
+  if (!under_scrim) {
+    draw_overflow_button(app, scene, t, theme);
+  }
+  // The offline panel's scrim covers the card and the overflow button: they stay dimmed under
+  // it and the panel takes every press.
   if (app.offline_panel.open) {
     draw_offline_panel(app, scene, t, text, theme);
   }
-  if (!app.model.route || nav_card_painted_in_window(app)) {
-    draw_nav_card(app, scene, t, text, theme); // without a route this forgets the card's rects
-  } else if (app.compact() && app.nav_open) {
-    app.nav_card_hover = false;
-    app.nav_card_rects = {};
-  }
-  draw_overflow_button(app, scene, t, theme);
+  keep_overflow_menu_anchored(app);
   if (app.overflow_menu.is_open()) {
     app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
   }

@@ -24,6 +24,16 @@ class MapsApp;
 void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                      zarn_ui::Theme const& theme);
 
+/// In the compact layout with the side panel open the map and its own controls (the four map
+/// controls, the overflow button, the scale bar) lie under the panel's scrim: painted before
+/// it, dimmed by it, neither pressable nor hovered nor shown to assistive technologies. A press
+/// there lands on the scrim, which closes the panel.
+bool map_under_scrim(MapsApp const& app);
+
+/// The map controls and the overflow button as they look under the scrim; registers nothing.
+void draw_map_controls_under_scrim(MapsApp const& app, Scene& scene, Affine const& t,
+                                   TextRenderer const& text, zarn_ui::Theme const& theme);
+
 /// Segments per traffic level 0 (free flowing) to 3 (standstill); other levels are not counted.
 std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const> segments);
 
@@ -50,7 +60,8 @@ std::optional<Rect> status_pill_rect(MapsApp const& app, double text_width);
 /// window's.
 Rect overflow_button_rect(Rect const& window);
 
-/// The card of the selected point of interest: the rectangle it takes in the window.
+/// The card of the selected point of interest: the rectangle it takes in the window, above (or
+/// below) the navigation card when that is painted where the card would go.
 Rect poi_card_rect(MapsApp const& app, std::size_t rows);
 
 } // namespace maps

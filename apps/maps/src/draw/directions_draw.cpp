@@ -241,8 +241,11 @@ double draw_time_control(Ctx const& c, double Y) {
 double draw_road_summary(Ctx const& c, double U) {
   MapModel const& model = c.app.model;
   if (!model.route) {
-    paint_text(c.text, c.scene, c.t, "Select a place, then tap Directions.", 13,
-               c.theme.text_secondary, c.L, U);
+    // With a destination still filled in (the route was ended or cleared) the hint to choose
+    // one would contradict the fields above.
+    std::string_view const hint =
+        model.dest ? "Route cleared." : "Select a place, then tap Directions.";
+    paint_text(c.text, c.scene, c.t, hint, 13, c.theme.text_secondary, c.L, U);
     return U + 24;
   }
   Route const& route = *model.route;

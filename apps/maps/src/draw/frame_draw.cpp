@@ -1,5 +1,6 @@
 // The frame: the map layers, the side panel, the scale bar and imagery banner, and the map
-// chrome on top, in that order, with the hit targets rebuilt in the same order.
+// chrome on top, in that order, with the hit targets rebuilt in the same order. In the compact
+// layout with the panel open, the map's own controls go under the panel's scrim.
 
 #include "draw/chrome_draw.h"
 #include "draw/map_layers.h"
@@ -27,8 +28,15 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   MapProjection const projection = viewport_projection();
 
   bool const imagery = draw_map_layers(*this, scene, transform, text, theme, palette, projection);
+  bool const under_scrim = map_under_scrim(*this);
+  if (under_scrim) {
+    draw_map_overlays(*this, scene, transform, text, theme, imagery);
+    draw_map_controls_under_scrim(*this, scene, transform, text, theme);
+  }
   draw_side_panel(*this, scene, transform, text, theme);
-  draw_map_overlays(*this, scene, transform, text, theme, imagery);
+  if (!under_scrim) {
+    draw_map_overlays(*this, scene, transform, text, theme, imagery);
+  }
   draw_map_chrome(*this, scene, transform, text, theme);
 }
 

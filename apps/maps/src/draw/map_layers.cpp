@@ -8,6 +8,7 @@
 #include "draw/format.h"
 #include "app/maps_app.h"
 #include "draw/markers.h"
+#include "draw/screen_lines.h"
 #include "base/saturate.h"
 
 namespace maps {
@@ -43,12 +44,15 @@ std::vector<Point> closed(std::vector<Point> outline) {
 
 void draw_area_pass(Scene& scene, Affine const& t, MapProjection const& projection,
                     StreetNetwork const& network, std::uint8_t kind, Color fill,
-                    std::optional<Color> edge) {
+                    std::optional<Color> edge, Rect const& visible) {
   for (auto const& area : network.areas) {
     if (area.kind != kind || area.outline.size() < 3) {
       continue;
     }
     std::vector<Point> points = project_points(projection, area.outline);
+    if (!line_reaches(points, 1.0, visible)) {
+      continue;
+    }
     fill_polygon(scene, t, points, fill);
     if (edge) {
       stroke_polyline(scene, t, closed(std::move(points)), *edge, 1.0);
@@ -212,34 +216,45 @@ bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& 
 
 void draw_street_network(Scene& scene, Affine const& t, Rect const& map_area,
                          MapProjection const& projection, StreetNetwork const& network,
-                         MapPalette const& palette) {
+                         MapPalette const& palette, Rect const& visible) {
   double const w = zoom_width_factor(projection.zoom);
   fill_rect(scene, t, map_area, palette.land);
-  draw_area_pass(scene, t, projection, network, AREA_WATER, palette.water, std::nullopt);
-  draw_area_pass(scene, t, projection, network, AREA_GREEN, palette.park, palette.park_edge);
-  stroke_polyline(scene, t, project_points(projection, network.river), palette.water,
-                  w * 4.2 * 3.2);
+  draw_area_pass(scene, t, projection, network, AREA_WATER, palette.water, std::nullopt, visible);
+  draw_area_pass(scene, t, projection, network, AREA_GREEN, palette.park, palette.park_edge,
+                 visible);
+  double const river_width = w * 4.2 * 3.2;
+  if (std::vector<Point> river = project_points(projection, network.river);
+      line_reaches(river, river_width, visible)) {
+    stroke_polyline(scene, t, river, palette.water, river_width);
+  }
   draw_area_pass(scene, t, projection, network, AREA_BUILT_UP, palette.building,
-                 palette.building_edge);
+                 palette.building_edge, visible);
 
-  std::vector<std::vector<Point>> roads;
+  // Only the roads whose casing can show; the rest would be stroked for nothing.
+  struct Shown {
+    std::vector<Point> points;
+    std::uint8_t road_class;
+  };
+  std::vector<Shown> roads;
   roads.reserve(network.roads.size());
   for (auto const& road : network.roads) {
-    roads.push_back(project_points(projection, road.points));
-  }
-  for (std::size_t i = 0; i < roads.size(); ++i) {
-    std::uint8_t const cls = network.roads[i].road_class;
-    if (cls != 2) {
-      stroke_polyline(scene, t, roads[i], palette.road_casing,
-                      road_width(projection.zoom, cls) + 2.0);
+    std::vector<Point> points = project_points(projection, road.points);
+    if (line_reaches(points, road_width(projection.zoom, road.road_class) + 2.0, visible)) {
+      roads.push_back({std::move(points), road.road_class});
     }
   }
-  for (std::size_t i = 0; i < roads.size(); ++i) {
-    std::uint8_t const cls = network.roads[i].road_class;
+  for (auto const& road : roads) {
+    if (road.road_class != 2) {
+      stroke_polyline(scene, t, road.points, palette.road_casing,
+                      road_width(projection.zoom, road.road_class) + 2.0);
+    }
+  }
+  for (auto const& road : roads) {
+    std::uint8_t const cls = road.road_class;
     Color const color = cls == 1   ? palette.major_road
                         : cls == 0 ? palette.highway
                                    : palette.minor_road;
-    stroke_polyline(scene, t, roads[i], color, road_width(projection.zoom, cls));
+    stroke_polyline(scene, t, road.points, color, road_width(projection.zoom, cls));
   }
 }
 
@@ -267,7 +282,7 @@ void draw_blank_grid(Scene& scene, Affine const& t, Rect const& map_area, LatLon
 }
 
 void draw_traffic(Scene& scene, Affine const& t, MapProjection const& projection,
-                  TrafficOverlay const& traffic, MapPalette const& palette) {
+                  TrafficOverlay const& traffic, MapPalette const& palette, Rect const& visible) {
   std::vector<std::vector<Point>> lines;
   std::vector<std::uint8_t> levels;
   lines.reserve(traffic.segments.size());
@@ -276,29 +291,53 @@ void draw_traffic(Scene& scene, Affine const& t, MapProjection const& projection
     if (segment.points.size() < 2) {
       continue;
     }
-    lines.push_back(project_points(projection, segment.points));
-    levels.push_back(std::min<std::uint8_t>(segment.level, 3));
+    std::uint8_t const level = std::min<std::uint8_t>(segment.level, 3);
+    std::vector<Point> points = project_points(projection, segment.points);
+    if (line_reaches(points, traffic_width(projection.zoom, level) + 2.0, visible)) {
+      lines.push_back(std::move(points));
+      levels.push_back(level);
+    }
+  }
+  // A two-point piece has no join, and its ends lie under its neighbours' along the road:
+  // butt caps cost the rasteriser less than round ones.
+  auto stroke = [&](std::vector<Point> const& points, Color color, double width) {
+    if (points.size() == 2) {
+      zarn_ui::Stroke style = zarn_ui::Stroke::with_width(width);
+      style.join = zarn_ui::Join::Bevel;
+      style.start_cap = zarn_ui::Cap::Butt;
+      style.end_cap = zarn_ui::Cap::Butt;
+      zarn_ui::BezPath path;
+      path.move_to(points[0]);
+      path.line_to(points[1]);
+      scene.stroke(style, t, color, std::move(path));
+    } else {
+      stroke_polyline(scene, t, points, color, width);
+    }
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    stroke(lines[i], palette.traffic_casing, traffic_width(projection.zoom, levels[i]) + 2.0);
   }
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    stroke_polyline(scene, t, lines[i], palette.traffic_casing,
-                    traffic_width(projection.zoom, levels[i]) + 2.0);
-  }
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    stroke_polyline(scene, t, lines[i], palette.traffic[levels[i]],
-                    traffic_width(projection.zoom, levels[i]));
+    stroke(lines[i], palette.traffic[levels[i]], traffic_width(projection.zoom, levels[i]));
   }
 }
 
 void draw_route(Scene& scene, Affine const& t, MapProjection const& projection, Route const& route,
-                MapPalette const& palette) {
-  std::vector<Point> const points = project_points(projection, route.geometry);
-  if (points.size() < 2) {
+                MapPalette const& palette, Rect const& visible, ScreenLine& line) {
+  if (route.geometry.size() < 2) {
     return;
   }
-  stroke_polyline(scene, t, points, palette.route_casing, 9.0);
-  stroke_polyline(scene, t, points, palette.route, 5.5);
-  Point const first = points.front();
-  Point const last = points.back();
+  auto const& runs = line.visible_runs(route.geometry, projection, 9.0, visible);
+  for (auto const& run : runs) {
+    stroke_polyline(scene, t, run, palette.route_casing, 9.0);
+  }
+  for (auto const& run : runs) {
+    stroke_polyline(scene, t, run, palette.route, 5.5);
+  }
+  Point const first =
+      project_point(projection, route.geometry.front().lat, route.geometry.front().lon);
+  Point const last =
+      project_point(projection, route.geometry.back().lat, route.geometry.back().lon);
   fill_circle(scene, t, first.x, first.y, 7.0, palette.marker_halo);
   stroke_circle(scene, t, first.x, first.y, 7.0, palette.route, 3.0);
   fill_circle(scene, t, last.x, last.y, 7.0, palette.route);
@@ -320,6 +359,9 @@ void draw_journey(Scene& scene, Affine const& t, MapProjection const& projection
       continue;
     }
     std::vector<Point> points = project_points(projection, leg.geometry);
+    if (!line_reaches(points, 8.0 + 10.0, map_area)) { // the casing and the stop discs
+      continue;
+    }
     Color const c = leg_color(theme, leg);
     if (leg.mode != LegMode::Walk) {
       stroke_polyline(scene, t, points, mix_colors(c, zarn_ui::colors::BLACK, 0.45f), 8.0);
@@ -397,14 +439,14 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
     if (app.road_network.empty()) {
       draw_blank_grid(scene, t, area, app.model.center, app.model.zoom, anchor, palette);
     } else {
-      draw_street_network(scene, t, area, projection, app.road_network, palette);
+      draw_street_network(scene, t, area, projection, app.road_network, palette, window);
     }
   }
   if (app.traffic_on) {
-    draw_traffic(scene, t, projection, app.traffic, palette);
+    draw_traffic(scene, t, projection, app.traffic, palette, window);
   }
   if (app.model.route) {
-    draw_route(scene, t, projection, *app.model.route, palette);
+    draw_route(scene, t, projection, *app.model.route, palette, window, app.route_line);
   }
   if (app.model.mode == TravelMode::Transit &&
       app.model.transit_choice < app.model.transit.size()) {

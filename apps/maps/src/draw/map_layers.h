@@ -2,13 +2,15 @@
 // The map's layers, bottom to top: basemap imagery from the tile cache (or, without imagery,
 // the street network drawn as vectors, or a blank grid), traffic, the road route, the chosen
 // transit journey; and, above the side panel, the scale bar and the imagery status banner.
-// Every layer rebuilds its screen points each frame through the frame's projection.
+// Layers record only what can show inside the visible rectangle (the window); the route keeps
+// its projected, simplified line between frames of the same zoom level.
 
 #include <cstdint>
 #include <string_view>
 
 #include "draw/paint.h"
 #include "draw/palette.h"
+#include "draw/screen_lines.h"
 #include "app/projection.h"
 #include "model/types.h"
 #include "platform/theme/theme.h"
@@ -35,23 +37,25 @@ bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& 
                 LatLon centre, double zoom, Point anchor, Color placeholder);
 
 /// The street network as vectors over a land fill: water, parks, the river, built-up areas,
-/// road casings, roads.
+/// road casings, roads; lines and areas wholly outside `visible` are left out.
 void draw_street_network(Scene& scene, Affine const& t, Rect const& map_area,
                          MapProjection const& projection, StreetNetwork const& network,
-                         MapPalette const& palette);
+                         MapPalette const& palette, Rect const& visible);
 
 /// The map without imagery or streets: a placeholder fill with the edges and quarters of the
 /// tiles that would cover it.
 void draw_blank_grid(Scene& scene, Affine const& t, Rect const& map_area, LatLon centre,
                      double zoom, Point anchor, MapPalette const& palette);
 
-/// Every segment with two or more points: all casings first, then the coloured lines.
+/// Every segment with two or more points that reaches `visible`: all casings first, then the
+/// coloured lines. Two-point segments have butt caps.
 void draw_traffic(Scene& scene, Affine const& t, MapProjection const& projection,
-                  TrafficOverlay const& traffic, MapPalette const& palette);
+                  TrafficOverlay const& traffic, MapPalette const& palette, Rect const& visible);
 
-/// The route line over its casing, a start disc and an end disc.
+/// The route line over its casing (the runs of `line` that reach `visible`), a start disc and
+/// an end disc.
 void draw_route(Scene& scene, Affine const& t, MapProjection const& projection, Route const& route,
-                MapPalette const& palette);
+                MapPalette const& palette, Rect const& visible, ScreenLine& line);
 
 /// The journey's legs in their colours (walking legs dotted), clipped to the map area, with
 /// stop discs at both ends of each vehicle leg.

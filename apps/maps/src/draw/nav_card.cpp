@@ -1,5 +1,7 @@
 #include "draw/nav_card.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "draw/directions_draw.h"
@@ -42,6 +44,16 @@ Rect navigation_card_rect(MapsApp const& app) {
   return app.nav_placement.rect(app.window_rect(), nav_card_bounds(app));
 }
 
+Rect nav_card_window_rect(MapsApp const& app) {
+  Rect const card = navigation_card_rect(app);
+  Rect const window = app.window_rect();
+  double const w = card.width();
+  double const h = card.height();
+  double const x0 = std::max(std::min(card.x0, window.x1 - w), window.x0);
+  double const y0 = std::max(std::min(card.y0, window.y1 - h), window.y0);
+  return {x0, y0, x0 + w, y0 + h};
+}
+
 bool nav_card_visible_in_window(MapsApp const& app) {
   return app.model.route.has_value() && !app.nav_flags[2] && app.nav_placement.is_in_window() &&
          (!app.compact() || !app.nav_open);
@@ -68,15 +80,19 @@ std::optional<zarn_ui::floating_surface::SurfaceSpec> nav_surface_spec(MapsApp c
   return spec;
 }
 
+void forget_nav_card_rects(MapsApp& app) {
+  app.nav_card_hover = false;
+  app.nav_card_rects = {};
+}
+
 void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRenderer const& text,
-                   zarn_ui::Theme const& theme) {
+                   zarn_ui::Theme const& theme, std::optional<Rect> painted_at) {
   if (!app.model.route) {
-    app.nav_card_hover = false;
-    app.nav_card_rects = {};
+    forget_nav_card_rects(app);
     return;
   }
   Route const& route = *app.model.route;
-  Rect const card = navigation_card_rect(app);
+  Rect const card = painted_at.value_or(navigation_card_rect(app));
   double const x0 = card.x0, y0 = card.y0, x1 = card.x1;
   Affine const t = transform * app.nav_placement.presentation_transform();
 
@@ -86,8 +102,10 @@ void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRend
   stroke_path(scene, t, zarn_ui::surface::soft_outline(card), theme.border, 1);
 
   Rect const end{x1 - 58, y0 + 6, x1 - 8, y0 + 30};
-  app.nav_card_rects[NAV_END_BUTTON] = end;
-  app.nav_card_rects[NAV_DRAG_HEADER] = Rect{x0, y0, x1 - 62, y0 + 34};
+  // Pressed where they are seen, also while the hand-off animation moves and scales the card.
+  Affine const shown = app.nav_placement.presentation_transform();
+  app.nav_card_rects[NAV_END_BUTTON] = shown.transform_rect_bbox(end);
+  app.nav_card_rects[NAV_DRAG_HEADER] = shown.transform_rect_bbox(Rect{x0, y0, x1 - 62, y0 + 34});
 
   paint_text_weighted(text, scene, t, "Navigation", 12, theme.text_secondary, x0 + 16, y0 + 10, 1);
   zarn_ui::surface::floating_drag_grip(scene, t, card, theme.text_secondary);

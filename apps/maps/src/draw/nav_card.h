@@ -28,6 +28,9 @@ inline constexpr std::size_t NAV_DRAG_HEADER = 1;
 Rect nav_card_bounds(MapsApp const& app);
 /// Where the card is now (in the window, on the desktop, or under the pointer).
 Rect navigation_card_rect(MapsApp const& app);
+/// Where the map view paints the card: navigation_card_rect kept inside the window (top-left
+/// first when the window is smaller), so that its header can always be grabbed again.
+Rect nav_card_window_rect(MapsApp const& app);
 /// A route is active, the card is neither detached nor to be, it is in the window, and the
 /// window is wide or the navigation panel is closed.
 bool nav_card_visible_in_window(MapsApp const& app);
@@ -37,11 +40,13 @@ bool nav_card_painted_in_window(MapsApp const& app);
 /// The card's surface, only while a route is active.
 std::optional<zarn_ui::floating_surface::SurfaceSpec> nav_surface_spec(MapsApp const& app);
 
-/// Paints the card at navigation_card_rect through the placement's hand-off transform and
-/// stores the End button and drag header rectangles; without a route it clears them (and the
-/// hover) and paints nothing.
+/// Paints the card at `card` (navigation_card_rect when not given) through the placement's
+/// hand-off transform and stores the End button and drag header rectangles where they are
+/// painted; without a route it clears them (and the hover) and paints nothing.
 void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRenderer const& text,
-                   zarn_ui::Theme const& theme);
+                   zarn_ui::Theme const& theme, std::optional<Rect> card = std::nullopt);
+/// Forgets the card's rectangles and hover: nothing of it is painted in the window.
+void forget_nav_card_rects(MapsApp& app);
 
 /// What the platform reports about the card's surface; events for other surfaces, and any
 /// event without a route, change nothing.

@@ -10,6 +10,7 @@
 #include "draw/format.h"
 #include "draw/panel_targets.h"
 #include "offline_panel/download_selection.h"
+#include "offline_panel/offline_panel.h"
 
 namespace maps {
 
@@ -43,8 +44,14 @@ std::string offline_status_text(std::uint32_t total, std::uint32_t done, std::ui
     return fmt::format("\xE2\x89\x88 {} tiles ({})", estimate_tiles,
                        format_byte_size(std::uint64_t{estimate_tiles} * ESTIMATED_TILE_BYTES));
   }
-  return fmt::format("Downloaded {} tiles{}", total,
-                     failed > 0 ? fmt::format(" ({} failed)", failed) : std::string());
+  if (failed >= total) {
+    return fmt::format("None of the {} tiles could be fetched", total);
+  }
+  if (failed > 0) {
+    return fmt::format("Downloaded {} of {} tiles \xC2\xB7 {} missing", total - failed, total,
+                       failed);
+  }
+  return fmt::format("Downloaded {} tiles", total);
 }
 
 void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
@@ -90,7 +97,10 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   panel.search.draw(scene, t, text, theme);
 
   double const yf = field.y0 + 44 * s;
-  if (!panel.selected) {
+  if (!panel.selected && !panel.search_note.empty()) {
+    paint_text_fitted(text, scene, t, panel.search_note, 11.5f,
+                      panel.search_failed ? theme.danger : theme.text_secondary, L, yf, CW);
+  } else if (!panel.selected) {
     paint_text_fitted(text, scene, t, "Search a city or place above, or download the current view.",
                       11.5f, theme.text_secondary, L, yf, CW);
   } else {
@@ -107,28 +117,44 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
       download_selection(panel, app.viewport_bounds(), app.model.zoom, window);
   double const yd = yf + 24 * s;
   paint_text_weighted(text, scene, t, "Detail (zoom levels)", 13, theme.text, L, yd, 2);
-  Rect const minus{R - 84 * s, yd - 4 * s, R - 58 * s, yd + 22 * s};
+  // The range sits between the buttons with 6 px on either side; the minus button moves left
+  // when the range is wider than the usual gap.
+  std::string const range = fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1);
+  double const gap = std::max(32 * s, measure_text(text, range, 13) + 12);
   Rect const plus{R - 26 * s, yd - 4 * s, R, yd + 22 * s};
+  Rect const minus{plus.x0 - gap - 26 * s, yd - 4 * s, plus.x0 - gap, yd + 22 * s};
   for (auto const& [r, glyph, delta] :
        {std::tuple{minus, "\xE2\x80\x93", -1}, std::tuple{plus, "+", 1}}) {
     fill_rounded_rect(scene, t, r, 7, theme.surface);
     draw_text_centered(text, scene, t, glyph, 18, theme.text, r.x0, r.x1, r.y0 + 4 * s - 1);
     add_offline_target(app, r, OfflinePanelAction::zoom(static_cast<std::int8_t>(delta)));
   }
-  draw_text_centered(text, scene, t, fmt::format("z{}\xE2\x80\x93z{}", selection.z0, selection.z1),
-                     13, theme.accent, R - 58 * s, R - 26 * s, minus.y0 + 6.5 * s - 1);
+  draw_text_centered(text, scene, t, range, 13, theme.accent, minus.x1, plus.x0,
+                     minus.y0 + 6.5 * s - 1);
 
   std::uint32_t const tiles = count_area_tiles(selection.box, selection.z0, selection.z1);
   std::uint32_t const total = app.tiles.offline_total;
   std::uint32_t const done = app.tiles.offline_done;
+  std::uint32_t const failed = std::min(app.tiles.offline_failed, done);
   double const status_y = yd + 34 * s;
-  paint_text(text, scene, t, offline_status_text(total, done, app.tiles.offline_failed, tiles), 12,
-             theme.text_secondary, L, status_y);
+  std::string const status = offline_status_text(total, done, failed, tiles);
+  if (offline_retry_offered(panel, app.tiles)) {
+    Rect const retry{R - 64 * s, status_y - 4 * s, R, status_y + 18 * s};
+    paint_text_fitted(text, scene, t, status, 12, theme.text_secondary, L, status_y,
+                      std::max(CW - 72 * s, 20.0));
+    fill_rounded_rect(scene, t, retry, 7, theme.surface);
+    draw_text_centered(text, scene, t, "Retry", 12, theme.accent, retry.x0, retry.x1,
+                       status_y - 1);
+    add_offline_target(app, retry, OfflinePanelAction::retry_missing());
+  } else {
+    paint_text(text, scene, t, status, 12, theme.text_secondary, L, status_y);
+  }
 
   double const bar_y = status_y + 22 * s;
   fill_rounded_rect(scene, t, Rect{L, bar_y, R, bar_y + 8 * s}, 4, theme.surface);
   if (total > 0) {
-    double const f = static_cast<double>(done) / static_cast<double>(total);
+    // The fetched share: failed tiles do not fill the bar.
+    double const f = static_cast<double>(done - failed) / static_cast<double>(total);
     if (f > 0) {
       // Never narrower than the rounded ends, so the first finished tile shows.
       fill_rounded_rect(scene, t, Rect{L, bar_y, L + std::max(f * CW, 4.0), bar_y + 8 * s}, 4,
@@ -146,14 +172,15 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   for (std::size_t i = 0; i < shown; ++i) {
     DownloadedRegion const& region = regions[i];
     double const row_y = y + 42 * s * static_cast<double>(i);
-    Rect const row{L, row_y, R, row_y + 34 * s};
+    // 38 tall so that the second line's descenders stay inside the row.
+    Rect const row{L, row_y, R, row_y + 38 * s};
     fill_rounded_rect(scene, t, row, 8, theme.surface);
     double const m = (row.y0 + row.y1) / 2;
-    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 5 * s, name_w);
+    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 4 * s, name_w);
     paint_text_fitted(
         text, scene, t,
         fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1, region.tiles), 11,
-        theme.text_secondary, L + 12, row_y + 20 * s, name_w);
+        theme.text_secondary, L + 12, row_y + 21 * s, name_w);
     Rect const del{R - 34, m - 13 * s, R - 8, m + 13 * s};
     fill_rounded_rect(scene, t, del, 7, theme.surface_raised);
     stroke_rounded_rect(scene, t, del, 7, theme.border, 1);

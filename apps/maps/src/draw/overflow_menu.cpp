@@ -1,5 +1,7 @@
 #include "draw/overflow_menu.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string_view>
 
 #include "app/maps_app.h"
@@ -28,6 +30,8 @@ constexpr std::string_view LICENSES_BODY =
 constexpr double MENU_ANCHOR_RIGHT = 16.0;
 constexpr double MENU_ANCHOR_BOTTOM = 46.0;
 constexpr double MENU_GAP = 6.0;
+/// Room between the attribution sheet and the window's edges.
+constexpr double SHEET_MARGIN = 16.0;
 
 } // namespace
 
@@ -105,6 +109,9 @@ void draw_attribution_sheet(AttributionSheet& sheet, zarn_ui::Scene& scene,
   if (!attribution_sheet_open(sheet)) {
     return;
   }
+  // The scrim covers the window; the sheet keeps a margin to its edges in a small window.
+  sheet.dialog.preferred_size = {std::min(SHEET_SIZE.width, window.width() - 2 * SHEET_MARGIN),
+                                 std::min(SHEET_SIZE.height, window.height() - 2 * SHEET_MARGIN)};
   zarn_ui::widget::modal_dialog_layout(sheet.dialog, window, theme, text);
   zarn_ui::widget::modal_dialog_draw(sheet.dialog, scene, transform, text, theme);
 }
@@ -139,6 +146,20 @@ void open_overflow_menu(MapsApp& app) {
   zarn_ui::Rect const r = app.overflow_menu.rect();
   app.overflow_menu.open_at(static_cast<float>(static_cast<double>(x) + (r.x0 - r.x1)),
                             static_cast<float>(static_cast<double>(y) + (r.y0 - r.y1) - MENU_GAP));
+}
+
+void keep_overflow_menu_anchored(MapsApp& app) {
+  if (!app.overflow_menu.is_open()) {
+    return;
+  }
+  // Its bottom-right corner stays above the overflow button when the window changes size.
+  zarn_ui::Rect const window = app.window_rect();
+  zarn_ui::Rect const r = app.overflow_menu.rect();
+  double const right = static_cast<float>(window.x1 - MENU_ANCHOR_RIGHT);
+  double const bottom = static_cast<float>(window.y1 - MENU_ANCHOR_BOTTOM);
+  if (std::abs(r.x1 - right) > 0.5 || std::abs(r.y1 - (bottom - MENU_GAP)) > 0.5) {
+    open_overflow_menu(app);
+  }
 }
 
 } // namespace maps

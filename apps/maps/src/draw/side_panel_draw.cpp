@@ -63,9 +63,10 @@ void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   paint_text_fitted(text, scene, t, place.address, 12, theme.text_secondary, cx0 + 16, y + 58,
                     (cx1 - cx0) - 28);
 
-  double const bw = ((cx1 - cx0) - 32) / 3;
+  // 16 px inside the card on both sides, in line with the texts above.
+  double const bw = ((cx1 - cx0) - 40) / 3;
   for (int i = 0; i < 3; ++i) {
-    double const x = cx0 + 8 + i * (bw + 4);
+    double const x = cx0 + 16 + i * (bw + 4);
     Rect const b{x, y + 86, x + bw, y + 120};
     double const label_y = y + 86 + 9.5;
     if (i == 0) {
@@ -103,10 +104,15 @@ double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer 
   fill_circle(scene, t, cx0 + 18, y + 24, 3.2, theme.accent);
   double const width = cx1 - (cx0 + 36) - 50;
   paint_text_fitted(text, scene, t, place.name, 13, theme.text, cx0 + 36, y + 6, width);
-  paint_text_fitted(text, scene, t,
-                    fmt::format("{} \xC2\xB7 {}", category_label(place.category), place.address),
-                    11, theme.text_secondary, cx0 + 36, y + 24, width);
-  if (place.saved) {
+  std::string_view const label = category_label(place.category);
+  std::string const subtitle = place.address.empty()
+                                   ? std::string(label)
+                                   : fmt::format("{} \xC2\xB7 {}", label, place.address);
+  paint_text_fitted(text, scene, t, subtitle, 11, theme.text_secondary, cx0 + 36, y + 24, width);
+  // A row may hold a copy taken before the place was saved or unsaved (the search results):
+  // the mark follows the model's place.
+  Place const* stored = find_place(app.model, place.id);
+  if (stored != nullptr ? stored->saved : place.saved) {
     draw_text_right(text, scene, t, "\xE2\x99\xA5", 12, theme.danger, cx1 - 8, y + 24);
   }
   return y + ROW_PITCH;

@@ -54,6 +54,9 @@ Point logical(double x, double y, double scale) {
 
 std::optional<TooltipCandidate> hover_candidate(MapsApp const& app, Point p) {
   static constexpr std::string_view LABELS[4] = {"Zoom in", "Zoom out", "My location", "Traffic"};
+  if (app.offline_panel.open) {
+    return std::nullopt; // its scrim covers every control that has a tooltip
+  }
   if (app.hot_control < 4) {
     return TooltipCandidate{std::string(LABELS[app.hot_control]),
                             map_control_rect(app.map_rect, app.hot_control)};
@@ -61,7 +64,8 @@ std::optional<TooltipCandidate> hover_candidate(MapsApp const& app, Point p) {
   if (auto const menu = app.compact_menu_rect(); menu && menu->contains(p)) {
     return TooltipCandidate{"Menu", *menu};
   }
-  if (Rect const more = overflow_button_rect(app.window_rect_); more.contains(p)) {
+  if (Rect const more = overflow_button_rect(app.window_rect_);
+      more.contains(p) && !map_under_scrim(app)) {
     return TooltipCandidate{"More", more};
   }
   return std::nullopt;
@@ -117,8 +121,8 @@ private:
       return true;
     }
     bool consumed = false;
-    bool const hover =
-        app_.model.route.has_value() && app_.nav_card_rects[NAV_END_BUTTON].contains(p);
+    bool const hover = app_.model.route.has_value() && !app_.offline_panel.open &&
+                       app_.nav_card_rects[NAV_END_BUTTON].contains(p);
     if (hover != app_.nav_card_hover) {
       app_.nav_card_hover = hover;
       consumed = true;
@@ -151,7 +155,9 @@ private:
     if (app_.pointer_down) {
       app_.hot_control = NO_MAP_CONTROL;
     } else {
-      app_.hot_control = hit_map_control(app_.map_rect, p.x, p.y);
+      // Controls under a scrim show no hover.
+      bool const covered = app_.offline_panel.open || map_under_scrim(app_) || over_nav_card(p);
+      app_.hot_control = covered ? NO_MAP_CONTROL : hit_map_control(app_.map_rect, p.x, p.y);
       candidate = hover_candidate(app_, p);
     }
     bool const tip_changed = app_.tooltips.on_pointer(std::move(candidate), app_.now(), p);
@@ -183,7 +189,18 @@ private:
     return card_drag;
   }
 
-  /// Presses on the navigation card: its End button, or its header, which drags it.
+  /// The navigation card as painted in the window lies under the pointer.
+  bool over_nav_card(Point p) const {
+    if (!app_.model.route || app_.nav_card_rects[NAV_DRAG_HEADER].is_empty()) {
+      return false; // not painted in the window
+    }
+    Rect const card = app_.nav_placement.presentation_transform().transform_rect_bbox(
+        nav_card_window_rect(app_));
+    return card.contains(p);
+  }
+
+  /// Presses on the navigation card: its End button, its header, which drags it, or its body,
+  /// which swallows the press so that nothing beneath it acts.
   bool press_nav_card(Point p) {
     if (!app_.model.route) {
       return false;
@@ -196,19 +213,23 @@ private:
       return true;
     }
     if (app_.nav_card_rects[NAV_DRAG_HEADER].contains(p)) {
-      Rect const card = navigation_card_rect(app_);
+      Rect const card = nav_card_window_rect(app_);
       app_.nav_card_size = {card.width(), card.height()};
       app_.nav_placement.begin_drag(p, app_.window_rect_, card);
       app_.nav_drag = 0;
       return true;
     }
-    return false;
+    return over_nav_card(p);
   }
 
   void press(Point p) {
     // The open menu is painted over the card, so the part of the card it covers is not pressable.
     bool const under_menu = app_.overflow_menu.is_open() && app_.overflow_menu.rect().contains(p);
-    if (!under_menu && press_nav_card(p)) {
+    // Under the offline panel's scrim the card is dimmed and the panel takes the press; the
+    // overflow button is painted over the card.
+    bool const on_overflow =
+        !map_under_scrim(app_) && overflow_button_rect(app_.window_rect_).contains(p);
+    if (!under_menu && !on_overflow && !app_.offline_panel.open && press_nav_card(p)) {
       return;
     }
     app_.pointer_down = true;

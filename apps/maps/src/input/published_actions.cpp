@@ -18,6 +18,8 @@ constexpr std::array<std::string_view, 7> PUBLISHED_IDS = {
     "maps.directions", "maps.open-poi", "maps.directions-poi"};
 
 constexpr std::string_view IN_PROGRESS = "A location request is already in progress";
+constexpr std::string_view NO_LOCATION_SERVICE =
+    "The location service is unavailable in this session";
 
 }  // namespace
 
@@ -52,6 +54,11 @@ zarn_ui::widget::InvokeResult MapsApp::invoke_action(std::uint8_t effect, std::s
   if (effect == 1) {
     if (id != "maps.locate") {
       return false;
+    }
+    // Without a live session start_locating does nothing; saying so keeps the caller from
+    // waiting for a fix that never comes.
+    if (!live) {
+      return tl::unexpected(std::string(NO_LOCATION_SERVICE));
     }
     if (location_rx) {
       return tl::unexpected(std::string(IN_PROGRESS));
@@ -105,7 +112,7 @@ zarn_ui::widget::StartOutcome MapsApp::start_action(zarn_actions::RequestId cons
   using zarn_ui::widget::StartOutcome;
   if (effect == 1 && id == "maps.locate") {
     if (!live) {
-      return StartOutcome::failed("The location service is unavailable in this session");
+      return StartOutcome::failed(std::string(NO_LOCATION_SERVICE));
     }
     if (pending_request || location_rx) {
       return StartOutcome::failed(std::string(IN_PROGRESS));

@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "draw/chrome_draw.h"
 #include "draw/overflow_menu.h"
 #include "input/perform_ui_action.h"
 #include "offline_panel/offline_panel.h"
@@ -66,7 +67,9 @@ std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t
 
 std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
   std::vector<SemanticControl> out;
-  for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
+  // Under the compact panel's scrim the map controls are neither pressable nor listed; what
+  // is painted over the scrim (the panel, the search box, the toggle) is.
+  for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT && !map_under_scrim(app); ++i) {
     if (auto c = map_control_spec(app, i)) {
       out.push_back(std::move(*c));
     }
@@ -80,12 +83,6 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
     if (auto c = hit_target_spec(app, target)) {
       out.push_back(std::move(*c));
     }
-  }
-  if (app.compact() && app.nav_open) {
-    Rect const panel = app.side_panel_rect();
-    std::erase_if(out, [&](SemanticControl const& c) {
-      return c.id != "maps.navigation" && !panel.contains(c.rect.center());
-    });
   }
   return out;
 }

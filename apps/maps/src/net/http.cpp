@@ -12,6 +12,7 @@
 
 #include "net/json_repair.h"
 #include "net/net_log.h"
+#include "net/service_pause.h"
 
 namespace maps {
 
@@ -185,15 +186,6 @@ char const* failure_text(TransportFailure kind) {
   return REQUEST_FAILED;
 }
 
-// The scheme and host of a URL, for log lines that must not carry the query (it may hold
-// what the user searched for).
-std::string_view origin_of(std::string_view url) {
-  std::size_t const scheme = url.find("://");
-  std::size_t const start = scheme == std::string_view::npos ? 0 : scheme + 3;
-  std::size_t const end = url.find_first_of("/?#", start);
-  return url.substr(0, end);
-}
-
 } // namespace
 
 void ensure_crypto_provider() {
@@ -348,12 +340,19 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   long code = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
   std::uint16_t const status = to_status(code);
+  // libcurl reads both forms of Retry-After (seconds, or a date turned into seconds from now).
+  curl_off_t retry_after = 0;
+  if (curl_easy_getinfo(h, CURLINFO_RETRY_AFTER, &retry_after) != CURLE_OK || retry_after < 0) {
+    retry_after = 0;
+  }
+  std::chrono::seconds const wait{
+      std::min<curl_off_t>(retry_after, std::chrono::seconds(MAX_SERVICE_PAUSE).count())};
   if (transfer.too_large) {
     impl_->last_failure = TransportFailure::TooLarge;
     return base::fail(body_limit_error(impl_->max_body));
   }
   if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
-    return HttpResponse{status, {}};
+    return HttpResponse{status, {}, wait};
   }
   if (rc != CURLE_OK) {
     impl_->last_failure = failure_kind(rc);
@@ -362,7 +361,7 @@ base::Result<HttpResponse> HttpClient::get(std::string const& url) {
     }
     return base::fail(curl_easy_strerror(rc));
   }
-  return HttpResponse{status, std::move(transfer.body)};
+  return HttpResponse{status, std::move(transfer.body), wait};
 }
 
 TransportFailure HttpClient::last_failure() const {
@@ -408,16 +407,26 @@ std::optional<nlohmann::json> service_refusal(std::string_view body) {
 base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::milliseconds timeout,
                                    std::size_t max_body, ErrorBody error_body) {
   ensure_crypto_provider();
+  // A service that asked for a pause is not asked again before its end.
+  if (auto const pause = service_paused(url)) {
+    return base::fail(service_busy_text(*pause));
+  }
   // A new client per query: no connection, cookie or cache outlives the call.
   auto client = HttpClient::build(timeout, max_body, MAX_ERROR_BODY_BYTES);
   if (!client) {
-    net_logger()->warn("HTTP client for {} failed to build: {}", origin_of(url), client.error());
+    net_logger()->warn("HTTP client for {} failed to build: {}", url_origin(url), client.error());
     return base::fail(REQUEST_FAILED);
   }
   auto response = client->get(url);
   if (!response) {
-    net_logger()->warn("query to {} failed: {}", origin_of(url), response.error());
+    net_logger()->warn("query to {} failed: {}", url_origin(url), response.error());
     return base::fail(failure_text(client->last_failure()));
+  }
+  if (asks_for_pause(response->status) && response->retry_after.count() > 0) {
+    ServicePause const pause = pause_service(url, response->retry_after);
+    net_logger()->warn("{} answered {} and asked for a pause of {} s", url_origin(url),
+                       response->status, response->retry_after.count());
+    return base::fail(service_busy_text(pause));
   }
   if (!is_success(response->status)) {
     if (auto refusal = service_refusal(response->body)) {
@@ -433,7 +442,7 @@ base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::millisec
   }
   auto answer = parse_json(response->body);
   if (!answer) {
-    net_logger()->warn("answer of {} could not be read: {}", origin_of(url), answer.error());
+    net_logger()->warn("answer of {} could not be read: {}", url_origin(url), answer.error());
     return base::fail(ANSWER_UNREADABLE);
   }
   return answer;

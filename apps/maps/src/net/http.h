@@ -13,12 +13,13 @@
 #include <nlohmann/json.hpp>
 
 #include "base/result.h"
+#include "net/contact.h"
 
 namespace maps {
 
-/// User-Agent of every request of the program (service queries and tile downloads).
-inline constexpr char const USER_AGENT[] =
-    "Zarn-Maps/0.1 (https://maps.zarn.test; native maps app)";
+/// User-Agent of every request of the program (service queries and tile downloads); the
+/// contact URL is set at build time (MAPS_CONTACT_URL).
+inline constexpr char const USER_AGENT[] = "Zarn-Maps/0.1 (" MAPS_CONTACT_URL "; native maps app)";
 
 /// Total time-out of one service query: connection, request and body.
 inline constexpr std::chrono::seconds QUERY_TIMEOUT{12};
@@ -75,6 +76,8 @@ struct HttpResponse {
   // For a status outside 200 to 299 only up to the client's error-body limit; empty when
   // longer or without that limit.
   std::string body;
+  /// The answer's Retry-After (0 without one), at most MAX_SERVICE_PAUSE.
+  std::chrono::seconds retry_after{0};
 };
 
 /// A blocking HTTP client that keeps its connection cache between requests (the tile worker
@@ -106,7 +109,8 @@ private:
 };
 
 /// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT, parsed
-/// as JSON. Errors: a transport failure in words (SERVICE_TIMED_OUT and its siblings); for
+/// as JSON. A 429 or 503 with Retry-After pauses the service (`service_pause.h`); while it is
+/// paused nothing is sent and the error says until when. Other errors: a transport failure in words (SERVICE_TIMED_OUT and its siblings); for
 /// a status outside 200 to 299 the "message" (else "code") of a JSON object body, otherwise
 /// "HTTP 404 Not Found"; ANSWER_UNREADABLE for a body that is no JSON. The technical detail
 /// of transport and parse failures goes to `net_logger`.

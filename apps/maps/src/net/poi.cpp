@@ -148,7 +148,7 @@ std::string poi_query_url(std::string_view base_url, double south, double west, 
       R"("highway"="bus_stop")",
       R"("public_transport"="station")",
   };
-  std::string query = "[out:json][timeout:20];(";
+  std::string query = fmt::format("[out:json][timeout:{}];(", POI_SERVER_TIMEOUT.count());
   for (auto const filter : FILTERS) {
     query += "nwr[";
     query += filter;
@@ -244,7 +244,9 @@ base::Result<std::vector<Poi>> parse_pois(nlohmann::json const& answer) {
 
 base::Result<std::vector<Poi>> fetch_pois(std::string_view base_url, double south, double west,
                                           double north, double east) {
-  auto const answer = fetch_json(poi_query_url(base_url, south, west, north, east));
+  auto const answer =
+      fetch_json(poi_query_url(base_url, south, west, north, east),
+                 std::chrono::duration_cast<std::chrono::milliseconds>(POI_QUERY_TIMEOUT));
   if (!answer) {
     return base::fail(answer.error());
   }

@@ -4,6 +4,7 @@
 // OpenStreetMap tag to a PlaceCategory that the geocoding parser shares.
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,12 @@ namespace maps {
 
 /// Scheme and host of the public points-of-interest service.
 inline constexpr char const POI_BASE_URL[] = "https://overpass-api.de";
+
+/// The time the query grants the service to compute its answer ("[timeout:20]"), and the
+/// client's time-out: that plus a margin for the transfer, so an answer the service is still
+/// allowed to compute is not cut off.
+inline constexpr std::chrono::seconds POI_SERVER_TIMEOUT{20};
+inline constexpr std::chrono::seconds POI_QUERY_TIMEOUT = POI_SERVER_TIMEOUT + std::chrono::seconds{10};
 
 /// Tag keys that give a point of interest its category, in the order they are tried.
 inline constexpr std::array<std::string_view, 7> POI_CATEGORY_KEYS = {

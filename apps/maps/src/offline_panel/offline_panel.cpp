@@ -36,22 +36,43 @@ bool inside(LatLon const& p, GeoBox const& box) {
   return p.lat >= box.south && p.lat <= box.north && p.lon >= box.west && p.lon <= box.east;
 }
 
-bool download(MapsApp& app, zarn_ui::doc::Document& doc) {
+bool download(MapsApp& app) {
   DownloadSelection const sel = download_selection(app.offline_panel, app.viewport_bounds(),
                                                    app.model.zoom, app.window_rect());
   std::uint32_t const count = app.tiles.download_area(sel.box, sel.z0, sel.z1);
   DownloadedRegion region;
   region.id = offline_region_id(sel.box, sel.z0, sel.z1);
-  region.name = offline_region_name(sel.name, sel.box, app.model.places);
+  // The demo's places are sample data, not what the user looked at: a view downloaded there
+  // is named after the view itself.
+  region.name = offline_region_name(sel.name, sel.box,
+                                    app.live ? app.model.places : std::vector<Place>{});
   region.min = LatLon{sel.box.south, sel.box.west};
   region.max = LatLon{sel.box.north, sel.box.east};
   region.z0 = sel.z0;
   region.z1 = sel.z1;
   region.tiles = count;
-  app.dispatch_maps_action(doc, MapsAction{MapsAction::AddRegion{std::move(region)}});
+  // Recorded when the tiles are in: an area none of whose tiles arrived is no offline area.
+  app.offline_panel.download = OfflineDownload{std::move(region), app.tiles.offline_downloads,
+                                               count, 0, false};
   app.model.status =
       sel.name ? fmt::format("Downloading {} tiles for {}\xE2\x80\xA6", count, *sel.name)
                : fmt::format("Downloading {} tiles for offline use\xE2\x80\xA6", count);
+  return true;
+}
+
+bool retry_missing(MapsApp& app) {
+  auto& pending = app.offline_panel.download;
+  if (!offline_retry_offered(app.offline_panel, app.tiles)) {
+    return false;
+  }
+  std::uint32_t const count = app.tiles.retry_failed_tiles();
+  if (count == 0) {
+    return false;
+  }
+  pending->download = app.tiles.offline_downloads;
+  pending->ended = false;
+  app.model.status = fmt::format("Downloading {} missing tiles for {}\xE2\x80\xA6", count,
+                                 pending->region.name);
   return true;
 }
 
@@ -80,6 +101,9 @@ bool delete_region(MapsApp& app, std::string const& id, zarn_ui::doc::Document& 
     }
   }
   std::uint64_t const freed = app.tiles.delete_region_tiles(doomed);
+  if (app.offline_panel.download && app.offline_panel.download->region.id == region.id) {
+    app.offline_panel.download.reset(); // nothing of it is left to retry
+  }
   app.offline_panel.cache_bytes = app.tiles.tile_cache_disk_usage();
   app.dispatch_maps_action(doc, MapsAction{MapsAction::DeleteRegion{region.id}});
   app.model.status = fmt::format("Removed \xE2\x80\x9C{}\xE2\x80\x9D \xC2\xB7 {} freed", region.name,
@@ -90,6 +114,7 @@ bool delete_region(MapsApp& app, std::string const& id, zarn_ui::doc::Document& 
 bool clear_cache(MapsApp& app, zarn_ui::doc::Document& doc) {
   std::uint64_t const freed = app.tiles.clear_tile_cache();
   app.offline_panel.cache_bytes = 0;
+  app.offline_panel.download.reset();
   app.dispatch_maps_action(doc, MapsAction{MapsAction::ClearRegions{}});
   app.model.status =
       fmt::format("Cleared {} of offline tiles", zarn_ui::format::bytes(freed));
@@ -117,6 +142,8 @@ std::optional<SemanticControl> offline_action_spec(OfflinePanelAction const& act
                   fmt::format("maps.offline.region:{}:delete", action.region_id));
   case Kind::ClearCache:
     return make_control("Clear offline map cache", "maps.offline.clear");
+  case Kind::RetryMissing:
+    return make_control("Retry missing tiles", "maps.offline.retry");
   case Kind::SearchField: {
     SemanticControl c = make_control("Area to download", "maps.offline.search");
     c.role = ROLE_SEARCH_FIELD;
@@ -181,6 +208,8 @@ bool offline_search_event(OfflinePanel& panel, zarn_ui::Event const& event, doub
   if (box.text() != panel.query) {
     panel.query = box.text();
     panel.selected.reset();
+    panel.search_note.clear();
+    panel.search_failed = false;
     if (!base::utf8::trim(panel.query).empty()) {
       panel.debounce = now + INPUT_DEBOUNCE;
     } else {
@@ -198,6 +227,8 @@ bool offline_search_event(OfflinePanel& panel, zarn_ui::Event const& event, doub
         panel.selected = *hit;
         box.set_text(hit->name);
         panel.query = hit->name;
+        panel.search_note.clear();
+        panel.search_failed = false;
       }
     }
     box.close();
@@ -221,7 +252,9 @@ bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action,
         std::clamp(static_cast<int>(panel.detail) + action.delta, 0, int{MAX_DETAIL}));
     return true;
   case Kind::Download:
-    return doc != nullptr && download(app, *doc);
+    return doc != nullptr && download(app);
+  case Kind::RetryMissing:
+    return retry_missing(app);
   case Kind::DeleteRegion:
     return doc != nullptr && delete_region(app, action.region_id, *doc);
   case Kind::ClearCache:
@@ -235,6 +268,43 @@ bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action,
 bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action,
                             zarn_ui::State* state) {
   return perform_offline_action(app, action, state ? &state->document() : nullptr);
+}
+
+bool offline_retry_offered(OfflinePanel const& panel, TileCache const& tiles) {
+  return panel.download && panel.download->ended &&
+         panel.download->download == tiles.offline_downloads &&
+         tiles.offline_download_complete() && !tiles.offline_failed_keys.empty();
+}
+
+void finish_offline_download(MapsApp& app, zarn_ui::doc::Document& doc) {
+  TileCache const& tiles = app.tiles;
+  auto& pending = app.offline_panel.download;
+  std::string& status = app.model.status;
+  if (!pending || pending->ended || pending->download != tiles.offline_downloads) {
+    if (status.find("Downloading") != std::string::npos) {
+      status = fmt::format("Offline area ready ({} tiles)", tiles.offline_total);
+    }
+    return;
+  }
+  pending->ended = true;
+  pending->fetched += tiles.offline_total - std::min(tiles.offline_failed, tiles.offline_total);
+  std::uint32_t const area = pending->area_tiles;
+  std::uint32_t const missing = area - std::min(pending->fetched, area);
+  if (pending->fetched == 0) {
+    status = fmt::format("Offline download failed: none of the {} tiles could be fetched", area);
+    return;
+  }
+  DownloadedRegion region = pending->region;
+  region.tiles = pending->fetched;
+  app.dispatch_maps_action(doc, MapsAction{MapsAction::AddRegion{std::move(region)}});
+  if (missing > 0) {
+    status = fmt::format("Offline area incomplete: {} of {} tiles missing", missing, area);
+    return;
+  }
+  pending.reset();
+  if (status.find("Downloading") != std::string::npos) {
+    status = fmt::format("Offline area ready ({} tiles)", area);
+  }
 }
 
 std::string offline_region_id(GeoBox const& box, std::uint8_t z0, std::uint8_t z1) {

@@ -21,6 +21,8 @@ void reset_offline_search(OfflinePanel& panel) {
   panel.debounce.reset();
   panel.selected.reset();
   panel.search_rect.reset();
+  panel.search_note.clear();
+  panel.search_failed = false;
 }
 
 void open_offline_panel(OfflinePanel& panel, std::uint64_t cache_bytes) {

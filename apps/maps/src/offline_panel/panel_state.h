@@ -19,7 +19,15 @@ namespace maps {
 
 /// What a press on one of the offline panel's rectangles does.
 struct OfflinePanelAction {
-  enum class Kind : std::uint8_t { Close, Zoom, Download, DeleteRegion, ClearCache, SearchField };
+  enum class Kind : std::uint8_t {
+    Close,
+    Zoom,
+    Download,
+    DeleteRegion,
+    ClearCache,
+    SearchField,
+    RetryMissing, // fetch again the tiles the last download could not
+  };
   Kind kind = Kind::Close;
   std::int8_t delta = 0;  // Zoom: +1 or -1
   std::string region_id;  // DeleteRegion
@@ -33,12 +41,23 @@ struct OfflinePanelAction {
   }
   static OfflinePanelAction clear_cache() { return {Kind::ClearCache, 0, {}}; }
   static OfflinePanelAction search_field() { return {Kind::SearchField, 0, {}}; }
+  static OfflinePanelAction retry_missing() { return {Kind::RetryMissing, 0, {}}; }
 };
 
 struct OfflineTarget {
   zarn_ui::Rect rect;
   OfflinePanelAction action;
   bool operator==(OfflineTarget const&) const = default;
+};
+
+/// An area being downloaded. It is recorded only once its download ends with at least one tile
+/// fetched, and kept after a failure so that the missing tiles can be asked for again.
+struct OfflineDownload {
+  DownloadedRegion region;
+  std::uint64_t download = 0; // the tile cache's number of the attempt in progress or last ended
+  std::uint32_t area_tiles = 0;
+  std::uint32_t fetched = 0; // by the attempts that ended
+  bool ended = false;        // the attempt `download` has ended and been accounted
 };
 
 struct OfflinePanel {
@@ -51,6 +70,11 @@ struct OfflinePanel {
   std::optional<AreaHit> selected;
   std::optional<base::Instant> debounce;
   std::uint64_t cache_bytes = 0;
+  std::optional<OfflineDownload> download;
+  /// What the area search is doing, shown in place of the hint: "Searching…", that nothing
+  /// was found, or its failure (`search_failed`).
+  std::string search_note;
+  bool search_failed = false;
   bool open = false;
   std::uint8_t detail = 2;  // extra zoom levels, 0..6
 };

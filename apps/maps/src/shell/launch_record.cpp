@@ -40,6 +40,7 @@ zarn_ui::launch::LaunchSpec maps_launch_spec() {
   spec.render_shot = maps::render_shot;
   spec.register_actions = register_actions;
   spec.default_window_size = default_window_size;
+  spec.minimum_window_size = minimum_window_size;
   spec.persist_open = [](std::string_view app_id) { return zarn_ui::persist::open(app_id); };
   spec.action_signatures = published_action_signatures();
   return spec;
@@ -61,6 +62,8 @@ std::vector<zarn_ui::bus::ActionSignature> published_action_signatures() {
 }
 
 std::pair<std::int32_t, std::int32_t> default_window_size() { return {1280, 800}; }
+
+std::pair<std::int32_t, std::int32_t> minimum_window_size() { return {400, 640}; }
 
 void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args) {
   out = render_screenshot(args);

@@ -19,6 +19,8 @@ void register_actions(zarn_ui::App& app);
 /// "maps.locate" runs with effect 1 and, like "maps.toggle-traffic", takes no argument.
 std::vector<zarn_ui::bus::ActionSignature> published_action_signatures();
 std::pair<std::int32_t, std::int32_t> default_window_size();
+/// The smallest window whose controls still lie side by side without covering each other.
+std::pair<std::int32_t, std::int32_t> minimum_window_size();
 void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args);
 
 }  // namespace maps

@@ -43,13 +43,7 @@ constexpr zarn_ui::Point RETURN_DRAG_TO{720.0, 360.0};
 }  // namespace
 
 zarn_ui::Theme shot_theme(std::optional<std::string> const& value) {
-  if (value == "light") {
-    return zarn_ui::Theme::light();
-  }
-  if (value == "high-contrast") {
-    return zarn_ui::Theme::high_contrast();
-  }
-  return zarn_ui::Theme::dark();
+  return zarn_ui::theme_named(value.value_or(""));
 }
 
 bool shot_reduce_motion(std::optional<std::string> const& value) {

@@ -210,12 +210,17 @@ void TileCache::poll_tile_replies() {
   }
 
   for (auto& reply : replies) {
+    if (reply.server_pause &&
+        (!server_pause || server_pause->until < reply.server_pause->until)) {
+      server_pause = reply.server_pause;
+    }
     if (reply.kind == TileReply::Kind::Prefetched) {
       // A reply of an earlier download (or after a clear) is not this download's progress.
       if (offline_outstanding.erase(reply.key) != 0) {
         ++offline_done;
         if (!reply.ok) {
           ++offline_failed;
+          offline_failed_keys.push_back(reply.key);
         }
       }
       continue;
@@ -228,7 +233,13 @@ void TileCache::poll_tile_replies() {
       base::Duration const delay =
           it == backoff.end() ? base::Duration(BACKOFF_FIRST_DELAY)
                               : std::min(it->second.delay * 2, base::Duration(BACKOFF_MAX_DELAY));
-      backoff[loaded.key] = TileBackoff{now + delay, delay};
+      base::Instant retry_at = now + delay;
+      if (loaded.server_pause) {
+        // Not before the server's pause ends (measured on this cache's clock).
+        auto const left = loaded.server_pause->until - std::chrono::steady_clock::now();
+        retry_at = std::max(retry_at, now + std::chrono::duration_cast<base::Duration>(left));
+      }
+      backoff[loaded.key] = TileBackoff{retry_at, delay};
       if (backoff.size() > BACKOFF_PRUNE_LIMIT) {
         std::erase_if(backoff, [&](auto const& entry) { return entry.second.retry_at <= now; });
         if (backoff.size() > BACKOFF_PRUNE_LIMIT) {
@@ -263,12 +274,24 @@ void TileCache::poll_tile_replies() {
 }
 
 std::uint32_t TileCache::download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
+  return start_download(tiles_in_box(box, z0, z1));
+}
+
+std::uint32_t TileCache::retry_failed_tiles() {
+  if (!offline_download_complete() || offline_failed_keys.empty()) {
+    return 0;
+  }
+  return start_download(std::move(offline_failed_keys));
+}
+
+std::uint32_t TileCache::start_download(std::vector<TileKey> keys) {
   ++offline_downloads;
-  offline_keys = tiles_in_box(box, z0, z1);
+  offline_keys = std::move(keys);
   auto const total = static_cast<std::uint32_t>(offline_keys.size());
   offline_total = total;
   offline_done = 0;
   offline_failed = 0;
+  offline_failed_keys.clear();
   offline_outstanding.clear();
   if (!request_tx) {
     offline_done = offline_total;
@@ -294,6 +317,7 @@ void TileCache::send_outstanding() {
       offline_outstanding.erase(key);
       ++offline_done;
       ++offline_failed;
+      offline_failed_keys.push_back(key);
     }
   }
   if (offline_outstanding.empty()) {
@@ -305,6 +329,11 @@ void TileCache::fail_outstanding() {
   auto const left = static_cast<std::uint32_t>(offline_outstanding.size());
   offline_done += left;
   offline_failed += left;
+  for (TileKey const& key : offline_keys) {
+    if (offline_outstanding.contains(key)) {
+      offline_failed_keys.push_back(key);
+    }
+  }
   offline_outstanding.clear();
   offline_keys.clear();
 }
@@ -358,6 +387,7 @@ std::uint64_t TileCache::clear_tile_cache() {
   offline_failed = 0;
   offline_outstanding.clear();
   offline_keys.clear();
+  offline_failed_keys.clear();
   if (!owns_disk) {
     return 0;
   }

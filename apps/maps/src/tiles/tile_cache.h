@@ -111,6 +111,8 @@ struct TileCache {
   std::uint32_t offline_done = 0;   // of them answered (or given up)
   std::uint32_t offline_failed = 0; // of them failed
   std::uint64_t offline_downloads = 0; // downloads started, so two alike still tell apart
+  /// The latest pause the tile server asked for, as the worker reported it.
+  std::optional<ServicePause> server_pause;
   bool dark = false;
   /// The earliest back-off end among the tiles asked for since the last poll.
   std::optional<base::Instant> view_retry_at;
@@ -119,6 +121,8 @@ struct TileCache {
   // switch sends these to the new worker, so the counters always reach the total.
   std::vector<TileKey> offline_keys;
   std::unordered_set<TileKey, TileKeyHash> offline_outstanding;
+  // The current download's tiles that failed (or were given up as failed), for a retry.
+  std::vector<TileKey> offline_failed_keys;
   TileServer server;
   // Only a cache that runs a worker deletes files: the cache of a start from launch switches
   // points at the user's real tile cache and must leave it alone.
@@ -143,6 +147,9 @@ struct TileCache {
   std::uint32_t download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1);
   /// True once every tile of the last download has been answered (or given up).
   bool offline_download_complete() const;
+  /// Starts a new download of the tiles the last one failed to fetch; returns their number
+  /// (0, and nothing started, while that download runs or when none failed).
+  std::uint32_t retry_failed_tiles();
   /// Removes tiles from memory and their files from disk; returns the bytes freed. Those of the
   /// keys a download still waits for are given up, so the worker does not fetch them again.
   std::uint64_t delete_region_tiles(std::vector<TileKey> const& keys);
@@ -155,6 +162,7 @@ struct TileCache {
   void set_dark_basemap(bool dark);
 
 private:
+  std::uint32_t start_download(std::vector<TileKey> keys);
   void fail_outstanding();
   void restart_worker();
   void send_outstanding();

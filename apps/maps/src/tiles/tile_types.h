@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/service_pause.h"
 #include "platform/scene/image.h"
 
 namespace maps {
@@ -59,6 +60,9 @@ struct TileReply {
   // Ready to paint: the worker converts the pixels, so the UI thread never does.
   zarn_ui::SharedImage image;
   bool ok = false;
+  // Set when the tile server asked for a pause (now or earlier): the tile is not asked for
+  // again before its end.
+  std::optional<ServicePause> server_pause;
 
   /// A load answer; no image when `decoded` is absent or its size does not match its pixels.
   static TileReply loaded(TileKey key, std::optional<DecodedTile> const& decoded) {
@@ -66,10 +70,10 @@ struct TileReply {
     if (decoded) {
       image = zarn_ui::image_from_rgba(decoded->rgba, decoded->width, decoded->height);
     }
-    return TileReply{Kind::Loaded, key, std::move(image), false};
+    return TileReply{Kind::Loaded, key, std::move(image), false, std::nullopt};
   }
   static TileReply prefetched(TileKey key, bool ok) {
-    return TileReply{Kind::Prefetched, key, nullptr, ok};
+    return TileReply{Kind::Prefetched, key, nullptr, ok, std::nullopt};
   }
 };
 

@@ -10,6 +10,7 @@
 #include <spdlog/spdlog.h>
 
 #include "net/http.h"
+#include "net/service_pause.h"
 #include "tiles/disk_cache.h"
 #include "tiles/png_decode.h"
 
@@ -23,14 +24,29 @@ std::span<std::uint8_t const> as_bytes(std::string const& body) {
   return {reinterpret_cast<std::uint8_t const*>(body.data()), body.size()};
 }
 
-/// The tile's PNG bytes from the server, or nothing for any failure (transport, status outside
-/// 200 to 299, empty body).
-std::optional<std::string> download(HttpClient& client, std::string const& base_url, TileKey key) {
-  auto response = client.get(tile_url(base_url, key));
-  if (!response || response->status < 200 || response->status > 299) {
-    return std::nullopt;
+/// What one tile download brought: the PNG bytes, or nothing for any failure (transport,
+/// status outside 200 to 299); and the server's pause when it asked for one or is in one.
+struct Fetched {
+  std::optional<std::string> body;
+  std::optional<ServicePause> pause;
+};
+
+Fetched download(HttpClient& client, std::string const& base_url, TileKey key) {
+  std::string const url = tile_url(base_url, key);
+  // A server that asked for a pause is not asked again before its end.
+  if (auto const pause = service_paused(url)) {
+    return {std::nullopt, pause};
   }
-  return std::move(response->body);
+  auto response = client.get(url);
+  if (response && asks_for_pause(response->status) && response->retry_after.count() > 0) {
+    tiles_logger()->warn("maps tile server {} asked for a pause of {} s", url_origin(url),
+                         response->retry_after.count());
+    return {std::nullopt, pause_service(url, response->retry_after)};
+  }
+  if (!response || response->status < 200 || response->status > 299) {
+    return {};
+  }
+  return {std::move(response->body), std::nullopt};
 }
 
 /// The downloaded body decoded as a tile of `tile_px`; a refusal is logged with its reason.
@@ -43,45 +59,48 @@ std::optional<DecodedTile> accept(std::string const& body, TileKey key, std::uin
   return std::move(*decoded);
 }
 
-std::optional<DecodedTile> load(std::optional<HttpClient>& client, fs::path const& file,
-                                std::string const& base_url, TileKey key, std::uint32_t tile_px) {
+TileReply load(std::optional<HttpClient>& client, fs::path const& file,
+               std::string const& base_url, TileKey key, std::uint32_t tile_px) {
   if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
     if (auto decoded = decode_tile_png(*cached, tile_px)) {
-      return std::move(*decoded);
+      return TileReply::loaded(key, *decoded);
     }
   }
   if (!client) {
-    return std::nullopt;
+    return TileReply::loaded(key, std::nullopt);
   }
-  auto body = download(*client, base_url, key);
-  if (!body) {
-    return std::nullopt;
+  Fetched fetched = download(*client, base_url, key);
+  std::optional<DecodedTile> decoded;
+  if (fetched.body) {
+    decoded = accept(*fetched.body, key, tile_px);
   }
-  auto decoded = accept(*body, key, tile_px);
-  if (!decoded) {
-    return std::nullopt;
+  if (decoded) {
+    // An unwritable cache still answers the tile.
+    (void)write_cache_file(file, as_bytes(*fetched.body));
   }
-  // An unwritable cache still answers the tile.
-  (void)write_cache_file(file, as_bytes(*body));
-  return decoded;
+  TileReply reply = TileReply::loaded(key, decoded);
+  reply.server_pause = fetched.pause;
+  return reply;
 }
 
-bool prefetch(std::optional<HttpClient>& client, fs::path const& file, std::string const& base_url,
-              TileKey key, std::uint32_t tile_px) {
+TileReply prefetch(std::optional<HttpClient>& client, fs::path const& file,
+                   std::string const& base_url, TileKey key, std::uint32_t tile_px) {
   // Files only ever appear whole (written aside and renamed), so presence means downloaded.
   std::error_code ec;
   if (fs::exists(fs::status(file, ec))) {
-    return true;
+    return TileReply::prefetched(key, true);
   }
   if (!client) {
-    return false;
+    return TileReply::prefetched(key, false);
   }
-  auto body = download(*client, base_url, key);
-  if (!body || !accept(*body, key, tile_px)) {
-    return false;
+  Fetched fetched = download(*client, base_url, key);
+  bool const ok = fetched.body && accept(*fetched.body, key, tile_px);
+  if (ok) {
+    (void)write_cache_file(file, as_bytes(*fetched.body));
   }
-  (void)write_cache_file(file, as_bytes(*body));
-  return true;
+  TileReply reply = TileReply::prefetched(key, ok);
+  reply.server_pause = fetched.pause;
+  return reply;
 }
 
 } // namespace
@@ -121,10 +140,9 @@ void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> 
   while (auto request = requests.recv()) {
     fs::path const file = cache_dir / tile_cache_path(request->key);
     TileKey const key = request->key;
-    TileReply reply =
-        request->kind == TileRequest::Kind::Load
-            ? TileReply::loaded(key, load(client, file, base_url, key, tile_px))
-            : TileReply::prefetched(key, prefetch(client, file, base_url, key, tile_px));
+    TileReply reply = request->kind == TileRequest::Kind::Load
+                          ? load(client, file, base_url, key, tile_px)
+                          : prefetch(client, file, base_url, key, tile_px);
     if (!replies.send(std::move(reply))) {
       return;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include <fmt/format.h>
 
@@ -103,9 +104,12 @@ Resource plan_settings_resource(MapModel const& m) {
                                                     fmt::format("Travel by {}", display),
                                                     MapsAction{MapsAction::SetTravelMode{mode}}));
   }
-  auto shifted = [&](int delta) {
-    int const offset = std::clamp(m.transit_time.offset_min + delta, 0, 1440);
-    return MapsAction{MapsAction::SetTransitTime{TransitTime{m.transit_time.mode, offset}}};
+  auto shifted = [&](std::int32_t delta) {
+    // Widened first: a stored offset near the 32-bit limits must clamp, not wrap to the far end.
+    std::int64_t const offset =
+        std::clamp<std::int64_t>(std::int64_t{m.transit_time.offset_min} + delta, 0, 1440);
+    return MapsAction{MapsAction::SetTransitTime{
+        TransitTime{m.transit_time.mode, static_cast<std::int32_t>(offset)}}};
   };
   r.actions.push_back(action_spec_for_maps_action("travel-time-earlier", "Plan 15 minutes earlier", shifted(-15)));
   r.actions.push_back(action_spec_for_maps_action(

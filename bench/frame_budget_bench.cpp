@@ -1,0 +1,178 @@
+// Whole frames as the window loop runs them at 1280 × 800: tick, layout, drawing the scene and
+// replaying it into the frame's surface. Cases: the demo with a steady camera; the demo panning
+// a few pixels per frame with traffic; the heaviest preset (140 labelled points of interest,
+// traffic and the transit panel) panning; and the demo with a 500-point and a 100,000-point
+// route of the same shape, whose ratio is the figure for long routes.
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include "app/maps_app.h"
+#include "platform/launch/launch_args.h"
+#include "platform/launch/state.h"
+#include "platform/layout/layout.h"
+#include "platform/render/offscreen.h"
+#include "platform/text/text_renderer.h"
+#include "platform/theme/theme.h"
+#include "shell/presets.h"
+
+namespace {
+
+using namespace maps;
+
+constexpr int WIDTH = 1280;
+constexpr int HEIGHT = 800;
+constexpr double PAN_STEP_PX = 3.0;
+constexpr int PAN_FRAMES = 120; // then back the same way, so the view stays near the demo's
+
+class Frames {
+public:
+  explicit Frames(std::vector<std::string> const& switches) : app_(launch(switches)) {
+    app_.tiles = tile_cache_without_worker("/nonexistent/tiles");
+    app_.clock = &clock_;
+    surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, WIDTH, HEIGHT);
+  }
+  Frames(Frames const&) = delete;
+  Frames& operator=(Frames const&) = delete;
+  ~Frames() { cairo_surface_destroy(surface_); }
+
+  MapsApp& app() { return app_; }
+
+  bool frame() {
+    app_.tick(*state_);
+    tree_.clear();
+    node_map_.clear();
+    zarn_ui::layout::NodeId const node = app_.build_layout(tree_, theme_, node_map_);
+    auto root = tree_.new_with_children(zarn_ui::layout::Style::fixed(WIDTH, HEIGHT), {node});
+    if (!root || !tree_.compute_layout(*root, zarn_ui::Size{WIDTH, HEIGHT})) {
+      return false;
+    }
+    app_.apply_layout(tree_, zarn_ui::Point{0.0, 0.0}, node);
+    scene_.reset();
+    auto const presence = zarn_ui::PresenceCtx::empty();
+    auto const permissions = zarn_ui::PermissionContext::permissive();
+    zarn_ui::widget::DrawCtx const ctx{text_, theme_, presence, permissions};
+    app_.draw_root(scene_, zarn_ui::Affine::identity(), ctx);
+    state_->after_frame();
+    return zarn_ui::render_into(scene_, surface_, theme_.surface).has_value();
+  }
+
+  /// Moves the map centre by (dx, dy) screen pixels, as a drag does.
+  void pan(double dx, double dy) {
+    MapProjection const p = app_.viewport_projection();
+    app_.model.center = unproject_point(p, p.screen_x + dx, p.screen_y + dy);
+  }
+
+  std::size_t commands() const { return scene_.commands.size(); }
+
+private:
+  static MapsApp launch(std::vector<std::string> const& switches) {
+    zarn_ui::launch::LaunchArgs args;
+    for (auto const& s : switches) {
+      auto const eq = s.find('=');
+      if (eq == std::string::npos) {
+        args.switches.insert(s);
+      } else {
+        args.options.emplace(s.substr(0, eq), s.substr(eq + 1));
+      }
+    }
+    return app_from_launch_args(args);
+  }
+
+  base::ManualClock clock_;
+  std::unique_ptr<zarn_ui::State> state_ = zarn_ui::State::in_memory();
+  MapsApp app_;
+  zarn_ui::TextRenderer text_;
+  zarn_ui::Theme theme_ = zarn_ui::Theme::light();
+  zarn_ui::layout::LayoutTree tree_;
+  zarn_ui::widget::NodeWidgetMap node_map_;
+  zarn_ui::Scene scene_;
+  cairo_surface_t* surface_ = nullptr;
+};
+
+void run(benchmark::State& state, Frames& frames, bool panning) {
+  for (int i = 0; i < 3; ++i) { // warms the text caches
+    frames.frame();
+  }
+  int step = 0;
+  for (auto _ : state) {
+    if (panning) {
+      double const dir = (step / PAN_FRAMES) % 2 == 0 ? 1.0 : -1.0;
+      frames.pan(PAN_STEP_PX * dir, PAN_STEP_PX * 0.5 * dir);
+      ++step;
+    }
+    if (!frames.frame()) {
+      state.SkipWithError("frame failed");
+      break;
+    }
+    benchmark::ClobberMemory();
+  }
+  state.counters["commands"] = static_cast<double>(frames.commands());
+}
+
+void BM_DemoFrameSteady(benchmark::State& state) {
+  Frames frames({});
+  run(state, frames, false);
+}
+BENCHMARK(BM_DemoFrameSteady)->Unit(benchmark::kMillisecond);
+
+void BM_DemoFramePanningWithTraffic(benchmark::State& state) {
+  Frames frames({"--traffic"});
+  run(state, frames, true);
+}
+BENCHMARK(BM_DemoFramePanningWithTraffic)->Unit(benchmark::kMillisecond);
+
+/// MAX_NEARBY_POIS points of interest: the sample's, repeated on a grid around the view.
+std::vector<Poi> many_pois() {
+  std::vector<Poi> const sample = sample_pois();
+  std::vector<Poi> out;
+  for (std::size_t i = 0; out.size() < MAX_NEARBY_POIS; ++i) {
+    Poi p = sample[i % sample.size()];
+    auto const k = static_cast<double>(i / sample.size());
+    std::string const n = std::to_string(i);
+    p.id.append("-").append(n);
+    p.name.append(" ").append(n);
+    p.pos.lat += (std::fmod(k, 4.0) - 1.5) * 0.0012;
+    p.pos.lon += (std::floor(k / 4.0) - 1.5) * 0.0018;
+    out.push_back(std::move(p));
+  }
+  return out;
+}
+
+void BM_WorstPresetPanning(benchmark::State& state) {
+  Frames frames({"--pois", "--traffic", "--panel=transit"});
+  frames.app().nearby_pois = many_pois();
+  run(state, frames, true);
+  state.counters["pois"] = static_cast<double>(frames.app().nearby_pois.size());
+}
+BENCHMARK(BM_WorstPresetPanning)->Unit(benchmark::kMillisecond);
+
+/// A route of `n` points between the demo route's ends, wiggling across the view.
+std::vector<LatLon> long_route(LatLon from, LatLon to, int n) {
+  std::vector<LatLon> out;
+  out.reserve(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    double const t = i / static_cast<double>(n - 1);
+    double const wiggle = 0.004 * std::sin(t * 40.0) + 0.0015 * std::sin(t * 613.0);
+    out.push_back(LatLon{from.lat + (to.lat - from.lat) * t + wiggle,
+                         from.lon + (to.lon - from.lon) * t + wiggle * 0.7});
+  }
+  return out;
+}
+
+void route_frame(benchmark::State& state) {
+  Frames frames({});
+  Route& route = *frames.app().model.route;
+  route.geometry = long_route(route.geometry.front(), route.geometry.back(),
+                              static_cast<int>(state.range(0)));
+  run(state, frames, false);
+}
+BENCHMARK(route_frame)->Name("BM_DemoFrameRoutePoints")->Arg(500)->Arg(100000)->Unit(
+    benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,272 @@
+#include "platform/bus/desktop_settings.h"
+
+#include <pthread.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include <gio/gio.h>
+#include <spdlog/spdlog.h>
+
+#include "platform/bus/connect.h"
+
+namespace zarn_ui::bus {
+
+namespace {
+
+constexpr char PORTAL_BUS_NAME[] = "org.freedesktop.portal.Desktop";
+constexpr char PORTAL_PATH[] = "/org/freedesktop/portal/desktop";
+constexpr char SETTINGS_INTERFACE[] = "org.freedesktop.portal.Settings";
+constexpr char APPEARANCE[] = "org.freedesktop.appearance";
+constexpr char GNOME_INTERFACE[] = "org.gnome.desktop.interface";
+// A portal started on demand by the bus may take a moment; longer than this and the window
+// runs with what it has, picking the rest up from SettingChanged.
+constexpr int READ_TIMEOUT_MS = 3000;
+
+/// What the portal said, key by key; nullopt where it said nothing.
+struct Readings {
+  std::optional<std::uint32_t> color_scheme;
+  std::optional<std::uint32_t> contrast;
+  std::optional<std::uint32_t> reduced_motion;
+  std::optional<bool> enable_animations;
+
+  // Unknown values count as no preference, as the portal asks.
+  Appearance appearance() const {
+    Appearance a;
+    if (color_scheme == 1u) {
+      a.scheme = Appearance::Scheme::Dark;
+    } else if (color_scheme == 2u) {
+      a.scheme = Appearance::Scheme::Light;
+    }
+    a.high_contrast = contrast == 1u;
+    a.reduce_motion = reduced_motion == 1u || enable_animations == false;
+    return a;
+  }
+
+  /// Stores one setting; false when it is not one of ours or not of its type.
+  bool store(std::string_view ns, std::string_view key, GVariant* value) {
+    // The first version of Read wraps the value in one more variant.
+    GVariant* v = g_variant_ref(value);
+    while (g_variant_is_of_type(v, G_VARIANT_TYPE_VARIANT)) {
+      GVariant* inner = g_variant_get_variant(v);
+      g_variant_unref(v);
+      v = inner;
+    }
+    bool stored = false;
+    auto const u32 = [&](std::optional<std::uint32_t>& slot) {
+      if (g_variant_is_of_type(v, G_VARIANT_TYPE_UINT32)) {
+        slot = g_variant_get_uint32(v);
+        stored = true;
+      }
+    };
+    if (ns == APPEARANCE && key == "color-scheme") {
+      u32(color_scheme);
+    } else if (ns == APPEARANCE && key == "contrast") {
+      u32(contrast);
+    } else if (ns == APPEARANCE && key == "reduced-motion") {
+      u32(reduced_motion);
+    } else if (ns == GNOME_INTERFACE && key == "enable-animations" &&
+               g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
+      enable_animations = g_variant_get_boolean(v) != FALSE;
+      stored = true;
+    }
+    g_variant_unref(v);
+    return stored;
+  }
+};
+
+struct Key {
+  char const* ns;
+  char const* key;
+};
+constexpr Key KEYS[] = {{APPEARANCE, "color-scheme"},
+                        {APPEARANCE, "contrast"},
+                        {APPEARANCE, "reduced-motion"},
+                        {GNOME_INTERFACE, "enable-animations"}};
+
+}  // namespace
+
+struct DesktopSettings::Impl {
+  SettingsOptions options;
+  std::thread thread;
+  GMainContext* context = nullptr;
+  GMainLoop* loop = nullptr;
+  GCancellable* cancel = nullptr;
+
+  // Bus thread only.
+  Readings readings;
+
+  // Shared with the UI thread.
+  std::mutex mutex;
+  std::condition_variable first_read;
+  bool first_done = false;
+  Appearance current;
+  bool changed = false;
+
+  // Wakes the loop also for the start's reading: one that comes after `wait_first` gave up is
+  // applied as a change.
+  void publish() {
+    Appearance const now = readings.appearance();
+    {
+      std::lock_guard lock(mutex);
+      if (now == current) {
+        return;
+      }
+      current = now;
+      changed = true;
+    }
+    if (options.wake) {
+      options.wake();
+    }
+  }
+
+  static void on_setting_changed(GDBusConnection*, char const*, char const*, char const*,
+                                 char const*, GVariant* parameters, gpointer user_data) {
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) {
+      return;
+    }
+    auto* self = static_cast<Impl*>(user_data);
+    char const* ns = nullptr;
+    char const* key = nullptr;
+    GVariant* value = nullptr;
+    g_variant_get(parameters, "(&s&sv)", &ns, &key, &value);
+    bool const stored = self->readings.store(ns, key, value);
+    g_variant_unref(value);
+    if (stored) {
+      self->publish();
+    }
+  }
+
+  enum class Outcome : std::uint8_t { Value, Absent, NoPortal, OldPortal };
+
+  /// One key through ReadOne, or through the first version's Read when `old_portal`.
+  Outcome read(GDBusConnection* connection, Key const& k, bool old_portal) {
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_sync(
+        connection, PORTAL_BUS_NAME, PORTAL_PATH, SETTINGS_INTERFACE, old_portal ? "Read" : "ReadOne",
+        g_variant_new("(ss)", k.ns, k.key), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
+        READ_TIMEOUT_MS, cancel, &error);
+    if (reply == nullptr) {
+      bool const unknown_method = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD);
+      // The portal's own errors ("not found" for a key it does not have) are the ones GDBus does
+      // not map; a mapped one (no such service, time-out, cancelled) means no portal answers.
+      bool const portal_error = g_dbus_error_is_remote_error(error);
+      std::string const text = take_error_text(error);
+      if (unknown_method && !old_portal) {
+        return Outcome::OldPortal;
+      }
+      if (portal_error) {
+        spdlog::debug("desktop setting {} {}: {}", k.ns, k.key, text);
+        return Outcome::Absent;
+      }
+      spdlog::info("no desktop settings portal, using the light theme: {}", text);
+      return Outcome::NoPortal;
+    }
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    readings.store(k.ns, k.key, value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+    return Outcome::Value;
+  }
+
+  void read_all(GDBusConnection* connection) {
+    bool old_portal = false;
+    for (auto const& k : KEYS) {
+      Outcome outcome = read(connection, k, old_portal);
+      if (outcome == Outcome::OldPortal) {
+        old_portal = true;
+        outcome = read(connection, k, old_portal);
+      }
+      if (outcome == Outcome::NoPortal) {
+        return;
+      }
+    }
+  }
+
+  void run() {
+    pthread_setname_np(pthread_self(), "maps-settings");
+    g_main_context_push_thread_default(context);
+    GDBusConnection* connection = nullptr;
+    guint subscription = 0;
+    if (auto connected = connect_session(options.address)) {
+      connection = *connected;
+      // Subscribed before the first read, so that no change is lost in between.
+      subscription = g_dbus_connection_signal_subscribe(
+          connection, PORTAL_BUS_NAME, SETTINGS_INTERFACE, "SettingChanged", PORTAL_PATH, nullptr,
+          G_DBUS_SIGNAL_FLAGS_NONE, &Impl::on_setting_changed, this, nullptr);
+      read_all(connection);
+    } else {
+      spdlog::info("no desktop settings, using the light theme: {}", connected.error());
+    }
+    publish();
+    {
+      std::lock_guard lock(mutex);
+      first_done = true;
+    }
+    first_read.notify_all();
+    if (connection) {
+      g_main_loop_run(loop);
+      g_dbus_connection_signal_unsubscribe(connection, subscription);
+      g_dbus_connection_close_sync(connection, nullptr, nullptr);
+      g_object_unref(connection);
+    }
+    // Callbacks already queued must not outlive this object.
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    g_main_context_pop_thread_default(context);
+  }
+};
+
+DesktopSettings::DesktopSettings(SettingsOptions options) : impl_(std::make_unique<Impl>()) {
+  impl_->options = std::move(options);
+  impl_->context = g_main_context_new();
+  impl_->loop = g_main_loop_new(impl_->context, FALSE);
+  impl_->cancel = g_cancellable_new();
+  Impl* raw = impl_.get();
+  try {
+    impl_->thread = std::thread([raw] { raw->run(); });
+  } catch (std::system_error const&) {
+    spdlog::warn("could not start the desktop settings thread; using the light theme");
+    impl_->first_done = true;
+  }
+}
+
+DesktopSettings::~DesktopSettings() {
+  g_cancellable_cancel(impl_->cancel);
+  // Runs once the loop turns, so a quit sent while the first read is still in hand is not lost.
+  g_main_context_invoke(
+      impl_->context,
+      [](gpointer loop) -> gboolean {
+        g_main_loop_quit(static_cast<GMainLoop*>(loop));
+        return G_SOURCE_REMOVE;
+      },
+      impl_->loop);
+  if (impl_->thread.joinable()) {
+    impl_->thread.join();
+  }
+  g_object_unref(impl_->cancel);
+  g_main_loop_unref(impl_->loop);
+  g_main_context_unref(impl_->context);
+}
+
+Appearance DesktopSettings::wait_first(std::chrono::milliseconds limit) {
+  std::unique_lock lock(impl_->mutex);
+  impl_->first_read.wait_for(lock, limit, [this] { return impl_->first_done; });
+  impl_->changed = false;
+  return impl_->current;
+}
+
+std::optional<Appearance> DesktopSettings::take_change() {
+  std::lock_guard lock(impl_->mutex);
+  if (!impl_->changed) {
+    return std::nullopt;
+  }
+  impl_->changed = false;
+  return impl_->current;
+}
+
+}  // namespace zarn_ui::bus

@@ -1,0 +1,48 @@
+#pragma once
+// The desktop's appearance as the Settings portal tells it: colour scheme, contrast and whether
+// motion is to be reduced, read once at start and followed through SettingChanged, on a private
+// connection and a GLib main-context thread of its own. Without a portal (no bus, no service,
+// a key it does not know) every value stays at "no preference".
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zarn_ui::bus {
+
+struct Appearance {
+  enum class Scheme : std::uint8_t { NoPreference, Dark, Light };
+  Scheme scheme = Scheme::NoPreference;
+  bool high_contrast = false;
+  bool reduce_motion = false;
+  bool operator==(Appearance const&) const = default;
+};
+
+struct SettingsOptions {
+  std::optional<std::string> address;  // none: the user's session bus
+  std::function<void()> wake;          // on the bus thread, after the appearance changed
+};
+
+class DesktopSettings {
+ public:
+  /// Starts the thread; never fails (a missing bus or portal reads as no preference).
+  explicit DesktopSettings(SettingsOptions options);
+  ~DesktopSettings();
+  DesktopSettings(DesktopSettings const&) = delete;
+  DesktopSettings& operator=(DesktopSettings const&) = delete;
+
+  /// Waits at most `limit` for the start's reading, then the appearance known so far.
+  Appearance wait_first(std::chrono::milliseconds limit);
+  /// The appearance when it changed since the last call to this or to `wait_first`.
+  std::optional<Appearance> take_change();
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zarn_ui::bus

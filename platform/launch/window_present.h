@@ -1,0 +1,46 @@
+#pragma once
+// The window's frame: a streaming texture as large as the renderer's output in device pixels,
+// which the scene is replayed into with cairo and the renderer shows one to one, so lines and
+// text stay sharp on a high-density display. Where no renderer can be made, the window surface.
+
+#include <SDL.h>
+
+#include "platform/scene/color.h"
+#include "platform/scene/scene.h"
+
+namespace zarn_ui::launch {
+
+/// The drawable size in device pixels and the ratio of device pixels to window coordinates
+/// (which pointer events are in).
+struct WindowPixels {
+  int width = 0;
+  int height = 0;
+  double ratio = 1.0;
+};
+
+/// The ratio of a drawable `pixel_width` wide to a window `window_width` wide; 1 when either is
+/// not positive.
+double pixel_ratio(int pixel_width, int window_width);
+
+class WindowPresenter {
+ public:
+  explicit WindowPresenter(SDL_Window* window);
+  ~WindowPresenter();
+  WindowPresenter(WindowPresenter const&) = delete;
+  WindowPresenter& operator=(WindowPresenter const&) = delete;
+
+  WindowPixels pixels() const;
+  /// Paints `base` and `scene` (logical pixels, `scale` device pixels each) and shows the frame.
+  bool present(Scene const& scene, double scale, Color base);
+
+ private:
+  bool present_on_surface(Scene const& scene, double scale, Color base);
+
+  SDL_Window* window_;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int texture_w_ = 0;
+  int texture_h_ = 0;
+};
+
+}  // namespace zarn_ui::launch

@@ -1,0 +1,67 @@
+// The window's frame buffer: the scene reaches the window's pixels at the frame's scale, over
+// the whole drawable, also after the window was resized.
+
+#include "platform/launch/window_present.h"
+
+#include <stdlib.h>
+
+#include <SDL.h>
+
+#include <array>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+namespace zarn_ui::launch {
+namespace {
+
+TEST(WindowPresent, PixelRatioIsDrawablePerWindowWidth) {
+  struct Case {
+    int pixels, window;
+    double ratio;
+  } const cases[] = {{1280, 1280, 1.0}, {2560, 1280, 2.0}, {1920, 1280, 1.5}, {0, 1280, 1.0}, {1280, 0, 1.0}};
+  for (auto const& c : cases) {
+    EXPECT_EQ(pixel_ratio(c.pixels, c.window), c.ratio) << c.pixels << " / " << c.window;
+  }
+}
+
+TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("t", 0, 0, 64, 48, SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  {
+    WindowPresenter presenter(window);
+    Color const red = Color::from_rgba8(255, 0, 0);
+    Color const base = Color::from_rgba8(0, 0, 255);
+    Scene scene;
+    scene.fill(FillRule::NonZero, Affine::identity(), red, Rect{8, 8, 16, 16});
+    for (auto const& [w, h] : {std::pair{64, 48}, std::pair{100, 80}}) {
+      SCOPED_TRACE(w);
+      SDL_SetWindowSize(window, w, h);
+      WindowPixels const px = presenter.pixels();
+      EXPECT_EQ(px.width, w);
+      EXPECT_EQ(px.height, h);
+      EXPECT_EQ(px.ratio, 1.0);
+      ASSERT_TRUE(presenter.present(scene, 2.0, base));
+      // The dummy display has no renderer of its own: the software one shows on the surface.
+      SDL_Surface* shown = SDL_GetWindowSurface(window);
+      ASSERT_NE(shown, nullptr);
+      ASSERT_EQ(shown->w, w);
+      auto at = [&](int x, int y) {
+        Uint32 const p = static_cast<Uint32 const*>(shown->pixels)[y * shown->pitch / 4 + x];
+        Uint8 r = 0, g = 0, b = 0;
+        SDL_GetRGB(p, shown->format, &r, &g, &b);
+        return std::array<int, 3>{r, g, b};
+      };
+      EXPECT_EQ(at(20, 20), (std::array<int, 3>{255, 0, 0})) << "inside the rectangle, doubled";
+      EXPECT_EQ(at(12, 12), (std::array<int, 3>{0, 0, 255})) << "left of it at scale 2";
+      EXPECT_EQ(at(w - 1, h - 1), (std::array<int, 3>{0, 0, 255})) << "the far corner is painted";
+    }
+  }
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+}
+
+}  // namespace
+}  // namespace zarn_ui::launch
