@@ -162,6 +162,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
   void set_reduce_motion(bool on) override { reduce_motion = on; }
   bool is_busy() const override;
   bool needs_frame() const override;
+  std::optional<base::Instant> next_deadline() const override;
   std::optional<zarn_ui::Rect> modal_rect() const override;
   void handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,
                     zarn_ui::State* state, double scale, bool& handled) override;
@@ -264,7 +265,9 @@ class MapsApp final : public zarn_ui::widget::Widget,
   std::optional<std::pair<LatLon, LatLon>> plan_endpoints();
 
   explicit MapsApp(std::pair<ResultSender, base::Receiver<ServiceResult>> channel)
-      : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {}
+      : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {
+    results_rx.wake_ui_on_send();  // answers reach a sleeping window at once
+  }
 
   void handle_result(zarn_ui::doc::Document& doc, ServiceResult result);
   void handle_location();
