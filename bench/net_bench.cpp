@@ -63,8 +63,7 @@ std::string poi_answer(int elements) {
 void BM_ParseRouteAnswer1MB(benchmark::State& state) {
   std::string const text = route_answer(1 << 20);
   for (auto _ : state) {
-    auto json = maps::parse_json(text);
-    auto route = maps::parse_route_answer(*json, {48.1, 11.5}, {48.2, 11.6}, maps::TravelMode::Car);
+    auto route = maps::parse_route_answer(text, {48.1, 11.5}, {48.2, 11.6}, maps::TravelMode::Car);
     benchmark::DoNotOptimize(route);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
@@ -72,36 +71,15 @@ void BM_ParseRouteAnswer1MB(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseRouteAnswer1MB)->Unit(benchmark::kMillisecond);
 
-// The same answer already parsed as JSON: reading members, simplifying 30,000 points, steps.
-void BM_RouteFromJson1MB(benchmark::State& state) {
-  auto const json = maps::parse_json(route_answer(1 << 20));
-  for (auto _ : state) {
-    auto route = maps::parse_route_answer(*json, {48.1, 11.5}, {48.2, 11.6}, maps::TravelMode::Car);
-    benchmark::DoNotOptimize(route);
-  }
-}
-BENCHMARK(BM_RouteFromJson1MB)->Unit(benchmark::kMillisecond);
-
 void BM_ParsePois2000(benchmark::State& state) {
   std::string const text = poi_answer(2000);
   for (auto _ : state) {
-    auto json = maps::parse_json(text);
-    auto pois = maps::parse_pois(*json);
+    auto pois = maps::parse_pois(text);
     benchmark::DoNotOptimize(pois);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
   state.counters["bytes"] = static_cast<double>(text.size());
 }
 BENCHMARK(BM_ParsePois2000)->Unit(benchmark::kMillisecond);
-
-// The same answer already parsed as JSON: the cost of turning it into records alone.
-void BM_PoisFromJson2000(benchmark::State& state) {
-  auto const json = maps::parse_json(poi_answer(2000));
-  for (auto _ : state) {
-    auto pois = maps::parse_pois(*json);
-    benchmark::DoNotOptimize(pois);
-  }
-}
-BENCHMARK(BM_PoisFromJson2000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -235,8 +235,12 @@ std::uint32_t JsonReader::read_hex4() {
 }
 
 void JsonReader::read_string(std::string& out) {
-  skip_ws();
   out.clear();
+  scan_string(&out);
+}
+
+void JsonReader::scan_string(std::string* out) {
+  skip_ws();
   if (pos_ >= in_.size() || in_[pos_] != '"') {
     fail_at("expected string", pos_ + 1);
   }
@@ -251,7 +255,9 @@ void JsonReader::read_string(std::string& out) {
       }
       ++run;
     }
-    out.append(in_, pos_, run - pos_);
+    if (out != nullptr) {
+      out->append(in_, pos_, run - pos_);
+    }
     pos_ = run;
     if (pos_ >= in_.size()) {
       fail_at("EOF while parsing a string", pos_);
@@ -267,9 +273,18 @@ void JsonReader::read_string(std::string& out) {
     if (c >= 0x80) {
       std::size_t p = pos_;
       if (!base::utf8::decode(in_, p)) {
-        fail_at("invalid unicode code point", pos_ + 1);
+        if (!options_.repair_utf8) {
+          fail_at("invalid unicode code point", pos_ + 1);
+        }
+        if (out != nullptr) {
+          out->append("\xEF\xBF\xBD");
+        }
+        ++pos_;
+        continue;
       }
-      out.append(in_, pos_, p - pos_);
+      if (out != nullptr) {
+        out->append(in_, pos_, p - pos_);
+      }
       pos_ = p;
       continue;
     }
@@ -279,21 +294,22 @@ void JsonReader::read_string(std::string& out) {
       fail_at("EOF while parsing a string", pos_);
     }
     char const e = in_[pos_++];
+    char32_t cp = 0;
     switch (e) {
-      case '"': out.push_back('"'); break;
-      case '\\': out.push_back('\\'); break;
-      case '/': out.push_back('/'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
+      case '"': cp = '"'; break;
+      case '\\': cp = '\\'; break;
+      case '/': cp = '/'; break;
+      case 'b': cp = '\b'; break;
+      case 'f': cp = '\f'; break;
+      case 'n': cp = '\n'; break;
+      case 'r': cp = '\r'; break;
+      case 't': cp = '\t'; break;
       case 'u': {
-        std::uint32_t cp = read_hex4();
-        if (cp >= 0xDC00 && cp <= 0xDFFF) {
+        std::uint32_t high = read_hex4();
+        if (high >= 0xDC00 && high <= 0xDFFF) {
           fail_at("lone trailing surrogate in hex escape", pos_);
         }
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
+        if (high >= 0xD800 && high <= 0xDBFF) {
           if (in_.substr(pos_, 2) != "\\u") {
             fail_at("lone leading surrogate in hex escape", pos_);
           }
@@ -302,23 +318,32 @@ void JsonReader::read_string(std::string& out) {
           if (low < 0xDC00 || low > 0xDFFF) {
             fail_at("lone leading surrogate in hex escape", pos_);
           }
-          cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+          high = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
         }
-        base::utf8::append(out, static_cast<char32_t>(cp));
+        cp = static_cast<char32_t>(high);
         break;
       }
       default: fail_at("invalid escape", pos_);
+    }
+    if (out != nullptr) {
+      base::utf8::append(*out, cp);
     }
   }
 }
 
 void JsonReader::enter() {
-  if (depth_ >= MAX_JSON_DEPTH) {
+  if (depth_ >= options_.max_depth) {
     fail_at("recursion limit exceeded", pos_ + 1);
   }
   ++depth_;
-  first_[static_cast<std::size_t>(depth_)] = true;
+  first_ = true;
   ++pos_;
+}
+
+void JsonReader::leave() {
+  ++pos_;
+  --depth_;
+  first_ = false;
 }
 
 void JsonReader::begin_object() {
@@ -334,13 +359,11 @@ bool JsonReader::next_key(std::string& key) {
   if (pos_ >= in_.size()) {
     fail_at("EOF while parsing an object", pos_);
   }
-  bool& first = first_[static_cast<std::size_t>(depth_)];
   if (in_[pos_] == '}') {
-    ++pos_;
-    --depth_;
+    leave();
     return false;
   }
-  if (!first) {
+  if (!first_) {
     if (in_[pos_] != ',') {
       fail_at("expected `,` or `}`", pos_ + 1);
     }
@@ -350,7 +373,7 @@ bool JsonReader::next_key(std::string& key) {
       fail_at("trailing comma", pos_ + 1);
     }
   }
-  first = false;
+  first_ = false;
   if (pos_ >= in_.size()) {
     fail_at("EOF while parsing an object", pos_);
   }
@@ -382,13 +405,11 @@ bool JsonReader::next_element() {
   if (pos_ >= in_.size()) {
     fail_at("EOF while parsing a list", pos_);
   }
-  bool& first = first_[static_cast<std::size_t>(depth_)];
   if (in_[pos_] == ']') {
-    ++pos_;
-    --depth_;
+    leave();
     return false;
   }
-  if (!first) {
+  if (!first_) {
     if (in_[pos_] != ',') {
       fail_at("expected `,` or `]`", pos_ + 1);
     }
@@ -398,7 +419,7 @@ bool JsonReader::next_element() {
       fail_at("trailing comma", pos_ + 1);
     }
   }
-  first = false;
+  first_ = false;
   return true;
 }
 
@@ -407,11 +428,7 @@ void JsonReader::skip_value() {
     case Kind::Null: read_null(); return;
     case Kind::Bool: read_bool(); return;
     case Kind::Number: read_number(); return;
-    case Kind::String: {
-      std::string scratch;
-      read_string(scratch);
-      return;
-    }
+    case Kind::String: scan_string(nullptr); return;
     case Kind::Array:
       begin_array();
       while (next_element()) {
