@@ -21,9 +21,13 @@ using detail::read_object;
 using detail::read_text;
 
 // GeoJSON order: longitude first. Elements that are no pair of numbers, and positions off the
-// globe, are skipped.
+// globe, are skipped. The points are gathered in blocks and copied once into a list of the
+// exact size: a growing list would at times hold twice as much, while the line can be as
+// large as the answer.
 void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
-  points.clear();
+  constexpr std::size_t BLOCK = 8192;
+  std::vector<std::vector<LatLon>> blocks;
+  std::size_t count = 0;
   read_array(r, [&](std::size_t) {
     std::optional<double> lon;
     std::optional<double> lat;
@@ -37,9 +41,20 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
       }
     });
     if (lat && lon && is_valid_position({*lat, *lon})) {
-      points.push_back({*lat, *lon});
+      if (blocks.empty() || blocks.back().size() == BLOCK) {
+        blocks.emplace_back().reserve(BLOCK);
+      }
+      blocks.back().push_back({*lat, *lon});
+      ++count;
     }
   });
+  points.clear();
+  points.shrink_to_fit();
+  points.reserve(count);
+  for (auto& block : blocks) {
+    points.insert(points.end(), block.begin(), block.end());
+    std::vector<LatLon>().swap(block);
+  }
 }
 
 RouteStep read_step(JsonReader& r) {
