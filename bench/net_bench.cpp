@@ -66,15 +66,16 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { counte
 
 namespace {
 
-std::string route_answer(std::size_t target_bytes) {
+// `wiggle` scales the line's sideways swings (0: a straight line, which simplifies in one pass).
+std::string route_answer(std::size_t target_bytes, double wiggle = 1.0) {
   std::string coords;
   std::string steps;
   int i = 0;
   while (coords.size() + steps.size() < target_bytes) {
     double const t = i * 0.00003;
     coords +=
-        fmt::format("{}[{:.6f},{:.6f}]", i == 0 ? "" : ",", 11.5 + t + 0.0004 * std::sin(i * 0.05),
-                    48.1 + t * 0.7 + 0.0003 * std::cos(i * 0.031));
+        fmt::format("{}[{:.6f},{:.6f}]", i == 0 ? "" : ",", 11.5 + t + wiggle * 0.0004 * std::sin(i * 0.05),
+                    48.1 + t * 0.7 + wiggle * 0.0003 * std::cos(i * 0.031));
     if (i % 40 == 0) {
       steps += fmt::format(
           R"({}{{"distance":{:.1f},"duration":{:.1f},"name":"Street {}","mode":"driving",)"
@@ -125,6 +126,18 @@ void BM_ParseRouteAnswer1_25MB(benchmark::State& state) {
   state.counters["bytes"] = static_cast<double>(text.size());
 }
 BENCHMARK(BM_ParseRouteAnswer1_25MB)->Unit(benchmark::kMillisecond);
+
+// The same size of answer along a straight line: the reading alone, nearly.
+void BM_ParseStraightRouteAnswer1_25MB(benchmark::State& state) {
+  std::string const text = route_answer(ROUTE_BYTES, 0.0);
+  for (auto _ : state) {
+    auto route = maps::parse_route_answer(text, {48.1, 11.5}, {48.2, 11.6}, maps::TravelMode::Car);
+    benchmark::DoNotOptimize(route);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  state.counters["bytes"] = static_cast<double>(text.size());
+}
+BENCHMARK(BM_ParseStraightRouteAnswer1_25MB)->Unit(benchmark::kMillisecond);
 
 // The simplification alone, on the points of the same answer (part of the parse above).
 void BM_SimplifyRouteOf1_25MB(benchmark::State& state) {

@@ -60,61 +60,11 @@ long decimal_order(std::string_view token) {
   return order;
 }
 
-// Tokens whose digits form an integer below 2^53 scaled by at most 10^22: both operands are
-// exact doubles, so one multiplication or division rounds correctly (the usual fast path of
-// decimal conversion, which covers every coordinate of a service answer).
-std::optional<double> fast_decimal(std::string_view token) {
-  static constexpr double POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  std::size_t i = 0;
-  bool const neg = !token.empty() && token[0] == '-';
-  i += neg ? 1 : 0;
-  std::uint64_t mantissa = 0;
-  int digits = 0;  // significant digits taken into the mantissa
-  long scale = 0;  // power of ten the mantissa is multiplied by
-  for (; i < token.size() && is_digit(token[i]); ++i) {
-    if (mantissa != 0 || token[i] != '0') {
-      if (++digits > 19) {
-        return std::nullopt;
-      }
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(token[i] - '0');
-    }
-  }
-  if (i < token.size() && token[i] == '.') {
-    for (++i; i < token.size() && is_digit(token[i]); ++i) {
-      if (mantissa != 0 || token[i] != '0') {
-        if (++digits > 19) {
-          return std::nullopt;
-        }
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(token[i] - '0');
-      }
-      --scale;
-    }
-  }
-  if (i < token.size()) {  // an exponent
-    ++i;
-    bool exp_neg = false;
-    if (token[i] == '+' || token[i] == '-') {
-      exp_neg = token[i] == '-';
-      ++i;
-    }
-    long exp = 0;
-    for (; i < token.size(); ++i) {
-      if (exp > 1000) {
-        return std::nullopt;
-      }
-      exp = exp * 10 + (token[i] - '0');
-    }
-    scale += exp_neg ? -exp : exp;
-  }
-  if (mantissa > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) {
-    return std::nullopt;
-  }
-  double const m = static_cast<double>(mantissa);
-  double const v = scale < 0 ? m / POWERS[-scale] : m * POWERS[scale];
-  return neg ? -v : v;
-}
+// Exact powers of ten as doubles.
+constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
 
 }  // namespace
 
@@ -125,8 +75,12 @@ std::optional<double> JsonNumber::to_f64() const {
     double const d = static_cast<double>(magnitude);
     return negative ? -d : d;
   }
-  if (auto const fast = fast_decimal(token)) {
-    return fast;
+  if (short_decimal) {
+    // Both operands are exact doubles, so one multiplication or division rounds correctly
+    // (the usual fast path of decimal conversion; it covers every coordinate of an answer).
+    double const m = static_cast<double>(significand);
+    double const v = scale < 0 ? m / POWERS_OF_TEN[-scale] : m * POWERS_OF_TEN[scale];
+    return negative ? -v : v;
   }
   double value = 0.0;
   auto const res = std::from_chars(token.data(), token.data() + token.size(), value);
@@ -239,6 +193,10 @@ JsonNumber JsonReader::read_number() {
     }
   }
   n.integral = true;
+  // The digits as one integer while it stays exact, and the power of ten that scales it.
+  bool exact = !n.overflow && n.magnitude <= EXACT_LIMIT;
+  std::uint64_t significand = n.magnitude;
+  long scale = 0;
   if (pos_ < in_.size() && in_[pos_] == '.') {
     n.integral = false;
     ++pos_;
@@ -246,21 +204,36 @@ JsonNumber JsonReader::read_number() {
       fail_at(pos_ >= in_.size() ? "EOF while parsing a value" : "invalid number", pos_ + 1);
     }
     while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      if (exact) {
+        significand = significand * 10 + static_cast<std::uint64_t>(in_[pos_] - '0');
+        exact = significand <= EXACT_LIMIT;
+        --scale;
+      }
       ++pos_;
     }
   }
   if (pos_ < in_.size() && (in_[pos_] == 'e' || in_[pos_] == 'E')) {
     n.integral = false;
     ++pos_;
+    bool exp_negative = false;
     if (pos_ < in_.size() && (in_[pos_] == '+' || in_[pos_] == '-')) {
+      exp_negative = in_[pos_] == '-';
       ++pos_;
     }
     if (pos_ >= in_.size() || !is_digit(in_[pos_])) {
       fail_at(pos_ >= in_.size() ? "EOF while parsing a value" : "invalid number", pos_ + 1);
     }
+    long exp = 0;
     while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      exp = std::min(exp * 10 + (in_[pos_] - '0'), 1'000'000L);
       ++pos_;
     }
+    scale += exp_negative ? -exp : exp;
+  }
+  if (!n.integral && exact && scale >= -22 && scale <= 22) {
+    n.short_decimal = true;
+    n.significand = significand;
+    n.scale = static_cast<int>(scale);
   }
   n.token = in_.substr(start, pos_ - start);
   if (!n.integral) {

@@ -29,6 +29,11 @@ struct JsonNumber {
   bool negative = false;
   bool overflow = false;
   std::uint64_t magnitude = 0;
+  /// A token with a fraction or exponent whose digits form an integer of at most 2^53, scaled
+  /// by 10^-22 to 10^22: its value is `significand` times ten to the `scale`.
+  bool short_decimal = false;
+  std::uint64_t significand = 0;
+  int scale = 0;
 
   /// The nearest double; nullopt for a magnitude beyond the doubles (values too small for the
   /// doubles read as zero of the sign given).
