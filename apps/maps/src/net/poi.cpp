@@ -1,6 +1,7 @@
 #include "net/poi.h"
 
 #include <algorithm>
+#include <deque>
 #include <unordered_set>
 #include <utility>
 
@@ -277,29 +278,38 @@ base::Result<std::vector<Poi>> parse_pois(std::string_view answer) {
   using Pois = std::vector<Poi>;
   return detail::read_answer("points-of-interest", answer, [](JsonReader& r) -> base::Result<Pois> {
     std::optional<std::string> remark;
-    Pois out;
-    std::unordered_set<std::string> seen;
+    // Gathered where they do not move, so the ids seen can point into them, and copied once
+    // into a list of the exact size: a growing list would at times hold half as much again.
+    std::deque<Poi> found;
+    std::unordered_set<std::string_view> seen;
     read_object(r, [&](std::string_view key) {
       if (key == "remark") {
         remark = read_text(r);
       } else if (key == "elements") {
-        out.clear();
         seen.clear();
+        found.clear();
         read_array(r, [&](std::size_t) {
           auto poi = poi_of(read_element(r));
           // The first occurrence of an id wins.
-          if (poi && seen.insert(poi->id).second) {
-            out.push_back(std::move(*poi));
+          if (poi && !seen.contains(poi->id)) {
+            seen.insert(found.emplace_back(std::move(*poi)).id);
           }
         });
       } else {
         r.skip_value();
       }
     });
+    seen.clear();
     // The service reports a query it gave up on (time-out, memory) with status 200 and a
     // remark; whatever elements came with it are not the whole answer.
     if (remark && remark->starts_with("runtime error")) {
       return base::fail(std::move(*remark));
+    }
+    Pois out;
+    out.reserve(found.size());
+    while (!found.empty()) {
+      out.push_back(std::move(found.front()));
+      found.pop_front();
     }
     return out;
   });
