@@ -48,6 +48,12 @@ class Sender {
   }
   ~Sender() { detach(); }
 
+  /// False once the receiver is gone: every later send fails.
+  bool receiver_alive() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->receiver_alive;
+  }
+
   /// Queues a message; false when the receiver is gone (the message is dropped).
   bool send(T message) const {
     {

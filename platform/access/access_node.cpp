@@ -31,6 +31,7 @@ std::vector<AccessAction> node_actions(AccessNode const& node) {
   case ROLE_TOGGLE_BUTTON:
   case ROLE_RADIO:
   case ROLE_SWITCH:
+  case ROLE_MENU_ITEM:
     return {AccessAction::Press};
   case ROLE_SEARCH_FIELD:
     return {AccessAction::Focus, AccessAction::SetValue};

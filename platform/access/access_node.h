@@ -22,6 +22,9 @@ inline constexpr std::uint8_t ROLE_TOGGLE_BUTTON = 18;
 inline constexpr std::uint8_t ROLE_RADIO = 20;
 inline constexpr std::uint8_t ROLE_SWITCH = 21;
 inline constexpr std::uint8_t ROLE_SEARCH_FIELD = 25;
+/// A pop-up menu and its items.
+inline constexpr std::uint8_t ROLE_MENU = 40;
+inline constexpr std::uint8_t ROLE_MENU_ITEM = 41;
 
 /// What a node can be asked to do.
 enum class AccessAction : std::uint8_t { Press, Focus, SetValue };
@@ -42,6 +45,9 @@ struct AccessNode {
   std::vector<AccessNode> children;
   bool hidden = false;        // not presented (a closed dialog); its subtree binds nothing
   bool editable_text = false; // takes text input
+  bool focused = false;       // holds the keyboard focus
+  bool modal = false;         // a dialog that blocks the rest of the window
+  std::optional<std::string> description;
 
   /// Sets both id members and the numeric id.
   AccessNode with_id(std::string_view id_text) &&;
@@ -66,7 +72,8 @@ struct AccessNode {
 };
 
 /// The actions a node offers: its own list, else the defaults of its role (buttons, toggles,
-/// choices and switches are pressed; search fields take focus and a value; others nothing).
+/// choices, switches and menu items are pressed; search fields take focus and a value; others
+/// nothing).
 std::vector<AccessAction> node_actions(AccessNode const& node);
 
 } // namespace zarn_ui::access

@@ -74,6 +74,7 @@ struct WindowOptions {
   /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.
   bool desktop_theme = false;
   std::optional<std::string> settings_bus = {};  // the Settings portal's bus; none: the session bus
+  bool accessibility = false;  // export the accessibility tree on the accessibility bus
 };
 
 /// The window path of run_or_exit with arguments already parsed.

@@ -15,6 +15,7 @@
 #include "platform/launch/launch.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
+#include "platform/launch/window_access.h"
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
 #include "platform/launch/window_present.h"
@@ -125,6 +126,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), spec);
+  WindowAccess access(spec, options.accessibility);
   WindowPresenter presenter(sdl.window());
   if (spec.minimum_window_size) {
     auto const [min_w, min_h] = spec.minimum_window_size();
@@ -211,6 +213,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       widget->set_reduce_motion(theme.reduce_motion);
     }
     bus.before_tick(*widget, *state, sdl.window());
+    access.before_tick(*widget, *state);
     widget->tick(*state);
     // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
     tree.clear();
@@ -233,6 +236,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     presenter.present(scene, scale, theme.surface);
     state->after_frame();
     bus.after_frame(*widget, *state);
+    access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
 
     if (options.max_frames && ++frames >= options.max_frames) {
       break;
@@ -279,7 +283,8 @@ int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
     spec.render_shot(result, *args);
   } else {
     result = run_window(spec, *args,
-                        WindowOptions{.max_frames = 0, .session_bus = true, .desktop_theme = true});
+                        WindowOptions{.max_frames = 0, .session_bus = true, .desktop_theme = true,
+                                      .accessibility = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());

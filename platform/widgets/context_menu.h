@@ -56,6 +56,8 @@ public:
   /// closes the menu. Up/Down move the highlight, Enter chooses it, Escape closes the menu.
   /// Returns the chosen index, also kept for take_chosen().
   std::optional<std::size_t> handle_event(Event const& event, double scale = 1.0);
+  /// The rectangle of item `index` in the last open_at's layout.
+  Rect item_rect(std::size_t index) const;
   /// The index chosen by the last handle_event, reported once.
   std::optional<std::size_t> take_chosen() { return std::exchange(chosen_, std::nullopt); }
 
@@ -65,7 +67,6 @@ public:
 
 private:
   std::optional<std::size_t> item_at(Point p) const;
-  Rect item_rect(std::size_t index) const;
   std::optional<std::size_t> choose(std::size_t index);
 
   std::vector<ContextMenuItem> items_;

@@ -196,6 +196,7 @@ access::AccessNode modal_dialog_access_nodes(ModalDialog const& dialog) {
   access::AccessNode root;
   root.role = access::ROLE_WINDOW;
   root.hidden = !dialog.open;
+  root.modal = true;
   std::vector<access::AccessNode> children;
   if (dialog.open) {
     auto const button = [&](std::string_view id, DialogButton const& b, Rect const& rect) {

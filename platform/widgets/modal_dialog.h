@@ -82,7 +82,7 @@ void modal_dialog_draw(ModalDialog& dialog, Scene& scene, Affine const& transfor
                        TextRenderer const& text, Theme const& theme,
                        PresenceCtx const& presence = PresenceCtx::empty());
 
-/// The dialog's accessibility subtree: a window node named after the title, with the buttons
+/// The dialog's accessibility subtree: a modal window node named after the title, with the buttons
 /// ("modal.primary", "modal.secondary") as children while open; hidden while closed.
 access::AccessNode modal_dialog_access_nodes(ModalDialog const& dialog);
 

@@ -107,7 +107,7 @@ protected:
   Theme theme = Theme::light();
 };
 
-TEST_F(Chrome, TargetsFollowThePaintingOrder) {
+TEST_F(Chrome, TargetsFollowThePaintingOrderWithTheSearchBoxInOneRun) {
   resize(700.0, 800.0); // compact: the navigation toggle is shown
   type_query("caf", 8);
   app.nearby_pois = {poi("osm-node-1"), poi("osm-node-2")};
@@ -117,13 +117,15 @@ TEST_F(Chrome, TargetsFollowThePaintingOrder) {
   Rect const bar = app.search_bar_rect();
   Rect const card = poi_card_rect(app, 0);
   double const list_top = bar.y1 + 6.0;
+  // The search box's targets stand together after the map view's other floating elements,
+  // before the overflow button painted over everything.
   std::vector<HitTarget> expected = {
       {Rect{16, 16, 56, 64}, A::ToggleNavigation{}},
-      {bar, A::Search{SearchItem::field()}},
-      {Rect{bar.x1 - 32, bar.y0 + 10, bar.x1 - 10, bar.y1 - 10}, A::Search{SearchItem::clear()}},
       {card, A::None{}},
       {Rect{card.x1 - 36, card.y0 + 12, card.x1 - 10, card.y0 + 38}, A::ClosePoi{}},
       {Rect{card.x0 + 16, card.y0 + 70, card.x1 - 16, card.y0 + 106}, A::PoiDirections{}},
+      {bar, A::Search{SearchItem::field()}},
+      {Rect{bar.x1 - 32, bar.y0 + 10, bar.x1 - 10, bar.y1 - 10}, A::Search{SearchItem::clear()}},
       // Never more than six rows, whatever the number of suggestions.
       {Rect{bar.x0, list_top, bar.x1, list_top + 12 + 6 * 46}, A::Search{SearchItem::inert()}},
   };
@@ -290,18 +292,19 @@ TEST_F(Chrome, PoiCardRowsAppearOnlyForFieldsWithValues) {
   app.selected_poi = p.id;
   draw();
   // No address, hours, phone or website: 118 tall, the button at top + 70.
-  ASSERT_EQ(app.hit_targets[1].action, UiAction{A::None{}});
-  Rect const card = app.hit_targets[1].rect;
+  // The card's targets come first; the search box's follow them.
+  ASSERT_EQ(app.hit_targets[0].action, UiAction{A::None{}});
+  Rect const card = app.hit_targets[0].rect;
   EXPECT_DOUBLE_EQ(card.height(), 118.0);
-  EXPECT_DOUBLE_EQ(app.hit_targets[3].rect.y0, card.y0 + 70.0);
+  EXPECT_DOUBLE_EQ(app.hit_targets[2].rect.y0, card.y0 + 70.0);
 
   p.address = "Schäfflerstraße 7";
   p.website = "https://example.org";
   app.nearby_pois = {p};
   Scene const scene = draw();
-  Rect const tall = app.hit_targets[1].rect;
+  Rect const tall = app.hit_targets[0].rect;
   EXPECT_DOUBLE_EQ(tall.height(), 118.0 + 2 * 24);
-  EXPECT_DOUBLE_EQ(app.hit_targets[3].rect.y0, tall.y0 + 64 + 24 + 30);
+  EXPECT_DOUBLE_EQ(app.hit_targets[2].rect.y0, tall.y0 + 64 + 24 + 30);
   auto const* link = find_text(scene, "https://example.org");
   ASSERT_NE(link, nullptr);
   EXPECT_EQ(link->color, theme.accent);
@@ -502,8 +505,11 @@ TEST_F(Chrome, RendersOverAPlainBackground) {
   };
   EXPECT_EQ(pixel(5, 5), ground.to_rgba8());
   // Inside the Directions button of the card, away from its label.
-  Rect const button = app.hit_targets[app.hit_targets.size() - 2].rect;
-  ASSERT_EQ(app.hit_targets[app.hit_targets.size() - 2].action, UiAction{A::PoiDirections{}});
+  auto const directions =
+      std::find_if(app.hit_targets.begin(), app.hit_targets.end(),
+                   [](HitTarget const& h) { return h.action == UiAction{A::PoiDirections{}}; });
+  ASSERT_NE(directions, app.hit_targets.end());
+  Rect const button = directions->rect;
   EXPECT_EQ(pixel(static_cast<int>(button.x0) + 4, static_cast<int>(button.y0) + 18),
             theme.accent.to_rgba8());
   // The hot zoom-in control takes the hover fill.

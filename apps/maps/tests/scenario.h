@@ -40,7 +40,7 @@ public:
   Session& operator=(Session const&) = delete;
 
   base::ManualClock clock;
-  zarn_ui::App platform;  // before the state, which refers to its registry
+  zarn_ui::App platform; // before the state, which refers to its registry
   std::unique_ptr<zarn_ui::State> state = zarn_ui::State::in_memory();
   zarn_ui::Scene scene;
 

@@ -4,15 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "doc/load.h"
+#include "input/semantics.h"
+#include "local_server.h"
 #include "scenario.h"
 
 namespace maps::test {
@@ -31,7 +35,8 @@ void run_resource_verb(Session& s, std::string_view resource, std::string_view v
 }
 
 /// The first painted hit target whose action satisfies `pick` (a row of the first list showing it).
-std::optional<zarn_ui::Rect> first_target(Session& s, std::function<bool(UiAction const&)> const& pick) {
+std::optional<zarn_ui::Rect> first_target(Session& s,
+                                          std::function<bool(UiAction const&)> const& pick) {
   for (auto const& t : s.app().hit_targets) {
     if (pick(t.action)) {
       return t.rect;
@@ -53,6 +58,87 @@ constexpr std::int32_t MAX_OFFSET = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t MIN_OFFSET = std::numeric_limits<std::int32_t>::min();
 
 Scenario const SCENARIOS[] = {
+    {"the search field, its clear button and its suggestions stand together in the tree",
+     {"--pois"}, 1280, 800,
+     [](Session& s) {
+       ASSERT_TRUE(s.app().selected_poi) << "the place card must be painted for the case";
+       auto const field = s.search_item(SearchItem::field());
+       ASSERT_TRUE(field);
+       s.click(*field);
+       s.type("mar");
+       ASSERT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
+       ASSERT_TRUE(s.painted("Directions")) << "the place card is painted under the list";
+
+       auto const tree = s.app().accessibility_tree();
+       ASSERT_TRUE(tree);
+       std::vector<std::string> ids;
+       for (auto const& node : tree->children) {
+         ids.push_back(node.id_text);
+       }
+       auto const at = std::find(ids.begin(), ids.end(), "maps.search");
+       ASSERT_NE(at, ids.end());
+       std::size_t const rows = std::min<std::size_t>(s.app().search_box.suggestions.size(), 6);
+       ASSERT_GE(rows, 1u);
+       ASSERT_GE(static_cast<std::size_t>(ids.end() - at), 2 + rows);
+       EXPECT_EQ(at[1], "maps.search.clear");
+       for (std::size_t i = 0; i < rows; ++i) {
+         EXPECT_TRUE(at[2 + i].starts_with("maps.search-result:")) << at[2 + i];
+       }
+       EXPECT_TRUE(std::find(at, ids.end(), "maps.poi.directions") == ids.end())
+           << "the place card's controls stand inside the search box's run";
+
+       Place const seen = s.app().search_box.suggestions[0];
+       auto const row = s.search_item(SearchItem::result(0));
+       ASSERT_TRUE(row);
+       s.click(*row);
+       EXPECT_EQ(s.app().model.selected, seen.id);
+     }},
+    {"the list under an endpoint field ends its search with the answer", {"--panel=directions"},
+     1280, 800,
+     [](Session& s) {
+       constexpr std::string_view SEARCHING = "Searching\xE2\x80\xA6";
+       struct Case {
+         char const* name;
+         bool live;
+         int status;
+         char const* body;
+         char const* shown;
+       } const cases[] = {
+           {"without a service", false, 0, "", "No matches"},
+           {"nothing found", true, 200, "[]", "No matches"},
+           {"the service failed", true, 500, "{}", "Search failed: HTTP 500 Internal Server Error"},
+       };
+       ScriptedServer server;
+       for (auto const& c : cases) {
+         SCOPED_TRACE(c.name);
+         MapsApp& app = s.app();
+         app.live = c.live;
+         app.services = ServiceUrls{server.base_url(), server.base_url(), server.base_url(),
+                                    server.base_url()};
+         server.answer(c.status, c.body);
+         s.frame();
+         auto const field = s.endpoint_hit(EndpointHitKind::Field);
+         ASSERT_TRUE(field);
+         s.click(*field);
+         ASSERT_EQ(app.endpoints.active, ORIGIN_FIELD);
+         s.type("zzqx");
+         EXPECT_TRUE(s.painted(SEARCHING));
+         s.wait(std::chrono::milliseconds(300));
+         for (int i = 0; i < 1000 && app.jobs_in_flight > 0; ++i) {
+           std::this_thread::sleep_for(std::chrono::milliseconds(5));
+           s.frame();
+         }
+         ASSERT_EQ(app.jobs_in_flight, 0u);
+         auto const& hits = app.endpoints.hits;
+         auto const card = std::find_if(hits.begin(), hits.end(), [](EndpointHit const& h) {
+           return h.kind == EndpointHitKind::Inert;
+         });
+         ASSERT_NE(card, hits.end()) << "no card under the field";
+         EXPECT_FALSE(painted_inside(s, SEARCHING, card->rect));
+         EXPECT_TRUE(painted_inside(s, c.shown, card->rect));
+         s.key(zarn_ui::NamedKey::Escape);
+       }
+     }},
     {"saving the selected place marks its row among the results, unsaving unmarks it",
      {"--panel=explore"}, 1280, 800,
      [](Session& s) {
@@ -83,7 +169,8 @@ Scenario const SCENARIOS[] = {
        ASSERT_FALSE(end.is_empty()) << "the card's End button is not painted";
        s.click(end.center());
        ASSERT_FALSE(m.route);
-       auto const menu = s.target([](UiAction const& a) { return a.is<UiAction::ToggleNavigation>(); });
+       auto const menu =
+           s.target([](UiAction const& a) { return a.is<UiAction::ToggleNavigation>(); });
        ASSERT_TRUE(menu);
        s.click(*menu);
        ASSERT_TRUE(s.app().nav_open);
@@ -112,7 +199,8 @@ Scenario const SCENARIOS[] = {
        auto const stored = load_model_from_doc(s.doc());
        ASSERT_TRUE(stored);
        ASSERT_GE(stored->recents.size(), 2u);
-       EXPECT_EQ(std::vector<std::string>(stored->recents.begin(), stored->recents.begin() + 2), both);
+       EXPECT_EQ(std::vector<std::string>(stored->recents.begin(), stored->recents.begin() + 2),
+                 both);
      }},
     {"the planning verbs move a stored offset near the 32-bit limits to the near end of the day",
      {}, 1280, 800,
@@ -130,8 +218,8 @@ Scenario const SCENARIOS[] = {
        };
        for (auto const& c : cases) {
          SCOPED_TRACE(std::to_string(c.stored) + " " + c.verb);
-         s.app().dispatch_maps_action(
-             s.doc(), MapsAction{MapsAction::SetTransitTime{TransitTime{TransitTimeMode::Arrive, c.stored}}});
+         TransitTime const stored{TransitTimeMode::Arrive, c.stored};
+         s.app().dispatch_maps_action(s.doc(), MapsAction{MapsAction::SetTransitTime{stored}});
          s.frame();
          ASSERT_EQ(s.app().model.transit_time.offset_min, c.stored);
          run_resource_verb(s, "maps.plan-settings", c.verb);

@@ -258,6 +258,47 @@ Scenario const SCENARIOS[] = {
        s.frame();
        EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
      }},
+    {"the accessibility tree's focus follows the keyboard: field, highlighted row, menu item",
+     {"--search"},
+     1280, 800,
+     [](Session& s) {
+       auto const focused = [&s] {
+         std::vector<std::string> ids;
+         auto const tree = s.app().accessibility_tree();
+         for (auto const& n : tree ? tree->children : std::vector<zarn_ui::access::AccessNode>{}) {
+           if (n.focused) {
+             ids.push_back(n.id_text);
+           }
+           for (auto const& item : n.children) {
+             if (item.focused) {
+               ids.push_back(item.id_text);
+             }
+           }
+         }
+         return ids;
+       };
+       EXPECT_EQ(focused(), std::vector<std::string>{"maps.search"});
+       ASSERT_FALSE(s.app().search_box.suggestions.empty());
+       std::string const first = "maps.search-result:" + s.app().search_box.suggestions[0].id;
+       s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(focused(), std::vector<std::string>{first});
+       s.key(NamedKey::Escape);
+       EXPECT_TRUE(focused().empty());
+       s.type("/");
+       EXPECT_EQ(focused(), std::vector<std::string>{"maps.search"});
+
+       // The open menu takes the keys and the focus; its item performs as if chosen.
+       ASSERT_TRUE(s.app().perform_semantic_action(*s.state, "maps.overflow", {}));
+       s.frame();
+       EXPECT_TRUE(focused().empty());
+       s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(focused(), std::vector<std::string>{"maps.menu:0"});
+       EXPECT_FALSE(s.app().perform_semantic_action(*s.state, "maps.menu:9", {}));
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.menu:0", {}));
+       s.frame();
+       EXPECT_FALSE(s.app().overflow_menu.is_open());
+       EXPECT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
     {"locating on a desktop without a location service leaves the side panel uncovered", {"--empty"},
      1280, 800,
      [](Session& s) {

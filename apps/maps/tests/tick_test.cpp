@@ -201,6 +201,9 @@ TEST_F(TickTest, EndpointAnswerGoesToTheFieldItWasFor) {
     app = make_app();
     doc = Document{zarn_ui::doc::Bytes(16, 1)};
     tick_at(0ms);
+    // The field still holds the text the answer is for.
+    (for_origin ? app->model.origin_query : app->model.dest_query) = "hauptbahnhof ";
+    (for_origin ? app->endpoints.origin_text : app->endpoints.dest_text) = "hauptbahnhof ";
     app->model.status = std::string("Searching") + ELLIPSIS;
     deliver(result::EndpointSearch{answer, "hauptbahnhof", for_origin});
     tick_at(16ms);
@@ -213,6 +216,12 @@ TEST_F(TickTest, EndpointAnswerGoesToTheFieldItWasFor) {
     EXPECT_EQ(app->model.status, "");
     ASSERT_TRUE(stored());
     EXPECT_EQ(stored()->places.size(), 2u);
+
+    // An answer for a text the field held before leaves the list alone.
+    deliver(result::EndpointSearch{std::vector<Place>{place("old", "Haupt", 48.1, 11.5)}, "haupt",
+                                   for_origin});
+    tick_at(32ms);
+    EXPECT_EQ(ids(asked), (std::vector<std::string>{"near", "far"}));
   }
 }
 

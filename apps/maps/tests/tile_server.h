@@ -35,7 +35,10 @@ public:
         [this](httplib::Request const& req, httplib::Response& res) { serve(req, res); });
     local_.start();
   }
-  ~TileHttp() { release_light(); }
+  ~TileHttp() {
+    release_light();
+    release_path();
+  }
 
   TileServer server() const { return tile_server(local_.base_url()); }
 
@@ -79,6 +82,18 @@ public:
     }
     released_.notify_all();
   }
+  /// Requests for this path hang until `release_path` (or the server's end).
+  void hold_path(std::string path) {
+    std::lock_guard lock(mutex_);
+    held_path_ = std::move(path);
+  }
+  void release_path() {
+    {
+      std::lock_guard lock(mutex_);
+      held_path_.clear();
+    }
+    released_.notify_all();
+  }
 
 private:
   void serve(httplib::Request const& req, httplib::Response& res) {
@@ -92,6 +107,7 @@ private:
       ++light_hits_;
       released_.wait(lock, [&] { return !light_held_; });
     }
+    released_.wait(lock, [&] { return held_path_ != req.path; });
     if (answers_.contains(req.path) || fallback_) {
       for (auto const& [name, value] : headers_) {
         res.set_header(name, value);
@@ -119,6 +135,7 @@ private:
   std::map<std::string, int> hits_;
   int light_hits_ = 0;
   bool light_held_ = false;
+  std::string held_path_;
 };
 
 } // namespace maps::test

@@ -80,8 +80,8 @@ bool MapsApp::needs_frame() const {
          endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
          !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value() ||
          (!reduce_motion && nav_placement.is_handoff_animating()) ||
-         tooltips.has_pending() ||  // frames keep coming until the tooltip shows
-         !unrecorded_searches.empty();  // the next tick records them
+         tooltips.has_pending() ||     // frames keep coming until the tooltip shows
+         !unrecorded_searches.empty(); // the next tick records them
 }
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const {

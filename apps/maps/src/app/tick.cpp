@@ -140,19 +140,31 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
     }
 
     void operator()(result::EndpointSearch& r) {
+      std::uint8_t const field = r.for_origin ? ORIGIN_FIELD : DEST_FIELD;
+      EndpointEditor& editor = app.endpoints;
+      // An answer for a text the field no longer holds must not end the search of the new one.
+      bool const current = trimmed(field == ORIGIN_FIELD ? editor.origin_text : editor.dest_text) ==
+                           trimmed(r.query);
       if (!r.result) {
         app.model.status = fmt::format("Search failed: {}", r.result.error());
+        if (current) {
+          set_endpoint_answer(editor, field, app.model.status);
+        }
         return;
       }
       if (r.result->empty()) {
         app.model.status = "No matching places";
+        if (current) {
+          set_endpoint_answer(editor, field, "No matches");
+        }
         return;
       }
       app.dispatch_maps_action(doc, MapsAction{MapsAction::UpsertPlaces{*r.result}});
       std::vector<Place> ranked = std::move(*r.result);
       app.rank_places(ranked, r.query);
-      set_endpoint_suggestions(app.endpoints, r.for_origin ? ORIGIN_FIELD : DEST_FIELD,
-                               std::move(ranked));
+      if (current) {
+        set_endpoint_suggestions(editor, field, std::move(ranked));
+      }
       app.model.status.clear();
     }
 
@@ -401,17 +413,21 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
   struct Handler {
     MapsApp& app;
     void operator()(EndpointEvent::Edited& e) {
+      std::uint8_t const field = e.dest ? DEST_FIELD : ORIGIN_FIELD;
       (e.dest ? app.model.dest_query : app.model.origin_query) = e.text;
-      set_endpoint_suggestions(app.endpoints, e.dest ? DEST_FIELD : ORIGIN_FIELD,
-                               app.local_suggestions(e.text));
+      set_endpoint_suggestions(app.endpoints, field, app.local_suggestions(e.text));
+      set_endpoint_answer(app.endpoints, field, std::nullopt); // the debounce searches it
     }
     void operator()(EndpointEvent::Query& e) {
-      set_endpoint_suggestions(app.endpoints, e.dest ? DEST_FIELD : ORIGIN_FIELD,
-                               app.local_suggestions(e.text));
+      std::uint8_t const field = e.dest ? DEST_FIELD : ORIGIN_FIELD;
+      set_endpoint_suggestions(app.endpoints, field, app.local_suggestions(e.text));
       std::string query = trimmed(e.text);
       if (query.empty() || !app.live) {
+        // Nothing more will come: what is known locally is the whole answer.
+        set_endpoint_answer(app.endpoints, field, std::string("No matches"));
         return;
       }
+      set_endpoint_answer(app.endpoints, field, std::nullopt);
       ++app.jobs_in_flight;
       app.model.status = "Searching\xE2\x80\xA6";
       spawn_endpoint_search(app.results_tx, app.services, std::move(query), !e.dest);

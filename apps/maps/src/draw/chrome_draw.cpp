@@ -359,6 +359,10 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   } else {
     forget_nav_card_rects(app); // nothing of the card can be pressed where it is not painted
   }
+  // The search box's targets in one run after the map view's other floating elements: the
+  // list, painted over the place card, takes its presses, and the window's overflow button,
+  // painted over everything, still takes its own.
+  drain_search_targets(app);
   if (!under_scrim) {
     draw_overflow_button(app, scene, t, theme);
   }

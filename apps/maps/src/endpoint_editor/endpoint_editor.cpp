@@ -33,6 +33,7 @@ void edit_endpoint(EndpointEditor& editor, std::uint8_t field) {
   editor.highlighted.reset();
   (origin ? editor.origin_text : editor.dest_text).clear();
   (origin ? editor.origin_suggestions : editor.dest_suggestions).clear();
+  (origin ? editor.origin_answer : editor.dest_answer).reset();
   editor.origin_input.set_focused(origin);
   editor.dest_input.set_focused(!origin);
   (origin ? editor.origin_input : editor.dest_input).set_text("");
@@ -58,6 +59,11 @@ void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::v
   if (field == editor.active) {
     editor.highlighted.reset(); // a row of the old list means nothing in the new one
   }
+}
+
+void set_endpoint_answer(EndpointEditor& editor, std::uint8_t field,
+                         std::optional<std::string> answer) {
+  (field == ORIGIN_FIELD ? editor.origin_answer : editor.dest_answer) = std::move(answer);
 }
 
 bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,

@@ -43,6 +43,10 @@ struct EndpointEditor {
   std::string dest_text;
   std::vector<Place> origin_suggestions;
   std::vector<Place> dest_suggestions;
+  /// What the list under a field says while it has no rows: nothing while its search runs
+  /// ("Searching…"), then the answer ("No matches", or the failure).
+  std::optional<std::string> origin_answer;
+  std::optional<std::string> dest_answer;
   /// Where the directions panel last painted the two inputs.
   std::optional<zarn_ui::Rect> origin_rect;
   std::optional<zarn_ui::Rect> dest_rect;
@@ -61,6 +65,9 @@ void edit_endpoint(EndpointEditor& editor, std::uint8_t field);
 /// shows it too.
 void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::string_view dest);
 void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places);
+/// The answer a field's search ended with; none while it runs.
+void set_endpoint_answer(EndpointEditor& editor, std::uint8_t field,
+                         std::optional<std::string> answer);
 
 /// What an endpoint editor event means to the model.
 struct EndpointEvent {

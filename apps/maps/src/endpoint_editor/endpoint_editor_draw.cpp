@@ -43,8 +43,10 @@ void draw_endpoint_suggestions(MapsApp& app, Scene& scene, Affine const& t,
     Rect const card{input_rect->x0, top, input_rect->x1, input_rect->y1 + 40.0};
     draw_card(scene, t, card, 12.0, theme.surface_raised, theme.border);
     editor.hits.push_back({card, EndpointHitKind::Inert, editor.active, 0});
-    paint_text(text, scene, t, "Searching\xE2\x80\xA6", 12.0f, theme.text_secondary, card.x0 + 12.0,
-               card.y0 + (34.0 - 12.0) / 2.0);
+    std::optional<std::string> const& answer = origin ? editor.origin_answer : editor.dest_answer;
+    paint_text_fitted(text, scene, t, answer ? *answer : std::string("Searching\xE2\x80\xA6"),
+                      12.0f, theme.text_secondary, card.x0 + 12.0, card.y0 + (34.0 - 12.0) / 2.0,
+                      card.width() - 24.0);
     return;
   }
 

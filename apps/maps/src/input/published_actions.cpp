@@ -18,7 +18,8 @@ constexpr std::array<std::string_view, 7> PUBLISHED_IDS = {
     "maps.directions", "maps.open-poi", "maps.directions-poi"};
 
 constexpr std::string_view IN_PROGRESS = "A location request is already in progress";
-constexpr std::string_view NO_LOCATION_SERVICE = "The location service is unavailable in this session";
+constexpr std::string_view NO_LOCATION_SERVICE =
+    "The location service is unavailable in this session";
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "input/semantics.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include <fmt/format.h>
 
@@ -22,6 +23,43 @@ using zarn_ui::widget::SemanticArgument;
 
 constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
 
+
+constexpr std::string_view MENU_ITEM_PREFIX = "maps.menu:";
+
+/// The open overflow menu as a menu node: its items by index, the highlighted one focused.
+std::optional<AccessNode> overflow_menu_node(MapsApp const& app) {
+  auto const& menu = app.overflow_menu;
+  if (!menu.is_open()) {
+    return std::nullopt;
+  }
+  std::vector<AccessNode> items;
+  for (std::size_t i = 0; i < menu.items().size(); ++i) {
+    AccessNode item = AccessNode{}
+                          .with_id(fmt::format("{}{}", MENU_ITEM_PREFIX, i))
+                          .with_name(menu.items()[i].label)
+                          .with_bounds(menu.item_rect(i));
+    item.role = zarn_ui::access::ROLE_MENU_ITEM;
+    item.focused = menu.hovered() == i;
+    items.push_back(std::move(item));
+  }
+  AccessNode node = AccessNode{}.with_id("maps.menu").with_name("More map options").with_bounds(menu.rect());
+  node.role = zarn_ui::access::ROLE_MENU;
+  return std::move(node).with_children(std::move(items));
+}
+
+/// The control that holds the keyboard focus: the highlighted suggestion row while the list
+/// shows one, else the search field while it is edited; empty for none.
+std::string focused_control_id(MapsApp const& app) {
+  SearchBox const& box = app.search_box;
+  if (!box.editing) {
+    return {};
+  }
+  if (box.highlighted && *box.highlighted < box.suggestions.size() &&
+      search_suggestions_shown(box, app.model.query)) {
+    return fmt::format("maps.search-result:{}", box.suggestions[*box.highlighted].id);
+  }
+  return "maps.search";
+}
 
 bool value_less_outside_panel(SemanticArgument const& argument) {
   return argument.kind == SemanticArgument::Kind::Empty ||
@@ -95,6 +133,10 @@ std::optional<AccessNode> attribution_sheet_tree(MapsApp const& app) {
   if (node.hidden) {
     return std::nullopt;
   }
+  // Enter runs the primary button: it is where the keyboard is.
+  if (!node.children.empty()) {
+    node.children.front().focused = true;
+  }
   return node;
 }
 
@@ -123,8 +165,18 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
     return sheet;
   }
   std::vector<AccessNode> children;
+  auto menu = app.offline_panel.open ? std::nullopt : overflow_menu_node(app);
+  // The open menu takes the keys, so it holds the focus.
+  std::string const focus = app.offline_panel.open || menu ? std::string() : focused_control_id(app);
+  bool focus_placed = false;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
+    if (!focus_placed && !focus.empty() && c.id == focus) {
+      children.back().focused = focus_placed = true;
+    }
+  }
+  if (menu) {
+    children.push_back(std::move(*menu));
   }
   AccessNode root;
   root.role = zarn_ui::access::ROLE_WINDOW;
@@ -188,6 +240,17 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
   }
   if (id == "maps.search") {
     return false;  // the search field takes it
+  }
+  if (id.starts_with(MENU_ITEM_PREFIX) && app.overflow_menu.is_open()) {
+    std::string_view const digits = id.substr(MENU_ITEM_PREFIX.size());
+    std::size_t index = 0;
+    auto const [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || index >= app.overflow_menu.items().size()) {
+      return false;
+    }
+    app.overflow_menu.close();
+    run_overflow_menu_item(app, index);
+    return true;
   }
   for (auto const& target : app.hit_targets) {
     auto const exposed = ui_action_spec(app, target.action);

@@ -56,14 +56,18 @@ std::vector<SemanticControl> current_semantic_controls(MapsApp const& app);
 zarn_ui::access::AccessNode control_node(SemanticControl const& control);
 
 /// The tree: the attribution sheet's subtree while it is open, else "Offline maps" with the
-/// panel's controls while the offline panel is open, else "Maps" with the map's controls.
+/// panel's controls while the offline panel is open, else "Maps" with the map's controls and,
+/// while the overflow menu is open, the menu ("maps.menu") with its items ("maps.menu:<index>")
+/// last. The node with the keyboard focus is marked: the highlighted menu item, else the
+/// highlighted suggestion row, else the search field while it is edited.
 std::optional<zarn_ui::access::AccessNode> maps_accessibility_tree(MapsApp const& app);
 
 /// The rectangle of the control at `path`; only a path of one index within the list is answered.
 std::optional<zarn_ui::Rect> maps_semantic_node_rect(MapsApp const& app,
                                                      std::span<std::size_t const> path);
 
-/// Performs the control with id `id`; true when something was performed.
+/// Performs the control with id `id` (a menu item runs as if chosen); true when something was
+/// performed.
 bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::string_view id,
                                   zarn_ui::widget::SemanticArgument const& argument);
 

@@ -10,6 +10,7 @@
 #include <curl/curl.h>
 #include <fmt/format.h>
 
+#include "net/curl_transfer.h"
 #include "net/json_repair.h"
 #include "net/net_log.h"
 #include "net/service_pause.h"
@@ -89,19 +90,6 @@ constexpr ReasonPhrase REASON_PHRASES[] = {
     {103, "Early Hints"},
 };
 
-bool is_success(std::uint16_t status) {
-  return status >= 200 && status <= 299;
-}
-
-std::uint16_t to_status(long code) {
-  return static_cast<std::uint16_t>(
-      std::clamp<long>(code, 0, std::numeric_limits<std::uint16_t>::max()));
-}
-
-std::string body_limit_error(std::size_t max_body) {
-  return fmt::format("response body exceeds the limit of {} bytes", max_body);
-}
-
 // Depth of arrays and objects, found in one pass outside strings. The parser builds its
 // values iteratively, but a bounded depth keeps every later walk of the value cheap and safe.
 bool within_depth(std::string_view text, std::size_t limit) {
@@ -140,31 +128,6 @@ bool within_depth(std::string_view text, std::size_t limit) {
     }
   }
   return true;
-}
-
-TransportFailure failure_kind(CURLcode rc) {
-  switch (rc) {
-  case CURLE_OPERATION_TIMEDOUT:
-    return TransportFailure::TimedOut;
-  case CURLE_COULDNT_RESOLVE_HOST:
-  case CURLE_COULDNT_RESOLVE_PROXY:
-  case CURLE_COULDNT_CONNECT:
-  case CURLE_SEND_ERROR:
-  case CURLE_RECV_ERROR:
-  case CURLE_GOT_NOTHING:
-    return TransportFailure::Unreachable;
-  case CURLE_SSL_CONNECT_ERROR:
-  case CURLE_PEER_FAILED_VERIFICATION:
-  case CURLE_SSL_CERTPROBLEM:
-  case CURLE_SSL_CACERT_BADFILE:
-    return TransportFailure::NotSecure;
-  case CURLE_FILESIZE_EXCEEDED:
-    return TransportFailure::TooLarge;
-  case CURLE_TOO_MANY_REDIRECTS:
-    return TransportFailure::TooManyRedirects;
-  default:
-    return TransportFailure::Other;
-  }
 }
 
 char const* failure_text(TransportFailure kind) {
@@ -230,54 +193,9 @@ struct HttpClient::Impl {
     void operator()(CURL* h) const { curl_easy_cleanup(h); }
   };
 
-  // State of the transfer in progress, reached from the write callback.
-  struct Transfer {
-    CURL* handle = nullptr;
-    std::size_t max_body = 0;
-    std::size_t max_error_body = 0;
-    std::string body;
-    bool too_large = false;
-    bool skipped_body = false;
-  };
-
   std::unique_ptr<CURL, CurlDeleter> handle;
-  std::size_t max_body = 0;
-  std::size_t max_error_body = 0;
-  std::array<char, CURL_ERROR_SIZE> error{};
+  detail::CurlTransfer transfer;
   TransportFailure last_failure = TransportFailure::None;
-
-  static std::size_t on_data(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& t = *static_cast<Transfer*>(user);
-    std::size_t const n = size * count;
-    long code = 0;
-    curl_easy_getinfo(t.handle, CURLINFO_RESPONSE_CODE, &code);
-    if (!is_success(to_status(code))) {
-      // A failed status's body is read only up to its own small limit (services explain
-      // their refusals there); past it, or without a limit, stopping ends the transfer.
-      if (n > t.max_error_body - std::min(t.max_error_body, t.body.size())) {
-        t.body.clear();
-        t.skipped_body = true;
-        return 0;
-      }
-      t.body.append(data, n);
-      return n;
-    }
-    if (t.body.empty()) {
-      // A declared length over the limit is refused before anything is stored.
-      curl_off_t declared = -1;
-      curl_easy_getinfo(t.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &declared);
-      if (declared > 0 && static_cast<std::uint64_t>(declared) > t.max_body) {
-        t.too_large = true;
-        return 0;
-      }
-    }
-    if (n > t.max_body - t.body.size()) {
-      t.too_large = true;
-      return 0;
-    }
-    t.body.append(data, n);
-    return n;
-  }
 };
 
 HttpClient::HttpClient(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -293,29 +211,9 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
   if (!impl->handle) {
     return base::fail("failed to create an HTTP client");
   }
-  impl->max_body = max_body;
-  impl->max_error_body = max_error_body;
-  CURL* h = impl->handle.get();
-  long const timeout_ms = static_cast<long>(std::max<std::chrono::milliseconds::rep>(
-      1,
-      std::min<std::chrono::milliseconds::rep>(timeout.count(), std::numeric_limits<long>::max())));
-  CURLcode rc = CURLE_OK;
-  auto set = [&](CURLoption opt, auto value) {
-    if (rc == CURLE_OK) {
-      rc = curl_easy_setopt(h, opt, value);
-    }
-  };
-  set(CURLOPT_USERAGENT, USER_AGENT);
-  set(CURLOPT_TIMEOUT_MS, timeout_ms);
-  set(CURLOPT_NOSIGNAL, 1L);
-  set(CURLOPT_FOLLOWLOCATION, 1L);
-  set(CURLOPT_MAXREDIRS, MAX_REDIRECTS);
-  set(CURLOPT_PROTOCOLS_STR, "http,https");
-  set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  set(CURLOPT_SSL_VERIFYPEER, 1L);
-  set(CURLOPT_SSL_VERIFYHOST, 2L);
-  set(CURLOPT_WRITEFUNCTION, &Impl::on_data);
-  set(CURLOPT_ERRORBUFFER, impl->error.data());
+  impl->transfer.max_body = max_body;
+  impl->transfer.max_error_body = max_error_body;
+  CURLcode const rc = detail::configure_transfer(impl->handle.get(), timeout, impl->transfer);
   if (rc != CURLE_OK) {
     return base::fail(curl_easy_strerror(rc));
   }
@@ -324,44 +222,13 @@ base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
 
 base::Result<HttpResponse> HttpClient::get(std::string const& url) {
   CURL* h = impl_->handle.get();
-  Impl::Transfer transfer;
-  transfer.handle = h;
-  transfer.max_body = impl_->max_body;
-  transfer.max_error_body = impl_->max_error_body;
-  impl_->error[0] = '\0';
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  impl_->transfer.reset();
   CURLcode const rc_url = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   if (rc_url != CURLE_OK) {
     return base::fail(curl_easy_strerror(rc_url));
   }
-  impl_->last_failure = TransportFailure::None;
   CURLcode const rc = curl_easy_perform(h);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, nullptr);
-  long code = 0;
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
-  std::uint16_t const status = to_status(code);
-  // libcurl reads both forms of Retry-After (seconds, or a date turned into seconds from now).
-  curl_off_t retry_after = 0;
-  if (curl_easy_getinfo(h, CURLINFO_RETRY_AFTER, &retry_after) != CURLE_OK || retry_after < 0) {
-    retry_after = 0;
-  }
-  std::chrono::seconds const wait{
-      std::min<curl_off_t>(retry_after, std::chrono::seconds(MAX_SERVICE_PAUSE).count())};
-  if (transfer.too_large) {
-    impl_->last_failure = TransportFailure::TooLarge;
-    return base::fail(body_limit_error(impl_->max_body));
-  }
-  if (rc == CURLE_WRITE_ERROR && transfer.skipped_body) {
-    return HttpResponse{status, {}, wait};
-  }
-  if (rc != CURLE_OK) {
-    impl_->last_failure = failure_kind(rc);
-    if (impl_->error[0] != '\0') {
-      return base::fail(std::string(impl_->error.data()));
-    }
-    return base::fail(curl_easy_strerror(rc));
-  }
-  return HttpResponse{status, std::move(transfer.body), wait};
+  return detail::transfer_outcome(h, rc, impl_->transfer, impl_->last_failure);
 }
 
 TransportFailure HttpClient::last_failure() const {
@@ -428,7 +295,7 @@ base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::millisec
                        response->status, response->retry_after.count());
     return base::fail(service_busy_text(pause));
   }
-  if (!is_success(response->status)) {
+  if (!detail::is_success(response->status)) {
     if (auto refusal = service_refusal(response->body)) {
       if (error_body == ErrorBody::Return) {
         return std::move(*refusal);

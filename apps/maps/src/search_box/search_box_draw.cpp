@@ -10,7 +10,6 @@
 
 namespace maps {
 
-
 void drain_search_targets(MapsApp& app) {
   auto& targets = app.search_box.targets;
   app.hit_targets.reserve(app.hit_targets.size() + targets.size());
@@ -47,7 +46,6 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
     box.targets.push_back(
         {Rect{r.x1 - 32.0, r.y0 + 10.0, r.x1 - 10.0, r.y1 - 10.0}, SearchItem::clear()});
   }
-  drain_search_targets(app);
 }
 
 void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
@@ -74,7 +72,6 @@ void draw_search_suggestions(MapsApp& app, Scene& scene, Affine const& t, TextRe
     paint_row_texts(app, scene, t, text, theme, card, y, place);
     box.targets.push_back({row, SearchItem::result(i)});
   }
-  drain_search_targets(app);
 }
 
 } // namespace maps

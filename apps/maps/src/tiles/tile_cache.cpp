@@ -176,7 +176,7 @@ void TileCache::request_tile(TileKey key) {
   if (!request_tx) {
     return;
   }
-  if (request_tx->send(TileRequest{TileRequest::Kind::Load, key})) {
+  if (send_request(TileRequest{TileRequest::Kind::Load, key})) {
     pending.insert(key);
   }
 }
@@ -300,7 +300,7 @@ void TileCache::send_outstanding() {
     if (!offline_outstanding.contains(key)) {
       continue;
     }
-    if (!request_tx || !request_tx->send(TileRequest{TileRequest::Kind::Prefetch, key})) {
+    if (!send_request(TileRequest{TileRequest::Kind::Prefetch, key})) {
       // No worker takes it: it is given up now, so the download still completes.
       offline_outstanding.erase(key);
       ++offline_done;
@@ -311,6 +311,16 @@ void TileCache::send_outstanding() {
   if (offline_outstanding.empty()) {
     offline_keys.clear();
   }
+}
+
+bool TileCache::send_request(TileRequest request) {
+  if (!request_tx || !request_tx->send(request)) {
+    return false;
+  }
+  if (worker_waker) {
+    worker_waker->wake();
+  }
+  return true;
 }
 
 void TileCache::fail_outstanding() {
@@ -414,12 +424,18 @@ void TileCache::restart_worker() {
   // Dropping the old ends stops the old worker after the request in hand (its reply can no
   // longer be sent), and with it everything still queued for it.
   auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light, server.tile_px);
+  std::shared_ptr<HttpWaker> const old_waker = std::move(worker_waker);
   if (ends) {
     request_tx = std::move(ends->requests);
     reply_rx = std::move(ends->replies);
+    worker_waker = std::move(ends->waker);
   } else {
     request_tx.reset();
     reply_rx.reset();
+    worker_waker.reset();
+  }
+  if (old_waker) {
+    old_waker->wake(); // with its ends gone, the old worker stops at once
   }
 }
 
@@ -437,6 +453,7 @@ void attach_worker(TileCache& cache, std::string const& base_url) {
   if (auto ends = start_tile_worker(cache.cache_dir, base_url, cache.server.tile_px)) {
     cache.request_tx = std::move(ends->requests);
     cache.reply_rx = std::move(ends->replies);
+    cache.worker_waker = std::move(ends->waker);
   }
 }
 

@@ -99,6 +99,7 @@ std::vector<TileKey> region_tiles(DownloadedRegion const& region);
 struct TileCache {
   std::optional<base::Sender<TileRequest>> request_tx; // absent without a worker
   std::optional<base::Receiver<TileReply>> reply_rx;   // absent without a worker
+  std::shared_ptr<HttpWaker> worker_waker;              // ends the worker's wait on the network
   std::deque<TileKey> lru;                             // keys of `tiles`, oldest first
   std::filesystem::path cache_dir;                     // the current style's tile files
   std::optional<std::filesystem::path> cache_root;     // holds "light" and "dark"
@@ -158,6 +159,7 @@ private:
   void fail_outstanding();
   void restart_worker();
   void send_outstanding();
+  bool send_request(TileRequest request);
 };
 
 /// A cache with a worker on `cache_dir` and `base_url`, no root (one style directory).

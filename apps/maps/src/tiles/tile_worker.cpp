@@ -2,14 +2,20 @@
 
 #include <pthread.h>
 
+#include <algorithm>
+#include <deque>
 #include <span>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
+#include <variant>
+#include <vector>
 
 #include <fmt/format.h>
 #include <spdlog/spdlog.h>
 
 #include "net/http.h"
+#include "net/http_multi.h"
 #include "net/service_pause.h"
 #include "tiles/disk_cache.h"
 #include "tiles/png_decode.h"
@@ -24,31 +30,6 @@ std::span<std::uint8_t const> as_bytes(std::string const& body) {
   return {reinterpret_cast<std::uint8_t const*>(body.data()), body.size()};
 }
 
-/// What one tile download brought: the PNG bytes, or nothing for any failure (transport,
-/// status outside 200 to 299); and the server's pause when it asked for one or is in one.
-struct Fetched {
-  std::optional<std::string> body;
-  std::optional<ServicePause> pause;
-};
-
-Fetched download(HttpClient& client, std::string const& base_url, TileKey key) {
-  std::string const url = tile_url(base_url, key);
-  // A server that asked for a pause is not asked again before its end.
-  if (auto const pause = service_paused(url)) {
-    return {std::nullopt, pause};
-  }
-  auto response = client.get(url);
-  if (response && asks_for_pause(response->status) && response->retry_after.count() > 0) {
-    tiles_logger()->warn("maps tile server {} asked for a pause of {} s", url_origin(url),
-                         response->retry_after.count());
-    return {std::nullopt, pause_service(url, response->retry_after)};
-  }
-  if (!response || response->status < 200 || response->status > 299) {
-    return {};
-  }
-  return {std::move(response->body), std::nullopt};
-}
-
 /// The downloaded body decoded as a tile of `tile_px`; a refusal is logged with its reason.
 std::optional<DecodedTile> accept(std::string const& body, TileKey key, std::uint32_t tile_px) {
   auto decoded = decode_tile_png(as_bytes(body), tile_px);
@@ -59,49 +40,165 @@ std::optional<DecodedTile> accept(std::string const& body, TileKey key, std::uin
   return std::move(*decoded);
 }
 
-TileReply load(std::optional<HttpClient>& client, fs::path const& file,
-               std::string const& base_url, TileKey key, std::uint32_t tile_px) {
-  if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
-    if (auto decoded = decode_tile_png(*cached, tile_px)) {
-      return TileReply::loaded(key, *decoded);
-    }
-  }
-  if (!client) {
-    return TileReply::loaded(key, std::nullopt);
-  }
-  Fetched fetched = download(*client, base_url, key);
-  std::optional<DecodedTile> decoded;
-  if (fetched.body) {
-    decoded = accept(*fetched.body, key, tile_px);
-  }
-  if (decoded) {
-    // An unwritable cache still answers the tile.
-    (void)write_cache_file(file, as_bytes(*fetched.body));
-  }
-  TileReply reply = TileReply::loaded(key, decoded);
-  reply.server_pause = fetched.pause;
-  return reply;
-}
+/// The worker's state: requests are answered from disk as they arrive, and those that need the
+/// network wait in two queues (view tiles before prefetches) for one of the concurrent fetches.
+class Worker {
+public:
+  Worker(base::Sender<TileReply> const& replies, fs::path const& cache_dir,
+         std::string const& base_url, std::uint32_t tile_px, std::optional<HttpMulti>& net)
+      : replies_(replies), cache_dir_(cache_dir), base_url_(base_url), tile_px_(tile_px),
+        net_(net) {}
 
-TileReply prefetch(std::optional<HttpClient>& client, fs::path const& file,
-                   std::string const& base_url, TileKey key, std::uint32_t tile_px) {
-  // Files only ever appear whole (written aside and renamed), so presence means downloaded.
-  std::error_code ec;
-  if (fs::exists(fs::status(file, ec))) {
-    return TileReply::prefetched(key, true);
+  bool busy() const { return !running_.empty() || !loads_.empty() || !prefetches_.empty(); }
+
+  /// Answers a request from disk, or queues it for the network. False once replies fail.
+  bool take(TileRequest const& request) {
+    TileKey const key = request.key;
+    fs::path const file = cache_dir_ / tile_cache_path(key);
+    if (request.kind == TileRequest::Kind::Load) {
+      if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
+        if (auto decoded = decode_tile_png(*cached, tile_px_)) {
+          return replies_.send(TileReply::loaded(key, *decoded));
+        }
+      }
+    } else {
+      // Files only ever appear whole (written aside and renamed), so presence means downloaded.
+      std::error_code ec;
+      if (fs::exists(fs::status(file, ec))) {
+        return replies_.send(TileReply::prefetched(key, true));
+      }
+    }
+    if (!net_) {
+      return replies_.send(failure(key, request.kind, std::nullopt));
+    }
+    // One fetch per tile, whoever else asks for it meanwhile.
+    auto& askers = wanted_[key];
+    askers.push_back(request.kind);
+    if (askers.size() == 1) {
+      (request.kind == TileRequest::Kind::Load ? loads_ : prefetches_).push_back(key);
+    } else if (request.kind == TileRequest::Kind::Load) {
+      // The map now shows a tile that a download had queued: it goes ahead with the views.
+      if (auto it = std::find(prefetches_.begin(), prefetches_.end(), key);
+          it != prefetches_.end()) {
+        prefetches_.erase(it);
+        loads_.push_back(key);
+      }
+    }
+    return true;
   }
-  if (!client) {
-    return TileReply::prefetched(key, false);
+
+  /// Starts queued fetches while fewer than MAX_TILE_FETCHES run. False once replies fail.
+  bool start_fetches() {
+    while (net_ && running_.size() < MAX_TILE_FETCHES && (!loads_.empty() || !prefetches_.empty())) {
+      auto& queue = loads_.empty() ? prefetches_ : loads_;
+      TileKey const key = queue.front();
+      queue.pop_front();
+      std::string const url = tile_url(base_url_, key);
+      // A server that asked for a pause is not asked again before its end.
+      if (auto const pause = service_paused(url)) {
+        if (!answer_all(key, std::nullopt, pause)) {
+          return false;
+        }
+        continue;
+      }
+      std::uint64_t const tag = next_tag_++;
+      if (!net_->start(tag, url)) {
+        if (!answer_all(key, std::nullopt, std::nullopt)) {
+          return false;
+        }
+        continue;
+      }
+      running_.emplace(tag, key);
+    }
+    return true;
   }
-  Fetched fetched = download(*client, base_url, key);
-  bool const ok = fetched.body && accept(*fetched.body, key, tile_px);
-  if (ok) {
-    (void)write_cache_file(file, as_bytes(*fetched.body));
+
+  /// Waits a little for the fetches and answers those that ended. False once replies fail.
+  bool run_fetches(std::chrono::milliseconds wait) {
+    if (!net_ || running_.empty()) {
+      return true;
+    }
+    for (auto& done : net_->poll(wait)) {
+      auto const it = running_.find(done.tag);
+      if (it == running_.end()) {
+        continue;
+      }
+      TileKey const key = it->second;
+      running_.erase(it);
+      if (!finish(key, done.response)) {
+        return false;
+      }
+    }
+    return true;
   }
-  TileReply reply = TileReply::prefetched(key, ok);
-  reply.server_pause = fetched.pause;
-  return reply;
-}
+
+private:
+  static TileReply failure(TileKey key, TileRequest::Kind kind,
+                           std::optional<ServicePause> const& pause) {
+    TileReply reply = kind == TileRequest::Kind::Load ? TileReply::loaded(key, std::nullopt)
+                                                      : TileReply::prefetched(key, false);
+    reply.server_pause = pause;
+    return reply;
+  }
+
+  /// Answers everyone waiting for the tile: with its pixels, or as failed.
+  bool answer_all(TileKey key, std::optional<DecodedTile> const& decoded,
+                  std::optional<ServicePause> const& pause) {
+    auto const it = wanted_.find(key);
+    if (it == wanted_.end()) {
+      return true;
+    }
+    std::vector<TileRequest::Kind> const askers = std::move(it->second);
+    wanted_.erase(it);
+    for (TileRequest::Kind const kind : askers) {
+      TileReply reply = !decoded ? failure(key, kind, pause)
+                        : kind == TileRequest::Kind::Load ? TileReply::loaded(key, decoded)
+                                                          : TileReply::prefetched(key, true);
+      if (!replies_.send(std::move(reply))) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool finish(TileKey key, base::Result<HttpResponse>& response) {
+    if (response && asks_for_pause(response->status) && response->retry_after.count() > 0) {
+      std::string const url = tile_url(base_url_, key);
+      tiles_logger()->warn("maps tile server {} asked for a pause of {} s", url_origin(url),
+                           response->retry_after.count());
+      return answer_all(key, std::nullopt, pause_service(url, response->retry_after));
+    }
+    if (!response || response->status < 200 || response->status > 299) {
+      return answer_all(key, std::nullopt, std::nullopt);
+    }
+    std::optional<DecodedTile> decoded = accept(response->body, key, tile_px_);
+    // Nobody takes the answer any more (the cache was cleared or replaced): nothing is stored,
+    // so a cleared folder does not fill up again.
+    if (!replies_.receiver_alive()) {
+      return false;
+    }
+    if (decoded) {
+      // An unwritable cache still answers the tile.
+      (void)write_cache_file(cache_dir_ / tile_cache_path(key), as_bytes(response->body));
+    }
+    return answer_all(key, decoded, std::nullopt);
+  }
+
+  base::Sender<TileReply> const& replies_;
+  fs::path const& cache_dir_;
+  std::string const& base_url_;
+  std::uint32_t tile_px_;
+  std::optional<HttpMulti>& net_;
+  std::unordered_map<TileKey, std::vector<TileRequest::Kind>, TileKeyHash> wanted_;
+  std::deque<TileKey> loads_;
+  std::deque<TileKey> prefetches_;
+  std::unordered_map<std::uint64_t, TileKey> running_;
+  std::uint64_t next_tag_ = 0;
+};
+
+/// How long the worker waits on its fetches before it looks for new requests again, in case a
+/// wake was missed.
+constexpr std::chrono::milliseconds FETCH_WAIT{100};
 
 } // namespace
 
@@ -128,45 +225,65 @@ TileServer tile_server(std::string_view server_base) {
 }
 
 void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
-                 fs::path const& cache_dir, std::string const& base_url, std::uint32_t tile_px) {
+                 fs::path const& cache_dir, std::string const& base_url, std::uint32_t tile_px,
+                 std::shared_ptr<HttpWaker> waker) {
   ensure_crypto_provider();
   // One client for the worker's life, so connections are reused across tiles.
-  std::optional<HttpClient> client;
-  if (auto built = HttpClient::build(TILE_TIMEOUT, MAX_TILE_BYTES)) {
-    client = std::move(*built);
+  std::optional<HttpMulti> net;
+  if (auto built = HttpMulti::build(TILE_TIMEOUT, MAX_TILE_BYTES, std::move(waker))) {
+    net.emplace(std::move(*built));
   } else {
     tiles_logger()->warn("maps tile HTTP client failed to build: {}", built.error());
   }
-  while (auto request = requests.recv()) {
-    fs::path const file = cache_dir / tile_cache_path(request->key);
-    TileKey const key = request->key;
-    TileReply reply = request->kind == TileRequest::Kind::Load
-                          ? load(client, file, base_url, key, tile_px)
-                          : prefetch(client, file, base_url, key, tile_px);
-    if (!replies.send(std::move(reply))) {
+  Worker worker(replies, cache_dir, base_url, tile_px, net);
+  for (;;) {
+    if (!worker.busy()) {
+      auto request = requests.recv();
+      if (!request || !worker.take(*request)) {
+        return;
+      }
+    }
+    // Everything else that has arrived is answered from disk or queued before the network
+    // is waited on, so a tile on disk never waits for a download.
+    for (;;) {
+      auto next = requests.try_recv();
+      if (auto* request = std::get_if<TileRequest>(&next)) {
+        if (!worker.take(*request)) {
+          return;
+        }
+        continue;
+      }
+      if (std::get<base::RecvError>(next) == base::RecvError::Closed) {
+        return;
+      }
+      break;
+    }
+    if (!worker.start_fetches() || !worker.run_fetches(FETCH_WAIT)) {
       return;
     }
   }
 }
 
 void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
-                        fs::path cache_dir, std::string base_url, std::uint32_t tile_px) {
+                        fs::path cache_dir, std::string base_url, std::uint32_t tile_px,
+                        std::shared_ptr<HttpWaker> waker) {
   pthread_setname_np(pthread_self(), "maps-tiles");
-  tile_worker(requests, replies, cache_dir, base_url, tile_px);
+  tile_worker(requests, replies, cache_dir, base_url, tile_px, std::move(waker));
 }
 
 std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string base_url,
                                                 std::uint32_t tile_px) {
   auto [request_tx, request_rx] = base::channel<TileRequest>();
   auto [reply_tx, reply_rx] = base::channel<TileReply>();
+  auto waker = std::make_shared<HttpWaker>();
   try {
     std::thread(tile_worker_thread, std::move(request_rx), std::move(reply_tx),
-                std::move(cache_dir), std::move(base_url), tile_px)
+                std::move(cache_dir), std::move(base_url), tile_px, waker)
         .detach();
   } catch (std::system_error const&) {
     return std::nullopt;
   }
-  return TileWorkerEnds{std::move(request_tx), std::move(reply_rx)};
+  return TileWorkerEnds{std::move(request_tx), std::move(reply_rx), std::move(waker)};
 }
 
 } // namespace maps

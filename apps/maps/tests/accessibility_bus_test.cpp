@@ -1,0 +1,224 @@
+// The maps window as a screen reader meets it: the window runs with SDL's dummy driver on a
+// private desktop accessibility stack, and a bus client finds the search field and the zoom
+// buttons by role and name, zooms with the button's action, opens the attribution sheet from
+// the overflow menu and closes it with its Close action, and hears the focus move to the
+// highlighted menu item and, when "/" is pressed, to the search field.
+
+#include <SDL.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <future>
+
+#include <gtest/gtest.h>
+
+#include "app/maps_app.h"
+#include "platform/a11y/atspi_codes.h"
+#include "platform/launch/launch.h"
+#include "platform/tests/atspi_session.h"
+#include "shell/launch_record.h"
+#include "shell/presets.h"
+
+namespace maps {
+namespace {
+
+namespace a11y = zarn_ui::a11y;
+using zarn_ui::test::AtspiSession;
+using zarn_ui::test::Ref;
+
+/// The application as the window runs it, with its zoom readable from the test's thread.
+class Observed final : public zarn_ui::widget::Widget {
+ public:
+  Observed(MapsApp app, std::atomic<double>& zoom) : app_(std::move(app)), zoom_(zoom) {}
+  std::string_view type_name() const override { return app_.type_name(); }
+  void tick(zarn_ui::State& state) override {
+    app_.tick(state);
+    zoom_ = app_.model.zoom;
+  }
+  zarn_ui::layout::NodeId build_layout(zarn_ui::layout::LayoutTree& tree, zarn_ui::Theme const& theme,
+                                       zarn_ui::widget::NodeWidgetMap& map) override {
+    return app_.build_layout(tree, theme, map);
+  }
+  void apply_layout(zarn_ui::layout::LayoutTree const& tree, zarn_ui::Point origin,
+                    zarn_ui::layout::NodeId node) override {
+    app_.apply_layout(tree, origin, node);
+  }
+  void draw(zarn_ui::Scene& scene, zarn_ui::Affine t, zarn_ui::widget::DrawCtx const& ctx) override {
+    app_.draw(scene, t, ctx);
+  }
+  void draw_root(zarn_ui::Scene& scene, zarn_ui::Affine t, zarn_ui::widget::DrawCtx const& ctx) override {
+    app_.draw_root(scene, t, ctx);
+  }
+  void handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers mods, zarn_ui::State* state,
+                    double scale, bool& handled) override {
+    app_.handle_event(event, mods, state, scale, handled);
+  }
+  zarn_ui::Rect window_rect() const override { return app_.window_rect(); }
+  bool is_busy() const override { return app_.is_busy(); }
+  bool needs_frame() const override { return app_.needs_frame(); }
+  std::optional<zarn_ui::access::AccessNode> accessibility_tree() const override {
+    return app_.accessibility_tree();
+  }
+  bool perform_semantic_action(zarn_ui::State& state, std::string_view id,
+                               zarn_ui::widget::SemanticArgument const& argument) override {
+    return app_.perform_semantic_action(state, id, argument);
+  }
+
+ private:
+  MapsApp app_;
+  std::atomic<double>& zoom_;
+};
+
+void push_key(SDL_Keycode sym) {
+  for (Uint32 const type : {SDL_KEYDOWN, SDL_KEYUP}) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.keysym.sym = sym;
+    SDL_PushEvent(&e);
+  }
+}
+
+void push_text(char const* text) {
+  SDL_Event e{};
+  e.type = SDL_TEXTINPUT;
+  SDL_strlcpy(e.text.text, text, sizeof(e.text.text));
+  SDL_PushEvent(&e);
+}
+
+class AccessibilityBus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (auto why = session.start(); !why.empty()) {
+      GTEST_SKIP() << "skipped: " << why;
+    }
+    spec = maps_launch_spec();
+    spec.create_app_from_args = [this](zarn_ui::launch::LaunchArgs const& args)
+        -> tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> {
+      MapsApp app = app_from_launch_args(args);
+      app.location_config.bus_address = "unix:path=/nonexistent/bus";
+      return std::make_unique<Observed>(std::move(app), zoom);
+    };
+    zarn_ui::launch::LaunchArgs args;
+    args.switches.insert("--nav-closed");  // a demo start: memory only, no services
+    window = std::async(std::launch::async, [this, args] {
+      return zarn_ui::launch::run_window(spec, args, {.max_frames = 0, .session_bus = false, .accessibility = true});
+    });
+  }
+  void TearDown() override {
+    if (window.valid()) {
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      while (window.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+        SDL_PushEvent(&quit);
+      }
+      auto const result = window.get();
+      EXPECT_TRUE(result) << result.error().display();
+    }
+  }
+
+  std::optional<Ref> maps_app() {
+    std::optional<Ref> app;
+    session.wait_for([&] {
+      for (auto const& r : session.registered_apps()) {
+        if (session.name_of(r) == "Maps") {
+          app = r;
+        }
+      }
+      return app.has_value();
+    });
+    return app;
+  }
+
+  bool act(Ref const& r) {
+    GVariant* v = session.call(r, a11y::IFACE_ACTION, "DoAction", g_variant_new("(i)", 0));
+    gboolean done = FALSE;
+    if (v) {
+      g_variant_get(v, "(b)", &done);
+      g_variant_unref(v);
+    }
+    return done;
+  }
+
+  std::optional<Ref> top_with_role(Ref const& app, std::uint32_t role) {
+    for (auto const& c : session.children_of(app)) {
+      if (session.role_of(c) == role) {
+        return c;
+      }
+    }
+    return std::nullopt;
+  }
+
+  AtspiSession session;
+  zarn_ui::launch::LaunchSpec spec;
+  std::atomic<double> zoom{0.0};
+  std::future<zarn_ui::launch::LaunchResult> window;
+};
+
+TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollowsTheFocus) {
+  auto const app = maps_app();
+  ASSERT_TRUE(app) << "the registry never listed the maps window";
+  auto const frame = top_with_role(*app, a11y::atspi_role::FRAME);
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(session.name_of(*frame), "Maps");
+
+  auto const search = session.find(*app, a11y::atspi_role::ENTRY, "Search places");
+  auto const zoom_in = session.find(*app, a11y::atspi_role::PUSH_BUTTON, "Zoom in");
+  auto const zoom_out = session.find(*app, a11y::atspi_role::PUSH_BUTTON, "Zoom out");
+  ASSERT_TRUE(search);
+  ASSERT_TRUE(zoom_in);
+  ASSERT_TRUE(zoom_out);
+
+  double const before = zoom;
+  EXPECT_TRUE(act(*zoom_in));
+  EXPECT_TRUE(session.wait_for([&] { return zoom > before; })) << "the zoom stayed at " << before;
+
+  // The sheet from the overflow menu: the keyboard's highlight is the focus, the item's
+  // action chooses it.
+  auto const more = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
+  ASSERT_TRUE(more);
+  EXPECT_TRUE(act(*more));
+  auto const item = session.find(*app, a11y::atspi_role::MENU_ITEM, "Attribution");
+  ASSERT_TRUE(item) << "the open menu lists no Attribution item";
+  session.clear_events();
+  push_key(SDLK_DOWN);
+  EXPECT_TRUE(session.wait_for([&] {
+    for (auto const& e : session.events()) {
+      if (e.member == "Focus" && e.path == item->path) {
+        return true;
+      }
+    }
+    return false;
+  })) << "no focus event from the highlighted menu item";
+  EXPECT_TRUE(act(*item));
+  std::optional<Ref> dialog;
+  ASSERT_TRUE(session.wait_for([&] {
+    dialog = top_with_role(*app, a11y::atspi_role::DIALOG);
+    return dialog.has_value();
+  })) << "no dialog appeared";
+  EXPECT_EQ(session.name_of(*dialog), "Attribution");
+  auto const states = session.states_of(*dialog);
+  EXPECT_NE(std::find(states.begin(), states.end(), a11y::atspi_state::MODAL), states.end());
+  auto const close = session.find(*dialog, a11y::atspi_role::PUSH_BUTTON, "Close");
+  ASSERT_TRUE(close);
+  EXPECT_TRUE(act(*close));
+  EXPECT_TRUE(session.wait_for([&] { return !top_with_role(*app, a11y::atspi_role::DIALOG); }))
+      << "the dialog stayed";
+  EXPECT_TRUE(top_with_role(*app, a11y::atspi_role::FRAME));
+
+  session.clear_events();
+  push_text("/");
+  EXPECT_TRUE(session.wait_for([&] {
+    for (auto const& e : session.events()) {
+      if (e.member == "Focus" && e.path == search->path) {
+        return true;
+      }
+    }
+    return false;
+  })) << "no focus event from the search field";
+  auto const focused = session.states_of(*search);
+  EXPECT_NE(std::find(focused.begin(), focused.end(), a11y::atspi_state::FOCUSED), focused.end());
+}
+
+}  // namespace
+}  // namespace maps

@@ -1,0 +1,45 @@
+#include "platform/launch/window_access.h"
+
+#include "platform/a11y/access_bridge.h"
+
+namespace zarn_ui::launch {
+
+WindowAccess::WindowAccess(LaunchSpec const& spec, bool use_bridge) {
+  if (!use_bridge) {
+    return;
+  }
+  static Uint32 const wake_type = SDL_RegisterEvents(1);
+  a11y::BridgeOptions options;
+  options.app_name = spec.name.empty() ? spec.app_id : spec.name;
+  options.version = spec.version;
+  if (wake_type != static_cast<Uint32>(-1)) {
+    options.wake = [] {
+      SDL_Event event{};
+      event.type = wake_type;
+      SDL_PushEvent(&event);
+    };
+  }
+  bridge_ = std::make_unique<a11y::AccessBridge>(std::move(options));
+}
+
+WindowAccess::~WindowAccess() = default;
+
+void WindowAccess::before_tick(widget::Widget& widget, State& state) {
+  if (bridge_) {
+    bridge_->apply_queued(widget, state);
+  }
+}
+
+void WindowAccess::after_frame(widget::Widget const& widget, SDL_Window* window, Size logical,
+                               double ui_scale) {
+  if (!bridge_ || !bridge_->listening()) {
+    return;
+  }
+  int x = 0;
+  int y = 0;
+  SDL_GetWindowPosition(window, &x, &y);
+  bridge_->publish(widget, Point{static_cast<double>(x), static_cast<double>(y)},
+                   Rect{0.0, 0.0, logical.width, logical.height}, ui_scale);
+}
+
+}  // namespace zarn_ui::launch

@@ -1,0 +1,102 @@
+// The exported form of the accessibility tree and the events between two frames.
+
+#include "platform/a11y/tree_export.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/a11y/atspi_codes.h"
+
+namespace zarn_ui::a11y {
+namespace {
+
+using access::AccessNode;
+
+AccessNode button(char const* id, char const* name) {
+  AccessNode n = AccessNode{}.with_id(id).with_name(name).with_bounds({0, 0, 10, 10});
+  n.role = access::ROLE_BUTTON;
+  return n;
+}
+
+AccessNode window(std::vector<AccessNode> children, char const* name = "Win") {
+  AccessNode root;
+  root.role = access::ROLE_WINDOW;
+  return std::move(root).with_name(name).with_children(std::move(children));
+}
+
+ExportedTree exported(AccessNode const& root) { return export_tree(root, {0, 0}, {0, 0, 100, 100}); }
+
+std::string path_of(ExportedTree const& t, std::string_view name) {
+  for (auto const& n : t.nodes) {
+    if (n.name == name) {
+      return n.path;
+    }
+  }
+  return {};
+}
+
+TEST(TreeExport, PathsFollowIdsOrPlaceAndNeverCollide) {
+  auto const a = exported(window({button("x.a", "A"), button("x.b", "B")}));
+  auto const b = exported(window({button("x.b", "B"), button("x.c", "C"), button("x.a", "A")}, "Renamed"));
+  EXPECT_EQ(path_of(a, "A"), path_of(b, "A"));
+  EXPECT_EQ(path_of(a, "B"), path_of(b, "B"));
+  EXPECT_EQ(path_of(a, "Win"), path_of(b, "Renamed")) << "an id-less root is known by its place and role";
+
+  AccessNode dialog = window({button("x.a", "A")}, "Dialog");
+  dialog.modal = true;
+  auto const d = exported(dialog);
+  EXPECT_NE(path_of(d, "Dialog"), path_of(a, "Win"));
+  EXPECT_EQ(d.nodes[0].role, atspi_role::DIALOG);
+  EXPECT_TRUE(d.nodes[0].has_state(atspi_state::MODAL));
+
+  AccessNode hidden = button("x.h", "Hidden");
+  hidden.hidden = true;
+  auto const dup = exported(window({button("x.a", "A"), button("x.a", "A2"), hidden}));
+  ASSERT_EQ(dup.nodes.size(), 3u);
+  EXPECT_NE(dup.nodes[1].path, dup.nodes[2].path);
+  EXPECT_EQ(dup.by_path.size(), 3u);
+
+  // With --scale the window's points are layout pixels times the scale.
+  auto const scaled = export_tree(window({button("x.a", "A")}), {0, 0}, {0, 0, 100, 50}, 2.0);
+  EXPECT_EQ(scaled.nodes[0].bounds, (Rect{0, 0, 200, 100}));
+  EXPECT_EQ(scaled.nodes[1].bounds, (Rect{0, 0, 20, 20}));
+}
+
+TEST(TreeExport, ChangesNameRemovalsAtOldPlacesAddsAtNewOnesThenTheFocusMove) {
+  AccessNode lights = button("x.l", "Lights");
+  lights.role = access::ROLE_TOGGLE_BUTTON;
+  auto before_root = window({button("x.a", "A"), button("x.b", "B"), lights, button("x.c", "C")});
+  before_root.children[0].focused = true;
+  auto after_root = window({button("x.c", "C"), button("x.d", "D")});
+  after_root.children[0].focused = true;
+  auto const before = exported(before_root);
+  auto const after = exported(after_root);
+  std::string const win = path_of(before, "Win");
+
+  auto const events = tree_changes(before, after);
+  std::vector<std::pair<std::string, int>> got;
+  for (auto const& e : events) {
+    got.emplace_back(e.member + ":" + e.detail, e.detail1);
+  }
+  EXPECT_EQ(got, (std::vector<std::pair<std::string, int>>{{"ChildrenChanged:remove", 2},
+                                                         {"ChildrenChanged:remove", 1},
+                                                         {"ChildrenChanged:remove", 0},
+                                                         {"ChildrenChanged:add", 1},
+                                                         {"StateChanged:focused", 1},
+                                                         {"Focus:", 0}}));
+  EXPECT_EQ(events[0].path, win);
+  EXPECT_EQ(events[0].value, path_of(before, "Lights"));
+  EXPECT_EQ(events.back().path, path_of(after, "C"));
+
+  AccessNode on = lights;
+  on.state = 1;
+  auto const checked = tree_changes(exported(window({lights})), exported(window({on}, "Win 2")));
+  ASSERT_EQ(checked.size(), 2u);
+  EXPECT_EQ(checked[0].detail, "accessible-name");
+  EXPECT_EQ(checked[0].value, "Win 2");
+  EXPECT_EQ(checked[1].detail, "checked");
+  EXPECT_EQ(checked[1].detail1, 1);
+  EXPECT_TRUE(tree_changes(after, after).empty());
+}
+
+}  // namespace
+}  // namespace zarn_ui::a11y
