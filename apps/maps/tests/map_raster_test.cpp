@@ -13,7 +13,9 @@
 #include "draw/map_layers.h"
 #include "platform/render/offscreen.h"
 #include "platform/render/tile_surface_cache.h"
+#include "input/semantics.h"
 #include "sample/sample_data.h"
+#include "scenario.h"
 #include "scene_probe.h"
 
 namespace maps {
@@ -173,6 +175,36 @@ TEST(MapRaster, TilesShowWhatDirectDrawingShows) {
     EXPECT_LE(d.max_channel, 16) << d.pixels << " of " << total;
     EXPECT_LE(d.pixels, total / 100) << "by up to " << d.max_channel;
   }
+}
+
+TEST(MapRaster, SwitchingTrafficThemeOrZoomInTheWindowNeverShowsOldTiles) {
+  // The window's cache lives across the whole session; a cache made afresh for each frame
+  // cannot hold anything stale, so both must give the same picture.
+  test::Session s({"--nav-closed"}, 1280, 800);
+  TileSurfaceCache window;
+  auto check = [&](char const* what) {
+    SCOPED_TRACE(what);
+    s.frame(); // a steady frame: the layers come as tiles
+    EXPECT_FALSE(tile_keys(s.scene).empty());
+    std::vector<std::uint8_t> shown = pixels(s.scene, 1.0, &window);
+    TileSurfaceCache fresh;
+    EXPECT_TRUE(shown == pixels(s.scene, 1.0, &fresh));
+    return shown;
+  };
+  std::vector<std::uint8_t> const plain = check("the demo");
+  s.click(map_control_rect(s.app().map_rect, 3).center());
+  ASSERT_TRUE(s.app().traffic_on);
+  EXPECT_FALSE(check("traffic switched on") == plain);
+  s.set_theme(Theme::dark());
+  check("the dark theme");
+  double const zoom = s.app().model.zoom;
+  s.wheel(Point{900, 400}, 1.0f);
+  s.wait(std::chrono::milliseconds(1000));
+  ASSERT_NE(s.app().model.zoom, zoom);
+  check("zoomed in");
+  s.click(map_control_rect(s.app().map_rect, 3).center());
+  ASSERT_FALSE(s.app().traffic_on);
+  check("traffic switched off");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "draw/map_raster.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
