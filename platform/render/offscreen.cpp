@@ -98,7 +98,7 @@ std::vector<std::uint8_t> OffscreenRenderer::render_resilient(Scene const& scene
 }
 
 base::Result<void> render_into(Scene const& scene, cairo_surface_t* surface, Color base,
-                               double scale) {
+                               double scale, render::TileSurfaceCache* cache) {
   if (surface == nullptr) {
     return base::fail("render: no surface");
   }
@@ -110,7 +110,7 @@ base::Result<void> render_into(Scene const& scene, cairo_surface_t* surface, Col
   if (scale != 1.0 && std::isfinite(scale) && scale > 0.0) {
     cairo_scale(cr, scale, scale);
   }
-  render::replay(scene, cr);
+  render::replay(scene, cr, cache);
   cairo_status_t const status = cairo_status(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);

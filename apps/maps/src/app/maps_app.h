@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/map_raster.h"
 #include "draw/overflow_menu.h"
 #include "draw/screen_lines.h"
 #include "app/projection.h"
@@ -96,6 +97,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   TrafficOverlay traffic;
   /// The route's screen line, kept between frames of one zoom level.
   ScreenLine route_line;
+  /// The street network and traffic as cached tiles between frames of one zoom.
+  MapRaster map_raster;
   /// The next request to the platform about the navigation card's surface.
   std::optional<zarn_ui::floating_surface::SurfaceSpec> surface_request;
   ServiceUrls services;
