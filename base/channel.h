@@ -2,7 +2,9 @@
 // Channel<T>: an unbounded multi-producer, single-consumer queue between threads.
 // Senders are copyable; the receiver is unique. `send` fails once the receiver is gone;
 // after the last sender goes, queued messages are still delivered, then the channel
-// reports closed. A blocking receive wakes when the last sender goes.
+// reports closed. A blocking receive wakes when the last sender goes. A receiver on the UI
+// thread asks for `wake_ui_on_send`: each message, and the last sender going, then wakes the
+// window's loop.
 
 #include <chrono>
 #include <condition_variable>
@@ -12,6 +14,8 @@
 #include <optional>
 #include <utility>
 #include <variant>
+
+#include "base/ui_wake.h"
 
 namespace base {
 
@@ -33,6 +37,7 @@ struct ChannelState {
   std::deque<T> queue;
   std::size_t senders = 0;
   bool receiver_alive = true;
+  bool wakes_ui = false;
 };
 
 }  // namespace detail
@@ -56,14 +61,19 @@ class Sender {
 
   /// Queues a message; false when the receiver is gone (the message is dropped).
   bool send(T message) const {
+    bool wake = false;
     {
       std::lock_guard lock(state_->mutex);
       if (!state_->receiver_alive) {
         return false;
       }
       state_->queue.push_back(std::move(message));
+      wake = state_->wakes_ui;
     }
     state_->ready.notify_one();
+    if (wake) {
+      wake_ui();
+    }
     return true;
   }
 
@@ -83,12 +93,17 @@ class Sender {
       return;
     }
     bool last = false;
+    bool wake = false;
     {
       std::lock_guard lock(state_->mutex);
       last = --state_->senders == 0;
+      wake = last && state_->wakes_ui && state_->receiver_alive;
     }
     if (last) {
       state_->ready.notify_all();
+    }
+    if (wake) {
+      wake_ui();  // the receiver learns that the channel closed
     }
     state_.reset();
   }
@@ -110,6 +125,12 @@ class Receiver {
     return *this;
   }
   ~Receiver() { close(); }
+
+  /// From now on every message (and the last sender going) wakes the UI loop.
+  void wake_ui_on_send() {
+    std::lock_guard lock(state_->mutex);
+    state_->wakes_ui = true;
+  }
 
   /// Takes the next message without waiting.
   std::variant<T, RecvError> try_recv() {

@@ -1,5 +1,5 @@
 // Whole frames as the window loop runs them at 1280 × 800: tick, layout, drawing the scene and
-// replaying it into the frame's surface. Cases: the demo with a steady camera; the demo panning
+// replaying it into the frame's surface, with the window's cache of rendered map tiles. Cases: the demo with a steady camera; the demo panning
 // a few pixels per frame with traffic; the heaviest preset (140 labelled points of interest,
 // traffic and the transit panel) panning; and the demo with a 500-point and a 100,000-point
 // route of the same shape, whose ratio is the figure for long routes.
@@ -17,6 +17,7 @@
 #include "platform/launch/state.h"
 #include "platform/layout/layout.h"
 #include "platform/render/offscreen.h"
+#include "platform/render/tile_surface_cache.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "shell/presets.h"
@@ -59,7 +60,7 @@ public:
     zarn_ui::widget::DrawCtx const ctx{text_, theme_, presence, permissions};
     app_.draw_root(scene_, zarn_ui::Affine::identity(), ctx);
     state_->after_frame();
-    return zarn_ui::render_into(scene_, surface_, theme_.surface).has_value();
+    return zarn_ui::render_into(scene_, surface_, theme_.surface, 1.0, &tiles_).has_value();
   }
 
   /// Moves the map centre by (dx, dy) screen pixels, as a drag does.
@@ -93,6 +94,7 @@ private:
   zarn_ui::widget::NodeWidgetMap node_map_;
   zarn_ui::Scene scene_;
   cairo_surface_t* surface_ = nullptr;
+  zarn_ui::render::TileSurfaceCache tiles_;
 };
 
 void run(benchmark::State& state, Frames& frames, bool panning) {

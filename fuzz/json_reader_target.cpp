@@ -1,6 +1,9 @@
 // The pull reader over arbitrary text: walks every value it accepts; nothing but JsonError may
 // come out of it, and a number it reads converts without trouble.
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
 #include <string>
 
 #include "model/json_reader.h"
@@ -22,7 +25,15 @@ void walk(JsonReader& r) {
   case JsonReader::Kind::Number: {
     auto const n = r.read_number();
     check(!n.token.empty(), "number without a token");
-    (void)n.to_f64();
+    // Whichever path converts it, the result is the correctly rounded one.
+    auto const value = n.to_f64();
+    double nearest = 0.0;
+    auto const res = std::from_chars(n.token.data(), n.token.data() + n.token.size(), nearest);
+    if (res.ec == std::errc{}) {
+      check(value.has_value() && std::bit_cast<std::uint64_t>(*value) ==
+                                     std::bit_cast<std::uint64_t>(nearest),
+            "a number converted to another double than the nearest");
+    }
     break;
   }
   case JsonReader::Kind::String:

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include <fmt/format.h>
-#include <nlohmann/json.hpp>
 
 #include "doc/save.h"
 #include "model/json.h"
@@ -58,11 +57,11 @@ int main(int argc, char** argv) {
   Place cafe = new_place("osm-node-42", "Caf\xC3\xA9 Glockenspiel", PlaceCategory::Cafe, 48.1372,
                          11.5755, "Marienplatz 28, M\xC3\xBCnchen");
   Route const route = estimate_route(48.1371, 11.5754, 48.1425, 11.577, TravelMode::Bike);
-  auto const plan = parse_transit_plan(nlohmann::json::parse(R"({"itineraries":[{"duration":2489,
+  auto const plan = parse_transit_plan(R"({"itineraries":[{"duration":2489,
       "startTime":"2024-05-01T07:41:00Z","endTime":"2024-05-01T08:22:29Z","transfers":1,"legs":[
       {"mode":"subway","route":"S8","headsign":"Flughafen","agencyName":"MVV","routeColor":"E30613",
        "from":{"name":"Marienplatz"},"to":{"name":"Ostbahnhof"},"duration":90,"realTime":true,
-       "legGeometry":{"points":"_c`|@_gayB?_qo]","precision":6}}]}]})"));
+       "legGeometry":{"points":"_c`|@_gayB?_qo]","precision":6}}]}]})");
   TransitJourney const journey = plan && !plan->empty() ? plan->front() : TransitJourney{};
   DownloadedRegion const region{"region:altstadt", "Altstadt", {48.13, 11.56}, {48.15, 11.59}, 12, 16,
                                 340};

@@ -56,3 +56,28 @@ TEST(Channel, DeliversAcrossThreadsInOrder) {
   worker.join();
   EXPECT_EQ(rx.recv(), std::nullopt);
 }
+
+namespace {
+int wakes = 0;
+void count_wake() { ++wakes; }
+}  // namespace
+
+TEST(Channel, OnlyAReceiverThatAskedWakesTheUiLoopOnEachMessageAndOnClosing) {
+  base::set_ui_waker(&count_wake);
+  wakes = 0;
+  {
+    auto [tx, rx] = base::channel<int>();
+    EXPECT_TRUE(tx.send(1));
+    EXPECT_EQ(wakes, 0) << "a worker's own channel wakes nobody";
+  }
+  auto [tx, rx] = base::channel<int>();
+  rx.wake_ui_on_send();
+  EXPECT_TRUE(tx.send(1));
+  EXPECT_TRUE(tx.send(2));
+  EXPECT_EQ(wakes, 2);
+  { auto gone = std::move(tx); }
+  EXPECT_EQ(wakes, 3) << "the closing is news to the UI too";
+  base::set_ui_waker(nullptr);
+  base::wake_ui();
+  EXPECT_EQ(wakes, 3);
+}

@@ -131,6 +131,7 @@ struct AppBus::Impl {
   std::vector<std::pair<GDBusMethodInvocation*, Reply>> replies;
   std::optional<std::map<std::string, bool>> enabled;
   std::chrono::steady_clock::time_point last_enabled_check{};
+  bool check_put_off = false;
 
   void enqueue(Queued q) {
     {
@@ -359,9 +360,12 @@ void AppBus::send_replies(widget::Widget& widget, State& state,
 
   auto const now = std::chrono::steady_clock::now();
   if (!answered && impl_->enabled && now - impl_->last_enabled_check < ENABLED_CHECK_INTERVAL) {
+    // This frame may have changed what is enabled: the loop comes back for the check.
+    impl_->check_put_off = true;
     return;
   }
   impl_->last_enabled_check = now;
+  impl_->check_put_off = false;
   auto enabled = action_enabled(widget, state, actions);
   if (impl_->enabled && impl_->connection) {
     GVariantBuilder changes;
@@ -386,6 +390,13 @@ void AppBus::send_replies(widget::Widget& widget, State& state,
     }
   }
   impl_->enabled = std::move(enabled);
+}
+
+std::optional<std::chrono::steady_clock::time_point> AppBus::next_enabled_check() const {
+  if (!impl_->check_put_off) {
+    return std::nullopt;
+  }
+  return impl_->last_enabled_check + ENABLED_CHECK_INTERVAL;
 }
 
 std::vector<ActionSignature> published_signatures(widget::Widget const& widget,

@@ -57,6 +57,9 @@ class AppBus {
   /// UI thread, after the frame: answers the applied calls, and signals org.gtk.Actions.Changed
   /// when an action's enabled state changed (checked after calls and at most once a second).
   void send_replies(widget::Widget& widget, State& state, std::vector<ActionSignature> const& actions);
+  /// When send_replies should run again for a check of the enabled states it put off; none
+  /// when nothing waits.
+  std::optional<std::chrono::steady_clock::time_point> next_enabled_check() const;
 
   struct Impl;
 

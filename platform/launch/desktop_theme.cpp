@@ -5,6 +5,8 @@
 #include <chrono>
 #include <utility>
 
+#include "platform/launch/loop_wake.h"
+
 namespace zarn_ui::launch {
 
 namespace {
@@ -31,15 +33,8 @@ DesktopTheme::DesktopTheme(Options options) : options_(std::move(options)) {
   if (!options_.follow_desktop) {
     return;
   }
-  static Uint32 const wake_type = SDL_RegisterEvents(1);
   bus::SettingsOptions settings{options_.bus_address, nullptr};
-  if (wake_type != static_cast<Uint32>(-1)) {
-    settings.wake = [] {
-      SDL_Event event{};
-      event.type = wake_type;
-      SDL_PushEvent(&event);
-    };
-  }
+  settings.wake = push_wake;
   settings_ = std::make_unique<bus::DesktopSettings>(std::move(settings));
 }
 

@@ -3,6 +3,8 @@
 // command line and then renders a screenshot (no display needed) or opens the window and runs
 // the frame driver until it closes.
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -68,13 +70,24 @@ struct LaunchSpec {
 /// on stderr).
 int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
 
+/// What a window run did, for tests and benchmarks.
+struct WindowStats {
+  std::atomic<std::uint64_t> frames{0};  // frames drawn; may be read from another thread
+  std::function<void()> on_frame;        // on the UI thread, after each frame was shown
+};
+
 struct WindowOptions {
-  std::uint64_t max_frames = 0;  // 0: until the window closes
-  bool session_bus = false;      // own the application id on the session bus (a plain start)
+  /// Draws this many frames, then ends; 0: until the window closes. They come back to back,
+  /// without sleeping, except at display rate while the widget animates.
+  std::uint64_t max_frames = 0;
+  bool session_bus = false;  // own the application id on the session bus (a plain start)
   /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.
   bool desktop_theme = false;
   std::optional<std::string> settings_bus = {};  // the Settings portal's bus; none: the session bus
   bool accessibility = false;  // export the accessibility tree on the accessibility bus
+  /// Ends the run after this long (the loop sleeps as it would in use); none: until it closes.
+  std::optional<std::chrono::milliseconds> run_for = std::nullopt;
+  WindowStats* stats = nullptr;  // filled in while it runs
 };
 
 /// The window path of run_or_exit with arguments already parsed.

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include <fmt/format.h>
 
@@ -14,6 +13,7 @@
 #include "platform/launch/desktop_theme.h"
 #include "platform/launch/floating_window.h"
 #include "platform/launch/launch.h"
+#include "platform/launch/loop_wake.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_access.h"
@@ -67,14 +67,20 @@ std::string usage_text(LaunchSpec const& spec, char const* program) {
   return out;
 }
 
-// Frames while something is pending run at about display rate; an idle window sleeps in the
-// event queue and costs no CPU.
+// Frames of an animation run at about display rate; an idle window sleeps in the event queue
+// and costs no CPU.
 constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(16);
-constexpr int IDLE_WAIT_MS = 500;
 
 class SdlSession {
  public:
-  SdlSession() { ok_ = SDL_Init(SDL_INIT_VIDEO) == 0; }
+  SdlSession() {
+    // Frames are replayed by cairo in memory and only copied to the screen; an accelerated
+    // renderer or framebuffer would load a GL driver (a software one under a virtual display)
+    // only to blit them. The user's environment still decides when it sets these hints.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
+    SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    ok_ = SDL_Init(SDL_INIT_VIDEO) == 0;
+  }
   ~SdlSession() {
     if (window_) {
       SDL_DestroyWindow(window_);
@@ -182,9 +188,18 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   // A failing frame ends the loop, not the function: what the document holds unsaved is
   // still written below.
   LaunchResult outcome;
+  LoopWakeScope const waker;
+  auto const started = std::chrono::steady_clock::now();
+  std::optional<std::chrono::steady_clock::time_point> const run_until =
+      options.run_for ? std::optional(started + *options.run_for) : std::nullopt;
   std::uint64_t frames = 0;
   bool running = true;
-  auto next_frame = std::chrono::steady_clock::now();
+  // A frame is drawn when something it shows may have changed: the first one, after an event
+  // (input, a window change, a wake-up from another thread), when the widget's deadline passed,
+  // and at display rate while it animates. Otherwise the loop sleeps.
+  bool redraw = true;
+  bool animating = false;
+  auto last_frame = started;
   while (running) {
     // Drawn at the display's pixel ratio (device pixels per window coordinate) times --scale;
     // pointer positions come in window coordinates and are taken to device pixels first.
@@ -194,6 +209,7 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
 
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
+      redraw = true;
       if (floating.route_event(event, *widget, state.get(), scale)) {
         continue;  // the card's window: its close hands the card back, nothing more
       }
@@ -211,54 +227,83 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       break;
     }
 
-    // A change of the desktop's appearance switches the theme (and with it the basemap style)
-    // from this frame on.
-    if (auto changed = desktop.take_change()) {
-      theme = *changed;
-      text.set_text_scale(theme.text_scale);
-      widget->set_reduce_motion(theme.reduce_motion);
-    }
-    bus.before_tick(*widget, *state, sdl.window());
-    access.before_tick(*widget, *state);
-    widget->tick(*state);
-    // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
-    tree.clear();
-    node_map.clear();
-    layout::NodeId const app_node = widget->build_layout(tree, theme, node_map);
-    auto const w = static_cast<float>(frame.logical.width);
-    auto const h = static_cast<float>(frame.logical.height);
-    auto root = tree.new_with_children(layout::Style::fixed(w, h), {app_node});
-    if (!root) {
-      outcome = tl::unexpected(LaunchError::layout(root.error()));
-      break;
-    }
-    if (auto laid = tree.compute_layout(*root, Size{w, h}); !laid) {
-      outcome = tl::unexpected(LaunchError::layout(laid.error()));
-      break;
-    }
-    widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
-    Scene scene;
-    widget->draw_root(scene, Affine::identity(), ctx);
-    presenter.present(scene, scale, theme.surface);
-    floating.after_frame(*widget, ctx, theme.surface);
-    state->after_frame();
-    bus.after_frame(*widget, *state);
-    access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
-
-    if (options.max_frames && ++frames >= options.max_frames) {
-      break;
-    }
-    if (widget->needs_frame() || widget->is_busy() || floating.wants_frame()) {
-      next_frame += FRAME_INTERVAL;
-      auto const now = std::chrono::steady_clock::now();
-      if (next_frame < now) {
-        next_frame = now;
+    auto now = std::chrono::steady_clock::now();
+    // A deadline that was already due at the last frame and still stands is not news.
+    auto const deadline = widget->next_deadline();
+    bool const deadline_due = deadline && *deadline <= now && *deadline > last_frame;
+    if (redraw || deadline_due || (animating && now >= last_frame + FRAME_INTERVAL) ||
+        options.max_frames != 0) {
+      last_frame = now;
+      // A change of the desktop's appearance switches the theme (and with it the basemap
+      // style) from this frame on.
+      if (auto changed = desktop.take_change()) {
+        theme = *changed;
+        text.set_text_scale(theme.text_scale);
+        widget->set_reduce_motion(theme.reduce_motion);
       }
-      std::this_thread::sleep_until(next_frame);
-    } else {
-      SDL_WaitEventTimeout(nullptr, IDLE_WAIT_MS);
-      next_frame = std::chrono::steady_clock::now();
+      bus.before_tick(*widget, *state, sdl.window());
+      access.before_tick(*widget, *state);
+      widget->tick(*state);
+      // The tree is rebuilt every frame: it is one node per widget, and the window may resize.
+      tree.clear();
+      node_map.clear();
+      layout::NodeId const app_node = widget->build_layout(tree, theme, node_map);
+      auto const w = static_cast<float>(frame.logical.width);
+      auto const h = static_cast<float>(frame.logical.height);
+      auto root = tree.new_with_children(layout::Style::fixed(w, h), {app_node});
+      if (!root) {
+        outcome = tl::unexpected(LaunchError::layout(root.error()));
+        break;
+      }
+      if (auto laid = tree.compute_layout(*root, Size{w, h}); !laid) {
+        outcome = tl::unexpected(LaunchError::layout(laid.error()));
+        break;
+      }
+      widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
+      Scene scene;
+      widget->draw_root(scene, Affine::identity(), ctx);
+      presenter.present(scene, scale, theme.surface);
+      floating.after_frame(*widget, ctx, theme.surface);
+      state->after_frame();
+      bus.after_frame(*widget, *state);
+      access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
+      redraw = false;
+      animating = widget->needs_frame() || floating.wants_frame();
+      ++frames;
+      if (options.stats) {
+        options.stats->frames = frames;
+        if (options.stats->on_frame) {
+          options.stats->on_frame();
+        }
+      }
+      if (options.max_frames && frames >= options.max_frames) {
+        break;
+      }
+    } else if (auto const check = bus.next_deadline(); check && *check <= now) {
+      bus.after_frame(*widget, *state);
     }
+    if (options.max_frames != 0 && !animating) {
+      continue;  // a counted run draws its frames back to back, an animation's at display rate
+    }
+
+    now = std::chrono::steady_clock::now();
+    if (run_until && now >= *run_until) {
+      break;
+    }
+    std::optional<std::chrono::steady_clock::time_point> wake_at = run_until;
+    auto const sooner = [&](std::optional<std::chrono::steady_clock::time_point> t) {
+      if (t && (!wake_at || *t < *wake_at)) {
+        wake_at = t;
+      }
+    };
+    if (animating) {
+      sooner(last_frame + FRAME_INTERVAL);
+    }
+    if (auto const next = widget->next_deadline(); next && *next > last_frame) {
+      sooner(next);
+    }
+    sooner(bus.next_deadline());
+    wait_for_event(wake_at);
   }
   state->close();
   return outcome;

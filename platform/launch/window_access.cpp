@@ -1,6 +1,7 @@
 #include "platform/launch/window_access.h"
 
 #include "platform/a11y/access_bridge.h"
+#include "platform/launch/loop_wake.h"
 
 namespace zarn_ui::launch {
 
@@ -8,17 +9,10 @@ WindowAccess::WindowAccess(LaunchSpec const& spec, bool use_bridge) {
   if (!use_bridge) {
     return;
   }
-  static Uint32 const wake_type = SDL_RegisterEvents(1);
   a11y::BridgeOptions options;
   options.app_name = spec.name.empty() ? spec.app_id : spec.name;
   options.version = spec.version;
-  if (wake_type != static_cast<Uint32>(-1)) {
-    options.wake = [] {
-      SDL_Event event{};
-      event.type = wake_type;
-      SDL_PushEvent(&event);
-    };
-  }
+  options.wake = push_wake;
   bridge_ = std::make_unique<a11y::AccessBridge>(std::move(options));
 }
 

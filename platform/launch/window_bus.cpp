@@ -7,6 +7,7 @@
 
 #include "platform/bus/app_bus.h"
 #include "platform/bus/instance.h"
+#include "platform/launch/loop_wake.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui::launch {
@@ -38,16 +39,9 @@ WindowBus::WindowBus(LaunchSpec const& spec, LaunchArgs const& args, bool use_bu
   if (!use_bus || args.any_declared() || spec.app_id.empty()) {
     return;
   }
-  static Uint32 const wake_type = SDL_RegisterEvents(1);
   bus::BusOptions options;
   options.app_id = spec.app_id;
-  if (wake_type != static_cast<Uint32>(-1)) {
-    options.wake = [] {
-      SDL_Event event{};
-      event.type = wake_type;
-      SDL_PushEvent(&event);
-    };
-  }
+  options.wake = push_wake;
   auto started = bus::AppBus::start(std::move(options));
   if (!started) {
     spdlog::info("running without the session bus: {}", started.error());
@@ -104,6 +98,10 @@ void WindowBus::after_frame(widget::Widget& widget, State& state) {
   if (bus_) {
     bus_->send_replies(widget, state, actions_);
   }
+}
+
+std::optional<std::chrono::steady_clock::time_point> WindowBus::next_deadline() const {
+  return bus_ ? bus_->next_enabled_check() : std::nullopt;
 }
 
 }  // namespace zarn_ui::launch

@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,6 +36,9 @@ class WindowBus {
   void attach(widget::Widget& widget);
   void before_tick(widget::Widget& widget, State& state, SDL_Window* window);
   void after_frame(widget::Widget& widget, State& state);
+  /// When after_frame must run again although nothing woke the loop: a check of the actions'
+  /// enabled states that the last frame put off.
+  std::optional<std::chrono::steady_clock::time_point> next_deadline() const;
 
  private:
   std::unique_ptr<bus::AppBus> bus_;

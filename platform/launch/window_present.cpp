@@ -12,10 +12,10 @@ namespace {
 
 /// Replays `scene` into 32-bit pixels as cairo's RGB24 lays them out (SDL's ARGB8888).
 bool paint(void* pixels, int width, int height, int pitch, Scene const& scene, double scale,
-           Color base) {
+           Color base, render::TileSurfaceCache& tiles) {
   cairo_surface_t* target = cairo_image_surface_create_for_data(
       static_cast<unsigned char*>(pixels), CAIRO_FORMAT_RGB24, width, height, pitch);
-  auto const drawn = render_into(scene, target, base, scale);
+  auto const drawn = render_into(scene, target, base, scale, &tiles);
   cairo_surface_destroy(target);
   return drawn.has_value();
 }
@@ -87,7 +87,7 @@ bool WindowPresenter::present(Scene const& scene, double scale, Color base) {
   if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) {
     return false;
   }
-  bool const drawn = paint(pixels, texture_w_, texture_h_, pitch, scene, scale, base);
+  bool const drawn = paint(pixels, texture_w_, texture_h_, pitch, scene, scale, base, tiles_);
   SDL_UnlockTexture(texture_);
   SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
   SDL_RenderPresent(renderer_);
@@ -102,7 +102,8 @@ bool WindowPresenter::present_on_surface(Scene const& scene, double scale, Color
   if (SDL_MUSTLOCK(surface)) {
     SDL_LockSurface(surface);
   }
-  bool const drawn = paint(surface->pixels, surface->w, surface->h, surface->pitch, scene, scale, base);
+  bool const drawn = paint(surface->pixels, surface->w, surface->h, surface->pitch, scene, scale, base,
+                           tiles_);
   if (SDL_MUSTLOCK(surface)) {
     SDL_UnlockSurface(surface);
   }

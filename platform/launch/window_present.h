@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include "platform/render/tile_surface_cache.h"
 #include "platform/scene/color.h"
 #include "platform/scene/scene.h"
 
@@ -41,6 +42,8 @@ class WindowPresenter {
   SDL_Texture* texture_ = nullptr;
   int texture_w_ = 0;
   int texture_h_ = 0;
+  /// The scene's cached tiles as rendered for this window, kept from frame to frame.
+  render::TileSurfaceCache tiles_;
 };
 
 }  // namespace zarn_ui::launch

@@ -1,7 +1,10 @@
 #include "platform/render/cairo_replay.h"
 
 #include <cmath>
+#include <string>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "platform/text/text_engine.h"
 
@@ -19,6 +22,13 @@ constexpr double MIN_IMAGE_SCALE = 1e-4;
 constexpr double MAX_IMAGE_SCALE = 1e4;
 // Control-point distance of a cubic quarter circle of radius 1.
 constexpr double KAPPA = 0.5522847498307936;
+// A cached tile larger than this (device pixels per side) is drawn directly instead.
+constexpr double MAX_TILE_SIDE = 4096.0;
+// A tile is rendered at its sub-pixel offset rounded to 1/4096 device pixel: fine enough that
+// its edges' coverage matches drawing at the exact offset (coarser steps, such as cairo's own
+// 1/256, measurably shift antialiased edges), coarse enough that panning by whole pixels, with
+// its floating-point noise, keeps finding the same tiles.
+constexpr double SUBPIXEL_STEPS = 4096.0;
 
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
@@ -36,7 +46,7 @@ double unit(float v) {
 
 class Replayer {
 public:
-  explicit Replayer(cairo_t* cr) : cr_(cr) {
+  Replayer(cairo_t* cr, TileSurfaceCache* cache) : cr_(cr), cache_(cache) {
     cairo_save(cr_);
     cairo_get_matrix(cr_, &base_);
   }
@@ -177,7 +187,97 @@ public:
     text_detail::TextEngine::draw(cr_, *prepared);
   }
 
+  void operator()(CachedTileCmd const& cmd) {
+    if (!cmd.content || !finite(cmd.rect) || !(cmd.rect.width() > 0.0) ||
+        !(cmd.rect.height() > 0.0) || !set_transform(cmd.transform)) {
+      return;
+    }
+    cairo_matrix_t m;
+    cairo_get_matrix(cr_, &m);
+    double const x0 = m.xx * cmd.rect.x0 + m.x0;
+    double const y0 = m.yy * cmd.rect.y0 + m.y0;
+    double const dx0 = std::round(x0);
+    double const dy0 = std::round(y0);
+    double const w = std::round(m.xx * cmd.rect.x1 + m.x0) - dx0;
+    double const h = std::round(m.yy * cmd.rect.y1 + m.y0) - dy0;
+    if (m.xy != 0.0 || m.yx != 0.0 || !(m.xx > 0.0) || !(m.yy > 0.0) ||
+        !(w <= MAX_TILE_SIDE && h <= MAX_TILE_SIDE)) {
+      draw_tile_unaligned(cmd);
+      return;
+    }
+    if (!(w >= 1.0 && h >= 1.0)) {
+      return;
+    }
+    double const px = std::round((x0 - dx0) * SUBPIXEL_STEPS) / SUBPIXEL_STEPS;
+    double const py = std::round((y0 - dy0) * SUBPIXEL_STEPS) / SUBPIXEL_STEPS;
+    cairo_matrix_t const inner{m.xx, 0.0, 0.0, m.yy, px, py};
+
+    cairo_save(cr_);
+    cairo_identity_matrix(cr_);
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, dx0, dy0, w, h);
+    if (cache_ == nullptr) {
+      // No cache: the same picture drawn in place, cut at the same whole pixels.
+      cairo_clip(cr_);
+      cairo_matrix_t placed = inner;
+      placed.x0 += dx0;
+      placed.y0 += dy0;
+      cairo_set_matrix(cr_, &placed);
+      replay_content(cmd, cr_);
+      cairo_restore(cr_);
+      return;
+    }
+    std::string const key = fmt::format("{}|{}x{}|{}x{}|{},{}", cmd.key, m.xx, m.yy, w, h,
+                                        px * SUBPIXEL_STEPS, py * SUBPIXEL_STEPS);
+    cairo_surface_t* surface = cache_->find(key);
+    if (surface == nullptr) {
+      surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w),
+                                           static_cast<int>(h));
+      cairo_t* tile = cairo_create(surface);
+      cairo_set_matrix(tile, &inner);
+      replay_content(cmd, tile);
+      bool const ok = cairo_status(tile) == CAIRO_STATUS_SUCCESS;
+      cairo_destroy(tile);
+      cairo_surface_flush(surface);
+      if (!ok || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        cairo_restore(cr_);
+        return;
+      }
+      cache_->insert(key, surface);
+    }
+    cairo_set_source_surface(cr_, surface, dx0, dy0);
+    cairo_fill(cr_);
+    cairo_restore(cr_);
+  }
+
 private:
+  /// The tile's content replayed onto `cr` under its current matrix, with no tiles inside.
+  static void replay_content(CachedTileCmd const& cmd, cairo_t* cr) {
+    Scene content;
+    cmd.content(content);
+    Replayer inner(cr, nullptr);
+    for (auto const& c : content.commands) {
+      if (!std::holds_alternative<CachedTileCmd>(c)) {
+        std::visit(inner, c);
+      }
+    }
+  }
+
+  /// A tile under a rotating or mirroring transform: its content clipped to its rectangle.
+  void draw_tile_unaligned(CachedTileCmd const& cmd) {
+    if (!set_transform(cmd.transform)) {
+      return;
+    }
+    cairo_save(cr_);
+    cairo_new_path(cr_);
+    cairo_rectangle(cr_, cmd.rect.x0, cmd.rect.y0, cmd.rect.width(), cmd.rect.height());
+    cairo_clip(cr_);
+    cairo_translate(cr_, cmd.rect.x0, cmd.rect.y0);
+    replay_content(cmd, cr_);
+    cairo_restore(cr_);
+  }
+
   struct Layer {
     bool group = false;
     double alpha = 1.0;
@@ -394,6 +494,7 @@ private:
   }
 
   cairo_t* cr_;
+  TileSurfaceCache* cache_;
   cairo_matrix_t base_{};
   double scale_ = 1.0; // of the current matrix: sqrt(|det|)
   std::vector<Layer> layers_;
@@ -402,11 +503,11 @@ private:
 
 } // namespace
 
-void replay(Scene const& scene, cairo_t* cr) {
+void replay(Scene const& scene, cairo_t* cr, TileSurfaceCache* cache) {
   if (cr == nullptr || cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
     return;
   }
-  Replayer replayer(cr);
+  Replayer replayer(cr, cache);
   for (auto const& cmd : scene.commands) {
     std::visit(replayer, cmd);
   }

@@ -5,12 +5,15 @@
 
 #include <cairo.h>
 
+#include "platform/render/tile_surface_cache.h"
 #include "platform/scene/scene.h"
 
 namespace zarn_ui::render {
 
 /// Paints `scene` onto `cr` on top of what it holds, under `cr`'s current transform (a window
-/// passes its device scale that way). Leaves `cr`'s state as it found it.
-void replay(Scene const& scene, cairo_t* cr);
+/// passes its device scale that way). Leaves `cr`'s state as it found it. Cached tiles are taken
+/// from `cache` (and rendered into it when missing); without a cache each is drawn in place,
+/// cut at the same whole device pixels, so both give the same picture.
+void replay(Scene const& scene, cairo_t* cr, render::TileSurfaceCache* cache = nullptr);
 
 } // namespace zarn_ui::render

@@ -9,6 +9,7 @@
 #include <cairo.h>
 
 #include "base/result.h"
+#include "platform/render/tile_surface_cache.h"
 #include "platform/scene/color.h"
 #include "platform/scene/scene.h"
 
@@ -40,9 +41,9 @@ private:
 
 /// Fills `surface` (an ARGB32 or RGB24 image surface, e.g. a window's frame) with `base` and
 /// replays `scene` into it, scaled by `scale` (device pixels per logical pixel). Errors of
-/// cairo come back as text.
+/// cairo come back as text. Cached tiles come from `cache` when one is given (see replay).
 base::Result<void> render_into(Scene const& scene, cairo_surface_t* surface, Color base,
-                               double scale = 1.0);
+                               double scale = 1.0, render::TileSurfaceCache* cache = nullptr);
 
 /// Premultiplied native-endian ARGB32 rows (`stride` bytes apart) to straight RGBA8.
 void argb32_to_rgba8(std::uint8_t const* data, int stride, std::uint32_t width,

@@ -3,6 +3,7 @@
 // recorded by painters and replayed by platform/render. The command list is public so tests
 // can examine what was drawn without rasterising. The scene holds no pixels and no device.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,7 +70,23 @@ struct TextCmd {
   std::shared_ptr<text_detail::PreparedText const> prepared; // may be null
 };
 
-using Command = std::variant<FillCmd, StrokeCmd, PushLayerCmd, PopLayerCmd, ImageCmd, TextCmd>;
+class Scene;
+
+/// A square of the picture the renderer may keep as pixels between frames. `content` records
+/// what the tile shows in the tile's own coordinates ((0, 0) is `rect`'s top-left corner); the
+/// renderer calls it only when it holds no pixels for `key` at the current device scale, so the
+/// key must name everything the content depends on, and `content` must own what it draws from
+/// (the scene may be replayed after its maker is gone). The tile's edges are snapped to whole
+/// device pixels, so neighbouring tiles meet without a seam; what lies outside them is cut off.
+struct CachedTileCmd {
+  std::string key;
+  Rect rect;
+  Affine transform;
+  std::function<void(Scene&)> content;
+};
+
+using Command =
+    std::variant<FillCmd, StrokeCmd, PushLayerCmd, PopLayerCmd, ImageCmd, TextCmd, CachedTileCmd>;
 
 class Scene {
 public:
@@ -94,6 +111,10 @@ public:
   void draw_image_rect(SharedImage image, Rect const& dst, Affine const& transform,
                        std::optional<Rect> src = std::nullopt, float alpha = 1.0f);
   void push_text(TextCmd cmd) { commands.emplace_back(std::move(cmd)); }
+  void cached_tile(std::string key, Rect const& rect, Affine const& transform,
+                   std::function<void(Scene&)> content) {
+    commands.emplace_back(CachedTileCmd{std::move(key), rect, transform, std::move(content)});
+  }
 
   /// Appends every command of `other`, with `transform` applied after each command's own.
   void append(Scene const& other, Affine const& transform = Affine::identity());

@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/clock.h"
 #include "platform/access/access_node.h"
 #include "platform/actions/action.h"
 #include "platform/actions/resource.h"
@@ -122,7 +123,13 @@ class Widget {
   virtual Rect window_rect() const { return {}; }
   virtual void set_reduce_motion(bool /*on*/) {}
   virtual bool is_busy() const { return false; }
+  /// True while what the window shows changes by itself (an animation): frames then come at
+  /// display rate. Waiting for another thread is no reason: its answer wakes the loop.
   virtual bool needs_frame() const { return false; }
+  /// The next instant at which a frame would show something new without any event or answer
+  /// (a debounce or delay firing, a retry falling due); none when nothing waits. An idle window
+  /// sleeps until then.
+  virtual std::optional<base::Instant> next_deadline() const { return std::nullopt; }
   virtual std::optional<Rect> modal_rect() const { return std::nullopt; }
   virtual bool is_dragging_surface() const { return false; }
   virtual std::vector<std::string> published_action_ids() const { return {}; }

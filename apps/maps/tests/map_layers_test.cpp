@@ -541,9 +541,10 @@ TEST(MapFrame, TrafficOnlyWhenSwitchedOnAndStreetsInsteadOfTheBanner) {
   EXPECT_TRUE(probe::layers_balanced(off.scene));
 
   app.set_traffic(true);
-  Frame on = draw_frame(app, theme, text);
-  EXPECT_TRUE(has_stroke_colour(on.scene, palette.traffic_casing));
-  EXPECT_GT(on.scene.commands.size(), off.scene.commands.size());
+  Frame on = draw_frame(app, theme, text); // the zoom is steady: the layers come as tiles
+  Scene const opened = probe::with_tiles_opened(on.scene);
+  EXPECT_TRUE(has_stroke_colour(opened, palette.traffic_casing));
+  EXPECT_GT(opened.commands.size(), off.scene.commands.size());
 }
 
 TEST(MapFrame, TheStripBesideANarrowedMapAreaIsPaintedFirst) {

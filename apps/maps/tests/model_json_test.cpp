@@ -1,6 +1,7 @@
 #include "model/json.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/number.h"
+#include "model/json_reader.h"
 
 namespace maps {
 namespace {
@@ -58,6 +60,32 @@ DownloadedRegion sample_region() {
 
 // ---------------------------------------------------------------------------------------------
 // Writing
+
+// Numbers convert to the correctly rounded double, whichever way the conversion goes (the
+// fast path for short decimals or the general one).
+TEST(JsonReaderNumbers, ConvertToTheNearestDouble) {
+  char const* const tokens[] = {
+      "0",        "-0",        "0.1",     "-48.1371",        "11.575400",
+      "1e22",     "1e23",      "1.5e-22", "9007199254740993", "9007199254740992.5",
+      "0.30000000000000004",   "123456789012345678901",     "1.7976931348623157e308",
+      "4.9e-324", "2.2250738585072014e-308", "0.000000000000000000000001", "1E+2"};
+  for (char const* token : tokens) {
+    SCOPED_TRACE(token);
+    JsonReader r(token);
+    auto const got = r.read_number().to_f64();
+    double want = 0.0;
+    std::string_view const t = token;
+    ASSERT_EQ(std::from_chars(t.data(), t.data() + t.size(), want).ec, std::errc{});
+    ASSERT_TRUE(got.has_value());
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(*got), std::bit_cast<std::uint64_t>(want));
+  }
+  JsonReader huge("-1e400");
+  EXPECT_EQ(huge.read_number().to_f64(), std::nullopt);
+  JsonReader tiny("-1e-400");
+  auto const zero = tiny.read_number().to_f64();
+  ASSERT_TRUE(zero.has_value());
+  EXPECT_TRUE(*zero == 0.0 && std::signbit(*zero));
+}
 
 TEST(ModelJson, WritesPlaceCompactInFieldOrderWithEscapes) {
   Place p = new_place("osm-node-203", "Caf\xC3\xA9 \"Gl\xC3\xBC" "ck\"", PlaceCategory::Cafe,

@@ -12,7 +12,6 @@
 namespace maps {
 namespace {
 
-using nlohmann::json;
 
 TEST(RoutingUrl, ProfilesAndCoordinateOrder) {
   struct Case {
@@ -74,7 +73,7 @@ TEST(RoutingSteps, ManeuversAndInstructions) {
 TEST(RoutingParse, FixtureRoute) {
   LatLon const from{48.1371, 11.5754};
   LatLon const to{48.1425, 11.577};
-  auto const route = parse_route_answer(json::parse(test::read_fixture("osrm_route.json")), from,
+  auto const route = parse_route_answer(std::string(test::read_fixture("osrm_route.json")), from,
                                         to, TravelMode::Bike);
   ASSERT_TRUE(route.has_value()) << route.error();
   EXPECT_EQ(route->mode, TravelMode::Bike);
@@ -113,7 +112,7 @@ TEST(RoutingParse, CodesAndMissingMembers) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.answer);
-    auto const r = parse_route_answer(json::parse(c.answer), {1, 2}, {3, 4}, TravelMode::Car);
+    auto const r = parse_route_answer(std::string(c.answer), {1, 2}, {3, 4}, TravelMode::Car);
     if (c.error != nullptr) {
       ASSERT_FALSE(r.has_value());
       EXPECT_EQ(r.error(), c.error);
@@ -125,7 +124,7 @@ TEST(RoutingParse, CodesAndMissingMembers) {
     }
   }
   auto const odd_step = parse_route_answer(
-      json::parse(R"({"code":"Ok","routes":[{"legs":[{"steps":[{"maneuver":"x","name":7}]}]}]})"),
+      std::string(R"({"code":"Ok","routes":[{"legs":[{"steps":[{"maneuver":"x","name":7}]}]}]})"),
       {1, 2}, {3, 4}, TravelMode::Car);
   ASSERT_TRUE(odd_step.has_value());
   EXPECT_EQ(odd_step->steps, (std::vector<RouteStep>{{"Continue", 0.0, Maneuver::Continue}}));

@@ -22,6 +22,23 @@ template <class Cmd> std::vector<Cmd> commands_of(zarn_ui::Scene const& scene) {
   return out;
 }
 
+/// The scene with every cached tile replaced by the content it would render, placed where the
+/// tile is (without the cut at the tile's edges).
+inline zarn_ui::Scene with_tiles_opened(zarn_ui::Scene const& scene) {
+  zarn_ui::Scene out;
+  for (auto const& cmd : scene.commands) {
+    if (auto const* tile = std::get_if<zarn_ui::CachedTileCmd>(&cmd)) {
+      zarn_ui::Scene content;
+      tile->content(content);
+      out.append(content,
+                 tile->transform * zarn_ui::Affine::translate(tile->rect.x0, tile->rect.y0));
+    } else {
+      out.commands.push_back(cmd);
+    }
+  }
+  return out;
+}
+
 template <class Cmd> std::size_t count_of(zarn_ui::Scene const& scene) {
   std::size_t n = 0;
   for (auto const& cmd : scene.commands) {

@@ -254,6 +254,38 @@ TEST(TileCache, FailuresBackOffByDoublingUpToFiveMinutes) {
   EXPECT_FALSE(w.cache.backoff.contains(key)) << "a success clears the back-off";
 }
 
+TEST(TileCache, TheViewWaitsOnlyOnTheBackOffsItAskedForAndRetriesNeighboursTogether) {
+  FakeWorker w;
+  TileKey const left{10, 20, 15};
+  TileKey const right{11, 20, 15};
+  TileKey const gone{90, 90, 15};  // failed, then scrolled out of view
+  base::Instant const first = w.clock.now();
+  for (TileKey const key : {left, gone}) {
+    w.cache.request_tile(key);
+    w.answer(key, std::nullopt);
+  }
+  w.clock.advance(50ms);
+  w.cache.request_tile(right);
+  w.answer(right, std::nullopt);
+  w.take_requests();
+  EXPECT_FALSE(w.cache.next_retry()) << "a poll starts the frame's list afresh";
+
+  // The frame draws the two visible tiles; both wait on their back-off.
+  w.cache.request_tile(left);
+  w.cache.request_tile(right);
+  EXPECT_TRUE(w.take_requests().empty());
+  ASSERT_TRUE(w.cache.next_retry());
+  EXPECT_EQ(*w.cache.next_retry(), first + BACKOFF_FIRST_DELAY + RETRY_GATHERING);
+
+  // At that instant both are due: one frame asks for both, and waits on nothing.
+  w.cache.poll_tile_replies();
+  w.clock.set(*w.cache.next_retry());
+  w.cache.request_tile(left);
+  w.cache.request_tile(right);
+  EXPECT_EQ(w.take_requests().size(), 2u);
+  EXPECT_FALSE(w.cache.next_retry()) << "the tile out of view wakes nothing";
+}
+
 TEST(TileCache, BackoffMapIsPrunedAboveItsLimit) {
   FakeWorker w;
   for (std::uint32_t i = 0; i < BACKOFF_PRUNE_LIMIT; ++i) {

@@ -126,7 +126,6 @@ private:
     res.set_content(tile_png(dark, key), "image/png");
   }
 
-  test::LocalServer local_;
   std::mutex mutex_;
   std::condition_variable released_;
   std::map<std::string, Answer> answers_;
@@ -136,6 +135,9 @@ private:
   int light_hits_ = 0;
   bool light_held_ = false;
   std::string held_path_;
+  // Last: stopped, its handler threads joined, before the state they read goes away (a detached
+  // tile worker of a finished test may still be asking).
+  test::LocalServer local_;
 };
 
 } // namespace maps::test

@@ -74,14 +74,22 @@ bool MapsApp::is_busy() const {
          download_unfinished(tiles);
 }
 
+// Answers of requests, tiles and location fixes wake the window by themselves; only what moves
+// on screen on its own, or work left for the next tick, asks for frames.
 bool MapsApp::needs_frame() const {
-  return jobs_in_flight > 0 || search_box.editing || search_box.debounce.has_value() ||
-         endpoints.debounce.has_value() || map_idle_deadline.has_value() ||
-         endpoints.active != NO_FIELD || locating || location_rx.has_value() ||
-         !tiles.pending.empty() || download_unfinished(tiles) || nav_drag.has_value() ||
-         (!reduce_motion && nav_placement.is_handoff_animating()) ||
-         tooltips.has_pending() ||     // frames keep coming until the tooltip shows
-         !unrecorded_searches.empty(); // the next tick records them
+  return nav_drag.has_value() || (!reduce_motion && nav_placement.is_handoff_animating()) ||
+         !unrecorded_searches.empty();  // the next tick records them
+}
+
+std::optional<base::Instant> MapsApp::next_deadline() const {
+  std::optional<base::Instant> next;
+  for (auto const& t : {search_box.debounce, endpoints.debounce, offline_panel.debounce,
+                        map_idle_deadline, tooltips.deadline(), tiles.next_retry()}) {
+    if (t && (!next || *t < *next)) {
+      next = t;
+    }
+  }
+  return next;
 }
 
 std::optional<zarn_ui::Rect> MapsApp::modal_rect() const {

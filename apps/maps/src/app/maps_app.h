@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/map_raster.h"
 #include "draw/overflow_menu.h"
 #include "draw/screen_lines.h"
 #include "app/projection.h"
@@ -96,6 +97,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   TrafficOverlay traffic;
   /// The route's screen line, kept between frames of one zoom level.
   ScreenLine route_line;
+  /// The street network and traffic as cached tiles between frames of one zoom.
+  MapRaster map_raster;
   /// The next request to the platform about the navigation card's surface.
   std::optional<zarn_ui::floating_surface::SurfaceSpec> surface_request;
   ServiceUrls services;
@@ -165,6 +168,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
   }
   bool is_busy() const override;
   bool needs_frame() const override;
+  std::optional<base::Instant> next_deadline() const override;
   std::optional<zarn_ui::Rect> modal_rect() const override;
   void handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,
                     zarn_ui::State* state, double scale, bool& handled) override;
@@ -267,7 +271,9 @@ class MapsApp final : public zarn_ui::widget::Widget,
   std::optional<std::pair<LatLon, LatLon>> plan_endpoints();
 
   explicit MapsApp(std::pair<ResultSender, base::Receiver<ServiceResult>> channel)
-      : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {}
+      : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {
+    results_rx.wake_ui_on_send();  // answers reach a sleeping window at once
+  }
 
   void handle_result(zarn_ui::doc::Document& doc, ServiceResult result);
   void handle_location();

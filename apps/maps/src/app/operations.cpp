@@ -168,7 +168,9 @@ void MapsApp::start_locating() {
 void MapsApp::set_traffic(bool on) {
   traffic_on = on;
   if (on) {
+    std::uint64_t const next = traffic.version + 1;
     traffic = road_network.empty() ? TrafficOverlay{} : sample_traffic(road_network);
+    traffic.version = next;
   }
 }
 

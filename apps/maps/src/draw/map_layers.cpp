@@ -7,6 +7,7 @@
 
 #include "draw/format.h"
 #include "app/maps_app.h"
+#include "draw/map_raster.h"
 #include "draw/markers.h"
 #include "draw/screen_lines.h"
 #include "base/saturate.h"
@@ -435,15 +436,20 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   }
   bool const imagery =
       draw_tiles(scene, t, area, app.tiles, app.model.center, app.model.zoom, anchor, palette.land);
-  if (!imagery) {
-    if (app.road_network.empty()) {
-      draw_blank_grid(scene, t, area, app.model.center, app.model.zoom, anchor, palette);
-    } else {
+  bool const network = !imagery && !app.road_network.empty();
+  if (!imagery && !network) {
+    draw_blank_grid(scene, t, area, app.model.center, app.model.zoom, anchor, palette);
+  }
+  // The street network covers the window (land left of a narrowed map area too), so its tiles
+  // cover the window.
+  if (!draw_cached_layers(app.map_raster, scene, t, window, projection, palette,
+                          app.road_network, network, app.traffic_on ? &app.traffic : nullptr)) {
+    if (network) {
       draw_street_network(scene, t, area, projection, app.road_network, palette, window);
     }
-  }
-  if (app.traffic_on) {
-    draw_traffic(scene, t, projection, app.traffic, palette, window);
+    if (app.traffic_on) {
+      draw_traffic(scene, t, projection, app.traffic, palette, window);
+    }
   }
   if (app.model.route) {
     draw_route(scene, t, projection, *app.model.route, palette, window, app.route_line);

@@ -359,6 +359,7 @@ void location_worker(base::Sender<LocationResult> sender, LocationConfig config)
 
 base::Receiver<LocationResult> start_location_request(LocationConfig config) {
   auto [tx, rx] = base::channel<LocationResult>();
+  rx.wake_ui_on_send();
   try {
     std::thread(location_worker, tx, std::move(config)).detach();
   } catch (std::system_error const&) {

@@ -60,14 +60,27 @@ long decimal_order(std::string_view token) {
   return order;
 }
 
+// Exact powers of ten as doubles.
+constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
+
 }  // namespace
 
 std::optional<double> JsonNumber::to_f64() const {
-  // Integers below 2^53 convert exactly; everything else goes through the correctly rounded
-  // conversion of the token.
+  // Integers below 2^53 convert exactly; so do most decimals; everything else goes through
+  // the correctly rounded conversion of the token.
   if (integral && !overflow && magnitude <= (std::uint64_t{1} << 53)) {
     double const d = static_cast<double>(magnitude);
     return negative ? -d : d;
+  }
+  if (short_decimal) {
+    // Both operands are exact doubles, so one multiplication or division rounds correctly
+    // (the usual fast path of decimal conversion; it covers every coordinate of an answer).
+    double const m = static_cast<double>(significand);
+    double const v = scale < 0 ? m / POWERS_OF_TEN[-scale] : m * POWERS_OF_TEN[scale];
+    return negative ? -v : v;
   }
   double value = 0.0;
   auto const res = std::from_chars(token.data(), token.data() + token.size(), value);
@@ -180,6 +193,10 @@ JsonNumber JsonReader::read_number() {
     }
   }
   n.integral = true;
+  // The digits as one integer while it stays exact, and the power of ten that scales it.
+  bool exact = !n.overflow && n.magnitude <= EXACT_LIMIT;
+  std::uint64_t significand = n.magnitude;
+  long scale = 0;
   if (pos_ < in_.size() && in_[pos_] == '.') {
     n.integral = false;
     ++pos_;
@@ -187,21 +204,36 @@ JsonNumber JsonReader::read_number() {
       fail_at(pos_ >= in_.size() ? "EOF while parsing a value" : "invalid number", pos_ + 1);
     }
     while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      if (exact) {
+        significand = significand * 10 + static_cast<std::uint64_t>(in_[pos_] - '0');
+        exact = significand <= EXACT_LIMIT;
+        --scale;
+      }
       ++pos_;
     }
   }
   if (pos_ < in_.size() && (in_[pos_] == 'e' || in_[pos_] == 'E')) {
     n.integral = false;
     ++pos_;
+    bool exp_negative = false;
     if (pos_ < in_.size() && (in_[pos_] == '+' || in_[pos_] == '-')) {
+      exp_negative = in_[pos_] == '-';
       ++pos_;
     }
     if (pos_ >= in_.size() || !is_digit(in_[pos_])) {
       fail_at(pos_ >= in_.size() ? "EOF while parsing a value" : "invalid number", pos_ + 1);
     }
+    long exp = 0;
     while (pos_ < in_.size() && is_digit(in_[pos_])) {
+      exp = std::min(exp * 10 + (in_[pos_] - '0'), 1'000'000L);
       ++pos_;
     }
+    scale += exp_negative ? -exp : exp;
+  }
+  if (!n.integral && exact && scale >= -22 && scale <= 22) {
+    n.short_decimal = true;
+    n.significand = significand;
+    n.scale = static_cast<int>(scale);
   }
   n.token = in_.substr(start, pos_ - start);
   if (!n.integral) {
@@ -235,8 +267,12 @@ std::uint32_t JsonReader::read_hex4() {
 }
 
 void JsonReader::read_string(std::string& out) {
-  skip_ws();
   out.clear();
+  scan_string(&out);
+}
+
+void JsonReader::scan_string(std::string* out) {
+  skip_ws();
   if (pos_ >= in_.size() || in_[pos_] != '"') {
     fail_at("expected string", pos_ + 1);
   }
@@ -251,7 +287,9 @@ void JsonReader::read_string(std::string& out) {
       }
       ++run;
     }
-    out.append(in_, pos_, run - pos_);
+    if (out != nullptr) {
+      out->append(in_, pos_, run - pos_);
+    }
     pos_ = run;
     if (pos_ >= in_.size()) {
       fail_at("EOF while parsing a string", pos_);
@@ -267,9 +305,18 @@ void JsonReader::read_string(std::string& out) {
     if (c >= 0x80) {
       std::size_t p = pos_;
       if (!base::utf8::decode(in_, p)) {
-        fail_at("invalid unicode code point", pos_ + 1);
+        if (!options_.repair_utf8) {
+          fail_at("invalid unicode code point", pos_ + 1);
+        }
+        if (out != nullptr) {
+          out->append("\xEF\xBF\xBD");
+        }
+        ++pos_;
+        continue;
       }
-      out.append(in_, pos_, p - pos_);
+      if (out != nullptr) {
+        out->append(in_, pos_, p - pos_);
+      }
       pos_ = p;
       continue;
     }
@@ -279,21 +326,22 @@ void JsonReader::read_string(std::string& out) {
       fail_at("EOF while parsing a string", pos_);
     }
     char const e = in_[pos_++];
+    char32_t cp = 0;
     switch (e) {
-      case '"': out.push_back('"'); break;
-      case '\\': out.push_back('\\'); break;
-      case '/': out.push_back('/'); break;
-      case 'b': out.push_back('\b'); break;
-      case 'f': out.push_back('\f'); break;
-      case 'n': out.push_back('\n'); break;
-      case 'r': out.push_back('\r'); break;
-      case 't': out.push_back('\t'); break;
+      case '"': cp = '"'; break;
+      case '\\': cp = '\\'; break;
+      case '/': cp = '/'; break;
+      case 'b': cp = '\b'; break;
+      case 'f': cp = '\f'; break;
+      case 'n': cp = '\n'; break;
+      case 'r': cp = '\r'; break;
+      case 't': cp = '\t'; break;
       case 'u': {
-        std::uint32_t cp = read_hex4();
-        if (cp >= 0xDC00 && cp <= 0xDFFF) {
+        std::uint32_t high = read_hex4();
+        if (high >= 0xDC00 && high <= 0xDFFF) {
           fail_at("lone trailing surrogate in hex escape", pos_);
         }
-        if (cp >= 0xD800 && cp <= 0xDBFF) {
+        if (high >= 0xD800 && high <= 0xDBFF) {
           if (in_.substr(pos_, 2) != "\\u") {
             fail_at("lone leading surrogate in hex escape", pos_);
           }
@@ -302,23 +350,32 @@ void JsonReader::read_string(std::string& out) {
           if (low < 0xDC00 || low > 0xDFFF) {
             fail_at("lone leading surrogate in hex escape", pos_);
           }
-          cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+          high = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
         }
-        base::utf8::append(out, static_cast<char32_t>(cp));
+        cp = static_cast<char32_t>(high);
         break;
       }
       default: fail_at("invalid escape", pos_);
+    }
+    if (out != nullptr) {
+      base::utf8::append(*out, cp);
     }
   }
 }
 
 void JsonReader::enter() {
-  if (depth_ >= MAX_JSON_DEPTH) {
+  if (depth_ >= options_.max_depth) {
     fail_at("recursion limit exceeded", pos_ + 1);
   }
   ++depth_;
-  first_[static_cast<std::size_t>(depth_)] = true;
+  first_ = true;
   ++pos_;
+}
+
+void JsonReader::leave() {
+  ++pos_;
+  --depth_;
+  first_ = false;
 }
 
 void JsonReader::begin_object() {
@@ -334,13 +391,11 @@ bool JsonReader::next_key(std::string& key) {
   if (pos_ >= in_.size()) {
     fail_at("EOF while parsing an object", pos_);
   }
-  bool& first = first_[static_cast<std::size_t>(depth_)];
   if (in_[pos_] == '}') {
-    ++pos_;
-    --depth_;
+    leave();
     return false;
   }
-  if (!first) {
+  if (!first_) {
     if (in_[pos_] != ',') {
       fail_at("expected `,` or `}`", pos_ + 1);
     }
@@ -350,7 +405,7 @@ bool JsonReader::next_key(std::string& key) {
       fail_at("trailing comma", pos_ + 1);
     }
   }
-  first = false;
+  first_ = false;
   if (pos_ >= in_.size()) {
     fail_at("EOF while parsing an object", pos_);
   }
@@ -382,13 +437,11 @@ bool JsonReader::next_element() {
   if (pos_ >= in_.size()) {
     fail_at("EOF while parsing a list", pos_);
   }
-  bool& first = first_[static_cast<std::size_t>(depth_)];
   if (in_[pos_] == ']') {
-    ++pos_;
-    --depth_;
+    leave();
     return false;
   }
-  if (!first) {
+  if (!first_) {
     if (in_[pos_] != ',') {
       fail_at("expected `,` or `]`", pos_ + 1);
     }
@@ -398,7 +451,7 @@ bool JsonReader::next_element() {
       fail_at("trailing comma", pos_ + 1);
     }
   }
-  first = false;
+  first_ = false;
   return true;
 }
 
@@ -407,11 +460,7 @@ void JsonReader::skip_value() {
     case Kind::Null: read_null(); return;
     case Kind::Bool: read_bool(); return;
     case Kind::Number: read_number(); return;
-    case Kind::String: {
-      std::string scratch;
-      read_string(scratch);
-      return;
-    }
+    case Kind::String: scan_string(nullptr); return;
     case Kind::Array:
       begin_array();
       while (next_element()) {

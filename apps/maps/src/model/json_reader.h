@@ -3,9 +3,9 @@
 // MAX_JSON_DEPTH nested arrays and objects, strings checked for well-formed UTF-8 and paired
 // surrogates, numbers kept as their token so doubles convert exactly once. Errors are thrown as
 // JsonError carrying "… at line L column C"; the typed layer (model/json.h) turns them into
-// Result values, so nothing outside the model module sees the exception.
+// Result values, so nothing outside the model module sees the exception. Readers of service
+// answers may raise the depth limit and have invalid UTF-8 in strings read as U+FFFD.
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -29,17 +29,30 @@ struct JsonNumber {
   bool negative = false;
   bool overflow = false;
   std::uint64_t magnitude = 0;
+  /// A token with a fraction or exponent whose digits form an integer of at most 2^53, scaled
+  /// by 10^-22 to 10^22: its value is `significand` times ten to the `scale`.
+  bool short_decimal = false;
+  std::uint64_t significand = 0;
+  int scale = 0;
 
   /// The nearest double; nullopt for a magnitude beyond the doubles (values too small for the
   /// doubles read as zero of the sign given).
   std::optional<double> to_f64() const;
 };
 
+struct JsonReaderOptions {
+  int max_depth = MAX_JSON_DEPTH;
+  /// Each byte of a string that starts no well-formed UTF-8 sequence reads as U+FFFD instead
+  /// of failing, so one bad byte in a text nobody shows does not cost the whole document.
+  bool repair_utf8 = false;
+};
+
 class JsonReader {
  public:
   enum class Kind { Null, Bool, Number, String, Array, Object, End, Other };
 
-  explicit JsonReader(std::string_view input) : in_(input) {}
+  explicit JsonReader(std::string_view input, JsonReaderOptions options = {})
+      : in_(input), options_(options) {}
 
   /// Kind of the next value, after skipping whitespace; consumes nothing.
   Kind peek();
@@ -58,8 +71,11 @@ class JsonReader {
   void begin_array();
   bool next_element();
 
-  /// Parses and discards one value of any kind.
+  /// Parses and discards one value of any kind (validating it as strictly as reading it).
   void skip_value();
+
+  /// Byte offset of the next unread byte.
+  std::size_t position() const { return pos_; }
 
   /// Only whitespace may follow the value.
   void finish();
@@ -73,12 +89,17 @@ class JsonReader {
   void expect_literal(std::string_view word);
   void enter();
   std::uint32_t read_hex4();
+  // Reads a string, appending its decoded text to `out` unless that is null.
+  void scan_string(std::string* out);
+  void leave();
 
   std::string_view in_;
+  JsonReaderOptions options_;
   std::size_t pos_ = 0;
   int depth_ = 0;
-  // Per open container (indexed by depth): its first member or element is still to come.
-  std::array<bool, MAX_JSON_DEPTH + 1> first_{};
+  // The innermost open container's first member or element is still to come. Closing a
+  // container clears it: the enclosing one has just read an element.
+  bool first_ = false;
 };
 
 }  // namespace maps

@@ -10,15 +10,16 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
-#include "net/net_log.h"
 #include "net/poi.h"
 
 namespace maps {
 
 namespace {
 
-using detail::member;
-using detail::string_member;
+using detail::read_array;
+using detail::read_i64;
+using detail::read_object;
+using detail::read_text;
 
 // A decimal number that fills the whole text. Positions must be finite: a NaN position
 // would travel through every projection and distance of the UI.
@@ -38,9 +39,86 @@ std::optional<double> parse_number(std::string_view text) {
   return value;
 }
 
-std::optional<double> number_text_member(nlohmann::json const& obj, std::string_view key) {
-  auto const text = string_member(obj, key);
+std::optional<double> number_text(std::optional<std::string> const& text) {
   return text ? parse_number(*text) : std::nullopt;
+}
+
+// The members of a hit that the parsers use; string members are absent when of another kind.
+struct Hit {
+  std::optional<std::string> lat;
+  std::optional<std::string> lon;
+  std::optional<std::string> display_name;
+  std::optional<std::string> name;
+  std::optional<std::string> road;
+  std::optional<std::string> pedestrian;
+  std::optional<std::string> footway;
+  std::optional<std::string> house_number;
+  std::optional<std::string> class_key;
+  std::optional<std::string> category_key;
+  std::optional<std::string> type;
+  std::optional<std::string> osm_type;
+  std::int64_t osm_id = 0;
+  // Elements 0 to 3 of "boundingbox" read as numbers, and how many elements it has.
+  std::optional<double> box[4];
+  std::size_t box_size = 0;
+};
+
+void read_address(JsonReader& r, Hit& hit) {
+  hit.road.reset();
+  hit.pedestrian.reset();
+  hit.footway.reset();
+  hit.house_number.reset();
+  read_object(r, [&](std::string_view key) {
+    if (key == "road") {
+      hit.road = read_text(r);
+    } else if (key == "pedestrian") {
+      hit.pedestrian = read_text(r);
+    } else if (key == "footway") {
+      hit.footway = read_text(r);
+    } else if (key == "house_number") {
+      hit.house_number = read_text(r);
+    } else {
+      r.skip_value();
+    }
+  });
+}
+
+Hit read_hit(JsonReader& r) {
+  Hit hit;
+  read_object(r, [&](std::string_view key) {
+    std::optional<std::string>* text = key == "lat"            ? &hit.lat
+                                       : key == "lon"          ? &hit.lon
+                                       : key == "display_name" ? &hit.display_name
+                                       : key == "name"         ? &hit.name
+                                       : key == "class"        ? &hit.class_key
+                                       : key == "category"     ? &hit.category_key
+                                       : key == "type"         ? &hit.type
+                                       : key == "osm_type"     ? &hit.osm_type
+                                                               : nullptr;
+    if (text != nullptr) {
+      *text = read_text(r);
+    } else if (key == "address") {
+      read_address(r, hit);
+    } else if (key == "osm_id") {
+      hit.osm_id = read_i64(r).value_or(0);
+    } else if (key == "boundingbox") {
+      hit.box_size = 0;
+      for (auto& v : hit.box) {
+        v.reset();
+      }
+      read_array(r, [&](std::size_t i) {
+        ++hit.box_size;
+        if (i < 4) {
+          hit.box[i] = number_text(read_text(r));
+        } else {
+          r.skip_value();
+        }
+      });
+    } else {
+      r.skip_value();
+    }
+  });
+  return hit;
 }
 
 bool all_ascii_digits(std::string_view s) {
@@ -52,27 +130,18 @@ bool all_ascii_digits(std::string_view s) {
   return true;
 }
 
-std::string street_name(nlohmann::json const& hit) {
-  auto const* address = member(hit, "address");
-  if (address == nullptr) {
-    return {};
-  }
+std::string street_name(Hit const& hit) {
   // Only the first present key counts: an empty "road" does not fall through.
-  std::optional<std::string_view> street = string_member(*address, "road");
-  if (!street) {
-    street = string_member(*address, "pedestrian");
-  }
-  if (!street) {
-    street = string_member(*address, "footway");
-  }
+  std::optional<std::string> const& street = hit.road         ? hit.road
+                                             : hit.pedestrian ? hit.pedestrian
+                                                              : hit.footway;
   if (!street || street->empty()) {
     return {};
   }
   std::string name(*street);
-  auto const number = string_member(*address, "house_number");
-  if (number && !number->empty()) {
+  if (hit.house_number && !hit.house_number->empty()) {
     name += ' ';
-    name += *number;
+    name += *hit.house_number;
   }
   return name;
 }
@@ -94,44 +163,15 @@ std::string name_from_display(std::string_view display) {
   return {};
 }
 
-template <class T, class F>
-base::Result<std::vector<T>> parse_hits(nlohmann::json const& answer, F&& parse_one) {
-  if (!answer.is_array()) {
-    return base::fail("unexpected response");
-  }
-  std::vector<T> out;
-  out.reserve(answer.size());
-  for (auto const& hit : answer) {
-    if (auto v = parse_one(hit)) {
-      out.push_back(std::move(*v));
-    }
-  }
-  return out;
-}
-
-template <class F> auto guarded(F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (nlohmann::json::exception const& e) {
-    net_logger()->warn("{} answer could not be read: {}", "geocoder", e.what());
-    return base::fail(ANSWER_UNREADABLE);
-  }
-}
-
-} // namespace
-
-std::optional<Place> parse_geocoder_place(nlohmann::json const& hit) {
-  auto const lat = number_text_member(hit, "lat");
-  auto const lon = number_text_member(hit, "lon");
+std::optional<Place> place_of(Hit const& hit) {
+  auto const lat = number_text(hit.lat);
+  auto const lon = number_text(hit.lon);
   if (!lat || !lon || !is_valid_position({*lat, *lon})) {
     return std::nullopt;
   }
-  std::string_view const display = string_member(hit, "display_name").value_or("");
+  std::string const display = hit.display_name.value_or("");
 
-  std::string name;
-  if (auto const n = string_member(hit, "name"); n && !n->empty()) {
-    name = *n;
-  }
+  std::string name = hit.name.value_or("");
   if (name.empty()) {
     name = street_name(hit);
   }
@@ -142,24 +182,14 @@ std::optional<Place> parse_geocoder_place(nlohmann::json const& hit) {
     name = "Place";
   }
 
-  auto key = string_member(hit, "class");
-  if (!key) {
-    key = string_member(hit, "category");
-  }
-  PlaceCategory const category =
-      category_from_osm_tag(key.value_or(""), string_member(hit, "type").value_or(""));
-
-  std::int64_t osm_id = 0;
-  if (auto const* id = member(hit, "osm_id")) {
-    osm_id = detail::as_i64(*id).value_or(0);
-  }
-  std::string const id =
-      fmt::format("osm-{}-{}", string_member(hit, "osm_type").value_or("n"), osm_id);
+  std::optional<std::string> const& key = hit.class_key ? hit.class_key : hit.category_key;
+  PlaceCategory const category = category_from_osm_tag(key.value_or(""), hit.type.value_or(""));
+  std::string const id = fmt::format("osm-{}-{}", hit.osm_type.value_or("n"), hit.osm_id);
   return new_place(id, name, category, *lat, *lon, display);
 }
 
-std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit) {
-  auto place = parse_geocoder_place(hit);
+std::optional<AreaHit> area_of(Hit const& hit) {
+  auto place = place_of(hit);
   if (!place) {
     return std::nullopt;
   }
@@ -168,23 +198,12 @@ std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit) {
   area.pos = place->pos;
   area.min = {place->pos.lat - AREA_HIT_MARGIN, place->pos.lon - AREA_HIT_MARGIN};
   area.max = {place->pos.lat + AREA_HIT_MARGIN, place->pos.lon + AREA_HIT_MARGIN};
-  auto const* box = member(hit, "boundingbox");
-  if (box != nullptr && box->is_array() && box->size() >= 4) {
-    std::optional<double> v[4];
-    bool ok = true;
-    for (std::size_t i = 0; i < 4; ++i) {
-      auto const& e = (*box)[i];
-      if (e.is_string()) {
-        v[i] = parse_number(e.get_ref<nlohmann::json::string_t const&>());
-      }
-      ok = ok && v[i].has_value();
-    }
-    ok = ok && is_valid_position({*v[0], *v[2]}) && is_valid_position({*v[1], *v[3]});
-    if (ok) {
-      // south, north, west, east; taken as they come.
-      area.min = {*v[0], *v[2]};
-      area.max = {*v[1], *v[3]};
-    }
+  auto const& v = hit.box;
+  if (hit.box_size >= 4 && v[0] && v[1] && v[2] && v[3] && is_valid_position({*v[0], *v[2]}) &&
+      is_valid_position({*v[1], *v[3]})) {
+    // south, north, west, east; taken as they come.
+    area.min = {*v[0], *v[2]};
+    area.max = {*v[1], *v[3]};
   }
   std::string_view const display = place->address;
   std::size_t const comma = display.find(',');
@@ -193,6 +212,40 @@ std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit) {
                    : std::string(base::utf8::trim(display.substr(0, comma)));
   return area;
 }
+
+// A search answer: hits in order, those that give nothing skipped.
+template <class T, class F>
+base::Result<std::vector<T>> parse_hits(std::string_view answer, F&& convert) {
+  return detail::read_answer("geocoder", answer, [&](JsonReader& r) -> base::Result<std::vector<T>> {
+    std::vector<T> out;
+    if (!read_array(r, [&](std::size_t) {
+          if (auto v = convert(read_hit(r))) {
+            out.push_back(std::move(*v));
+          }
+        })) {
+      return base::fail("unexpected response");
+    }
+    return out;
+  });
+}
+
+// One hit given as JSON text; nothing for text that is no JSON.
+Hit hit_of(std::string_view text) {
+  JsonReader r(text, detail::ANSWER_READING);
+  try {
+    Hit hit = read_hit(r);
+    r.finish();
+    return hit;
+  } catch (JsonError const&) {
+    return Hit{};
+  }
+}
+
+} // namespace
+
+std::optional<Place> parse_geocoder_place(std::string_view hit) { return place_of(hit_of(hit)); }
+
+std::optional<AreaHit> parse_search_hit(std::string_view hit) { return area_of(hit_of(hit)); }
 
 std::string search_url(std::string_view base_url, std::string_view query) {
   return fmt::format("{}/search?q={}&format=jsonv2&limit=8&addressdetails=1", base_url,
@@ -204,30 +257,40 @@ std::string reverse_url(std::string_view base_url, double lat, double lon) {
                      base_url, lat, lon);
 }
 
-base::Result<std::vector<Place>> parse_search_answer(nlohmann::json const& answer) {
-  return guarded([&] { return parse_hits<Place>(answer, parse_geocoder_place); });
+base::Result<std::vector<Place>> parse_search_answer(std::string_view answer) {
+  return parse_hits<Place>(answer, place_of);
 }
 
-base::Result<std::vector<AreaHit>> parse_area_search_answer(nlohmann::json const& answer) {
-  return guarded([&] { return parse_hits<AreaHit>(answer, parse_search_hit); });
+base::Result<std::vector<AreaHit>> parse_area_search_answer(std::string_view answer) {
+  return parse_hits<AreaHit>(answer, area_of);
 }
 
-base::Result<std::string> parse_reverse_answer(nlohmann::json const& answer) {
-  return guarded([&]() -> base::Result<std::string> {
-    if (auto const name = string_member(answer, "name"); name && !name->empty()) {
-      return std::string(*name);
-    }
-    if (auto const display = string_member(answer, "display_name"); display && !display->empty()) {
-      std::size_t const first = display->find(',');
-      if (first == std::string_view::npos) {
-        return std::string(base::utf8::trim(*display));
+base::Result<std::string> parse_reverse_answer(std::string_view answer) {
+  return detail::read_answer("geocoder", answer, [](JsonReader& r) -> base::Result<std::string> {
+    std::optional<std::string> name;
+    std::optional<std::string> display;
+    read_object(r, [&](std::string_view key) {
+      if (key == "name") {
+        name = read_text(r);
+      } else if (key == "display_name") {
+        display = read_text(r);
+      } else {
+        r.skip_value();
       }
-      std::size_t const second = display->find(',', first + 1);
-      std::string_view const rest =
-          display->substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                      : second - first - 1);
-      return fmt::format("{}, {}", base::utf8::trim(display->substr(0, first)),
-                         base::utf8::trim(rest));
+    });
+    if (name && !name->empty()) {
+      return std::move(*name);
+    }
+    if (display && !display->empty()) {
+      std::string_view const d = *display;
+      std::size_t const first = d.find(',');
+      if (first == std::string_view::npos) {
+        return std::string(base::utf8::trim(d));
+      }
+      std::size_t const second = d.find(',', first + 1);
+      std::string_view const rest = d.substr(
+          first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
+      return fmt::format("{}, {}", base::utf8::trim(d.substr(0, first)), base::utf8::trim(rest));
     }
     return base::fail("no address for this location");
   });

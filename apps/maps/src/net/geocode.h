@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "base/result.h"
 #include "model/types.h"
 
@@ -47,13 +45,15 @@ base::Result<std::vector<AreaHit>> search_places_with_bounds(std::string_view qu
 base::Result<std::string> reverse_geocode(std::string_view base_url, double lat, double lon);
 base::Result<std::string> reverse_geocode(double lat, double lon);
 
-/// Answer parsers: "unexpected response" when a search answer is not an array; hits without
-/// usable "lat" and "lon" strings are skipped.
-base::Result<std::vector<Place>> parse_search_answer(nlohmann::json const& answer);
-base::Result<std::vector<AreaHit>> parse_area_search_answer(nlohmann::json const& answer);
-base::Result<std::string> parse_reverse_answer(nlohmann::json const& answer);
+/// Answer parsers over the answer's JSON text: "unexpected response" when a search answer is
+/// not an array; hits without usable "lat" and "lon" strings are skipped; ANSWER_UNREADABLE
+/// for text that is no JSON.
+base::Result<std::vector<Place>> parse_search_answer(std::string_view answer);
+base::Result<std::vector<AreaHit>> parse_area_search_answer(std::string_view answer);
+base::Result<std::string> parse_reverse_answer(std::string_view answer);
 
-std::optional<Place> parse_geocoder_place(nlohmann::json const& hit);
-std::optional<AreaHit> parse_search_hit(nlohmann::json const& hit);
+/// One hit, given as its JSON text; nothing for text that is no JSON.
+std::optional<Place> parse_geocoder_place(std::string_view hit);
+std::optional<AreaHit> parse_search_hit(std::string_view hit);
 
 } // namespace maps

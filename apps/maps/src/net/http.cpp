@@ -10,8 +10,9 @@
 #include <curl/curl.h>
 #include <fmt/format.h>
 
+#include "model/json_reader.h"
 #include "net/curl_transfer.h"
-#include "net/json_repair.h"
+#include "net/json_read.h"
 #include "net/net_log.h"
 #include "net/service_pause.h"
 
@@ -89,46 +90,6 @@ constexpr ReasonPhrase REASON_PHRASES[] = {
     {425, "Too Early"},
     {103, "Early Hints"},
 };
-
-// Depth of arrays and objects, found in one pass outside strings. The parser builds its
-// values iteratively, but a bounded depth keeps every later walk of the value cheap and safe.
-bool within_depth(std::string_view text, std::size_t limit) {
-  std::size_t depth = 0;
-  bool in_string = false;
-  bool escaped = false;
-  for (char const c : text) {
-    if (in_string) {
-      if (escaped) {
-        escaped = false;
-      } else if (c == '\\') {
-        escaped = true;
-      } else if (c == '"') {
-        in_string = false;
-      }
-      continue;
-    }
-    switch (c) {
-    case '"':
-      in_string = true;
-      break;
-    case '[':
-    case '{':
-      if (++depth > limit) {
-        return false;
-      }
-      break;
-    case ']':
-    case '}':
-      if (depth > 0) {
-        --depth;
-      }
-      break;
-    default:
-      break;
-    }
-  }
-  return true;
-}
 
 char const* failure_text(TransportFailure kind) {
   switch (kind) {
@@ -235,44 +196,41 @@ TransportFailure HttpClient::last_failure() const {
   return impl_->last_failure;
 }
 
-base::Result<nlohmann::json> parse_json(std::string_view text) {
-  auto const repaired = repair_json_text(text);
-  if (repaired) {
-    text = *repaired;
-  }
-  if (!within_depth(text, MAX_ANSWER_DEPTH)) {
-    return base::fail(fmt::format("JSON nested deeper than {} levels", MAX_ANSWER_DEPTH));
-  }
-  try {
-    return nlohmann::json::parse(text);
-  } catch (nlohmann::json::exception const& e) {
-    return base::fail(e.what());
-  }
-}
-
 namespace {
 
 enum class ErrorBody { Explain, Return };
 
-// The JSON object of a refused query when it carries a string "code" or "message".
-std::optional<nlohmann::json> service_refusal(std::string_view body) {
+// The explanation of a refused query: the "message" of a JSON object body, else its "code"
+// (string members only); nothing for any other body.
+std::optional<std::string> service_refusal(std::string_view body) {
   if (body.empty()) {
     return std::nullopt;
   }
-  auto parsed = parse_json(body);
-  if (!parsed || !parsed->is_object()) {
+  JsonReader r(body, detail::ANSWER_READING);
+  std::optional<std::string> message;
+  std::optional<std::string> code;
+  try {
+    if (r.peek() != JsonReader::Kind::Object) {
+      return std::nullopt;
+    }
+    detail::read_object(r, [&](std::string_view key) {
+      if (key == "message") {
+        message = detail::read_text(r);
+      } else if (key == "code") {
+        code = detail::read_text(r);
+      } else {
+        r.skip_value();
+      }
+    });
+    r.finish();
+  } catch (JsonError const&) {
     return std::nullopt;
   }
-  for (char const* key : {"message", "code"}) {
-    if (auto const it = parsed->find(key); it != parsed->end() && it->is_string()) {
-      return std::move(*parsed);
-    }
-  }
-  return std::nullopt;
+  return message ? message : code;
 }
 
-base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::milliseconds timeout,
-                                   std::size_t max_body, ErrorBody error_body) {
+base::Result<std::string> fetch(std::string const& url, std::chrono::milliseconds timeout,
+                                std::size_t max_body, ErrorBody error_body) {
   ensure_crypto_provider();
   // A service that asked for a pause is not asked again before its end.
   if (auto const pause = service_paused(url)) {
@@ -298,41 +256,33 @@ base::Result<nlohmann::json> fetch(std::string const& url, std::chrono::millisec
   if (!detail::is_success(response->status)) {
     if (auto refusal = service_refusal(response->body)) {
       if (error_body == ErrorBody::Return) {
-        return std::move(*refusal);
+        return std::move(response->body);
       }
-      auto const message = refusal->find("message");
-      auto const& text = message != refusal->end() && message->is_string() ? *message
-                                                                             : (*refusal)["code"];
-      return base::fail(text.get<std::string>());
+      return base::fail(std::move(*refusal));
     }
     return base::fail(fmt::format("HTTP {}", status_display(response->status)));
   }
-  auto answer = parse_json(response->body);
-  if (!answer) {
-    net_logger()->warn("answer of {} could not be read: {}", url_origin(url), answer.error());
-    return base::fail(ANSWER_UNREADABLE);
-  }
-  return answer;
+  return std::move(response->body);
 }
 
 } // namespace
 
-base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
-                                        std::size_t max_body) {
+base::Result<std::string> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
+                                     std::size_t max_body) {
   return fetch(url, timeout, max_body, ErrorBody::Explain);
 }
 
-base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url,
-                                                   std::chrono::milliseconds timeout) {
+base::Result<std::string> fetch_json_or_refusal(std::string const& url,
+                                                std::chrono::milliseconds timeout) {
   return fetch(url, timeout, MAX_BODY_BYTES, ErrorBody::Return);
 }
 
-base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url) {
+base::Result<std::string> fetch_json_or_refusal(std::string const& url) {
   return fetch_json_or_refusal(url,
                                std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 
-base::Result<nlohmann::json> fetch_json(std::string const& url) {
+base::Result<std::string> fetch_json(std::string const& url) {
   return fetch_json(url, std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 

@@ -10,8 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
-
 #include "base/result.h"
 #include "net/contact.h"
 
@@ -32,9 +30,6 @@ inline constexpr std::size_t MAX_ERROR_BODY_BYTES = std::size_t{64} * 1024;
 
 /// Redirects followed before a request fails.
 inline constexpr long MAX_REDIRECTS = 10;
-
-/// Deepest nesting of arrays and objects accepted in a JSON answer.
-inline constexpr std::size_t MAX_ANSWER_DEPTH = 512;
 
 /// Failure texts of the service queries, in the user's words (the detail goes to the log).
 inline constexpr char const ANSWER_UNREADABLE[] = "the service sent an answer that could not be read";
@@ -108,26 +103,23 @@ private:
   std::unique_ptr<Impl> impl_;
 };
 
-/// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT, parsed
-/// as JSON. A 429 or 503 with Retry-After pauses the service (`service_pause.h`); while it is
-/// paused nothing is sent and the error says until when. Other errors: a transport failure in words (SERVICE_TIMED_OUT and its siblings); for
+/// One blocking GET of `url` (complete, already percent-encoded) with QUERY_TIMEOUT; the body
+/// of a 2xx answer is returned as it came, for the service's parser to read (which reports
+/// text that is no JSON as ANSWER_UNREADABLE). A 429 or 503 with Retry-After pauses the
+/// service (`service_pause.h`); while it is paused nothing is sent and the error says until
+/// when. Other errors: a transport failure in words (SERVICE_TIMED_OUT and its siblings); for
 /// a status outside 200 to 299 the "message" (else "code") of a JSON object body, otherwise
-/// "HTTP 404 Not Found"; ANSWER_UNREADABLE for a body that is no JSON. The technical detail
-/// of transport and parse failures goes to `net_logger`.
-base::Result<nlohmann::json> fetch_json(std::string const& url);
+/// "HTTP 404 Not Found". The technical detail of transport failures goes to `net_logger`.
+base::Result<std::string> fetch_json(std::string const& url);
 
 /// The same with an injected time-out and body limit.
-base::Result<nlohmann::json> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
-                                        std::size_t max_body = MAX_BODY_BYTES);
+base::Result<std::string> fetch_json(std::string const& url, std::chrono::milliseconds timeout,
+                                     std::size_t max_body = MAX_BODY_BYTES);
 
 /// As `fetch_json`, but a failed status whose body is a JSON object with a string "code" or
-/// "message" returns that object, for services that explain refusals in their answer format.
-base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url);
-base::Result<nlohmann::json> fetch_json_or_refusal(std::string const& url,
-                                                   std::chrono::milliseconds timeout);
-
-/// Parses a JSON text with the nesting limit, after `repair_json_text`; the parser's error
-/// text on failure.
-base::Result<nlohmann::json> parse_json(std::string_view text);
+/// "message" returns that body, for services that explain refusals in their answer format.
+base::Result<std::string> fetch_json_or_refusal(std::string const& url);
+base::Result<std::string> fetch_json_or_refusal(std::string const& url,
+                                                std::chrono::milliseconds timeout);
 
 } // namespace maps

@@ -1,70 +1,85 @@
 #pragma once
-// Checked reads of untyped service answers: a member of the wrong kind, or of a value that
-// is not an object, reads as missing. Nothing here throws.
+// Pull reading of untyped service answers: each parser walks the answer text once and keeps
+// only the members it uses, so no document tree is ever built. A value of the wrong kind
+// reads as missing and is skipped; a number beyond the doubles reads as missing where it is
+// read and costs nothing elsewhere. The whole text must still be valid JSON.
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
-#include <nlohmann/json.hpp>
+#include "base/result.h"
+#include "model/json_reader.h"
+#include "net/http.h"
 
 namespace maps::detail {
 
-/// The member `key` of an object, or nullptr.
-inline nlohmann::json const* member(nlohmann::json const& obj, std::string_view key) {
-  if (!obj.is_object()) {
-    return nullptr;
+/// Nesting deeper than this makes an answer unreadable.
+inline constexpr int MAX_ANSWER_DEPTH = 512;
+
+/// How service answers are read: invalid UTF-8 in strings becomes U+FFFD.
+inline constexpr JsonReaderOptions ANSWER_READING{MAX_ANSWER_DEPTH, true};
+
+/// The next value when it is a string; otherwise it is skipped.
+std::optional<std::string> read_text(JsonReader& r);
+/// The next value when it is a number a double holds.
+std::optional<double> read_f64(JsonReader& r);
+/// The next value when it is an integer that fits.
+std::optional<std::int64_t> read_i64(JsonReader& r);
+std::optional<std::uint64_t> read_u64(JsonReader& r);
+std::optional<bool> read_boolean(JsonReader& r);
+/// A distance or duration: negative and non-finite values are no measure at all.
+std::optional<double> read_measure(JsonReader& r);
+
+/// Calls `on_member(key)` for each member of the next value when it is an object; each call
+/// reads or skips exactly one value. Any other value is skipped. True for an object.
+template <class F> bool read_object(JsonReader& r, F&& on_member) {
+  if (r.peek() != JsonReader::Kind::Object) {
+    r.skip_value();
+    return false;
   }
-  auto const it = obj.find(key);
-  return it == obj.end() ? nullptr : &*it;
+  r.begin_object();
+  std::string key;
+  while (r.next_key(key)) {
+    on_member(std::string_view(key));
+  }
+  return true;
 }
 
-inline std::optional<std::string_view> string_member(nlohmann::json const& obj,
-                                                     std::string_view key) {
-  auto const* m = member(obj, key);
-  if (m == nullptr || !m->is_string()) {
-    return std::nullopt;
+/// Calls `on_element(index)` for each element of the next value when it is an array; each call
+/// reads or skips exactly one value. Any other value is skipped. True for an array.
+template <class F> bool read_array(JsonReader& r, F&& on_element) {
+  if (r.peek() != JsonReader::Kind::Array) {
+    r.skip_value();
+    return false;
   }
-  return std::string_view(m->get_ref<nlohmann::json::string_t const&>());
+  r.begin_array();
+  std::size_t index = 0;
+  while (r.next_element()) {
+    on_element(index++);
+  }
+  return true;
 }
 
-inline std::optional<double> number_member(nlohmann::json const& obj, std::string_view key) {
-  auto const* m = member(obj, key);
-  if (m == nullptr || !m->is_number()) {
-    return std::nullopt;
-  }
-  return m->get<double>();
-}
+/// Logs that `service`'s answer could not be read, with the reader's detail.
+void log_unreadable(std::string_view service, std::string_view detail);
 
-/// A JSON integer that fits a signed 64-bit integer.
-inline std::optional<std::int64_t> as_i64(nlohmann::json const& v) {
-  if (v.is_number_unsigned()) {
-    auto const u = v.get<std::uint64_t>();
-    if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-      return std::nullopt;
-    }
-    return static_cast<std::int64_t>(u);
+/// Runs `parse` (which reads exactly one value) over the whole answer `text`. Text that is no
+/// JSON, anywhere in it, gives ANSWER_UNREADABLE, the detail going to the log.
+template <class F>
+auto read_answer(std::string_view service, std::string_view text, F&& parse)
+    -> std::invoke_result_t<F&, JsonReader&> {
+  JsonReader r(text, ANSWER_READING);
+  try {
+    auto out = parse(r);
+    r.finish();
+    return out;
+  } catch (JsonError const& e) {
+    log_unreadable(service, e.what());
+    return base::fail(ANSWER_UNREADABLE);
   }
-  if (v.is_number_integer()) {
-    return v.get<std::int64_t>();
-  }
-  return std::nullopt;
-}
-
-/// A non-negative JSON integer.
-inline std::optional<std::uint64_t> as_u64(nlohmann::json const& v) {
-  if (v.is_number_unsigned()) {
-    return v.get<std::uint64_t>();
-  }
-  if (v.is_number_integer()) {
-    auto const i = v.get<std::int64_t>();
-    if (i >= 0) {
-      return static_cast<std::uint64_t>(i);
-    }
-  }
-  return std::nullopt;
 }
 
 } // namespace maps::detail

@@ -1,5 +1,7 @@
 #include "net/poi.h"
 
+#include <algorithm>
+#include <deque>
 #include <unordered_set>
 #include <utility>
 
@@ -8,43 +10,123 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
-#include "net/net_log.h"
 
 namespace maps {
 
 namespace {
 
-using detail::member;
-using detail::number_member;
-using detail::string_member;
+using detail::read_array;
+using detail::read_f64;
+using detail::read_i64;
+using detail::read_object;
+using detail::read_text;
 
-// The element's own position, else its centre; positions off the globe count as missing.
-std::optional<LatLon> position_of(nlohmann::json const& element) {
-  auto lat = number_member(element, "lat");
-  auto lon = number_member(element, "lon");
-  if (lat && lon && is_valid_position({*lat, *lon})) {
-    return LatLon{*lat, *lon};
-  }
-  if (auto const* center = member(element, "center")) {
-    lat = number_member(*center, "lat");
-    lon = number_member(*center, "lon");
+// The tags a point of interest is built from; others are skipped as they are read.
+enum Tag : std::size_t {
+  Name,
+  Amenity, // POI_CATEGORY_KEYS, in their order
+  Tourism,
+  Shop,
+  Leisure,
+  Railway,
+  PublicTransport,
+  Highway,
+  Cuisine,
+  Street,
+  HouseNumber,
+  City,
+  OpeningHours,
+  Website,
+  ContactWebsite,
+  Phone,
+  ContactPhone,
+  TagCount
+};
+
+constexpr std::array<std::string_view, TagCount> TAG_KEYS = {
+    "name",         "amenity",       "tourism",          "shop",         "leisure",
+    "railway",      "public_transport", "highway",       "cuisine",      "addr:street",
+    "addr:housenumber", "addr:city", "opening_hours",    "website",      "contact:website",
+    "phone",        "contact:phone"};
+static_assert(TAG_KEYS[Amenity] == POI_CATEGORY_KEYS[0] && TAG_KEYS[Highway] == POI_CATEGORY_KEYS[6]);
+
+// Tag values that are non-empty strings.
+using Tags = std::array<std::optional<std::string>, TagCount>;
+
+Tags read_tags(JsonReader& r) {
+  Tags tags;
+  read_object(r, [&](std::string_view key) {
+    auto const it = std::find(TAG_KEYS.begin(), TAG_KEYS.end(), key);
+    if (it == TAG_KEYS.end()) {
+      r.skip_value();
+      return;
+    }
+    auto text = read_text(r);
+    tags[static_cast<std::size_t>(it - TAG_KEYS.begin())] =
+        text && !text->empty() ? std::move(text) : std::nullopt;
+  });
+  return tags;
+}
+
+struct Coordinates {
+  std::optional<double> lat;
+  std::optional<double> lon;
+
+  std::optional<LatLon> position() const {
     if (lat && lon && is_valid_position({*lat, *lon})) {
       return LatLon{*lat, *lon};
     }
+    return std::nullopt;
   }
-  return std::nullopt;
+};
+
+struct Element {
+  std::optional<std::string> type;
+  std::int64_t id = 0;
+  Coordinates own;
+  Coordinates center;
+  Tags tags;
+};
+
+Element read_element(JsonReader& r) {
+  Element e;
+  read_object(r, [&](std::string_view key) {
+    if (key == "type") {
+      e.type = read_text(r);
+    } else if (key == "id") {
+      e.id = read_i64(r).value_or(0);
+    } else if (key == "lat") {
+      e.own.lat = read_f64(r);
+    } else if (key == "lon") {
+      e.own.lon = read_f64(r);
+    } else if (key == "center") {
+      e.center = {};
+      read_object(r, [&](std::string_view c) {
+        if (c == "lat") {
+          e.center.lat = read_f64(r);
+        } else if (c == "lon") {
+          e.center.lon = read_f64(r);
+        } else {
+          r.skip_value();
+        }
+      });
+    } else if (key == "tags") {
+      e.tags = read_tags(r);
+    } else {
+      r.skip_value();
+    }
+  });
+  return e;
 }
 
-std::optional<std::string> first_text(nlohmann::json const& tags, std::string_view a,
-                                      std::string_view b) {
-  auto text = non_empty_text(tags, a);
-  return text ? text : non_empty_text(tags, b);
+std::optional<std::string> first_text(Tags const& tags, Tag a, Tag b) {
+  return tags[a] ? tags[a] : tags[b];
 }
 
-std::string address_of(nlohmann::json const& tags) {
-  auto const street = non_empty_text(tags, "addr:street");
-  auto const number = non_empty_text(tags, "addr:housenumber");
-  auto const city = non_empty_text(tags, "addr:city");
+std::string address_of(Tags const& tags) {
+  auto const& street = tags[Street];
+  auto const& number = tags[HouseNumber];
+  auto const& city = tags[City];
   std::string address;
   if (street) {
     address = *street;
@@ -62,24 +144,52 @@ std::string address_of(nlohmann::json const& tags) {
   return address;
 }
 
-// The service reports a query it gave up on (time-out, memory) with status 200 and a remark.
-std::optional<std::string> runtime_error_remark(nlohmann::json const& answer) {
-  auto const remark = string_member(answer, "remark");
-  if (remark && remark->starts_with("runtime error")) {
-    return std::string(*remark);
+// The point of interest of an element, when it has a name, a position and a category.
+std::optional<Poi> poi_of(Element&& e) {
+  auto& tags = e.tags;
+  if (!tags[Name]) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  // The element's own position, else its centre; positions off the globe count as missing.
+  auto pos = e.own.position();
+  if (!pos) {
+    pos = e.center.position();
+  }
+  if (!pos) {
+    return std::nullopt;
+  }
+  std::optional<PlaceCategory> category;
+  for (std::size_t k = 0; k < POI_CATEGORY_KEYS.size(); ++k) {
+    if (auto const& value = tags[Amenity + k]) {
+      category = category_from_osm_tag(POI_CATEGORY_KEYS[k], *value);
+      break;
+    }
+  }
+  if (!category) {
+    return std::nullopt;
+  }
+  auto detail_text = first_text(tags, Cuisine, Shop);
+  if (detail_text) {
+    for (char& c : *detail_text) {
+      if (c == '_') {
+        c = ' ';
+      }
+    }
+  }
+  return Poi{
+      .id = fmt::format("osm-{}-{}", e.type.value_or("node"), e.id),
+      .name = std::move(*tags[Name]),
+      .address = address_of(tags),
+      .opening_hours = std::move(tags[OpeningHours]),
+      .website = first_text(tags, Website, ContactWebsite),
+      .phone = first_text(tags, Phone, ContactPhone),
+      .detail = std::move(detail_text),
+      .pos = *pos,
+      .category = *category,
+  };
 }
 
 } // namespace
-
-std::optional<std::string> non_empty_text(nlohmann::json const& object, std::string_view key) {
-  auto const text = string_member(object, key);
-  if (!text || text->empty()) {
-    return std::nullopt;
-  }
-  return std::string(*text);
-}
 
 PlaceCategory category_from_osm_tag(std::string_view key, std::string_view value) {
   using C = PlaceCategory;
@@ -164,82 +274,45 @@ std::string poi_query_url(double south, double west, double north, double east) 
   return poi_query_url(POI_BASE_URL, south, west, north, east);
 }
 
-namespace {
-
-base::Result<std::vector<Poi>> parse_pois_unguarded(nlohmann::json const& answer) {
-  if (auto remark = runtime_error_remark(answer)) {
-    return base::fail(std::move(*remark));
-  }
-  std::vector<Poi> out;
-  auto const* elements = member(answer, "elements");
-  if (elements == nullptr || !elements->is_array()) {
-    return out;
-  }
-  static nlohmann::json const no_tags = nlohmann::json::object();
-  std::unordered_set<std::string> seen;
-  for (auto const& element : *elements) {
-    auto const* tags_member = member(element, "tags");
-    nlohmann::json const& tags = tags_member != nullptr ? *tags_member : no_tags;
-    auto name = non_empty_text(tags, "name");
-    if (!name) {
-      continue;
-    }
-    auto const pos = position_of(element);
-    if (!pos) {
-      continue;
-    }
-    std::optional<PlaceCategory> category;
-    for (auto const key : POI_CATEGORY_KEYS) {
-      if (auto const value = non_empty_text(tags, key)) {
-        category = category_from_osm_tag(key, *value);
-        break;
+base::Result<std::vector<Poi>> parse_pois(std::string_view answer) {
+  using Pois = std::vector<Poi>;
+  return detail::read_answer("points-of-interest", answer, [](JsonReader& r) -> base::Result<Pois> {
+    std::optional<std::string> remark;
+    // Gathered where they do not move, so the ids seen can point into them, and copied once
+    // into a list of the exact size: a growing list would at times hold half as much again.
+    std::deque<Poi> found;
+    std::unordered_set<std::string_view> seen;
+    read_object(r, [&](std::string_view key) {
+      if (key == "remark") {
+        remark = read_text(r);
+      } else if (key == "elements") {
+        seen.clear();
+        found.clear();
+        read_array(r, [&](std::size_t) {
+          auto poi = poi_of(read_element(r));
+          // The first occurrence of an id wins.
+          if (poi && !seen.contains(poi->id)) {
+            seen.insert(found.emplace_back(std::move(*poi)).id);
+          }
+        });
+      } else {
+        r.skip_value();
       }
-    }
-    if (!category) {
-      continue;
-    }
-    std::int64_t osm_id = 0;
-    if (auto const* id = member(element, "id")) {
-      osm_id = detail::as_i64(*id).value_or(0);
-    }
-    std::string id =
-        fmt::format("osm-{}-{}", string_member(element, "type").value_or("node"), osm_id);
-    if (seen.contains(id)) {
-      continue;
-    }
-    auto detail_text = first_text(tags, "cuisine", "shop");
-    if (detail_text) {
-      for (char& c : *detail_text) {
-        if (c == '_') {
-          c = ' ';
-        }
-      }
-    }
-    seen.insert(id);
-    out.push_back(Poi{
-        .id = std::move(id),
-        .name = std::move(*name),
-        .address = address_of(tags),
-        .opening_hours = non_empty_text(tags, "opening_hours"),
-        .website = first_text(tags, "website", "contact:website"),
-        .phone = first_text(tags, "phone", "contact:phone"),
-        .detail = std::move(detail_text),
-        .pos = *pos,
-        .category = *category,
     });
-  }
-  return out;
-}
-
-} // namespace
-
-base::Result<std::vector<Poi>> parse_pois(nlohmann::json const& answer) {
-  try {
-    return parse_pois_unguarded(answer);
-  } catch (nlohmann::json::exception const& e) {
-    net_logger()->warn("{} answer could not be read: {}", "points-of-interest", e.what());
-    return base::fail(ANSWER_UNREADABLE);
-  }
+    seen.clear();
+    // The service reports a query it gave up on (time-out, memory) with status 200 and a
+    // remark; whatever elements came with it are not the whole answer.
+    if (remark && remark->starts_with("runtime error")) {
+      return base::fail(std::move(*remark));
+    }
+    Pois out;
+    out.reserve(found.size());
+    while (!found.empty()) {
+      out.push_back(std::move(found.front()));
+      found.pop_front();
+    }
+    return out;
+  });
 }
 
 base::Result<std::vector<Poi>> fetch_pois(std::string_view base_url, double south, double west,

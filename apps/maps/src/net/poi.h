@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "base/result.h"
 #include "model/types.h"
 
@@ -54,15 +52,12 @@ base::Result<std::vector<Poi>> fetch_pois(std::string_view base_url, double sout
                                           double north, double east);
 base::Result<std::vector<Poi>> fetch_pois(double south, double west, double north, double east);
 
-/// Parses an answer. Malformed elements are skipped; an answer without an "elements" array
+/// Parses an answer (JSON text). Malformed elements are skipped; an answer without an "elements" array
 /// is an empty list. A "remark" beginning "runtime error" means the service gave up part
 /// way: that remark is the error, whatever elements came with it.
-base::Result<std::vector<Poi>> parse_pois(nlohmann::json const& answer);
+base::Result<std::vector<Poi>> parse_pois(std::string_view answer);
 
 /// Category of an OpenStreetMap tag; exact, case-sensitive comparison.
 PlaceCategory category_from_osm_tag(std::string_view key, std::string_view value);
-
-/// The member's value when it is a non-empty JSON string.
-std::optional<std::string> non_empty_text(nlohmann::json const& object, std::string_view key);
 
 } // namespace maps

@@ -9,70 +9,124 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
-#include "net/net_log.h"
 
 namespace maps {
 
 namespace {
 
-using detail::member;
-using detail::number_member;
-using detail::string_member;
+using detail::read_array;
+using detail::read_f64;
+using detail::read_measure;
+using detail::read_object;
+using detail::read_text;
 
-// A distance or duration: negative and non-finite values are no measure at all.
-std::optional<double> measure_member(nlohmann::json const& obj, std::string_view key) {
-  auto const v = number_member(obj, key);
-  if (!v || !std::isfinite(*v) || *v < 0.0) {
-    return std::nullopt;
+// GeoJSON order: longitude first. Elements that are no pair of numbers, and positions off the
+// globe, are skipped. The points are gathered in blocks and copied once into a list of the
+// exact size: a growing list would at times hold twice as much, while the line can be as
+// large as the answer.
+void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
+  constexpr std::size_t BLOCK = 8192;
+  std::vector<std::vector<LatLon>> blocks;
+  std::size_t count = 0;
+  read_array(r, [&](std::size_t) {
+    std::optional<double> lon;
+    std::optional<double> lat;
+    read_array(r, [&](std::size_t i) {
+      if (i == 0) {
+        lon = read_f64(r);
+      } else if (i == 1) {
+        lat = read_f64(r);
+      } else {
+        r.skip_value();
+      }
+    });
+    if (lat && lon && is_valid_position({*lat, *lon})) {
+      if (blocks.empty() || blocks.back().size() == BLOCK) {
+        blocks.emplace_back().reserve(BLOCK);
+      }
+      blocks.back().push_back({*lat, *lon});
+      ++count;
+    }
+  });
+  points.clear();
+  points.shrink_to_fit();
+  points.reserve(count);
+  for (auto& block : blocks) {
+    points.insert(points.end(), block.begin(), block.end());
+    std::vector<LatLon>().swap(block);
   }
-  return v;
 }
 
-std::vector<LatLon> geometry_of(nlohmann::json const& route) {
-  std::vector<LatLon> points;
-  auto const* geometry = member(route, "geometry");
-  auto const* coords = geometry != nullptr ? member(*geometry, "coordinates") : nullptr;
-  if (coords == nullptr || !coords->is_array()) {
-    return points;
-  }
-  points.reserve(coords->size());
-  for (auto const& c : *coords) {
-    // GeoJSON order: longitude first.
-    if (c.is_array() && c.size() >= 2 && c[0].is_number() && c[1].is_number()) {
-      LatLon const p{c[1].get<double>(), c[0].get<double>()};
-      if (is_valid_position(p)) {
-        points.push_back(p);
-      }
+RouteStep read_step(JsonReader& r) {
+  std::string type;
+  std::string modifier;
+  std::string name;
+  double distance = 0.0;
+  read_object(r, [&](std::string_view key) {
+    if (key == "maneuver") {
+      type.clear();
+      modifier.clear();
+      read_object(r, [&](std::string_view m) {
+        if (m == "type") {
+          type = read_text(r).value_or("");
+        } else if (m == "modifier") {
+          modifier = read_text(r).value_or("");
+        } else {
+          r.skip_value();
+        }
+      });
+    } else if (key == "name") {
+      name = read_text(r).value_or("");
+    } else if (key == "distance") {
+      distance = read_measure(r).value_or(0.0);
+    } else {
+      r.skip_value();
     }
-  }
-  return simplify_polyline(points, ROUTE_SIMPLIFY_TOLERANCE_M);
+  });
+  Maneuver const maneuver = maneuver_for_step(type, modifier);
+  return RouteStep{step_instruction(maneuver, name), distance, maneuver};
 }
 
-std::vector<RouteStep> steps_of(nlohmann::json const& route) {
-  std::vector<RouteStep> steps;
-  auto const* legs = member(route, "legs");
-  if (legs == nullptr || !legs->is_array()) {
-    return steps;
-  }
-  for (auto const& leg : *legs) {
-    auto const* leg_steps = member(leg, "steps");
-    if (leg_steps == nullptr || !leg_steps->is_array()) {
-      continue;
-    }
-    for (auto const& step : *leg_steps) {
-      std::string_view type;
-      std::string_view modifier;
-      if (auto const* m = member(step, "maneuver")) {
-        type = string_member(*m, "type").value_or("");
-        modifier = string_member(*m, "modifier").value_or("");
+void read_legs(JsonReader& r, std::vector<RouteStep>& steps) {
+  steps.clear();
+  std::vector<RouteStep> leg_steps;
+  read_array(r, [&](std::size_t) {
+    leg_steps.clear();
+    read_object(r, [&](std::string_view key) {
+      if (key != "steps") {
+        r.skip_value();
+        return;
       }
-      std::string_view const name = string_member(step, "name").value_or("");
-      Maneuver const maneuver = maneuver_for_step(type, modifier);
-      steps.push_back(RouteStep{step_instruction(maneuver, name),
-                                measure_member(step, "distance").value_or(0.0), maneuver});
+      leg_steps.clear();
+      read_array(r, [&](std::size_t) { leg_steps.push_back(read_step(r)); });
+    });
+    steps.insert(steps.end(), std::make_move_iterator(leg_steps.begin()),
+                 std::make_move_iterator(leg_steps.end()));
+  });
+}
+
+// The first route of an answer, its geometry not yet simplified.
+void read_route(JsonReader& r, Route& route) {
+  read_object(r, [&](std::string_view key) {
+    if (key == "distance") {
+      route.distance_m = read_measure(r).value_or(0.0);
+    } else if (key == "duration") {
+      route.duration_s = read_measure(r).value_or(0.0);
+    } else if (key == "geometry") {
+      route.geometry.clear();
+      read_object(r, [&](std::string_view g) {
+        if (g == "coordinates") {
+          read_coordinates(r, route.geometry);
+        } else {
+          r.skip_value();
+        }
+      });
+    } else if (key == "legs") {
+      read_legs(r, route.steps);
+    } else {
+      r.skip_value();
     }
-  }
-  return steps;
+  });
 }
 
 } // namespace
@@ -158,36 +212,40 @@ std::string step_instruction(Maneuver maneuver, std::string_view name) {
   return name.empty() ? std::string("Continue") : fmt::format("Continue on {}", name);
 }
 
-base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from, LatLon to,
+base::Result<Route> parse_route_answer(std::string_view answer, LatLon from, LatLon to,
                                        TravelMode mode) {
-  try {
-    auto const code = string_member(answer, "code");
+  return detail::read_answer("routing", answer, [&](JsonReader& r) -> base::Result<Route> {
+    std::optional<std::string> code;
+    Route out;
+    read_object(r, [&](std::string_view key) {
+      if (key == "code") {
+        code = read_text(r);
+      } else if (key == "routes") {
+        out = Route{};
+        read_array(r, [&](std::size_t i) {
+          if (i == 0) {
+            read_route(r, out);
+          } else {
+            r.skip_value();
+          }
+        });
+      } else {
+        r.skip_value();
+      }
+    });
     if (!code) {
       return base::fail("routing failed");
     }
     if (*code != "Ok") {
-      return base::fail(std::string(*code));
+      return base::fail(std::move(*code));
     }
-    static nlohmann::json const none;
-    nlohmann::json const* route = &none;
-    if (auto const* routes = member(answer, "routes");
-        routes != nullptr && routes->is_array() && !routes->empty()) {
-      route = &routes->front();
-    }
-    Route out;
     out.mode = mode;
-    out.distance_m = measure_member(*route, "distance").value_or(0.0);
-    out.duration_s = measure_member(*route, "duration").value_or(0.0);
-    out.geometry = geometry_of(*route);
-    out.steps = steps_of(*route);
+    out.geometry = simplify_polyline(out.geometry, ROUTE_SIMPLIFY_TOLERANCE_M);
     // The requested endpoints, not the service's snapped ones.
     out.from = from;
     out.to = to;
     return out;
-  } catch (nlohmann::json::exception const& e) {
-    net_logger()->warn("{} answer could not be read: {}", "routing", e.what());
-    return base::fail(ANSWER_UNREADABLE);
-  }
+  });
 }
 
 base::Result<Route> route_by_road(std::string_view base_url, double from_lat, double from_lon,

@@ -7,8 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include <nlohmann/json.hpp>
-
 #include "base/result.h"
 #include "model/types.h"
 
@@ -37,9 +35,10 @@ base::Result<Route> route_by_road(std::string_view base_url, double from_lat, do
 base::Result<Route> route_by_road(double from_lat, double from_lon, double to_lat, double to_lon,
                                   TravelMode mode);
 
-/// The route of an answer; the endpoints are the requested ones. Errors: the answer's
-/// "code" when it is not "Ok", "routing failed" without a code.
-base::Result<Route> parse_route_answer(nlohmann::json const& answer, LatLon from, LatLon to,
+/// The route of an answer (JSON text); the endpoints are the requested ones. Errors: the
+/// answer's "code" when it is not "Ok", "routing failed" without a code, ANSWER_UNREADABLE for
+/// text that is no JSON.
+base::Result<Route> parse_route_answer(std::string_view answer, LatLon from, LatLon to,
                                        TravelMode mode);
 
 Maneuver maneuver_for_step(std::string_view type, std::string_view modifier);

@@ -14,16 +14,18 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
-#include "net/net_log.h"
 #include "net/routing.h"
 
 namespace maps {
 
 namespace {
 
-using detail::member;
-using detail::number_member;
-using detail::string_member;
+using detail::read_array;
+using detail::read_boolean;
+using detail::read_f64;
+using detail::read_object;
+using detail::read_text;
+using detail::read_u64;
 
 // Reads exactly `n` ASCII digits at `pos`.
 std::optional<int> digits(std::string_view s, std::size_t pos, std::size_t n) {
@@ -129,26 +131,46 @@ std::uint32_t whole_minutes(double seconds) {
   return base::saturating_cast<std::uint32_t>(std::round(seconds / 60.0));
 }
 
+// The members of an itinerary or leg that give its times.
+struct Times {
+  std::optional<std::string> start;
+  std::optional<std::string> end;
+  std::optional<double> duration;
+
+  // Reads the member `key` when it is one of the times.
+  bool read(JsonReader& r, std::string_view key) {
+    if (key == "startTime") {
+      start = read_text(r);
+    } else if (key == "endTime") {
+      end = read_text(r);
+    } else if (key == "duration") {
+      duration = read_f64(r);
+    } else {
+      return false;
+    }
+    return true;
+  }
+};
+
 // The span from "startTime" to "endTime" when both parse on the same kind of clock. Services
 // disagree on the unit of "duration" (seconds or minutes), while the times are unambiguous.
-std::optional<double> span_of(nlohmann::json const& obj) {
-  auto const start = date_time(string_member(obj, "startTime").value_or(""));
-  auto const end = date_time(string_member(obj, "endTime").value_or(""));
+std::optional<double> span_of(Times const& t) {
+  auto const start = date_time(t.start.value_or(""));
+  auto const end = date_time(t.end.value_or(""));
   if (!start || !end || start->zoned != end->zoned || end->seconds < start->seconds) {
     return std::nullopt;
   }
   return static_cast<double>(end->seconds - start->seconds);
 }
 
-std::uint32_t minutes_of(nlohmann::json const& obj) {
-  if (auto const span = span_of(obj)) {
+std::uint32_t minutes_of(Times const& t) {
+  if (auto const span = span_of(t)) {
     return whole_minutes(*span);
   }
-  auto const seconds = number_member(obj, "duration");
-  if (!seconds || !std::isfinite(*seconds) || *seconds < 0.0) {
+  if (!t.duration || !std::isfinite(*t.duration) || *t.duration < 0.0) {
     return 0;
   }
-  return whole_minutes(*seconds);
+  return whole_minutes(*t.duration);
 }
 
 std::uint32_t clamp_u32(std::uint64_t v) {
@@ -156,26 +178,34 @@ std::uint32_t clamp_u32(std::uint64_t v) {
       std::min<std::uint64_t>(v, std::numeric_limits<std::uint32_t>::max()));
 }
 
-std::string text_or_empty(nlohmann::json const& obj, std::string_view key) {
-  return std::string(string_member(obj, key).value_or(""));
-}
+// A leg's "from" or "to" place.
+struct Stop {
+  std::string name;
+  std::optional<double> lat;
+  std::optional<double> lon;
 
-std::string name_of(nlohmann::json const& leg, std::string_view key) {
-  auto const* place = member(leg, key);
-  return place != nullptr ? text_or_empty(*place, "name") : std::string();
-}
+  std::optional<LatLon> position() const {
+    if (!lat || !lon || !is_valid_position({*lat, *lon})) {
+      return std::nullopt;
+    }
+    return LatLon{*lat, *lon};
+  }
+};
 
-std::optional<LatLon> place_position(nlohmann::json const& leg, std::string_view key) {
-  auto const* place = member(leg, key);
-  if (place == nullptr) {
-    return std::nullopt;
-  }
-  auto const lat = number_member(*place, "lat");
-  auto const lon = number_member(*place, "lon");
-  if (!lat || !lon || !is_valid_position({*lat, *lon})) {
-    return std::nullopt;
-  }
-  return LatLon{*lat, *lon};
+Stop read_stop(JsonReader& r) {
+  Stop s;
+  read_object(r, [&](std::string_view key) {
+    if (key == "name") {
+      s.name = read_text(r).value_or("");
+    } else if (key == "lat") {
+      s.lat = read_f64(r);
+    } else if (key == "lon") {
+      s.lon = read_f64(r);
+    } else {
+      r.skip_value();
+    }
+  });
+  return s;
 }
 
 bool all_valid(std::span<LatLon const> points) {
@@ -206,27 +236,39 @@ std::vector<LatLon> decode_leg_line(std::string_view points, std::optional<unsig
   return {};
 }
 
-std::vector<LatLon> leg_geometry(nlohmann::json const& leg) {
-  auto const* geometry = member(leg, "legGeometry");
-  if (geometry == nullptr) {
-    return {};
-  }
-  auto const points = string_member(*geometry, "points");
-  if (!points || points->empty()) {
-    return {};
-  }
+// A leg's encoded line and its stated precision; decoded once the whole leg is read, since
+// the decoding depends on the leg's from place.
+struct LegLine {
+  std::optional<std::string> points;
   std::optional<unsigned> precision;
-  if (auto const* p = member(*geometry, "precision")) {
-    // More than 15 digits are beyond a double; such a precision is no precision.
-    if (auto const v = detail::as_u64(*p); v && *v <= MAX_POLYLINE_PRECISION) {
-      precision = static_cast<unsigned>(*v);
+};
+
+LegLine read_leg_line(JsonReader& r) {
+  LegLine line;
+  read_object(r, [&](std::string_view key) {
+    if (key == "points") {
+      line.points = read_text(r);
+    } else if (key == "precision") {
+      // More than 15 digits are beyond a double; such a precision is no precision.
+      auto const v = read_u64(r);
+      line.precision = v && *v <= MAX_POLYLINE_PRECISION ? std::optional<unsigned>(*v) : std::nullopt;
+    } else {
+      r.skip_value();
     }
+  });
+  return line;
+}
+
+std::vector<LatLon> leg_geometry(LegLine const& leg_line, Stop const& from_stop,
+                                 Stop const& to_stop) {
+  if (!leg_line.points || leg_line.points->empty()) {
+    return {};
   }
-  auto const from = place_position(leg, "from");
-  auto line = decode_leg_line(*points, precision, from);
+  auto const from = from_stop.position();
+  auto line = decode_leg_line(*leg_line.points, leg_line.precision, from);
   if (line.empty()) {
     // A line that fits no reading is dropped; the leg is drawn from stop to stop.
-    auto const to = place_position(leg, "to");
+    auto const to = to_stop.position();
     if (from && to) {
       return {*from, *to};
     }
@@ -235,47 +277,88 @@ std::vector<LatLon> leg_geometry(nlohmann::json const& leg) {
   return simplify_polyline(line, ROUTE_SIMPLIFY_TOLERANCE_M);
 }
 
-TransitLeg parse_leg(nlohmann::json const& leg) {
+TransitLeg read_leg(JsonReader& r) {
   TransitLeg out;
-  out.mode = leg_mode_from_text(string_member(leg, "mode").value_or("WALK"));
-  if (auto const short_name = string_member(leg, "routeShortName")) {
-    out.line = *short_name;
-  } else {
-    out.line = text_or_empty(leg, "route");
-  }
-  out.headsign = text_or_empty(leg, "headsign");
-  out.from_name = name_of(leg, "from");
-  out.to_name = name_of(leg, "to");
-  out.dep = display_time(string_member(leg, "startTime").value_or(""));
-  out.arr = display_time(string_member(leg, "endTime").value_or(""));
-  out.duration_min = minutes_of(leg);
-  if (auto const* stops = member(leg, "intermediateStops"); stops != nullptr && stops->is_array()) {
-    out.num_stops = clamp_u32(stops->size());
-  }
-  out.geometry = leg_geometry(leg);
-  out.color = route_color(leg, "routeColor");
-  out.text_color = route_color(leg, "routeTextColor");
-  out.agency = text_or_empty(leg, "agencyName");
-  if (auto const* rt = member(leg, "realTime"); rt != nullptr && rt->is_boolean()) {
-    out.realtime = rt->get<bool>();
-  }
+  std::optional<std::string> mode;
+  std::optional<std::string> short_name;
+  std::optional<std::string> route;
+  std::optional<std::string> color;
+  std::optional<std::string> text_color;
+  Times times;
+  Stop from;
+  Stop to;
+  LegLine line;
+  read_object(r, [&](std::string_view key) {
+    if (times.read(r, key)) {
+      return;
+    }
+    if (key == "mode") {
+      mode = read_text(r);
+    } else if (key == "routeShortName") {
+      short_name = read_text(r);
+    } else if (key == "route") {
+      route = read_text(r);
+    } else if (key == "headsign") {
+      out.headsign = read_text(r).value_or("");
+    } else if (key == "from") {
+      from = read_stop(r);
+    } else if (key == "to") {
+      to = read_stop(r);
+    } else if (key == "intermediateStops") {
+      out.num_stops = 0;
+      std::uint64_t count = 0;
+      if (read_array(r, [&](std::size_t) {
+            r.skip_value();
+            ++count;
+          })) {
+        out.num_stops = clamp_u32(count);
+      }
+    } else if (key == "legGeometry") {
+      line = read_leg_line(r);
+    } else if (key == "routeColor") {
+      color = read_text(r);
+    } else if (key == "routeTextColor") {
+      text_color = read_text(r);
+    } else if (key == "agencyName") {
+      out.agency = read_text(r).value_or("");
+    } else if (key == "realTime") {
+      out.realtime = read_boolean(r).value_or(false);
+    } else {
+      r.skip_value();
+    }
+  });
+  out.mode = leg_mode_from_text(mode.value_or("WALK"));
+  out.line = short_name ? std::move(*short_name) : route.value_or("");
+  out.from_name = std::move(from.name);
+  out.to_name = std::move(to.name);
+  out.dep = display_time(times.start.value_or(""));
+  out.arr = display_time(times.end.value_or(""));
+  out.duration_min = minutes_of(times);
+  out.geometry = leg_geometry(line, from, to);
+  out.color = color ? route_color(*color) : std::nullopt;
+  out.text_color = text_color ? route_color(*text_color) : std::nullopt;
   return out;
 }
 
-TransitJourney parse_itinerary(nlohmann::json const& it) {
+TransitJourney read_itinerary(JsonReader& r) {
   TransitJourney j;
-  j.dep = display_time(string_member(it, "startTime").value_or(""));
-  j.arr = display_time(string_member(it, "endTime").value_or(""));
-  j.duration_min = minutes_of(it);
-  if (auto const* transfers = member(it, "transfers")) {
-    j.transfers = clamp_u32(detail::as_u64(*transfers).value_or(0));
-  }
-  if (auto const* legs = member(it, "legs"); legs != nullptr && legs->is_array()) {
-    j.legs.reserve(legs->size());
-    for (auto const& leg : *legs) {
-      j.legs.push_back(parse_leg(leg));
+  Times times;
+  read_object(r, [&](std::string_view key) {
+    if (times.read(r, key)) {
+      return;
     }
-  }
+    if (key == "transfers") {
+      j.transfers = clamp_u32(read_u64(r).value_or(0));
+    } else if (key == "legs") {
+      j.legs.clear();
+      read_array(r, [&](std::size_t) { j.legs.push_back(read_leg(r)); });
+    } else {
+      r.skip_value();
+    }
+  });
+  j.dep = display_time(times.start.value_or(""));
+  j.arr = display_time(times.end.value_or(""));
+  j.duration_min = minutes_of(times);
   return j;
 }
 
@@ -335,12 +418,8 @@ LegMode leg_mode_from_text(std::string_view text) {
   return LegMode::Bus;
 }
 
-std::optional<std::string> route_color(nlohmann::json const& leg, std::string_view key) {
-  auto text = string_member(leg, key);
-  if (!text) {
-    return std::nullopt;
-  }
-  std::string_view c = *text;
+std::optional<std::string> route_color(std::string_view text) {
+  std::string_view c = text;
   while (c.starts_with('#')) {
     c.remove_prefix(1);
   }
@@ -377,30 +456,35 @@ std::string transit_plan_url(double from_lat, double from_lon, double to_lat, do
   return transit_plan_url(TRANSIT_BASE_URL, from_lat, from_lon, to_lat, to_lon, query);
 }
 
-base::Result<std::vector<TransitJourney>> parse_transit_plan(nlohmann::json const& answer) {
-  try {
-    auto const* itineraries = member(answer, "itineraries");
-    auto const* direct = member(answer, "direct");
-    bool const has_itineraries = itineraries != nullptr && itineraries->is_array();
-    bool const has_direct = direct != nullptr && direct->is_array();
-    if (!has_itineraries && !has_direct) {
+base::Result<std::vector<TransitJourney>> parse_transit_plan(std::string_view answer) {
+  using Journeys = std::vector<TransitJourney>;
+  return detail::read_answer("transit", answer, [](JsonReader& r) -> base::Result<Journeys> {
+    std::optional<Journeys> itineraries;
+    std::optional<Journeys> direct;
+    read_object(r, [&](std::string_view key) {
+      std::optional<Journeys>* list = key == "itineraries" ? &itineraries
+                                      : key == "direct"    ? &direct
+                                                           : nullptr;
+      if (list == nullptr) {
+        r.skip_value();
+        return;
+      }
+      Journeys journeys;
+      bool const is_array =
+          read_array(r, [&](std::size_t) { journeys.push_back(read_itinerary(r)); });
+      *list = is_array ? std::optional<Journeys>(std::move(journeys)) : std::nullopt;
+    });
+    if (!itineraries && !direct) {
       return base::fail("no itineraries");
     }
-    std::vector<TransitJourney> out;
     // Direct journeys (a walk all the way) come after the transit ones.
-    for (auto const* list : {has_itineraries ? itineraries : nullptr, has_direct ? direct : nullptr}) {
-      if (list == nullptr) {
-        continue;
-      }
-      for (auto const& it : *list) {
-        out.push_back(parse_itinerary(it));
-      }
+    Journeys out = std::move(itineraries).value_or(Journeys{});
+    if (direct) {
+      out.insert(out.end(), std::make_move_iterator(direct->begin()),
+                 std::make_move_iterator(direct->end()));
     }
     return out;
-  } catch (nlohmann::json::exception const& e) {
-    net_logger()->warn("{} answer could not be read: {}", "transit", e.what());
-    return base::fail(ANSWER_UNREADABLE);
-  }
+  });
 }
 
 base::Result<std::vector<TransitJourney>> plan_transit(std::string_view base_url, double from_lat,

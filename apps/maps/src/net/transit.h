@@ -8,8 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "base/result.h"
 #include "model/types.h"
 
@@ -44,9 +42,9 @@ base::Result<std::vector<TransitJourney>> plan_transit(double from_lat, double f
                                                        double to_lat, double to_lon,
                                                        TransitQuery const& query);
 
-/// Journeys of an answer: its "itineraries", then its "direct" journeys; "no itineraries"
-/// when it holds neither array.
-base::Result<std::vector<TransitJourney>> parse_transit_plan(nlohmann::json const& answer);
+/// Journeys of an answer (JSON text): its "itineraries", then its "direct" journeys; "no
+/// itineraries" when it holds neither array, ANSWER_UNREADABLE for text that is no JSON.
+base::Result<std::vector<TransitJourney>> parse_transit_plan(std::string_view answer);
 
 /// "HH:MM" of an ISO 8601 date-time. A time with a zone ("Z", "+02:00") is shown in the
 /// local time zone; one without a zone as written. Text that is no date-time stays as it is.
@@ -54,7 +52,8 @@ std::string display_time(std::string_view text);
 
 LegMode leg_mode_from_text(std::string_view text);
 
-/// Six hexadecimal digits without "#", or nothing.
-std::optional<std::string> route_color(nlohmann::json const& leg, std::string_view key);
+/// The colour of a leg's colour member (its text): six hexadecimal digits without "#", or
+/// nothing.
+std::optional<std::string> route_color(std::string_view text);
 
 } // namespace maps

@@ -48,6 +48,9 @@ struct TrafficSegment {
 struct TrafficOverlay {
   std::vector<TrafficSegment> segments;
   std::optional<std::string> source;
+  /// Grows whenever the overlay is replaced or changed, so pictures made from older data are
+  /// told apart; whoever writes the segments moves it on.
+  std::uint64_t version = 0;
   bool operator==(TrafficOverlay const&) const = default;
 };
 

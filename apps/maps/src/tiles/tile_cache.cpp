@@ -171,6 +171,9 @@ void TileCache::request_tile(TileKey key) {
     return;
   }
   if (auto it = backoff.find(key); it != backoff.end() && it->second.retry_at > clock->now()) {
+    if (!view_retry_at || it->second.retry_at < *view_retry_at) {
+      view_retry_at = it->second.retry_at;
+    }
     return;
   }
   if (!request_tx) {
@@ -181,7 +184,16 @@ void TileCache::request_tile(TileKey key) {
   }
 }
 
+std::optional<base::Instant> TileCache::next_retry() const {
+  if (!view_retry_at) {
+    return std::nullopt;
+  }
+  return *view_retry_at + RETRY_GATHERING;
+}
+
 void TileCache::poll_tile_replies() {
+  // The frame after this poll lists again which back-offs its view waits on.
+  view_retry_at.reset();
   if (!reply_rx) {
     return;
   }

@@ -28,6 +28,8 @@ inline constexpr std::size_t TILE_MEMORY_LIMIT = 512;
 inline constexpr std::size_t BACKOFF_PRUNE_LIMIT = 4096;
 inline constexpr std::chrono::seconds BACKOFF_FIRST_DELAY{2};
 inline constexpr std::chrono::seconds BACKOFF_MAX_DELAY{300};
+/// Back-offs of the view that fall due this close together are retried in one frame.
+inline constexpr std::chrono::milliseconds RETRY_GATHERING{100};
 /// Highest zoom drawn or downloaded.
 inline constexpr std::uint8_t MAX_TILE_ZOOM = 19;
 /// Zoom levels searched upwards for a stand-in while a tile loads.
@@ -113,6 +115,8 @@ struct TileCache {
   /// The latest pause the tile server asked for, as the worker reported it.
   std::optional<ServicePause> server_pause;
   bool dark = false;
+  /// The earliest back-off end among the tiles asked for since the last poll.
+  std::optional<base::Instant> view_retry_at;
 
   // The current download's tiles in request order, and those still unanswered: a style
   // switch sends these to the new worker, so the counters always reach the total.
@@ -134,8 +138,12 @@ struct TileCache {
   void touch_tile(TileKey key);
   /// Asks the worker for a tile unless it is in memory, pending or backing off.
   void request_tile(TileKey key);
-  /// Takes every reply that has arrived; never blocks. Once per frame.
+  /// Takes every reply that has arrived; never blocks. Once per frame, before the frame's
+  /// requests.
   void poll_tile_replies();
+  /// When a tile the last frame asked for comes out of its back-off (plus RETRY_GATHERING, so
+  /// that neighbours failed together are retried together); none when the view waits on none.
+  std::optional<base::Instant> next_retry() const;
   /// Queues a prefetch of every tile of the box; returns their number.
   std::uint32_t download_area(GeoBox box, std::uint8_t z0, std::uint8_t z1);
   /// True once every tile of the last download has been answered (or given up).

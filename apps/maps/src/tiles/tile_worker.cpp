@@ -276,6 +276,7 @@ std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string 
   auto [request_tx, request_rx] = base::channel<TileRequest>();
   auto [reply_tx, reply_rx] = base::channel<TileReply>();
   auto waker = std::make_shared<HttpWaker>();
+  reply_rx.wake_ui_on_send();  // a tile that arrives is drawn at once, without polling
   try {
     std::thread(tile_worker_thread, std::move(request_rx), std::move(reply_tx),
                 std::move(cache_dir), std::move(base_url), tile_px, waker)
