@@ -92,7 +92,9 @@ TEST(WindowLoop, DrawsOnlyWhatSomethingAsksFor) {
 }
 
 TEST(WindowLoop, AnAnswerFromAnotherThreadWakesTheSleepingLoop) {
-  auto [tx, rx] = base::channel<int>();
+  auto ends = base::channel<int>();
+  auto& tx = ends.first;
+  auto& rx = ends.second;
   rx.wake_ui_on_send();
   auto widget = std::make_unique<ScriptedWidget>();
   std::optional<int> received;
