@@ -204,9 +204,10 @@ std::optional<AccessNode> present_for_bus(std::optional<AccessNode> root,
       child.role = access::ROLE_LIST_ITEM;
       if (child.bounds) {
         Rect const& b = *child.bounds;
-        list->bounds = list->bounds ? Rect{std::min(list->bounds->x0, b.x0), std::min(list->bounds->y0, b.y0),
-                                           std::max(list->bounds->x1, b.x1), std::max(list->bounds->y1, b.y1)}
-                                    : b;
+        list->bounds =
+            list->bounds ? Rect{std::min(list->bounds->x0, b.x0), std::min(list->bounds->y0, b.y0),
+                                std::max(list->bounds->x1, b.x1), std::max(list->bounds->y1, b.y1)}
+                         : b;
       }
       list->children.push_back(std::move(child));
     }

@@ -116,8 +116,8 @@ TEST(TreeExport, PresentationGroupsRowsIntoAListInPlaceAndAddsTheDescribedCanvas
   for (int const c : top.children) {
     roles.push_back(t.nodes[static_cast<std::size_t>(c)].role);
   }
-  EXPECT_EQ(roles, (std::vector<std::uint32_t>{atspi_role::PUSH_BUTTON, atspi_role::LIST, atspi_role::PUSH_BUTTON,
-                                               atspi_role::CANVAS}));
+  EXPECT_EQ(roles, (std::vector<std::uint32_t>{atspi_role::PUSH_BUTTON, atspi_role::LIST,
+                                               atspi_role::PUSH_BUTTON, atspi_role::CANVAS}));
   auto const& list = t.nodes[static_cast<std::size_t>(top.children[1])];
   EXPECT_EQ(list.name, "Rows");
   EXPECT_EQ(list.bounds, (Rect{0, 0, 10, 20}));
@@ -126,7 +126,8 @@ TEST(TreeExport, PresentationGroupsRowsIntoAListInPlaceAndAddsTheDescribedCanvas
   EXPECT_EQ(b.role, atspi_role::LIST_ITEM);
   EXPECT_EQ(b.index_in_parent, 1);
   EXPECT_EQ(b.actions, (std::vector<access::AccessAction>{access::AccessAction::Press}));
-  EXPECT_EQ(b.path, path_of(exported(root), "Row B")) << "a row keeps its object while it moves into the list";
+  EXPECT_EQ(b.path, path_of(exported(root), "Row B"))
+      << "a row keeps its object while it moves into the list";
   ASSERT_GE(t.focused, 0);
   EXPECT_EQ(t.nodes[static_cast<std::size_t>(t.focused)].name, "Row B");
 

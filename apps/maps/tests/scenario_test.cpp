@@ -17,8 +17,8 @@
 #include "platform/a11y/atspi_codes.h"
 #include "platform/a11y/tree_export.h"
 #include "sample/sample_data.h"
-#include "shell/launch_record.h"
 #include "scenario.h"
+#include "shell/launch_record.h"
 
 namespace maps::test {
 namespace {
@@ -288,8 +288,8 @@ Scenario const SCENARIOS[] = {
        {
          namespace a11y = zarn_ui::a11y;
          auto const bus = a11y::export_tree(
-             a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()), {0, 0},
-             {0, 0, 1280, 800});
+             a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()),
+             {0, 0}, {0, 0, 1280, 800});
          ASSERT_GE(bus.focused, 0);
          auto const& row = bus.nodes[static_cast<std::size_t>(bus.focused)];
          EXPECT_EQ(row.id_text, first);
@@ -301,12 +301,14 @@ Scenario const SCENARIOS[] = {
          auto const tree = s.app().accessibility_tree();
          ASSERT_TRUE(tree);
          EXPECT_EQ(list.children.size(),
-                   static_cast<std::size_t>(std::count_if(tree->children.begin(), tree->children.end(), [](auto const& n) {
-                     return n.id_text.starts_with("maps.search-result:");
-                   }))) << "every shown row is in the list";
+                   static_cast<std::size_t>(std::count_if(
+                       tree->children.begin(), tree->children.end(),
+                       [](auto const& n) { return n.id_text.starts_with("maps.search-result:"); })))
+             << "every shown row is in the list";
          EXPECT_GE(list.children.size(), 2u);
          EXPECT_TRUE(std::none_of(bus.nodes.begin(), bus.nodes.end(), [&](auto const& n) {
-           return n.role == a11y::atspi_role::PUSH_BUTTON && n.id_text.starts_with("maps.search-result:");
+           return n.role == a11y::atspi_role::PUSH_BUTTON &&
+                  n.id_text.starts_with("maps.search-result:");
          })) << "a suggestion row stayed a button";
        }
        s.key(NamedKey::Escape);

@@ -282,13 +282,10 @@ zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
     return out;
   }
   LatLon const c = model.center;
-  out.canvas = AccessNode{}
-                   .with_id("maps.map")
-                   .with_name("Map")
-                   .with_bounds(map_rect);
-  out.canvas->description = fmt::format("Map centred on {:.4f}° {}, {:.4f}° {} at zoom {:.0f}", std::abs(c.lat),
-                                        c.lat < 0 ? 'S' : 'N', std::abs(c.lon), c.lon < 0 ? 'W' : 'E',
-                                        model.zoom);
+  out.canvas = AccessNode{}.with_id("maps.map").with_name("Map").with_bounds(map_rect);
+  out.canvas->description =
+      fmt::format("Map centred on {:.4f}° {}, {:.4f}° {} at zoom {:.0f}", std::abs(c.lat),
+                  c.lat < 0 ? 'S' : 'N', std::abs(c.lon), c.lon < 0 ? 'W' : 'E', model.zoom);
   return out;
 }
 
