@@ -11,6 +11,7 @@
 
 #include "base/saturate.h"
 #include "platform/launch/desktop_theme.h"
+#include "platform/launch/floating_window.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/loop_wake.h"
 #include "platform/launch/sdl_events.h"
@@ -181,6 +182,8 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   widget->set_reduce_motion(theme.reduce_motion);
   layout::LayoutTree tree;
   widget::NodeWidgetMap node_map;
+  // The detached card's own window; it closes with the main window.
+  FloatingWindow floating(sdl.window(), ui_scale);
 
   // A failing frame ends the loop, not the function: what the document holds unsaved is
   // still written below.
@@ -207,6 +210,9 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
       redraw = true;
+      if (floating.route_event(event, *widget, state.get(), scale)) {
+        continue;  // the card's window: its close hands the card back, nothing more
+      }
       if (event.type == SDL_QUIT ||
           (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
         running = false;
@@ -257,11 +263,12 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
       Scene scene;
       widget->draw_root(scene, Affine::identity(), ctx);
       presenter.present(scene, scale, theme.surface);
+      floating.after_frame(*widget, ctx, theme.surface);
       state->after_frame();
       bus.after_frame(*widget, *state);
       access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
       redraw = false;
-      animating = widget->needs_frame();
+      animating = widget->needs_frame() || floating.wants_frame();
       ++frames;
       if (options.stats) {
         options.stats->frames = frames;

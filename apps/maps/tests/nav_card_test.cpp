@@ -283,5 +283,34 @@ TEST_F(NavCardTest, ScreenshotPhasesDriveThePlacement) {
   EXPECT_EQ(navigation_card_rect(*app_), (Rect{540, 344, 900, 500}));
 }
 
+TEST_F(NavCardTest, ACardOnItsSurfaceIsGrabbedWhereItIsSeen) {
+  // On the desktop below and right of the window, painted by the surface delegate.
+  app_->nav_placement.detach_to_desktop(Rect{1400, 900, 1760, 1056});
+  app_->nav_flags = {true, true, false};
+  app_->set_detached_rect(Rect{1392, 892, 1768, 1064});
+  ASSERT_FALSE(nav_card_painted_in_window(*app_));
+  paint();
+  Rect const before = navigation_card_rect(*app_);
+  ASSERT_EQ(before, (Rect{1400, 900, 1760, 1056}));
+  zarn_ui::Rect const header = app_->nav_card_rects[NAV_DRAG_HEADER];
+  zarn_ui::Point const grip{(header.x0 + header.x1) / 2, (header.y0 + header.y1) / 2};
+  bool handled = false;
+  app_->handle_event(zarn_ui::PointerMoved{grip.x, grip.y}, {}, nullptr, 1.0, handled);
+  app_->handle_event(zarn_ui::PointerButton{grip.x, grip.y, 0, zarn_ui::ButtonState::Pressed}, {},
+                     nullptr, 1.0, handled);
+  ASSERT_TRUE(app_->nav_drag);
+  app_->handle_event(zarn_ui::PointerMoved{grip.x + 10, grip.y + 20}, {}, nullptr, 1.0, handled);
+  EXPECT_EQ(navigation_card_rect(*app_), before.translate({10, 20}))
+      << "moved with the pointer, not first pulled into the window";
+}
+
+TEST_F(NavCardTest, WithReducedMotionAHandOffEndsAtOnce) {
+  app_->set_reduce_motion(true);
+  app_->nav_placement.detach_to_desktop(Rect{820, 120, 1180, 276});
+  EXPECT_FALSE(app_->needs_frame() && app_->nav_placement.is_handoff_animating());
+  EXPECT_EQ(app_->nav_placement.handoff_progress(), 1000) << "not frozen half-way without frames";
+  EXPECT_EQ(app_->nav_placement.presentation_transform(), zarn_ui::Affine::identity());
+}
+
 } // namespace
 } // namespace maps

@@ -162,7 +162,10 @@ class MapsApp final : public zarn_ui::widget::Widget,
   void draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
             zarn_ui::widget::DrawCtx const& ctx) override;
   zarn_ui::Rect window_rect() const override { return window_rect_; }
-  void set_reduce_motion(bool on) override { reduce_motion = on; }
+  void set_reduce_motion(bool on) override {
+    reduce_motion = on;
+    nav_placement.set_reduce_motion(on); // hand-offs end at once, not frozen half-way
+  }
   bool is_busy() const override;
   bool needs_frame() const override;
   std::optional<base::Instant> next_deadline() const override;

@@ -356,6 +356,9 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   }
   if (nav_card_painted_in_window(app)) {
     draw_nav_card(app, scene, t, text, theme, nav_card_window_rect(app));
+  } else if (app.nav_flags[1] && !app.nav_placement.is_in_window()) {
+    // Its own surface paints it next, with its rectangles; the hover there stays.
+    app.nav_card_rects = {};
   } else {
     forget_nav_card_rects(app); // nothing of the card can be pressed where it is not painted
   }

@@ -54,6 +54,10 @@ Rect nav_card_window_rect(MapsApp const& app) {
   return {x0, y0, x0 + w, y0 + h};
 }
 
+Rect nav_card_shown_rect(MapsApp const& app) {
+  return nav_card_painted_in_window(app) ? nav_card_window_rect(app) : navigation_card_rect(app);
+}
+
 bool nav_card_visible_in_window(MapsApp const& app) {
   return app.model.route.has_value() && !app.nav_flags[2] && app.nav_placement.is_in_window() &&
          (!app.compact() || !app.nav_open);

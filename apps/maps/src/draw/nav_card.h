@@ -31,6 +31,9 @@ Rect navigation_card_rect(MapsApp const& app);
 /// Where the map view paints the card: navigation_card_rect kept inside the window (top-left
 /// first when the window is smaller), so that its header can always be grabbed again.
 Rect nav_card_window_rect(MapsApp const& app);
+/// Where the card is painted now: nav_card_window_rect while the map view paints it, else
+/// navigation_card_rect (on its desktop surface).
+Rect nav_card_shown_rect(MapsApp const& app);
 /// A route is active, the card is neither detached nor to be, it is in the window, and the
 /// window is wide or the navigation panel is closed.
 bool nav_card_visible_in_window(MapsApp const& app);

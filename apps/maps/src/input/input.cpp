@@ -195,7 +195,7 @@ private:
       return false; // not painted in the window
     }
     Rect const card = app_.nav_placement.presentation_transform().transform_rect_bbox(
-        nav_card_window_rect(app_));
+        nav_card_shown_rect(app_));
     return card.contains(p);
   }
 
@@ -213,7 +213,7 @@ private:
       return true;
     }
     if (app_.nav_card_rects[NAV_DRAG_HEADER].contains(p)) {
-      Rect const card = nav_card_window_rect(app_);
+      Rect const card = nav_card_shown_rect(app_); // grabbed where it is seen
       app_.nav_card_size = {card.width(), card.height()};
       app_.nav_placement.begin_drag(p, app_.window_rect_, card);
       app_.nav_drag = 0;
