@@ -396,7 +396,9 @@ void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect wind
   if (!impl_->is_listening || !impl_->ready) {
     return;
   }
-  auto next = std::make_shared<ExportedTree const>(export_tree(widget.accessibility_tree(), origin, window, scale));
+  auto next = std::make_shared<ExportedTree const>(
+      export_tree(present_for_bus(widget.accessibility_tree(), widget.access_presentation()),
+                  origin, window, scale));
   std::shared_ptr<ExportedTree const> before;
   bool waiting = false;
   {

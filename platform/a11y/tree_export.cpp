@@ -176,6 +176,52 @@ ExportedTree export_tree(std::optional<AccessNode> const& root, Point window_ori
   return tree;
 }
 
+std::optional<AccessNode> present_for_bus(std::optional<AccessNode> root,
+                                          access::AccessPresentation const& presentation) {
+  if (!root) {
+    return root;
+  }
+  if (!presentation.list_item_prefix.empty()) {
+    std::vector<AccessNode> children;
+    children.reserve(root->children.size());
+    std::optional<AccessNode> list;
+    auto close_list = [&] {
+      if (list) {
+        children.push_back(std::move(*list));
+        list.reset();
+      }
+    };
+    for (auto& child : root->children) {
+      if (child.hidden || !child.id_text.starts_with(presentation.list_item_prefix)) {
+        close_list();
+        children.push_back(std::move(child));
+        continue;
+      }
+      if (!list) {
+        list = AccessNode{}.with_name(presentation.list_name);
+        list->role = access::ROLE_LIST;
+      }
+      child.role = access::ROLE_LIST_ITEM;
+      if (child.bounds) {
+        Rect const& b = *child.bounds;
+        list->bounds =
+            list->bounds ? Rect{std::min(list->bounds->x0, b.x0), std::min(list->bounds->y0, b.y0),
+                                std::max(list->bounds->x1, b.x1), std::max(list->bounds->y1, b.y1)}
+                         : b;
+      }
+      list->children.push_back(std::move(child));
+    }
+    close_list();
+    root->children = std::move(children);
+  }
+  if (presentation.canvas) {
+    AccessNode canvas = *presentation.canvas;
+    canvas.role = access::ROLE_CANVAS;
+    root->children.push_back(std::move(canvas));
+  }
+  return root;
+}
+
 std::uint32_t atspi_role_of(AccessNode const& node) {
   switch (node.role) {
     case access::ROLE_WINDOW:
@@ -195,6 +241,12 @@ std::uint32_t atspi_role_of(AccessNode const& node) {
       return atspi_role::MENU;
     case access::ROLE_MENU_ITEM:
       return atspi_role::MENU_ITEM;
+    case access::ROLE_LIST:
+      return atspi_role::LIST;
+    case access::ROLE_LIST_ITEM:
+      return atspi_role::LIST_ITEM;
+    case access::ROLE_CANVAS:
+      return atspi_role::CANVAS;
     default:
       return node.editable_text ? atspi_role::ENTRY : atspi_role::PANEL;
   }
@@ -208,6 +260,10 @@ std::string_view atspi_role_name(std::uint32_t role) {
       return "dialog";
     case atspi_role::FRAME:
       return "frame";
+    case atspi_role::LIST:
+      return "list";
+    case atspi_role::LIST_ITEM:
+      return "list item";
     case atspi_role::MENU:
       return "menu";
     case atspi_role::MENU_ITEM:

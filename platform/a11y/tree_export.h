@@ -57,6 +57,11 @@ struct ExportedTree {
 ExportedTree export_tree(std::optional<access::AccessNode> const& root, Point window_origin,
                          Rect window, double scale = 1.0, std::size_t max_nodes = 4096);
 
+/// `root` as the bus presents it: the presentation's canvas appended to the root's children and
+/// each run of the root's children with the list-item prefix wrapped in a list, in its place.
+std::optional<access::AccessNode> present_for_bus(std::optional<access::AccessNode> root,
+                                                  access::AccessPresentation const& presentation);
+
 /// The protocol role of a node and its name ("push button").
 std::uint32_t atspi_role_of(access::AccessNode const& node);
 std::string_view atspi_role_name(std::uint32_t role);

@@ -32,6 +32,7 @@ std::vector<AccessAction> node_actions(AccessNode const& node) {
   case ROLE_RADIO:
   case ROLE_SWITCH:
   case ROLE_MENU_ITEM:
+  case ROLE_LIST_ITEM:
     return {AccessAction::Press};
   case ROLE_SEARCH_FIELD:
     return {AccessAction::Focus, AccessAction::SetValue};

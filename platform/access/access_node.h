@@ -25,6 +25,11 @@ inline constexpr std::uint8_t ROLE_SEARCH_FIELD = 25;
 /// A pop-up menu and its items.
 inline constexpr std::uint8_t ROLE_MENU = 40;
 inline constexpr std::uint8_t ROLE_MENU_ITEM = 41;
+/// A list of rows and one of its rows (pressed like a button).
+inline constexpr std::uint8_t ROLE_LIST = 42;
+inline constexpr std::uint8_t ROLE_LIST_ITEM = 43;
+/// A drawn picture described in words (the map area).
+inline constexpr std::uint8_t ROLE_CANVAS = 50;
 
 /// What a node can be asked to do.
 enum class AccessAction : std::uint8_t { Press, Focus, SetValue };
@@ -69,6 +74,15 @@ struct AccessNode {
   }
 
   friend bool operator==(AccessNode const&, AccessNode const&) = default;
+};
+
+/// How the bus presents a tree the application keeps flat: a drawn area to add below the root,
+/// and the root's children whose id texts start with `list_item_prefix` read as the rows of a
+/// list named `list_name` (the rows keep their ids, so their actions and focus stay theirs).
+struct AccessPresentation {
+  std::optional<AccessNode> canvas;
+  std::string list_item_prefix;
+  std::string list_name;
 };
 
 /// The actions a node offers: its own list, else the defaults of its role (buttons, toggles,

@@ -177,8 +177,11 @@ class AtspiSession {
     return boxed;
   }
 
-  std::string name_of(Ref const& of) {
-    GVariant* v = property(of, "org.a11y.atspi.Accessible", "Name");
+  std::string name_of(Ref const& of) { return text_property(of, "Name"); }
+  std::string description_of(Ref const& of) { return text_property(of, "Description"); }
+
+  std::string text_property(Ref const& of, char const* name) {
+    GVariant* v = property(of, "org.a11y.atspi.Accessible", name);
     std::string s = v ? g_variant_get_string(v, nullptr) : "";
     if (v) {
       g_variant_unref(v);

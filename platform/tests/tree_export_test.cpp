@@ -98,5 +98,48 @@ TEST(TreeExport, ChangesNameRemovalsAtOldPlacesAddsAtNewOnesThenTheFocusMove) {
   EXPECT_TRUE(tree_changes(after, after).empty());
 }
 
+TEST(TreeExport, PresentationGroupsRowsIntoAListInPlaceAndAddsTheDescribedCanvas) {
+  auto row0 = button("r:a", "Row A");
+  auto row1 = button("r:b", "Row B");
+  row1.bounds = Rect{0, 10, 10, 20};
+  row1.focused = true;
+  auto root = window({button("x.s", "Search"), row0, row1, button("x.z", "Zoom")});
+  access::AccessPresentation presentation;
+  presentation.list_item_prefix = "r:";
+  presentation.list_name = "Rows";
+  presentation.canvas = AccessNode{}.with_id("x.map").with_name("Map").with_bounds({0, 0, 80, 90});
+  presentation.canvas->description = "Somewhere at zoom 3";
+  auto const t = exported(*present_for_bus(root, presentation));
+
+  auto const& top = t.nodes[static_cast<std::size_t>(t.top[0])];
+  std::vector<std::uint32_t> roles;
+  for (int const c : top.children) {
+    roles.push_back(t.nodes[static_cast<std::size_t>(c)].role);
+  }
+  EXPECT_EQ(roles, (std::vector<std::uint32_t>{atspi_role::PUSH_BUTTON, atspi_role::LIST,
+                                               atspi_role::PUSH_BUTTON, atspi_role::CANVAS}));
+  auto const& list = t.nodes[static_cast<std::size_t>(top.children[1])];
+  EXPECT_EQ(list.name, "Rows");
+  EXPECT_EQ(list.bounds, (Rect{0, 0, 10, 20}));
+  ASSERT_EQ(list.children.size(), 2u);
+  auto const& b = t.nodes[static_cast<std::size_t>(list.children[1])];
+  EXPECT_EQ(b.role, atspi_role::LIST_ITEM);
+  EXPECT_EQ(b.index_in_parent, 1);
+  EXPECT_EQ(b.actions, (std::vector<access::AccessAction>{access::AccessAction::Press}));
+  EXPECT_EQ(b.path, path_of(exported(root), "Row B"))
+      << "a row keeps its object while it moves into the list";
+  ASSERT_GE(t.focused, 0);
+  EXPECT_EQ(t.nodes[static_cast<std::size_t>(t.focused)].name, "Row B");
+
+  auto const& map = t.nodes[static_cast<std::size_t>(top.children[3])];
+  EXPECT_EQ(map.description, "Somewhere at zoom 3");
+  EXPECT_EQ(map.bounds, (Rect{0, 0, 80, 90}));
+  EXPECT_TRUE(map.actions.empty());
+
+  // Without rows no empty list appears.
+  auto const plain = exported(*present_for_bus(window({button("x.s", "Search")}), presentation));
+  EXPECT_EQ(plain.nodes.size(), 3u);
+}
+
 }  // namespace
 }  // namespace zarn_ui::a11y

@@ -183,6 +183,8 @@ class Widget {
   // Accessibility and automation.
   /// The widget's accessibility tree; none when it exposes nothing.
   virtual std::optional<access::AccessNode> accessibility_tree() const { return std::nullopt; }
+  /// What the accessibility bus adds to or groups in that tree; nothing by default.
+  virtual access::AccessPresentation access_presentation() const { return {}; }
   /// The rectangle of the node at `path` (child indices from the root); none when unknown.
   virtual std::optional<Rect> semantic_node_rect(std::span<std::size_t const> /*path*/) const {
     return std::nullopt;

@@ -59,6 +59,9 @@ class Observed final : public zarn_ui::widget::Widget {
   std::optional<zarn_ui::access::AccessNode> accessibility_tree() const override {
     return app_.accessibility_tree();
   }
+  zarn_ui::access::AccessPresentation access_presentation() const override {
+    return app_.access_presentation();
+  }
   bool perform_semantic_action(zarn_ui::State& state, std::string_view id,
                                zarn_ui::widget::SemanticArgument const& argument) override {
     return app_.perform_semantic_action(state, id, argument);
@@ -168,6 +171,12 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   ASSERT_TRUE(search);
   ASSERT_TRUE(zoom_in);
   ASSERT_TRUE(zoom_out);
+
+  // The map itself reads as a picture described in words.
+  auto const map = session.find(*app, a11y::atspi_role::CANVAS, "Map");
+  ASSERT_TRUE(map) << "no map area under the frame";
+  EXPECT_TRUE(session.description_of(*map).starts_with("Map centred on "))
+      << session.description_of(*map);
 
   double const before = zoom;
   EXPECT_TRUE(act(*zoom_in));

@@ -14,9 +14,11 @@
 #include "draw/nav_card.h"
 #include "draw/side_panel_draw.h"
 #include "input/semantics.h"
+#include "platform/a11y/atspi_codes.h"
+#include "platform/a11y/tree_export.h"
 #include "sample/sample_data.h"
-#include "shell/launch_record.h"
 #include "scenario.h"
+#include "shell/launch_record.h"
 
 namespace maps::test {
 namespace {
@@ -282,6 +284,33 @@ Scenario const SCENARIOS[] = {
        std::string const first = "maps.search-result:" + s.app().search_box.suggestions[0].id;
        s.key(NamedKey::ArrowDown);
        EXPECT_EQ(focused(), std::vector<std::string>{first});
+       // On the bus the rows are the items of one list, the highlighted one focused.
+       {
+         namespace a11y = zarn_ui::a11y;
+         auto const bus = a11y::export_tree(
+             a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()),
+             {0, 0}, {0, 0, 1280, 800});
+         ASSERT_GE(bus.focused, 0);
+         auto const& row = bus.nodes[static_cast<std::size_t>(bus.focused)];
+         EXPECT_EQ(row.id_text, first);
+         EXPECT_EQ(row.role, a11y::atspi_role::LIST_ITEM);
+         EXPECT_EQ(row.actions, std::vector{zarn_ui::access::AccessAction::Press});
+         ASSERT_GE(row.parent, 0);
+         auto const& list = bus.nodes[static_cast<std::size_t>(row.parent)];
+         EXPECT_EQ(list.role, a11y::atspi_role::LIST);
+         auto const tree = s.app().accessibility_tree();
+         ASSERT_TRUE(tree);
+         EXPECT_EQ(list.children.size(),
+                   static_cast<std::size_t>(std::count_if(
+                       tree->children.begin(), tree->children.end(),
+                       [](auto const& n) { return n.id_text.starts_with("maps.search-result:"); })))
+             << "every shown row is in the list";
+         EXPECT_GE(list.children.size(), 2u);
+         EXPECT_TRUE(std::none_of(bus.nodes.begin(), bus.nodes.end(), [&](auto const& n) {
+           return n.role == a11y::atspi_role::PUSH_BUTTON &&
+                  n.id_text.starts_with("maps.search-result:");
+         })) << "a suggestion row stayed a button";
+       }
        s.key(NamedKey::Escape);
        EXPECT_TRUE(focused().empty());
        s.type("/");

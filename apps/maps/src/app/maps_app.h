@@ -189,6 +189,7 @@ class MapsApp final : public zarn_ui::widget::Widget,
                                                          std::string_view id) override;
   // Accessibility and automation (semantics.cpp).
   std::optional<zarn_ui::access::AccessNode> accessibility_tree() const override;
+  zarn_ui::access::AccessPresentation access_presentation() const override;
   std::optional<zarn_ui::Rect> semantic_node_rect(std::span<std::size_t const> path) const override;
   bool perform_semantic_action(zarn_ui::State& state, std::string_view id,
                                zarn_ui::widget::SemanticArgument const& argument) override;

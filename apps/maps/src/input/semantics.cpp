@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include <fmt/format.h>
 
@@ -269,6 +270,23 @@ namespace maps {
 
 std::optional<zarn_ui::access::AccessNode> MapsApp::accessibility_tree() const {
   return maps_accessibility_tree(*this);
+}
+
+zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
+  zarn_ui::access::AccessPresentation out;
+  out.list_item_prefix = "maps.search-result:";
+  out.list_name = "Search suggestions";
+  // The map is the window's picture while nothing covers it: the sheet replaces the tree and the
+  // offline panel lists its own controls.
+  if (attribution_sheet_open(attribution_sheet) || offline_panel.open || map_rect.is_empty()) {
+    return out;
+  }
+  LatLon const c = model.center;
+  out.canvas = AccessNode{}.with_id("maps.map").with_name("Map").with_bounds(map_rect);
+  out.canvas->description =
+      fmt::format("Map centred on {:.4f}° {}, {:.4f}° {} at zoom {:.0f}", std::abs(c.lat),
+                  c.lat < 0 ? 'S' : 'N', std::abs(c.lon), c.lon < 0 ? 'W' : 'E', model.zoom);
+  return out;
 }
 
 std::optional<zarn_ui::Rect> MapsApp::semantic_node_rect(std::span<std::size_t const> path) const {
