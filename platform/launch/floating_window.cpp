@@ -196,9 +196,9 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         // Closed from the desktop: the card goes back into the window.
-        if (auto const spec = surface->surface_spec()) {
+        if (auto const request = surface->surface_spec()) {
           surface->apply_placement_event(
-              PlacementEvent{PlacementEventKind::ReturnToApp, spec->surface_id, {}, false});
+              PlacementEvent{PlacementEventKind::ReturnToApp, request->surface_id, {}, false});
         }
         hide();
         active_ = false;
@@ -260,11 +260,11 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
 void FloatingWindow::report_geometry(FloatingSurfaceDelegate& surface, Rect const& frame_rect,
                                      bool moved) {
   surface.set_detached_rect(frame_rect);
-  auto const spec = surface.surface_spec();
-  if (!moved || !spec) {
+  auto const request = surface.surface_spec();
+  if (!moved || !request) {
     return;
   }
-  surface.apply_placement_event(PlacementEvent{PlacementEventKind::Moved, spec->surface_id,
+  surface.apply_placement_event(PlacementEvent{PlacementEventKind::Moved, request->surface_id,
                                                protocol_form(inset(frame_rect, MARGIN)), true});
 }
 
@@ -342,9 +342,9 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   // settles at its dock).
   if (dropped && last_pointer_ && window.contains(*last_pointer_) &&
       overlap_fraction(inset(frame_rect, MARGIN), window) >= FloatingPlacement::RETURN_OVERLAP) {
-    if (auto const spec = surface->surface_spec()) {
+    if (auto const request = surface->surface_spec()) {
       surface->apply_placement_event(
-          PlacementEvent{PlacementEventKind::AdoptedByApp, spec->surface_id, {}, false});
+          PlacementEvent{PlacementEventKind::AdoptedByApp, request->surface_id, {}, false});
     }
     active_ = false;
     hide();
@@ -377,9 +377,9 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   report_geometry(*surface, shown_frame,
                   first || (!dragging && placed_frame != surfaces.front().rect));
   if (first) {
-    if (auto const spec = surface->surface_spec()) {
+    if (auto const request = surface->surface_spec()) {
       surface->apply_placement_event(
-          PlacementEvent{PlacementEventKind::Configured, spec->surface_id, {}, true});
+          PlacementEvent{PlacementEventKind::Configured, request->surface_id, {}, true});
     }
   }
 

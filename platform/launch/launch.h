@@ -64,11 +64,11 @@ struct LaunchSpec {
   std::vector<bus::ActionSignature> action_signatures;
 };
 
-/// Runs the application described by `spec` and returns the process exit status: 0 after the
+/// Runs the application described by `application` and returns the process exit status: 0 after the
 /// window closed or the screenshot was written, and after --help/-h or --version printed the
 /// usage or the version on stdout; 2 for a usage error, 1 for any other failure (each reported
 /// on stderr).
-int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv);
+int run_or_exit(LaunchSpec const& application, int argc, char const* const* argv);
 
 /// What a window run did, for tests and benchmarks.
 struct WindowStats {
@@ -91,6 +91,7 @@ struct WindowOptions {
 };
 
 /// The window path of run_or_exit with arguments already parsed.
-LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options = {});
+LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
+                        WindowOptions options = {});
 
 }  // namespace zarn_ui::launch

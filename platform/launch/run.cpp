@@ -49,18 +49,18 @@ std::string LaunchError::display() const {
 
 namespace {
 
-std::string usage_text(LaunchSpec const& spec, char const* program) {
+std::string usage_text(LaunchSpec const& application, char const* program) {
   std::string const name =
       program ? std::filesystem::path(program).filename().string() : std::string("app");
   std::string out = fmt::format("usage: {} [switches]", name);
-  for (auto const& o : spec.options) {
+  for (auto const& o : application.options) {
     out += fmt::format(" [{} VALUE]", o);
   }
   out += " [--screenshot PATH] [--size WxH] [--scale F] [--action ID [ARG]]";
   out += fmt::format("\n       {} --help | --version", name);
-  if (!spec.switches.empty()) {
+  if (!application.switches.empty()) {
     out += "\nswitches:";
-    for (auto const& s : spec.switches) {
+    for (auto const& s : application.switches) {
       out += " " + s;
     }
   }
@@ -107,19 +107,21 @@ class SdlSession {
 
 }  // namespace
 
-LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOptions options) {
-  prepare_window_identity(spec);
+LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
+                        WindowOptions options) {
+  prepare_window_identity(application);
   SdlSession sdl;
   if (!sdl.ok()) {
     return tl::unexpected(LaunchError::failed(
         fmt::format("could not start the window system: {}", SDL_GetError())));
   }
-  WindowBus bus(spec, args, options.session_bus);
+  WindowBus bus(application, args, options.session_bus);
   if (bus.handed_off()) {
     return *bus.handed_off();
   }
-  auto [width, height] = spec.default_window_size ? spec.default_window_size()
-                                                  : std::pair<std::int32_t, std::int32_t>{1280, 800};
+  auto [width, height] = application.default_window_size
+                             ? application.default_window_size()
+                             : std::pair<std::int32_t, std::int32_t>{1280, 800};
   if (args.size) {
     width = static_cast<std::int32_t>(args.size->first);
     height = static_cast<std::int32_t>(args.size->second);
@@ -128,15 +130,15 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   char const* const theme_env = std::getenv("ZARN_THEME");
   DesktopTheme desktop({options.desktop_theme, options.settings_bus,
                         theme_env ? std::optional<std::string>(theme_env) : std::nullopt});
-  if (!sdl.open(spec.name.empty() ? spec.app_id : spec.name, width, height)) {
+  if (!sdl.open(application.name.empty() ? application.app_id : application.name, width, height)) {
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
-  apply_window_icon(sdl.window(), spec);
-  WindowAccess access(spec, options.accessibility);
+  apply_window_icon(sdl.window(), application);
+  WindowAccess access(application, options.accessibility);
   WindowPresenter presenter(sdl.window());
-  if (spec.minimum_window_size) {
-    auto const [min_w, min_h] = spec.minimum_window_size();
+  if (application.minimum_window_size) {
+    auto const [min_w, min_h] = application.minimum_window_size();
     double const enlarged = args.scale.value_or(1.0f); // --scale makes every logical pixel larger
     SDL_SetWindowMinimumSize(sdl.window(), static_cast<int>(std::ceil(min_w * enlarged)),
                              static_cast<int>(std::ceil(min_h * enlarged)));
@@ -147,25 +149,26 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   // writes the user's.
   bool const from_args = args.any_declared();
   std::unique_ptr<State> state =
-      (!from_args && spec.persist_open) ? std::make_unique<State>(spec.persist_open(spec.app_id))
-                                        : State::in_memory();
+      (!from_args && application.persist_open)
+          ? std::make_unique<State>(application.persist_open(application.app_id))
+          : State::in_memory();
 
   AppBox widget;
-  if (from_args && spec.create_app_from_args) {
-    auto built = spec.create_app_from_args(args);
+  if (from_args && application.create_app_from_args) {
+    auto built = application.create_app_from_args(args);
     if (!built) {
       return tl::unexpected(built.error());
     }
     widget = std::move(*built);
-  } else if (spec.create_app) {
-    widget = spec.create_app();
+  } else if (application.create_app) {
+    widget = application.create_app();
   }
   if (!widget) {
     return tl::unexpected(LaunchError::failed("the application could not be built"));
   }
   App app;
-  if (spec.register_actions) {
-    spec.register_actions(app);
+  if (application.register_actions) {
+    application.register_actions(app);
   }
   state->attach_registry(&app.action_registry_mut());
   bus.attach(*widget);
@@ -309,34 +312,37 @@ LaunchResult run_window(LaunchSpec const& spec, LaunchArgs const& args, WindowOp
   return outcome;
 }
 
-int run_or_exit(LaunchSpec const& spec, int argc, char const* const* argv) {
+int run_or_exit(LaunchSpec const& application, int argc, char const* const* argv) {
   std::span<char const* const> const all(argv, static_cast<std::size_t>(std::max(argc, 0)));
-  auto args = parse_launch_args(all.empty() ? all : all.subspan(1), spec.switches, spec.options);
+  auto args = parse_launch_args(all.empty() ? all : all.subspan(1), application.switches,
+                                application.options);
   if (!args) {
     std::fprintf(stderr, "%s\n%s\n", args.error().c_str(),
-                 usage_text(spec, all.empty() ? nullptr : all[0]).c_str());
+                 usage_text(application, all.empty() ? nullptr : all[0]).c_str());
     return 2;
   }
   if (args->help) {
-    std::printf("%s\n", usage_text(spec, all.empty() ? nullptr : all[0]).c_str());
+    std::printf("%s\n", usage_text(application, all.empty() ? nullptr : all[0]).c_str());
     return 0;
   }
   if (args->version) {
-    std::printf("%s %s\n", spec.name.empty() ? spec.app_id.c_str() : spec.name.c_str(),
-                spec.version.c_str());
+    std::printf("%s %s\n",
+                application.name.empty() ? application.app_id.c_str() : application.name.c_str(),
+                application.version.c_str());
     return 0;
   }
   LaunchResult result;
   if (args->screenshot) {
-    if (!spec.render_shot) {
+    if (!application.render_shot) {
       std::fprintf(stderr, "this application cannot render screenshots\n");
       return 1;
     }
-    spec.render_shot(result, *args);
+    application.render_shot(result, *args);
   } else {
-    result = run_window(spec, *args,
-                        WindowOptions{.max_frames = 0, .session_bus = true, .desktop_theme = true,
-                                      .accessibility = true});
+    result = run_window(
+        application, *args,
+        WindowOptions{
+            .max_frames = 0, .session_bus = true, .desktop_theme = true, .accessibility = true});
   }
   if (!result) {
     std::fprintf(stderr, "%s\n", result.error().display().c_str());

@@ -5,13 +5,13 @@
 
 namespace zarn_ui::launch {
 
-WindowAccess::WindowAccess(LaunchSpec const& spec, bool use_bridge) {
+WindowAccess::WindowAccess(LaunchSpec const& application, bool use_bridge) {
   if (!use_bridge) {
     return;
   }
   a11y::BridgeOptions options;
-  options.app_name = spec.name.empty() ? spec.app_id : spec.name;
-  options.version = spec.version;
+  options.app_name = application.name.empty() ? application.app_id : application.name;
+  options.version = application.version;
   options.wake = push_wake;
   bridge_ = std::make_unique<a11y::AccessBridge>(std::move(options));
 }

@@ -34,13 +34,13 @@ void run_here(widget::Widget& widget, std::vector<bus::ActionSignature> const& a
 
 }  // namespace
 
-WindowBus::WindowBus(LaunchSpec const& spec, LaunchArgs const& args, bool use_bus)
-    : declared_(spec.action_signatures), start_action_(args.action) {
-  if (!use_bus || args.any_declared() || spec.app_id.empty()) {
+WindowBus::WindowBus(LaunchSpec const& application, LaunchArgs const& args, bool use_bus)
+    : declared_(application.action_signatures), start_action_(args.action) {
+  if (!use_bus || args.any_declared() || application.app_id.empty()) {
     return;
   }
   bus::BusOptions options;
-  options.app_id = spec.app_id;
+  options.app_id = application.app_id;
   options.wake = push_wake;
   auto started = bus::AppBus::start(std::move(options));
   if (!started) {
@@ -56,13 +56,14 @@ WindowBus::WindowBus(LaunchSpec const& spec, LaunchArgs const& args, bool use_bu
   if (args.action) {
     forwarded = bus::ForwardedAction{args.action->id, args.action->argument};
   }
-  auto handed = bus::hand_off(spec.app_id, std::nullopt, forwarded);
+  auto handed = bus::hand_off(application.app_id, std::nullopt, forwarded);
   if (handed) {
-    spdlog::info("{} is already running; handed over to it", spec.app_id);
+    spdlog::info("{} is already running; handed over to it", application.app_id);
     handed_off_ = LaunchResult{};
   } else {
-    handed_off_ = tl::unexpected(LaunchError::failed(
-        fmt::format("{} is already running and refused the hand-over: {}", spec.app_id, handed.error())));
+    handed_off_ = tl::unexpected(
+        LaunchError::failed(fmt::format("{} is already running and refused the hand-over: {}",
+                                        application.app_id, handed.error())));
   }
 }
 

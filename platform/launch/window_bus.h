@@ -24,21 +24,21 @@ class WindowBus {
  public:
   /// `use_bus` false: no bus at all (tests, unless they ask). Without a session bus the window
   /// runs as before, with a line in the log.
-  WindowBus(LaunchSpec const& spec, LaunchArgs const& args, bool use_bus);
-  ~WindowBus();
-  WindowBus(WindowBus const&) = delete;
-  WindowBus& operator=(WindowBus const&) = delete;
+   WindowBus(LaunchSpec const& application, LaunchArgs const& args, bool use_bus);
+   ~WindowBus();
+   WindowBus(WindowBus const&) = delete;
+   WindowBus& operator=(WindowBus const&) = delete;
 
-  /// Set when another instance owns the id: the outcome of handing over to it.
-  std::optional<LaunchResult> const& handed_off() const { return handed_off_; }
+   /// Set when another instance owns the id: the outcome of handing over to it.
+   std::optional<LaunchResult> const& handed_off() const { return handed_off_; }
 
-  /// Once the application is built: its published actions, and the --action of this start.
-  void attach(widget::Widget& widget);
-  void before_tick(widget::Widget& widget, State& state, SDL_Window* window);
-  void after_frame(widget::Widget& widget, State& state);
-  /// When after_frame must run again although nothing woke the loop: a check of the actions'
-  /// enabled states that the last frame put off.
-  std::optional<std::chrono::steady_clock::time_point> next_deadline() const;
+   /// Once the application is built: its published actions, and the --action of this start.
+   void attach(widget::Widget& widget);
+   void before_tick(widget::Widget& widget, State& state, SDL_Window* window);
+   void after_frame(widget::Widget& widget, State& state);
+   /// When after_frame must run again although nothing woke the loop: a check of the actions'
+   /// enabled states that the last frame put off.
+   std::optional<std::chrono::steady_clock::time_point> next_deadline() const;
 
  private:
   std::unique_ptr<bus::AppBus> bus_;

@@ -15,20 +15,20 @@ constexpr std::uint32_t ICON_SIZE = 128;
 
 }  // namespace
 
-void prepare_window_identity(LaunchSpec const& spec) {
-  if (spec.app_id.empty()) {
+void prepare_window_identity(LaunchSpec const& application) {
+  if (application.app_id.empty()) {
     return;
   }
   // SDL reads these from the environment when it creates the window; 0 keeps a user's choice.
-  setenv("SDL_VIDEO_X11_WMCLASS", spec.app_id.c_str(), 0);
-  setenv("SDL_VIDEO_WAYLAND_WMCLASS", spec.app_id.c_str(), 0);
+  setenv("SDL_VIDEO_X11_WMCLASS", application.app_id.c_str(), 0);
+  setenv("SDL_VIDEO_WAYLAND_WMCLASS", application.app_id.c_str(), 0);
 }
 
-void apply_window_icon(SDL_Window* window, LaunchSpec const& spec) {
-  if (window == nullptr || spec.icon_svg.empty()) {
+void apply_window_icon(SDL_Window* window, LaunchSpec const& application) {
+  if (window == nullptr || application.icon_svg.empty()) {
     return;
   }
-  auto rgba = rasterise_svg(spec.icon_svg, ICON_SIZE);
+  auto rgba = rasterise_svg(application.icon_svg, ICON_SIZE);
   if (!rgba) {
     spdlog::warn("the window icon could not be drawn: {}", rgba.error());
     return;

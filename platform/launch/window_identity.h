@@ -10,10 +10,10 @@ namespace zarn_ui::launch {
 
 /// Before SDL starts its video: names the window class after the application id, unless the
 /// user chose one (SDL_VIDEO_X11_WMCLASS, SDL_VIDEO_WAYLAND_WMCLASS).
-void prepare_window_identity(LaunchSpec const& spec);
+void prepare_window_identity(LaunchSpec const& application);
 
-/// Sets the window's icon from `spec.icon_svg`; a missing or unreadable icon leaves the window
-/// system's default (logged).
-void apply_window_icon(SDL_Window* window, LaunchSpec const& spec);
+/// Sets the window's icon from `application.icon_svg`; a missing or unreadable icon leaves the
+/// window system's default (logged).
+void apply_window_icon(SDL_Window* window, LaunchSpec const& application);
 
 }  // namespace zarn_ui::launch
