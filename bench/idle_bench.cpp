@@ -40,11 +40,11 @@ struct Measured {
 /// `classify` (UI thread, after a frame) says whether a frame had a reason of its own.
 Measured run(std::function<std::unique_ptr<maps::MapsApp>()> const& make, double seconds,
              std::function<bool(maps::MapsApp const&)> const& had_reason) {
-  zarn_ui::launch::LaunchSpec spec;
-  spec.app_id = "test.zarn.maps.bench";
-  spec.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{1280, 800}; };
+  zarn_ui::launch::LaunchSpec application;
+  application.app_id = "test.zarn.maps.bench";
+  application.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{1280, 800}; };
   maps::MapsApp* app = nullptr;
-  spec.create_app = [&] {
+  application.create_app = [&] {
     auto built = make();
     app = built.get();
     return zarn_ui::launch::AppBox(std::move(built));
@@ -71,7 +71,7 @@ Measured run(std::function<std::unique_ptr<maps::MapsApp>()> const& make, double
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
   });
-  auto const result = zarn_ui::launch::run_window(spec, zarn_ui::launch::LaunchArgs{},
+  auto const result = zarn_ui::launch::run_window(application, zarn_ui::launch::LaunchArgs{},
                                                   zarn_ui::launch::WindowOptions{.stats = &stats});
   sampler.join();
   if (!result) {

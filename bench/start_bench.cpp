@@ -27,22 +27,22 @@ using Clock = std::chrono::steady_clock;
 
 /// Child: a plain window start that reports its first frame on `fd` and ends there.
 int child_window(int fd) {
-  auto const spec = maps::maps_launch_spec();
+  auto const application = maps::maps_launch_spec();
   zarn_ui::launch::WindowStats stats;
   stats.on_frame = [fd] {
     char const byte = 1;
     (void)!write(fd, &byte, 1);
     _exit(0);
   };
-  auto const result = zarn_ui::launch::run_window(spec, zarn_ui::launch::LaunchArgs{},
+  auto const result = zarn_ui::launch::run_window(application, zarn_ui::launch::LaunchArgs{},
                                                   zarn_ui::launch::WindowOptions{.stats = &stats});
   return result ? 0 : 1;
 }
 
 int child_shot(char const* path) {
-  auto const spec = maps::maps_launch_spec();
+  auto const application = maps::maps_launch_spec();
   char const* argv[] = {"maps", "--screenshot", path};
-  return zarn_ui::launch::run_or_exit(spec, 3, argv);
+  return zarn_ui::launch::run_or_exit(application, 3, argv);
 }
 
 /// Milliseconds from starting the child to its first frame (window) or its end (screenshot).

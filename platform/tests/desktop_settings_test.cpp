@@ -216,12 +216,12 @@ TEST_F(DesktopSettingsTest, ARunningWindowSwitchesItsThemeWhenTheDesktopDoes) {
     }
     FakeSettingsPortal portal(address(), {{{APPEARANCE, "color-scheme"}, "uint32 2"}});
     Frames frames;
-    launch::LaunchSpec spec;
-    spec.app_id = "test.zarn.theme";
-    spec.create_app = [&] { return std::make_unique<ThemeProbe>(frames, portal, c.after); };
-    spec.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{64, 64}; };
+    launch::LaunchSpec application;
+    application.app_id = "test.zarn.theme";
+    application.create_app = [&] { return std::make_unique<ThemeProbe>(frames, portal, c.after); };
+    application.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{64, 64}; };
     auto const result = launch::run_window(
-        spec, launch::LaunchArgs{},
+        application, launch::LaunchArgs{},
         launch::WindowOptions{.max_frames = 600, .desktop_theme = true, .settings_bus = address()});
     unsetenv("ZARN_THEME");
     ASSERT_TRUE(result) << result.error().display();

@@ -57,13 +57,14 @@ class ScriptedWidget final : public widget::Widget {
 /// Runs `widget` in a window for `duration` (or until it quits) and returns the frames drawn.
 std::uint64_t frames_in(std::unique_ptr<ScriptedWidget> widget, std::chrono::milliseconds duration) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
-  LaunchSpec spec;
-  spec.app_id = "test.zarn.loop";
-  spec.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{64, 64}; };
+  LaunchSpec application;
+  application.app_id = "test.zarn.loop";
+  application.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{64, 64}; };
   auto held = std::make_shared<std::unique_ptr<ScriptedWidget>>(std::move(widget));
-  spec.create_app = [held] { return AppBox(std::move(*held)); };
+  application.create_app = [held] { return AppBox(std::move(*held)); };
   WindowStats stats;
-  auto const result = run_window(spec, LaunchArgs{}, WindowOptions{.run_for = duration, .stats = &stats});
+  auto const result =
+      run_window(application, LaunchArgs{}, WindowOptions{.run_for = duration, .stats = &stats});
   EXPECT_TRUE(result) << result.error().display();
   return stats.frames;
 }

@@ -95,8 +95,8 @@ class AccessibilityBus : public ::testing::Test {
     if (auto why = session.start(); !why.empty()) {
       GTEST_SKIP() << "skipped: " << why;
     }
-    spec = maps_launch_spec();
-    spec.create_app_from_args = [this](zarn_ui::launch::LaunchArgs const& args)
+    application = maps_launch_spec();
+    application.create_app_from_args = [this](zarn_ui::launch::LaunchArgs const& args)
         -> tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> {
       MapsApp app = app_from_launch_args(args);
       app.location_config.bus_address = "unix:path=/nonexistent/bus";
@@ -105,7 +105,8 @@ class AccessibilityBus : public ::testing::Test {
     zarn_ui::launch::LaunchArgs args;
     args.switches.insert("--nav-closed");  // a demo start: memory only, no services
     window = std::async(std::launch::async, [this, args] {
-      return zarn_ui::launch::run_window(spec, args, {.max_frames = 0, .session_bus = false, .accessibility = true});
+      return zarn_ui::launch::run_window(
+          application, args, {.max_frames = 0, .session_bus = false, .accessibility = true});
     });
   }
   void TearDown() override {
@@ -153,7 +154,7 @@ class AccessibilityBus : public ::testing::Test {
   }
 
   AtspiSession session;
-  zarn_ui::launch::LaunchSpec spec;
+  zarn_ui::launch::LaunchSpec application;
   std::atomic<double> zoom{0.0};
   std::future<zarn_ui::launch::LaunchResult> window;
 };

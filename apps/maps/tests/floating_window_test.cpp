@@ -86,11 +86,11 @@ private:
 /// Runs the script in the real window loop (1280 x 800, no bus); the steps that ran.
 std::size_t run_script(std::vector<Step> steps, std::uint64_t max_frames) {
   std::size_t done = 0;
-  zarn_ui::launch::LaunchSpec spec = maps_launch_spec();
-  spec.persist_open = nullptr;
-  spec.create_app = [&] { return std::make_unique<Scripted>(std::move(steps), done); };
+  zarn_ui::launch::LaunchSpec application = maps_launch_spec();
+  application.persist_open = nullptr;
+  application.create_app = [&] { return std::make_unique<Scripted>(std::move(steps), done); };
   auto const result =
-      zarn_ui::launch::run_window(spec, {}, zarn_ui::launch::WindowOptions{max_frames});
+      zarn_ui::launch::run_window(application, {}, zarn_ui::launch::WindowOptions{max_frames});
   EXPECT_TRUE(result) << result.error().display();
   return done;
 }

@@ -28,9 +28,9 @@ std::vector<std::uint8_t> json(std::string_view text) { return {text.begin(), te
 void run_resource_verb(Session& s, std::string_view resource, std::string_view verb) {
   auto const found = s.app().resolve_resource(*s.state, resource);
   ASSERT_TRUE(found) << resource;
-  auto const* spec = found->find_action(verb);
-  ASSERT_TRUE(spec != nullptr && spec->handler) << verb;
-  auto const applied = s.state->apply_external(spec->invoke({}));
+  auto const* verb_action = found->find_action(verb);
+  ASSERT_TRUE(verb_action != nullptr && verb_action->handler) << verb;
+  auto const applied = s.state->apply_external(verb_action->invoke({}));
   ASSERT_TRUE(applied) << applied.error().display();
 }
 

@@ -13,37 +13,37 @@
 namespace maps {
 
 zarn_ui::launch::LaunchSpec maps_launch_spec() {
-  zarn_ui::launch::LaunchSpec spec;
-  spec.app_id = APP_ID;
-  spec.name = "Maps";
-  spec.version = APP_VERSION;
-  spec.icon_svg = APP_ICON_SVG;
-  spec.switches = {"--nav-closed",
-                   "--empty",
-                   "--edit-from",
-                   "--transit-arrive",
-                   "--search",
-                   "--pois",
-                   "--traffic",
-                   "--offline",
-                   "--menu",
-                   "--attribution",
-                   "--error",
-                   "--floating-navigation",
-                   "--floating-navigation-attached",
-                   "--floating-navigation-hover",
-                   "--floating-navigation-returning",
-                   "--floating-navigation-returned"};
-  spec.options = {"--panel"};
-  spec.create_app = build_default_app;
-  spec.create_app_from_args = build_app_from_args;
-  spec.render_shot = maps::render_shot;
-  spec.register_actions = register_actions;
-  spec.default_window_size = default_window_size;
-  spec.minimum_window_size = minimum_window_size;
-  spec.persist_open = [](std::string_view app_id) { return zarn_ui::persist::open(app_id); };
-  spec.action_signatures = published_action_signatures();
-  return spec;
+  zarn_ui::launch::LaunchSpec application;
+  application.app_id = APP_ID;
+  application.name = "Maps";
+  application.version = APP_VERSION;
+  application.icon_svg = APP_ICON_SVG;
+  application.switches = {"--nav-closed",
+                          "--empty",
+                          "--edit-from",
+                          "--transit-arrive",
+                          "--search",
+                          "--pois",
+                          "--traffic",
+                          "--offline",
+                          "--menu",
+                          "--attribution",
+                          "--error",
+                          "--floating-navigation",
+                          "--floating-navigation-attached",
+                          "--floating-navigation-hover",
+                          "--floating-navigation-returning",
+                          "--floating-navigation-returned"};
+  application.options = {"--panel"};
+  application.create_app = build_default_app;
+  application.create_app_from_args = build_app_from_args;
+  application.render_shot = maps::render_shot;
+  application.register_actions = register_actions;
+  application.default_window_size = default_window_size;
+  application.minimum_window_size = minimum_window_size;
+  application.persist_open = [](std::string_view app_id) { return zarn_ui::persist::open(app_id); };
+  application.action_signatures = published_action_signatures();
+  return application;
 }
 
 zarn_ui::launch::AppBox build_default_app() {
