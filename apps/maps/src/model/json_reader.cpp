@@ -13,7 +13,6 @@ namespace maps {
 
 namespace {
 
-bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Decimal order of magnitude of a number token: the value lies in [10^(order-1), 10^order).
@@ -60,28 +59,11 @@ long decimal_order(std::string_view token) {
   return order;
 }
 
-// Exact powers of ten as doubles.
-constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
 
 }  // namespace
 
-std::optional<double> JsonNumber::to_f64() const {
-  // Integers below 2^53 convert exactly; so do most decimals; everything else goes through
-  // the correctly rounded conversion of the token.
-  if (integral && !overflow && magnitude <= (std::uint64_t{1} << 53)) {
-    double const d = static_cast<double>(magnitude);
-    return negative ? -d : d;
-  }
-  if (short_decimal) {
-    // Both operands are exact doubles, so one multiplication or division rounds correctly
-    // (the usual fast path of decimal conversion; it covers every coordinate of an answer).
-    double const m = static_cast<double>(significand);
-    double const v = scale < 0 ? m / POWERS_OF_TEN[-scale] : m * POWERS_OF_TEN[scale];
-    return negative ? -v : v;
-  }
+std::optional<double> JsonNumber::convert_token() const {
   double value = 0.0;
   auto const res = std::from_chars(token.data(), token.data() + token.size(), value);
   if (res.ec == std::errc::result_out_of_range) {
@@ -110,29 +92,6 @@ void JsonReader::fail_at(std::string_view message, std::size_t pos) const {
 }
 
 void JsonReader::fail(std::string_view message) const { fail_at(message, pos_); }
-
-void JsonReader::skip_ws() {
-  while (pos_ < in_.size() && is_ws(in_[pos_])) {
-    ++pos_;
-  }
-}
-
-JsonReader::Kind JsonReader::peek() {
-  skip_ws();
-  if (pos_ >= in_.size()) {
-    return Kind::End;
-  }
-  switch (in_[pos_]) {
-    case 'n': return Kind::Null;
-    case 't':
-    case 'f': return Kind::Bool;
-    case '"': return Kind::String;
-    case '[': return Kind::Array;
-    case '{': return Kind::Object;
-    default:
-      return (in_[pos_] == '-' || is_digit(in_[pos_])) ? Kind::Number : Kind::Other;
-  }
-}
 
 void JsonReader::expect_literal(std::string_view word) {
   if (in_.substr(pos_, word.size()) != word) {
@@ -241,6 +200,49 @@ JsonNumber JsonReader::read_number() {
     n.overflow = false;
   }
   return n;
+}
+
+double JsonReader::read_f64_or_nan() {
+  skip_ws();
+  // At most 15 digits, no exponent: the digits fit a double exactly, and so does the power of
+  // ten that scales them, so one division rounds correctly. Anything else, and every error,
+  // goes the long way.
+  char const* const begin = in_.data() + pos_;
+  char const* const end = in_.data() + in_.size();
+  char const* p = begin;
+  bool const negative = p < end && *p == '-';
+  if (negative) {
+    ++p;
+  }
+  if (p == end || !is_digit(*p)) {
+    return read_number().to_f64().value_or(std::numeric_limits<double>::quiet_NaN());
+  }
+  std::uint64_t digits = 0;
+  if (*p == '0') {
+    ++p;
+  } else {
+    for (; p < end && is_digit(*p); ++p) {
+      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+  }
+  char const* const int_end = p;
+  char const* frac = p;
+  if (p < end && *p == '.') {
+    frac = ++p;
+    for (; p < end && is_digit(*p); ++p) {
+      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+  }
+  auto const frac_digits = static_cast<std::size_t>(p - frac);
+  bool const plain = p < end ? (*p != 'e' && *p != 'E' && !is_digit(*p)) : true;
+  if (!plain || (frac != int_end && frac_digits == 0) ||
+      static_cast<std::size_t>(int_end - begin) - (negative ? 1 : 0) + frac_digits > 15) {
+    return read_number().to_f64().value_or(std::numeric_limits<double>::quiet_NaN());
+  }
+  pos_ += static_cast<std::size_t>(p - begin);
+  double const m = static_cast<double>(digits);
+  double const v = frac_digits == 0 ? m : m / JsonNumber::power_of_ten(frac_digits);
+  return negative ? -v : v;
 }
 
 std::uint32_t JsonReader::read_hex4() {

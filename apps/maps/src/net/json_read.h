@@ -25,7 +25,13 @@ inline constexpr JsonReaderOptions ANSWER_READING{MAX_ANSWER_DEPTH, true};
 /// The next value when it is a string; otherwise it is skipped.
 std::optional<std::string> read_text(JsonReader& r);
 /// The next value when it is a number a double holds.
-std::optional<double> read_f64(JsonReader& r);
+inline std::optional<double> read_f64(JsonReader& r) {
+  if (r.peek() != JsonReader::Kind::Number) {
+    r.skip_value();
+    return std::nullopt;
+  }
+  return r.read_f64();
+}
 /// The next value when it is an integer that fits.
 std::optional<std::int64_t> read_i64(JsonReader& r);
 std::optional<std::uint64_t> read_u64(JsonReader& r);
