@@ -1,8 +1,10 @@
 #include "model/json_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <fmt/format.h>
@@ -60,6 +62,44 @@ long decimal_order(std::string_view token) {
 }
 
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
+
+constexpr std::uint64_t DECIMAL_SHIFT[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                           100000000};
+
+// Appends the run of ASCII digits at p to `value` (modulo 2^64) and returns its end. Eight
+// bytes are looked at together where the text has them: the fraction of a coordinate is one
+// such look.
+char const* append_digits(char const* p, char const* end, std::uint64_t& value) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      std::uint64_t w = 0;
+      std::memcpy(&w, p, 8);
+      // A byte is a digit when its high half reads 3 both as it is and after adding 6 (a carry
+      // only reaches bytes after a non-digit, which do not count).
+      std::uint64_t const other =
+          ((w & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030) |
+          (((w + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030);
+      auto const count = other == 0 ? 8u : static_cast<unsigned>(std::countr_zero(other)) / 8;
+      if (count == 0) {
+        return p;
+      }
+      // The digits to the high bytes (zeros lead), then pairs, quads and all eight combined.
+      w <<= 8 * (8 - count);
+      w = (w & 0x0F0F0F0F0F0F0F0F) * 2561 >> 8;
+      w = (w & 0x00FF00FF00FF00FF) * 6553601 >> 16;
+      w = (w & 0x0000FFFF0000FFFF) * 42949672960001 >> 32;
+      value = value * DECIMAL_SHIFT[count] + w;
+      p += count;
+      if (count < 8) {
+        return p;
+      }
+    }
+  }
+  for (; p < end && is_digit(*p); ++p) {
+    value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  return p;
+}
 
 }  // namespace
 
@@ -229,9 +269,7 @@ double JsonReader::read_f64_or_nan() {
   char const* frac = p;
   if (p < end && *p == '.') {
     frac = ++p;
-    for (; p < end && is_digit(*p); ++p) {
-      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
-    }
+    p = append_digits(p, end, digits);
   }
   auto const frac_digits = static_cast<std::size_t>(p - frac);
   bool const plain = p < end ? (*p != 'e' && *p != 'E' && !is_digit(*p)) : true;
@@ -365,21 +403,6 @@ void JsonReader::scan_string(std::string* out) {
   }
 }
 
-void JsonReader::enter() {
-  if (depth_ >= options_.max_depth) {
-    fail_at("recursion limit exceeded", pos_ + 1);
-  }
-  ++depth_;
-  first_ = true;
-  ++pos_;
-}
-
-void JsonReader::leave() {
-  ++pos_;
-  --depth_;
-  first_ = false;
-}
-
 void JsonReader::begin_object() {
   skip_ws();
   if (pos_ >= in_.size() || in_[pos_] != '{') {
@@ -423,37 +446,6 @@ bool JsonReader::next_key(std::string& key) {
     fail_at("expected `:`", pos_ + 1);
   }
   ++pos_;
-  return true;
-}
-
-void JsonReader::begin_array() {
-  skip_ws();
-  if (pos_ >= in_.size() || in_[pos_] != '[') {
-    fail_at("expected `[`", pos_ + 1);
-  }
-  enter();
-}
-
-bool JsonReader::next_element() {
-  skip_ws();
-  if (pos_ >= in_.size()) {
-    fail_at("EOF while parsing a list", pos_);
-  }
-  if (in_[pos_] == ']') {
-    leave();
-    return false;
-  }
-  if (!first_) {
-    if (in_[pos_] != ',') {
-      fail_at("expected `,` or `]`", pos_ + 1);
-    }
-    ++pos_;
-    skip_ws();
-    if (pos_ < in_.size() && in_[pos_] == ']') {
-      fail_at("trailing comma", pos_ + 1);
-    }
-  }
-  first_ = false;
   return true;
 }
 

@@ -120,8 +120,36 @@ class JsonReader {
   void begin_object();
   bool next_key(std::string& key);
   /// Array elements: begin_array(), then next_element() until it answers false.
-  void begin_array();
-  bool next_element();
+  /// (Inline with enter and leave: they run for every position of a long line.)
+  void begin_array() {
+    skip_ws();
+    if (pos_ >= in_.size() || in_[pos_] != '[') {
+      fail_at("expected `[`", pos_ + 1);
+    }
+    enter();
+  }
+  bool next_element() {
+    skip_ws();
+    if (pos_ >= in_.size()) {
+      fail_at("EOF while parsing a list", pos_);
+    }
+    if (in_[pos_] == ']') {
+      leave();
+      return false;
+    }
+    if (!first_) {
+      if (in_[pos_] != ',') {
+        fail_at("expected `,` or `]`", pos_ + 1);
+      }
+      ++pos_;
+      skip_ws();
+      if (pos_ < in_.size() && in_[pos_] == ']') {
+        fail_at("trailing comma", pos_ + 1);
+      }
+    }
+    first_ = false;
+    return true;
+  }
 
   /// Parses and discards one value of any kind (validating it as strictly as reading it).
   void skip_value();
@@ -146,11 +174,22 @@ class JsonReader {
   void expect_literal(std::string_view word);
   // No number reads as NaN, so NaN stands for one beyond the doubles.
   double read_f64_or_nan();
-  void enter();
+  void enter() {
+    if (depth_ >= options_.max_depth) {
+      fail_at("recursion limit exceeded", pos_ + 1);
+    }
+    ++depth_;
+    first_ = true;
+    ++pos_;
+  }
   std::uint32_t read_hex4();
   // Reads a string, appending its decoded text to `out` unless that is null.
   void scan_string(std::string* out);
-  void leave();
+  void leave() {
+    ++pos_;
+    --depth_;
+    first_ = false;
+  }
 
   std::string_view in_;
   JsonReaderOptions options_;
