@@ -138,11 +138,11 @@ class BoxedSearch {
   explicit BoxedSearch(std::vector<PlanePoint> const& plane) : plane_(plane) {
     boxes_.resize(plane.size() / BOX_POINTS);
     for (std::size_t k = 0; k < boxes_.size(); ++k) {
-      boxes_[k] = enclose(k * BOX_POINTS, BOX_POINTS);
+      boxes_[k] = enclose_points(k * BOX_POINTS);
     }
     groups_.resize(plane.size() / GROUP_POINTS);
     for (std::size_t g = 0; g < groups_.size(); ++g) {
-      groups_[g] = enclose(g * GROUP_POINTS, GROUP_POINTS);
+      groups_[g] = enclose_boxes(g * GROUP_POINTS);
     }
   }
 
@@ -178,13 +178,13 @@ class BoxedSearch {
 
   static std::size_t round_up(std::size_t v, std::size_t step) { return (v + step - 1) / step * step; }
 
-  Box enclose(std::size_t first, std::size_t count) const {
-    PlanePoint const o = plane_[first];
-    PlanePoint const last = plane_[first + count - 1];
+  // The box along the line from `o` to `last` around the points `visit` hands out.
+  template <class Visit> static Box enclose(PlanePoint o, PlanePoint last, Visit visit) {
     Box box;
     double const ex = last.x - o.x;
     double const ey = last.y - o.y;
-    double const len = std::hypot(ex, ey);
+    // Coordinates are below BOXED_COORDINATE_MAX: the square cannot overflow.
+    double const len = std::sqrt(ex * ex + ey * ey);
     if (len > 0.0) {
       box.ux = ex / len;
       box.uy = ey / len;
@@ -193,16 +193,16 @@ class BoxedSearch {
     double max_a = 0.0;
     double min_b = 0.0;
     double max_b = 0.0;
-    for (std::size_t i = first + 1; i < first + count; ++i) {
-      double const qx = plane_[i].x - o.x;
-      double const qy = plane_[i].y - o.y;
+    visit([&](PlanePoint p) {
+      double const qx = p.x - o.x;
+      double const qy = p.y - o.y;
       double const a = qx * box.ux + qy * box.uy;
       double const b = qy * box.ux - qx * box.uy;
       min_a = std::min(min_a, a);
       max_a = std::max(max_a, a);
       min_b = std::min(min_b, b);
       max_b = std::max(max_b, b);
-    }
+    });
     double const ca = min_a / 2.0 + max_a / 2.0;
     double const cb = min_b / 2.0 + max_b / 2.0;
     box.cx = o.x + ca * box.ux - cb * box.uy;
@@ -210,6 +210,31 @@ class BoxedSearch {
     box.hu = max_a / 2.0 - min_a / 2.0;
     box.hv = max_b / 2.0 - min_b / 2.0;
     return box;
+  }
+
+  Box enclose_points(std::size_t first) const {
+    return enclose(plane_[first], plane_[first + BOX_POINTS - 1], [&](auto&& add) {
+      for (std::size_t i = first + 1; i < first + BOX_POINTS; ++i) {
+        add(plane_[i]);
+      }
+    });
+  }
+
+  // A group's box holds the corners of its boxes, which is cheaper than its points.
+  Box enclose_boxes(std::size_t first) const {
+    return enclose(plane_[first], plane_[first + GROUP_POINTS - 1], [&](auto&& add) {
+      for (std::size_t k = first / BOX_POINTS; k < (first + GROUP_POINTS) / BOX_POINTS; ++k) {
+        Box const& b = boxes_[k];
+        double const ux = b.hu * b.ux;
+        double const uy = b.hu * b.uy;
+        double const vx = -b.hv * b.uy;
+        double const vy = b.hv * b.ux;
+        add({b.cx - ux - vx, b.cy - uy - vy});
+        add({b.cx - ux + vx, b.cy - uy + vy});
+        add({b.cx + ux - vx, b.cy + uy - vy});
+        add({b.cx + ux + vx, b.cy + uy + vy});
+      }
+    });
   }
 
   // Opens the candidate with the highest bound first, so that most of the others fall below
