@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,9 @@ TEST(JsonReaderNumbers, ShortWayAgreesWithTheToken) {
       "12345678.9012345", "12345678.90123456", "0.000000000000001", "9007199254740993",
       "9999999999999999", "0.9999999999999999", "99999999.99999999",
       "00", "-01", "0.5]", " 3.25,", "42}",
+      // fractions followed by at least eight more bytes, which are looked at together
+      "48.1371]          ", "11.12345678,       ", "0.12345678901234        ",
+      "0.123456789012345       ", "-2.99999999999999x        ", "1.00000000e5            ",
       // exponents, and numbers beyond the doubles
       "1e5", "2.5E-3", "1e400", "-1e-400",
       // malformed
@@ -53,6 +57,64 @@ TEST(JsonReaderNumbers, ShortWayAgreesWithTheToken) {
     EXPECT_EQ(fast.position, full.position);
     EXPECT_EQ(fast.error, full.error);
   }
+}
+
+// The short way for a position takes exactly the arrays of two plain numbers and leaves every
+// other value, unread, to the general way.
+TEST(JsonReaderNumbers, NumberPairsAreTakenOnlyWhole) {
+  struct Case {
+    char const* text;
+    bool taken;
+    double first;
+    double second;
+  } const cases[] = {
+      {"[11.5,48.1]", true, 11.5, 48.1},      {" [-0.25,0]", true, -0.25, 0.0},
+      {"[11.5, 48.1]", false, 0, 0},           {"[ 11.5,48.1]", false, 0, 0},
+      {"[1e5,2]", false, 0, 0},                {"[1,2,3]", false, 0, 0},
+      {"[1]", false, 0, 0},                    {"[01,2]", false, 0, 0},
+      {"[1.,2]", false, 0, 0},                 {"[1,\"2\"]", false, 0, 0},
+      {"[1,2", false, 0, 0},                   {"{}", false, 0, 0},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.text);
+    JsonReader r(c.text);
+    double a = -1.0;
+    double b = -1.0;
+    std::size_t const before = r.position();
+    ASSERT_EQ(r.read_number_pair(a, b), c.taken);
+    if (c.taken) {
+      EXPECT_EQ(a, c.first);
+      EXPECT_EQ(b, c.second);
+      EXPECT_NO_THROW(r.finish());
+    } else {
+      EXPECT_EQ(r.position(), before);
+    }
+  }
+  // Inside a list, pairs and other elements mix; the depth limit still holds for the pairs.
+  JsonReader list("[[1,2],[3, 4],[5,6]]");
+  list.begin_array();
+  std::vector<double> seen;
+  while (list.next_element()) {
+    double a = 0.0;
+    double b = 0.0;
+    if (!list.read_number_pair(a, b)) {
+      list.begin_array();
+      while (list.next_element()) {
+        seen.push_back(*list.read_f64());
+      }
+      continue;
+    }
+    seen.insert(seen.end(), {a, b});
+  }
+  EXPECT_NO_THROW(list.finish());
+  EXPECT_EQ(seen, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+  JsonReader deep("[[1,2]]", {.max_depth = 1});
+  deep.begin_array();
+  ASSERT_TRUE(deep.next_element());
+  double a = 0.0;
+  double b = 0.0;
+  EXPECT_FALSE(deep.read_number_pair(a, b));
+  EXPECT_THROW(deep.skip_value(), JsonError);
 }
 
 } // namespace

@@ -242,11 +242,9 @@ JsonNumber JsonReader::read_number() {
   return n;
 }
 
-double JsonReader::read_f64_or_nan() {
-  skip_ws();
+bool JsonReader::read_plain_number(double& out) {
   // At most 15 digits, no exponent: the digits fit a double exactly, and so does the power of
-  // ten that scales them, so one division rounds correctly. Anything else, and every error,
-  // goes the long way.
+  // ten that scales them, so one division rounds correctly.
   char const* const begin = in_.data() + pos_;
   char const* const end = in_.data() + in_.size();
   char const* p = begin;
@@ -255,7 +253,7 @@ double JsonReader::read_f64_or_nan() {
     ++p;
   }
   if (p == end || !is_digit(*p)) {
-    return read_number().to_f64().value_or(std::numeric_limits<double>::quiet_NaN());
+    return false;
   }
   std::uint64_t digits = 0;
   if (*p == '0') {
@@ -275,12 +273,43 @@ double JsonReader::read_f64_or_nan() {
   bool const plain = p < end ? (*p != 'e' && *p != 'E' && !is_digit(*p)) : true;
   if (!plain || (frac != int_end && frac_digits == 0) ||
       static_cast<std::size_t>(int_end - begin) - (negative ? 1 : 0) + frac_digits > 15) {
-    return read_number().to_f64().value_or(std::numeric_limits<double>::quiet_NaN());
+    return false;
   }
   pos_ += static_cast<std::size_t>(p - begin);
   double const m = static_cast<double>(digits);
   double const v = frac_digits == 0 ? m : m / JsonNumber::power_of_ten(frac_digits);
-  return negative ? -v : v;
+  out = negative ? -v : v;
+  return true;
+}
+
+double JsonReader::read_f64_or_nan() {
+  skip_ws();
+  double v = 0.0;
+  if (read_plain_number(v)) {
+    return v;
+  }
+  // Anything else, and every error, goes the long way.
+  return read_number().to_f64().value_or(std::numeric_limits<double>::quiet_NaN());
+}
+
+bool JsonReader::read_number_pair(double& first, double& second) {
+  skip_ws();
+  std::size_t const start = pos_;
+  if (pos_ >= in_.size() || in_[pos_] != '[' || depth_ >= options_.max_depth) {
+    return false;
+  }
+  ++pos_;
+  if (read_plain_number(first) && pos_ < in_.size() && in_[pos_] == ',') {
+    ++pos_;
+    if (read_plain_number(second) && pos_ < in_.size() && in_[pos_] == ']') {
+      ++pos_;
+      // As after any value read in full: the enclosing container has just read an element.
+      first_ = false;
+      return true;
+    }
+  }
+  pos_ = start;
+  return false;
 }
 
 std::uint32_t JsonReader::read_hex4() {

@@ -112,6 +112,10 @@ class JsonReader {
     }
     return v;
   }
+  /// Reads the next value when it is an array of two numbers written without blanks and
+  /// without exponents, "[11.5,48.1]", the shape of every position of a long line; answers
+  /// false, consuming nothing, for any other value, which is then read the general way.
+  bool read_number_pair(double& first, double& second);
   /// Decodes the next string into `out` (replacing its content).
   void read_string(std::string& out);
 
@@ -174,6 +178,9 @@ class JsonReader {
   void expect_literal(std::string_view word);
   // No number reads as NaN, so NaN stands for one beyond the doubles.
   double read_f64_or_nan();
+  // A number of at most 15 digits and no exponent at the current byte, read in full, or false
+  // with nothing consumed.
+  bool read_plain_number(double& out);
   void enter() {
     if (depth_ >= options_.max_depth) {
       fail_at("recursion limit exceeded", pos_ + 1);

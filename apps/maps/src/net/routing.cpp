@@ -28,7 +28,22 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
   constexpr std::size_t BLOCK = 8192;
   std::vector<std::vector<LatLon>> blocks;
   std::size_t count = 0;
+  auto const add = [&](LatLon p) {
+    if (blocks.empty() || blocks.back().size() == BLOCK) {
+      blocks.emplace_back().reserve(BLOCK);
+    }
+    blocks.back().push_back(p);
+    ++count;
+  };
   read_array(r, [&](std::size_t) {
+    double x = 0.0;
+    double y = 0.0;
+    if (r.read_number_pair(x, y)) {
+      if (is_valid_position({y, x})) {
+        add({y, x});
+      }
+      return;
+    }
     std::optional<double> lon;
     std::optional<double> lat;
     read_array(r, [&](std::size_t i) {
@@ -41,11 +56,7 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
       }
     });
     if (lat && lon && is_valid_position({*lat, *lon})) {
-      if (blocks.empty() || blocks.back().size() == BLOCK) {
-        blocks.emplace_back().reserve(BLOCK);
-      }
-      blocks.back().push_back({*lat, *lon});
-      ++count;
+      add({*lat, *lon});
     }
   });
   points.clear();
