@@ -27,11 +27,6 @@ double midpoint(double a, double b) {
 
 } // namespace
 
-bool is_valid_position(LatLon p) {
-  // The comparisons are false for NaN.
-  return p.lat >= -90.0 && p.lat <= 90.0 && p.lon >= -180.0 && p.lon <= 180.0;
-}
-
 double world_size_px(double zoom) {
   return static_cast<double>(TILE_SIZE) * std::exp2(zoom);
 }

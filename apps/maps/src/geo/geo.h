@@ -55,7 +55,11 @@ struct ViewFit {
 
 /// A position on the globe: finite, latitude in -90 .. 90 and longitude in -180 .. 180.
 /// Positions from services are checked with it and never wrapped.
-bool is_valid_position(LatLon p);
+/// (Inline: it runs for every position of an answer.)
+inline bool is_valid_position(LatLon p) {
+  // The comparisons are false for NaN.
+  return p.lat >= -90.0 && p.lat <= 90.0 && p.lon >= -180.0 && p.lon <= 180.0;
+}
 
 /// TILE_SIZE * 2^zoom; zoom may be fractional.
 double world_size_px(double zoom);

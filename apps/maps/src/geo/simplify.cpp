@@ -291,16 +291,19 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
   for (auto const& p : points) {
     PlanePoint const q{(p.lon - origin.lon) * METRES_PER_DEGREE * c,
                        (p.lat - origin.lat) * METRES_PER_DEGREE};
-    boxed = boxed && std::fabs(q.x) <= BOXED_COORDINATE_MAX && std::fabs(q.y) <= BOXED_COORDINATE_MAX;
+    boxed &= std::fabs(q.x) <= BOXED_COORDINATE_MAX && std::fabs(q.y) <= BOXED_COORDINATE_MAX;
     plane.push_back(q);
   }
   std::optional<BoxedSearch> search;
   if (boxed) {
     search.emplace(plane);
   }
-  std::vector<bool> keep(n, false);
-  keep.front() = true;
-  keep.back() = true;
+  // One byte per flag: reading them back for the result is then a plain loop. A flag is only
+  // ever set once, so counting the sets gives the result's size.
+  std::vector<unsigned char> keep(n, 0);
+  keep.front() = 1;
+  keep.back() = 1;
+  std::size_t kept = 2;
   double const tol2 = tolerance_m * tolerance_m;
   std::vector<std::pair<std::size_t, std::size_t>> stack;
   stack.reserve(64);
@@ -321,7 +324,8 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
         double const qx = plane[i].x - last.x;
         double const qy = plane[i].y - last.y;
         if (qx * qx + qy * qy > tol2) {
-          keep[i] = true;
+          keep[i] = 1;
+          ++kept;
           last = plane[i];
         }
       }
@@ -336,15 +340,16 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
       scan(plane, chord, s + 1, e, far);
     }
     if (far.dist2 > tol2) {
-      keep[far.index] = true;
+      keep[far.index] = 1;
+      ++kept;
       stack.emplace_back(s, far.index);
       stack.emplace_back(far.index, e);
     }
   }
   std::vector<LatLon> out;
-  out.reserve(static_cast<std::size_t>(std::count(keep.begin(), keep.end(), true)));
+  out.reserve(kept);
   for (std::size_t i = 0; i < n; ++i) {
-    if (keep[i]) {
+    if (keep[i] != 0) {
       out.push_back(points[i]);
     }
   }
