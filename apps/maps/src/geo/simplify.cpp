@@ -146,8 +146,11 @@ class BoxedSearch {
     }
   }
 
-  // The farthest of the points from..to-1 (to at most the last point); far comes in empty.
-  void run(Chord const& chord, std::size_t from, std::size_t to, Farthest& far) {
+  // The farthest of the points from..to-1 (to at most the last point) when it lies farther than
+  // `floor`, the squared tolerance: a box no farther than that cannot hold the point a split
+  // needs and stays shut. far comes in empty.
+  void run(Chord const& chord, std::size_t from, std::size_t to, double floor, Farthest& far) {
+    floor_ = floor;
     // Loose points at both ends, whole boxes up to the first whole group, the groups, and whole
     // boxes after the last group.
     std::size_t const box_from = std::min(to, round_up(from, BOX_POINTS));
@@ -246,10 +249,13 @@ class BoxedSearch {
     }
     auto const top = std::max_element(candidates.begin(), candidates.end(),
                                       [](Candidate const& a, Candidate const& b) { return a.bound < b.bound; });
+    if (top->bound <= floor_) {
+      return;
+    }
     open(chord, *top, far);
     top->bound = -std::numeric_limits<double>::infinity();
     for (auto const& c : candidates) {
-      if (c.bound >= far.dist2) {
+      if (c.bound > floor_ && c.bound >= far.dist2) {
         open(chord, c, far);
       }
     }
@@ -272,6 +278,7 @@ class BoxedSearch {
   std::vector<Box> boxes_;
   std::vector<Box> groups_;
   std::vector<Candidate> candidates_;
+  double floor_ = 0.0;
 };
 
 } // namespace
@@ -335,7 +342,7 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
     Chord const chord(plane[s], plane[e]);
     Farthest far{-1.0, s};
     if (search && cost >= BOXED_RANGE_MIN) {
-      search->run(chord, s + 1, e, far);
+      search->run(chord, s + 1, e, tol2, far);
     } else {
       scan(plane, chord, s + 1, e, far);
     }
