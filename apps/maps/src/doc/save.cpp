@@ -9,11 +9,6 @@ namespace maps {
 
 namespace {
 
-std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
-  auto k = doc.keys(map);
-  return k ? std::move(*k) : std::vector<std::string>{};
-}
-
 // Tombstones every Map member whose key is not in `keep`.
 void tombstone_others(Document& doc, ObjId const& collection,
                       std::unordered_set<std::string> const& keep) {
