@@ -1,6 +1,7 @@
 #include "doc/load.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "doc/schema.h"
 #include "model/json.h"
@@ -14,6 +15,11 @@ namespace {
 std::size_t length_of(Document const& doc, ObjId const& list) {
   auto n = doc.length(list);
   return n ? *n : 0;
+}
+
+/// A stored count narrowed to the model's width: a wider value keeps its low bits.
+template <class T> T low_bits(std::uint64_t v) {
+  return static_cast<T>(v & std::numeric_limits<T>::max());
 }
 
 /// Appends every element of the list under `key` that `read` accepts (it gets the list and an
@@ -471,9 +477,9 @@ std::optional<DownloadedRegion> read_region_entry(Document const& doc, ObjId con
                           std::move(*name),
                           *min,
                           *max,
-                          static_cast<std::uint8_t>(*z0 & 0xff),
-                          static_cast<std::uint8_t>(*z1 & 0xff),
-                          static_cast<std::uint32_t>(*tiles & 0xffffffffu)};
+                          low_bits<std::uint8_t>(*z0),
+                          low_bits<std::uint8_t>(*z1),
+                          low_bits<std::uint32_t>(*tiles)};
 }
 
 std::optional<RouteStep> read_route_step(Document const& doc, ObjId const& list,
@@ -509,8 +515,8 @@ std::optional<TransitJourney> read_journey(Document const& doc, ObjId const& lis
   }
   j.dep = std::move(*dep);
   j.arr = std::move(*arr);
-  j.duration_min = static_cast<std::uint32_t>(*duration & 0xffffffffu);
-  j.transfers = static_cast<std::uint32_t>(*transfers & 0xffffffffu);
+  j.duration_min = low_bits<std::uint32_t>(*duration);
+  j.transfers = low_bits<std::uint32_t>(*transfers);
   return j;
 }
 
@@ -542,8 +548,8 @@ std::optional<TransitLeg> read_transit_leg(Document const& doc, ObjId const& lis
   leg.to_name = std::move(*to_name);
   leg.dep = std::move(*dep);
   leg.arr = std::move(*arr);
-  leg.duration_min = static_cast<std::uint32_t>(*duration & 0xffffffffu);
-  leg.num_stops = static_cast<std::uint32_t>(*stops & 0xffffffffu);
+  leg.duration_min = low_bits<std::uint32_t>(*duration);
+  leg.num_stops = low_bits<std::uint32_t>(*stops);
   leg.geometry = read_geometry(doc, *m);
   leg.color = get_string(doc, *m, "color");
   leg.text_color = get_string(doc, *m, "text_color");
