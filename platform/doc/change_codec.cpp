@@ -172,6 +172,29 @@ base::Result<char32_t> read_code_point(wire::Reader& r) {
   return static_cast<char32_t>(*u);
 }
 
+void put_hashes(Bytes& out, std::vector<ChangeHash> const& hashes) {
+  wire::put_uleb(out, hashes.size());
+  for (auto const& h : hashes) {
+    wire::put_raw(out, h);
+  }
+}
+
+base::Result<std::vector<ChangeHash>> read_hashes(wire::Reader& r) {
+  auto n = r.count(32);
+  if (!n) {
+    return base::fail(n.error());
+  }
+  std::vector<ChangeHash> out(*n);
+  for (auto& h : out) {
+    auto raw = r.raw(32);
+    if (!raw) {
+      return base::fail(raw.error());
+    }
+    std::copy(raw->begin(), raw->end(), h.begin());
+  }
+  return out;
+}
+
 base::Result<OpId> read_op_id(wire::Reader& r, std::size_t actor_count) {
   auto c = r.uleb();
   if (!c) {
@@ -236,10 +259,7 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
   wire::put_uleb(out, seq);
   wire::put_uleb(out, s.pending_start);
   wire::put_uleb(out, 0); // time: always 0, so equal edits give equal hashes
-  wire::put_uleb(out, deps.size());
-  for (auto const& d : deps) {
-    wire::put_raw(out, d);
-  }
+  put_hashes(out, deps);
   wire::put_uleb(out, others.size());
   for (auto a : others) {
     wire::put_bytes(out, s.actors[a]);
@@ -311,14 +331,7 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
   std::uint64_t time = 0;
   WIRE_TRY_ASSIGN(time, r.uleb());
   (void)time;
-  std::size_t ndeps = 0;
-  WIRE_TRY_ASSIGN(ndeps, r.count(32));
-  c.deps.resize(ndeps);
-  for (auto& d : c.deps) {
-    std::span<std::uint8_t const> raw;
-    WIRE_TRY_ASSIGN(raw, r.raw(32));
-    std::copy(raw.begin(), raw.end(), d.begin());
-  }
+  WIRE_TRY_ASSIGN(c.deps, read_hashes(r));
   std::size_t nothers = 0;
   WIRE_TRY_ASSIGN(nothers, r.count(2));
   c.actors.reserve(nothers + 1);

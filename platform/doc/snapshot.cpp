@@ -51,10 +51,7 @@ Bytes encode_snapshot(State const& s) {
     wire::put_uleb(out, s.last_op[i]);
   }
   wire::put_uleb(out, s.max_op);
-  wire::put_uleb(out, s.heads.size());
-  for (auto const& h : s.heads) {
-    wire::put_raw(out, h);
-  }
+  put_hashes(out, s.heads);
 
   // The objects reachable from the root, parents first.
   std::vector<OpId> order{OpId{}};
@@ -141,16 +138,10 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
       return base::fail("op counter beyond the highest");
     }
   }
-  std::size_t nheads = 0;
-  WIRE_TRY_ASSIGN(nheads, r.count(32));
-  s.heads.resize(nheads);
-  for (auto& h : s.heads) {
-    std::span<std::uint8_t const> raw;
-    WIRE_TRY_ASSIGN(raw, r.raw(32));
-    std::copy(raw.begin(), raw.end(), h.begin());
-    s.covered_hashes.insert(h);
-  }
-  if (!std::is_sorted(s.heads.begin(), s.heads.end()) || s.covered_hashes.size() != nheads) {
+  WIRE_TRY_ASSIGN(s.heads, read_hashes(r));
+  s.covered_hashes.insert(s.heads.begin(), s.heads.end());
+  if (!std::is_sorted(s.heads.begin(), s.heads.end()) ||
+      s.covered_hashes.size() != s.heads.size()) {
     return base::fail("bad heads");
   }
 
