@@ -200,7 +200,7 @@ struct AccessBridge::Impl {
       names = object_interfaces(t ? *t : ExportedTree{}, path);
     } else {
       // Before the first frame every node may be anything; the call itself waits for it.
-      names = {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION};
+      names = {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION, IFACE_TEXT};
     }
     if (names.empty()) {
       return nullptr;

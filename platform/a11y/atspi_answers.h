@@ -1,7 +1,8 @@
 #pragma once
-// What the exported objects answer: the calls and properties of Accessible, Component, Action
-// and Application, read from one frame's exported tree. Calls that act (doing an action,
-// grabbing the focus) are answered by the UI thread; here they only name the node and action.
+// What the exported objects answer: the calls and properties of Accessible, Component, Action,
+// Text (read only: a field's text and caret) and Application, read from one frame's exported
+// tree. Calls that act (doing an action, grabbing the focus) are answered by the UI thread; here
+// they only name the node and action.
 
 #include <cstdint>
 #include <optional>
