@@ -1,11 +1,8 @@
 #include "platform/a11y/access_bridge.h"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
@@ -16,6 +13,7 @@
 #include "platform/a11y/atspi_codes.h"
 #include "platform/a11y/tree_export.h"
 #include "platform/bus/connect.h"
+#include "platform/bus/context_thread.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui::a11y {
@@ -35,24 +33,13 @@ GDBusNodeInfo* interface_info() {
   return info;
 }
 
-/// Runs `fn` on `context`'s thread, never on the caller's (an idle source, not an invoke).
-void post(GMainContext* context, GSourceFunc fn, gpointer data) {
-  GSource* source = g_idle_source_new();
-  g_source_set_callback(source, fn, data, nullptr);
-  g_source_attach(source, context);
-  g_source_unref(source);
-}
-
 GVariant* empty_properties() { return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0); }
 
 }  // namespace
 
 struct AccessBridge::Impl {
   BridgeOptions options;
-  std::thread thread;
-  GMainContext* context = nullptr;
-  GMainLoop* loop = nullptr;
-  std::atomic<bool> stopping{false};
+  bus::ContextThread worker;
 
   // Written on the bridge thread before `ready` is set, read-only afterwards.
   GDBusConnection* connection = nullptr;
@@ -291,12 +278,10 @@ struct AccessBridge::Impl {
   }
 
   void run() {
-    pthread_setname_np(pthread_self(), "maps-a11y");
-    g_main_context_push_thread_default(context);
     if (auto connected = connect(); !connected) {
       spdlog::info("running without the accessibility bus: {}", connected.error());
-    } else if (!stopping) {
-      g_main_loop_run(loop);
+    } else {
+      worker.run_loop();  // returns at once when the bridge stopped while connecting
     }
     refuse_left();
     if (connection) {
@@ -307,7 +292,6 @@ struct AccessBridge::Impl {
       g_object_unref(connection);
       connection = nullptr;
     }
-    g_main_context_pop_thread_default(context);
   }
 
   static gboolean answer_waiting(gpointer user_data) {
@@ -347,10 +331,8 @@ struct AccessBridge::Impl {
 
 AccessBridge::AccessBridge(BridgeOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
-  impl_->context = g_main_context_new();
-  impl_->loop = g_main_loop_new(impl_->context, FALSE);
   Impl* raw = impl_.get();
-  impl_->thread = std::thread([raw] { raw->run(); });
+  impl_->worker.start("maps-a11y", [raw] { raw->run(); });
 }
 
 AccessBridge::~AccessBridge() {
@@ -358,19 +340,7 @@ AccessBridge::~AccessBridge() {
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", done));
   }
   impl_->replies.clear();
-  impl_->stopping = true;
-  post(
-      impl_->context,
-      [](gpointer loop) -> gboolean {
-        g_main_loop_quit(static_cast<GMainLoop*>(loop));
-        return G_SOURCE_REMOVE;
-      },
-      impl_->loop);
-  if (impl_->thread.joinable()) {
-    impl_->thread.join();
-  }
-  g_main_loop_unref(impl_->loop);
-  g_main_context_unref(impl_->context);
+  impl_->worker.stop();
 }
 
 bool AccessBridge::embedded() const { return impl_->is_embedded; }
@@ -412,7 +382,7 @@ void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect wind
     }
   }
   if (waiting) {
-    post(impl_->context, &Impl::answer_waiting, impl_.get());
+    impl_->worker.post(&Impl::answer_waiting, impl_.get());
   }
   for (auto& [invocation, done] : impl_->replies) {
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", done));
