@@ -196,7 +196,7 @@ struct AccessBridge::Impl {
       names = object_interfaces(t ? *t : ExportedTree{}, path);
     } else {
       // Before the first frame every node may be anything; the call itself waits for it.
-      names = {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION, IFACE_TEXT};
+      names = {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION, IFACE_TEXT, IFACE_EDITABLE_TEXT};
     }
     if (names.empty()) {
       return nullptr;
@@ -476,7 +476,9 @@ std::size_t AccessBridge::apply_queued(widget::Widget& widget, State& state) {
     calls.swap(impl_->queue);
   }
   for (auto& q : calls) {
-    bool const done = widget.perform_semantic_action(state, q.request.id_text, widget::SemanticArgument::empty());
+    auto const argument = q.request.text ? widget::SemanticArgument::with_text(*q.request.text)
+                                         : widget::SemanticArgument::empty();
+    bool const done = widget.perform_semantic_action(state, q.request.id_text, argument);
     impl_->replies.emplace_back(q.invocation, done);
   }
   return calls.size();

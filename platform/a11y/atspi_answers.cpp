@@ -69,6 +69,9 @@ constexpr char XML[] = R"xml(<node>
   <method name="SetCaretOffset"><arg direction="in" name="offset" type="i"/><arg direction="out" type="b"/></method>
   <method name="GetNSelections"><arg direction="out" type="i"/></method>
 </interface>
+<interface name="org.a11y.atspi.EditableText">
+  <method name="SetTextContents"><arg direction="in" name="newContents" type="s"/><arg direction="out" type="b"/></method>
+</interface>
 <interface name="org.a11y.atspi.Application">
   <property name="ToolkitName" type="s" access="read"/>
   <property name="Version" type="s" access="read"/>
@@ -285,7 +288,7 @@ CallAnswer component_call(AnswerContext const& ctx, ExportedNode const& node, in
   if (method == "GrabFocus") {
     for (auto const action : node.actions) {
       if (action == access::AccessAction::Focus) {
-        return {nullptr, {}, {}, PerformRequest{node.id_text, action}};
+        return {nullptr, {}, {}, PerformRequest{node.id_text, action, std::nullopt}};
       }
     }
     return reply(g_variant_new("(b)", FALSE));
@@ -314,7 +317,7 @@ CallAnswer action_call(ExportedNode const& node, std::string_view method, GVaria
   }
   auto const action = node.actions[static_cast<std::size_t>(i)];
   if (method == "DoAction") {
-    return {nullptr, {}, {}, PerformRequest{node.id_text, action}};
+    return {nullptr, {}, {}, PerformRequest{node.id_text, action, std::nullopt}};
   }
   if (method == "GetName" || method == "GetLocalizedName") {
     return reply(g_variant_new("(s)", std::string(action_name(action)).c_str()));
@@ -402,6 +405,9 @@ std::vector<std::string_view> object_interfaces(ExportedTree const& tree, std::s
   }
   if (node->text) {
     out.push_back(IFACE_TEXT);
+    if (node->has_state(atspi_state::EDITABLE)) {
+      out.push_back(IFACE_EDITABLE_TEXT);
+    }
   }
   return out;
 }
@@ -427,6 +433,15 @@ CallAnswer answer_call(AnswerContext const& ctx, std::string_view path, std::str
   }
   if (interface == IFACE_TEXT && node.text) {
     return text_call(node, method, parameters);
+  }
+  if (interface == IFACE_EDITABLE_TEXT && node.text && node.has_state(atspi_state::EDITABLE) &&
+      method == "SetTextContents") {
+    char const* text = nullptr;
+    g_variant_get(parameters, "(&s)", &text);
+    if (!g_utf8_validate(text, -1, nullptr)) {
+      return fail(ERROR_INVALID_ARGS, "the text is not UTF-8");
+    }
+    return {nullptr, {}, {}, PerformRequest{node.id_text, access::AccessAction::SetValue, std::string(text)}};
   }
   return fail(ERROR_UNKNOWN_METHOD, "no such interface");
 }

@@ -63,6 +63,7 @@ inline constexpr char const* IFACE_ACCESSIBLE = "org.a11y.atspi.Accessible";
 inline constexpr char const* IFACE_COMPONENT = "org.a11y.atspi.Component";
 inline constexpr char const* IFACE_ACTION = "org.a11y.atspi.Action";
 inline constexpr char const* IFACE_TEXT = "org.a11y.atspi.Text";
+inline constexpr char const* IFACE_EDITABLE_TEXT = "org.a11y.atspi.EditableText";
 inline constexpr char const* IFACE_APPLICATION = "org.a11y.atspi.Application";
 inline constexpr char const* IFACE_SOCKET = "org.a11y.atspi.Socket";
 inline constexpr char const* EVENT_OBJECT = "org.a11y.atspi.Event.Object";

@@ -328,6 +328,18 @@ TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUs
   EXPECT_TRUE(focus_from(*origin)) << "no focus event when the click went back to the starting point";
   push_text("Ost");
   EXPECT_TRUE(session.wait_for([&] { return text_of(*origin) == "Ost"; })) << text_of(*origin);
+
+  // A tool sets the destination's text as if it were typed there.
+  session.clear_events();
+  GVariant* set = session.call(*dest, a11y::IFACE_EDITABLE_TEXT, "SetTextContents",
+                               g_variant_new("(s)", "Marienplatz"));
+  ASSERT_TRUE(set);
+  gboolean done = FALSE;
+  g_variant_get(set, "(b)", &done);
+  g_variant_unref(set);
+  EXPECT_TRUE(done);
+  EXPECT_EQ(text_of(*dest), "Marienplatz");
+  EXPECT_TRUE(focus_from(*dest)) << "the field whose text was set is not the focus";
 }
 
 }  // namespace

@@ -409,6 +409,28 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().model.origin_name, row_place.name);
        EXPECT_TRUE(focused_ids(s).empty());
      }},
+    {"an assistive tool sets the search and endpoint fields' text as if it were typed",
+     {"--panel=directions"}, 1280, 800,
+     [](Session& s) {
+       using zarn_ui::widget::SemanticArgument;
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.route.destination",
+                                                   SemanticArgument::with_text("Marien")));
+       s.frame();
+       EXPECT_EQ(s.app().endpoints.active, DEST_FIELD);
+       EXPECT_EQ(s.app().endpoints.dest_input.text(), "Marien");
+       EXPECT_EQ(s.app().model.dest_query, "Marien");
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.destination"});
+
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.search",
+                                                   SemanticArgument::with_text("Marienplatz")));
+       s.frame();
+       EXPECT_EQ(s.app().endpoints.active, NO_FIELD) << "the endpoint field kept the keyboard";
+       EXPECT_EQ(s.app().model.query, "Marienplatz");
+       EXPECT_TRUE(s.app().search_box.editing);
+       EXPECT_FALSE(s.app().search_box.suggestions.empty()) << "the typed text found no local match";
+       EXPECT_FALSE(s.app().perform_semantic_action(*s.state, "maps.control:zoom-in",
+                                                    SemanticArgument::with_text("3")));
+     }},
     {"locating on a desktop without a location service leaves the side panel uncovered", {"--empty"},
      1280, 800,
      [](Session& s) {

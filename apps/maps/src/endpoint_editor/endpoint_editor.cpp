@@ -171,14 +171,30 @@ void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key
         {EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
   }
   if (input.take_dirty()) {
-    synced = input.text();
-    if (base::utf8::trim(synced).empty()) {
-      editor.debounce.reset();
-    } else {
-      editor.debounce = app.now() + INPUT_DEBOUNCE;
-    }
-    app.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+    endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);
   }
+}
+
+void endpoint_text_changed(MapsApp& app, std::uint8_t field) {
+  auto& editor = app.endpoints;
+  bool const dest = field == DEST_FIELD;
+  auto& synced = dest ? editor.dest_text : editor.origin_text;
+  synced = (dest ? editor.dest_input : editor.origin_input).text();
+  if (base::utf8::trim(synced).empty()) {
+    editor.debounce.reset();
+  } else {
+    editor.debounce = app.now() + INPUT_DEBOUNCE;
+  }
+  app.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+}
+
+void set_endpoint_text(MapsApp& app, std::uint8_t field, std::string_view text) {
+  bool const dest = field == DEST_FIELD;
+  if (app.endpoints.active != (dest ? DEST_FIELD : ORIGIN_FIELD)) {
+    start_endpoint_edit(app, field);
+  }
+  (dest ? app.endpoints.dest_input : app.endpoints.origin_input).set_text(text);
+  endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);
 }
 
 } // namespace maps

@@ -15,6 +15,7 @@
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
 #include "platform/widgets/modal_dialog.h"
+#include "search_box/search_box.h"
 
 namespace maps {
 
@@ -102,6 +103,29 @@ std::optional<AccessNode> overflow_menu_node(MapsApp const& app) {
   AccessNode node = AccessNode{}.with_id("maps.menu").with_name("More map options").with_bounds(menu.rect());
   node.role = zarn_ui::access::ROLE_MENU;
   return std::move(node).with_children(std::move(items));
+}
+
+/// Sets the text of a shown text field as if typed; false for other ids.
+bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) {
+  if (id == "maps.search") {
+    bool const shown = std::any_of(app.hit_targets.begin(), app.hit_targets.end(), [](auto const& t) {
+      auto const* s = std::get_if<UiAction::Search>(&t.action.value);
+      return s != nullptr && s->item == SearchItem::field();
+    });
+    if (shown) {
+      set_search_text(app, text);
+    }
+    return shown;
+  }
+  if (id == ORIGIN_FIELD_ID || id == DEST_FIELD_ID) {
+    bool const dest = id == DEST_FIELD_ID;
+    if (!(dest ? app.endpoints.dest_rect : app.endpoints.origin_rect)) {
+      return false;
+    }
+    set_endpoint_text(app, dest ? DEST_FIELD : ORIGIN_FIELD, text);
+    return true;
+  }
+  return false;
 }
 
 /// The control that holds the keyboard focus: the endpoint field being edited or its
@@ -292,6 +316,9 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
       }
     }
     return false;
+  }
+  if (argument.kind == SemanticArgument::Kind::Text) {
+    return set_field_text(app, id, argument.text);
   }
   if (!value_less_outside_panel(argument)) {
     return false;
