@@ -305,11 +305,10 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
   if (boxed) {
     search.emplace(plane);
   }
-  // One byte per flag: reading them back for the result is then a plain loop. A flag is only
-  // ever set once, so counting the sets gives the result's size.
-  std::vector<unsigned char> keep(n, 0);
-  keep.front() = 1;
-  keep.back() = 1;
+  // A flag is only ever set once, so counting the sets gives the result's size.
+  std::vector<bool> keep(n, false);
+  keep.front() = true;
+  keep.back() = true;
   std::size_t kept = 2;
   double const tol2 = tolerance_m * tolerance_m;
   std::vector<std::pair<std::size_t, std::size_t>> stack;
@@ -331,7 +330,7 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
         double const qx = plane[i].x - last.x;
         double const qy = plane[i].y - last.y;
         if (qx * qx + qy * qy > tol2) {
-          keep[i] = 1;
+          keep[i] = true;
           ++kept;
           last = plane[i];
         }
@@ -347,16 +346,20 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
       scan(plane, chord, s + 1, e, far);
     }
     if (far.dist2 > tol2) {
-      keep[far.index] = 1;
+      keep[far.index] = true;
       ++kept;
       stack.emplace_back(s, far.index);
       stack.emplace_back(far.index, e);
     }
   }
+  // The plane and the boxes go before the result is built: a line that keeps most of its
+  // points would otherwise hold them all three times.
+  search.reset();
+  std::vector<PlanePoint>().swap(plane);
   std::vector<LatLon> out;
   out.reserve(kept);
   for (std::size_t i = 0; i < n; ++i) {
-    if (keep[i] != 0) {
+    if (keep[i]) {
       out.push_back(points[i]);
     }
   }
