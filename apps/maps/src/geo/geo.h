@@ -83,7 +83,8 @@ double polyline_length_m(std::span<LatLon const> points);
 std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double width,
                                           double height, double margin);
 
-/// Point-to-segment distances the split-at-farthest-point simplification may spend on one line.
+/// Point-to-segment distances the split-at-farthest-point simplification may spend on one line,
+/// counted as a plain scan of every range computes them.
 /// Ordinary lines need a few times their length; a zigzag needs its length squared, which for
 /// the largest answer would stall a request thread for hours.
 inline constexpr std::uint64_t SIMPLIFY_WORK_BUDGET = std::uint64_t{1} << 25;

@@ -1,8 +1,8 @@
 // The split-at-farthest-point simplification. Each split looks for the point farthest from
 // the chord of its range; on a long range almost every point is far from winning, so the
-// points are grouped in boxes and a box is opened only when the farthest of its corners could
-// beat the best point found so far. The distances and the choice among equal maxima are the
-// plain scan's, so the result does not depend on the boxes.
+// points are grouped in boxes and a box is opened only when its farthest corner could beat
+// the best point found so far and lies beyond the tolerance. The distances and the choice
+// among equal maxima are the plain scan's, so the result does not depend on the boxes.
 
 #include <algorithm>
 #include <array>
