@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include "app/maps_app.h"
 #include "net/geocode.h"
 #include "net/http.h"
 #include "net/json_read.h"
@@ -83,6 +84,10 @@ std::string steps_of(std::string const& text) {
   return digest(base::Result<std::vector<RouteStep>>(route->steps),
                 [](RouteStep const& s) { return s.instruction; });
 }
+
+// The interface lists the first points of interest of an answer; the parser's limit must leave
+// them as the answer has them.
+static_assert(POI_RESULT_LIMIT >= MAX_NEARBY_POIS);
 
 TEST(AnswerLimits, FirstRecordsKeptTheRestReadStrictly) {
   std::size_t const P = POI_RESULT_LIMIT;

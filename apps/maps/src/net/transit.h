@@ -26,8 +26,10 @@ inline constexpr unsigned MAX_POLYLINE_PRECISION = 15;
 
 /// The most journeys an answer keeps of its "itineraries", the first ones. The request's
 /// "numItineraries=4" is the least the planner computes, not the most it sends: it sends every
-/// itinerary of its search window, a handful to a dozen. Bounded so that an answer of countless
-/// minimal itineraries cannot multiply its size in memory; the rest is read, not kept.
+/// itinerary departing in its search window (a quarter of an hour, widened until it holds
+/// four), a handful to about a dozen, all of which the transit panel lists. Bounded so that an
+/// answer of countless minimal itineraries cannot multiply its size in memory; the rest is
+/// read, not kept.
 inline constexpr std::size_t MAX_ITINERARIES = 16;
 
 /// The most journeys kept of "direct": the planner sends one per direct mode (walking, unless
