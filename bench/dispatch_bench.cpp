@@ -10,12 +10,12 @@
 
 #include "app/maps_app.h"
 #include "doc/updaters.h"
+#include "doc_dispatch.h"
 #include "platform/doc/document.h"
 
 namespace {
 
 using maps::MapsAction;
-using maps::MapsApp;
 using zarn_ui::doc::Document;
 
 constexpr int PLACES = 1'000;
@@ -27,24 +27,16 @@ maps::Place place(int i) {
                          "Street " + std::to_string(i) + ", 80331 M\xC3\xBCnchen");
 }
 
-struct Setup {
-  base::ManualClock clock;
-  Document doc{zarn_ui::doc::Bytes(16, 3)};
-  std::unique_ptr<MapsApp> app;
-
-  Setup() {
-    maps::MapModel model = maps::default_map_model();
-    for (int i = 0; i < PLACES; ++i) {
-      model.places.push_back(place(i));
-    }
-    model.recents = {"coffee", "Hauptbahnhof", "Marienplatz"};
-    app = std::make_unique<MapsApp>(maps::build_maps_app(std::move(model), maps::StreetNetwork{},
-                                                         maps::offline_tile_cache(), false, false));
-    app->clock = &clock;
-    app->window_rect_ = zarn_ui::Rect{0, 0, 1280, 800};
-    app->tick_doc(doc); // seeds the document
-    app->tick_doc(doc);
+std::vector<maps::Place> stored_places() {
+  std::vector<maps::Place> out;
+  for (int i = 0; i < PLACES; ++i) {
+    out.push_back(place(i));
   }
+  return out;
+}
+
+struct Setup : bench::SeededApp {
+  Setup() : SeededApp(stored_places()) {}
 };
 
 template <class Make> void run(benchmark::State& state, Make make) {

@@ -8,6 +8,7 @@
 #include "doc/load.h"
 #include "doc/save.h"
 #include "doc/updaters.h"
+#include "doc_dispatch.h"
 #include "platform/doc/document.h"
 
 namespace {
@@ -87,17 +88,6 @@ void BM_RefreshUnchanged(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshUnchanged);
 
-// A dispatch as the UI runs it, less the platform's bookkeeping: updater, commit, refresh.
-void dispatch(Document& d, MapsAction const& action, MapModel& live, maps::DocBaseline& baseline) {
-  auto const before = d.heads();
-  (void)maps::apply_action_to_doc(action, d);
-  d.commit();
-  auto const ids = maps::place_ids_written_by(action);
-  maps::refresh_written_fields(d, live, baseline, before, maps::fields_written_by(action),
-                               ids ? std::optional<std::span<std::string const>>(*ids)
-                                   : std::nullopt);
-}
-
 void BM_DispatchSetPlaceSaved(benchmark::State& state) {
   Document d = seeded();
   MapModel live = model_with_places();
@@ -106,7 +96,7 @@ void BM_DispatchSetPlaceSaved(benchmark::State& state) {
   bool saved = true;
   std::string const id = place(500).id;
   for (auto _ : state) {
-    dispatch(d, MapsAction{MapsAction::SetPlaceSaved{id, saved}}, live, baseline);
+    bench::dispatch_to_doc(d, MapsAction{MapsAction::SetPlaceSaved{id, saved}}, live, baseline);
     saved = !saved;
   }
 }
@@ -157,7 +147,7 @@ void BM_DispatchUpsertPlaces20(benchmark::State& state) {
     for (int i = 0; i < 20; ++i) {
       a.places.push_back(place(300 + i, round % 2 == 1 ? " (rear)" : ""));
     }
-    dispatch(d, MapsAction{std::move(a)}, live, baseline);
+    bench::dispatch_to_doc(d, MapsAction{std::move(a)}, live, baseline);
     ++round;
   }
 }

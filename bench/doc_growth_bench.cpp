@@ -17,6 +17,7 @@
 #include "doc/load.h"
 #include "doc/save.h"
 #include "doc/updaters.h"
+#include "doc_dispatch.h"
 #include "platform/doc/document.h"
 #include "platform/doc/persist.h"
 
@@ -58,17 +59,6 @@ MapsAction search(int n) {
   return MapsAction{MapsAction::CommitSearch{"coffee near stop " + std::to_string(n)}};
 }
 
-// An action as the app dispatches it, less the platform's bookkeeping: updater, commit, refresh.
-void dispatch(Document& d, MapsAction const& action, MapModel& live, maps::DocBaseline& baseline) {
-  auto const before = d.heads();
-  (void)maps::apply_action_to_doc(action, d);
-  d.commit();
-  auto const ids = maps::place_ids_written_by(action);
-  maps::refresh_written_fields(d, live, baseline, before, maps::fields_written_by(action),
-                               ids ? std::optional<std::span<std::string const>>(*ids)
-                                   : std::nullopt);
-}
-
 struct Grown {
   fs::path dir;
   zarn_ui::doc::Bytes file;
@@ -84,10 +74,10 @@ struct Grown {
     maps::seed_if_empty(d, live, baseline);
     for (int i = 0; i < std::max(ROUTES, SEARCHES); ++i) {
       if (i < ROUTES) {
-        dispatch(d, set_route(i), live, baseline);
+        bench::dispatch_to_doc(d, set_route(i), live, baseline);
       }
       if (i < SEARCHES) {
-        dispatch(d, search(i), live, baseline);
+        bench::dispatch_to_doc(d, search(i), live, baseline);
       }
       if ((i + 1) % SAVE_EVERY == 0) {
         (void)p.save_now();
@@ -138,13 +128,13 @@ template <class Make> void dispatch_bench(benchmark::State& state, Make make) {
   maps::DocBaseline baseline;
   maps::seed_if_empty(d, live, baseline);
   if (state.range(0) == 0) {
-    dispatch(d, set_route(0), live, baseline);
-    dispatch(d, search(0), live, baseline);
+    bench::dispatch_to_doc(d, set_route(0), live, baseline);
+    bench::dispatch_to_doc(d, search(0), live, baseline);
   }
   maps::refresh_model_from_doc(d, live, baseline);
   int n = ROUTES + SEARCHES;
   for (auto _ : state) {
-    dispatch(d, make(n++), live, baseline);
+    bench::dispatch_to_doc(d, make(n++), live, baseline);
   }
   state.counters["history_actions"] = state.range(0) == 1 ? ROUTES + SEARCHES : 2;
 }

@@ -95,15 +95,20 @@ struct Frame {
     add_labels(scene, text);
     return scene;
   }
+
+  /// Replays `scene` onto the surface once an iteration.
+  void replay_each_iteration(benchmark::State& state, Scene const& scene) const {
+    for (auto _ : state) {
+      auto r = render_into(scene, surface, colors::WHITE);
+      benchmark::DoNotOptimize(r);
+    }
+  }
 };
 
 void BM_ReplayMapFrame(benchmark::State& state) {
   Frame frame;
   Scene const scene = frame.build();
-  for (auto _ : state) {
-    auto r = render_into(scene, frame.surface, colors::WHITE);
-    benchmark::DoNotOptimize(r);
-  }
+  frame.replay_each_iteration(state, scene);
 }
 BENCHMARK(BM_ReplayMapFrame)->Unit(benchmark::kMillisecond);
 
@@ -122,10 +127,7 @@ void BM_ReplayTilesOnly(benchmark::State& state) {
   Frame frame;
   Scene scene;
   add_tiles(scene, frame.tiles);
-  for (auto _ : state) {
-    auto r = render_into(scene, frame.surface, colors::WHITE);
-    benchmark::DoNotOptimize(r);
-  }
+  frame.replay_each_iteration(state, scene);
 }
 BENCHMARK(BM_ReplayTilesOnly)->Unit(benchmark::kMillisecond);
 
@@ -133,10 +135,7 @@ void BM_ReplayRouteOnly(benchmark::State& state) {
   Frame frame;
   Scene scene;
   add_route(scene);
-  for (auto _ : state) {
-    auto r = render_into(scene, frame.surface, colors::WHITE);
-    benchmark::DoNotOptimize(r);
-  }
+  frame.replay_each_iteration(state, scene);
 }
 BENCHMARK(BM_ReplayRouteOnly)->Unit(benchmark::kMillisecond);
 
@@ -144,10 +143,7 @@ void BM_ReplayLabelsOnly(benchmark::State& state) {
   Frame frame;
   Scene scene;
   add_labels(scene, frame.text);
-  for (auto _ : state) {
-    auto r = render_into(scene, frame.surface, colors::WHITE);
-    benchmark::DoNotOptimize(r);
-  }
+  frame.replay_each_iteration(state, scene);
 }
 BENCHMARK(BM_ReplayLabelsOnly)->Unit(benchmark::kMillisecond);
 

@@ -9,11 +9,11 @@
 #include <benchmark/benchmark.h>
 
 #include "app/maps_app.h"
+#include "doc_dispatch.h"
 #include "platform/doc/document.h"
 
 namespace {
 
-using maps::MapsApp;
 using maps::Place;
 using zarn_ui::doc::Document;
 
@@ -34,24 +34,16 @@ std::vector<Place> answer_places() {
   return out;
 }
 
-struct Setup {
-  base::ManualClock clock;
-  Document doc{zarn_ui::doc::Bytes(16, 3)};
-  std::unique_ptr<MapsApp> app;
-
-  Setup() {
-    maps::MapModel model = maps::default_map_model();
-    for (int i = 0; i < STORED_PLACES; ++i) {
-      model.places.push_back(place("stored-", i));
-    }
-    model.recents = {"coffee", "Hauptbahnhof", "Marienplatz"};
-    app = std::make_unique<MapsApp>(maps::build_maps_app(std::move(model), maps::StreetNetwork{},
-                                                         maps::offline_tile_cache(), false, false));
-    app->clock = &clock;
-    app->window_rect_ = zarn_ui::Rect{0, 0, 1280, 800};
-    app->tick_doc(doc); // seeds the document
-    app->tick_doc(doc);
+std::vector<Place> stored_places() {
+  std::vector<Place> out;
+  for (int i = 0; i < STORED_PLACES; ++i) {
+    out.push_back(place("stored-", i));
   }
+  return out;
+}
+
+struct Setup : bench::SeededApp {
+  Setup() : SeededApp(stored_places()) {}
 
   void deliver(std::vector<Place> places) {
     ++app->jobs_in_flight;

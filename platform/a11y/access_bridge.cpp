@@ -1,11 +1,8 @@
 #include "platform/a11y/access_bridge.h"
 
-#include <pthread.h>
-
 #include <atomic>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
@@ -16,6 +13,7 @@
 #include "platform/a11y/atspi_codes.h"
 #include "platform/a11y/tree_export.h"
 #include "platform/bus/connect.h"
+#include "platform/bus/context_thread.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui::a11y {
@@ -35,32 +33,30 @@ GDBusNodeInfo* interface_info() {
   return info;
 }
 
-/// Runs `fn` on `context`'s thread, never on the caller's (an idle source, not an invoke).
-void post(GMainContext* context, GSourceFunc fn, gpointer data) {
-  GSource* source = g_idle_source_new();
-  g_source_set_callback(source, fn, data, nullptr);
-  g_source_attach(source, context);
-  g_source_unref(source);
-}
-
 GVariant* empty_properties() { return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0); }
 
 }  // namespace
 
 struct AccessBridge::Impl {
   BridgeOptions options;
-  std::thread thread;
-  GMainContext* context = nullptr;
-  GMainLoop* loop = nullptr;
-  std::atomic<bool> stopping{false};
+  bus::ContextThread worker;
 
-  // Written on the bridge thread before `ready` is set, read-only afterwards.
-  GDBusConnection* connection = nullptr;
+  // Bridge thread. The session connection stays open to see the accessibility bus come back.
+  GDBusConnection* session = nullptr;
+  guint bus_watch = 0;
   guint subtree = 0;
-  std::string unique_name;
+  guint registry_watch = 0;
+  gulong closed_handler = 0;
+  GCancellable* cancel = nullptr;  // the calls of the current connection
+  GSource* retry = nullptr;
+  guint retries_left = 0;
+  guint retry_ms = 0;
   std::string desktop_name;
   std::string desktop_path = NULL_PATH;
-  std::atomic<bool> ready{false};
+  // Written on the bridge thread under `mutex`; the UI thread reads them there to send events.
+  GDBusConnection* connection = nullptr;
+  std::string unique_name;
+  std::atomic<bool> ready{false};  // connected, the objects exported
   std::atomic<bool> is_embedded{false};
   std::atomic<bool> is_listening{false};
 
@@ -200,7 +196,7 @@ struct AccessBridge::Impl {
       names = object_interfaces(t ? *t : ExportedTree{}, path);
     } else {
       // Before the first frame every node may be anything; the call itself waits for it.
-      names = {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION};
+      names = {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION, IFACE_TEXT, IFACE_EDITABLE_TEXT};
     }
     if (names.empty()) {
       return nullptr;
@@ -222,17 +218,13 @@ struct AccessBridge::Impl {
 
   static constexpr GDBusSubtreeVTable SUBTREE{&Impl::on_enumerate, &Impl::on_introspect, &Impl::on_dispatch, {}};
 
-  base::Result<void> connect() {
-    auto session = bus::connect_session(options.session_address);
-    if (!session) {
-      return base::fail(session.error());
-    }
+  /// Connects to the accessibility bus, exports the objects and watches the registry, which
+  /// takes the application each time it appears. Sync calls: only this thread waits for them.
+  base::Result<void> attach() {
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(*session, A11Y_BUS_NAME, A11Y_BUS_PATH, A11Y_BUS_NAME,
+    GVariant* reply = g_dbus_connection_call_sync(session, A11Y_BUS_NAME, A11Y_BUS_PATH, A11Y_BUS_NAME,
                                                   "GetAddress", nullptr, G_VARIANT_TYPE("(s)"),
                                                   G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    g_dbus_connection_close_sync(*session, nullptr, nullptr);
-    g_object_unref(*session);
     if (reply == nullptr) {
       return base::fail(fmt::format("no accessibility bus: {}", bus::take_error_text(error)));
     }
@@ -243,35 +235,141 @@ struct AccessBridge::Impl {
     if (!a11y) {
       return base::fail(a11y.error());
     }
-    connection = *a11y;
-    unique_name = g_dbus_connection_get_unique_name(connection);
     if (interface_info() == nullptr) {
+      g_object_unref(*a11y);
       return base::fail("the accessibility interfaces could not be described");
     }
-    subtree = g_dbus_connection_register_subtree(connection, ACCESSIBLE_PREFIX, &SUBTREE,
+    subtree = g_dbus_connection_register_subtree(*a11y, ACCESSIBLE_PREFIX, &SUBTREE,
                                                  G_DBUS_SUBTREE_FLAGS_DISPATCH_TO_UNENUMERATED_NODES,
                                                  this, nullptr, &error);
     if (subtree == 0) {
+      g_dbus_connection_close_sync(*a11y, nullptr, nullptr);
+      g_object_unref(*a11y);
       return base::fail(fmt::format("could not export the accessible objects: {}", bus::take_error_text(error)));
     }
-    ready = true;
-    GVariant* socket = g_dbus_connection_call_sync(
-        connection, REGISTRY_NAME, ROOT_PATH, IFACE_SOCKET, "Embed",
-        g_variant_new("((so))", unique_name.c_str(), ROOT_PATH), G_VARIANT_TYPE("((so))"),
-        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
-    if (socket == nullptr) {
-      // Clients that know the name can still read the tree.
-      spdlog::info("the accessibility registry did not take the application: {}", bus::take_error_text(error));
-      return {};
+    {
+      std::lock_guard lock(mutex);
+      connection = *a11y;
+      unique_name = g_dbus_connection_get_unique_name(connection);
     }
+    cancel = g_cancellable_new();
+    closed_handler = g_signal_connect(connection, "closed", G_CALLBACK(&Impl::on_closed), this);
+    ready = true;
+    // Auto-started like the registry's first caller would start it.
+    registry_watch = g_bus_watch_name_on_connection(connection, REGISTRY_NAME, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
+                                                    &Impl::on_registry_appeared, &Impl::on_registry_vanished,
+                                                    this, nullptr);
+    return {};
+  }
+
+  /// Lets go of the accessibility bus connection and what hangs on it.
+  void detach() {
+    ready = false;
+    is_embedded = false;
+    GDBusConnection* gone = nullptr;
+    {
+      std::lock_guard lock(mutex);
+      gone = std::exchange(connection, nullptr);
+    }
+    if (gone == nullptr) {
+      return;
+    }
+    if (registry_watch != 0) {
+      g_bus_unwatch_name(std::exchange(registry_watch, 0));
+    }
+    if (cancel != nullptr) {
+      g_cancellable_cancel(cancel);
+      g_object_unref(std::exchange(cancel, nullptr));
+    }
+    g_signal_handler_disconnect(gone, std::exchange(closed_handler, 0));
+    if (subtree != 0) {
+      g_dbus_connection_unregister_subtree(gone, std::exchange(subtree, 0));
+    }
+    if (!g_dbus_connection_is_closed(gone)) {
+      g_dbus_connection_close_sync(gone, nullptr, nullptr);
+    }
+    g_object_unref(gone);
+  }
+
+  void try_attach() {
+    if (connection != nullptr) {
+      return;
+    }
+    if (auto attached = attach(); !attached) {
+      spdlog::info("running without the accessibility bus: {}", attached.error());
+      schedule_retry();
+    } else {
+      retries_left = 0;
+    }
+  }
+
+  // A bus that went away while its launcher kept its name gives no sign when it is back: the
+  // bridge asks a few times, less often each time (0.5 s to 16 s), then waits for the name.
+  void schedule_retry() {
+    if (retry != nullptr || retries_left == 0) {
+      return;
+    }
+    --retries_left;
+    retry_ms = std::min<guint>(retry_ms * 2, 16000);
+    retry = g_timeout_source_new(retry_ms);
+    g_source_set_callback(
+        retry,
+        [](gpointer data) -> gboolean {
+          auto* self = static_cast<Impl*>(data);
+          g_source_unref(std::exchange(self->retry, nullptr));
+          self->try_attach();
+          return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+    g_source_attach(retry, worker.context());
+  }
+
+  static void on_closed(GDBusConnection*, gboolean, GError*, gpointer user_data) {
+    auto* self = static_cast<Impl*>(user_data);
+    spdlog::info("the accessibility bus went away; waiting for it to come back");
+    self->detach();
+    self->retries_left = 6;
+    self->retry_ms = 250;
+    self->schedule_retry();
+  }
+
+  static void on_bus_appeared(GDBusConnection*, char const*, char const*, gpointer user_data) {
+    auto* self = static_cast<Impl*>(user_data);
+    self->try_attach();
+  }
+
+  static void on_registry_appeared(GDBusConnection* c, char const*, char const*, gpointer user_data) {
+    auto* self = static_cast<Impl*>(user_data);
+    g_dbus_connection_call(c, REGISTRY_NAME, ROOT_PATH, IFACE_SOCKET, "Embed",
+                           g_variant_new("((so))", self->unique_name.c_str(), ROOT_PATH),
+                           G_VARIANT_TYPE("((so))"), G_DBUS_CALL_FLAGS_NONE, 5000, self->cancel,
+                           &Impl::on_embedded, self);
+  }
+
+  static void on_registry_vanished(GDBusConnection*, char const*, gpointer user_data) {
+    static_cast<Impl*>(user_data)->is_embedded = false;
+  }
+
+  static void on_embedded(GObject* source, GAsyncResult* result, gpointer user_data) {
+    GError* error = nullptr;
+    GVariant* socket = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+    if (socket == nullptr) {
+      if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+        // Clients that know the name can still read the tree.
+        spdlog::info("the accessibility registry did not take the application: {}", bus::take_error_text(error));
+      } else {
+        g_error_free(error);
+      }
+      return;
+    }
+    auto* self = static_cast<Impl*>(user_data);
     char const* name = nullptr;
     char const* path = nullptr;
     g_variant_get(socket, "((&s&o))", &name, &path);
-    desktop_name = name;
-    desktop_path = path;
+    self->desktop_name = name;
+    self->desktop_path = path;
     g_variant_unref(socket);
-    is_embedded = true;
-    return {};
+    self->is_embedded = true;
   }
 
   void refuse_left() {
@@ -291,23 +389,29 @@ struct AccessBridge::Impl {
   }
 
   void run() {
-    pthread_setname_np(pthread_self(), "maps-a11y");
-    g_main_context_push_thread_default(context);
-    if (auto connected = connect(); !connected) {
+    auto connected = bus::connect_session(options.session_address);
+    if (!connected) {
       spdlog::info("running without the accessibility bus: {}", connected.error());
-    } else if (!stopping) {
-      g_main_loop_run(loop);
+      return;
     }
+    session = *connected;
+    try_attach();
+    // Also when the bus comes (back) later; the first report of an owner finds it attached.
+    bus_watch = g_bus_watch_name_on_connection(session, A11Y_BUS_NAME, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                               &Impl::on_bus_appeared, nullptr, this, nullptr);
+    worker.run_loop();  // returns at once when the bridge stopped while connecting
     refuse_left();
-    if (connection) {
-      if (subtree != 0) {
-        g_dbus_connection_unregister_subtree(connection, subtree);
-      }
-      g_dbus_connection_close_sync(connection, nullptr, nullptr);
-      g_object_unref(connection);
-      connection = nullptr;
+    if (retry != nullptr) {
+      g_source_destroy(retry);
+      g_source_unref(std::exchange(retry, nullptr));
     }
-    g_main_context_pop_thread_default(context);
+    g_bus_unwatch_name(bus_watch);
+    detach();
+    g_dbus_connection_close_sync(session, nullptr, nullptr);
+    g_object_unref(std::exchange(session, nullptr));
+    // Callbacks already queued (a cancelled call's end) run while this object lives.
+    while (g_main_context_iteration(worker.context(), FALSE)) {
+    }
   }
 
   static gboolean answer_waiting(gpointer user_data) {
@@ -325,11 +429,11 @@ struct AccessBridge::Impl {
     return G_SOURCE_REMOVE;
   }
 
-  void emit(TreeEvent const& e) {
+  static void emit(GDBusConnection* to, std::string const& name, TreeEvent const& e) {
     GVariant* data = nullptr;
     switch (e.data) {
       case TreeEvent::Data::Child:
-        data = g_variant_new("(so)", unique_name.c_str(), e.value.c_str());
+        data = g_variant_new("(so)", name.c_str(), e.value.c_str());
         break;
       case TreeEvent::Data::Text:
         data = g_variant_new_string(e.value.c_str());
@@ -338,7 +442,7 @@ struct AccessBridge::Impl {
         data = g_variant_new_int32(0);
         break;
     }
-    g_dbus_connection_emit_signal(connection, nullptr, e.path.c_str(), e.interface.c_str(), e.member.c_str(),
+    g_dbus_connection_emit_signal(to, nullptr, e.path.c_str(), e.interface.c_str(), e.member.c_str(),
                                   g_variant_new("(siiv@a{sv})", e.detail.c_str(), e.detail1, e.detail2, data,
                                                 empty_properties()),
                                   nullptr);
@@ -347,10 +451,8 @@ struct AccessBridge::Impl {
 
 AccessBridge::AccessBridge(BridgeOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
-  impl_->context = g_main_context_new();
-  impl_->loop = g_main_loop_new(impl_->context, FALSE);
   Impl* raw = impl_.get();
-  impl_->thread = std::thread([raw] { raw->run(); });
+  impl_->worker.start("maps-a11y", [raw] { raw->run(); });
 }
 
 AccessBridge::~AccessBridge() {
@@ -358,19 +460,7 @@ AccessBridge::~AccessBridge() {
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", done));
   }
   impl_->replies.clear();
-  impl_->stopping = true;
-  post(
-      impl_->context,
-      [](gpointer loop) -> gboolean {
-        g_main_loop_quit(static_cast<GMainLoop*>(loop));
-        return G_SOURCE_REMOVE;
-      },
-      impl_->loop);
-  if (impl_->thread.joinable()) {
-    impl_->thread.join();
-  }
-  g_main_loop_unref(impl_->loop);
-  g_main_context_unref(impl_->context);
+  impl_->worker.stop();
 }
 
 bool AccessBridge::embedded() const { return impl_->is_embedded; }
@@ -386,7 +476,9 @@ std::size_t AccessBridge::apply_queued(widget::Widget& widget, State& state) {
     calls.swap(impl_->queue);
   }
   for (auto& q : calls) {
-    bool const done = widget.perform_semantic_action(state, q.request.id_text, widget::SemanticArgument::empty());
+    auto const argument = q.request.text ? widget::SemanticArgument::with_text(*q.request.text)
+                                         : widget::SemanticArgument::empty();
+    bool const done = widget.perform_semantic_action(state, q.request.id_text, argument);
     impl_->replies.emplace_back(q.invocation, done);
   }
   return calls.size();
@@ -401,18 +493,27 @@ void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect wind
                   origin, window, scale));
   std::shared_ptr<ExportedTree const> before;
   bool waiting = false;
+  GDBusConnection* to = nullptr;
+  std::string name;
   {
     std::lock_guard lock(impl_->mutex);
     before = std::exchange(impl_->tree, next);
     waiting = !impl_->waiting.empty();
-  }
-  if (before) {
-    for (auto const& e : tree_changes(*before, *next)) {
-      impl_->emit(e);
+    if (impl_->connection != nullptr) {
+      to = G_DBUS_CONNECTION(g_object_ref(impl_->connection));
+      name = impl_->unique_name;
     }
   }
+  if (before && to != nullptr) {
+    for (auto const& e : tree_changes(*before, *next)) {
+      Impl::emit(to, name, e);
+    }
+  }
+  if (to != nullptr) {
+    g_object_unref(to);
+  }
   if (waiting) {
-    post(impl_->context, &Impl::answer_waiting, impl_.get());
+    impl_->worker.post(&Impl::answer_waiting, impl_.get());
   }
   for (auto& [invocation, done] : impl_->replies) {
     g_dbus_method_invocation_return_value(invocation, g_variant_new("(b)", done));

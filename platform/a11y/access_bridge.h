@@ -4,7 +4,8 @@
 // in the registry and answers for the exported tree. Reads are answered on that thread from the
 // last published frame; doing an action or grabbing the focus is queued for the UI thread,
 // which performs it (`apply_queued`, before the tick) and answers after the frame. Until some
-// client has asked for something the UI thread builds and sends nothing.
+// client has asked for something the UI thread builds and sends nothing. A registry that
+// restarts is embedded in again; a bus that goes away is connected to again when it is back.
 
 #include <functional>
 #include <memory>
@@ -38,7 +39,7 @@ class AccessBridge {
   AccessBridge(AccessBridge const&) = delete;
   AccessBridge& operator=(AccessBridge const&) = delete;
 
-  /// True once the application object is embedded in the registry.
+  /// True while the application object is embedded in the registry.
   bool embedded() const;
   /// True once a client asked for something; only then are frames published.
   bool listening() const;

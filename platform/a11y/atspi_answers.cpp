@@ -1,8 +1,10 @@
 #include "platform/a11y/atspi_answers.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/saturate.h"
+#include "base/utf8.h"
 #include "platform/a11y/atspi_codes.h"
 
 namespace zarn_ui::a11y {
@@ -57,6 +59,18 @@ constexpr char XML[] = R"xml(<node>
   <method name="GetKeyBinding"><arg type="i" name="index" direction="in"/><arg type="s" direction="out"/></method>
   <method name="GetActions"><arg direction="out" type="a(sss)"/></method>
   <method name="DoAction"><arg direction="in" name="index" type="i"/><arg direction="out" type="b"/></method>
+</interface>
+<interface name="org.a11y.atspi.Text">
+  <property name="CharacterCount" type="i" access="read"/>
+  <property name="CaretOffset" type="i" access="read"/>
+  <method name="GetText"><arg direction="in" name="startOffset" type="i"/><arg direction="in" name="endOffset" type="i"/><arg direction="out" type="s"/></method>
+  <method name="GetCharacterAtOffset"><arg direction="in" name="offset" type="i"/><arg direction="out" type="i"/></method>
+  <method name="GetStringAtOffset"><arg direction="in" name="offset" type="i"/><arg direction="in" name="granularity" type="u"/><arg direction="out" type="s"/><arg direction="out" name="startOffset" type="i"/><arg direction="out" name="endOffset" type="i"/></method>
+  <method name="SetCaretOffset"><arg direction="in" name="offset" type="i"/><arg direction="out" type="b"/></method>
+  <method name="GetNSelections"><arg direction="out" type="i"/></method>
+</interface>
+<interface name="org.a11y.atspi.EditableText">
+  <method name="SetTextContents"><arg direction="in" name="newContents" type="s"/><arg direction="out" type="b"/></method>
 </interface>
 <interface name="org.a11y.atspi.Application">
   <property name="ToolkitName" type="s" access="read"/>
@@ -274,7 +288,7 @@ CallAnswer component_call(AnswerContext const& ctx, ExportedNode const& node, in
   if (method == "GrabFocus") {
     for (auto const action : node.actions) {
       if (action == access::AccessAction::Focus) {
-        return {nullptr, {}, {}, PerformRequest{node.id_text, action}};
+        return {nullptr, {}, {}, PerformRequest{node.id_text, action, std::nullopt}};
       }
     }
     return reply(g_variant_new("(b)", FALSE));
@@ -303,7 +317,7 @@ CallAnswer action_call(ExportedNode const& node, std::string_view method, GVaria
   }
   auto const action = node.actions[static_cast<std::size_t>(i)];
   if (method == "DoAction") {
-    return {nullptr, {}, {}, PerformRequest{node.id_text, action}};
+    return {nullptr, {}, {}, PerformRequest{node.id_text, action, std::nullopt}};
   }
   if (method == "GetName" || method == "GetLocalizedName") {
     return reply(g_variant_new("(s)", std::string(action_name(action)).c_str()));
@@ -313,6 +327,62 @@ CallAnswer action_call(ExportedNode const& node, std::string_view method, GVaria
   }
   if (method == "GetKeyBinding") {
     return reply(g_variant_new("(s)", ""));
+  }
+  return fail(ERROR_UNKNOWN_METHOD, "no such method");
+}
+
+/// The characters [start, end) of a node's text, clamped to it; an end of -1 is the end.
+std::string text_run(ExportedNode const& node, std::int32_t start, std::int32_t end) {
+  std::int32_t const n = node.character_count;
+  if (end < 0 || end > n) {
+    end = n;
+  }
+  start = std::clamp(start, 0, end);
+  std::string const& text = *node.text;
+  std::size_t const a = base::utf8::offset_of(text, static_cast<std::size_t>(start));
+  return text.substr(a, base::utf8::offset_of(text, static_cast<std::size_t>(end)) - a);
+}
+
+CallAnswer text_call(ExportedNode const& node, std::string_view method, GVariant* params) {
+  if (method == "GetText") {
+    std::int32_t start = 0;
+    std::int32_t end = 0;
+    g_variant_get(params, "(ii)", &start, &end);
+    return reply(g_variant_new("(s)", text_run(node, start, end).c_str()));
+  }
+  if (method == "GetCharacterAtOffset") {
+    std::int32_t at = 0;
+    g_variant_get(params, "(i)", &at);
+    std::int32_t cp = 0;
+    if (at >= 0 && at < node.character_count) {
+      std::string const one = text_run(node, at, at + 1);
+      std::size_t pos = 0;
+      cp = static_cast<std::int32_t>(base::utf8::decode(one, pos).value_or(0));
+    }
+    return reply(g_variant_new("(i)", cp));
+  }
+  if (method == "GetStringAtOffset") {
+    std::int32_t at = 0;
+    std::uint32_t granularity = 0;
+    g_variant_get(params, "(iu)", &at, &granularity);
+    if (at < 0 || at > node.character_count) {
+      return reply(g_variant_new("(sii)", "", 0, 0));
+    }
+    if (granularity == GRANULARITY_CHAR) {
+      std::int32_t const end = std::min(at + 1, node.character_count);
+      return reply(g_variant_new("(sii)", text_run(node, at, end).c_str(), at, end));
+    }
+    if (granularity == GRANULARITY_LINE || granularity == GRANULARITY_PARAGRAPH) {
+      // The fields are single lines.
+      return reply(g_variant_new("(sii)", node.text->c_str(), 0, node.character_count));
+    }
+    return fail(ERROR_INVALID_ARGS, "only characters, lines and paragraphs are told");
+  }
+  if (method == "SetCaretOffset") {
+    return reply(g_variant_new("(b)", FALSE));  // the caret follows the keyboard only
+  }
+  if (method == "GetNSelections") {
+    return reply(g_variant_new("(i)", 0));
   }
   return fail(ERROR_UNKNOWN_METHOD, "no such method");
 }
@@ -329,10 +399,17 @@ std::vector<std::string_view> object_interfaces(ExportedTree const& tree, std::s
   if (node == nullptr) {
     return {};
   }
-  if (node->actions.empty()) {
-    return {IFACE_ACCESSIBLE, IFACE_COMPONENT};
+  std::vector<std::string_view> out{IFACE_ACCESSIBLE, IFACE_COMPONENT};
+  if (!node->actions.empty()) {
+    out.push_back(IFACE_ACTION);
   }
-  return {IFACE_ACCESSIBLE, IFACE_COMPONENT, IFACE_ACTION};
+  if (node->text) {
+    out.push_back(IFACE_TEXT);
+    if (node->has_state(atspi_state::EDITABLE)) {
+      out.push_back(IFACE_EDITABLE_TEXT);
+    }
+  }
+  return out;
 }
 
 CallAnswer answer_call(AnswerContext const& ctx, std::string_view path, std::string_view interface,
@@ -353,6 +430,18 @@ CallAnswer answer_call(AnswerContext const& ctx, std::string_view path, std::str
   }
   if (interface == IFACE_ACTION && !node.actions.empty()) {
     return action_call(node, method, parameters);
+  }
+  if (interface == IFACE_TEXT && node.text) {
+    return text_call(node, method, parameters);
+  }
+  if (interface == IFACE_EDITABLE_TEXT && node.text && node.has_state(atspi_state::EDITABLE) &&
+      method == "SetTextContents") {
+    char const* text = nullptr;
+    g_variant_get(parameters, "(&s)", &text);
+    if (!g_utf8_validate(text, -1, nullptr)) {
+      return fail(ERROR_INVALID_ARGS, "the text is not UTF-8");
+    }
+    return {nullptr, {}, {}, PerformRequest{node.id_text, access::AccessAction::SetValue, std::string(text)}};
   }
   return fail(ERROR_UNKNOWN_METHOD, "no such interface");
 }
@@ -396,6 +485,12 @@ GVariant* answer_property(AnswerContext const& ctx, std::string_view path, std::
       return property == "NActions" ? g_variant_new_int32(static_cast<std::int32_t>(node->actions.size()))
              : property == "version" ? g_variant_new_uint32(1)
                                      : nullptr;
+    }
+    if (interface == IFACE_TEXT) {
+      return !node->text                    ? nullptr
+             : property == "CharacterCount" ? g_variant_new_int32(node->character_count)
+             : property == "CaretOffset"    ? g_variant_new_int32(node->caret)
+                                            : nullptr;
     }
     if (property == "Name") {
       return g_variant_new_string(node->name.c_str());

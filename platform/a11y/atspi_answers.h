@@ -1,7 +1,8 @@
 #pragma once
-// What the exported objects answer: the calls and properties of Accessible, Component, Action
-// and Application, read from one frame's exported tree. Calls that act (doing an action,
-// grabbing the focus) are answered by the UI thread; here they only name the node and action.
+// What the exported objects answer: the calls and properties of Accessible, Component, Action,
+// Text (a field's text and caret), EditableText (setting the whole text) and Application, read
+// from one frame's exported tree. Calls that act (doing an action, grabbing the focus, setting a
+// text) are answered by the UI thread; here they only name the node and what to do.
 
 #include <cstdint>
 #include <optional>
@@ -33,6 +34,7 @@ struct AnswerContext {
 struct PerformRequest {
   std::string id_text;
   access::AccessAction action = access::AccessAction::Press;
+  std::optional<std::string> text;  // the text to set (SetValue)
 };
 
 struct CallAnswer {

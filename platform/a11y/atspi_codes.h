@@ -43,6 +43,11 @@ inline constexpr std::uint32_t COORD_SCREEN = 0;
 inline constexpr std::uint32_t COORD_WINDOW = 1;
 inline constexpr std::uint32_t COORD_PARENT = 2;
 
+/// Text granularities of GetStringAtOffset.
+inline constexpr std::uint32_t GRANULARITY_CHAR = 0;
+inline constexpr std::uint32_t GRANULARITY_LINE = 3;
+inline constexpr std::uint32_t GRANULARITY_PARAGRAPH = 4;
+
 /// Component layers.
 inline constexpr std::uint32_t LAYER_WIDGET = 3;
 inline constexpr std::uint32_t LAYER_WINDOW = 7;
@@ -57,6 +62,8 @@ inline constexpr char const* NULL_PATH = "/org/a11y/atspi/null";
 inline constexpr char const* IFACE_ACCESSIBLE = "org.a11y.atspi.Accessible";
 inline constexpr char const* IFACE_COMPONENT = "org.a11y.atspi.Component";
 inline constexpr char const* IFACE_ACTION = "org.a11y.atspi.Action";
+inline constexpr char const* IFACE_TEXT = "org.a11y.atspi.Text";
+inline constexpr char const* IFACE_EDITABLE_TEXT = "org.a11y.atspi.EditableText";
 inline constexpr char const* IFACE_APPLICATION = "org.a11y.atspi.Application";
 inline constexpr char const* IFACE_SOCKET = "org.a11y.atspi.Socket";
 inline constexpr char const* EVENT_OBJECT = "org.a11y.atspi.Event.Object";

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "base/utf8.h"
 #include "platform/a11y/atspi_codes.h"
 
 namespace zarn_ui::a11y {
@@ -69,6 +70,12 @@ struct Flattener {
     out.role = atspi_role_of(node);
     out.parent = parent;
     out.actions = offered_actions(node);
+    if (node.text) {
+      out.text = *node.text;
+      auto const count = base::utf8::length(*node.text);
+      out.character_count = static_cast<std::int32_t>(std::min<std::size_t>(count, INT32_MAX));
+      out.caret = static_cast<std::int32_t>(std::min<std::size_t>(node.caret, out.character_count));
+    }
     if (node.bounds) {
       Rect const& b = *node.bounds;
       out.bounds = Rect{b.x0 * scale, b.y0 * scale, b.x1 * scale, b.y1 * scale};
@@ -151,6 +158,44 @@ void children_events(ExportedTree const& before, ExportedTree const& after, int 
   }
 }
 
+std::u32string code_points(std::string_view text) {
+  std::u32string out;
+  base::utf8::for_each_code_point(text, [&](char32_t cp) { out.push_back(cp); });
+  return out;
+}
+
+/// The run of code points [from, to) of `text` as UTF-8.
+std::string run_of(std::string const& text, std::size_t from, std::size_t to) {
+  std::size_t const a = base::utf8::offset_of(text, from);
+  return text.substr(a, base::utf8::offset_of(text, to) - a);
+}
+
+/// A text's change as one deleted and one inserted run between the common start and end.
+void text_events(std::string const& path, std::string const& was, std::string const& now,
+                 std::vector<TreeEvent>& out) {
+  std::u32string const a = code_points(was);
+  std::u32string const b = code_points(now);
+  std::size_t start = 0;
+  while (start < a.size() && start < b.size() && a[start] == b[start]) {
+    ++start;
+  }
+  std::size_t end = 0;
+  while (end < a.size() - start && end < b.size() - start && a[a.size() - 1 - end] == b[b.size() - 1 - end]) {
+    ++end;
+  }
+  auto const at = static_cast<std::int32_t>(start);
+  if (a.size() - end > start) {
+    out.push_back({path, EVENT_OBJECT, "TextChanged", "delete", at,
+                   static_cast<std::int32_t>(a.size() - end - start), TreeEvent::Data::Text,
+                   run_of(was, start, a.size() - end)});
+  }
+  if (b.size() - end > start) {
+    out.push_back({path, EVENT_OBJECT, "TextChanged", "insert", at,
+                   static_cast<std::int32_t>(b.size() - end - start), TreeEvent::Data::Text,
+                   run_of(now, start, b.size() - end)});
+  }
+}
+
 }  // namespace
 
 ExportedNode const* ExportedTree::find(std::string_view path) const {
@@ -181,25 +226,42 @@ std::optional<AccessNode> present_for_bus(std::optional<AccessNode> root,
   if (!root) {
     return root;
   }
-  if (!presentation.list_item_prefix.empty()) {
+  if (!presentation.lists.empty()) {
+    auto list_of = [&](AccessNode const& child) -> access::AccessList const* {
+      if (child.hidden) {
+        return nullptr;
+      }
+      for (auto const& l : presentation.lists) {
+        if (!l.item_prefix.empty() && child.id_text.starts_with(l.item_prefix)) {
+          return &l;
+        }
+      }
+      return nullptr;
+    };
     std::vector<AccessNode> children;
     children.reserve(root->children.size());
     std::optional<AccessNode> list;
+    access::AccessList const* open = nullptr;
     auto close_list = [&] {
       if (list) {
         children.push_back(std::move(*list));
         list.reset();
       }
+      open = nullptr;
     };
     for (auto& child : root->children) {
-      if (child.hidden || !child.id_text.starts_with(presentation.list_item_prefix)) {
+      access::AccessList const* const of = list_of(child);
+      if (of != open) {
         close_list();
+      }
+      if (of == nullptr) {
         children.push_back(std::move(child));
         continue;
       }
       if (!list) {
-        list = AccessNode{}.with_name(presentation.list_name);
+        list = AccessNode{}.with_name(of->name);
         list->role = access::ROLE_LIST;
+        open = of;
       }
       child.role = access::ROLE_LIST_ITEM;
       if (child.bounds) {
@@ -315,6 +377,15 @@ std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree con
     if (was.description != now.description) {
       out.push_back({now.path, EVENT_OBJECT, "PropertyChange", "accessible-description", 0, 0,
                      TreeEvent::Data::Text, now.description});
+    }
+    if (was.text && now.text) {
+      if (*was.text != *now.text) {
+        text_events(now.path, *was.text, *now.text, out);
+      }
+      if (was.caret != now.caret) {
+        out.push_back({now.path, EVENT_OBJECT, "TextCaretMoved", "", now.caret, 0,
+                       TreeEvent::Data::None, {}});
+      }
     }
     static constexpr std::pair<std::uint32_t, char const*> TRACKED[] = {
         {atspi_state::CHECKED, "checked"},

@@ -32,6 +32,9 @@ struct ExportedNode {
   int index_in_parent = 0;
   Rect bounds;  // window coordinates, points
   std::vector<access::AccessAction> actions;  // those the Action interface offers
+  std::optional<std::string> text;  // a text field's content: it offers the Text interface
+  std::int32_t caret = 0;           // in characters (code points)
+  std::int32_t character_count = 0;
 
   bool has_state(std::uint32_t state) const { return (states[state / 32] >> (state % 32) & 1U) != 0; }
 };
@@ -58,7 +61,7 @@ ExportedTree export_tree(std::optional<access::AccessNode> const& root, Point wi
                          Rect window, double scale = 1.0, std::size_t max_nodes = 4096);
 
 /// `root` as the bus presents it: the presentation's canvas appended to the root's children and
-/// each run of the root's children with the list-item prefix wrapped in a list, in its place.
+/// each run of the root's children with one list's item prefix wrapped in that list, in its place.
 std::optional<access::AccessNode> present_for_bus(std::optional<access::AccessNode> root,
                                                   access::AccessPresentation const& presentation);
 
@@ -84,8 +87,9 @@ struct TreeEvent {
 };
 
 /// What changed from `before` to `after`: children removed and added (per parent present in
-/// both), names and descriptions, the checked, enabled and showing states, and the keyboard
-/// focus (its state on the old and new node, then a Focus event from the new one).
+/// both), names and descriptions, the checked, enabled and showing states, a text field's text
+/// (the changed run deleted, then the new one inserted) and caret, and the keyboard focus (its
+/// state on the old and new node, then a Focus event from the new one).
 std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree const& after);
 
 }  // namespace zarn_ui::a11y

@@ -53,6 +53,10 @@ struct AccessNode {
   bool focused = false;       // holds the keyboard focus
   bool modal = false;         // a dialog that blocks the rest of the window
   std::optional<std::string> description;
+  /// What a text field holds (never its placeholder) and where its caret is, in code points;
+  /// none for nodes that hold no text.
+  std::optional<std::string> text;
+  std::size_t caret = 0;
 
   /// Sets both id members and the numeric id.
   AccessNode with_id(std::string_view id_text) &&;
@@ -76,13 +80,19 @@ struct AccessNode {
   friend bool operator==(AccessNode const&, AccessNode const&) = default;
 };
 
+/// Rows the application keeps flat that read as one list: the root's children whose id texts
+/// start with `item_prefix`, in a list named `name`.
+struct AccessList {
+  std::string item_prefix;
+  std::string name;
+};
+
 /// How the bus presents a tree the application keeps flat: a drawn area to add below the root,
-/// and the root's children whose id texts start with `list_item_prefix` read as the rows of a
-/// list named `list_name` (the rows keep their ids, so their actions and focus stay theirs).
+/// and the lists its rows read as (the rows keep their ids, so their actions and focus stay
+/// theirs).
 struct AccessPresentation {
   std::optional<AccessNode> canvas;
-  std::string list_item_prefix;
-  std::string list_name;
+  std::vector<AccessList> lists;
 };
 
 /// The actions a node offers: its own list, else the defaults of its role (buttons, toggles,

@@ -1,6 +1,5 @@
 #include "platform/bus/app_bus.h"
 
-#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,7 +7,6 @@
 #include <future>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include <fmt/format.h>
 #include <gio/gio.h>
@@ -17,6 +15,7 @@
 #include "platform/bus/bus_apply.h"
 #include "platform/bus/bus_request.h"
 #include "platform/bus/connect.h"
+#include "platform/bus/context_thread.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui::bus {
@@ -111,9 +110,7 @@ struct AppBus::Impl {
   bool owned = false;
 
   // Bus thread.
-  std::thread thread;
-  GMainContext* context = nullptr;
-  GMainLoop* loop = nullptr;
+  ContextThread worker;
   GDBusConnection* connection = nullptr;
   std::vector<guint> registrations;
 
@@ -236,8 +233,6 @@ struct AppBus::Impl {
   }
 
   void run(std::promise<base::Result<void>>& started) {
-    pthread_setname_np(pthread_self(), "maps-bus");
-    g_main_context_push_thread_default(context);
     auto claimed = connect_and_claim();
     if (claimed && !owned) {
       unexport();
@@ -245,7 +240,7 @@ struct AppBus::Impl {
     bool const serve = claimed && owned;
     started.set_value(std::move(claimed));
     if (serve) {
-      g_main_loop_run(loop);
+      worker.run_loop();
     }
     // What no frame will answer any more is refused here.
     std::deque<Queued> left;
@@ -265,7 +260,6 @@ struct AppBus::Impl {
       g_object_unref(connection);
       connection = nullptr;
     }
-    g_main_context_pop_thread_default(context);
   }
 };
 
@@ -276,13 +270,11 @@ base::Result<std::unique_ptr<AppBus>> AppBus::start(BusOptions options) {
   impl->path = object_path_for(options.app_id);
   impl->allowed_uid = options.allowed_uid.value_or(getuid());
   impl->options = std::move(options);
-  impl->context = g_main_context_new();
-  impl->loop = g_main_loop_new(impl->context, FALSE);
   std::promise<base::Result<void>> started;
   auto done = started.get_future();
   Impl* raw = impl.get();
   // The thread owns the promise: it may still be inside set_value when this side wakes.
-  impl->thread = std::thread([raw, promise = std::move(started)]() mutable { raw->run(promise); });
+  impl->worker.start("maps-bus", [raw, promise = std::move(started)]() mutable { raw->run(promise); });
   std::unique_ptr<AppBus> bus(new AppBus(std::move(impl)));
   if (auto r = done.get(); !r) {
     return base::fail(r.error());
@@ -298,18 +290,7 @@ AppBus::~AppBus() {
     }
   }
   impl_->replies.clear();
-  g_main_context_invoke(
-      impl_->context,
-      [](gpointer loop) -> gboolean {
-        g_main_loop_quit(static_cast<GMainLoop*>(loop));
-        return G_SOURCE_REMOVE;
-      },
-      impl_->loop);
-  if (impl_->thread.joinable()) {
-    impl_->thread.join();
-  }
-  g_main_loop_unref(impl_->loop);
-  g_main_context_unref(impl_->context);
+  impl_->worker.stop();
 }
 
 bool AppBus::owns_name() const { return impl_->owned; }

@@ -1,17 +1,15 @@
 #include "platform/bus/desktop_settings.h"
 
-#include <pthread.h>
-
 #include <condition_variable>
 #include <mutex>
 #include <string_view>
 #include <system_error>
-#include <thread>
 
 #include <gio/gio.h>
 #include <spdlog/spdlog.h>
 
 #include "platform/bus/connect.h"
+#include "platform/bus/context_thread.h"
 
 namespace zarn_ui::bus {
 
@@ -91,9 +89,7 @@ constexpr Key KEYS[] = {{APPEARANCE, "color-scheme"},
 
 struct DesktopSettings::Impl {
   SettingsOptions options;
-  std::thread thread;
-  GMainContext* context = nullptr;
-  GMainLoop* loop = nullptr;
+  ContextThread worker;
   GCancellable* cancel = nullptr;
 
   // Bus thread only.
@@ -188,8 +184,6 @@ struct DesktopSettings::Impl {
   }
 
   void run() {
-    pthread_setname_np(pthread_self(), "maps-settings");
-    g_main_context_push_thread_default(context);
     GDBusConnection* connection = nullptr;
     guint subscription = 0;
     if (auto connected = connect_session(options.address)) {
@@ -209,26 +203,23 @@ struct DesktopSettings::Impl {
     }
     first_read.notify_all();
     if (connection) {
-      g_main_loop_run(loop);
+      worker.run_loop();
       g_dbus_connection_signal_unsubscribe(connection, subscription);
       g_dbus_connection_close_sync(connection, nullptr, nullptr);
       g_object_unref(connection);
     }
     // Callbacks already queued must not outlive this object.
-    while (g_main_context_iteration(context, FALSE)) {
+    while (g_main_context_iteration(worker.context(), FALSE)) {
     }
-    g_main_context_pop_thread_default(context);
   }
 };
 
 DesktopSettings::DesktopSettings(SettingsOptions options) : impl_(std::make_unique<Impl>()) {
   impl_->options = std::move(options);
-  impl_->context = g_main_context_new();
-  impl_->loop = g_main_loop_new(impl_->context, FALSE);
   impl_->cancel = g_cancellable_new();
   Impl* raw = impl_.get();
   try {
-    impl_->thread = std::thread([raw] { raw->run(); });
+    impl_->worker.start("maps-settings", [raw] { raw->run(); });
   } catch (std::system_error const&) {
     spdlog::warn("could not start the desktop settings thread; using the light theme");
     impl_->first_done = true;
@@ -237,20 +228,9 @@ DesktopSettings::DesktopSettings(SettingsOptions options) : impl_(std::make_uniq
 
 DesktopSettings::~DesktopSettings() {
   g_cancellable_cancel(impl_->cancel);
-  // Runs once the loop turns, so a quit sent while the first read is still in hand is not lost.
-  g_main_context_invoke(
-      impl_->context,
-      [](gpointer loop) -> gboolean {
-        g_main_loop_quit(static_cast<GMainLoop*>(loop));
-        return G_SOURCE_REMOVE;
-      },
-      impl_->loop);
-  if (impl_->thread.joinable()) {
-    impl_->thread.join();
-  }
+  // The quit waits for the loop, so one sent while the first read is still in hand is not lost.
+  impl_->worker.stop();
   g_object_unref(impl_->cancel);
-  g_main_loop_unref(impl_->loop);
-  g_main_context_unref(impl_->context);
 }
 
 Appearance DesktopSettings::wait_first(std::chrono::milliseconds limit) {

@@ -150,36 +150,52 @@ base::Result<Stored> read_value(wire::Reader& r) {
   case TagText:
     return Stored{std::in_place_index<5>, ObjType::Text};
   case TagChar: {
-    auto u = r.uleb();
-    if (!u) {
-      return base::fail(u.error());
+    auto cp = read_code_point(r);
+    if (!cp) {
+      return base::fail(cp.error());
     }
-    if (*u > 0x10FFFF || (*u >= 0xD800 && *u <= 0xDFFF)) {
-      return base::fail("bad code point");
-    }
-    return Stored{std::in_place_index<6>, static_cast<char32_t>(*u)};
+    return Stored{std::in_place_index<6>, *cp};
   }
   default:
     return base::fail("unknown value tag");
   }
 }
 
-namespace {
+base::Result<char32_t> read_code_point(wire::Reader& r) {
+  auto u = r.uleb();
+  if (!u) {
+    return base::fail(u.error());
+  }
+  if (*u > 0x10FFFF || (*u >= 0xD800 && *u <= 0xDFFF)) {
+    return base::fail("bad code point");
+  }
+  return static_cast<char32_t>(*u);
+}
 
-struct ActorMap {
-  // document actor index -> index in the change's table
-  std::vector<std::int64_t> to_change;
-  std::vector<std::uint32_t> order; // document indexes in change order
-};
-
-void put_id(Bytes& out, OpId const& id, ActorMap const& m) {
-  wire::put_uleb(out, id.counter);
-  if (id.counter != 0) {
-    wire::put_uleb(out, static_cast<std::uint64_t>(m.to_change[id.actor]));
+void put_hashes(Bytes& out, std::vector<ChangeHash> const& hashes) {
+  wire::put_uleb(out, hashes.size());
+  for (auto const& h : hashes) {
+    wire::put_raw(out, h);
   }
 }
 
-base::Result<OpId> read_id(wire::Reader& r, std::size_t actor_count) {
+base::Result<std::vector<ChangeHash>> read_hashes(wire::Reader& r) {
+  auto n = r.count(32);
+  if (!n) {
+    return base::fail(n.error());
+  }
+  std::vector<ChangeHash> out(*n);
+  for (auto& h : out) {
+    auto raw = r.raw(32);
+    if (!raw) {
+      return base::fail(raw.error());
+    }
+    std::copy(raw->begin(), raw->end(), h.begin());
+  }
+  return out;
+}
+
+base::Result<OpId> read_op_id(wire::Reader& r, std::size_t actor_count) {
   auto c = r.uleb();
   if (!c) {
     return base::fail(c.error());
@@ -195,6 +211,21 @@ base::Result<OpId> read_id(wire::Reader& r, std::size_t actor_count) {
     return base::fail("actor index out of range");
   }
   return OpId{*c, static_cast<std::uint32_t>(*a)};
+}
+
+namespace {
+
+struct ActorMap {
+  // document actor index -> index in the change's table
+  std::vector<std::int64_t> to_change;
+  std::vector<std::uint32_t> order; // document indexes in change order
+};
+
+void put_id(Bytes& out, OpId const& id, ActorMap const& m) {
+  wire::put_uleb(out, id.counter);
+  if (id.counter != 0) {
+    wire::put_uleb(out, static_cast<std::uint64_t>(m.to_change[id.actor]));
+  }
 }
 
 } // namespace
@@ -228,10 +259,7 @@ Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> c
   wire::put_uleb(out, seq);
   wire::put_uleb(out, s.pending_start);
   wire::put_uleb(out, 0); // time: always 0, so equal edits give equal hashes
-  wire::put_uleb(out, deps.size());
-  for (auto const& d : deps) {
-    wire::put_raw(out, d);
-  }
+  put_hashes(out, deps);
   wire::put_uleb(out, others.size());
   for (auto a : others) {
     wire::put_bytes(out, s.actors[a]);
@@ -294,45 +322,30 @@ namespace {
 base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
   wire::Reader r(bytes);
   DecodedChange c;
-#define TRY_ASSIGN(dst, expr)                                                                      \
-  do {                                                                                             \
-    auto tmp_ = (expr);                                                                            \
-    if (!tmp_) {                                                                                   \
-      return base::fail(tmp_.error());                                                             \
-    }                                                                                              \
-    dst = std::move(*tmp_);                                                                        \
-  } while (false)
-  TRY_ASSIGN(c.actor, r.string());
+  WIRE_TRY_ASSIGN(c.actor, r.string());
   if (c.actor.empty()) {
     return base::fail("empty actor");
   }
-  TRY_ASSIGN(c.seq, r.uleb());
-  TRY_ASSIGN(c.start_op, r.uleb());
+  WIRE_TRY_ASSIGN(c.seq, r.uleb());
+  WIRE_TRY_ASSIGN(c.start_op, r.uleb());
   std::uint64_t time = 0;
-  TRY_ASSIGN(time, r.uleb());
+  WIRE_TRY_ASSIGN(time, r.uleb());
   (void)time;
-  std::size_t ndeps = 0;
-  TRY_ASSIGN(ndeps, r.count(32));
-  c.deps.resize(ndeps);
-  for (auto& d : c.deps) {
-    std::span<std::uint8_t const> raw;
-    TRY_ASSIGN(raw, r.raw(32));
-    std::copy(raw.begin(), raw.end(), d.begin());
-  }
+  WIRE_TRY_ASSIGN(c.deps, read_hashes(r));
   std::size_t nothers = 0;
-  TRY_ASSIGN(nothers, r.count(2));
+  WIRE_TRY_ASSIGN(nothers, r.count(2));
   c.actors.reserve(nothers + 1);
   c.actors.push_back(c.actor);
   for (std::size_t i = 0; i < nothers; ++i) {
     std::string a;
-    TRY_ASSIGN(a, r.string());
+    WIRE_TRY_ASSIGN(a, r.string());
     if (a.empty() || std::find(c.actors.begin(), c.actors.end(), a) != c.actors.end()) {
       return base::fail("bad actor table");
     }
     c.actors.push_back(std::move(a));
   }
   std::size_t nops = 0;
-  TRY_ASSIGN(nops, r.count(1));
+  WIRE_TRY_ASSIGN(nops, r.count(1));
   if (nops == 0) {
     return base::fail("change without ops");
   }
@@ -343,26 +356,23 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
   while (c.ops.size() < nops) {
     Op op;
     std::uint8_t action = 0;
-    TRY_ASSIGN(action, r.u8());
+    WIRE_TRY_ASSIGN(action, r.u8());
     if (action == ACTION_INSERT_RUN) {
-      TRY_ASSIGN(op.obj, read_id(r, c.actors.size()));
-      TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
+      WIRE_TRY_ASSIGN(op.obj, read_op_id(r, c.actors.size()));
+      WIRE_TRY_ASSIGN(op.elem, read_op_id(r, c.actors.size()));
       std::size_t run = 0;
-      TRY_ASSIGN(run, r.count(1));
+      WIRE_TRY_ASSIGN(run, r.count(1));
       if (run < 2 || run > nops - c.ops.size()) {
         return base::fail("bad character run");
       }
       for (std::size_t k = 0; k < run; ++k) {
-        std::uint64_t cp = 0;
-        TRY_ASSIGN(cp, r.uleb());
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-          return base::fail("bad code point");
-        }
+        char32_t cp = 0;
+        WIRE_TRY_ASSIGN(cp, read_code_point(r));
         Op ch;
         ch.action = Action::Insert;
         ch.obj = op.obj;
         ch.elem = k == 0 ? op.elem : OpId{c.start_op + c.ops.size() - 1, 0};
-        ch.value = Stored{std::in_place_index<6>, static_cast<char32_t>(cp)};
+        ch.value = Stored{std::in_place_index<6>, cp};
         c.ops.push_back(std::move(ch));
       }
       continue;
@@ -371,20 +381,20 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
       return base::fail("unknown op action");
     }
     op.action = static_cast<Action>(action);
-    TRY_ASSIGN(op.obj, read_id(r, c.actors.size()));
+    WIRE_TRY_ASSIGN(op.obj, read_op_id(r, c.actors.size()));
     switch (op.action) {
     case Action::Put:
     case Action::DeleteKey: {
-      TRY_ASSIGN(op.key, r.string());
+      WIRE_TRY_ASSIGN(op.key, r.string());
       if (op.action == Action::Put) {
-        TRY_ASSIGN(op.value, read_value(r));
+        WIRE_TRY_ASSIGN(op.value, read_value(r));
       }
       std::size_t npred = 0;
-      TRY_ASSIGN(npred, r.count(1));
+      WIRE_TRY_ASSIGN(npred, r.count(1));
       op.pred.reserve(npred);
       for (std::size_t k = 0; k < npred; ++k) {
         OpId p;
-        TRY_ASSIGN(p, read_id(r, c.actors.size()));
+        WIRE_TRY_ASSIGN(p, read_op_id(r, c.actors.size()));
         if (p.counter == 0) {
           return base::fail("bad predecessor");
         }
@@ -393,11 +403,11 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
       break;
     }
     case Action::Insert:
-      TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
-      TRY_ASSIGN(op.value, read_value(r));
+      WIRE_TRY_ASSIGN(op.elem, read_op_id(r, c.actors.size()));
+      WIRE_TRY_ASSIGN(op.value, read_value(r));
       break;
     case Action::DeleteElem:
-      TRY_ASSIGN(op.elem, read_id(r, c.actors.size()));
+      WIRE_TRY_ASSIGN(op.elem, read_op_id(r, c.actors.size()));
       if (op.elem.counter == 0) {
         return base::fail("delete of the list head");
       }
@@ -405,7 +415,6 @@ base::Result<DecodedChange> decode_change(std::span<std::uint8_t const> bytes) {
     }
     c.ops.push_back(std::move(op));
   }
-#undef TRY_ASSIGN
   if (!r.at_end()) {
     return base::fail("trailing bytes in a change");
   }

@@ -47,26 +47,6 @@ base::Result<void> read_log(detail::State& s, wire::Reader& r) {
   return {};
 }
 
-base::Result<std::vector<ChangeHash>> read_hashes(wire::Reader& r) {
-  auto n = r.count(32);
-  if (!n) {
-    return base::fail(n.error());
-  }
-  std::vector<ChangeHash> out(*n);
-  for (auto& h : out) {
-    auto raw = r.raw(32);
-    std::copy(raw->begin(), raw->end(), h.begin());
-  }
-  return out;
-}
-
-void put_hashes(Bytes& out, std::vector<ChangeHash> const& hashes) {
-  wire::put_uleb(out, hashes.size());
-  for (auto const& h : hashes) {
-    wire::put_raw(out, h);
-  }
-}
-
 } // namespace
 
 base::Result<Document> Document::load(std::span<std::uint8_t const> bytes) {
@@ -116,7 +96,7 @@ base::Result<Document> Document::load_checked(std::span<std::uint8_t const> byte
       }
       s->base.assign(base->begin(), base->end());
     }
-    auto known = read_hashes(r);
+    auto known = detail::read_hashes(r);
     if (!known) {
       return corrupt(known.error());
     }
@@ -131,7 +111,7 @@ base::Result<Document> Document::load_checked(std::span<std::uint8_t const> byte
   if (auto log = read_log(*s, r); !log) {
     return corrupt(log.error());
   }
-  auto heads = read_hashes(r);
+  auto heads = detail::read_hashes(r);
   if (!heads) {
     return corrupt(heads.error());
   }
@@ -164,7 +144,7 @@ Bytes encode_file(detail::State const& st, Bytes const& base, bool with_log) {
     }
     std::sort(known.begin(), known.end());
   }
-  put_hashes(out, known);
+  detail::put_hashes(out, known);
   wire::put_uleb(out, with_log ? st.log.size() : 0);
   if (with_log) {
     for (auto const& c : st.log) {
@@ -172,7 +152,7 @@ Bytes encode_file(detail::State const& st, Bytes const& base, bool with_log) {
       wire::put_raw(out, c.encoded);
     }
   }
-  put_hashes(out, st.heads);
+  detail::put_hashes(out, st.heads);
   auto const sum = detail::sha256(out);
   wire::put_raw(out, sum);
   return out;

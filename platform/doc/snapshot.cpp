@@ -25,25 +25,15 @@ void put_id(Bytes& out, OpId const& id) {
 }
 
 base::Result<OpId> read_id(wire::Reader& r, State const& s) {
-  auto c = r.uleb();
-  if (!c) {
-    return base::fail(c.error());
-  }
-  if (*c == 0) {
-    return OpId{};
-  }
-  auto a = r.uleb();
-  if (!a) {
-    return base::fail(a.error());
-  }
-  if (*a >= s.actors.size()) {
-    return base::fail("actor index out of range");
+  auto id = read_op_id(r, s.actors.size());
+  if (!id) {
+    return base::fail(id.error());
   }
   // Later changes must be able to number their ops above every id the snapshot holds.
-  if (*c > s.last_op[*a]) {
+  if (id->counter != 0 && id->counter > s.last_op[id->actor]) {
     return base::fail("op id beyond its actor's last op");
   }
-  return OpId{*c, static_cast<std::uint32_t>(*a)};
+  return *id;
 }
 
 std::uint8_t type_byte(ObjType t) {
@@ -61,10 +51,7 @@ Bytes encode_snapshot(State const& s) {
     wire::put_uleb(out, s.last_op[i]);
   }
   wire::put_uleb(out, s.max_op);
-  wire::put_uleb(out, s.heads.size());
-  for (auto const& h : s.heads) {
-    wire::put_raw(out, h);
-  }
+  put_hashes(out, s.heads);
 
   // The objects reachable from the root, parents first.
   std::vector<OpId> order{OpId{}};
@@ -122,20 +109,12 @@ Bytes encode_snapshot(State const& s) {
 }
 
 base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> bytes) {
-#define TRY_ASSIGN(dst, expr)                                                                      \
-  do {                                                                                             \
-    auto tmp_ = (expr);                                                                            \
-    if (!tmp_) {                                                                                   \
-      return base::fail(tmp_.error());                                                             \
-    }                                                                                              \
-    dst = std::move(*tmp_);                                                                        \
-  } while (false)
   wire::Reader r(bytes);
   std::size_t nactors = 0;
-  TRY_ASSIGN(nactors, r.count(3));
+  WIRE_TRY_ASSIGN(nactors, r.count(3));
   for (std::size_t i = 0; i < nactors; ++i) {
     std::string actor;
-    TRY_ASSIGN(actor, r.string());
+    WIRE_TRY_ASSIGN(actor, r.string());
     if (actor.empty()) {
       return base::fail("empty actor");
     }
@@ -144,8 +123,8 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
     if (!index || s.actors.size() == before) {
       return base::fail("bad actor table");
     }
-    TRY_ASSIGN(s.last_seq[*index], r.uleb());
-    TRY_ASSIGN(s.last_op[*index], r.uleb());
+    WIRE_TRY_ASSIGN(s.last_seq[*index], r.uleb());
+    WIRE_TRY_ASSIGN(s.last_op[*index], r.uleb());
     s.covered_seq[*index] = s.last_seq[*index];
     s.covered_op[*index] = s.last_op[*index];
   }
@@ -153,35 +132,29 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
   if (s.actors.size() != nactors) {
     return base::fail("bad actor table");
   }
-  TRY_ASSIGN(s.max_op, r.uleb());
+  WIRE_TRY_ASSIGN(s.max_op, r.uleb());
   for (auto const op : s.last_op) {
     if (op > s.max_op) {
       return base::fail("op counter beyond the highest");
     }
   }
-  std::size_t nheads = 0;
-  TRY_ASSIGN(nheads, r.count(32));
-  s.heads.resize(nheads);
-  for (auto& h : s.heads) {
-    std::span<std::uint8_t const> raw;
-    TRY_ASSIGN(raw, r.raw(32));
-    std::copy(raw.begin(), raw.end(), h.begin());
-    s.covered_hashes.insert(h);
-  }
-  if (!std::is_sorted(s.heads.begin(), s.heads.end()) || s.covered_hashes.size() != nheads) {
+  WIRE_TRY_ASSIGN(s.heads, read_hashes(r));
+  s.covered_hashes.insert(s.heads.begin(), s.heads.end());
+  if (!std::is_sorted(s.heads.begin(), s.heads.end()) ||
+      s.covered_hashes.size() != s.heads.size()) {
     return base::fail("bad heads");
   }
 
   std::size_t nobjects = 0;
-  TRY_ASSIGN(nobjects, r.count(2));
+  WIRE_TRY_ASSIGN(nobjects, r.count(2));
   s.objects.clear();
   // Object values, each of which must have a record of its own of the same type.
   std::unordered_map<OpId, ObjType, OpIdHash> referenced;
   for (std::size_t n = 0; n < nobjects; ++n) {
     OpId id;
-    TRY_ASSIGN(id, read_id(r, s));
+    WIRE_TRY_ASSIGN(id, read_id(r, s));
     std::uint8_t type = 0;
-    TRY_ASSIGN(type, r.u8());
+    WIRE_TRY_ASSIGN(type, r.u8());
     if (type > type_byte(ObjType::Text) || (id.counter == 0) != (n == 0) ||
         (n == 0 && type != type_byte(ObjType::Map))) {
       return base::fail("bad object record");
@@ -190,12 +163,12 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
     o.type = static_cast<ObjType>(type);
     if (o.type == ObjType::Map) {
       std::size_t nkeys = 0;
-      TRY_ASSIGN(nkeys, r.count(3));
+      WIRE_TRY_ASSIGN(nkeys, r.count(3));
       for (std::size_t k = 0; k < nkeys; ++k) {
         std::string key;
-        TRY_ASSIGN(key, r.string());
+        WIRE_TRY_ASSIGN(key, r.string());
         std::size_t nentries = 0;
-        TRY_ASSIGN(nentries, r.count(2));
+        WIRE_TRY_ASSIGN(nentries, r.count(2));
         if (nentries == 0 || o.map.contains(key)) {
           return base::fail("bad map key");
         }
@@ -203,8 +176,8 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
         entries.reserve(nentries);
         for (std::size_t e = 0; e < nentries; ++e) {
           MapEntry entry;
-          TRY_ASSIGN(entry.id, read_id(r, s));
-          TRY_ASSIGN(entry.value, read_value(r));
+          WIRE_TRY_ASSIGN(entry.id, read_id(r, s));
+          WIRE_TRY_ASSIGN(entry.value, read_value(r));
           if (entry.id.counter == 0 || std::holds_alternative<char32_t>(entry.value) ||
               (!entries.empty() && s.compare(entries.back().id, entry.id) >= 0)) {
             return base::fail("bad map value");
@@ -219,28 +192,25 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
       }
     } else {
       std::size_t nelems = 0;
-      TRY_ASSIGN(nelems, r.count(3));
+      WIRE_TRY_ASSIGN(nelems, r.count(3));
       o.seq.reserve(nelems);
       std::unordered_set<OpId, OpIdHash> ids;
       for (std::size_t e = 0; e < nelems; ++e) {
         Element elem;
-        TRY_ASSIGN(elem.id, read_id(r, s));
+        WIRE_TRY_ASSIGN(elem.id, read_id(r, s));
         std::uint8_t visible = 0;
-        TRY_ASSIGN(visible, r.u8());
+        WIRE_TRY_ASSIGN(visible, r.u8());
         if (elem.id.counter == 0 || visible > 1 || !ids.insert(elem.id).second) {
           return base::fail("bad sequence element");
         }
         elem.visible = visible == 1;
         if (o.type == ObjType::Text) {
-          std::uint64_t cp = 0;
-          TRY_ASSIGN(cp, r.uleb());
-          if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return base::fail("bad code point");
-          }
+          char32_t cp = 0;
+          WIRE_TRY_ASSIGN(cp, read_code_point(r));
           elem.slot = static_cast<std::uint32_t>(cp);
         } else if (elem.visible) {
           Stored v;
-          TRY_ASSIGN(v, read_value(r));
+          WIRE_TRY_ASSIGN(v, read_value(r));
           if (std::holds_alternative<char32_t>(v)) {
             return base::fail("text character in a list");
           }
@@ -267,7 +237,6 @@ base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> byte
       return base::fail("duplicate object id");
     }
   }
-#undef TRY_ASSIGN
   if (!r.at_end()) {
     return base::fail("trailing bytes in the snapshot");
   }

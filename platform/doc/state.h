@@ -366,6 +366,15 @@ ChangeHash sha256(std::span<std::uint8_t const> bytes);
 /// A tagged value as changes and snapshots store it.
 void put_value(Bytes& out, Stored const& v);
 base::Result<Stored> read_value(wire::Reader& r);
+/// A Unicode scalar value stored as a LEB128 integer; a surrogate or a number beyond U+10FFFF
+/// is an error.
+base::Result<char32_t> read_code_point(wire::Reader& r);
+/// A list of change hashes: the count, then 32 bytes each.
+void put_hashes(Bytes& out, std::vector<ChangeHash> const& hashes);
+base::Result<std::vector<ChangeHash>> read_hashes(wire::Reader& r);
+/// An op id as changes and snapshots store it: the counter and, unless the counter is 0, an
+/// index into the encoding's actor table, which must be below `actor_count`.
+base::Result<OpId> read_op_id(wire::Reader& r, std::size_t actor_count);
 
 /// The canonical encoding of the open transaction as change number `seq` of the own actor.
 Bytes encode_change(State const& s, std::uint64_t seq, std::vector<ChangeHash> const& deps);

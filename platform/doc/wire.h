@@ -12,6 +12,17 @@
 
 #include "base/result.h"
 
+/// In a function answering a base::Result: assigns the value of the Result `expr` to `dst`,
+/// or returns its error.
+#define WIRE_TRY_ASSIGN(dst, expr)                                                                 \
+  do {                                                                                             \
+    auto tmp_ = (expr);                                                                            \
+    if (!tmp_) {                                                                                   \
+      return base::fail(tmp_.error());                                                             \
+    }                                                                                              \
+    dst = std::move(*tmp_);                                                                        \
+  } while (false)
+
 namespace zarn_ui::doc::wire {
 
 inline void put_uleb(std::vector<std::uint8_t>& out, std::uint64_t v) {

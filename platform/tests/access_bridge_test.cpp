@@ -285,5 +285,21 @@ TEST_F(AccessBridgeTest, NothingIsBuiltBeforeAClientAsks) {
   EXPECT_GT(widget.builds, 0);
 }
 
+TEST_F(AccessBridgeTest, TheApplicationIsListedAgainAfterTheRegistryOrTheBusRestarts) {
+  PanelWidget widget;
+  UiLoop loop(widget);
+  ASSERT_TRUE(registered_app()) << "the registry never listed the application";
+  ASSERT_TRUE(loop.embedded());
+
+  ASSERT_TRUE(session.kill_registry()) << "the registry did not end";
+  // Asking the registry starts a new one, which knows no application until it is embedded again.
+  EXPECT_TRUE(registered_app()) << "the restarted registry does not list the application";
+
+  ASSERT_EQ(session.restart_bus(), "");
+  auto const app = registered_app();
+  ASSERT_TRUE(app) << "the application was not listed on the new accessibility bus";
+  EXPECT_EQ(session.children_of(*app).size(), 1u) << "the tree does not read on the new bus";
+}
+
 }  // namespace
 }  // namespace zarn_ui::a11y

@@ -73,9 +73,74 @@ class AtspiSession {
       g_error_free(error);
       return "no connection to the private session bus";
     }
+    session_ = session;
+    context_ = g_main_context_new();
+    g_main_context_push_thread_default(context_);
+    return connect_client();
+  }
+
+  /// Ends the accessibility bus launcher (and with it the accessibility bus and the registry),
+  /// starts a new one and connects the client to its bus; empty when done, else why not.
+  std::string restart_bus() {
+    if (client_ != nullptr) {
+      g_dbus_connection_close_sync(client_, nullptr, nullptr);
+      g_object_unref(client_);
+      client_ = nullptr;
+    }
+    kill(launcher_, SIGTERM);
+    waitpid(launcher_, nullptr, 0);
+    launcher_ = -1;
+    // The old launcher's name must be gone, or its address would be read again.
+    for (int i = 0; i < 500 && has_owner(session_, "org.a11y.Bus"); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    launcher_ = spawn({LAUNCHER, "--launch-immediately"}, nullptr);
+    if (launcher_ <= 0) {
+      return "at-spi-bus-launcher did not start again";
+    }
+    return connect_client();
+  }
+
+  /// Ends the registry the accessibility bus runs; true once its name has no owner. The next
+  /// call to the registry starts a new one.
+  bool kill_registry() {
+    GVariant* r = call({"org.freedesktop.DBus", "/org/freedesktop/DBus"}, "org.freedesktop.DBus",
+                       "GetConnectionUnixProcessID", g_variant_new("(s)", "org.a11y.atspi.Registry"));
+    if (r == nullptr) {
+      return false;
+    }
+    guint32 pid = 0;
+    g_variant_get(r, "(u)", &pid);
+    g_variant_unref(r);
+    if (pid == 0 || kill(static_cast<pid_t>(pid), SIGTERM) != 0) {
+      return false;
+    }
+    for (int i = 0; i < 500; ++i) {
+      if (!has_owner(client_, "org.a11y.atspi.Registry")) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+ private:
+  static bool has_owner(GDBusConnection* on, char const* name) {
+    GVariant* r = g_dbus_connection_call_sync(on, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                              "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
+                                              G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+    gboolean owned = FALSE;
+    if (r != nullptr) {
+      g_variant_get(r, "(b)", &owned);
+      g_variant_unref(r);
+    }
+    return owned;
+  }
+
+  std::string connect_client() {
     std::string a11y;
     for (int i = 0; i < 500 && a11y.empty(); ++i) {
-      GVariant* r = g_dbus_connection_call_sync(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+      GVariant* r = g_dbus_connection_call_sync(session_, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
                                                 "GetAddress", nullptr, G_VARIANT_TYPE("(s)"),
                                                 G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
       if (r != nullptr) {
@@ -87,12 +152,10 @@ class AtspiSession {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
     }
-    g_object_unref(session);
     if (a11y.empty()) {
       return "the accessibility bus launcher gave no address";
     }
-    context_ = g_main_context_new();
-    g_main_context_push_thread_default(context_);
+    GError* error = nullptr;
     client_ = g_dbus_connection_new_for_address_sync(
         a11y.c_str(),
         static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
@@ -109,10 +172,15 @@ class AtspiSession {
     return {};
   }
 
+ public:
+
   ~AtspiSession() {
     if (client_ != nullptr) {
       g_dbus_connection_close_sync(client_, nullptr, nullptr);
       g_object_unref(client_);
+    }
+    if (session_ != nullptr) {
+      g_object_unref(session_);
     }
     if (context_ != nullptr) {
       g_main_context_pop_thread_default(context_);
@@ -323,6 +391,7 @@ class AtspiSession {
     return pid;
   }
 
+  GDBusConnection* session_ = nullptr;
   pid_t daemon_ = -1;
   pid_t launcher_ = -1;
   std::string runtime_dir_;

@@ -32,19 +32,12 @@ using test::FakeSettingsPortal;
 constexpr char APPEARANCE[] = "org.freedesktop.appearance";
 constexpr char GNOME[] = "org.gnome.desktop.interface";
 
-class DesktopSettingsTest : public ::testing::Test {
+class DesktopSettingsTest : public test::PrivateBusTest {
  protected:
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
-    g_test_dbus_up(bus_);
+    PrivateBusTest::SetUpTestSuite();
   }
-  static void TearDownTestSuite() {
-    g_test_dbus_down(bus_);
-    g_object_unref(bus_);
-    bus_ = nullptr;
-  }
-  static std::string address() { return g_test_dbus_get_bus_address(bus_); }
 
   /// Waits (bounded) for the next change the settings report.
   static std::optional<Appearance> next_change(bus::DesktopSettings& settings) {
@@ -56,8 +49,6 @@ class DesktopSettingsTest : public ::testing::Test {
     }
     return std::nullopt;
   }
-
-  static inline GTestDBus* bus_ = nullptr;
 };
 
 TEST_F(DesktopSettingsTest, TheStartReadingGivesTheDesktopsAppearance) {

@@ -11,11 +11,14 @@
 
 #include "platform/render/cairo_replay.h"
 #include "platform/render/offscreen.h"
+#include "pixel_difference.h"
 
 namespace zarn_ui {
 namespace {
 
 using render::TileSurfaceCache;
+using test::Difference;
+using test::difference;
 
 /// A 64-px tile showing a diagonal stroke and a disc crossing its edges, counting how often its
 /// content is recorded.
@@ -40,23 +43,6 @@ std::vector<std::uint8_t> render(Scene const& scene, double scale, TileSurfaceCa
   std::vector<std::uint8_t> out(data, data + cairo_image_surface_get_stride(surface) * 160);
   cairo_surface_destroy(surface);
   return out;
-}
-
-struct Difference {
-  int max_channel = 0;
-  std::size_t pixels = 0;
-};
-Difference difference(std::vector<std::uint8_t> const& a, std::vector<std::uint8_t> const& b) {
-  Difference d;
-  for (std::size_t i = 0; i + 3 < a.size() && i + 3 < b.size(); i += 4) {
-    int m = 0;
-    for (std::size_t k = 0; k < 4; ++k) {
-      m = std::max(m, std::abs(int{a[i + k]} - int{b[i + k]}));
-    }
-    d.max_channel = std::max(d.max_channel, m);
-    d.pixels += m > 0 ? 1 : 0;
-  }
-  return d;
 }
 
 TEST(CachedTile, TheCacheShowsWhatDrawingInPlaceShowsAndRecordsTheContentOnce) {

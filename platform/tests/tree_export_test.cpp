@@ -2,6 +2,7 @@
 
 #include "platform/a11y/tree_export.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "platform/a11y/atspi_codes.h"
@@ -105,8 +106,7 @@ TEST(TreeExport, PresentationGroupsRowsIntoAListInPlaceAndAddsTheDescribedCanvas
   row1.focused = true;
   auto root = window({button("x.s", "Search"), row0, row1, button("x.z", "Zoom")});
   access::AccessPresentation presentation;
-  presentation.list_item_prefix = "r:";
-  presentation.list_name = "Rows";
+  presentation.lists = {{"r:", "Rows"}};
   presentation.canvas = AccessNode{}.with_id("x.map").with_name("Map").with_bounds({0, 0, 80, 90});
   presentation.canvas->description = "Somewhere at zoom 3";
   auto const t = exported(*present_for_bus(root, presentation));
@@ -139,6 +139,55 @@ TEST(TreeExport, PresentationGroupsRowsIntoAListInPlaceAndAddsTheDescribedCanvas
   // Without rows no empty list appears.
   auto const plain = exported(*present_for_bus(window({button("x.s", "Search")}), presentation));
   EXPECT_EQ(plain.nodes.size(), 3u);
+}
+
+AccessNode field(std::string text, std::size_t caret) {
+  AccessNode n = AccessNode{}.with_id("x.f").with_name("Find").with_bounds({0, 0, 10, 10});
+  n.role = access::ROLE_SEARCH_FIELD;
+  n.text = std::move(text);
+  n.caret = caret;
+  return n;
+}
+
+TEST(TreeExport, AFieldsTextChangeIsTheChangedRunDeletedThenTheNewOneInserted) {
+  struct Case {
+    char const* was;
+    char const* now;
+    std::vector<std::string> events;  // member detail offset length text
+  };
+  Case const cases[] = {
+      {"Haupt", "Hauptb", {"insert 5 1 b"}},
+      {"Hauptb", "Haupt", {"delete 5 1 b"}},
+      {"Haus", "Maus", {"delete 0 1 H", "insert 0 1 M"}},
+      {"aa", "aaa", {"insert 2 1 a"}},  // a repeated letter is added at the end, never twice
+      {"Straße", "Strae", {"delete 4 1 ß"}},  // offsets count characters, not bytes
+      {"Ost", "", {"delete 0 3 Ost"}},
+      {"same", "same", {}},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(std::string(c.was) + " -> " + c.now);
+    auto const before = exported(window({field(c.was, 0)}));
+    auto const after = exported(window({field(c.now, 0)}));
+    std::vector<std::string> seen;
+    for (auto const& e : tree_changes(before, after)) {
+      if (e.member == "TextChanged") {
+        seen.push_back(fmt::format("{} {} {} {}", e.detail, e.detail1, e.detail2, e.value));
+      }
+    }
+    EXPECT_EQ(seen, c.events);
+  }
+  // The caret is told in characters and never past the end.
+  auto const moved =
+      tree_changes(exported(window({field("Straße", 6)})), exported(window({field("Straße", 9)})));
+  EXPECT_TRUE(moved.empty()) << "a caret past the end stays at the end";
+  auto const t = exported(window({field("Straße", 5)}));
+  EXPECT_EQ(t.nodes[1].character_count, 6);
+  EXPECT_EQ(t.nodes[1].caret, 5);
+  auto const back = tree_changes(t, exported(window({field("Straße", 2)})));
+  ASSERT_EQ(back.size(), 1u);
+  EXPECT_EQ(back[0].member, "TextCaretMoved");
+  EXPECT_EQ(back[0].detail1, 2);
+  EXPECT_FALSE(exported(window({button("x.b", "B")})).nodes[1].text) << "a button holds no text";
 }
 
 }  // namespace

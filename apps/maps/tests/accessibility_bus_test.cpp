@@ -2,11 +2,13 @@
 // private desktop accessibility stack, and a bus client finds the search field and the zoom
 // buttons by role and name, zooms with the button's action, opens the attribution sheet from
 // the overflow menu and closes it with its Close action, and hears the focus move to the
-// highlighted menu item and, when "/" is pressed, to the search field.
+// highlighted menu item and, when "/" is pressed, to the search field; and in the directions
+// panel reads the route endpoint fields as text entries whose focus follows the keys and clicks.
 
 #include <SDL.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 
@@ -81,6 +83,24 @@ void push_key(SDL_Keycode sym) {
   }
 }
 
+void push_click(double x, double y) {
+  for (Uint32 const type : {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+      e.motion.x = static_cast<Sint32>(x);
+      e.motion.y = static_cast<Sint32>(y);
+    } else {
+      e.button.button = SDL_BUTTON_LEFT;
+      e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+      e.button.clicks = 1;
+      e.button.x = static_cast<Sint32>(x);
+      e.button.y = static_cast<Sint32>(y);
+    }
+    SDL_PushEvent(&e);
+  }
+}
+
 void push_text(char const* text) {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;
@@ -95,6 +115,9 @@ class AccessibilityBus : public ::testing::Test {
     if (auto why = session.start(); !why.empty()) {
       GTEST_SKIP() << "skipped: " << why;
     }
+  }
+  /// Runs the window as the user starts it with `preset`.
+  void launch(char const* preset) {
     application = maps_launch_spec();
     application.create_app_from_args = [this](zarn_ui::launch::LaunchArgs const& args)
         -> tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> {
@@ -103,7 +126,7 @@ class AccessibilityBus : public ::testing::Test {
       return std::make_unique<Observed>(std::move(app), zoom);
     };
     zarn_ui::launch::LaunchArgs args;
-    args.switches.insert("--nav-closed");  // a demo start: memory only, no services
+    args.switches.insert(preset);  // a demo start: memory only, no services
     window = std::async(std::launch::async, [this, args] {
       return zarn_ui::launch::run_window(
           application, args, {.max_frames = 0, .session_bus = false, .accessibility = true});
@@ -134,6 +157,40 @@ class AccessibilityBus : public ::testing::Test {
     return app;
   }
 
+  /// Waits for a Focus event from `r`.
+  bool focus_from(Ref const& r) {
+    return session.wait_for([&] {
+      return std::any_of(session.events().begin(), session.events().end(),
+                         [&](auto const& e) { return e.member == "Focus" && e.path == r.path; });
+    });
+  }
+
+  /// Clicks the middle of `r` where it is in the window.
+  void click(Ref const& r) {
+    GVariant* v = session.call(r, a11y::IFACE_COMPONENT, "GetExtents",
+                               g_variant_new("(u)", a11y::COORD_WINDOW));
+    ASSERT_TRUE(v);
+    gint32 x = 0;
+    gint32 y = 0;
+    gint32 w = 0;
+    gint32 h = 0;
+    g_variant_get(v, "((iiii))", &x, &y, &w, &h);
+    g_variant_unref(v);
+    push_click(x + w / 2.0, y + h / 2.0);
+  }
+
+  std::string text_of(Ref const& r) {
+    GVariant* v = session.call(r, a11y::IFACE_TEXT, "GetText", g_variant_new("(ii)", 0, -1));
+    if (v == nullptr) {
+      return {};
+    }
+    char const* text = nullptr;
+    g_variant_get(v, "(&s)", &text);
+    std::string out = text;
+    g_variant_unref(v);
+    return out;
+  }
+
   bool act(Ref const& r) {
     GVariant* v = session.call(r, a11y::IFACE_ACTION, "DoAction", g_variant_new("(i)", 0));
     gboolean done = FALSE;
@@ -160,6 +217,7 @@ class AccessibilityBus : public ::testing::Test {
 };
 
 TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollowsTheFocus) {
+  launch("--nav-closed");
   auto const app = maps_app();
   ASSERT_TRUE(app) << "the registry never listed the maps window";
   auto const frame = top_with_role(*app, a11y::atspi_role::FRAME);
@@ -228,6 +286,60 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   })) << "no focus event from the search field";
   auto const focused = session.states_of(*search);
   EXPECT_NE(std::find(focused.begin(), focused.end(), a11y::atspi_state::FOCUSED), focused.end());
+}
+
+TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUser) {
+  launch("--edit-from");  // the starting point is being edited, with suggestions under it
+  auto const app = maps_app();
+  ASSERT_TRUE(app) << "the registry never listed the maps window";
+  auto const origin = session.find(*app, a11y::atspi_role::ENTRY, "Choose starting point");
+  auto const dest = session.find(*app, a11y::atspi_role::ENTRY, "Choose destination");
+  ASSERT_TRUE(origin);
+  ASSERT_TRUE(dest);
+  auto const states = session.states_of(*origin);
+  for (auto const state : {a11y::atspi_state::EDITABLE, a11y::atspi_state::SINGLE_LINE,
+                           a11y::atspi_state::FOCUSABLE, a11y::atspi_state::FOCUSED}) {
+    EXPECT_NE(std::find(states.begin(), states.end(), state), states.end()) << "state " << state;
+  }
+  EXPECT_EQ(text_of(*origin), "hauptbahnhof");
+  GVariant* count = session.property(*origin, a11y::IFACE_TEXT, "CharacterCount");
+  ASSERT_TRUE(count);
+  EXPECT_EQ(g_variant_get_int32(count), 12);
+  g_variant_unref(count);
+
+  auto const list = session.find(*app, a11y::atspi_role::LIST, "Starting point suggestions");
+  ASSERT_TRUE(list) << "the suggestions under the field are no list";
+  auto const rows = session.children_of(*list);
+  ASSERT_FALSE(rows.empty());
+  session.clear_events();
+  push_key(SDLK_DOWN);
+  EXPECT_TRUE(focus_from(rows[0])) << "no focus event from the highlighted suggestion";
+
+  // The open list covers the other field until Escape closes it.
+  push_key(SDLK_ESCAPE);
+  ASSERT_TRUE(session.wait_for(
+      [&] { return !session.find(*app, a11y::atspi_role::LIST, "Starting point suggestions"); }))
+      << "Escape left the suggestions open";
+  session.clear_events();
+  click(*dest);
+  EXPECT_TRUE(focus_from(*dest)) << "no focus event from the clicked destination field";
+  session.clear_events();
+  click(*origin);
+  EXPECT_TRUE(focus_from(*origin)) << "no focus event when the click went back to the starting point";
+  push_text("Ost");
+  EXPECT_TRUE(session.wait_for([&] { return text_of(*origin) == "Ost"; })) << text_of(*origin);
+
+  // A tool sets the destination's text as if it were typed there.
+  session.clear_events();
+  GVariant* set = session.call(*dest, a11y::IFACE_EDITABLE_TEXT, "SetTextContents",
+                               g_variant_new("(s)", "Marienplatz"));
+  ASSERT_TRUE(set);
+  gboolean done = FALSE;
+  g_variant_get(set, "(b)", &done);
+  g_variant_unref(set);
+  EXPECT_TRUE(done);
+  EXPECT_EQ(text_of(*dest), "Marienplatz");
+  EXPECT_TRUE(focus_from(*dest)) << "the field whose text was set is not the focus";
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "app/maps_app.h"
 #include "platform/bus/instance.h"
 #include "platform/launch/state.h"
+#include "platform/tests/private_bus.h"
 #include "sample/sample_data.h"
 #include "sdk/sdk_integration.h"
 #include "shell/launch_record.h"
@@ -68,19 +69,8 @@ GVariant* request_id(std::size_t n, std::uint8_t fill) {
   return g_variant_new_fixed_array(G_VARIANT_TYPE_BYTE, bytes.data(), bytes.size(), 1);
 }
 
-class AppBusTest : public ::testing::Test {
+class AppBusTest : public zarn_ui::test::PrivateBusTest {
  protected:
-  static void SetUpTestSuite() {
-    bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
-    g_test_dbus_up(bus_);
-  }
-  static void TearDownTestSuite() {
-    g_test_dbus_down(bus_);
-    g_object_unref(bus_);
-    bus_ = nullptr;
-  }
-  static std::string address() { return g_test_dbus_get_bus_address(bus_); }
-
   void SetUp() override { start(false); }
   void TearDown() override {
     server_.reset();
@@ -157,7 +147,6 @@ class AppBusTest : public ::testing::Test {
     return call(AUTOMATION, method, params);
   }
 
-  static inline GTestDBus* bus_ = nullptr;
   std::unique_ptr<MapsApp> app_;
   std::unique_ptr<zarn_ui::State> state_;
   zarn_ui::App platform_;

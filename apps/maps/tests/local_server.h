@@ -1,7 +1,8 @@
 #pragma once
 // Test support for the service queries: an HTTP server on 127.0.0.1 at a free port, run on
 // its own thread for the life of the object, and a listener that accepts connections but
-// never answers (for time-outs). Fixtures are read from the tests' fixtures folder.
+// never answers (for time-outs), and a check of what a query makes of a table of served
+// answers. Fixtures are read from the tests' fixtures folder.
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,11 +10,14 @@
 
 #include <fstream>
 #include <mutex>
+#include <span>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 namespace maps::test {
@@ -111,6 +115,38 @@ private:
   std::string target_;
   LocalServer srv_; // last: stopped before the state its handler reads goes away
 };
+
+/// One served answer and what a query should make of it: the names of the records it keeps,
+/// or, when `error` is set, the failure it reports.
+struct ServedAnswer {
+  char const* what;
+  int status;
+  std::string body;
+  std::vector<std::string> names;
+  char const* error = nullptr;
+};
+
+/// Serves each answer in turn and checks what `query` (called with no arguments, answering a
+/// Result of records with a `name`) makes of it.
+template <class Query>
+void expect_served_names(ScriptedServer& srv, std::span<ServedAnswer const> answers, Query query) {
+  for (auto const& c : answers) {
+    SCOPED_TRACE(c.what);
+    srv.answer(c.status, c.body);
+    auto const r = query();
+    if (c.error != nullptr) {
+      ASSERT_FALSE(r.has_value());
+      EXPECT_EQ(r.error(), c.error);
+      continue;
+    }
+    ASSERT_TRUE(r.has_value()) << r.error();
+    std::vector<std::string> names;
+    for (auto const& p : *r) {
+      names.push_back(p.name);
+    }
+    EXPECT_EQ(names, c.names);
+  }
+}
 
 /// A listening socket that nobody accepts from: the kernel completes the connection, the
 /// request goes out, and no answer ever comes.

@@ -15,10 +15,16 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include "platform/tests/private_bus.h"
+
 namespace maps {
 namespace {
 
 using namespace std::chrono_literals;
+using zarn_ui::test::BusService;
+using zarn_ui::test::node_info;
+using zarn_ui::test::NodeInfo;
+using zarn_ui::test::PrivateBusTest;
 
 constexpr char PORTAL_NAME[] = "org.freedesktop.portal.Desktop";
 constexpr char PORTAL_PATH[] = "/org/freedesktop/portal/desktop";
@@ -92,21 +98,16 @@ std::string escaped_sender(char const* sender) {
 /// A desktop portal with the Location, Session and Request behaviour on its own thread.
 class MockPortal {
 public:
-  MockPortal(std::string address, Behaviour behaviour)
-      : address_(std::move(address)), behaviour_(behaviour) {
-    thread_ = std::thread([this] { run(); });
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return ready_; });
-  }
-  ~MockPortal() {
-    g_main_context_invoke(
-        context_,
-        [](gpointer loop) -> gboolean {
-          g_main_loop_quit(static_cast<GMainLoop*>(loop));
-          return G_SOURCE_REMOVE;
-        },
-        loop_);
-    thread_.join();
+  MockPortal(std::string const& address, Behaviour behaviour)
+      : behaviour_(behaviour), node_(node_info(behaviour.has_location ? LOCATION_XML : OTHER_XML)),
+        session_node_(node_info(SESSION_XML)),
+        service_(address, PORTAL_NAME, [this](GDBusConnection* connection) {
+          static GDBusInterfaceVTable const vtable = {
+              &MockPortal::on_call, &MockPortal::on_get, nullptr, {}};
+          g_dbus_connection_register_object(connection, PORTAL_PATH, node_->interfaces[0], &vtable,
+                                            this, nullptr, nullptr);
+        }) {
+    EXPECT_TRUE(service_.owns_name()) << "the portal name is taken";
   }
 
   Seen seen() {
@@ -120,59 +121,6 @@ public:
   }
 
 private:
-  void run() {
-    context_ = g_main_context_new();
-    g_main_context_push_thread_default(context_);
-    loop_ = g_main_loop_new(context_, FALSE);
-    connection_ = g_dbus_connection_new_for_address_sync(
-        address_.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    EXPECT_NE(connection_, nullptr);
-    GVariant* owner = g_dbus_connection_call_sync(
-        connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", PORTAL_NAME, 4u /* DO_NOT_QUEUE */),
-        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-    EXPECT_NE(owner, nullptr);
-    std::uint32_t code = 0;
-    g_variant_get(owner, "(u)", &code);
-    EXPECT_EQ(code, 1u) << "the portal name is taken";
-    g_variant_unref(owner);
-
-    GDBusNodeInfo* node =
-        g_dbus_node_info_new_for_xml(behaviour_.has_location ? LOCATION_XML : OTHER_XML, nullptr);
-    static GDBusInterfaceVTable const vtable = {
-        &MockPortal::on_call, &MockPortal::on_get, nullptr, {}};
-    g_dbus_connection_register_object(connection_, PORTAL_PATH, node->interfaces[0], &vtable, this,
-                                      nullptr, nullptr);
-    session_node_ = g_dbus_node_info_new_for_xml(SESSION_XML, nullptr);
-    {
-      std::lock_guard lock(mutex_);
-      ready_ = true;
-    }
-    changed_.notify_all();
-
-    g_main_loop_run(loop_);
-
-    GVariant* released = g_dbus_connection_call_sync(
-        connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "ReleaseName", g_variant_new("(s)", PORTAL_NAME), G_VARIANT_TYPE("(u)"),
-        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
-    if (released != nullptr) {
-      g_variant_unref(released);
-    }
-    g_dbus_connection_close_sync(connection_, nullptr, nullptr);
-    g_object_unref(connection_);
-    g_dbus_node_info_unref(node);
-    g_dbus_node_info_unref(session_node_);
-    while (g_main_context_iteration(context_, FALSE)) {
-    }
-    g_main_loop_unref(loop_);
-    g_main_context_pop_thread_default(context_);
-    g_main_context_unref(context_);
-  }
-
   static GVariant* on_get(GDBusConnection*, char const*, char const*, char const*, char const*,
                           GError**, gpointer) {
     return g_variant_new_uint32(2);
@@ -214,7 +162,7 @@ private:
                                        token != nullptr ? token : "t");
       static GDBusInterfaceVTable const session_vtable = {
           &MockPortal::on_call, nullptr, nullptr, {}};
-      g_dbus_connection_register_object(self.connection_, self.session_path_.c_str(),
+      g_dbus_connection_register_object(self.service_.connection(), self.session_path_.c_str(),
                                         self.session_node_->interfaces[0], &session_vtable, &self,
                                         nullptr, nullptr);
       g_variant_unref(options);
@@ -253,7 +201,7 @@ private:
           b.answer == StartAnswer::Grant ? 0u : (b.answer == StartAnswer::Cancel ? 1u : 2u);
       GVariantBuilder results;
       g_variant_builder_init(&results, G_VARIANT_TYPE("a{sv}"));
-      g_dbus_connection_emit_signal(self.connection_, sender, request.c_str(),
+      g_dbus_connection_emit_signal(self.service_.connection(), sender, request.c_str(),
                                     "org.freedesktop.portal.Request", "Response",
                                     g_variant_new("(ua{sv})", response, &results), nullptr);
       if (b.send_update && !b.update_before_response && b.answer == StartAnswer::Grant) {
@@ -272,42 +220,26 @@ private:
     g_variant_builder_add(&fix, "{sv}", "Longitude", g_variant_new_double(lon));
     g_variant_builder_add(&fix, "{sv}", "Accuracy", g_variant_new_double(12.0));
     g_variant_builder_add(&fix, "{sv}", "Description", g_variant_new_string(""));
-    g_dbus_connection_emit_signal(connection_, destination, PORTAL_PATH,
+    g_dbus_connection_emit_signal(service_.connection(), destination, PORTAL_PATH,
                                   "org.freedesktop.portal.Location", "LocationUpdated",
                                   g_variant_new("(oa{sv})", session.c_str(), &fix), nullptr);
   }
 
-  std::string address_;
   Behaviour behaviour_;
-  std::thread thread_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  bool ready_ = false;
   Seen seen_;
-  GMainContext* context_ = nullptr;
-  GMainLoop* loop_ = nullptr;
-  GDBusConnection* connection_ = nullptr;
-  GDBusNodeInfo* session_node_ = nullptr;
   std::string session_path_; // touched on the mock's thread only
+  NodeInfo node_;
+  NodeInfo session_node_;
+  BusService service_; // last: stopped before everything its thread uses goes
 };
 
-class Location : public ::testing::Test {
+class Location : public PrivateBusTest {
 protected:
-  static void SetUpTestSuite() {
-    bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
-    g_test_dbus_up(bus_);
-  }
-  static void TearDownTestSuite() {
-    g_test_dbus_down(bus_);
-    g_object_unref(bus_);
-    bus_ = nullptr;
-  }
-  static std::string address() { return g_test_dbus_get_bus_address(bus_); }
   static LocationConfig config(std::chrono::milliseconds timeout = 5s) {
     return LocationConfig{address(), timeout};
   }
-
-  static inline GTestDBus* bus_ = nullptr;
 };
 
 TEST_F(Location, FirstUpdateBecomesTheFix) {

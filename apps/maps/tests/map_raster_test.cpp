@@ -13,6 +13,7 @@
 #include "draw/map_layers.h"
 #include "platform/render/offscreen.h"
 #include "platform/render/tile_surface_cache.h"
+#include "platform/tests/pixel_difference.h"
 #include "input/semantics.h"
 #include "sample/sample_data.h"
 #include "scenario.h"
@@ -24,6 +25,8 @@ namespace {
 using zarn_ui::CachedTileCmd;
 using zarn_ui::Theme;
 using zarn_ui::render::TileSurfaceCache;
+using zarn_ui::test::Difference;
+using zarn_ui::test::difference;
 
 MapsApp demo_app(bool traffic) {
   MapsApp app = build_maps_app(demo_scenario(), sample_road_network(),
@@ -117,23 +120,6 @@ TEST(MapRaster, WhileTheZoomChangesTheLayersAreDrawnDirectly) {
     app.model.zoom += step;
     EXPECT_TRUE(tile_keys(map_layers(app, theme)).empty());
   }
-}
-
-struct Difference {
-  int max_channel = 0;
-  std::size_t pixels = 0;
-};
-Difference difference(std::vector<std::uint8_t> const& a, std::vector<std::uint8_t> const& b) {
-  Difference d;
-  for (std::size_t i = 0; i + 3 < a.size() && i + 3 < b.size(); i += 4) {
-    int m = 0;
-    for (std::size_t k = 0; k < 4; ++k) {
-      m = std::max(m, std::abs(int{a[i + k]} - int{b[i + k]}));
-    }
-    d.max_channel = std::max(d.max_channel, m);
-    d.pixels += m > 0 ? 1 : 0;
-  }
-  return d;
 }
 
 TEST(MapRaster, TilesShowWhatDirectDrawingShows) {

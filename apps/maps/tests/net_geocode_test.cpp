@@ -258,13 +258,7 @@ TEST(GeocodeServed, ErrorBranches) {
 // Shapes of real geocoder answers, served; `names` are the hits kept, or `error` the failure.
 TEST(GeocodeServed, RealAnswerShapes) {
   test::ScriptedServer srv;
-  struct Case {
-    char const* what;
-    int status;
-    std::string body;
-    std::vector<std::string> names;
-    char const* error = nullptr;
-  } const cases[] = {
+  test::ServedAnswer const cases[] = {
       {"positions off the globe are skipped, not wrapped", 200,
        R"([{"lat":"95","lon":"11","name":"N"},{"lat":"48","lon":"540","name":"E"},)"
        R"({"lat":"nan","lon":"1","name":"X"},{"lat":"48.1","lon":"11.5","name":"Ok"}])",
@@ -278,22 +272,7 @@ TEST(GeocodeServed, RealAnswerShapes) {
       {"a refusal explained in JSON", 400, R"({"error":{"code":400},"message":"Nothing to search"})",
        {}, "Nothing to search"},
   };
-  for (auto const& c : cases) {
-    SCOPED_TRACE(c.what);
-    srv.answer(c.status, c.body);
-    auto const r = search_places(srv.base_url(), "x");
-    if (c.error != nullptr) {
-      ASSERT_FALSE(r.has_value());
-      EXPECT_EQ(r.error(), c.error);
-      continue;
-    }
-    ASSERT_TRUE(r.has_value()) << r.error();
-    std::vector<std::string> names;
-    for (auto const& p : *r) {
-      names.push_back(p.name);
-    }
-    EXPECT_EQ(names, c.names);
-  }
+  test::expect_served_names(srv, cases, [&] { return search_places(srv.base_url(), "x"); });
 }
 
 TEST(GeocodeArea, BoxOffTheGlobeFallsBackToTheMargin) {

@@ -200,13 +200,7 @@ TEST(PoiServed, FetchAndErrorBranches) {
 // Shapes of real points-of-interest answers, served; `names` are the records kept.
 TEST(PoiServed, RealAnswerShapes) {
   test::ScriptedServer srv;
-  struct Case {
-    char const* what;
-    int status;
-    std::string body;
-    std::vector<std::string> names;
-    char const* error = nullptr;
-  } const cases[] = {
+  test::ServedAnswer const cases[] = {
       {"positions off the globe are skipped; a valid centre still counts", 200,
        R"({"elements":[)"
        R"({"type":"node","id":1,"lat":1e308,"lon":11.5,"tags":{"name":"Far","amenity":"cafe"}},)"
@@ -220,22 +214,7 @@ TEST(PoiServed, RealAnswerShapes) {
        R"({"type":"node","id":2,"lat":48.1,"lon":11.5,"tags":{"name":"Near","amenity":"cafe"}}]})",
        {"Near"}},
   };
-  for (auto const& c : cases) {
-    SCOPED_TRACE(c.what);
-    srv.answer(c.status, c.body);
-    auto const r = fetch_pois(srv.base_url(), 48.1, 11.5, 48.2, 11.6);
-    if (c.error != nullptr) {
-      ASSERT_FALSE(r.has_value());
-      EXPECT_EQ(r.error(), c.error);
-      continue;
-    }
-    ASSERT_TRUE(r.has_value()) << r.error();
-    std::vector<std::string> names;
-    for (auto const& p : *r) {
-      names.push_back(p.name);
-    }
-    EXPECT_EQ(names, c.names);
-  }
+  test::expect_served_names(srv, cases, [&] { return fetch_pois(srv.base_url(), 48.1, 11.5, 48.2, 11.6); });
 }
 
 } // namespace

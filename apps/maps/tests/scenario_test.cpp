@@ -13,6 +13,7 @@
 #include "draw/chrome_draw.h"
 #include "draw/nav_card.h"
 #include "draw/side_panel_draw.h"
+#include "draw/suggestion_rows.h"
 #include "input/semantics.h"
 #include "platform/a11y/atspi_codes.h"
 #include "platform/a11y/tree_export.h"
@@ -36,6 +37,30 @@ std::optional<std::size_t> scrim_index(Session const& s, Rect const& window) {
     }
   }
   return last;
+}
+
+/// The ids of the tree's nodes (to the second level) that hold the keyboard focus.
+std::vector<std::string> focused_ids(Session& s) {
+  std::vector<std::string> ids;
+  auto const tree = s.app().accessibility_tree();
+  for (auto const& n : tree ? tree->children : std::vector<zarn_ui::access::AccessNode>{}) {
+    if (n.focused) {
+      ids.push_back(n.id_text);
+    }
+    for (auto const& item : n.children) {
+      if (item.focused) {
+        ids.push_back(item.id_text);
+      }
+    }
+  }
+  return ids;
+}
+
+/// The tree as the bus presents it.
+zarn_ui::a11y::ExportedTree bus_tree(Session& s) {
+  return zarn_ui::a11y::export_tree(
+      zarn_ui::a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()), {0, 0},
+      {0, 0, 1280, 800});
 }
 
 /// Where a disc centred at `c` was first painted.
@@ -264,21 +289,7 @@ Scenario const SCENARIOS[] = {
      {"--search"},
      1280, 800,
      [](Session& s) {
-       auto const focused = [&s] {
-         std::vector<std::string> ids;
-         auto const tree = s.app().accessibility_tree();
-         for (auto const& n : tree ? tree->children : std::vector<zarn_ui::access::AccessNode>{}) {
-           if (n.focused) {
-             ids.push_back(n.id_text);
-           }
-           for (auto const& item : n.children) {
-             if (item.focused) {
-               ids.push_back(item.id_text);
-             }
-           }
-         }
-         return ids;
-       };
+       auto const focused = [&s] { return focused_ids(s); };
        EXPECT_EQ(focused(), std::vector<std::string>{"maps.search"});
        ASSERT_FALSE(s.app().search_box.suggestions.empty());
        std::string const first = "maps.search-result:" + s.app().search_box.suggestions[0].id;
@@ -287,9 +298,7 @@ Scenario const SCENARIOS[] = {
        // On the bus the rows are the items of one list, the highlighted one focused.
        {
          namespace a11y = zarn_ui::a11y;
-         auto const bus = a11y::export_tree(
-             a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()),
-             {0, 0}, {0, 0, 1280, 800});
+         auto const bus = bus_tree(s);
          ASSERT_GE(bus.focused, 0);
          auto const& row = bus.nodes[static_cast<std::size_t>(bus.focused)];
          EXPECT_EQ(row.id_text, first);
@@ -327,6 +336,100 @@ Scenario const SCENARIOS[] = {
        s.frame();
        EXPECT_FALSE(s.app().overflow_menu.is_open());
        EXPECT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
+     }},
+    {"the route endpoint fields read as text entries whose focus follows clicks between them",
+     {"--panel=directions"}, 1280, 800,
+     [](Session& s) {
+       namespace a11y = zarn_ui::a11y;
+       EXPECT_TRUE(focused_ids(s).empty());
+       ASSERT_TRUE(s.app().endpoints.origin_rect && s.app().endpoints.dest_rect);
+       s.click(s.app().endpoints.origin_rect->center());
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.origin"});
+       s.click(s.app().endpoints.dest_rect->center());
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.destination"});
+       auto const before = bus_tree(s);
+       s.click(s.app().endpoints.origin_rect->center());
+       auto const after = bus_tree(s);
+       std::vector<std::string> focus_events;
+       for (auto const& e : a11y::tree_changes(before, after)) {
+         if (e.detail == "focused" || e.member == "Focus") {
+           focus_events.push_back(fmt::format("{} {} {}", after.find(e.path)->name, e.member, e.detail1));
+         }
+       }
+       EXPECT_EQ(focus_events, (std::vector<std::string>{"Choose destination StateChanged 0",
+                                                          "Choose starting point StateChanged 1",
+                                                          "Choose starting point Focus 0"}));
+       s.type("Haupt");
+       {
+         auto const bus = bus_tree(s);
+         ASSERT_GE(bus.focused, 0);
+         auto const& field = bus.nodes[static_cast<std::size_t>(bus.focused)];
+         EXPECT_EQ(field.role, a11y::atspi_role::ENTRY);
+         EXPECT_EQ(field.name, "Choose starting point");
+         for (auto const state : {a11y::atspi_state::EDITABLE, a11y::atspi_state::SINGLE_LINE,
+                                  a11y::atspi_state::FOCUSABLE, a11y::atspi_state::FOCUSED}) {
+           EXPECT_TRUE(field.has_state(state)) << "state " << state;
+         }
+         EXPECT_EQ(field.text, "Haupt");
+         EXPECT_EQ(field.caret, 5);
+         EXPECT_EQ(field.character_count, 5);
+       }
+       s.key(NamedKey::Escape);
+       EXPECT_TRUE(focused_ids(s).empty());
+       // A screen reader's focus action starts editing as a click does.
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.route.destination", {}));
+       s.frame();
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.destination"});
+     }},
+    {"the highlighted endpoint suggestion holds the focus as an item of its field's list",
+     {"--edit-from"}, 1280, 800,
+     [](Session& s) {
+       namespace a11y = zarn_ui::a11y;
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.origin"});
+       ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
+       Place const row_place = s.app().endpoints.origin_suggestions.back();
+       for (std::size_t i = 0; i < s.app().endpoints.origin_suggestions.size(); ++i) {
+         s.key(NamedKey::ArrowDown);
+       }
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.endpoint-result:" + row_place.id});
+       auto const bus = bus_tree(s);
+       ASSERT_GE(bus.focused, 0);
+       auto const& row = bus.nodes[static_cast<std::size_t>(bus.focused)];
+       EXPECT_EQ(row.role, a11y::atspi_role::LIST_ITEM);
+       EXPECT_EQ(row.name, row_place.name);
+       ASSERT_GE(row.parent, 0);
+       auto const& list = bus.nodes[static_cast<std::size_t>(row.parent)];
+       EXPECT_EQ(list.role, a11y::atspi_role::LIST);
+       EXPECT_EQ(list.name, "Starting point suggestions");
+       EXPECT_EQ(list.children.size(),
+                 std::min(s.app().endpoints.origin_suggestions.size(), MAX_SUGGESTION_ROWS));
+       // The row's action picks it as a press does.
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, row.id_text, {}));
+       s.frame();
+       EXPECT_EQ(s.app().model.origin_name, row_place.name);
+       EXPECT_TRUE(focused_ids(s).empty());
+     }},
+    {"an assistive tool sets the search and endpoint fields' text as if it were typed",
+     {"--panel=directions"}, 1280, 800,
+     [](Session& s) {
+       using zarn_ui::widget::SemanticArgument;
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.route.destination",
+                                                   SemanticArgument::with_text("Marien")));
+       s.frame();
+       EXPECT_EQ(s.app().endpoints.active, DEST_FIELD);
+       EXPECT_EQ(s.app().endpoints.dest_input.text(), "Marien");
+       EXPECT_EQ(s.app().model.dest_query, "Marien");
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.destination"});
+
+       EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.search",
+                                                   SemanticArgument::with_text("Marienplatz")));
+       s.frame();
+       EXPECT_EQ(s.app().endpoints.active, NO_FIELD) << "the endpoint field kept the keyboard";
+       EXPECT_EQ(s.app().model.query, "Marienplatz");
+       EXPECT_TRUE(s.app().search_box.editing);
+       EXPECT_FALSE(s.app().search_box.suggestions.empty()) << "the typed text found no local match";
+       EXPECT_FALSE(s.app().perform_semantic_action(*s.state, "maps.control:zoom-in",
+                                                    SemanticArgument::with_text("3")));
      }},
     {"locating on a desktop without a location service leaves the side panel uncovered", {"--empty"},
      1280, 800,

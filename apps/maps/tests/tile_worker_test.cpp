@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -81,6 +82,35 @@ protected:
   }
   /// A box around one point: one tile per zoom.
   static GeoBox point_box(LatLon p) { return GeoBox{p.lat, p.lon, p.lat, p.lon}; }
+
+  /// An area download with the server holding its answers, once the worker is stuck inside
+  /// its first downloads and the others are queued behind them.
+  struct HeldDownload {
+    std::vector<TileKey> keys;
+    std::optional<base::Sender<TileRequest>> worker;
+  };
+  void hold_area_download(TileCache& tiles, HeldDownload& held) {
+    GeoBox const box{48.10, 11.50, 48.20, 11.65};
+    held.keys = tiles_in_box(box, 12, 14);
+    ASSERT_GT(held.keys.size(), 2 * MAX_TILE_FETCHES);
+    http_.hold_light();
+    ASSERT_EQ(tiles.download_area(box, 12, 14), held.keys.size());
+    ASSERT_TRUE(poll_until(tiles, [&] { return http_.light_hits() > 0; }));
+    held.worker = *tiles.request_tx;
+  }
+  /// With the held download's worker replaced, lets the answers go: the old worker ends once
+  /// the downloads in hand finish (then nothing receives any more). Only those reached the
+  /// server, and none of them was stored.
+  void expect_held_download_dropped(TileCache& tiles, HeldDownload const& held) {
+    http_.release_light();
+    ASSERT_TRUE(poll_until(tiles, [&] {
+      return !held.worker->send(TileRequest{TileRequest::Kind::Prefetch, held.keys[0]});
+    }));
+    EXPECT_LE(http_.light_hits(), static_cast<int>(MAX_TILE_FETCHES));
+    for (std::size_t i = 0; i < held.keys.size(); ++i) {
+      EXPECT_FALSE(fs::exists(file(held.keys[i])));
+    }
+  }
 
   fs::path root_;
   TileHttp http_;
@@ -357,27 +387,11 @@ TEST_F(TileWorkerTest, StyleSwitchDuringDownloadStillCompletes) {
 // Clearing the cache abandons a download in progress: what was still queued for the worker is
 // never fetched, so the cleared folder does not fill up again.
 TEST_F(TileWorkerTest, ClearDuringDownloadStopsTheQueuedTiles) {
-  GeoBox const box{48.10, 11.50, 48.20, 11.65};
-  std::vector<TileKey> const keys = tiles_in_box(box, 12, 14);
-  ASSERT_GT(keys.size(), 2 * MAX_TILE_FETCHES);
-  http_.hold_light();
   TileCache tiles = cache();
-  ASSERT_EQ(tiles.download_area(box, 12, 14), keys.size());
-  // The worker is now stuck inside its first downloads, the others queued behind them.
-  ASSERT_TRUE(poll_until(tiles, [&] { return http_.light_hits() > 0; }));
-  base::Sender<TileRequest> const old_worker = *tiles.request_tx;
+  HeldDownload held;
+  ASSERT_NO_FATAL_FAILURE(hold_area_download(tiles, held));
   tiles.clear_tile_cache();
-  http_.release_light();
-
-  // The old worker ends once the downloads in hand finish: then nothing receives any more.
-  ASSERT_TRUE(poll_until(tiles, [&] {
-    return !old_worker.send(TileRequest{TileRequest::Kind::Prefetch, keys[0]});
-  }));
-  // Only the downloads already running reached the server, and none of them was stored.
-  EXPECT_LE(http_.light_hits(), static_cast<int>(MAX_TILE_FETCHES));
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    EXPECT_FALSE(fs::exists(file(keys[i])));
-  }
+  ASSERT_NO_FATAL_FAILURE(expect_held_download_dropped(tiles, held));
   // The cache still loads tiles through its new worker.
   tiles.request_tile(MUNICH);
   ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
@@ -386,27 +400,13 @@ TEST_F(TileWorkerTest, ClearDuringDownloadStopsTheQueuedTiles) {
 // Deleting an area that is still downloading gives its queued tiles up: they are not fetched
 // back onto the disk, and the download counts as complete.
 TEST_F(TileWorkerTest, DeleteDuringDownloadGivesTheQueuedTilesUp) {
-  GeoBox const box{48.10, 11.50, 48.20, 11.65};
-  std::vector<TileKey> const keys = tiles_in_box(box, 12, 14);
-  ASSERT_GT(keys.size(), 2 * MAX_TILE_FETCHES);
-  http_.hold_light();
   TileCache tiles = cache();
-  ASSERT_EQ(tiles.download_area(box, 12, 14), keys.size());
-  ASSERT_TRUE(poll_until(tiles, [&] { return http_.light_hits() > 0; }));
-  base::Sender<TileRequest> const old_worker = *tiles.request_tx;
-  tiles.delete_region_tiles(keys);
-  http_.release_light();
-
-  ASSERT_TRUE(poll_until(tiles, [&] {
-    return !old_worker.send(TileRequest{TileRequest::Kind::Prefetch, keys[0]});
-  }));
+  HeldDownload held;
+  ASSERT_NO_FATAL_FAILURE(hold_area_download(tiles, held));
+  tiles.delete_region_tiles(held.keys);
+  ASSERT_NO_FATAL_FAILURE(expect_held_download_dropped(tiles, held));
   EXPECT_TRUE(tiles.offline_download_complete());
   EXPECT_EQ(tiles.offline_failed, 0u);
-  // Only the downloads already running reached the server, and none of them was stored.
-  EXPECT_LE(http_.light_hits(), static_cast<int>(MAX_TILE_FETCHES));
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    EXPECT_FALSE(fs::exists(file(keys[i])));
-  }
   tiles.request_tile(MUNICH);
   ASSERT_TRUE(poll_until(tiles, [&] { return tiles.cached_tile(MUNICH) != nullptr; }));
 }

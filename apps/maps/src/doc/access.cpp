@@ -61,6 +61,11 @@ std::optional<ObjId> get_list_item_map(Document const& doc, ObjId const& list, s
   return (*v)->id;
 }
 
+std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
+  auto k = doc.keys(map);
+  return k ? std::move(*k) : std::vector<std::string>{};
+}
+
 std::optional<std::string> get_string(Document const& doc, ObjId const& obj, std::string_view key) {
   auto v = value_at(doc, obj, key);
   if (!v) {
@@ -157,17 +162,18 @@ bool is_deleted(Document const& doc, ObjId const& entry) {
   return get_flag(doc, entry, "deleted");
 }
 
-std::optional<LatLon> read_latlon(Document const& doc, ObjId const& obj, std::string_view key) {
-  auto m = get_map(doc, obj, key);
-  if (!m) {
-    return std::nullopt;
-  }
-  auto lat = get_f64(doc, *m, "lat");
-  auto lon = get_f64(doc, *m, "lon");
+std::optional<LatLon> latlon_of(Document const& doc, ObjId const& map) {
+  auto lat = get_f64(doc, map, "lat");
+  auto lon = get_f64(doc, map, "lon");
   if (!lat || !lon) {
     return std::nullopt;
   }
   return LatLon{*lat, *lon};
+}
+
+std::optional<LatLon> read_latlon(Document const& doc, ObjId const& obj, std::string_view key) {
+  auto m = get_map(doc, obj, key);
+  return m ? latlon_of(doc, *m) : std::nullopt;
 }
 
 std::optional<ActivePlan> get_plan_json(Document const& doc, ObjId const& obj,
@@ -224,13 +230,9 @@ void put_text(Document& doc, ObjId const& obj, std::string_view key, std::string
     repaired = base::utf8::lossy(text);
     text = repaired;
   }
-  auto target = object_at(doc, obj, key, zd::ObjType::Text);
+  auto target = ensure_object(doc, obj, key, zd::ObjType::Text);
   if (!target) {
-    auto made = doc.put_object(obj, key, zd::ObjType::Text);
-    if (!made) {
-      return;
-    }
-    target = *made;
+    return;
   }
   (void)zd::splice_text_diffed(doc, *target, text);
 }

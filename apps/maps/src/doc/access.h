@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/types.h"
 #include "platform/doc/document.h"
@@ -21,6 +22,8 @@ using zarn_ui::doc::ObjId;
 std::optional<ObjId> get_map(Document const& doc, ObjId const& obj, std::string_view key);
 std::optional<ObjId> get_list(Document const& doc, ObjId const& obj, std::string_view key);
 std::optional<ObjId> get_list_item_map(Document const& doc, ObjId const& list, std::size_t index);
+/// The keys of a Map; none when it cannot be read.
+std::vector<std::string> keys_of(Document const& doc, ObjId const& map);
 /// A string scalar, or the content of a Text object.
 std::optional<std::string> get_string(Document const& doc, ObjId const& obj, std::string_view key);
 /// f64; int and uint converted.
@@ -33,6 +36,8 @@ std::optional<bool> get_bool(Document const& doc, ObjId const& obj, std::string_
 /// True when any value at the key, concurrent ones included, is the boolean true.
 bool get_flag(Document const& doc, ObjId const& obj, std::string_view key);
 bool is_deleted(Document const& doc, ObjId const& entry);
+/// The "lat" and "lon" of a Map when both read as numbers.
+std::optional<LatLon> latlon_of(Document const& doc, ObjId const& map);
 /// A Map at the key whose "lat" and "lon" both read as numbers.
 std::optional<LatLon> read_latlon(Document const& doc, ObjId const& obj, std::string_view key);
 /// The JSON text at the key read as an ActivePlan; text that does not parse is none.

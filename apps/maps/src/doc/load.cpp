@@ -1,6 +1,7 @@
 #include "doc/load.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "doc/schema.h"
 #include "model/json.h"
@@ -14,6 +15,11 @@ namespace {
 std::size_t length_of(Document const& doc, ObjId const& list) {
   auto n = doc.length(list);
   return n ? *n : 0;
+}
+
+/// A stored count narrowed to the model's width: a wider value keeps its low bits.
+template <class T> T low_bits(std::uint64_t v) {
+  return static_cast<T>(v & std::numeric_limits<T>::max());
 }
 
 /// Appends every element of the list under `key` that `read` accepts (it gets the list and an
@@ -33,9 +39,20 @@ void read_list_into(std::vector<T>& out, Document const& doc, ObjId const& obj,
   }
 }
 
-std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
-  auto k = doc.keys(map);
-  return k ? std::move(*k) : std::vector<std::string>{};
+/// Appends every member of the Map under `key` that `read` accepts (it gets the Map and a
+/// member key and answers an optional value), in key order; a missing Map adds nothing.
+template <class T, class Read>
+void read_members_into(std::vector<T>& out, Document const& doc, ObjId const& obj,
+                       std::string_view key, Read read) {
+  auto const map = get_map(doc, obj, key);
+  if (!map) {
+    return;
+  }
+  for (auto const& member : keys_of(doc, *map)) {
+    if (auto item = read(doc, *map, member)) {
+      out.push_back(std::move(*item));
+    }
+  }
 }
 
 std::optional<ObjId> live_member(Document const& doc, ObjId const& collection,
@@ -96,15 +113,13 @@ void sort_by_id(auto& items) {
 bool read_places(Document const& doc, ObjId const& root, std::vector<Place>& out) {
   out.clear();
   bool keyed_by_id = true;
-  if (auto places = get_map(doc, root, "places")) {
-    for (auto const& key : keys_of(doc, *places)) {
-      if (auto p = read_place_entry(doc, *places, key)) {
-        keyed_by_id = keyed_by_id && p->id == key;
-        out.push_back(std::move(*p));
-      }
-    }
-    sort_by_id(out);
-  }
+  read_members_into(out, doc, root, "places",
+                    [&](Document const& d, ObjId const& places, std::string const& key) {
+                      auto p = read_place_entry(d, places, key);
+                      keyed_by_id = keyed_by_id && (!p || p->id == key);
+                      return p;
+                    });
+  sort_by_id(out);
   return keyed_by_id;
 }
 
@@ -205,14 +220,8 @@ bool read_fields(Document const& doc, ObjId const& root, FieldSet want, MapModel
   }
   if (want.has(F::Regions)) {
     model.regions.clear();
-    if (auto regions = get_map(doc, root, "regions")) {
-      for (auto const& key : keys_of(doc, *regions)) {
-        if (auto r = read_region_entry(doc, *regions, key)) {
-          model.regions.push_back(std::move(*r));
-        }
-      }
-      sort_by_id(model.regions);
-    }
+    read_members_into(model.regions, doc, root, "regions", read_region_entry);
+    sort_by_id(model.regions);
   }
   return keyed_by_id;
 }
@@ -404,13 +413,7 @@ bool refresh_written_fields(Document& doc, MapModel& live, DocBaseline& baseline
 
 std::vector<std::string> read_recents(Document const& doc, ObjId const& root) {
   std::vector<RecentEntry> entries;
-  if (auto m = get_map(doc, root, "recents")) {
-    for (auto const& key : keys_of(doc, *m)) {
-      if (auto e = read_recent_entry(doc, *m, key)) {
-        entries.push_back(std::move(*e));
-      }
-    }
-  }
+  read_members_into(entries, doc, root, "recents", read_recent_entry);
   std::stable_sort(entries.begin(), entries.end(), [](auto const& a, auto const& b) {
     return a.rank != b.rank ? a.rank < b.rank : a.key < b.key;
   });
@@ -474,9 +477,9 @@ std::optional<DownloadedRegion> read_region_entry(Document const& doc, ObjId con
                           std::move(*name),
                           *min,
                           *max,
-                          static_cast<std::uint8_t>(*z0 & 0xff),
-                          static_cast<std::uint8_t>(*z1 & 0xff),
-                          static_cast<std::uint32_t>(*tiles & 0xffffffffu)};
+                          low_bits<std::uint8_t>(*z0),
+                          low_bits<std::uint8_t>(*z1),
+                          low_bits<std::uint32_t>(*tiles)};
 }
 
 std::optional<RouteStep> read_route_step(Document const& doc, ObjId const& list,
@@ -512,8 +515,8 @@ std::optional<TransitJourney> read_journey(Document const& doc, ObjId const& lis
   }
   j.dep = std::move(*dep);
   j.arr = std::move(*arr);
-  j.duration_min = static_cast<std::uint32_t>(*duration & 0xffffffffu);
-  j.transfers = static_cast<std::uint32_t>(*transfers & 0xffffffffu);
+  j.duration_min = low_bits<std::uint32_t>(*duration);
+  j.transfers = low_bits<std::uint32_t>(*transfers);
   return j;
 }
 
@@ -545,8 +548,8 @@ std::optional<TransitLeg> read_transit_leg(Document const& doc, ObjId const& lis
   leg.to_name = std::move(*to_name);
   leg.dep = std::move(*dep);
   leg.arr = std::move(*arr);
-  leg.duration_min = static_cast<std::uint32_t>(*duration & 0xffffffffu);
-  leg.num_stops = static_cast<std::uint32_t>(*stops & 0xffffffffu);
+  leg.duration_min = low_bits<std::uint32_t>(*duration);
+  leg.num_stops = low_bits<std::uint32_t>(*stops);
   leg.geometry = read_geometry(doc, *m);
   leg.color = get_string(doc, *m, "color");
   leg.text_color = get_string(doc, *m, "text_color");
@@ -557,15 +560,7 @@ std::optional<TransitLeg> read_transit_leg(Document const& doc, ObjId const& lis
 
 std::optional<LatLon> read_point(Document const& doc, ObjId const& list, std::size_t index) {
   auto m = get_list_item_map(doc, list, index);
-  if (!m) {
-    return std::nullopt;
-  }
-  auto lat = get_f64(doc, *m, "lat");
-  auto lon = get_f64(doc, *m, "lon");
-  if (!lat || !lon) {
-    return std::nullopt;
-  }
-  return LatLon{*lat, *lon};
+  return m ? latlon_of(doc, *m) : std::nullopt;
 }
 
 std::vector<LatLon> read_geometry(Document const& doc, ObjId const& obj) {
@@ -584,10 +579,8 @@ std::vector<LatLon> read_geometry(Document const& doc, ObjId const& obj) {
     if (item.value.object_type() != zd::ObjType::Map) {
       continue;
     }
-    auto lat = get_f64(doc, item.id, "lat");
-    auto lon = get_f64(doc, item.id, "lon");
-    if (lat && lon) {
-      out.push_back(LatLon{*lat, *lon});
+    if (auto point = latlon_of(doc, item.id)) {
+      out.push_back(*point);
     }
   }
   return out;

@@ -9,11 +9,6 @@ namespace maps {
 
 namespace {
 
-std::vector<std::string> keys_of(Document const& doc, ObjId const& map) {
-  auto k = doc.keys(map);
-  return k ? std::move(*k) : std::vector<std::string>{};
-}
-
 // Tombstones every Map member whose key is not in `keep`.
 void tombstone_others(Document& doc, ObjId const& collection,
                       std::unordered_set<std::string> const& keep) {
@@ -37,6 +32,25 @@ void remove_others(Document& doc, ObjId const& collection,
   for (auto const& key : keys_of(doc, collection)) {
     if (!keep.contains(key) && get_map(doc, collection, key)) {
       (void)doc.delete_key(collection, key);
+    }
+  }
+}
+
+/// The List under `key` rewritten to hold one Map per item, in order, each filled by `write`
+/// (it gets the new Map and the item).
+template <class T, class Write>
+void write_list(Document& doc, ObjId const& obj, std::string_view key, std::span<T const> items,
+                Write write) {
+  auto list = ensure_list(doc, obj, key);
+  if (!list) {
+    return;
+  }
+  clear_list(doc, *list);
+  std::size_t at = 0;
+  for (auto const& item : items) {
+    if (auto m = doc.insert_object(*list, at, zarn_ui::doc::ObjType::Map)) {
+      write(doc, *m, item);
+      ++at;
     }
   }
 }
@@ -110,17 +124,10 @@ void write_recents(Document& doc, ObjId const& root, std::span<std::string const
 }
 
 void write_geometry(Document& doc, ObjId const& obj, std::span<LatLon const> points) {
-  auto g = ensure_list(doc, obj, "geometry");
-  if (!g) {
-    return;
-  }
-  clear_list(doc, *g);
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    if (auto p = doc.insert_object(*g, i, zarn_ui::doc::ObjType::Map)) {
-      put_f64_if_changed(doc, *p, "lat", points[i].lat);
-      put_f64_if_changed(doc, *p, "lon", points[i].lon);
-    }
-  }
+  write_list(doc, obj, "geometry", points, [](Document& d, ObjId const& m, LatLon point) {
+    put_f64_if_changed(d, m, "lat", point.lat);
+    put_f64_if_changed(d, m, "lon", point.lon);
+  });
 }
 
 void write_route(Document& doc, ObjId const& root, std::optional<Route> const& route) {
@@ -135,50 +142,20 @@ void write_route(Document& doc, ObjId const& root, std::optional<Route> const& r
   put_f64_if_changed(doc, *r, "distance_m", route->distance_m);
   put_f64_if_changed(doc, *r, "duration_s", route->duration_s);
   write_geometry(doc, *r, route->geometry);
-  if (auto s = ensure_list(doc, *r, "steps")) {
-    clear_list(doc, *s);
-    std::size_t at = 0;
-    for (auto const& step : route->steps) {
-      if (auto m = doc.insert_object(*s, at, zarn_ui::doc::ObjType::Map)) {
-        write_step(doc, *m, step);
-        ++at;
-      }
-    }
-  }
+  write_list(doc, *r, "steps", std::span<RouteStep const>(route->steps), write_step);
   write_latlon(doc, *r, "from", route->from);
   write_latlon(doc, *r, "to", route->to);
 }
 
 void write_transit(Document& doc, ObjId const& root, std::span<TransitJourney const> journeys) {
-  auto t = ensure_list(doc, root, "transit");
-  if (!t) {
-    return;
-  }
-  clear_list(doc, *t);
-  std::size_t at = 0;
-  for (auto const& j : journeys) {
-    auto m = doc.insert_object(*t, at, zarn_ui::doc::ObjType::Map);
-    if (!m) {
-      continue;
-    }
-    ++at;
-    put_text(doc, *m, "dep", j.dep);
-    put_text(doc, *m, "arr", j.arr);
-    put_int_if_changed(doc, *m, "duration_min", j.duration_min);
-    put_int_if_changed(doc, *m, "transfers", j.transfers);
-    auto legs = ensure_list(doc, *m, "legs");
-    if (!legs) {
-      continue;
-    }
-    clear_list(doc, *legs);
-    std::size_t k = 0;
-    for (auto const& leg : j.legs) {
-      if (auto lm = doc.insert_object(*legs, k, zarn_ui::doc::ObjType::Map)) {
-        write_leg(doc, *lm, leg);
-        ++k;
-      }
-    }
-  }
+  write_list(doc, root, "transit", journeys,
+             [](Document& d, ObjId const& m, TransitJourney const& j) {
+               put_text(d, m, "dep", j.dep);
+               put_text(d, m, "arr", j.arr);
+               put_int_if_changed(d, m, "duration_min", j.duration_min);
+               put_int_if_changed(d, m, "transfers", j.transfers);
+               write_list(d, m, "legs", std::span<TransitLeg const>(j.legs), write_leg);
+             });
 }
 
 void mark_all_deleted(Document& doc, ObjId const& root, std::string_view collection) {

@@ -66,6 +66,33 @@ void set_endpoint_answer(EndpointEditor& editor, std::uint8_t field,
   (field == ORIGIN_FIELD ? editor.origin_answer : editor.dest_answer) = std::move(answer);
 }
 
+void start_endpoint_edit(MapsApp& app, std::uint8_t field) {
+  auto& editor = app.endpoints;
+  end_search_editing(app.search_box);
+  bool const dest = field == DEST_FIELD;
+  edit_endpoint(editor, dest ? DEST_FIELD : ORIGIN_FIELD);
+  auto& input = dest ? editor.dest_input : editor.origin_input;
+  input.set_focused(true);
+  (void)input.take_dirty();
+  app.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
+}
+
+bool pick_endpoint_suggestion(MapsApp& app, std::uint8_t field, std::size_t index) {
+  auto& editor = app.endpoints;
+  if (field != ORIGIN_FIELD && field != DEST_FIELD) {
+    return false;
+  }
+  bool const dest = field == DEST_FIELD;
+  auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
+  if (index >= list.size()) {
+    return false;
+  }
+  Place place = list[index];
+  reset_endpoint_editor(editor);
+  app.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
+  return true;
+}
+
 bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
                            zarn_ui::Modifiers modifiers, double scale) {
   auto& editor = app.endpoints;
@@ -83,25 +110,16 @@ bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const&
   bool const dest = h.field == DEST_FIELD;
   switch (h.kind) {
   case EndpointHitKind::Field: {
-    edit_endpoint(editor, h.field);
+    start_endpoint_edit(app, h.field);
     auto& input = dest ? editor.dest_input : editor.origin_input;
-    input.set_focused(true);
     (void)zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
     input.set_focused(true);
     (void)input.take_dirty();
-    app.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
     break;
   }
-  case EndpointHitKind::Suggestion: {
-    auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
-    if (h.index >= list.size()) {
-      break;
-    }
-    Place place = list[h.index];
-    reset_endpoint_editor(editor);
-    app.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
+  case EndpointHitKind::Suggestion:
+    (void)pick_endpoint_suggestion(app, h.field, h.index);
     break;
-  }
   case EndpointHitKind::Swap:
     reset_endpoint_editor(editor);
     app.endpoint_query_changed({EndpointEvent::Swap{}});
@@ -153,14 +171,30 @@ void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key
         {EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
   }
   if (input.take_dirty()) {
-    synced = input.text();
-    if (base::utf8::trim(synced).empty()) {
-      editor.debounce.reset();
-    } else {
-      editor.debounce = app.now() + INPUT_DEBOUNCE;
-    }
-    app.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+    endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);
   }
+}
+
+void endpoint_text_changed(MapsApp& app, std::uint8_t field) {
+  auto& editor = app.endpoints;
+  bool const dest = field == DEST_FIELD;
+  auto& synced = dest ? editor.dest_text : editor.origin_text;
+  synced = (dest ? editor.dest_input : editor.origin_input).text();
+  if (base::utf8::trim(synced).empty()) {
+    editor.debounce.reset();
+  } else {
+    editor.debounce = app.now() + INPUT_DEBOUNCE;
+  }
+  app.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+}
+
+void set_endpoint_text(MapsApp& app, std::uint8_t field, std::string_view text) {
+  bool const dest = field == DEST_FIELD;
+  if (app.endpoints.active != (dest ? DEST_FIELD : ORIGIN_FIELD)) {
+    start_endpoint_edit(app, field);
+  }
+  (dest ? app.endpoints.dest_input : app.endpoints.origin_input).set_text(text);
+  endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);
 }
 
 } // namespace maps

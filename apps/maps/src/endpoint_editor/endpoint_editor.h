@@ -94,6 +94,21 @@ struct EndpointEvent {
 bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
                            zarn_ui::Modifiers modifiers, double scale);
 
+/// Starts editing `field` (ORIGIN_FIELD or DEST_FIELD) as a press on it does, with the caret
+/// at the start of the emptied text; ends the search box's editing.
+void start_endpoint_edit(MapsApp& app, std::uint8_t field);
+
+/// Picks row `index` of `field`'s suggestions as a press on it does; false when the list has no
+/// such row.
+bool pick_endpoint_suggestion(MapsApp& app, std::uint8_t field, std::size_t index);
+
+/// After `field`'s input changed: its text is synchronised, the debounce re-arms (none for a
+/// blank text) and the model hears the edit.
+void endpoint_text_changed(MapsApp& app, std::uint8_t field);
+
+/// Replaces `field`'s text as if typed (an assistive tool sets it), editing the field first.
+void set_endpoint_text(MapsApp& app, std::uint8_t field, std::string_view text);
+
 /// A key while a field is being edited: Escape ends editing; otherwise the field's input takes
 /// it, a submission queries its trimmed text at once and a changed text re-arms the debounce.
 void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,

@@ -9,10 +9,13 @@
 #include "app/maps_app.h"
 #include "draw/chrome_draw.h"
 #include "draw/overflow_menu.h"
+#include "draw/suggestion_rows.h"
+#include "endpoint_editor/endpoint_editor.h"
 #include "input/perform_ui_action.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
 #include "platform/widgets/modal_dialog.h"
+#include "search_box/search_box.h"
 
 namespace maps {
 
@@ -26,6 +29,60 @@ constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
 
 
 constexpr std::string_view MENU_ITEM_PREFIX = "maps.menu:";
+constexpr std::string_view ORIGIN_FIELD_ID = "maps.route.origin";
+constexpr std::string_view DEST_FIELD_ID = "maps.route.destination";
+constexpr std::string_view ENDPOINT_RESULT_PREFIX = "maps.endpoint-result:";
+
+std::vector<Place> const& endpoint_list(EndpointEditor const& editor, std::uint8_t field) {
+  return field == DEST_FIELD ? editor.dest_suggestions : editor.origin_suggestions;
+}
+
+bool endpoint_editing(EndpointEditor const& editor) {
+  return editor.active == ORIGIN_FIELD || editor.active == DEST_FIELD;
+}
+
+/// The endpoint fields where the directions panel last painted them, named by their
+/// placeholders, then the painted rows under the field being edited.
+void append_endpoint_specs(MapsApp const& app, std::vector<SemanticControl>& out) {
+  EndpointEditor const& editor = app.endpoints;
+  for (std::uint8_t const field : {ORIGIN_FIELD, DEST_FIELD}) {
+    auto const& rect = field == ORIGIN_FIELD ? editor.origin_rect : editor.dest_rect;
+    if (!rect) {
+      continue;
+    }
+    auto const& input = field == ORIGIN_FIELD ? editor.origin_input : editor.dest_input;
+    SemanticControl c = make_control(input.placeholder(),
+                                     std::string(field == ORIGIN_FIELD ? ORIGIN_FIELD_ID : DEST_FIELD_ID),
+                                     ROLE_SEARCH_FIELD, STATE_NOT_APPLICABLE, *rect);
+    c.attributes.takes_text = true;
+    out.push_back(std::move(c));
+  }
+  if (!endpoint_editing(editor)) {
+    return;
+  }
+  auto const& list = endpoint_list(editor, editor.active);
+  for (auto const& hit : editor.hits) {
+    if (hit.kind == EndpointHitKind::Suggestion && hit.field == editor.active && hit.index < list.size()) {
+      out.push_back(make_control(list[hit.index].name,
+                                 fmt::format("{}{}", ENDPOINT_RESULT_PREFIX, list[hit.index].id),
+                                 ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, hit.rect));
+    }
+  }
+}
+
+/// The text input behind a text field's id; none for other ids.
+zarn_ui::widget::TextInput const* field_input(MapsApp const& app, std::string_view id) {
+  if (id == "maps.search") {
+    return &app.search_box.input;
+  }
+  if (id == ORIGIN_FIELD_ID) {
+    return &app.endpoints.origin_input;
+  }
+  if (id == DEST_FIELD_ID) {
+    return &app.endpoints.dest_input;
+  }
+  return nullptr;
+}
 
 /// The open overflow menu as a menu node: its items by index, the highlighted one focused.
 std::optional<AccessNode> overflow_menu_node(MapsApp const& app) {
@@ -48,9 +105,41 @@ std::optional<AccessNode> overflow_menu_node(MapsApp const& app) {
   return std::move(node).with_children(std::move(items));
 }
 
-/// The control that holds the keyboard focus: the highlighted suggestion row while the list
-/// shows one, else the search field while it is edited; empty for none.
+/// Sets the text of a shown text field as if typed; false for other ids.
+bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) {
+  if (id == "maps.search") {
+    bool const shown = std::any_of(app.hit_targets.begin(), app.hit_targets.end(), [](auto const& t) {
+      auto const* s = std::get_if<UiAction::Search>(&t.action.value);
+      return s != nullptr && s->item == SearchItem::field();
+    });
+    if (shown) {
+      set_search_text(app, text);
+    }
+    return shown;
+  }
+  if (id == ORIGIN_FIELD_ID || id == DEST_FIELD_ID) {
+    bool const dest = id == DEST_FIELD_ID;
+    if (!(dest ? app.endpoints.dest_rect : app.endpoints.origin_rect)) {
+      return false;
+    }
+    set_endpoint_text(app, dest ? DEST_FIELD : ORIGIN_FIELD, text);
+    return true;
+  }
+  return false;
+}
+
+/// The control that holds the keyboard focus: the endpoint field being edited or its
+/// highlighted row, else the search box's highlighted suggestion row while the list shows one,
+/// else the search field while it is edited; empty for none.
 std::string focused_control_id(MapsApp const& app) {
+  EndpointEditor const& editor = app.endpoints;
+  if (endpoint_editing(editor)) {
+    auto const& list = endpoint_list(editor, editor.active);
+    if (editor.highlighted && *editor.highlighted < std::min(list.size(), MAX_SUGGESTION_ROWS)) {
+      return fmt::format("{}{}", ENDPOINT_RESULT_PREFIX, list[*editor.highlighted].id);
+    }
+    return std::string(editor.active == DEST_FIELD ? DEST_FIELD_ID : ORIGIN_FIELD_ID);
+  }
   SearchBox const& box = app.search_box;
   if (!box.editing) {
     return {};
@@ -123,6 +212,7 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
       out.push_back(std::move(*c));
     }
   }
+  append_endpoint_specs(app, out);
   return out;
 }
 
@@ -172,6 +262,10 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
   bool focus_placed = false;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
+    if (auto const* input = field_input(app, c.id)) {
+      children.back().text = input->text();
+      children.back().caret = input->caret_index();
+    }
     if (!focus_placed && !focus.empty() && c.id == focus) {
       children.back().focused = focus_placed = true;
     }
@@ -223,6 +317,9 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
     }
     return false;
   }
+  if (argument.kind == SemanticArgument::Kind::Text) {
+    return set_field_text(app, id, argument.text);
+  }
   if (!value_less_outside_panel(argument)) {
     return false;
   }
@@ -241,6 +338,25 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
   }
   if (id == "maps.search") {
     return false;  // the search field takes it
+  }
+  if (id == ORIGIN_FIELD_ID || id == DEST_FIELD_ID) {
+    bool const dest = id == DEST_FIELD_ID;
+    if (!(dest ? app.endpoints.dest_rect : app.endpoints.origin_rect)) {
+      return false;  // the directions panel does not show it
+    }
+    start_endpoint_edit(app, dest ? DEST_FIELD : ORIGIN_FIELD);
+    return true;
+  }
+  if (id.starts_with(ENDPOINT_RESULT_PREFIX) && endpoint_editing(app.endpoints)) {
+    std::string_view const place = id.substr(ENDPOINT_RESULT_PREFIX.size());
+    auto const& list = endpoint_list(app.endpoints, app.endpoints.active);
+    std::size_t const rows = std::min(list.size(), MAX_SUGGESTION_ROWS);
+    for (std::size_t i = 0; i < rows; ++i) {
+      if (list[i].id == place) {
+        return pick_endpoint_suggestion(app, app.endpoints.active, i);
+      }
+    }
+    return false;
   }
   if (id.starts_with(MENU_ITEM_PREFIX) && app.overflow_menu.is_open()) {
     std::string_view const digits = id.substr(MENU_ITEM_PREFIX.size());
@@ -274,8 +390,10 @@ std::optional<zarn_ui::access::AccessNode> MapsApp::accessibility_tree() const {
 
 zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
   zarn_ui::access::AccessPresentation out;
-  out.list_item_prefix = "maps.search-result:";
-  out.list_name = "Search suggestions";
+  out.lists.push_back({"maps.search-result:", "Search suggestions"});
+  out.lists.push_back({std::string(ENDPOINT_RESULT_PREFIX), endpoints.active == DEST_FIELD
+                                                              ? "Destination suggestions"
+                                                              : "Starting point suggestions"});
   // The map is the window's picture while nothing covers it: the sheet replaces the tree and the
   // offline panel lists its own controls.
   if (attribution_sheet_open(attribution_sheet) || offline_panel.open || map_rect.is_empty()) {

@@ -41,7 +41,10 @@ std::uint8_t hit_map_control(zarn_ui::Rect const& map_rect, double x, double y);
 std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index);
 
 /// The main view's controls: the four map controls, "End navigation" while a route is active
-/// and the card's End button has an area, then one per hit target that exposes a control. In the
+/// and the card's End button has an area, then one per hit target that exposes a control, then
+/// the painted route endpoint fields ("maps.route.origin", "maps.route.destination", named by
+/// their placeholders) and the rows under the one being edited ("maps.endpoint-result:<place
+/// id>"). In the
 /// compact layout with the navigation panel open, only "maps.navigation" and the controls whose
 /// centre lies in the side panel stay.
 std::vector<SemanticControl> map_control_specs(MapsApp const& app);
@@ -58,8 +61,9 @@ zarn_ui::access::AccessNode control_node(SemanticControl const& control);
 /// The tree: the attribution sheet's subtree while it is open, else "Offline maps" with the
 /// panel's controls while the offline panel is open, else "Maps" with the map's controls and,
 /// while the overflow menu is open, the menu ("maps.menu") with its items ("maps.menu:<index>")
-/// last. The node with the keyboard focus is marked: the highlighted menu item, else the
-/// highlighted suggestion row, else the search field while it is edited.
+/// last. The node with the keyboard focus is marked: the highlighted menu item, else the endpoint
+/// field being edited or its highlighted row, else the highlighted suggestion row, else the
+/// search field while it is edited. Text fields carry their text and caret.
 std::optional<zarn_ui::access::AccessNode> maps_accessibility_tree(MapsApp const& app);
 
 /// The rectangle of the control at `path`; only a path of one index within the list is answered.

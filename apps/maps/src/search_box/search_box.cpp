@@ -75,6 +75,29 @@ void step_highlight(std::optional<std::size_t>& highlighted, std::size_t rows, i
   }
 }
 
+void search_text_changed(MapsApp& app) {
+  SearchBox& box = app.search_box;
+  app.model.query = box.input.text();
+  std::string_view const trimmed = base::utf8::trim(app.model.query);
+  if (trimmed.empty()) {
+    clear_search_suggestions(box);
+    box.debounce.reset();
+  } else {
+    set_search_suggestions(box, app.local_matches(trimmed));
+    box.highlighted.reset(); // a row of the old list means nothing in the new one
+    box.debounce = app.now() + INPUT_DEBOUNCE;
+  }
+}
+
+void set_search_text(MapsApp& app, std::string_view text) {
+  reset_endpoint_editor(app.endpoints);
+  SearchBox& box = app.search_box;
+  box.editing = true;
+  box.input.set_focused(true);
+  box.input.set_text(text);
+  search_text_changed(app);
+}
+
 void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
                     zarn_ui::Modifiers modifiers, double scale, zarn_ui::doc::Document* doc) {
   auto& box = app.search_box;
@@ -102,16 +125,7 @@ void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key cons
   auto const outcome =
       zarn_ui::widget::deliver_text_input_event(box.input, event, modifiers, scale);
   if (box.input.take_dirty()) {
-    app.model.query = box.input.text();
-    std::string_view const trimmed = base::utf8::trim(app.model.query);
-    if (trimmed.empty()) {
-      clear_search_suggestions(box);
-      box.debounce.reset();
-    } else {
-      set_search_suggestions(box, app.local_matches(trimmed));
-      box.highlighted.reset(); // a row of the old list means nothing in the new one
-      box.debounce = app.now() + INPUT_DEBOUNCE;
-    }
+    search_text_changed(app);
   }
   if (outcome == zarn_ui::widget::InputOutcome::Submitted) {
     box.editing = false;

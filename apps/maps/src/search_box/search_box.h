@@ -60,6 +60,14 @@ void pick_search_suggestion(MapsApp& app, zarn_ui::doc::Document* doc, std::size
 /// the first or last row.
 void step_highlight(std::optional<std::size_t>& highlighted, std::size_t rows, int step);
 
+/// After the input's text changed: the query follows it, the local matches become the
+/// suggestions and the search debounce re-arms (an empty text clears both).
+void search_text_changed(MapsApp& app);
+
+/// Replaces the text as if typed (an assistive tool sets it): the box is edited, with the
+/// caret at the end of the new text.
+void set_search_text(MapsApp& app, std::string_view text);
+
 /// A key while the box is being edited: Escape ends editing; ArrowDown/ArrowUp move the
 /// highlight through the suggestions on show and Enter opens the highlighted one; otherwise the input takes it, a
 /// changed text updates the query and the local matches and re-arms the search debounce, and a
