@@ -211,12 +211,17 @@ bool balanced(std::vector<Command> const& commands, std::size_t from, std::size_
   return depth == 0;
 }
 
+/// The rectangles of a damage, kept apart (no two meet) and at most MAX_DAMAGE_RECTS, merged as
+/// they come, so a frame where everything moved stops at the whole frame early.
 class Damage {
 public:
   Damage(int width, int height) : frame_{0.0, 0.0, double(width), double(height)} {}
 
   /// Adds a command's reach; false once the damage is the whole frame.
   bool add(Command const& command, double scale) {
+    if (whole_) {
+      return false;
+    }
     std::optional<Rect> const r = reach(command, scale);
     if (!r) {
       whole_ = true;
@@ -224,25 +229,21 @@ public:
     }
     Rect const clipped = r->intersect(frame_);
     if (!clipped.is_empty()) {
-      rects_.push_back(clipped);
+      insert(clipped);
     }
-    return true;
+    double covered = 0.0;
+    for (Rect const& d : rects_) {
+      covered += area(d);
+    }
+    whole_ = covered > WHOLE_FRAME_SHARE * area(frame_);
+    return !whole_;
   }
   void whole() { whole_ = true; }
 
-  std::vector<PixelRect> pixels() {
-    if (!whole_) {
-      merge();
-    }
-    double area = 0.0;
-    for (Rect const& r : rects_) {
-      area += r.width() * r.height();
-    }
-    if (whole_ || area > WHOLE_FRAME_SHARE * frame_.width() * frame_.height()) {
-      rects_.assign(1, frame_);
-    }
+  std::vector<PixelRect> pixels() const {
+    std::vector<Rect> const rects = whole_ ? std::vector<Rect>{frame_} : rects_;
     std::vector<PixelRect> out;
-    for (Rect const& r : rects_) {
+    for (Rect const& r : rects) {
       int const x0 = static_cast<int>(std::floor(r.x0));
       int const y0 = static_cast<int>(std::floor(r.y0));
       int const x1 = static_cast<int>(std::ceil(r.x1));
@@ -258,43 +259,45 @@ private:
     return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
   }
 
-  /// Joins overlapping rectangles, then the pairs whose union grows least, down to the limit.
-  void merge() {
-    for (bool joined = true; joined;) {
-      joined = false;
-      for (std::size_t i = 0; i < rects_.size() && !joined; ++i) {
-        for (std::size_t j = i + 1; j < rects_.size() && !joined; ++j) {
-          if (meet(rects_[i], rects_[j])) {
-            rects_[i] = rects_[i].union_with(rects_[j]);
-            rects_.erase(rects_.begin() + static_cast<std::ptrdiff_t>(j));
-            joined = true;
-          }
+  /// Joins `r` with every rectangle it meets; beyond the limit, the pair whose union grows
+  /// least is joined too.
+  void insert(Rect r) {
+    for (std::size_t i = 0; i < rects_.size();) {
+      if (meet(rects_[i], r)) {
+        r = r.union_with(rects_[i]);
+        rects_.erase(rects_.begin() + static_cast<std::ptrdiff_t>(i));
+        i = 0; // the larger rectangle may now meet one passed over
+      } else {
+        ++i;
+      }
+    }
+    rects_.push_back(r);
+    if (rects_.size() <= MAX_DAMAGE_RECTS) {
+      return;
+    }
+    std::size_t bi = 0;
+    std::size_t bj = 1;
+    double best = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < rects_.size(); ++i) {
+      for (std::size_t j = i + 1; j < rects_.size(); ++j) {
+        double const growth =
+            area(rects_[i].union_with(rects_[j])) - area(rects_[i]) - area(rects_[j]);
+        if (growth < best) {
+          best = growth;
+          bi = i;
+          bj = j;
         }
       }
     }
-    while (rects_.size() > MAX_DAMAGE_RECTS) {
-      std::size_t bi = 0;
-      std::size_t bj = 1;
-      double best = std::numeric_limits<double>::infinity();
-      for (std::size_t i = 0; i < rects_.size(); ++i) {
-        for (std::size_t j = i + 1; j < rects_.size(); ++j) {
-          double const growth =
-              area(rects_[i].union_with(rects_[j])) - area(rects_[i]) - area(rects_[j]);
-          if (growth < best) {
-            best = growth;
-            bi = i;
-            bj = j;
-          }
-        }
-      }
-      rects_[bi] = rects_[bi].union_with(rects_[bj]);
-      rects_.erase(rects_.begin() + static_cast<std::ptrdiff_t>(bj));
-    }
+    Rect const joined = rects_[bi].union_with(rects_[bj]);
+    rects_.erase(rects_.begin() + static_cast<std::ptrdiff_t>(bj));
+    rects_.erase(rects_.begin() + static_cast<std::ptrdiff_t>(bi));
+    insert(joined);
   }
 
   Rect frame_;
   bool whole_ = false;
-  std::vector<Rect> rects_;
+  std::vector<Rect> rects_; // no two meet
 };
 
 void paint_base(cairo_t* cr, Color base) {
