@@ -31,7 +31,7 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
   std::vector<std::vector<LatLon>> blocks;
   std::size_t count = 0;
   std::size_t read = 0;   // usable points read
-  std::size_t stride = 1; // of those, the multiples of `stride` are kept
+  std::size_t stride = 1; // of those, the multiples of `stride` (a power of two) are kept
   std::optional<LatLon> last_unkept;
   auto const at = [&](std::size_t i) -> LatLon& { return blocks[i / BLOCK][i % BLOCK]; };
   auto const keep = [&](LatLon p) {
@@ -51,7 +51,8 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
     ++count;
   };
   auto const take = [&](LatLon p) {
-    if (read++ % stride == 0) {
+    // A mask, not a division: this runs for every point of the line.
+    if ((read++ & (stride - 1)) == 0) {
       keep(p);
       last_unkept.reset();
     } else {
