@@ -528,4 +528,13 @@ void replay_some(Scene const& scene, cairo_t* cr, TileSurfaceCache* cache,
   }
 }
 
+void paint_base(cairo_t* cr, Color base) {
+  auto unit = [](float v) { return v > 0.0f ? (v < 1.0f ? static_cast<double>(v) : 1.0) : 0.0; };
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_rgba(cr, unit(base.r), unit(base.g), unit(base.b), unit(base.a));
+  cairo_paint(cr);
+  cairo_restore(cr);
+}
+
 } // namespace zarn_ui::render

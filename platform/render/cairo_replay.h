@@ -24,4 +24,8 @@ void replay(Scene const& scene, cairo_t* cr, render::TileSurfaceCache* cache = n
 void replay_some(Scene const& scene, cairo_t* cr, render::TileSurfaceCache* cache,
                  std::vector<bool> const& drawn);
 
+/// Replaces everything under `cr`'s clip with `base` (channels clamped to 0..1), the ground
+/// every frame is replayed onto.
+void paint_base(cairo_t* cr, Color base);
+
 } // namespace zarn_ui::render

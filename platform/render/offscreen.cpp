@@ -19,15 +19,6 @@ namespace {
 
 constexpr std::uint32_t MAX_SIDE = 32767; // cairo's image surface limit
 
-void fill_base(cairo_t* cr, Color base) {
-  cairo_save(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  auto unit = [](float v) { return v > 0.0f ? (v < 1.0f ? static_cast<double>(v) : 1.0) : 0.0; };
-  cairo_set_source_rgba(cr, unit(base.r), unit(base.g), unit(base.b), unit(base.a));
-  cairo_paint(cr);
-  cairo_restore(cr);
-}
-
 std::vector<std::uint8_t> base_filled(std::size_t pixels, Color base) {
   Rgba8 const c = base.to_rgba8();
   std::vector<std::uint8_t> out(pixels * 4);
@@ -106,7 +97,7 @@ base::Result<void> render_into(Scene const& scene, cairo_surface_t* surface, Col
     return base::fail(fmt::format("render: surface: {}", cairo_status_to_string(status)));
   }
   cairo_t* cr = cairo_create(surface);
-  fill_base(cr, base);
+  render::paint_base(cr, base);
   if (scale != 1.0 && std::isfinite(scale) && scale > 0.0) {
     cairo_scale(cr, scale, scale);
   }

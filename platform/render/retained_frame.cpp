@@ -300,15 +300,6 @@ private:
   std::vector<Rect> rects_; // no two meet
 };
 
-void paint_base(cairo_t* cr, Color base) {
-  cairo_save(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  auto unit = [](float v) { return v > 0.0f ? (v < 1.0f ? static_cast<double>(v) : 1.0) : 0.0; };
-  cairo_set_source_rgba(cr, unit(base.r), unit(base.g), unit(base.b), unit(base.a));
-  cairo_paint(cr);
-  cairo_restore(cr);
-}
-
 } // namespace
 
 std::vector<PixelRect> scene_damage(Scene const& before, Scene const& after, double scale,
