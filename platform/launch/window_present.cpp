@@ -1,23 +1,39 @@
 #include "platform/launch/window_present.h"
 
+#include <cstring>
+#include <vector>
+
 #include <cairo.h>
 
 #include <spdlog/spdlog.h>
-
-#include "platform/render/offscreen.h"
 
 namespace zarn_ui::launch {
 
 namespace {
 
-/// Replays `scene` into 32-bit pixels as cairo's RGB24 lays them out (SDL's ARGB8888).
-bool paint(void* pixels, int width, int height, int pitch, Scene const& scene, double scale,
-           Color base, render::TileSurfaceCache& tiles) {
-  cairo_surface_t* target = cairo_image_surface_create_for_data(
-      static_cast<unsigned char*>(pixels), CAIRO_FORMAT_RGB24, width, height, pitch);
-  auto const drawn = render_into(scene, target, base, scale, &tiles);
-  cairo_surface_destroy(target);
-  return drawn.has_value();
+/// The rectangles to copy from the frame: those repainted, or the whole frame.
+std::vector<render::PixelRect> to_copy(std::vector<render::PixelRect> const& painted, bool all,
+                                       int width, int height) {
+  if (all) {
+    return {render::PixelRect{0, 0, width, height}};
+  }
+  return painted;
+}
+
+/// Copies `rects` of the frame into 32-bit pixels laid out as cairo's RGB24 (SDL's ARGB8888).
+void copy_rects(cairo_surface_t* frame, std::vector<render::PixelRect> const& rects, void* pixels,
+                int pitch) {
+  unsigned char const* src = cairo_image_surface_get_data(frame);
+  int const stride = cairo_image_surface_get_stride(frame);
+  for (render::PixelRect const& r : rects) {
+    for (int y = r.y; y < r.y + r.height; ++y) {
+      std::memcpy(static_cast<unsigned char*>(pixels) + static_cast<std::ptrdiff_t>(y) * pitch +
+                      static_cast<std::ptrdiff_t>(r.x) * 4,
+                  src + static_cast<std::ptrdiff_t>(y) * stride +
+                      static_cast<std::ptrdiff_t>(r.x) * 4,
+                  static_cast<std::size_t>(r.width) * 4);
+    }
+  }
 }
 
 }  // namespace
@@ -78,20 +94,32 @@ bool WindowPresenter::present(Scene const& scene, double scale, Color base) {
                                  px.width, px.height);
     texture_w_ = texture_ ? px.width : 0;
     texture_h_ = texture_ ? px.height : 0;
+    copy_all_ = true;
     if (!texture_) {
       return false;
     }
   }
-  void* pixels = nullptr;
-  int pitch = 0;
-  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) {
+  auto const painted = frame_.render(scene, texture_w_, texture_h_, scale, base, &tiles_);
+  if (!painted) {
+    spdlog::error("frame: {}", painted.error());
     return false;
   }
-  bool const drawn = paint(pixels, texture_w_, texture_h_, pitch, scene, scale, base, tiles_);
-  SDL_UnlockTexture(texture_);
+  cairo_surface_t* frame = frame_.surface();
+  for (render::PixelRect const& r : to_copy(*painted, copy_all_, texture_w_, texture_h_)) {
+    SDL_Rect const rect{r.x, r.y, r.width, r.height};
+    unsigned char const* src =
+        cairo_image_surface_get_data(frame) +
+        static_cast<std::ptrdiff_t>(r.y) * cairo_image_surface_get_stride(frame) +
+        static_cast<std::ptrdiff_t>(r.x) * 4;
+    if (SDL_UpdateTexture(texture_, &rect, src, cairo_image_surface_get_stride(frame)) != 0) {
+      copy_all_ = true;
+      return false;
+    }
+  }
+  copy_all_ = false;
   SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
   SDL_RenderPresent(renderer_);
-  return drawn;
+  return true;
 }
 
 bool WindowPresenter::present_on_surface(Scene const& scene, double scale, Color base) {
@@ -99,15 +127,24 @@ bool WindowPresenter::present_on_surface(Scene const& scene, double scale, Color
   if (!surface || surface->format->BytesPerPixel != 4) {
     return false;
   }
+  auto const painted = frame_.render(scene, surface->w, surface->h, scale, base, &tiles_);
+  if (!painted) {
+    spdlog::error("frame: {}", painted.error());
+    return false;
+  }
+  // A window surface is made anew when the window changes size; it then holds nothing.
+  bool const all = copy_all_ || surface != last_surface_;
+  last_surface_ = surface;
   if (SDL_MUSTLOCK(surface)) {
     SDL_LockSurface(surface);
   }
-  bool const drawn = paint(surface->pixels, surface->w, surface->h, surface->pitch, scene, scale, base,
-                           tiles_);
+  copy_rects(frame_.surface(), to_copy(*painted, all, surface->w, surface->h), surface->pixels,
+             surface->pitch);
   if (SDL_MUSTLOCK(surface)) {
     SDL_UnlockSurface(surface);
   }
-  return drawn && SDL_UpdateWindowSurface(window_) == 0;
+  copy_all_ = false;
+  return SDL_UpdateWindowSurface(window_) == 0;
 }
 
 }  // namespace zarn_ui::launch

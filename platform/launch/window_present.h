@@ -1,10 +1,13 @@
 #pragma once
 // The window's frame: a streaming texture as large as the renderer's output in device pixels,
-// which the scene is replayed into with cairo and the renderer shows one to one, so lines and
-// text stay sharp on a high-density display. Where no renderer can be made, the window surface.
+// which the renderer shows one to one, so lines and text stay sharp on a high-density display.
+// The scene is replayed with cairo into a retained frame that repaints only where the scene
+// changed, and only those rectangles are copied to the texture. Where no renderer can be made,
+// the window surface.
 
 #include <SDL.h>
 
+#include "platform/render/retained_frame.h"
 #include "platform/render/tile_surface_cache.h"
 #include "platform/scene/color.h"
 #include "platform/scene/scene.h"
@@ -42,7 +45,11 @@ class WindowPresenter {
   SDL_Texture* texture_ = nullptr;
   int texture_w_ = 0;
   int texture_h_ = 0;
-  /// The scene's cached tiles as rendered for this window, kept from frame to frame.
+  /// The texture (or window surface) does not hold the retained frame yet: copy all of it.
+  bool copy_all_ = true;
+  SDL_Surface* last_surface_ = nullptr;
+  /// The picture as last painted, and the scene's cached tiles as rendered for this window.
+  render::RetainedFrame frame_;
   render::TileSurfaceCache tiles_;
 };
 

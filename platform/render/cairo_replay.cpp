@@ -513,4 +513,19 @@ void replay(Scene const& scene, cairo_t* cr, TileSurfaceCache* cache) {
   }
 }
 
+void replay_some(Scene const& scene, cairo_t* cr, TileSurfaceCache* cache,
+                 std::vector<bool> const& drawn) {
+  if (cr == nullptr || cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+    return;
+  }
+  Replayer replayer(cr, cache);
+  for (std::size_t i = 0; i < scene.commands.size(); ++i) {
+    Command const& cmd = scene.commands[i];
+    if (i >= drawn.size() || drawn[i] || std::holds_alternative<PushLayerCmd>(cmd) ||
+        std::holds_alternative<PopLayerCmd>(cmd)) {
+      std::visit(replayer, cmd);
+    }
+  }
+}
+
 } // namespace zarn_ui::render

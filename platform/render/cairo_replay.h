@@ -3,6 +3,8 @@
 // Commands whose geometry cannot be drawn (non-finite coordinates, singular transforms,
 // non-positive widths or radii) are skipped rather than put the cairo context in error.
 
+#include <vector>
+
 #include <cairo.h>
 
 #include "platform/render/tile_surface_cache.h"
@@ -15,5 +17,11 @@ namespace zarn_ui::render {
 /// from `cache` (and rendered into it when missing); without a cache each is drawn in place,
 /// cut at the same whole device pixels, so both give the same picture.
 void replay(Scene const& scene, cairo_t* cr, render::TileSurfaceCache* cache = nullptr);
+
+/// The same, drawing only the commands whose `drawn` entry is true; layers are always opened
+/// and closed, so every drawn command is clipped and composited as in a full replay. A command
+/// beyond the end of `drawn` is drawn.
+void replay_some(Scene const& scene, cairo_t* cr, render::TileSurfaceCache* cache,
+                 std::vector<bool> const& drawn);
 
 } // namespace zarn_ui::render

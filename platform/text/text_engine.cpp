@@ -230,6 +230,15 @@ std::shared_ptr<PreparedText const> TextEngine::prepare(std::string_view text, f
   pango_layout_get_extents(prepared->layout, nullptr, &logical);
   prepared->width = static_cast<float>(static_cast<double>(logical.width) / PANGO_SCALE);
   prepared->baseline = baseline_for(size, weight);
+  if (PangoLayoutLine* line = pango_layout_get_line_readonly(prepared->layout, 0)) {
+    PangoRectangle ink{};
+    pango_layout_line_get_extents(line, &ink, nullptr);
+    auto const px = [](int v) { return static_cast<double>(v) / PANGO_SCALE; };
+    // Widened by a pixel: antialiased glyph edges may touch the pixel beyond their outline.
+    prepared->ink = Rect{px(ink.x), prepared->baseline + px(ink.y), px(ink.x + ink.width),
+                         prepared->baseline + px(ink.y + ink.height)}
+                        .inflate(1.0, 1.0);
+  }
   std::shared_ptr<PreparedText const> result = prepared;
   layouts_.insert(TextKey{std::string(text), size, weight, max_width}, result);
   return result;

@@ -14,6 +14,8 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include "platform/scene/geometry.h"
+
 namespace zarn_ui::text_detail {
 
 /// A shaped line ready to paint: (0, baseline) is the start of its baseline relative to the
@@ -22,6 +24,7 @@ struct PreparedText {
   PangoLayout* layout = nullptr; // owned
   double baseline = 0.0;
   float width = 0.0f; // advance width in pixels
+  Rect ink;           // where its glyphs paint, relative to the line box's top-left corner
 
   PreparedText() = default;
   PreparedText(PreparedText const&) = delete;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "geo/geo.h"
@@ -33,6 +35,14 @@ double segment_distance_sq(Point p, Point a, Point b) {
   double const ex = a.x + t * dx - p.x;
   double const ey = a.y + t * dy - p.y;
   return ex * ex + ey * ey;
+}
+
+/// The same points bit for bit (a byte compare runs several times faster than comparing the
+/// coordinates one by one; points equal but for the sign of a zero only cost a rebuild).
+bool same_points(std::vector<LatLon> const& a, std::vector<LatLon> const& b) {
+  static_assert(std::is_trivially_copyable_v<LatLon> && sizeof(LatLon) == 2 * sizeof(double));
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(LatLon)) == 0);
 }
 
 bool segment_reaches(Point a, Point b, Rect const& box) {
@@ -110,13 +120,22 @@ std::vector<std::vector<Point>> const& ScreenLine::visible_runs(std::vector<LatL
                                                                 MapProjection const& projection,
                                                                 double width,
                                                                 Rect const& visible) {
-  runs_.clear();
   double const zoom = projection.zoom;
   if (!std::isfinite(zoom)) {
+    runs_.clear();
+    view_.reset();
     return runs_;
   }
   int const level = static_cast<int>(std::ceil(zoom));
-  if (!level_ || *level_ != level || geometry != source_) {
+  bool const same_geometry = same_points(geometry, source_);
+  View const view{zoom, projection.screen_x - projection.world_x,
+                  projection.screen_y - projection.world_y, width, visible};
+  if (same_geometry && view_ == view) {
+    return runs_;
+  }
+  view_ = view;
+  runs_.clear();
+  if (!level_ || *level_ != level || !same_geometry) {
     source_ = geometry;
     level_ = level;
     std::vector<Point> world;

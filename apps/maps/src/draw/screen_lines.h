@@ -26,7 +26,8 @@ std::vector<zarn_ui::Point> simplify_polyline(std::vector<zarn_ui::Point> const&
 
 /// A polyline's screen points through a cache kept between frames: the geometry projected at
 /// the next whole zoom level above the frame's and simplified there to a fraction of a pixel.
-/// The cache is made again when the geometry or that zoom level changes.
+/// The cache is made again when the geometry or that zoom level changes; the runs are cut again
+/// when the view moves.
 class ScreenLine {
 public:
   /// The parts of the line whose segments, stroked `width` wide, can show inside `visible`,
@@ -39,7 +40,18 @@ public:
   std::uint64_t builds() const { return builds_; }
 
 private:
+  /// What the runs were cut for; the same view and geometry give the same runs.
+  struct View {
+    double zoom = 0.0;
+    double dx = 0.0; // screen minus world position
+    double dy = 0.0;
+    double width = 0.0;
+    zarn_ui::Rect visible;
+    friend bool operator==(View const&, View const&) = default;
+  };
+
   std::vector<LatLon> source_;
+  std::optional<View> view_;
   std::optional<int> level_;
   std::vector<zarn_ui::Point> world_; // world pixels at `level_`
   std::vector<std::vector<zarn_ui::Point>> runs_;

@@ -219,7 +219,9 @@ base::Result<std::vector<T>> parse_hits(std::string_view answer, F&& convert) {
   return detail::read_answer("geocoder", answer, [&](JsonReader& r) -> base::Result<std::vector<T>> {
     std::vector<T> out;
     if (!read_array(r, [&](std::size_t) {
-          if (auto v = convert(read_hit(r))) {
+          if (out.size() == GEOCODER_RESULT_LIMIT) {
+            r.skip_value();
+          } else if (auto v = convert(read_hit(r))) {
             out.push_back(std::move(*v));
           }
         })) {
@@ -248,8 +250,8 @@ std::optional<Place> parse_geocoder_place(std::string_view hit) { return place_o
 std::optional<AreaHit> parse_search_hit(std::string_view hit) { return area_of(hit_of(hit)); }
 
 std::string search_url(std::string_view base_url, std::string_view query) {
-  return fmt::format("{}/search?q={}&format=jsonv2&limit=8&addressdetails=1", base_url,
-                     url_encode(query));
+  return fmt::format("{}/search?q={}&format=jsonv2&limit={}&addressdetails=1", base_url,
+                     url_encode(query), GEOCODER_RESULT_LIMIT);
 }
 
 std::string reverse_url(std::string_view base_url, double lat, double lon) {

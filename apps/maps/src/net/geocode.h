@@ -2,6 +2,7 @@
 // Geocoding against a Nominatim service (JSON format "jsonv2"): free-text search returning
 // places or area hits with bounding boxes, and reverse lookup of a short address label.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,11 @@ namespace maps {
 
 /// Scheme and host of the public geocoding service.
 inline constexpr char const GEOCODER_BASE_URL[] = "https://nominatim.openstreetmap.org";
+
+/// Hits a search asks for ("limit=8"), and the most a search answer keeps: a service that sends
+/// more than asked is read to the end, the rest unkept, so an answer of countless hits costs
+/// no more memory than the hits asked for.
+inline constexpr std::size_t GEOCODER_RESULT_LIMIT = 8;
 
 /// Half the side, in degrees, of the box given to a hit without a usable bounding box.
 inline constexpr double AREA_HIT_MARGIN = 0.006;
@@ -46,8 +52,8 @@ base::Result<std::string> reverse_geocode(std::string_view base_url, double lat,
 base::Result<std::string> reverse_geocode(double lat, double lon);
 
 /// Answer parsers over the answer's JSON text: "unexpected response" when a search answer is
-/// not an array; hits without usable "lat" and "lon" strings are skipped; ANSWER_UNREADABLE
-/// for text that is no JSON.
+/// not an array; hits without usable "lat" and "lon" strings are skipped, and the first
+/// GEOCODER_RESULT_LIMIT of the others kept; ANSWER_UNREADABLE for text that is no JSON.
 base::Result<std::vector<Place>> parse_search_answer(std::string_view answer);
 base::Result<std::vector<AreaHit>> parse_area_search_answer(std::string_view answer);
 base::Result<std::string> parse_reverse_answer(std::string_view answer);

@@ -7,13 +7,24 @@
 
 namespace maps::detail {
 
-std::optional<std::string> read_text(JsonReader& r) {
+std::optional<std::string> read_text(JsonReader& r, std::size_t max_bytes) {
   if (r.peek() != JsonReader::Kind::String) {
     r.skip_value();
     return std::nullopt;
   }
+  // Measured on a copy of the reader first: a text too long is passed over without decoding.
+  JsonReader probe = r;
+  std::size_t const start = probe.position();
+  probe.skip_value();
+  if (probe.position() - start > max_bytes + 2) { // the two quotes
+    r = probe;
+    return std::nullopt;
+  }
   std::string out;
   r.read_string(out);
+  if (out.size() > max_bytes) {
+    return std::nullopt;
+  }
   return out;
 }
 

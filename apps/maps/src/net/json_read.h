@@ -1,9 +1,11 @@
 #pragma once
 // Pull reading of untyped service answers: each parser walks the answer text once and keeps
-// only the members it uses, so no document tree is ever built. A value of the wrong kind
-// reads as missing and is skipped; a number beyond the doubles reads as missing where it is
-// read and costs nothing elsewhere. The whole text must still be valid JSON.
+// only the members it uses, so no document tree is ever built. A value of the wrong kind, or
+// a text beyond MAX_TEXT_BYTES, reads as missing and is skipped; a number beyond the doubles
+// reads as missing where it is read and costs nothing elsewhere. The whole text must still be
+// valid JSON.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,8 +24,16 @@ inline constexpr int MAX_ANSWER_DEPTH = 512;
 /// How service answers are read: invalid UTF-8 in strings becomes U+FFFD.
 inline constexpr JsonReaderOptions ANSWER_READING{MAX_ANSWER_DEPTH, true};
 
-/// The next value when it is a string; otherwise it is skipped.
-std::optional<std::string> read_text(JsonReader& r);
+/// Longest text kept from an answer, in bytes both as sent and as read. An OpenStreetMap tag
+/// value has at most 255 characters, which fit even when each is sent as \u escapes; no text
+/// the parsers show is longer. A longer text reads as missing and costs no memory, so that texts
+/// of invalid bytes (each read as three bytes of U+FFFD) or one huge text cannot multiply an
+/// answer's size.
+inline constexpr std::size_t MAX_TEXT_BYTES = 4096;
+
+/// The next value when it is a string of at most `max_bytes` bytes, as sent and as read;
+/// otherwise it is skipped.
+std::optional<std::string> read_text(JsonReader& r, std::size_t max_bytes = MAX_TEXT_BYTES);
 /// The next value when it is a number a double holds.
 std::optional<double> read_f64(JsonReader& r);
 /// The next value when it is an integer that fits.

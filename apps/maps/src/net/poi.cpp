@@ -266,7 +266,7 @@ std::string poi_query_url(std::string_view base_url, double south, double west, 
     query += box;
     query += ';';
   }
-  query += ");out center 250;";
+  query += fmt::format(");out center {};", POI_RESULT_LIMIT);
   return fmt::format("{}/api/interpreter?data={}", base_url, url_encode(query));
 }
 
@@ -289,6 +289,10 @@ base::Result<std::vector<Poi>> parse_pois(std::string_view answer) {
         seen.clear();
         found.clear();
         read_array(r, [&](std::size_t) {
+          if (found.size() == POI_RESULT_LIMIT) {
+            r.skip_value();
+            return;
+          }
           auto poi = poi_of(read_element(r));
           // The first occurrence of an id wins.
           if (poi && !seen.contains(poi->id)) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ inline constexpr char const POI_BASE_URL[] = "https://overpass-api.de";
 /// allowed to compute is not cut off.
 inline constexpr std::chrono::seconds POI_SERVER_TIMEOUT{20};
 inline constexpr std::chrono::seconds POI_QUERY_TIMEOUT = POI_SERVER_TIMEOUT + std::chrono::seconds{10};
+
+/// Results the query asks for ("out center 250"), and the most an answer keeps: the service
+/// sends no more, and one that does is read to the end, the rest unkept. The interface keeps
+/// the first 140 of these, which the limit leaves as they are.
+inline constexpr std::size_t POI_RESULT_LIMIT = 250;
 
 /// Tag keys that give a point of interest its category, in the order they are tried.
 inline constexpr std::array<std::string_view, 7> POI_CATEGORY_KEYS = {
@@ -52,9 +58,10 @@ base::Result<std::vector<Poi>> fetch_pois(std::string_view base_url, double sout
                                           double north, double east);
 base::Result<std::vector<Poi>> fetch_pois(double south, double west, double north, double east);
 
-/// Parses an answer (JSON text). Malformed elements are skipped; an answer without an "elements" array
-/// is an empty list. A "remark" beginning "runtime error" means the service gave up part
-/// way: that remark is the error, whatever elements came with it.
+/// Parses an answer (JSON text). Malformed elements are skipped, and the first POI_RESULT_LIMIT
+/// points of interest kept; an answer without an "elements" array is an empty list. A "remark"
+/// beginning "runtime error" means the service gave up part way: that remark is the error,
+/// whatever elements came with it.
 base::Result<std::vector<Poi>> parse_pois(std::string_view answer);
 
 /// Category of an OpenStreetMap tag; exact, case-sensitive comparison.

@@ -23,11 +23,33 @@ using detail::read_text;
 // GeoJSON order: longitude first. Elements that are no pair of numbers, and positions off the
 // globe, are skipped. The points are gathered in blocks and copied once into a list of the
 // exact size: a growing list would at times hold twice as much, while the line can be as
-// large as the answer.
+// large as the answer. At MAX_ROUTE_POINTS every second point kept is dropped and from then on
+// only every second point read is taken, and so on; the last point is always kept.
 void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
+  static_assert(MAX_ROUTE_POINTS >= 2);
   constexpr std::size_t BLOCK = 8192;
   std::vector<std::vector<LatLon>> blocks;
   std::size_t count = 0;
+  std::size_t read = 0;   // usable points read
+  std::size_t stride = 1; // of those, the multiples of `stride` are kept
+  std::optional<LatLon> last_unkept;
+  auto const at = [&](std::size_t i) -> LatLon& { return blocks[i / BLOCK][i % BLOCK]; };
+  auto const keep = [&](LatLon p) {
+    if (count == MAX_ROUTE_POINTS) {
+      for (std::size_t i = 0; 2 * i < count; ++i) {
+        at(i) = at(2 * i);
+      }
+      count = (count + 1) / 2;
+      blocks.resize((count + BLOCK - 1) / BLOCK);
+      blocks.back().resize(count - (blocks.size() - 1) * BLOCK);
+      stride *= 2;
+    }
+    if (blocks.empty() || blocks.back().size() == BLOCK) {
+      blocks.emplace_back().reserve(BLOCK);
+    }
+    blocks.back().push_back(p);
+    ++count;
+  };
   read_array(r, [&](std::size_t) {
     std::optional<double> lon;
     std::optional<double> lat;
@@ -41,13 +63,17 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
       }
     });
     if (lat && lon && is_valid_position({*lat, *lon})) {
-      if (blocks.empty() || blocks.back().size() == BLOCK) {
-        blocks.emplace_back().reserve(BLOCK);
+      if (read++ % stride == 0) {
+        keep({*lat, *lon});
+        last_unkept.reset();
+      } else {
+        last_unkept = LatLon{*lat, *lon};
       }
-      blocks.back().push_back({*lat, *lon});
-      ++count;
     }
   });
+  if (last_unkept) {
+    keep(*last_unkept);
+  }
   points.clear();
   points.shrink_to_fit();
   points.reserve(count);
@@ -98,7 +124,13 @@ void read_legs(JsonReader& r, std::vector<RouteStep>& steps) {
         return;
       }
       leg_steps.clear();
-      read_array(r, [&](std::size_t) { leg_steps.push_back(read_step(r)); });
+      read_array(r, [&](std::size_t) {
+        if (steps.size() + leg_steps.size() == MAX_ROUTE_STEPS) {
+          r.skip_value();
+        } else {
+          leg_steps.push_back(read_step(r));
+        }
+      });
     });
     steps.insert(steps.end(), std::make_move_iterator(leg_steps.begin()),
                  std::make_move_iterator(leg_steps.end()));

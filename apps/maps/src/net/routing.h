@@ -4,6 +4,7 @@
 // estimate shown at once while the real query runs or when it fails.
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,17 @@ inline constexpr char const ROUTING_BASE_URL[] = "https://router.project-osrm.or
 
 /// Tolerance, in metres, for simplifying service geometry (road routes and transit legs).
 inline constexpr double ROUTE_SIMPLIFY_TOLERANCE_M = 3.0;
+
+/// The most steps a route keeps, its first ones: a route across a continent has a few thousand
+/// at most. Bounded so that an answer of countless tiny steps (each kept step costs some fifty
+/// bytes and more than a minimal step's text) cannot multiply its size in memory.
+inline constexpr std::size_t MAX_ROUTE_STEPS = 10000;
+
+/// The most points of a route's line kept while it is read, before simplification: a longer
+/// line (no road route comes near it) is thinned evenly, its first and last points kept, so
+/// that a line of short numbers, six bytes a point in the answer and sixteen read, stays
+/// bounded in memory.
+inline constexpr std::size_t MAX_ROUTE_POINTS = 500000;
 
 /// Routing profile by TravelMode (Car, Transit, Bike, Foot).
 inline constexpr std::array<std::string_view, 4> ROUTE_PROFILES = {"driving", "driving", "cycling",

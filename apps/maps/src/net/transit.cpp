@@ -240,6 +240,7 @@ std::vector<LatLon> decode_leg_line(std::string_view points, std::optional<unsig
 // the decoding depends on the leg's from place.
 struct LegLine {
   std::optional<std::string> points;
+  bool too_long = false; // points longer than MAX_LEG_LINE_BYTES
   std::optional<unsigned> precision;
 };
 
@@ -247,7 +248,9 @@ LegLine read_leg_line(JsonReader& r) {
   LegLine line;
   read_object(r, [&](std::string_view key) {
     if (key == "points") {
-      line.points = read_text(r);
+      bool const text = r.peek() == JsonReader::Kind::String;
+      line.points = read_text(r, MAX_LEG_LINE_BYTES);
+      line.too_long = text && !line.points;
     } else if (key == "precision") {
       // More than 15 digits are beyond a double; such a precision is no precision.
       auto const v = read_u64(r);
@@ -259,25 +262,33 @@ LegLine read_leg_line(JsonReader& r) {
   return line;
 }
 
+// `points_left`: of the answer's MAX_PLAN_POINTS, those not yet kept.
 std::vector<LatLon> leg_geometry(LegLine const& leg_line, Stop const& from_stop,
-                                 Stop const& to_stop) {
-  if (!leg_line.points || leg_line.points->empty()) {
+                                 Stop const& to_stop, std::size_t& points_left) {
+  if (!leg_line.too_long && (!leg_line.points || leg_line.points->empty())) {
     return {};
   }
   auto const from = from_stop.position();
-  auto line = decode_leg_line(*leg_line.points, leg_line.precision, from);
-  if (line.empty()) {
-    // A line that fits no reading is dropped; the leg is drawn from stop to stop.
-    auto const to = to_stop.position();
-    if (from && to) {
-      return {*from, *to};
+  if (leg_line.points) {
+    auto line = decode_leg_line(*leg_line.points, leg_line.precision, from);
+    if (!line.empty()) {
+      line = simplify_polyline(line, ROUTE_SIMPLIFY_TOLERANCE_M);
+      if (line.size() <= points_left) {
+        points_left -= line.size();
+        return line;
+      }
     }
-    return {};
   }
-  return simplify_polyline(line, ROUTE_SIMPLIFY_TOLERANCE_M);
+  // A line too long to read, one that fits no reading, or one that finds the answer's points
+  // spent is dropped; the leg is drawn from stop to stop.
+  auto const to = to_stop.position();
+  if (from && to) {
+    return {*from, *to};
+  }
+  return {};
 }
 
-TransitLeg read_leg(JsonReader& r) {
+TransitLeg read_leg(JsonReader& r, std::size_t& points_left) {
   TransitLeg out;
   std::optional<std::string> mode;
   std::optional<std::string> short_name;
@@ -334,13 +345,13 @@ TransitLeg read_leg(JsonReader& r) {
   out.dep = display_time(times.start.value_or(""));
   out.arr = display_time(times.end.value_or(""));
   out.duration_min = minutes_of(times);
-  out.geometry = leg_geometry(line, from, to);
+  out.geometry = leg_geometry(line, from, to, points_left);
   out.color = color ? route_color(*color) : std::nullopt;
   out.text_color = text_color ? route_color(*text_color) : std::nullopt;
   return out;
 }
 
-TransitJourney read_itinerary(JsonReader& r) {
+TransitJourney read_itinerary(JsonReader& r, std::size_t& points_left) {
   TransitJourney j;
   Times times;
   read_object(r, [&](std::string_view key) {
@@ -351,7 +362,13 @@ TransitJourney read_itinerary(JsonReader& r) {
       j.transfers = clamp_u32(read_u64(r).value_or(0));
     } else if (key == "legs") {
       j.legs.clear();
-      read_array(r, [&](std::size_t) { j.legs.push_back(read_leg(r)); });
+      read_array(r, [&](std::size_t) {
+        if (j.legs.size() == MAX_JOURNEY_LEGS) {
+          r.skip_value();
+        } else {
+          j.legs.push_back(read_leg(r, points_left));
+        }
+      });
     } else {
       r.skip_value();
     }
@@ -461,6 +478,7 @@ base::Result<std::vector<TransitJourney>> parse_transit_plan(std::string_view an
   return detail::read_answer("transit", answer, [](JsonReader& r) -> base::Result<Journeys> {
     std::optional<Journeys> itineraries;
     std::optional<Journeys> direct;
+    std::size_t points_left = MAX_PLAN_POINTS;
     read_object(r, [&](std::string_view key) {
       std::optional<Journeys>* list = key == "itineraries" ? &itineraries
                                       : key == "direct"    ? &direct
@@ -469,9 +487,15 @@ base::Result<std::vector<TransitJourney>> parse_transit_plan(std::string_view an
         r.skip_value();
         return;
       }
+      std::size_t const limit = list == &direct ? MAX_DIRECT_JOURNEYS : MAX_ITINERARIES;
       Journeys journeys;
-      bool const is_array =
-          read_array(r, [&](std::size_t) { journeys.push_back(read_itinerary(r)); });
+      bool const is_array = read_array(r, [&](std::size_t) {
+        if (journeys.size() == limit) {
+          r.skip_value();
+        } else {
+          journeys.push_back(read_itinerary(r, points_left));
+        }
+      });
       *list = is_array ? std::optional<Journeys>(std::move(journeys)) : std::nullopt;
     });
     if (!itineraries && !direct) {
