@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <utility>
 
 #include "base/saturate.h"
 
@@ -26,17 +25,7 @@ double midpoint(double a, double b) {
   return (a + b) / 2.0;
 }
 
-struct PlanePoint {
-  double x;
-  double y;
-};
-
 } // namespace
-
-bool is_valid_position(LatLon p) {
-  // The comparisons are false for NaN.
-  return p.lat >= -90.0 && p.lat <= 90.0 && p.lon >= -180.0 && p.lon <= 180.0;
-}
 
 double world_size_px(double zoom) {
   return static_cast<double>(TILE_SIZE) * std::exp2(zoom);
@@ -127,87 +116,6 @@ std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double
     best = z;
   }
   return ViewFit{center, best};
-}
-
-std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m,
-                                      std::uint64_t work_budget) {
-  std::size_t const n = points.size();
-  if (n < 3 || !(tolerance_m > 0.0)) {
-    return {points.begin(), points.end()};
-  }
-  LatLon const origin = points.front();
-  double const c = std::cos(origin.lat * DEG_TO_RAD);
-  std::vector<PlanePoint> plane;
-  plane.reserve(n);
-  for (auto const& p : points) {
-    plane.push_back(
-        {(p.lon - origin.lon) * METRES_PER_DEGREE * c, (p.lat - origin.lat) * METRES_PER_DEGREE});
-  }
-  std::vector<bool> keep(n, false);
-  keep.front() = true;
-  keep.back() = true;
-  double const tol2 = tolerance_m * tolerance_m;
-  std::vector<std::pair<std::size_t, std::size_t>> stack;
-  stack.reserve(64);
-  stack.emplace_back(0, n - 1);
-  while (!stack.empty()) {
-    auto const [s, e] = stack.back();
-    stack.pop_back();
-    if (e <= s + 1) {
-      continue;
-    }
-    PlanePoint const ps = plane[s];
-    std::uint64_t const cost = e - s - 1;
-    if (cost > work_budget) {
-      // Radial thinning: the result passes through the kept point each dropped one is near.
-      PlanePoint last = ps;
-      for (std::size_t i = s + 1; i < e; ++i) {
-        double const qx = plane[i].x - last.x;
-        double const qy = plane[i].y - last.y;
-        if (qx * qx + qy * qy > tol2) {
-          keep[i] = true;
-          last = plane[i];
-        }
-      }
-      continue;
-    }
-    work_budget -= cost;
-    double const dx = plane[e].x - ps.x;
-    double const dy = plane[e].y - ps.y;
-    double const len2 = dx * dx + dy * dy;
-    double best = -1.0;
-    std::size_t best_i = s;
-    for (std::size_t i = s + 1; i < e; ++i) {
-      double const px = plane[i].x - ps.x;
-      double const py = plane[i].y - ps.y;
-      double dist2;
-      if (len2 <= DEGENERATE_SEGMENT_EPSILON) {
-        dist2 = px * px + py * py;
-      } else {
-        double const t = std::clamp((px * dx + py * dy) / len2, 0.0, 1.0);
-        double const qx = px - t * dx;
-        double const qy = py - t * dy;
-        dist2 = qx * qx + qy * qy;
-      }
-      if (dist2 > best) {
-        best = dist2;
-        best_i = i;
-      }
-    }
-    if (best > tol2) {
-      keep[best_i] = true;
-      stack.emplace_back(s, best_i);
-      stack.emplace_back(best_i, e);
-    }
-  }
-  std::vector<LatLon> out;
-  out.reserve(static_cast<std::size_t>(std::count(keep.begin(), keep.end(), true)));
-  for (std::size_t i = 0; i < n; ++i) {
-    if (keep[i]) {
-      out.push_back(points[i]);
-    }
-  }
-  return out;
 }
 
 std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::size_t& pos) {

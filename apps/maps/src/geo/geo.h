@@ -55,7 +55,11 @@ struct ViewFit {
 
 /// A position on the globe: finite, latitude in -90 .. 90 and longitude in -180 .. 180.
 /// Positions from services are checked with it and never wrapped.
-bool is_valid_position(LatLon p);
+/// (Inline: it runs for every position of an answer.)
+inline bool is_valid_position(LatLon p) {
+  // The comparisons are false for NaN.
+  return p.lat >= -90.0 && p.lat <= 90.0 && p.lon >= -180.0 && p.lon <= 180.0;
+}
 
 /// TILE_SIZE * 2^zoom; zoom may be fractional.
 double world_size_px(double zoom);
@@ -79,7 +83,8 @@ double polyline_length_m(std::span<LatLon const> points);
 std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double width,
                                           double height, double margin);
 
-/// Point-to-segment distances the split-at-farthest-point simplification may spend on one line.
+/// Point-to-segment distances the split-at-farthest-point simplification may spend on one line,
+/// counted as a plain scan of every range computes them.
 /// Ordinary lines need a few times their length; a zigzag needs its length squared, which for
 /// the largest answer would stall a request thread for hours.
 inline constexpr std::uint64_t SIMPLIFY_WORK_BUDGET = std::uint64_t{1} << 25;

@@ -1,8 +1,10 @@
 #include "model/json_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include <fmt/format.h>
@@ -13,7 +15,6 @@ namespace maps {
 
 namespace {
 
-bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Decimal order of magnitude of a number token: the value lies in [10^(order-1), 10^order).
@@ -60,28 +61,49 @@ long decimal_order(std::string_view token) {
   return order;
 }
 
-// Exact powers of ten as doubles.
-constexpr double POWERS_OF_TEN[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
+
+constexpr std::uint64_t DECIMAL_SHIFT[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
+                                           100000000};
+
+// Appends the run of ASCII digits at p to `value` (modulo 2^64) and returns its end. Eight
+// bytes are looked at together where the text has them: the fraction of a coordinate is one
+// such look.
+char const* append_digits(char const* p, char const* end, std::uint64_t& value) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      std::uint64_t w = 0;
+      std::memcpy(&w, p, 8);
+      // A byte is a digit when its high half reads 3 both as it is and after adding 6 (a carry
+      // only reaches bytes after a non-digit, which do not count).
+      std::uint64_t const other =
+          ((w & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030) |
+          (((w + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) ^ 0x3030303030303030);
+      auto const count = other == 0 ? 8u : static_cast<unsigned>(std::countr_zero(other)) / 8;
+      if (count == 0) {
+        return p;
+      }
+      // The digits to the high bytes (zeros lead), then pairs, quads and all eight combined.
+      w <<= 8 * (8 - count);
+      w = (w & 0x0F0F0F0F0F0F0F0F) * 2561 >> 8;
+      w = (w & 0x00FF00FF00FF00FF) * 6553601 >> 16;
+      w = (w & 0x0000FFFF0000FFFF) * 42949672960001 >> 32;
+      value = value * DECIMAL_SHIFT[count] + w;
+      p += count;
+      if (count < 8) {
+        return p;
+      }
+    }
+  }
+  for (; p < end && is_digit(*p); ++p) {
+    value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  return p;
+}
 
 }  // namespace
 
-std::optional<double> JsonNumber::to_f64() const {
-  // Integers below 2^53 convert exactly; so do most decimals; everything else goes through
-  // the correctly rounded conversion of the token.
-  if (integral && !overflow && magnitude <= (std::uint64_t{1} << 53)) {
-    double const d = static_cast<double>(magnitude);
-    return negative ? -d : d;
-  }
-  if (short_decimal) {
-    // Both operands are exact doubles, so one multiplication or division rounds correctly
-    // (the usual fast path of decimal conversion; it covers every coordinate of an answer).
-    double const m = static_cast<double>(significand);
-    double const v = scale < 0 ? m / POWERS_OF_TEN[-scale] : m * POWERS_OF_TEN[scale];
-    return negative ? -v : v;
-  }
+std::optional<double> JsonNumber::convert_token() const {
   double value = 0.0;
   auto const res = std::from_chars(token.data(), token.data() + token.size(), value);
   if (res.ec == std::errc::result_out_of_range) {
@@ -110,29 +132,6 @@ void JsonReader::fail_at(std::string_view message, std::size_t pos) const {
 }
 
 void JsonReader::fail(std::string_view message) const { fail_at(message, pos_); }
-
-void JsonReader::skip_ws() {
-  while (pos_ < in_.size() && is_ws(in_[pos_])) {
-    ++pos_;
-  }
-}
-
-JsonReader::Kind JsonReader::peek() {
-  skip_ws();
-  if (pos_ >= in_.size()) {
-    return Kind::End;
-  }
-  switch (in_[pos_]) {
-    case 'n': return Kind::Null;
-    case 't':
-    case 'f': return Kind::Bool;
-    case '"': return Kind::String;
-    case '[': return Kind::Array;
-    case '{': return Kind::Object;
-    default:
-      return (in_[pos_] == '-' || is_digit(in_[pos_])) ? Kind::Number : Kind::Other;
-  }
-}
 
 void JsonReader::expect_literal(std::string_view word) {
   if (in_.substr(pos_, word.size()) != word) {
@@ -241,6 +240,76 @@ JsonNumber JsonReader::read_number() {
     n.overflow = false;
   }
   return n;
+}
+
+bool JsonReader::read_plain_number(double& out) {
+  // At most 15 digits, no exponent: the digits fit a double exactly, and so does the power of
+  // ten that scales them, so one division rounds correctly.
+  char const* const begin = in_.data() + pos_;
+  char const* const end = in_.data() + in_.size();
+  char const* p = begin;
+  bool const negative = p < end && *p == '-';
+  if (negative) {
+    ++p;
+  }
+  if (p == end || !is_digit(*p)) {
+    return false;
+  }
+  std::uint64_t digits = 0;
+  if (*p == '0') {
+    ++p;
+  } else {
+    for (; p < end && is_digit(*p); ++p) {
+      digits = digits * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+  }
+  char const* const int_end = p;
+  char const* frac = p;
+  if (p < end && *p == '.') {
+    frac = ++p;
+    p = append_digits(p, end, digits);
+  }
+  auto const frac_digits = static_cast<std::size_t>(p - frac);
+  bool const plain = p < end ? (*p != 'e' && *p != 'E' && !is_digit(*p)) : true;
+  if (!plain || (frac != int_end && frac_digits == 0) ||
+      static_cast<std::size_t>(int_end - begin) - (negative ? 1 : 0) + frac_digits > 15) {
+    return false;
+  }
+  pos_ += static_cast<std::size_t>(p - begin);
+  double const m = static_cast<double>(digits);
+  double const v = frac_digits == 0 ? m : m / JsonNumber::power_of_ten(frac_digits);
+  out = negative ? -v : v;
+  return true;
+}
+
+double JsonReader::read_f64_or_nan() {
+  skip_ws();
+  double v = 0.0;
+  if (read_plain_number(v)) {
+    return v;
+  }
+  // Anything else, and every error, goes the long way.
+  return read_number().to_f64().value_or(std::numeric_limits<double>::quiet_NaN());
+}
+
+bool JsonReader::read_number_pair(double& first, double& second) {
+  skip_ws();
+  std::size_t const start = pos_;
+  if (pos_ >= in_.size() || in_[pos_] != '[' || depth_ >= options_.max_depth) {
+    return false;
+  }
+  ++pos_;
+  if (read_plain_number(first) && pos_ < in_.size() && in_[pos_] == ',') {
+    ++pos_;
+    if (read_plain_number(second) && pos_ < in_.size() && in_[pos_] == ']') {
+      ++pos_;
+      // As after any value read in full: the enclosing container has just read an element.
+      first_ = false;
+      return true;
+    }
+  }
+  pos_ = start;
+  return false;
 }
 
 std::uint32_t JsonReader::read_hex4() {
@@ -363,21 +432,6 @@ void JsonReader::scan_string(std::string* out) {
   }
 }
 
-void JsonReader::enter() {
-  if (depth_ >= options_.max_depth) {
-    fail_at("recursion limit exceeded", pos_ + 1);
-  }
-  ++depth_;
-  first_ = true;
-  ++pos_;
-}
-
-void JsonReader::leave() {
-  ++pos_;
-  --depth_;
-  first_ = false;
-}
-
 void JsonReader::begin_object() {
   skip_ws();
   if (pos_ >= in_.size() || in_[pos_] != '{') {
@@ -421,37 +475,6 @@ bool JsonReader::next_key(std::string& key) {
     fail_at("expected `:`", pos_ + 1);
   }
   ++pos_;
-  return true;
-}
-
-void JsonReader::begin_array() {
-  skip_ws();
-  if (pos_ >= in_.size() || in_[pos_] != '[') {
-    fail_at("expected `[`", pos_ + 1);
-  }
-  enter();
-}
-
-bool JsonReader::next_element() {
-  skip_ws();
-  if (pos_ >= in_.size()) {
-    fail_at("EOF while parsing a list", pos_);
-  }
-  if (in_[pos_] == ']') {
-    leave();
-    return false;
-  }
-  if (!first_) {
-    if (in_[pos_] != ',') {
-      fail_at("expected `,` or `]`", pos_ + 1);
-    }
-    ++pos_;
-    skip_ws();
-    if (pos_ < in_.size() && in_[pos_] == ']') {
-      fail_at("trailing comma", pos_ + 1);
-    }
-  }
-  first_ = false;
   return true;
 }
 

@@ -37,7 +37,33 @@ struct JsonNumber {
 
   /// The nearest double; nullopt for a magnitude beyond the doubles (values too small for the
   /// doubles read as zero of the sign given).
-  std::optional<double> to_f64() const;
+  std::optional<double> to_f64() const {
+    // Integers up to 2^53 convert exactly. For a short decimal both operands are exact doubles,
+    // so one multiplication or division rounds correctly (the usual fast path of decimal
+    // conversion; it covers every coordinate of an answer). The rest is converted from the token.
+    if (integral && !overflow && magnitude <= (std::uint64_t{1} << 53)) {
+      double const d = static_cast<double>(magnitude);
+      return negative ? -d : d;
+    }
+    if (short_decimal) {
+      double const m = static_cast<double>(significand);
+      double const v = scale < 0 ? m / power_of_ten(static_cast<std::size_t>(-scale))
+                                 : m * power_of_ten(static_cast<std::size_t>(scale));
+      return negative ? -v : v;
+    }
+    return convert_token();
+  }
+
+  /// 10^k exactly, for k of 0 to 22.
+  static double power_of_ten(std::size_t k) {
+    static constexpr double POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    return POWERS[k];
+  }
+
+ private:
+  std::optional<double> convert_token() const;
 };
 
 struct JsonReaderOptions {
@@ -55,11 +81,41 @@ class JsonReader {
       : in_(input), options_(options) {}
 
   /// Kind of the next value, after skipping whitespace; consumes nothing.
-  Kind peek();
+  Kind peek() {
+    skip_ws();
+    if (pos_ >= in_.size()) {
+      return Kind::End;
+    }
+    switch (in_[pos_]) {
+      case 'n': return Kind::Null;
+      case 't':
+      case 'f': return Kind::Bool;
+      case '"': return Kind::String;
+      case '[': return Kind::Array;
+      case '{': return Kind::Object;
+      default:
+        return (in_[pos_] == '-' || (in_[pos_] >= '0' && in_[pos_] <= '9')) ? Kind::Number
+                                                                            : Kind::Other;
+    }
+  }
 
   void read_null();
   bool read_bool();
   JsonNumber read_number();
+  /// read_number().to_f64(), without the token's detail for the plain decimals of coordinates
+  /// and measures.
+  std::optional<double> read_f64() {
+    // Inline, so the caller builds the optional in registers.
+    double const v = read_f64_or_nan();
+    if (v != v) {
+      return std::nullopt;
+    }
+    return v;
+  }
+  /// Reads the next value when it is an array of two numbers written without blanks and
+  /// without exponents, "[11.5,48.1]", the shape of every position of a long line; answers
+  /// false, consuming nothing, for any other value, which is then read the general way.
+  bool read_number_pair(double& first, double& second);
   /// Decodes the next string into `out` (replacing its content).
   void read_string(std::string& out);
 
@@ -68,8 +124,36 @@ class JsonReader {
   void begin_object();
   bool next_key(std::string& key);
   /// Array elements: begin_array(), then next_element() until it answers false.
-  void begin_array();
-  bool next_element();
+  /// (Inline with enter and leave: they run for every position of a long line.)
+  void begin_array() {
+    skip_ws();
+    if (pos_ >= in_.size() || in_[pos_] != '[') {
+      fail_at("expected `[`", pos_ + 1);
+    }
+    enter();
+  }
+  bool next_element() {
+    skip_ws();
+    if (pos_ >= in_.size()) {
+      fail_at("EOF while parsing a list", pos_);
+    }
+    if (in_[pos_] == ']') {
+      leave();
+      return false;
+    }
+    if (!first_) {
+      if (in_[pos_] != ',') {
+        fail_at("expected `,` or `]`", pos_ + 1);
+      }
+      ++pos_;
+      skip_ws();
+      if (pos_ < in_.size() && in_[pos_] == ']') {
+        fail_at("trailing comma", pos_ + 1);
+      }
+    }
+    first_ = false;
+    return true;
+  }
 
   /// Parses and discards one value of any kind (validating it as strictly as reading it).
   void skip_value();
@@ -84,14 +168,35 @@ class JsonReader {
   [[noreturn]] void fail(std::string_view message) const;
 
  private:
-  void skip_ws();
+  void skip_ws() {
+    while (pos_ < in_.size() &&
+           (in_[pos_] == ' ' || in_[pos_] == '\t' || in_[pos_] == '\n' || in_[pos_] == '\r')) {
+      ++pos_;
+    }
+  }
   [[noreturn]] void fail_at(std::string_view message, std::size_t pos) const;
   void expect_literal(std::string_view word);
-  void enter();
+  // No number reads as NaN, so NaN stands for one beyond the doubles.
+  double read_f64_or_nan();
+  // A number of at most 15 digits and no exponent at the current byte, read in full, or false
+  // with nothing consumed.
+  bool read_plain_number(double& out);
+  void enter() {
+    if (depth_ >= options_.max_depth) {
+      fail_at("recursion limit exceeded", pos_ + 1);
+    }
+    ++depth_;
+    first_ = true;
+    ++pos_;
+  }
   std::uint32_t read_hex4();
   // Reads a string, appending its decoded text to `out` unless that is null.
   void scan_string(std::string* out);
-  void leave();
+  void leave() {
+    ++pos_;
+    --depth_;
+    first_ = false;
+  }
 
   std::string_view in_;
   JsonReaderOptions options_;

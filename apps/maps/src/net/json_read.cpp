@@ -28,14 +28,6 @@ std::optional<std::string> read_text(JsonReader& r, std::size_t max_bytes) {
   return out;
 }
 
-std::optional<double> read_f64(JsonReader& r) {
-  if (r.peek() != JsonReader::Kind::Number) {
-    r.skip_value();
-    return std::nullopt;
-  }
-  return r.read_number().to_f64();
-}
-
 std::optional<std::int64_t> read_i64(JsonReader& r) {
   if (r.peek() != JsonReader::Kind::Number) {
     r.skip_value();

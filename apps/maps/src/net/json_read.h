@@ -35,7 +35,13 @@ inline constexpr std::size_t MAX_TEXT_BYTES = 4096;
 /// otherwise it is skipped.
 std::optional<std::string> read_text(JsonReader& r, std::size_t max_bytes = MAX_TEXT_BYTES);
 /// The next value when it is a number a double holds.
-std::optional<double> read_f64(JsonReader& r);
+inline std::optional<double> read_f64(JsonReader& r) {
+  if (r.peek() != JsonReader::Kind::Number) {
+    r.skip_value();
+    return std::nullopt;
+  }
+  return r.read_f64();
+}
 /// The next value when it is an integer that fits.
 std::optional<std::int64_t> read_i64(JsonReader& r);
 std::optional<std::uint64_t> read_u64(JsonReader& r);

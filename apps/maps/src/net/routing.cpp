@@ -31,7 +31,7 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
   std::vector<std::vector<LatLon>> blocks;
   std::size_t count = 0;
   std::size_t read = 0;   // usable points read
-  std::size_t stride = 1; // of those, the multiples of `stride` are kept
+  std::size_t stride = 1; // of those, the multiples of `stride` (a power of two) are kept
   std::optional<LatLon> last_unkept;
   auto const at = [&](std::size_t i) -> LatLon& { return blocks[i / BLOCK][i % BLOCK]; };
   auto const keep = [&](LatLon p) {
@@ -50,7 +50,24 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
     blocks.back().push_back(p);
     ++count;
   };
+  auto const take = [&](LatLon p) {
+    // A mask, not a division: this runs for every point of the line.
+    if ((read++ & (stride - 1)) == 0) {
+      keep(p);
+      last_unkept.reset();
+    } else {
+      last_unkept = p;
+    }
+  };
   read_array(r, [&](std::size_t) {
+    double x = 0.0;
+    double y = 0.0;
+    if (r.read_number_pair(x, y)) {
+      if (is_valid_position({y, x})) {
+        take({y, x});
+      }
+      return;
+    }
     std::optional<double> lon;
     std::optional<double> lat;
     read_array(r, [&](std::size_t i) {
@@ -63,12 +80,7 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
       }
     });
     if (lat && lon && is_valid_position({*lat, *lon})) {
-      if (read++ % stride == 0) {
-        keep({*lat, *lon});
-        last_unkept.reset();
-      } else {
-        last_unkept = LatLon{*lat, *lon};
-      }
+      take({*lat, *lon});
     }
   });
   if (last_unkept) {
