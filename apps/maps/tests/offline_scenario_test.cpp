@@ -39,7 +39,9 @@ protected:
     app.live = true;
     app.services = ServiceUrls{geocoder_.base_url(), geocoder_.base_url(), geocoder_.base_url(),
                                geocoder_.base_url()};
-    app.tiles = light_tile_cache(root_, tiles_.server());
+    // On the session's clock: the map's back-off from a failed tile ends only when the test
+    // moves time on, so a slow run never re-asks for it while a download waits on that tile.
+    app.tiles = light_tile_cache(root_, tiles_.server(), session_->clock);
     app.offline_panel.detail = 0;
   }
   void TearDown() override {
