@@ -314,6 +314,12 @@ void FloatingWindow::hide() {
   shown_ = false;
 }
 
+void FloatingWindow::forget_texture() {
+  if (presenter_) {
+    presenter_->forget_texture();
+  }
+}
+
 void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base) {
   wants_frame_ = false;
   auto* surface = widget.as_floating_surface_mut();

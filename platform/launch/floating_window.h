@@ -51,6 +51,8 @@ class FloatingWindow {
   /// closes the surface, reports its geometry, hands a card dropped over the window back, and
   /// paints the card through the application's floating-surface side.
   void after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base);
+  /// The card window's renderer lost its textures: its next frame fills them again.
+  void forget_texture();
 
   /// Something about the surface changed since the last frame (opened, moved, exposed).
   bool wants_frame() const { return wants_frame_; }

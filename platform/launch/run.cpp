@@ -213,6 +213,11 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
       redraw = true;
+      if (is_render_reset(event)) {
+        presenter.forget_texture();
+        floating.forget_texture();
+        continue;
+      }
       if (floating.route_event(event, *widget, state.get(), scale)) {
         continue;  // the card's window: its close hands the card back, nothing more
       }

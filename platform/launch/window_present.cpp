@@ -122,6 +122,20 @@ bool WindowPresenter::present(Scene const& scene, double scale, Color base) {
   return true;
 }
 
+void WindowPresenter::forget_texture() {
+  if (texture_) {
+    SDL_DestroyTexture(texture_);
+    texture_ = nullptr;
+  }
+  texture_w_ = 0;
+  texture_h_ = 0;
+  copy_all_ = true;
+}
+
+bool is_render_reset(SDL_Event const& event) {
+  return event.type == SDL_RENDER_TARGETS_RESET || event.type == SDL_RENDER_DEVICE_RESET;
+}
+
 bool WindowPresenter::present_on_surface(Scene const& scene, double scale, Color base) {
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   if (!surface || surface->format->BytesPerPixel != 4) {

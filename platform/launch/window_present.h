@@ -26,6 +26,9 @@ struct WindowPixels {
 /// not positive.
 double pixel_ratio(int pixel_width, int window_width);
 
+/// Whether `event` says the renderer's textures were lost and must be filled again.
+bool is_render_reset(SDL_Event const& event);
+
 class WindowPresenter {
  public:
   explicit WindowPresenter(SDL_Window* window);
@@ -36,6 +39,9 @@ class WindowPresenter {
   WindowPixels pixels() const;
   /// Paints `base` and `scene` (logical pixels, `scale` device pixels each) and shows the frame.
   bool present(Scene const& scene, double scale, Color base);
+  /// After the renderer lost its textures (a device or targets reset): the next frame makes the
+  /// texture anew and copies all of the retained frame into it.
+  void forget_texture();
 
  private:
   bool present_on_surface(Scene const& scene, double scale, Color base);

@@ -1,9 +1,10 @@
 #pragma once
 // A window's frame kept as pixels from one frame to the next. Each new scene is compared with
-// the last one drawn, command by command; only where they differ is the picture painted again
-// (the whole scene replayed, clipped to those rectangles), so a frame whose scene did not change
-// costs no drawing and a hover repaints one button. The pixels equal a full replay's. It does not
-// present anything: the window copies the repainted rectangles to the screen.
+// the last one drawn, command by command; only where they differ is the picture painted again:
+// the commands that reach those rectangles are replayed, unclipped (a clip would change cairo's
+// antialiased pixels), into a scratch frame and only the rectangles are copied over. A frame whose
+// scene did not change costs no drawing, a hover repaints one button, and the pixels equal a full
+// replay's. It does not present anything: the window copies the repainted rectangles to the screen.
 
 #include <cstdint>
 #include <optional>

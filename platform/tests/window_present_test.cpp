@@ -25,6 +25,19 @@ TEST(WindowPresent, PixelRatioIsDrawablePerWindowWidth) {
   }
 }
 
+TEST(WindowPresent, OnlyRendererResetsCountAsLostTextures) {
+  struct Case {
+    Uint32 type;
+    bool reset;
+  } const cases[] = {{SDL_RENDER_TARGETS_RESET, true}, {SDL_RENDER_DEVICE_RESET, true},
+                     {SDL_WINDOWEVENT, false}, {SDL_MOUSEMOTION, false}};
+  for (auto const& c : cases) {
+    SDL_Event e{};
+    e.type = c.type;
+    EXPECT_EQ(is_render_reset(e), c.reset) << c.type;
+  }
+}
+
 TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
@@ -57,6 +70,13 @@ TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
       EXPECT_EQ(at(20, 20), (std::array<int, 3>{255, 0, 0})) << "inside the rectangle, doubled";
       EXPECT_EQ(at(12, 12), (std::array<int, 3>{0, 0, 255})) << "left of it at scale 2";
       EXPECT_EQ(at(w - 1, h - 1), (std::array<int, 3>{0, 0, 255})) << "the far corner is painted";
+      // After a renderer reset the same scene (nothing damaged) must still fill a new texture.
+      presenter.forget_texture();
+      SDL_FillRect(shown, nullptr, SDL_MapRGB(shown->format, 0, 0, 0));
+      ASSERT_TRUE(presenter.present(scene, 2.0, base));
+      shown = SDL_GetWindowSurface(window);
+      EXPECT_EQ(at(20, 20), (std::array<int, 3>{255, 0, 0})) << "after a reset";
+      EXPECT_EQ(at(w - 1, h - 1), (std::array<int, 3>{0, 0, 255})) << "after a reset";
     }
   }
   SDL_DestroyWindow(window);

@@ -258,6 +258,8 @@ TEST(GeocodeServed, ErrorBranches) {
 // Shapes of real geocoder answers, served; `names` are the hits kept, or `error` the failure.
 TEST(GeocodeServed, RealAnswerShapes) {
   test::ScriptedServer srv;
+  // A refusal's message is shown whole, even longer than the texts kept of a place.
+  std::string const long_message(5000, 'm');
   test::ServedAnswer const cases[] = {
       {"positions off the globe are skipped, not wrapped", 200,
        R"([{"lat":"95","lon":"11","name":"N"},{"lat":"48","lon":"540","name":"E"},)"
@@ -271,6 +273,8 @@ TEST(GeocodeServed, RealAnswerShapes) {
        R"([{"lat":"48.1","lon":"11.5","name":"Ok","importance":1e400}])", {"Ok"}},
       {"a refusal explained in JSON", 400, R"({"error":{"code":400},"message":"Nothing to search"})",
        {}, "Nothing to search"},
+      {"a long refusal", 400, R"({"code":"TooLong","message":")" + long_message + "\"}", {},
+       long_message.c_str()},
   };
   test::expect_served_names(srv, cases, [&] { return search_places(srv.base_url(), "x"); });
 }

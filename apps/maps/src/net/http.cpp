@@ -215,9 +215,9 @@ std::optional<std::string> service_refusal(std::string_view body) {
     }
     detail::read_object(r, [&](std::string_view key) {
       if (key == "message") {
-        message = detail::read_text(r);
+        message = detail::read_text(r, MAX_ERROR_BODY_BYTES);
       } else if (key == "code") {
-        code = detail::read_text(r);
+        code = detail::read_text(r, MAX_ERROR_BODY_BYTES);
       } else {
         r.skip_value();
       }

@@ -26,7 +26,8 @@ using detail::read_text;
 // large as the answer. At MAX_ROUTE_POINTS every second point kept is dropped and from then on
 // only every second point read is taken, and so on; the last point is always kept.
 void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
-  static_assert(MAX_ROUTE_POINTS >= 2);
+  // Halving keeps the multiples of the doubled stride only when the full count is even.
+  static_assert(MAX_ROUTE_POINTS >= 2 && MAX_ROUTE_POINTS % 2 == 0);
   constexpr std::size_t BLOCK = 8192;
   std::vector<std::vector<LatLon>> blocks;
   std::size_t count = 0;
