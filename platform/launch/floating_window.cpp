@@ -26,15 +26,6 @@ constexpr double MARGIN = FloatingPlacement::SURFACE_MARGIN;
 
 Rect inset(Rect const& r, double by) { return {r.x0 + by, r.y0 + by, r.x1 - by, r.y1 - by}; }
 
-double overlap_fraction(Rect const& card, Rect const& window) {
-  double const area = card.width() * card.height();
-  if (!(area > 0.0)) {
-    return 0.0;
-  }
-  Rect const o = card.intersect(window);
-  return std::max(o.width(), 0.0) * std::max(o.height(), 0.0) / area;
-}
-
 floating_surface::ProtocolRect protocol_form(Rect const& r) {
   auto const whole = [](double v) { return static_cast<std::int32_t>(std::lround(v)); };
   return {whole(r.x0), whole(r.y0), whole(r.width()), whole(r.height())};
@@ -346,8 +337,8 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   Rect const window = widget.window_rect();
   // Dropped mostly over the window, the pointer in it: the window takes the card back (it
   // settles at its dock).
-  if (dropped && last_pointer_ && window.contains(*last_pointer_) &&
-      overlap_fraction(inset(frame_rect, MARGIN), window) >= FloatingPlacement::RETURN_OVERLAP) {
+  if (dropped && last_pointer_ &&
+      FloatingPlacement::returns_to_window(*last_pointer_, inset(frame_rect, MARGIN), window)) {
     if (auto const request = surface->surface_spec()) {
       surface->apply_placement_event(
           PlacementEvent{PlacementEventKind::AdoptedByApp, request->surface_id, {}, false});

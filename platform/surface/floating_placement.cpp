@@ -19,15 +19,6 @@ Rect clamp_into(Rect card, Rect const& bounds) {
   return {x0, y0, x0 + w, y0 + h};
 }
 
-double overlap_fraction(Rect const& card, Rect const& window) {
-  double const area = card.width() * card.height();
-  if (!(area > 0.0)) {
-    return 0.0;
-  }
-  Rect const o = card.intersect(window);
-  return std::max(o.width(), 0.0) * std::max(o.height(), 0.0) / area;
-}
-
 double ease_out(double t) {
   double const u = 1.0 - std::clamp(t, 0.0, 1.0);
   return 1.0 - u * u * u;
@@ -94,6 +85,15 @@ void FloatingPlacement::begin_drag(Point pointer, Rect const& /*window*/, Rect c
   dragging_ = true;
 }
 
+bool FloatingPlacement::returns_to_window(Point pointer, Rect const& card, Rect const& window) {
+  double const area = card.width() * card.height();
+  if (!window.contains(pointer) || !(area > 0.0)) {
+    return false;
+  }
+  Rect const o = card.intersect(window);
+  return std::max(o.width(), 0.0) * std::max(o.height(), 0.0) / area >= RETURN_OVERLAP;
+}
+
 std::optional<PlacementRequest> FloatingPlacement::update_drag(Point pointer, Rect const& window,
                                                                Rect const& /*card*/) {
   if (!dragging_) {
@@ -101,8 +101,7 @@ std::optional<PlacementRequest> FloatingPlacement::update_drag(Point pointer, Re
   }
   Rect const moved = drag_rect_at(pointer);
   drag_rect_ = moved;
-  bool const over_window =
-      window.contains(pointer) && overlap_fraction(moved, window) >= RETURN_OVERLAP;
+  bool const over_window = returns_to_window(pointer, moved, window);
   switch (state_) {
   case PlacementState::InWindow:
     if (!window.contains(pointer)) {

@@ -49,6 +49,9 @@ public:
   static constexpr double SURFACE_MARGIN = 8.0;
   /// Fraction of the card that must lie over the window for a dragged card to return.
   static constexpr double RETURN_OVERLAP = 0.5;
+  /// Whether a card dragged to `card`, the pointer at `pointer`, goes back into `window`: the
+  /// pointer lies in the window and at least RETURN_OVERLAP of the card over it.
+  static bool returns_to_window(Point pointer, Rect const& card, Rect const& window);
 
   explicit FloatingPlacement(Size card_size = {360.0, 156.0},
                              base::Clock const& clock = base::system_clock());
