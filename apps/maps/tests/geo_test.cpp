@@ -1,4 +1,5 @@
 #include "geo/geo.h"
+#include "geo/simplify.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,8 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "polyline_text.h"
+
 namespace maps {
 namespace {
+
+using test::encode_values;
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
@@ -244,21 +249,27 @@ TEST(GeoSimplify, BoundedWorkKeepsTheToleranceAndOrdinaryResults) {
   EXPECT_EQ(simplify_polyline(spiral, tolerance), simplify_polyline(spiral, tolerance, unbounded));
 }
 
-// Encodes signed values in the encoded-polyline format.
-std::string encode_values(std::vector<std::int64_t> const& values) {
-  std::string out;
-  for (std::int64_t const v : values) {
-    auto u = static_cast<std::uint64_t>(v) << 1;
-    if (v < 0) {
-      u = ~u;
-    }
-    while (u >= 0x20) {
-      out.push_back(static_cast<char>((0x20 | (u & 0x1F)) + 63));
-      u >>= 5;
-    }
-    out.push_back(static_cast<char>(u + 63));
+TEST(GeoSimplify, AtTheMostPointsEveryKthKeptPointStays) {
+  // Corners 22 m apart: every one is kept, so the cap decides.
+  std::vector<LatLon> zigzag;
+  for (int i = 0; i < 1500; ++i) {
+    zigzag.push_back({48.0 + (i % 2 == 0 ? 0.0 : 0.0002), 11.0 + 0.00005 * i});
   }
-  return out;
+  struct Case {
+    std::size_t max_points;
+    std::size_t step; // the smallest that fits: ceil(1499 / (max_points - 1))
+  } const cases[] = {{1500, 1}, {1499, 2}, {750, 3}, {100, 16}, {2, 1499}, {0, 1499}};
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.max_points);
+    std::uint64_t work = SIMPLIFY_WORK_BUDGET;
+    auto const out = simplify_line(PointList{zigzag}, 3.0, work, c.max_points);
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_LE(out.size(), std::max<std::size_t>(c.max_points, 2));
+    for (std::size_t i = 0; i + 1 < out.size(); ++i) {
+      ASSERT_EQ(out[i], zigzag[i * c.step]) << i;
+    }
+    EXPECT_EQ(out.back(), zigzag.back());
+  }
 }
 
 TEST(GeoPolyline, DecodesTheWorkedExample) {

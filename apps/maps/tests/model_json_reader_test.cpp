@@ -1,5 +1,5 @@
-// The reader's short way to a double must agree with the full number token in value, in what
-// it consumes and in how it fails.
+// The reader's short ways (to a double, to a string's text as sent) must agree with the full
+// reading in value, in what they consume and in how they fail.
 
 #include "model/json_reader.h"
 
@@ -115,6 +115,32 @@ TEST(JsonReaderNumbers, NumberPairsAreTakenOnlyWhole) {
   double b = 0.0;
   EXPECT_FALSE(deep.read_number_pair(a, b));
   EXPECT_THROW(deep.skip_value(), JsonError);
+}
+
+TEST(JsonReaderStrings, TextAsSentKeepsEscapesAndIsCheckedAsRead) {
+  struct Case {
+    char const* text;
+    char const* sent; // nullptr: not read
+  } const cases[] = {
+      {R"(  "plain")", "plain"},
+      {R"("")", ""},
+      {R"("a\\b\"c\u00e9\/")", R"(a\\b\"c\u00e9\/)"},
+      {"\"caf\xC3\xA9\"", "caf\xC3\xA9"},
+      {R"("bad \x escape")", nullptr},
+      {R"("lone \ud800")", nullptr},
+      {"\"unclosed", nullptr},
+      {"12", nullptr},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.text);
+    JsonReader r(c.text);
+    if (c.sent == nullptr) {
+      EXPECT_THROW(r.read_string_as_sent(), JsonError);
+      continue;
+    }
+    EXPECT_EQ(r.read_string_as_sent(), c.sent);
+    EXPECT_NO_THROW(r.finish());
+  }
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 // Every service parser keeps a bounded number of records, the first ones of the answer, and
 // still reads the rest as strictly as before; texts beyond the longest kept read as missing.
 
+#include <cmath>
 #include <functional>
+#include <numbers>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -15,6 +19,7 @@
 #include "net/poi.h"
 #include "net/routing.h"
 #include "net/transit.h"
+#include "polyline_text.h"
 
 namespace maps {
 namespace {
@@ -185,46 +190,108 @@ TEST(AnswerLimits, TextsBeyondTheLongestReadAsMissing) {
   EXPECT_EQ(name_of(std::string(T / 3, '\xFF')), expected);
 }
 
-// A polyline at precision 5 circling a triangle of sides about 15 m, two bytes a point:
-// simplification keeps every point.
-std::string triangle_line(std::size_t points) {
-  std::string out;
-  static constexpr std::string_view STEPS[] = {"[?", "Z[", "?Z"};
-  for (std::size_t i = 0; i < points; ++i) {
-    out += STEPS[i % 3];
+// `n` points around a circle of 1,000 km: each lies some 5 m off the chord of its neighbours,
+// so simplification keeps every one, and splits each range in the middle.
+std::vector<LatLon> circle(std::size_t n) {
+  std::vector<LatLon> out;
+  for (std::size_t i = 0; i < n; ++i) {
+    double const a = 2.0 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);
+    out.push_back({9.0 * std::sin(a), 9.0 * std::cos(a)});
+  }
+  return out;
+}
+
+// A street zigzagging 20, 30 or 40 m to either side every 20 m, the swings drawn at random so
+// that simplification keeps almost every corner and splits ranges anywhere, not always at one
+// end. Positions are whole multiples of 0.0001 degrees, which four decimals and an encoded
+// line at precision 5 carry exactly.
+std::vector<LatLon> zigzag_street(std::size_t n) {
+  std::mt19937 rng(7);
+  std::vector<LatLon> out;
+  for (std::size_t i = 0; i < n; ++i) {
+    auto const swing = static_cast<double>(2 + rng() % 3);
+    out.push_back({(i % 2 == 0 ? swing : -swing) / 1e4, static_cast<double>(2 * i) / 1e4});
   }
   return out;
 }
 
 TEST(AnswerLimits, LegLinesBeyondTheAnswersPointsAreDrawnStopToStop) {
-  std::size_t const half = MAX_PLAN_POINTS / 2 + 1;
+  // Every itinerary of the most legs, each leg's line of points that all stay: the answer's
+  // points run out after the first MAX_PLAN_POINTS / LINE_POINTS_ALWAYS_KEPT legs.
   std::string const stops = R"("from":{"lat":0,"lon":0},"to":{"lat":0.001,"lon":0.001})";
   auto const leg = [&](std::string const& line) {
     return R"({"legGeometry":{"precision":5,"points":")" + line + "\"}," + stops + "}";
   };
-  std::string const line = triangle_line(half);
-  auto const plan =
-      parse_transit_plan(R"({"itineraries":[{"legs":[)" + leg(line) + "," + leg(line) + "," +
-                         leg(std::string(MAX_LEG_LINE_BYTES + 1, '?')) + "]}]}");
+  std::string const kept_whole = leg(test::encode_points(circle(LINE_POINTS_ALWAYS_KEPT), 5));
+  std::string const itinerary = answer(R"({"legs":[)", MAX_JOURNEY_LEGS,
+                                       [&](std::size_t) { return kept_whole; }, "]}");
+  auto const plan = parse_transit_plan(answer(R"({"itineraries":[)", MAX_ITINERARIES,
+                                              [&](std::size_t) { return itinerary; }, "]}"));
   ASSERT_TRUE(plan.has_value()) << plan.error();
-  ASSERT_EQ((*plan)[0].legs.size(), 3u);
-  auto const& legs = (*plan)[0].legs;
-  EXPECT_GT(legs[0].geometry.size(), half - 10);
-  // The second would pass the answer's points; the third is longer than any line read.
-  for (std::size_t i : {1, 2}) {
-    SCOPED_TRACE(i);
-    ASSERT_EQ(legs[i].geometry.size(), 2u);
-    EXPECT_EQ(legs[i].geometry.front(), (LatLon{0, 0}));
-    EXPECT_EQ(legs[i].geometry.back(), (LatLon{0.001, 0.001}));
+  std::size_t const whole_legs = MAX_PLAN_POINTS / LINE_POINTS_ALWAYS_KEPT;
+  std::size_t index = 0;
+  for (auto const& journey : *plan) {
+    for (auto const& l : journey.legs) {
+      SCOPED_TRACE(index);
+      if (index++ < whole_legs) {
+        ASSERT_EQ(l.geometry.size(), LINE_POINTS_ALWAYS_KEPT);
+      } else {
+        ASSERT_EQ(l.geometry, (std::vector<LatLon>{{0, 0}, {0.001, 0.001}}));
+      }
+    }
+  }
+  EXPECT_EQ(index, MAX_ITINERARIES * MAX_JOURNEY_LEGS);
+  // A line longer than any read is no line either.
+  auto const long_line = parse_transit_plan(R"({"itineraries":[{"legs":[)" +
+                                            leg(std::string(MAX_LEG_LINE_BYTES + 1, '?')) + "]}]}");
+  ASSERT_TRUE(long_line.has_value()) << long_line.error();
+  EXPECT_EQ((*long_line)[0].legs[0].geometry, (std::vector<LatLon>{{0, 0}, {0.001, 0.001}}));
+}
+
+// The lines of a dense text keep at most a point per so many bytes of it, evenly spread over
+// the line's kept points, with its first and last.
+TEST(AnswerLimits, DenseLinesKeepAPointPerSoManyBytes) {
+  auto const street = zigzag_street(8000);
+  std::string const route_text = answer(
+      R"({"code":"Ok","routes":[{"geometry":{"coordinates":[)", street.size(),
+      [&](std::size_t i) { return fmt::format("[{:.4f},{:.4f}]", street[i].lon, street[i].lat); },
+      "]}}]}");
+  auto const route = parse_route_answer(route_text, {0, 0}, street.back(), TravelMode::Car);
+  ASSERT_TRUE(route.has_value()) << route.error();
+  std::string const leg_text = test::encode_points(street, 5);
+  auto const plan = parse_transit_plan(R"({"itineraries":[{"legs":[{"legGeometry":)"
+                                       R"({"precision":5,"points":")" +
+                                       leg_text + "\"}}]}]}");
+  ASSERT_TRUE(plan.has_value()) << plan.error();
+  struct Case {
+    char const* what;
+    std::vector<LatLon> const& line;
+    std::size_t most;
+  } const cases[] = {
+      {"road route", route->geometry, route_text.size() / ROUTE_LINE_BYTES_PER_KEPT_POINT},
+      {"transit leg", (*plan)[0].legs[0].geometry, leg_text.size() / LEG_LINE_BYTES_PER_KEPT_POINT},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_GT(c.most, LINE_POINTS_ALWAYS_KEPT);
+    EXPECT_LE(c.line.size(), c.most);
+    EXPECT_GE(c.line.size(), c.most / 2);
+    ASSERT_FALSE(c.line.empty());
+    EXPECT_EQ(c.line.front(), street.front());
+    EXPECT_EQ(c.line.back(), street.back());
   }
 }
 
 TEST(AnswerLimits, RouteLineBeyondTheMostPointsIsThinnedEvenly) {
-  // Corners of a triangle of sides about 100 m, which simplification keeps, then a last point.
-  static constexpr std::string_view CORNERS[] = {"[0,0]", "[0.001,0]", "[0,0.001]"};
+  // Corners of a triangle of sides about 100 m, which simplification keeps, then a last point;
+  // written at length, so that the line's text holds as many points as it may hold.
+  static constexpr std::string_view CORNERS[] = {
+      "[0.0000000000,0.0000000000]", "[0.0010000000,0.0000000000]", "[0.0000000000,0.0010000000]"};
   std::string const text =
       answer(R"({"code":"Ok","routes":[{"geometry":{"coordinates":[)", MAX_ROUTE_POINTS + 1,
              [](std::size_t i) { return std::string(CORNERS[i % 3]); }, ",[0.002,0.002]]}}]}");
+  ASSERT_GE(text.size() / LINE_BYTES_PER_HELD_POINT, MAX_ROUTE_POINTS);
+  ASSERT_GE(text.size() / ROUTE_LINE_BYTES_PER_KEPT_POINT, MAX_ROUTE_POINTS / 2 + 1);
   auto const route = parse_route_answer(text, {0, 0}, {0.002, 0.002}, TravelMode::Car);
   ASSERT_TRUE(route.has_value()) << route.error();
   auto const& line = route->geometry;

@@ -118,31 +118,6 @@ std::optional<ViewFit> fit_view_to_points(std::span<LatLon const> points, double
   return ViewFit{center, best};
 }
 
-std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::size_t& pos) {
-  std::uint64_t value = 0;
-  unsigned shift = 0;
-  while (true) {
-    if (pos >= bytes.size()) {
-      return std::nullopt;
-    }
-    int const b = static_cast<unsigned char>(bytes[pos]) - 63;
-    ++pos;
-    auto const chunk = static_cast<std::uint64_t>(b & 31);
-    // Thirteen chunks carry 65 bits; anything beyond 64 is not a value of this format.
-    if (shift >= 64 || (shift == 60 && chunk > 0xF)) {
-      return std::nullopt;
-    }
-    value |= chunk << shift;
-    shift += 5;
-    if (b < 32) {
-      break;
-    }
-  }
-  // Zig-zag decoding: the lowest bit carries the sign.
-  std::uint64_t const decoded = (value & 1) != 0 ? ~(value >> 1) : (value >> 1);
-  return static_cast<std::int64_t>(decoded);
-}
-
 std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision) {
   double const factor = std::pow(10.0, static_cast<double>(precision));
   std::int64_t lat = 0;

@@ -95,14 +95,46 @@ inline constexpr std::uint64_t SIMPLIFY_WORK_BUDGET = std::uint64_t{1} << 25;
 /// Once `work_budget` distance evaluations are spent, the spans still to split are thinned in
 /// one pass instead: a point stays when it lies farther than the tolerance from the point kept
 /// before it. Every dropped point then still lies within the tolerance of the result, and the
-/// whole call costs at most the budget plus a pass over the points.
+/// whole call costs at most the budget plus a pass over the points. (geo/simplify.h has the
+/// same for lines not held as a list of points.)
 std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tolerance_m,
                                       std::uint64_t work_budget = SIMPLIFY_WORK_BUDGET);
 
+/// One value of the encoded-polyline format from the bytes `next_byte()` hands out (as ints,
+/// -1 past the end). Nothing at the end of the text (also in the middle of a value) and for a
+/// value longer than 64 bits.
+template <class NextByte>
+[[gnu::always_inline]] inline std::optional<std::int64_t> read_polyline_value(NextByte&& next_byte) {
+  std::uint64_t value = 0;
+  unsigned shift = 0;
+  while (true) {
+    int const byte = next_byte();
+    if (byte < 0) {
+      return std::nullopt;
+    }
+    int const b = byte - 63;
+    auto const chunk = static_cast<std::uint64_t>(b & 31);
+    // Thirteen chunks carry 65 bits; anything beyond 64 is not a value of this format.
+    if (shift >= 64 || (shift == 60 && chunk > 0xF)) {
+      return std::nullopt;
+    }
+    value |= chunk << shift;
+    shift += 5;
+    if (b < 32) {
+      break;
+    }
+  }
+  // Zig-zag decoding: the lowest bit carries the sign.
+  std::uint64_t const decoded = (value & 1) != 0 ? ~(value >> 1) : (value >> 1);
+  return static_cast<std::int64_t>(decoded);
+}
+
 /// One value of the encoded-polyline format starting at `pos`; advances `pos` past the bytes
-/// read. Nothing at the end of the text (also in the middle of a value) and for a value
-/// longer than 64 bits.
-std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::size_t& pos);
+/// read.
+inline std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::size_t& pos) {
+  return read_polyline_value(
+      [&]() -> int { return pos < bytes.size() ? static_cast<unsigned char>(bytes[pos++]) : -1; });
+}
 
 /// Decodes an encoded polyline with `precision` decimal digits. Decoding stops at a truncated
 /// or malformed value, or where a coordinate would leave the 64-bit range; the points decoded

@@ -340,6 +340,13 @@ void JsonReader::read_string(std::string& out) {
   scan_string(&out);
 }
 
+std::string_view JsonReader::read_string_as_sent() {
+  skip_ws();
+  std::size_t const open = pos_;
+  scan_string(nullptr);
+  return in_.substr(open + 1, pos_ - open - 2);
+}
+
 void JsonReader::scan_string(std::string* out) {
   skip_ws();
   if (pos_ >= in_.size() || in_[pos_] != '"') {

@@ -118,6 +118,9 @@ class JsonReader {
   bool read_number_pair(double& first, double& second);
   /// Decodes the next string into `out` (replacing its content).
   void read_string(std::string& out);
+  /// Reads the next string, checked as read_string checks it, and gives its text as it stands
+  /// in the input: between the quotes, escapes and all.
+  std::string_view read_string_as_sent();
 
   /// Object members: begin_object(), then next_key(key) until it answers false; each true answer
   /// must be followed by reading or skipping exactly one value.

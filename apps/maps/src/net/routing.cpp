@@ -1,12 +1,15 @@
 #include "net/routing.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "geo/geo.h"
+#include "geo/simplify.h"
 #include "net/http.h"
 #include "net/json_read.h"
 
@@ -20,36 +23,78 @@ using detail::read_measure;
 using detail::read_object;
 using detail::read_text;
 
+// A route's line as read: points in blocks of a fixed size, so that neither a growing list
+// (which at times holds twice its points) nor a copy into one list is ever needed; the
+// simplification walks the blocks. Every block but the last holds BLOCK points.
+class RouteLine {
+ public:
+  using Cursor = std::size_t;
+  static constexpr std::size_t BLOCK = 1024;
+
+  std::size_t size() const { return count_; }
+  Cursor begin() const { return 0; }
+  LatLon next(Cursor& c) const { return at(c++); }
+  LatLon back() const { return at(count_ - 1); }
+  LatLon at(std::size_t i) const { return blocks_[i / BLOCK][i % BLOCK]; }
+
+  /// Bytes of the line's text.
+  std::size_t text_bytes() const { return text_bytes_; }
+  void set_text_bytes(std::size_t bytes) { text_bytes_ = bytes; }
+
+  void clear() {
+    blocks_.clear();
+    count_ = 0;
+    text_bytes_ = 0;
+  }
+
+  void push_back(LatLon p) {
+    // The first block grows with a short line; later ones take their whole size at once.
+    if (blocks_.empty()) {
+      blocks_.emplace_back();
+    } else if (blocks_.back().size() == BLOCK) {
+      blocks_.emplace_back().reserve(BLOCK);
+    }
+    blocks_.back().push_back(p);
+    ++count_;
+  }
+
+  // Keeps the points at even places.
+  void drop_every_second() {
+    for (std::size_t i = 0; 2 * i < count_; ++i) {
+      blocks_[i / BLOCK][i % BLOCK] = at(2 * i);
+    }
+    count_ = (count_ + 1) / 2;
+    blocks_.resize((count_ + BLOCK - 1) / BLOCK);
+    blocks_.back().resize(count_ - (blocks_.size() - 1) * BLOCK);
+  }
+
+ private:
+  std::vector<std::vector<LatLon>> blocks_;
+  std::size_t count_ = 0;
+  std::size_t text_bytes_ = 0;
+};
+
 // GeoJSON order: longitude first. Elements that are no pair of numbers, and positions off the
-// globe, are skipped. The points are gathered in blocks and copied once into a list of the
-// exact size: a growing list would at times hold twice as much, while the line can be as
-// large as the answer. At MAX_ROUTE_POINTS every second point kept is dropped and from then on
-// only every second point read is taken, and so on; the last point is always kept.
-void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
-  // Halving keeps the multiples of the doubled stride only when the full count is even.
+// globe, are skipped. At the most points the line may hold (MAX_ROUTE_POINTS, or fewer while
+// little of its text is read) every second point held is dropped and from then on only every
+// second point read is taken, and so on; the last point is always kept.
+void read_coordinates(JsonReader& r, RouteLine& line) {
+  // An even most is reached by an even count: the line never holds more.
   static_assert(MAX_ROUTE_POINTS >= 2 && MAX_ROUTE_POINTS % 2 == 0);
-  constexpr std::size_t BLOCK = 8192;
-  std::vector<std::vector<LatLon>> blocks;
-  std::size_t count = 0;
+  line.clear();
+  std::size_t const start = r.position();
   std::size_t read = 0;   // usable points read
   std::size_t stride = 1; // of those, the multiples of `stride` (a power of two) are kept
   std::optional<LatLon> last_unkept;
-  auto const at = [&](std::size_t i) -> LatLon& { return blocks[i / BLOCK][i % BLOCK]; };
   auto const keep = [&](LatLon p) {
-    if (count == MAX_ROUTE_POINTS) {
-      for (std::size_t i = 0; 2 * i < count; ++i) {
-        at(i) = at(2 * i);
-      }
-      count = (count + 1) / 2;
-      blocks.resize((count + BLOCK - 1) / BLOCK);
-      blocks.back().resize(count - (blocks.size() - 1) * BLOCK);
+    std::size_t const held_max = std::clamp((r.position() - start) / LINE_BYTES_PER_HELD_POINT,
+                                            LINE_POINTS_ALWAYS_KEPT, MAX_ROUTE_POINTS);
+    // Halving an even count keeps the multiples of the doubled stride, `p` among them.
+    if (line.size() >= held_max && line.size() % 2 == 0) {
+      line.drop_every_second();
       stride *= 2;
     }
-    if (blocks.empty() || blocks.back().size() == BLOCK) {
-      blocks.emplace_back().reserve(BLOCK);
-    }
-    blocks.back().push_back(p);
-    ++count;
+    line.push_back(p);
   };
   auto const take = [&](LatLon p) {
     // A mask, not a division: this runs for every point of the line.
@@ -87,13 +132,7 @@ void read_coordinates(JsonReader& r, std::vector<LatLon>& points) {
   if (last_unkept) {
     keep(*last_unkept);
   }
-  points.clear();
-  points.shrink_to_fit();
-  points.reserve(count);
-  for (auto& block : blocks) {
-    points.insert(points.end(), block.begin(), block.end());
-    std::vector<LatLon>().swap(block);
-  }
+  line.set_text_bytes(r.position() - start);
 }
 
 RouteStep read_step(JsonReader& r) {
@@ -150,18 +189,18 @@ void read_legs(JsonReader& r, std::vector<RouteStep>& steps) {
   });
 }
 
-// The first route of an answer, its geometry not yet simplified.
-void read_route(JsonReader& r, Route& route) {
+// The first route of an answer, its line not yet simplified.
+void read_route(JsonReader& r, Route& route, RouteLine& line) {
   read_object(r, [&](std::string_view key) {
     if (key == "distance") {
       route.distance_m = read_measure(r).value_or(0.0);
     } else if (key == "duration") {
       route.duration_s = read_measure(r).value_or(0.0);
     } else if (key == "geometry") {
-      route.geometry.clear();
+      line.clear();
       read_object(r, [&](std::string_view g) {
         if (g == "coordinates") {
-          read_coordinates(r, route.geometry);
+          read_coordinates(r, line);
         } else {
           r.skip_value();
         }
@@ -262,14 +301,16 @@ base::Result<Route> parse_route_answer(std::string_view answer, LatLon from, Lat
   return detail::read_answer("routing", answer, [&](JsonReader& r) -> base::Result<Route> {
     std::optional<std::string> code;
     Route out;
+    RouteLine line;
     read_object(r, [&](std::string_view key) {
       if (key == "code") {
         code = read_text(r);
       } else if (key == "routes") {
         out = Route{};
+        line.clear();
         read_array(r, [&](std::size_t i) {
           if (i == 0) {
-            read_route(r, out);
+            read_route(r, out, line);
           } else {
             r.skip_value();
           }
@@ -285,7 +326,10 @@ base::Result<Route> parse_route_answer(std::string_view answer, LatLon from, Lat
       return base::fail(std::move(*code));
     }
     out.mode = mode;
-    out.geometry = simplify_polyline(out.geometry, ROUTE_SIMPLIFY_TOLERANCE_M);
+    std::uint64_t work_left = SIMPLIFY_WORK_BUDGET;
+    out.geometry = simplify_line(line, ROUTE_SIMPLIFY_TOLERANCE_M, work_left,
+                                 std::max(LINE_POINTS_ALWAYS_KEPT,
+                                          line.text_bytes() / ROUTE_LINE_BYTES_PER_KEPT_POINT));
     // The requested endpoints, not the service's snapped ones.
     out.from = from;
     out.to = to;

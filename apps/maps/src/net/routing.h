@@ -30,6 +30,18 @@ inline constexpr std::size_t MAX_ROUTE_STEPS = 10000;
 /// bounded in memory.
 inline constexpr std::size_t MAX_ROUTE_POINTS = 500000;
 
+/// A point read and held costs sixteen bytes: a route's line holds at most one point per this
+/// many bytes of its text read so far, thinned as at MAX_ROUTE_POINTS. Ordinary answers spend
+/// twenty bytes and more on a point.
+inline constexpr std::size_t LINE_BYTES_PER_HELD_POINT = 16;
+/// A simplified line keeps at most one point per so many bytes of its text (every k-th of the
+/// points it would keep): a route's, whose held points live until its result is built, and a
+/// transit leg's, which holds none. Ordinary lines keep a fraction of that.
+inline constexpr std::size_t ROUTE_LINE_BYTES_PER_KEPT_POINT = 32;
+inline constexpr std::size_t LEG_LINE_BYTES_PER_KEPT_POINT = 16;
+/// Lines of up to this many points are never thinned for the size of their text.
+inline constexpr std::size_t LINE_POINTS_ALWAYS_KEPT = 1024;
+
 /// Routing profile by TravelMode (Car, Transit, Bike, Foot).
 inline constexpr std::array<std::string_view, 4> ROUTE_PROFILES = {"driving", "driving", "cycling",
                                                                    "foot"};

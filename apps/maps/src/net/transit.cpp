@@ -1,9 +1,9 @@
 #include "net/transit.h"
 
 #include <algorithm>
-#include <cmath>
 #include <array>
-#include <span>
+#include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <limits>
 #include <utility>
@@ -12,6 +12,8 @@
 
 #include "base/saturate.h"
 #include "geo/geo.h"
+#include "geo/simplify.h"
+#include "net/encoded_line.h"
 #include "net/http.h"
 #include "net/json_read.h"
 #include "net/routing.h"
@@ -208,24 +210,21 @@ Stop read_stop(JsonReader& r) {
   return s;
 }
 
-bool all_valid(std::span<LatLon const> points) {
-  return std::all_of(points.begin(), points.end(), is_valid_position);
-}
-
 // Planners encode leg lines at precision 5, 6 or 7 and do not always say which. A wrong
 // guess scales the line by powers of ten, so the right reading is the one that starts at
 // the leg's from place; without that place, the coarsest reading that stays on the globe.
-std::vector<LatLon> decode_leg_line(std::string_view points, std::optional<unsigned> precision,
-                                    std::optional<LatLon> from) {
+std::optional<EncodedLine> read_leg_line_at_precision(std::string_view sent,
+                                                      std::optional<unsigned> precision,
+                                                      std::optional<LatLon> from) {
   if (precision) {
-    auto line = decode_polyline(points, *precision);
-    return all_valid(line) ? line : std::vector<LatLon>{};
+    EncodedLine line(sent, *precision);
+    return line.on_globe() ? std::optional(line) : std::nullopt;
   }
   static constexpr std::array<unsigned, 3> FINEST_FIRST = {7, 6, 5};
   static constexpr std::array<unsigned, 3> COARSEST_FIRST = {5, 6, 7};
   for (unsigned const p : from ? FINEST_FIRST : COARSEST_FIRST) {
-    auto line = decode_polyline(points, p);
-    if (line.empty() || !all_valid(line)) {
+    EncodedLine line(sent, p);
+    if (line.size() == 0 || !line.on_globe()) {
       continue;
     }
     if (!from || haversine_m(line.front().lat, line.front().lon, from->lat, from->lon) <=
@@ -233,14 +232,14 @@ std::vector<LatLon> decode_leg_line(std::string_view points, std::optional<unsig
       return line;
     }
   }
-  return {};
+  return std::nullopt;
 }
 
-// A leg's encoded line and its stated precision; decoded once the whole leg is read, since
-// the decoding depends on the leg's from place.
+// A leg's encoded line as sent and its stated precision; read once the whole leg is read,
+// since the reading depends on the leg's from place.
 struct LegLine {
-  std::optional<std::string> points;
-  bool too_long = false; // points longer than MAX_LEG_LINE_BYTES
+  std::optional<std::string_view> sent;
+  bool too_long = false; // longer than MAX_LEG_LINE_BYTES
   std::optional<unsigned> precision;
 };
 
@@ -248,9 +247,13 @@ LegLine read_leg_line(JsonReader& r) {
   LegLine line;
   read_object(r, [&](std::string_view key) {
     if (key == "points") {
-      bool const text = r.peek() == JsonReader::Kind::String;
-      line.points = read_text(r, MAX_LEG_LINE_BYTES);
-      line.too_long = text && !line.points;
+      if (r.peek() != JsonReader::Kind::String) {
+        r.skip_value();
+        return;
+      }
+      std::string_view const sent = r.read_string_as_sent();
+      line.too_long = sent.size() > MAX_LEG_LINE_BYTES;
+      line.sent = line.too_long ? std::nullopt : std::optional(sent);
     } else if (key == "precision") {
       // More than 15 digits are beyond a double; such a precision is no precision.
       auto const v = read_u64(r);
@@ -262,20 +265,28 @@ LegLine read_leg_line(JsonReader& r) {
   return line;
 }
 
-// `points_left`: of the answer's MAX_PLAN_POINTS, those not yet kept.
+// What the leg lines of one answer may still spend: points kept (of MAX_PLAN_POINTS) and
+// simplification work.
+struct PlanBudget {
+  std::size_t points_left = MAX_PLAN_POINTS;
+  std::uint64_t work_left = SIMPLIFY_WORK_BUDGET;
+};
+
 std::vector<LatLon> leg_geometry(LegLine const& leg_line, Stop const& from_stop,
-                                 Stop const& to_stop, std::size_t& points_left) {
-  if (!leg_line.too_long && (!leg_line.points || leg_line.points->empty())) {
+                                 Stop const& to_stop, PlanBudget& budget) {
+  if (!leg_line.too_long && (!leg_line.sent || leg_line.sent->empty())) {
     return {};
   }
   auto const from = from_stop.position();
-  if (leg_line.points) {
-    auto line = decode_leg_line(*leg_line.points, leg_line.precision, from);
-    if (!line.empty()) {
-      line = simplify_polyline(line, ROUTE_SIMPLIFY_TOLERANCE_M);
-      if (line.size() <= points_left) {
-        points_left -= line.size();
-        return line;
+  if (leg_line.sent) {
+    auto const line = read_leg_line_at_precision(*leg_line.sent, leg_line.precision, from);
+    if (line && line->size() > 0) {
+      auto simple = simplify_line(
+          *line, ROUTE_SIMPLIFY_TOLERANCE_M, budget.work_left,
+          std::max(LINE_POINTS_ALWAYS_KEPT, leg_line.sent->size() / LEG_LINE_BYTES_PER_KEPT_POINT));
+      if (simple.size() <= budget.points_left) {
+        budget.points_left -= simple.size();
+        return simple;
       }
     }
   }
@@ -288,7 +299,7 @@ std::vector<LatLon> leg_geometry(LegLine const& leg_line, Stop const& from_stop,
   return {};
 }
 
-TransitLeg read_leg(JsonReader& r, std::size_t& points_left) {
+TransitLeg read_leg(JsonReader& r, PlanBudget& budget) {
   TransitLeg out;
   std::optional<std::string> mode;
   std::optional<std::string> short_name;
@@ -345,13 +356,13 @@ TransitLeg read_leg(JsonReader& r, std::size_t& points_left) {
   out.dep = display_time(times.start.value_or(""));
   out.arr = display_time(times.end.value_or(""));
   out.duration_min = minutes_of(times);
-  out.geometry = leg_geometry(line, from, to, points_left);
+  out.geometry = leg_geometry(line, from, to, budget);
   out.color = color ? route_color(*color) : std::nullopt;
   out.text_color = text_color ? route_color(*text_color) : std::nullopt;
   return out;
 }
 
-TransitJourney read_itinerary(JsonReader& r, std::size_t& points_left) {
+TransitJourney read_itinerary(JsonReader& r, PlanBudget& budget) {
   TransitJourney j;
   Times times;
   read_object(r, [&](std::string_view key) {
@@ -366,7 +377,7 @@ TransitJourney read_itinerary(JsonReader& r, std::size_t& points_left) {
         if (j.legs.size() == MAX_JOURNEY_LEGS) {
           r.skip_value();
         } else {
-          j.legs.push_back(read_leg(r, points_left));
+          j.legs.push_back(read_leg(r, budget));
         }
       });
     } else {
@@ -478,7 +489,7 @@ base::Result<std::vector<TransitJourney>> parse_transit_plan(std::string_view an
   return detail::read_answer("transit", answer, [](JsonReader& r) -> base::Result<Journeys> {
     std::optional<Journeys> itineraries;
     std::optional<Journeys> direct;
-    std::size_t points_left = MAX_PLAN_POINTS;
+    PlanBudget budget;
     read_object(r, [&](std::string_view key) {
       std::optional<Journeys>* list = key == "itineraries" ? &itineraries
                                       : key == "direct"    ? &direct
@@ -493,7 +504,7 @@ base::Result<std::vector<TransitJourney>> parse_transit_plan(std::string_view an
         if (journeys.size() == limit) {
           r.skip_value();
         } else {
-          journeys.push_back(read_itinerary(r, points_left));
+          journeys.push_back(read_itinerary(r, budget));
         }
       });
       *list = is_array ? std::optional<Journeys>(std::move(journeys)) : std::nullopt;

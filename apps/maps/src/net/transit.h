@@ -40,13 +40,12 @@ inline constexpr std::size_t MAX_DIRECT_JOURNEYS = 4;
 /// a few transfers, with a walk between rides).
 inline constexpr std::size_t MAX_JOURNEY_LEGS = 32;
 
-/// Longest encoded leg line read, in bytes: a day's train ride is some hundred thousand. A
-/// longer one is no line, and the leg is drawn from stop to stop.
+/// Longest encoded leg line read, in bytes as sent: a day's train ride is some hundred
+/// thousand. A longer one is no line, and the leg is drawn from stop to stop.
 inline constexpr std::size_t MAX_LEG_LINE_BYTES = std::size_t{1} << 20;
 
 /// The most points kept over all leg lines of an answer, after simplification; once they are
-/// spent, further legs are drawn from stop to stop. A line can decode to sixteen bytes a point
-/// from two bytes of text.
+/// spent, further legs are drawn from stop to stop.
 inline constexpr std::size_t MAX_PLAN_POINTS = 500000;
 
 /// The time options of one request.
