@@ -229,6 +229,7 @@ TEST(AnswerLimits, LegLinesBeyondTheAnswersPointsAreDrawnStopToStop) {
                                               [&](std::size_t) { return itinerary; }, "]}"));
   ASSERT_TRUE(plan.has_value()) << plan.error();
   std::size_t const whole_legs = MAX_PLAN_POINTS / LINE_POINTS_ALWAYS_KEPT;
+  static_assert(MAX_ITINERARIES * MAX_JOURNEY_LEGS > MAX_PLAN_POINTS / LINE_POINTS_ALWAYS_KEPT);
   std::size_t index = 0;
   for (auto const& journey : *plan) {
     for (auto const& l : journey.legs) {

@@ -73,11 +73,28 @@ TEST(EncodedLine, ReadsAsTheDecodedText) {
       EXPECT_EQ(line.back(), want.back());
     }
   }
-  // No encoded line holds a byte outside ASCII, sent or escaped: the line ends before it.
-  for (std::string const odd : {"\xC3\xA9", "\\u00e9"}) {
-    std::string const sent = json_escaped(example.substr(0, 10)) + odd + example.substr(10);
-    EncodedLine const line(sent, 5);
-    EXPECT_EQ(walk(line), decode_polyline(example.substr(0, 10), 5));
+}
+
+// Every escape a sender may write reads as its byte; a byte outside ASCII, sent or escaped
+// (a surrogate pair too), ends the line, as does a text cut inside an escape.
+TEST(EncodedLine, EscapesReadAsTheirBytes) {
+  struct Case {
+    char const* sent;
+    char const* text; // what decodes the same
+  } const cases[] = {
+      {R"(_p~iF\\~ps|U)", "_p~iF\\~ps|U"},
+      {R"(_p~iF\/~ps|U)", "_p~iF/~ps|U"},
+      {R"(_p~iF\"\b\f\n\r\t~ps|U)", "_p~iF\"\b\f\n\r\t~ps|U"},
+      {R"(\u005fp~iF\u007E\u007eps|U)", "_p~iF~~ps|U"},
+      {"_p~iF~ps|U\xC3\xA9_ulLnnqC", "_p~iF~ps|U"},
+      {R"(_p~iF~ps|U\u00e9_ulLnnqC)", "_p~iF~ps|U"},
+      {R"(_p~iF~ps|U\ud83d\ude00_ulLnnqC)", "_p~iF~ps|U"},
+      {"_p~iF~ps|U_\\", "_p~iF~ps|U_"},
+      {"_p~iF~ps|U_\\u00", "_p~iF~ps|U_"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.sent);
+    EXPECT_EQ(walk(EncodedLine(c.sent, 5)), decode_polyline(c.text, 5));
   }
 }
 

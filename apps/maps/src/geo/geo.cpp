@@ -125,23 +125,10 @@ std::vector<LatLon> decode_polyline(std::string_view encoded, unsigned precision
   std::vector<LatLon> out;
   out.reserve(encoded.size() / 8); // a typical pair takes eight bytes or more
   std::size_t pos = 0;
-  while (pos < encoded.size()) {
-    auto const dlat = read_polyline_value(encoded, pos);
-    if (!dlat) {
-      break;
-    }
-    auto const dlon = read_polyline_value(encoded, pos);
-    if (!dlon) {
-      break;
-    }
-    std::int64_t next_lat = 0;
-    std::int64_t next_lon = 0;
-    if (__builtin_add_overflow(lat, *dlat, &next_lat) ||
-        __builtin_add_overflow(lon, *dlon, &next_lon)) {
-      break;
-    }
-    lat = next_lat;
-    lon = next_lon;
+  auto const byte = [&]() -> int {
+    return pos < encoded.size() ? static_cast<unsigned char>(encoded[pos++]) : -1;
+  };
+  while (read_polyline_point(byte, lat, lon)) {
     out.push_back({static_cast<double>(lat) / factor, static_cast<double>(lon) / factor});
   }
   return out;

@@ -129,6 +129,31 @@ template <class NextByte>
   return static_cast<std::int64_t>(decoded);
 }
 
+/// The next point of an encoded polyline from `next_byte` (as for read_polyline_value), its
+/// values added to `lat` and `lon`, those of the point before. False, leaving them as they
+/// were, where decoding stops: at a truncated or malformed value, or where a coordinate would
+/// leave the 64-bit range.
+template <class NextByte>
+[[gnu::always_inline]] inline bool read_polyline_point(NextByte&& next_byte, std::int64_t& lat,
+                                                       std::int64_t& lon) {
+  auto const dlat = read_polyline_value(next_byte);
+  if (!dlat) {
+    return false;
+  }
+  auto const dlon = read_polyline_value(next_byte);
+  if (!dlon) {
+    return false;
+  }
+  std::int64_t next_lat = 0;
+  std::int64_t next_lon = 0;
+  if (__builtin_add_overflow(lat, *dlat, &next_lat) || __builtin_add_overflow(lon, *dlon, &next_lon)) {
+    return false;
+  }
+  lat = next_lat;
+  lon = next_lon;
+  return true;
+}
+
 /// One value of the encoded-polyline format starting at `pos`; advances `pos` past the bytes
 /// read.
 inline std::optional<std::int64_t> read_polyline_value(std::string_view bytes, std::size_t& pos) {

@@ -313,13 +313,22 @@ struct Projection {
   }
 };
 
+// A line with `at`, whose cursor is the index of the next point.
 template <class Line>
 concept HeldInMemory = requires(Line const& line, std::size_t i) {
-  { line.at(i) } -> std::same_as<LatLon>;
+  { line.at(i) } -> std::convertible_to<LatLon>;
   requires std::same_as<typename Line::Cursor, std::size_t>;
 };
 
-// A line held in memory seen on the plane, projected point by point as the search reads it.
+// A line held in memory that can afford a copy of its points on the plane (`plane_copy()`):
+// the search then reads each point's projection once instead of at every look.
+template <class Line>
+concept MayCopyPlane = HeldInMemory<Line> && requires(Line const& line) {
+  { line.plane_copy() } -> std::convertible_to<bool>;
+};
+
+// A line held in memory seen on the plane, its points projected as the search reads them (the
+// values a copy of the projected points holds).
 template <class Line> struct LinePlane {
   Line const& line;
   Projection proj;
@@ -366,18 +375,21 @@ struct PointList {
   LatLon next(Cursor& c) const { return points[c++]; }
   LatLon back() const { return points.back(); }
   LatLon at(std::size_t i) const { return points[i]; }
+  bool plane_copy() const { return true; }
 };
+static_assert(simplify_detail::MayCopyPlane<PointList>);
 
 /// Simplifies `line` with a tolerance in metres, on a local plane around its first point; the
 /// first and last points always stay. Fewer than three points, or a tolerance not above 0,
-/// give the points as they are.
+/// keep every point.
 /// `work_left` counts the point-to-segment distances still to spend, as a plain scan of each
 /// range computes them, and is shared by the lines of one answer. A range costlier than what
 /// is left is thinned in one pass instead: a point stays when it lies farther than the
 /// tolerance from the point kept before it, so every dropped point still lies within the
-/// tolerance of the result.
+/// tolerance of the result. The shorter side of a split is split first, which decides where
+/// the work runs out.
 /// At most `max_points` points come out (at least two): a line that keeps more keeps every
-/// k-th of them, k as small as fits.
+/// k-th of them, k as small as fits, and may then leave the tolerance.
 template <class Line>
 std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uint64_t& work_left,
                                   std::size_t max_points = std::numeric_limits<std::size_t>::max()) {
@@ -392,16 +404,32 @@ std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uin
   Cursor after_first = line.begin();
   LatLon const first = line.next(after_first);
   Projection const proj(first);
+  // A line held in memory is searched through boxes, over a copy of its projected points where
+  // it affords one.
   std::optional<LinePlane<Line>> plane;
   std::optional<BoxedSearch<LinePlane<Line>>> search;
+  std::vector<PlanePoint> copy;
+  std::optional<BoxedSearch<std::vector<PlanePoint>>> copy_search;
   if constexpr (HeldInMemory<Line>) {
+    bool copying = false;
+    if constexpr (MayCopyPlane<Line>) {
+      copying = n >= BOXED_RANGE_MIN && line.plane_copy();
+    }
+    if (copying) {
+      copy.reserve(n);
+    }
     // The boxes' bounds hold for finite coordinates whose squares stay finite.
     bool boxed = n >= BOXED_RANGE_MIN;
     for (std::size_t i = 0; boxed && i < n; ++i) {
       PlanePoint const q = proj(line.at(i));
       boxed = std::fabs(q.x) <= BOXED_COORDINATE_MAX && std::fabs(q.y) <= BOXED_COORDINATE_MAX;
+      if (copying) {
+        copy.push_back(q);
+      }
     }
-    if (boxed) {
+    if (boxed && copying) {
+      copy_search.emplace(copy);
+    } else if (boxed) {
       plane.emplace(LinePlane<Line>{line, proj});
       search.emplace(*plane);
     }
@@ -449,15 +477,23 @@ std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uin
     Cursor after_far = r.after_s;
     bool searched = false;
     if constexpr (HeldInMemory<Line>) {
-      if (search && cost >= BOXED_RANGE_MIN) {
+      bool const boxed = cost >= BOXED_RANGE_MIN;
+      if (copy_search && boxed) {
+        copy_search->run(chord, r.s + 1, r.e, tol2, far);
+      } else if (search && boxed) {
         search->run(chord, r.s + 1, r.e, tol2, far);
-        p_far = line.at(far.index);
-        after_far = far.index + 1;
-        searched = true;
+      } else if (!copy.empty()) {
+        scan(copy, chord, r.s + 1, r.e, far);
+      } else {
+        scan(LinePlane<Line>{line, proj}, chord, r.s + 1, r.e, far);
       }
+      p_far = line.at(far.index);
+      after_far = far.index + 1;
+      searched = true;
     }
     if (!searched) {
-      // The plain scan; no distance at all (NaN only) leaves the range's start.
+      // The plain scan (as `scan`, walking the cursor and keeping the farthest point's place);
+      // no distance at all (NaN only) leaves the range's start.
       double best = -1.0;
       Cursor c = r.after_s;
       for (std::size_t i = r.s + 1; i < r.e; ++i) {
@@ -486,8 +522,10 @@ std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uin
       }
     }
   }
-  // The boxes go before the result is built.
+  // The boxes and the copy go before the result is built.
   search.reset();
+  copy_search.reset();
+  std::vector<PlanePoint>().swap(copy);
   return gather(line, keep, kept, max_points);
 }
 

@@ -68,7 +68,10 @@ inline int EncodedLine::next_byte(std::size_t& pos) const {
   if (c != '\\') {
     return c;
   }
-  // The text is valid JSON, so every escape is whole.
+  // Checked JSON has whole escapes; a text cut inside one ends there.
+  if (pos >= sent_.size()) {
+    return -1;
+  }
   char const e = sent_[pos++];
   switch (e) {
     case 'b': return '\b';
@@ -77,6 +80,9 @@ inline int EncodedLine::next_byte(std::size_t& pos) const {
     case 'r': return '\r';
     case 't': return '\t';
     case 'u': {
+      if (sent_.size() - pos < 4) {
+        return -1;
+      }
       int v = 0;
       for (int i = 0; i < 4; ++i) {
         char const h = sent_[pos++];
@@ -90,18 +96,9 @@ inline int EncodedLine::next_byte(std::size_t& pos) const {
 
 inline bool EncodedLine::step(Cursor& c) const {
   std::size_t pos = c.pos;
-  auto const byte = [&] { return next_byte(pos); };
-  auto const dlat = read_polyline_value(byte);
-  if (!dlat) {
-    return false;
-  }
-  auto const dlon = read_polyline_value(byte);
-  if (!dlon) {
-    return false;
-  }
-  std::int64_t lat = 0;
-  std::int64_t lon = 0;
-  if (__builtin_add_overflow(c.lat, *dlat, &lat) || __builtin_add_overflow(c.lon, *dlon, &lon)) {
+  std::int64_t lat = c.lat;
+  std::int64_t lon = c.lon;
+  if (!read_polyline_point([&] { return next_byte(pos); }, lat, lon)) {
     return false;
   }
   c = {pos, lat, lon};

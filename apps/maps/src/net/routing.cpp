@@ -30,6 +30,7 @@ class RouteLine {
  public:
   using Cursor = std::size_t;
   static constexpr std::size_t BLOCK = 1024;
+  static constexpr std::size_t PLANE_COPY_TEXT_BYTES_PER_POINT = 20;
 
   std::size_t size() const { return count_; }
   Cursor begin() const { return 0; }
@@ -39,6 +40,9 @@ class RouteLine {
 
   /// Bytes of the line's text.
   std::size_t text_bytes() const { return text_bytes_; }
+  /// A copy of the points on the simplification's plane doubles what they cost: affordable
+  /// for text of ordinary coordinates, not for a line of short numbers.
+  bool plane_copy() const { return text_bytes_ >= PLANE_COPY_TEXT_BYTES_PER_POINT * count_; }
   void set_text_bytes(std::size_t bytes) { text_bytes_ = bytes; }
 
   void clear() {
@@ -49,10 +53,11 @@ class RouteLine {
 
   void push_back(LatLon p) {
     // The first block grows with a short line; later ones take their whole size at once.
-    if (blocks_.empty()) {
+    if (count_ % BLOCK == 0) {
       blocks_.emplace_back();
-    } else if (blocks_.back().size() == BLOCK) {
-      blocks_.emplace_back().reserve(BLOCK);
+      if (count_ > 0) {
+        blocks_.back().reserve(BLOCK);
+      }
     }
     blocks_.back().push_back(p);
     ++count_;
@@ -74,25 +79,33 @@ class RouteLine {
   std::size_t text_bytes_ = 0;
 };
 
+static_assert(simplify_detail::MayCopyPlane<RouteLine>);
+
 // GeoJSON order: longitude first. Elements that are no pair of numbers, and positions off the
 // globe, are skipped. At the most points the line may hold (MAX_ROUTE_POINTS, or fewer while
 // little of its text is read) every second point held is dropped and from then on only every
 // second point read is taken, and so on; the last point is always kept.
 void read_coordinates(JsonReader& r, RouteLine& line) {
-  // An even most is reached by an even count: the line never holds more.
+  // Halving waits for an even count, so the line holds at most one point more than its text
+  // allows, and never more than an even MAX_ROUTE_POINTS.
   static_assert(MAX_ROUTE_POINTS >= 2 && MAX_ROUTE_POINTS % 2 == 0);
   line.clear();
   std::size_t const start = r.position();
   std::size_t read = 0;   // usable points read
   std::size_t stride = 1; // of those, the multiples of `stride` (a power of two) are kept
   std::optional<LatLon> last_unkept;
+  // The most the line may hold grows with the text read, so it is looked at again only once
+  // the line reaches what it was.
+  std::size_t held_max = LINE_POINTS_ALWAYS_KEPT;
   auto const keep = [&](LatLon p) {
-    std::size_t const held_max = std::clamp((r.position() - start) / LINE_BYTES_PER_HELD_POINT,
-                                            LINE_POINTS_ALWAYS_KEPT, MAX_ROUTE_POINTS);
-    // Halving an even count keeps the multiples of the doubled stride, `p` among them.
-    if (line.size() >= held_max && line.size() % 2 == 0) {
-      line.drop_every_second();
-      stride *= 2;
+    if (line.size() >= held_max) {
+      held_max = std::clamp((r.position() - start) / LINE_BYTES_PER_HELD_POINT,
+                            LINE_POINTS_ALWAYS_KEPT, MAX_ROUTE_POINTS);
+      // Halving an even count keeps the multiples of the doubled stride, `p` among them.
+      if (line.size() >= held_max && line.size() % 2 == 0) {
+        line.drop_every_second();
+        stride *= 2;
+      }
     }
     line.push_back(p);
   };

@@ -278,7 +278,8 @@ std::vector<LatLon> leg_geometry(LegLine const& leg_line, Stop const& from_stop,
     return {};
   }
   auto const from = from_stop.position();
-  if (leg_line.sent) {
+  // With fewer than two of the answer's points left, no line fits: none is read.
+  if (leg_line.sent && budget.points_left >= 2) {
     auto const line = read_leg_line_at_precision(*leg_line.sent, leg_line.precision, from);
     if (line && line->size() > 0) {
       auto simple = simplify_line(
