@@ -11,22 +11,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include "base/saturate.h"
+#include "apps/maps/tests/polyline_text.h"
 #include "geo/geo.h"
 
 namespace {
-
-void append_value(std::string& out, std::int64_t v) {
-  auto u = static_cast<std::uint64_t>(v) << 1;
-  if (v < 0) {
-    u = ~u;
-  }
-  while (u >= 0x20) {
-    out.push_back(static_cast<char>((0x20 | (u & 0x1F)) + 63));
-    u >>= 5;
-  }
-  out.push_back(static_cast<char>(u + 63));
-}
 
 // A wandering path: small steps with a slowly turning heading and some jitter.
 std::vector<maps::LatLon> wandering_path(std::size_t n) {
@@ -48,17 +36,7 @@ std::vector<maps::LatLon> wandering_path(std::size_t n) {
 
 void BM_DecodePolyline10k(benchmark::State& state) {
   auto const path = wandering_path(10000);
-  std::string encoded;
-  std::int64_t plat = 0;
-  std::int64_t plon = 0;
-  for (auto const& p : path) {
-    auto const lat = base::saturating_cast<std::int64_t>(std::round(p.lat * 1e6));
-    auto const lon = base::saturating_cast<std::int64_t>(std::round(p.lon * 1e6));
-    append_value(encoded, lat - plat);
-    append_value(encoded, lon - plon);
-    plat = lat;
-    plon = lon;
-  }
+  std::string const encoded = maps::test::encode_points(path, 6);
   for (auto _ : state) {
     auto points = maps::decode_polyline(encoded, 6);
     benchmark::DoNotOptimize(points);
