@@ -7,6 +7,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -99,7 +100,9 @@ TEST(WindowLoop, AnAnswerFromAnotherThreadWakesTheSleepingLoop) {
   rx.wake_ui_on_send();
   auto widget = std::make_unique<ScriptedWidget>();
   std::optional<int> received;
-  widget->on_tick = [&received, &rx] {
+  std::atomic<bool> ticked{false};
+  widget->on_tick = [&received, &rx, &ticked] {
+    ticked = true;
     auto next = rx.try_recv();
     if (auto const* v = std::get_if<int>(&next)) {
       received = *v;
@@ -108,8 +111,12 @@ TEST(WindowLoop, AnAnswerFromAnotherThreadWakesTheSleepingLoop) {
       SDL_PushEvent(&quit);
     }
   };
-  std::thread sender([tx = std::move(tx)] {
-    std::this_thread::sleep_for(100ms);  // the loop is asleep by then
+  std::thread sender([tx = std::move(tx), &ticked] {
+    // After the first frame, however long the window took to open; the loop is asleep by then.
+    while (!ticked) {
+      std::this_thread::sleep_for(5ms);
+    }
+    std::this_thread::sleep_for(100ms);
     tx.send(7);
   });
   // Without the wake-up the loop would sleep through the whole run and never see the answer.
