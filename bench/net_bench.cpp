@@ -313,9 +313,19 @@ std::string transit_of_legs(std::function<std::string(int)> const& leg) {
 
 constexpr std::size_t SMALL_BODY = std::size_t{64} << 10;
 
+// A leg whose line is a zigzag of `line_bytes`.
+std::string zigzag_leg(std::size_t line_bytes) {
+  return R"({"legGeometry":{"precision":5,"points":")" + zigzag_polyline(line_bytes) + "\"}}";
+}
+
 std::string one_zigzag_leg(std::size_t line_bytes) {
-  return R"({"itineraries":[{"legs":[{"legGeometry":{"precision":5,"points":")" +
-         zigzag_polyline(line_bytes) + "\"}}]}]}";
+  return R"({"itineraries":[{"legs":[)" + zigzag_leg(line_bytes) + "]}]}";
+}
+
+// Legs of zigzag lines of `line_bytes`, up to the body limit.
+std::string zigzag_legs(std::size_t line_bytes) {
+  std::string const leg = zigzag_leg(line_bytes);
+  return transit_of_legs([&leg](int) { return leg; });
 }
 
 std::string short_number_zigzag_route(std::size_t bytes) {
@@ -453,8 +463,8 @@ std::vector<Shape> const& shapes() {
       {"transit: one leg, zigzag line of the longest read, padded to the limit",
        [] {
          return R"({"pad":")" + text_of("a", BODY - maps::MAX_LEG_LINE_BYTES - 100) +
-                R"(","itineraries":[{"legs":[{"legGeometry":{"precision":5,"points":")" +
-                zigzag_polyline(maps::MAX_LEG_LINE_BYTES - 6) + "\"}}]}]}";
+                R"(","itineraries":[{"legs":[)" + zigzag_leg(maps::MAX_LEG_LINE_BYTES - 6) +
+                "]}]}";
        },
        transit},
       // Small bodies: a point read costs sixteen bytes where its text may take two.
@@ -477,28 +487,9 @@ std::vector<Shape> const& shapes() {
       {"small body (4 KiB): transit, realistic legs", [] { return transit_answer(4096); }, transit},
       {"small body (4 KiB): transit, one leg, zigzag line", [] { return one_zigzag_leg(4000); },
        transit},
-      {"transit: legs with zigzag lines of 600 KB",
-       [] {
-         std::string const line = zigzag_polyline(600 * 1024);
-         return transit_of_legs([&line](int) {
-           return R"({"legGeometry":{"precision":5,"points":")" + line + "\"}}";
-         });
-       },
-       transit},
-      {"transit: one leg, huge zigzag line",
-       [] {
-         return R"({"itineraries":[{"legs":[{"legGeometry":{"precision":5,"points":")" +
-                zigzag_polyline(HUGE_TEXT) + "\"}}]}]}";
-       },
-       transit},
-      {"transit: legs with 64 KB zigzag lines",
-       [] {
-         std::string const line = zigzag_polyline(64 * 1024);
-         return transit_of_legs([&line](int) {
-           return R"({"legGeometry":{"precision":5,"points":")" + line + "\"}}";
-         });
-       },
-       transit},
+      {"transit: legs with zigzag lines of 600 KB", [] { return zigzag_legs(600 * 1024); }, transit},
+      {"transit: one leg, huge zigzag line", [] { return one_zigzag_leg(HUGE_TEXT); }, transit},
+      {"transit: legs with 64 KB zigzag lines", [] { return zigzag_legs(64 * 1024); }, transit},
       {"transit: one leg, huge accented headsign",
        [] {
          return R"({"itineraries":[{"legs":[{"headsign":")" + text_of("é", HUGE_TEXT) + "\"}]}]}";

@@ -1,12 +1,15 @@
 #pragma once
 // Test helper: how far two pixel buffers of four 8-bit channels a pixel differ, for checks
-// that two ways of drawing show the same within the rounding of antialiased edges.
+// that two ways of drawing show the same within the rounding of antialiased edges, and how
+// many pixels a repaint covers.
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
+
+#include "platform/render/retained_frame.h"
 
 namespace zarn_ui::test {
 
@@ -28,6 +31,15 @@ inline Difference difference(std::vector<std::uint8_t> const& a,
     d.pixels += m > 0 ? 1 : 0;
   }
   return d;
+}
+
+/// Pixels covered by the rectangles of a repaint (which do not overlap).
+inline long area(std::vector<render::PixelRect> const& rects) {
+  long a = 0;
+  for (auto const& r : rects) {
+    a += long{r.width} * r.height;
+  }
+  return a;
 }
 
 } // namespace zarn_ui::test

@@ -11,12 +11,14 @@
 
 #include "platform/render/offscreen.h"
 #include "platform/text/text_renderer.h"
+#include "platform/tests/pixel_difference.h"
 
 namespace zarn_ui {
 namespace {
 
 using render::PixelRect;
 using render::RetainedFrame;
+using test::area;
 
 constexpr int W = 240;
 constexpr int H = 160;
@@ -89,14 +91,6 @@ std::size_t index_of_text(Scene const& s) {
     }
   }
   return s.commands.size();
-}
-
-long area(std::vector<PixelRect> const& rects) {
-  long a = 0;
-  for (auto const& r : rects) {
-    a += long{r.width} * r.height;
-  }
-  return a;
 }
 
 TEST(RetainedFrame, RepaintsWhereTheSceneChangedAndShowsWhatAFullReplayShows) {

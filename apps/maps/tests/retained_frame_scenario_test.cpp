@@ -13,13 +13,14 @@
 #include "platform/render/offscreen.h"
 #include "platform/render/retained_frame.h"
 #include "platform/render/tile_surface_cache.h"
+#include "platform/tests/pixel_difference.h"
 #include "scenario.h"
 
 namespace maps {
 namespace {
 
 using zarn_ui::Theme;
-using zarn_ui::render::PixelRect;
+using zarn_ui::test::area;
 using zarn_ui::render::RetainedFrame;
 using zarn_ui::render::TileSurfaceCache;
 
@@ -47,14 +48,6 @@ std::vector<std::uint32_t> full_replay(zarn_ui::Scene const& scene, Color base) 
   auto out = colours(surface);
   cairo_surface_destroy(surface);
   return out;
-}
-
-long area(std::vector<PixelRect> const& rects) {
-  long a = 0;
-  for (auto const& r : rects) {
-    a += long{r.width} * r.height;
-  }
-  return a;
 }
 
 TEST(RetainedFrame, EveryStepOfASessionShowsWhatAFullReplayShows) {

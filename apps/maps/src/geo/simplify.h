@@ -475,7 +475,6 @@ std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uin
     Farthest far{-1.0, r.s};
     LatLon p_far{};
     Cursor after_far = r.after_s;
-    bool searched = false;
     if constexpr (HeldInMemory<Line>) {
       bool const boxed = cost >= BOXED_RANGE_MIN;
       if (copy_search && boxed) {
@@ -489,9 +488,7 @@ std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uin
       }
       p_far = line.at(far.index);
       after_far = far.index + 1;
-      searched = true;
-    }
-    if (!searched) {
+    } else {
       // The plain scan (as `scan`, walking the cursor and keeping the farthest point's place);
       // no distance at all (NaN only) leaves the range's start.
       double best = -1.0;
