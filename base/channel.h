@@ -21,17 +21,13 @@ namespace base {
 
 enum class RecvError { Empty, Closed };
 
-template <class T>
-class Sender;
-template <class T>
-class Receiver;
-template <class T>
-std::pair<Sender<T>, Receiver<T>> channel();
+template <class T> class Sender;
+template <class T> class Receiver;
+template <class T> std::pair<Sender<T>, Receiver<T>> channel();
 
 namespace detail {
 
-template <class T>
-struct ChannelState {
+template <class T> struct ChannelState {
   std::mutex mutex;
   std::condition_variable ready;
   std::deque<T> queue;
@@ -40,11 +36,10 @@ struct ChannelState {
   bool wakes_ui = false;
 };
 
-}  // namespace detail
+} // namespace detail
 
-template <class T>
-class Sender {
- public:
+template <class T> class Sender {
+public:
   Sender(Sender const& other) : state_(other.state_) { attach(); }
   Sender(Sender&& other) noexcept : state_(std::move(other.state_)) {}
   Sender& operator=(Sender other) noexcept {
@@ -77,7 +72,7 @@ class Sender {
     return true;
   }
 
- private:
+private:
   friend std::pair<Sender<T>, Receiver<T>> channel<T>();
   explicit Sender(std::shared_ptr<detail::ChannelState<T>> state) : state_(std::move(state)) {
     attach();
@@ -103,7 +98,7 @@ class Sender {
       state_->ready.notify_all();
     }
     if (wake) {
-      wake_ui();  // the receiver learns that the channel closed
+      wake_ui(); // the receiver learns that the channel closed
     }
     state_.reset();
   }
@@ -111,9 +106,8 @@ class Sender {
   std::shared_ptr<detail::ChannelState<T>> state_;
 };
 
-template <class T>
-class Receiver {
- public:
+template <class T> class Receiver {
+public:
   Receiver(Receiver const&) = delete;
   Receiver& operator=(Receiver const&) = delete;
   Receiver(Receiver&&) noexcept = default;
@@ -154,7 +148,7 @@ class Receiver {
     return take_locked();
   }
 
- private:
+private:
   friend std::pair<Sender<T>, Receiver<T>> channel<T>();
   explicit Receiver(std::shared_ptr<detail::ChannelState<T>> state) : state_(std::move(state)) {}
 
@@ -189,10 +183,9 @@ class Receiver {
 };
 
 /// A new channel: one sender (clone it for more) and its receiver.
-template <class T>
-std::pair<Sender<T>, Receiver<T>> channel() {
+template <class T> std::pair<Sender<T>, Receiver<T>> channel() {
   auto state = std::make_shared<detail::ChannelState<T>>();
   return {Sender<T>(state), Receiver<T>(state)};
 }
 
-}  // namespace base
+} // namespace base

@@ -5,15 +5,15 @@ namespace base {
 namespace {
 
 class SteadyClock final : public Clock {
- public:
+public:
   Instant now() const override { return std::chrono::steady_clock::now(); }
 };
 
-}  // namespace
+} // namespace
 
 Clock const& system_clock() {
   static SteadyClock const clock;
   return clock;
 }
 
-}  // namespace base
+} // namespace base

@@ -10,7 +10,7 @@ using Instant = std::chrono::steady_clock::time_point;
 using Duration = std::chrono::steady_clock::duration;
 
 class Clock {
- public:
+public:
   virtual ~Clock() = default;
   virtual Instant now() const = 0;
 };
@@ -20,14 +20,14 @@ Clock const& system_clock();
 
 /// A clock that moves only when told to.
 class ManualClock final : public Clock {
- public:
+public:
   explicit ManualClock(Instant start = Instant{} + std::chrono::hours(1)) : now_(start) {}
   Instant now() const override { return now_; }
   void advance(Duration by) { now_ += by; }
   void set(Instant to) { now_ = to; }
 
- private:
+private:
   Instant now_;
 };
 
-}  // namespace base
+} // namespace base

@@ -73,4 +73,4 @@ std::string format_f64(double value) {
   return out;
 }
 
-}  // namespace base
+} // namespace base

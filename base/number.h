@@ -13,4 +13,4 @@ std::string format_f64(double value);
 /// Appends format_f64(value) to `out`.
 void append_f64(std::string& out, double value);
 
-}  // namespace base
+} // namespace base

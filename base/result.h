@@ -8,12 +8,11 @@
 
 namespace base {
 
-template <class T>
-using Result = tl::expected<T, std::string>;
+template <class T> using Result = tl::expected<T, std::string>;
 
 /// An error of any Result: `return base::fail("unexpected response");`
 inline tl::unexpected<std::string> fail(std::string message) {
   return tl::unexpected<std::string>(std::move(message));
 }
 
-}  // namespace base
+} // namespace base

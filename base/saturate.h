@@ -9,8 +9,7 @@
 
 namespace base {
 
-template <std::integral Int>
-constexpr Int saturating_cast(double value) {
+template <std::integral Int> constexpr Int saturating_cast(double value) {
   if (std::isnan(value)) {
     return 0;
   }
@@ -26,4 +25,4 @@ constexpr Int saturating_cast(double value) {
   return static_cast<Int>(value);
 }
 
-}  // namespace base
+} // namespace base

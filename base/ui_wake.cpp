@@ -13,7 +13,7 @@ std::mutex& waker_mutex() {
 
 UiWaker current_waker = nullptr;
 
-}  // namespace
+} // namespace
 
 void set_ui_waker(UiWaker waker) {
   std::lock_guard lock(waker_mutex());
@@ -28,4 +28,4 @@ void wake_ui() {
   }
 }
 
-}  // namespace base
+} // namespace base

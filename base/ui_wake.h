@@ -14,4 +14,4 @@ void set_ui_waker(UiWaker waker);
 /// Calls the installed waker, from any thread.
 void wake_ui();
 
-}  // namespace base
+} // namespace base

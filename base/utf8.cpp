@@ -175,4 +175,4 @@ std::string to_lower(std::string_view text) {
   return out;
 }
 
-}  // namespace base::utf8
+} // namespace base::utf8

@@ -38,8 +38,7 @@ std::string_view trim(std::string_view text);
 std::string to_lower(std::string_view text);
 
 /// Calls `f(cp)` for every code point of valid UTF-8 text.
-template <class F>
-void for_each_code_point(std::string_view text, F&& f) {
+template <class F> void for_each_code_point(std::string_view text, F&& f) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     auto cp = decode(text, pos);
@@ -52,4 +51,4 @@ void for_each_code_point(std::string_view text, F&& f) {
   }
 }
 
-}  // namespace base::utf8
+} // namespace base::utf8

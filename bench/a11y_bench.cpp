@@ -80,4 +80,4 @@ void BM_ListenedFrameFocusMoves(benchmark::State& state) {
 }
 BENCHMARK(BM_ListenedFrameFocusMoves);
 
-}  // namespace
+} // namespace

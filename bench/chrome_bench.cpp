@@ -6,8 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "draw/chrome_draw.h"
 #include "app/maps_app.h"
+#include "draw/chrome_draw.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "tiles/tile_cache.h"

@@ -200,8 +200,8 @@ std::vector<LatLon> long_route(LatLon from, LatLon to, int n) {
 void route_frame(benchmark::State& state) {
   Frames frames({});
   Route& route = *frames.app().model.route;
-  route.geometry = long_route(route.geometry.front(), route.geometry.back(),
-                              static_cast<int>(state.range(0)));
+  route.geometry =
+      long_route(route.geometry.front(), route.geometry.back(), static_cast<int>(state.range(0)));
   run(state, frames, state.range(1) != 0);
 }
 BENCHMARK(route_frame)

@@ -32,7 +32,7 @@ void record_frame(benchmark::State& state, Panel panel, TravelMode mode) {
   auto const permissions = zarn_ui::PermissionContext::permissive();
   zarn_ui::widget::DrawCtx const ctx{text, theme, presence, permissions};
   zarn_ui::Scene scene;
-  app.draw(scene, zarn_ui::Affine::identity(), ctx);  // warms the text measurement cache
+  app.draw(scene, zarn_ui::Affine::identity(), ctx); // warms the text measurement cache
   for (auto _ : state) {
     scene.reset();
     app.draw(scene, zarn_ui::Affine::identity(), ctx);
@@ -56,4 +56,4 @@ BENCHMARK(BM_RecordFrameExplore);
 BENCHMARK(BM_RecordFrameDirections);
 BENCHMARK(BM_RecordFrameTransit);
 
-}  // namespace
+} // namespace

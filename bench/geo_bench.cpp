@@ -81,7 +81,9 @@ void simplify_zigzag(benchmark::State& state, std::size_t n) {
   state.counters["kept"] = static_cast<double>(kept);
 }
 
-void BM_SimplifyZigzag64k(benchmark::State& state) { simplify_zigzag(state, 64000); }
+void BM_SimplifyZigzag64k(benchmark::State& state) {
+  simplify_zigzag(state, 64000);
+}
 BENCHMARK(BM_SimplifyZigzag64k)->Unit(benchmark::kMillisecond);
 
 // The shortest GeoJSON position with its comma, "[0,0],", takes 6 bytes: a 32 MiB body holds

@@ -28,12 +28,12 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr auto SETTLE = 1s;  // the start's own frames and first failures
+constexpr auto SETTLE = 1s; // the start's own frames and first failures
 
 struct Measured {
   double frames = 0.0;
   double cpu_percent = 0.0;
-  double stray_frames = 0.0;  // frames with no tile retry or answer behind them
+  double stray_frames = 0.0; // frames with no tile retry or answer behind them
 };
 
 /// Runs the window of `make` for SETTLE + `seconds` and measures the last `seconds`.
@@ -85,7 +85,7 @@ Measured run(std::function<std::unique_ptr<maps::MapsApp>()> const& make, double
 /// A frame has a reason of its own when a tile was answered or a back-off fell due since the
 /// frame before.
 class TileReasons {
- public:
+public:
   bool operator()(maps::MapsApp const& app) {
     auto const now = Clock::now();
     std::size_t signature = app.tiles.pending.size() * 1000003u + app.tiles.backoff.size();
@@ -100,12 +100,12 @@ class TileReasons {
     return changed || due;
   }
 
- private:
+private:
   std::size_t signature_ = 0;
   Clock::time_point last_ = Clock::now();
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
   double seconds = 3.0;
@@ -120,20 +120,22 @@ int main(int argc, char** argv) {
   maps::ensure_crypto_provider();
   bench::PrivateDisplay const display;
   std::printf("window under %s, %.0f s after a %.0f s start, median of %d runs\n",
-              display.name().c_str(), seconds,
-              std::chrono::duration<double>(SETTLE).count(), runs);
+              display.name().c_str(), seconds, std::chrono::duration<double>(SETTLE).count(), runs);
   std::fflush(stdout);
 
   std::vector<double> idle_frames, idle_cpu;
   for (int r = 0; r < runs; ++r) {
-    auto const m = run([] { return std::make_unique<maps::MapsApp>(
-                                maps::app_from_launch_args(zarn_ui::launch::LaunchArgs{})); },
-                       seconds, [](maps::MapsApp const&) { return false; });
+    auto const m = run(
+        [] {
+          return std::make_unique<maps::MapsApp>(
+              maps::app_from_launch_args(zarn_ui::launch::LaunchArgs{}));
+        },
+        seconds, [](maps::MapsApp const&) { return false; });
     idle_frames.push_back(m.frames);
     idle_cpu.push_back(m.cpu_percent);
   }
-  std::printf("open window, nothing pending: %.0f frames, %.2f %% CPU\n", bench::median(idle_frames),
-              bench::median(idle_cpu));
+  std::printf("open window, nothing pending: %.0f frames, %.2f %% CPU\n",
+              bench::median(idle_frames), bench::median(idle_cpu));
   bench::metric("idle_frames", bench::median(idle_frames));
   bench::metric("idle_cpu_percent", bench::median(idle_cpu));
 
@@ -160,7 +162,8 @@ int main(int argc, char** argv) {
   }
   std::printf("plain start without network: %.0f frames, of them %.0f beyond the tiles' retries, "
               "%.2f %% CPU\n",
-              bench::median(offline_frames), bench::median(offline_stray), bench::median(offline_cpu));
+              bench::median(offline_frames), bench::median(offline_stray),
+              bench::median(offline_cpu));
   bench::metric("offline_frames", bench::median(offline_frames));
   bench::metric("offline_stray_frames", bench::median(offline_stray));
   bench::metric("offline_cpu_percent", bench::median(offline_cpu));

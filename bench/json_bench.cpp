@@ -19,8 +19,9 @@ maps::ActivePlan route_plan(int points) {
     route.geometry.push_back({48.1371 + i * 1.37e-5, 11.5754 - i * 2.11e-5});
   }
   for (int i = 0; i < points / 50; ++i) {
-    route.steps.push_back({"Turn left onto Sendlinger Stra\xC3\x9F" "e", 120.5 + i,
-                           maps::Maneuver::Left});
+    route.steps.push_back({"Turn left onto Sendlinger Stra\xC3\x9F"
+                           "e",
+                           120.5 + i, maps::Maneuver::Left});
   }
   route.from = route.geometry.front();
   route.to = route.geometry.back();
@@ -42,11 +43,10 @@ std::string legacy_model(int places) {
     p.saved = i % 3 == 0;
     maps::append_json_text(text, p);
   }
-  text +=
-      "],\"recents\":[\"cafe\",\"museum\"],\"selected\":null,\"route\":null,\"transit\":[],"
-      "\"transit_choice\":0,\"panel\":\"Explore\",\"mode\":\"Car\",\"query\":\"\","
-      "\"results\":[],\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,"
-      "\"center\":{\"lat\":48.1371,\"lon\":11.5754},\"zoom\":14.4,\"status\":\"\"}";
+  text += "],\"recents\":[\"cafe\",\"museum\"],\"selected\":null,\"route\":null,\"transit\":[],"
+          "\"transit_choice\":0,\"panel\":\"Explore\",\"mode\":\"Car\",\"query\":\"\","
+          "\"results\":[],\"origin\":null,\"origin_name\":\"Map centre\",\"dest\":null,"
+          "\"center\":{\"lat\":48.1371,\"lon\":11.5754},\"zoom\":14.4,\"status\":\"\"}";
   return text;
 }
 
@@ -90,4 +90,4 @@ void BM_ReadLegacyModel1000Places(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLegacyModel1000Places);
 
-}  // namespace
+} // namespace

@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
-#include "draw/map_layers.h"
 #include "app/maps_app.h"
+#include "draw/map_layers.h"
 #include "platform/render/offscreen.h"
 #include "sample/sample_data.h"
 #include "sample/street_network.h"

@@ -32,8 +32,9 @@ std::atomic<std::size_t> heap_now{0};
 std::atomic<std::size_t> heap_peak{0};
 
 void* counted_alloc(std::size_t size, std::size_t align) {
-  void* p = align > alignof(std::max_align_t) ? std::aligned_alloc(align, (size + align - 1) / align * align)
-                                              : std::malloc(size == 0 ? 1 : size);
+  void* p = align > alignof(std::max_align_t)
+                ? std::aligned_alloc(align, (size + align - 1) / align * align)
+                : std::malloc(size == 0 ? 1 : size);
   if (p == nullptr) {
     throw std::bad_alloc();
   }
@@ -52,22 +53,42 @@ void counted_free(void* p) {
 }
 } // namespace
 
-void* operator new(std::size_t size) { return counted_alloc(size, 0); }
-void* operator new[](std::size_t size) { return counted_alloc(size, 0); }
+void* operator new(std::size_t size) {
+  return counted_alloc(size, 0);
+}
+void* operator new[](std::size_t size) {
+  return counted_alloc(size, 0);
+}
 void* operator new(std::size_t size, std::align_val_t a) {
   return counted_alloc(size, static_cast<std::size_t>(a));
 }
 void* operator new[](std::size_t size, std::align_val_t a) {
   return counted_alloc(size, static_cast<std::size_t>(a));
 }
-void operator delete(void* p) noexcept { counted_free(p); }
-void operator delete[](void* p) noexcept { counted_free(p); }
-void operator delete(void* p, std::size_t) noexcept { counted_free(p); }
-void operator delete[](void* p, std::size_t) noexcept { counted_free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { counted_free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { counted_free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { counted_free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { counted_free(p); }
+void operator delete(void* p) noexcept {
+  counted_free(p);
+}
+void operator delete[](void* p) noexcept {
+  counted_free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  counted_free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  counted_free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+  counted_free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+  counted_free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+  counted_free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+  counted_free(p);
+}
 
 namespace {
 
@@ -78,9 +99,9 @@ std::string route_answer(std::size_t target_bytes, double wiggle = 1.0) {
   int i = 0;
   while (coords.size() + steps.size() < target_bytes) {
     double const t = i * 0.00003;
-    coords +=
-        fmt::format("{}[{:.6f},{:.6f}]", i == 0 ? "" : ",", 11.5 + t + wiggle * 0.0004 * std::sin(i * 0.05),
-                    48.1 + t * 0.7 + wiggle * 0.0003 * std::cos(i * 0.031));
+    coords += fmt::format("{}[{:.6f},{:.6f}]", i == 0 ? "" : ",",
+                          11.5 + t + wiggle * 0.0004 * std::sin(i * 0.05),
+                          48.1 + t * 0.7 + wiggle * 0.0003 * std::cos(i * 0.031));
     if (i % 40 == 0) {
       steps += fmt::format(
           R"({}{{"distance":{:.1f},"duration":{:.1f},"name":"Street {}","mode":"driving",)"
@@ -259,7 +280,8 @@ std::string repeated(std::string_view head, std::function<std::string(int)> cons
 
 std::string repeated(std::string_view head, std::string_view unit, std::string_view tail,
                      std::size_t bytes) {
-  return repeated(head, [unit](int) { return std::string(unit); }, tail, bytes);
+  return repeated(
+      head, [unit](int) { return std::string(unit); }, tail, bytes);
 }
 
 // Text of `bytes` bytes made of `piece` ("a", "é", "\xFF").
@@ -284,18 +306,30 @@ std::string deep_nesting(std::size_t bytes) {
 
 // A polyline at precision 5 that circles a triangle of sides about 15 m, two bytes a point:
 // simplification keeps every point.
-std::string zigzag_polyline(std::size_t bytes) { return text_of("[?Z[?Z", bytes); }
+std::string zigzag_polyline(std::size_t bytes) {
+  return text_of("[?Z[?Z", bytes);
+}
 
 using Parse = std::function<bool(std::string_view)>;
 
-bool search(std::string_view t) { return maps::parse_search_answer(t).has_value(); }
-bool area_search(std::string_view t) { return maps::parse_area_search_answer(t).has_value(); }
-bool reverse(std::string_view t) { return maps::parse_reverse_answer(t).has_value(); }
-bool pois(std::string_view t) { return maps::parse_pois(t).has_value(); }
+bool search(std::string_view t) {
+  return maps::parse_search_answer(t).has_value();
+}
+bool area_search(std::string_view t) {
+  return maps::parse_area_search_answer(t).has_value();
+}
+bool reverse(std::string_view t) {
+  return maps::parse_reverse_answer(t).has_value();
+}
+bool pois(std::string_view t) {
+  return maps::parse_pois(t).has_value();
+}
 bool route(std::string_view t) {
   return maps::parse_route_answer(t, {48.1, 11.5}, {48.2, 11.6}, maps::TravelMode::Car).has_value();
 }
-bool transit(std::string_view t) { return maps::parse_transit_plan(t).has_value(); }
+bool transit(std::string_view t) {
+  return maps::parse_transit_plan(t).has_value();
+}
 
 struct Shape {
   char const* label;
@@ -357,13 +391,15 @@ std::vector<Shape> const& shapes() {
        [] { return repeated("[", R"({"lat":"0","lon":"0"})", "]", BODY); }, area_search},
       {"search: hits with long invalid-UTF-8 names",
        [] {
-         return repeated(
-             "[", R"({"lat":"0","lon":"0","name":")" + text_of("\xFF", LONG_INVALID) + "\"}", "]",
-             BODY);
+         return repeated("[",
+                         R"({"lat":"0","lon":"0","name":")" + text_of("\xFF", LONG_INVALID) + "\"}",
+                         "]", BODY);
        },
        search},
       {"search: one hit, huge accented display name",
-       [] { return R"([{"lat":"0","lon":"0","display_name":")" + text_of("é", HUGE_TEXT) + "\"}]"; },
+       [] {
+         return R"([{"lat":"0","lon":"0","display_name":")" + text_of("é", HUGE_TEXT) + "\"}]";
+       },
        search},
       {"search: one hit, huge invalid-UTF-8 name",
        [] { return R"([{"lat":"0","lon":"0","name":")" + text_of("\xFF", HUGE_TEXT) + "\"}]"; },
@@ -374,12 +410,13 @@ std::vector<Shape> const& shapes() {
       {"points of interest: realistic elements", [] { return poi_answer(140000); }, pois},
       {"points of interest: minimal elements",
        [] {
-         return repeated(
-             R"({"elements":[)",
-             [](int i) {
-               return fmt::format(R"({{"id":{},"lat":0,"lon":0,"tags":{{"name":"a","shop":"b"}}}})", i);
-             },
-             "]}", BODY);
+         return repeated(R"({"elements":[)",
+                         [](int i) {
+                           return fmt::format(
+                               R"({{"id":{},"lat":0,"lon":0,"tags":{{"name":"a","shop":"b"}}}})",
+                               i);
+                         },
+                         "]}", BODY);
        },
        pois},
       {"points of interest: elements with long invalid-UTF-8 texts",
@@ -410,10 +447,12 @@ std::vector<Shape> const& shapes() {
                          BODY);
        },
        route},
-      {"road route: zigzag of short numbers", [] { return short_number_zigzag_route(BODY); }, route},
+      {"road route: zigzag of short numbers", [] { return short_number_zigzag_route(BODY); },
+       route},
       {"road route: minimal steps", [] { return route_of_steps("{}"); }, route},
       {"road route: steps with long invalid-UTF-8 names",
-       [] { return route_of_steps(R"({"name":")" + text_of("\xFF", LONG_INVALID) + "\"}"); }, route},
+       [] { return route_of_steps(R"({"name":")" + text_of("\xFF", LONG_INVALID) + "\"}"); },
+       route},
       {"road route: long zigzag line and steps with long invalid-UTF-8 names",
        [] {
          std::string line;
@@ -436,8 +475,8 @@ std::vector<Shape> const& shapes() {
        [] { return repeated(R"({"itineraries":[)", "{}", "]}", BODY); }, transit},
       {"transit: minimal direct journeys",
        [] { return repeated(R"({"direct":[)", "{}", "]}", BODY); }, transit},
-      {"transit: one itinerary of minimal legs", [] { return transit_of_legs([](int) { return "{}"; }); },
-       transit},
+      {"transit: one itinerary of minimal legs",
+       [] { return transit_of_legs([](int) { return "{}"; }); }, transit},
       {"transit: legs with long invalid-UTF-8 names",
        [] {
          std::string const t = text_of("\xFF", LONG_INVALID);
@@ -455,16 +494,14 @@ std::vector<Shape> const& shapes() {
              fmt::format(R"({{"headsign":"{}","agencyName":"{}","from":{{"name":"{}"}},)"
                          R"("to":{{"name":"{}"}},"routeShortName":"{}"}})",
                          t, t, t, t, t);
-         std::string const itinerary =
-             repeated(R"({"legs":[)", leg, "]}", 40 * (leg.size() + 1));
+         std::string const itinerary = repeated(R"({"legs":[)", leg, "]}", 40 * (leg.size() + 1));
          return repeated(R"({"itineraries":[)", itinerary, "]}", BODY);
        },
        transit},
       {"transit: one leg, zigzag line of the longest read, padded to the limit",
        [] {
          return R"({"pad":")" + text_of("a", BODY - maps::MAX_LEG_LINE_BYTES - 100) +
-                R"(","itineraries":[{"legs":[)" + zigzag_leg(maps::MAX_LEG_LINE_BYTES - 6) +
-                "]}]}";
+                R"(","itineraries":[{"legs":[)" + zigzag_leg(maps::MAX_LEG_LINE_BYTES - 6) + "]}]}";
        },
        transit},
       // Small bodies: a point read costs sixteen bytes where its text may take two.
@@ -478,7 +515,8 @@ std::vector<Shape> const& shapes() {
        [] { return short_number_zigzag_route(SMALL_BODY); }, route},
       {"small body (1.25 MiB): road route, realistic", [] { return route_answer(ROUTE_BYTES); },
        route},
-      {"small body (64 KiB): road route, realistic", [] { return route_answer(SMALL_BODY); }, route},
+      {"small body (64 KiB): road route, realistic", [] { return route_answer(SMALL_BODY); },
+       route},
       {"small body (64 KiB): transit, realistic legs", [] { return transit_answer(SMALL_BODY); },
        transit},
       {"small body (4 KiB): road route, realistic", [] { return route_answer(4096); }, route},
@@ -487,7 +525,8 @@ std::vector<Shape> const& shapes() {
       {"small body (4 KiB): transit, realistic legs", [] { return transit_answer(4096); }, transit},
       {"small body (4 KiB): transit, one leg, zigzag line", [] { return one_zigzag_leg(4000); },
        transit},
-      {"transit: legs with zigzag lines of 600 KB", [] { return zigzag_legs(600 * 1024); }, transit},
+      {"transit: legs with zigzag lines of 600 KB", [] { return zigzag_legs(600 * 1024); },
+       transit},
       {"transit: one leg, huge zigzag line", [] { return one_zigzag_leg(HUGE_TEXT); }, transit},
       {"transit: legs with 64 KB zigzag lines", [] { return zigzag_legs(64 * 1024); }, transit},
       {"transit: one leg, huge accented headsign",

@@ -30,4 +30,4 @@ void BM_NetworkAndTraffic(benchmark::State& state) {
 }
 BENCHMARK(BM_NetworkAndTraffic);
 
-}  // namespace
+} // namespace

@@ -91,7 +91,7 @@ double time_start(char const* self, bool window, std::filesystem::path const& di
   return ms;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--child-window") == 0) {
@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
     runs = std::max(1, std::atoi(argv[2]));
   }
   bench::PrivateDisplay const display;
-  auto const dir = std::filesystem::temp_directory_path() /
-                   ("start-bench-" + std::to_string(getpid()));
+  auto const dir =
+      std::filesystem::temp_directory_path() / ("start-bench-" + std::to_string(getpid()));
   std::vector<double> window_ms, shot_ms;
   for (int r = 0; r < runs; ++r) {
     window_ms.push_back(time_start(argv[0], true, dir));

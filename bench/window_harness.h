@@ -3,12 +3,12 @@
 // dummy driver), a closed port on 127.0.0.1 for a start without network, CPU time, medians,
 // and the "metric NAME VALUE" lines scripts/bench reads.
 
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,7 +22,7 @@ namespace bench {
 /// Xvfb on a display it picks itself (-displayfd), so parallel runs do not collide; SDL's dummy
 /// driver when Xvfb is missing or SDL_VIDEODRIVER=dummy asks for it.
 class PrivateDisplay {
- public:
+public:
   PrivateDisplay() {
     char const* asked = getenv("SDL_VIDEODRIVER");
     if (access("/usr/bin/Xvfb", X_OK) != 0 || (asked && std::string(asked) == "dummy")) {
@@ -66,7 +66,7 @@ class PrivateDisplay {
   PrivateDisplay& operator=(PrivateDisplay const&) = delete;
   std::string const& name() const { return name_; }
 
- private:
+private:
   pid_t pid_ = -1;
   std::string name_ = "SDL dummy driver";
 };
@@ -111,4 +111,4 @@ inline void metric(char const* name, double value) {
   std::fflush(stdout);
 }
 
-}  // namespace bench
+} // namespace bench

@@ -27,7 +27,9 @@ bool load_save_load(Bytes file) {
 
 } // namespace
 
-bool doc_load(Bytes data) { return load_save_load(data); }
+bool doc_load(Bytes data) {
+  return load_save_load(data);
+}
 
 bool doc_changes(Bytes data) {
   auto const file = repair_document(data);

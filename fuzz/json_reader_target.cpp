@@ -30,8 +30,8 @@ void walk(JsonReader& r) {
     double nearest = 0.0;
     auto const res = std::from_chars(n.token.data(), n.token.data() + n.token.size(), nearest);
     if (res.ec == std::errc{}) {
-      check(value.has_value() && std::bit_cast<std::uint64_t>(*value) ==
-                                     std::bit_cast<std::uint64_t>(nearest),
+      check(value.has_value() &&
+                std::bit_cast<std::uint64_t>(*value) == std::bit_cast<std::uint64_t>(nearest),
             "a number converted to another double than the nearest");
     }
     break;

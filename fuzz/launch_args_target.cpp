@@ -37,7 +37,8 @@ bool launch_args(Bytes data) {
           "an image size outside 1..16384 was accepted");
   }
   if (args->scale) {
-    check(*args->scale >= 0.25f && *args->scale <= 8.0f, "a text scale outside 0.25..8 was accepted");
+    check(*args->scale >= 0.25f && *args->scale <= 8.0f,
+          "a text scale outside 0.25..8 was accepted");
   }
   auto const app = spec.create_app_from_args(*args);
   check(app.has_value() && *app != nullptr, "parsed arguments did not build the application");

@@ -28,8 +28,8 @@ fs::path root;
 
 void write(std::string const& target, std::string const& name, std::string_view bytes) {
   fs::create_directories(root / target);
-  std::ofstream(root / target / name, std::ios::binary).write(bytes.data(),
-                                                              static_cast<long>(bytes.size()));
+  std::ofstream(root / target / name, std::ios::binary)
+      .write(bytes.data(), static_cast<long>(bytes.size()));
 }
 
 void write(std::string const& target, std::string const& name, zarn_ui::doc::Bytes const& bytes) {
@@ -37,12 +37,13 @@ void write(std::string const& target, std::string const& name, zarn_ui::doc::Byt
 }
 
 // The type selector of the model_json target: the index into its list of readers.
-template <class T>
-void model_seed(char selector, std::string const& name, T const& value) {
+template <class T> void model_seed(char selector, std::string const& name, T const& value) {
   write("model_json", name, std::string(1, selector) + maps::to_json_text(value));
 }
 
-zarn_ui::doc::Bytes actor(std::uint8_t fill) { return zarn_ui::doc::Bytes(16, fill); }
+zarn_ui::doc::Bytes actor(std::uint8_t fill) {
+  return zarn_ui::doc::Bytes(16, fill);
+}
 
 } // namespace
 
@@ -63,8 +64,8 @@ int main(int argc, char** argv) {
        "from":{"name":"Marienplatz"},"to":{"name":"Ostbahnhof"},"duration":90,"realTime":true,
        "legGeometry":{"points":"_c`|@_gayB?_qo]","precision":6}}]}]})");
   TransitJourney const journey = plan && !plan->empty() ? plan->front() : TransitJourney{};
-  DownloadedRegion const region{"region:altstadt", "Altstadt", {48.13, 11.56}, {48.15, 11.59}, 12, 16,
-                                340};
+  DownloadedRegion const region{
+      "region:altstadt", "Altstadt", {48.13, 11.56}, {48.15, 11.59}, 12, 16, 340};
   TransitTime const leave{TransitTimeMode::Arrive, 30};
 
   model_seed('\0', "latlon", LatLon{48.1371, -11.5754});
@@ -73,9 +74,10 @@ int main(int argc, char** argv) {
   model_seed('\5', "journey", journey);
   model_seed('\6', "transit_time", leave);
   model_seed('\7', "region", region);
-  model_seed('\x08', "plan_route",
-             ActivePlan{ActivePlan::Route{route, LatLon{48.1371, 11.5754}, "Marienplatz",
-                                          LatLon{48.1425, 11.577}, "Odeonsplatz", TravelMode::Bike}});
+  model_seed(
+      '\x08', "plan_route",
+      ActivePlan{ActivePlan::Route{route, LatLon{48.1371, 11.5754}, "Marienplatz",
+                                   LatLon{48.1425, 11.577}, "Odeonsplatz", TravelMode::Bike}});
   model_seed('\x09', "action", MapsAction{MapsAction::CommitSearch{"Marienplatz"}});
   model_seed('\x0a', "category", PlaceCategory::Museum);
   model_seed('\x0f', "panel", Panel::Directions);
@@ -89,8 +91,8 @@ int main(int argc, char** argv) {
       MapsAction{MapsAction::SetTransitTime{leave}},
       MapsAction{MapsAction::SetRoute{route, LatLon{48.1371, 11.5754}, "Marienplatz",
                                       LatLon{48.1425, 11.577}, "Odeonsplatz", TravelMode::Bike}},
-      MapsAction{MapsAction::SetTransit{{journey}, LatLon{48.1371, 11.5754}, "Marienplatz",
-                                        LatLon{48.354, 11.786}, "Flughafen"}},
+      MapsAction{MapsAction::SetTransit{
+          {journey}, LatLon{48.1371, 11.5754}, "Marienplatz", LatLon{48.354, 11.786}, "Flughafen"}},
       MapsAction{MapsAction::AddRegion{region}},
       MapsAction{MapsAction::DeleteRegion{"region:altstadt"}},
       MapsAction{MapsAction::ClearRecents{}},

@@ -9,8 +9,7 @@
 namespace maps::fuzz {
 namespace {
 
-template <class T>
-bool round_trip(std::string_view text) {
+template <class T> bool round_trip(std::string_view text) {
   auto const value = from_json_text<T>(text);
   if (!value) {
     check(!value.error().empty(), "a refused text without a reason");
@@ -29,12 +28,15 @@ bool round_trip(std::string_view text) {
 using Reader = bool (*)(std::string_view);
 
 constexpr Reader READERS[] = {
-    round_trip<LatLon>,         round_trip<Place>,           round_trip<RouteStep>,
-    round_trip<Route>,          round_trip<TransitLeg>,      round_trip<TransitJourney>,
-    round_trip<TransitTime>,    round_trip<DownloadedRegion>, round_trip<ActivePlan>,
-    round_trip<MapsAction>,     round_trip<PlaceCategory>,   round_trip<Maneuver>,
-    round_trip<TravelMode>,     round_trip<LegMode>,         round_trip<TransitTimeMode>,
-    round_trip<Panel>,          round_trip<MapModel>,
+    round_trip<LatLon>,          round_trip<Place>,
+    round_trip<RouteStep>,       round_trip<Route>,
+    round_trip<TransitLeg>,      round_trip<TransitJourney>,
+    round_trip<TransitTime>,     round_trip<DownloadedRegion>,
+    round_trip<ActivePlan>,      round_trip<MapsAction>,
+    round_trip<PlaceCategory>,   round_trip<Maneuver>,
+    round_trip<TravelMode>,      round_trip<LegMode>,
+    round_trip<TransitTimeMode>, round_trip<Panel>,
+    round_trip<MapModel>,
 };
 
 } // namespace

@@ -52,7 +52,8 @@ void check_as_sent(std::string_view text, unsigned precision) {
   check(line.on_globe() == on_globe, "a line read as sent is placed otherwise on the globe");
   std::uint64_t work_of_list = 100000;
   std::uint64_t work_of_text = 100000;
-  check(simplify_line(line, 3.0, work_of_text) == simplify_line(PointList{points}, 3.0, work_of_list),
+  check(simplify_line(line, 3.0, work_of_text) ==
+            simplify_line(PointList{points}, 3.0, work_of_list),
         "a line read as sent simplifies otherwise");
 }
 

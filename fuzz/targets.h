@@ -27,7 +27,7 @@ bool doc_changes(Bytes data);
 bool launch_args(Bytes data);
 
 struct Target {
-  std::string_view name; // also the folder of its seeds, fuzz/corpus/<name>
+  std::string_view name;   // also the folder of its seeds, fuzz/corpus/<name>
   bool (*run)(Bytes data); // true when the reader accepted the input
 };
 

@@ -30,22 +30,26 @@ TEST(Utf8, ValidationRejectsMalformedSequences) {
   } const cases[] = {
       {"plain", true},
       {"Caf\xC3\xA9", true},
-      {"\xF0\x9F\x97\xBA", true},   // U+1F5FA
-      {"\xC3", false},              // truncated
-      {"\xC0\xAF", false},          // overlong
-      {"\xED\xA0\x80", false},      // surrogate
-      {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+      {"\xF0\x9F\x97\xBA", true},  // U+1F5FA
+      {"\xC3", false},             // truncated
+      {"\xC0\xAF", false},         // overlong
+      {"\xED\xA0\x80", false},     // surrogate
+      {"\xF4\x90\x80\x80", false}, // above U+10FFFF
       {"\x80", false},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(base::utf8::is_valid(c.text), c.valid);
   }
-  EXPECT_EQ(base::utf8::lossy("a\xC3" "b"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(base::utf8::lossy("a\xC3"
+                              "b"),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 TEST(Utf8, CodePointsAndOffsets) {
-  std::string const text = "Gl\xC3\xBC" "ck\xE2\x80\xA6";  // Glück…
+  std::string const text = "Gl\xC3\xBC"
+                           "ck\xE2\x80\xA6"; // Glück…
   EXPECT_EQ(base::utf8::length(text), 6u);
   EXPECT_EQ(base::utf8::offset_of(text, 3), 4u);
   EXPECT_EQ(base::utf8::offset_of(text, 6), text.size());
@@ -65,8 +69,13 @@ TEST(Utf8, TrimFollowsUnicodeWhiteSpace) {
     std::string out;
   } const cases[] = {
       {"  Marienplatz \t\n", "Marienplatz"},
-      {"\xC2\xA0\xE3\x80\x80" "Caf\xC3\xA9\xE2\x80\xA8", "Caf\xC3\xA9"},  // NBSP, ideographic space, LS
-      {"\xE2\x80\x8B" "x", "\xE2\x80\x8B" "x"},  // zero-width space is not White_Space
+      {"\xC2\xA0\xE3\x80\x80"
+       "Caf\xC3\xA9\xE2\x80\xA8",
+       "Caf\xC3\xA9"}, // NBSP, ideographic space, LS
+      {"\xE2\x80\x8B"
+       "x",
+       "\xE2\x80\x8B"
+       "x"}, // zero-width space is not White_Space
       {"   ", ""},
       {"", ""},
   };
@@ -77,7 +86,10 @@ TEST(Utf8, TrimFollowsUnicodeWhiteSpace) {
 }
 
 TEST(Utf8, LowerCaseIsUnicodeAware) {
-  EXPECT_EQ(base::utf8::to_lower("CAF\xC3\x89 GL\xC3\x9C" "CK"), "caf\xC3\xA9 gl\xC3\xBC" "ck");
+  EXPECT_EQ(base::utf8::to_lower("CAF\xC3\x89 GL\xC3\x9C"
+                                 "CK"),
+            "caf\xC3\xA9 gl\xC3\xBC"
+            "ck");
   EXPECT_EQ(base::utf8::to_lower(""), "");
 }
 
@@ -86,10 +98,13 @@ TEST(FormatF64, ShortestRoundTripKeepsIntegralFraction) {
     double v;
     char const* text;
   } const cases[] = {
-      {14.0, "14.0"},     {14.4, "14.4"},   {48.1371, "48.1371"}, {-0.5, "-0.5"},
-      {0.0, "0.0"},       {1e15, "1000000000000000.0"}, {1e16, "1e16"},
-      {1.5e16, "1.5e16"}, {0.0001, "0.0001"}, {1e-5, "0.00001"}, {1e-6, "1e-6"},
-      {0.1 + 0.2, "0.30000000000000004"}, {5e-324, "5e-324"}, {1.7976931348623157e308, "1.7976931348623157e308"},
+      {14.0, "14.0"},       {14.4, "14.4"},
+      {48.1371, "48.1371"}, {-0.5, "-0.5"},
+      {0.0, "0.0"},         {1e15, "1000000000000000.0"},
+      {1e16, "1e16"},       {1.5e16, "1.5e16"},
+      {0.0001, "0.0001"},   {1e-5, "0.00001"},
+      {1e-6, "1e-6"},       {0.1 + 0.2, "0.30000000000000004"},
+      {5e-324, "5e-324"},   {1.7976931348623157e308, "1.7976931348623157e308"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.text);

@@ -59,8 +59,10 @@ TEST(Channel, DeliversAcrossThreadsInOrder) {
 
 namespace {
 int wakes = 0;
-void count_wake() { ++wakes; }
-}  // namespace
+void count_wake() {
+  ++wakes;
+}
+} // namespace
 
 TEST(Channel, OnlyAReceiverThatAskedWakesTheUiLoopOnEachMessageAndOnClosing) {
   base::set_ui_waker(&count_wake);

@@ -33,9 +33,11 @@ GDBusNodeInfo* interface_info() {
   return info;
 }
 
-GVariant* empty_properties() { return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0); }
+GVariant* empty_properties() {
+  return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0);
+}
 
-}  // namespace
+} // namespace
 
 struct AccessBridge::Impl {
   BridgeOptions options;
@@ -47,7 +49,7 @@ struct AccessBridge::Impl {
   guint subtree = 0;
   guint registry_watch = 0;
   gulong closed_handler = 0;
-  GCancellable* cancel = nullptr;  // the calls of the current connection
+  GCancellable* cancel = nullptr; // the calls of the current connection
   GSource* retry = nullptr;
   guint retries_left = 0;
   guint retry_ms = 0;
@@ -56,7 +58,7 @@ struct AccessBridge::Impl {
   // Written on the bridge thread under `mutex`; the UI thread reads them there to send events.
   GDBusConnection* connection = nullptr;
   std::string unique_name;
-  std::atomic<bool> ready{false};  // connected, the objects exported
+  std::atomic<bool> ready{false}; // connected, the objects exported
   std::atomic<bool> is_embedded{false};
   std::atomic<bool> is_listening{false};
 
@@ -65,9 +67,9 @@ struct AccessBridge::Impl {
     PerformRequest request;
   };
   std::mutex mutex;
-  std::shared_ptr<ExportedTree const> tree;        // the last published frame
-  std::vector<GDBusMethodInvocation*> waiting;     // calls that came before the first frame
-  std::deque<Queued> queue;                        // for the UI thread
+  std::shared_ptr<ExportedTree const> tree;    // the last published frame
+  std::vector<GDBusMethodInvocation*> waiting; // calls that came before the first frame
+  std::deque<Queued> queue;                    // for the UI thread
   std::int32_t app_id = 0;
 
   // UI thread.
@@ -97,7 +99,8 @@ struct AccessBridge::Impl {
       std::lock_guard lock(mutex);
       id = app_id;
     }
-    AnswerContext const ctx{t, unique_name, options.app_name, options.version, desktop_name, desktop_path, id};
+    AnswerContext const ctx{
+        t, unique_name, options.app_name, options.version, desktop_name, desktop_path, id};
     CallAnswer a = answer_call(ctx, g_dbus_method_invocation_get_object_path(invocation),
                                g_dbus_method_invocation_get_interface_name(invocation),
                                g_dbus_method_invocation_get_method_name(invocation),
@@ -111,7 +114,8 @@ struct AccessBridge::Impl {
     } else if (a.reply != nullptr) {
       g_dbus_method_invocation_return_value(invocation, a.reply);
     } else {
-      g_dbus_method_invocation_return_dbus_error(invocation, a.error_name.c_str(), a.error_text.c_str());
+      g_dbus_method_invocation_return_dbus_error(invocation, a.error_name.c_str(),
+                                                 a.error_text.c_str());
     }
   }
 
@@ -131,8 +135,9 @@ struct AccessBridge::Impl {
     self->answer(*t, invocation);
   }
 
-  static GVariant* on_get_property(GDBusConnection*, char const*, char const* path, char const* interface,
-                                   char const* property, GError** error, gpointer user_data) {
+  static GVariant* on_get_property(GDBusConnection*, char const*, char const* path,
+                                   char const* interface, char const* property, GError** error,
+                                   gpointer user_data) {
     auto* self = static_cast<Impl*>(user_data);
     self->heard();
     static ExportedTree const none;
@@ -142,17 +147,24 @@ struct AccessBridge::Impl {
       std::lock_guard lock(self->mutex);
       id = self->app_id;
     }
-    AnswerContext const ctx{t ? *t : none, self->unique_name, self->options.app_name, self->options.version,
-                            self->desktop_name, self->desktop_path, id};
+    AnswerContext const ctx{t ? *t : none,
+                            self->unique_name,
+                            self->options.app_name,
+                            self->options.version,
+                            self->desktop_name,
+                            self->desktop_path,
+                            id};
     GVariant* value = answer_property(ctx, path, interface, property);
     if (value == nullptr) {
-      g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s here", property);
+      g_set_error(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_PROPERTY, "no property %s here",
+                  property);
     }
     return value;
   }
 
-  static gboolean on_set_property(GDBusConnection*, char const*, char const* path, char const* interface,
-                                  char const* property, GVariant* value, GError** error, gpointer user_data) {
+  static gboolean on_set_property(GDBusConnection*, char const*, char const* path,
+                                  char const* interface, char const* property, GVariant* value,
+                                  GError** error, gpointer user_data) {
     auto* self = static_cast<Impl*>(user_data);
     if (std::string_view(path) == ROOT_PATH && std::string_view(interface) == IFACE_APPLICATION &&
         std::string_view(property) == "Id") {
@@ -164,8 +176,8 @@ struct AccessBridge::Impl {
     return FALSE;
   }
 
-  static constexpr GDBusInterfaceVTable VTABLE{&Impl::on_method_call, &Impl::on_get_property,
-                                               &Impl::on_set_property, {}};
+  static constexpr GDBusInterfaceVTable VTABLE{
+      &Impl::on_method_call, &Impl::on_get_property, &Impl::on_set_property, {}};
 
   static gchar** on_enumerate(GDBusConnection*, char const*, char const*, gpointer user_data) {
     auto* self = static_cast<Impl*>(user_data);
@@ -182,8 +194,8 @@ struct AccessBridge::Impl {
     return reinterpret_cast<gchar**>(g_ptr_array_free(names, FALSE));
   }
 
-  static GDBusInterfaceInfo** on_introspect(GDBusConnection*, char const*, char const*, char const* node,
-                                            gpointer user_data) {
+  static GDBusInterfaceInfo** on_introspect(GDBusConnection*, char const*, char const*,
+                                            char const* node, gpointer user_data) {
     auto* self = static_cast<Impl*>(user_data);
     GDBusNodeInfo* info = interface_info();
     if (node == nullptr || info == nullptr) {
@@ -210,21 +222,23 @@ struct AccessBridge::Impl {
     return reinterpret_cast<GDBusInterfaceInfo**>(g_ptr_array_free(out, FALSE));
   }
 
-  static GDBusInterfaceVTable const* on_dispatch(GDBusConnection*, char const*, char const*, char const*,
-                                                 char const*, gpointer* out_user_data, gpointer user_data) {
+  static GDBusInterfaceVTable const* on_dispatch(GDBusConnection*, char const*, char const*,
+                                                 char const*, char const*, gpointer* out_user_data,
+                                                 gpointer user_data) {
     *out_user_data = user_data;
     return &VTABLE;
   }
 
-  static constexpr GDBusSubtreeVTable SUBTREE{&Impl::on_enumerate, &Impl::on_introspect, &Impl::on_dispatch, {}};
+  static constexpr GDBusSubtreeVTable SUBTREE{
+      &Impl::on_enumerate, &Impl::on_introspect, &Impl::on_dispatch, {}};
 
   /// Connects to the accessibility bus, exports the objects and watches the registry, which
   /// takes the application each time it appears. Sync calls: only this thread waits for them.
   base::Result<void> attach() {
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(session, A11Y_BUS_NAME, A11Y_BUS_PATH, A11Y_BUS_NAME,
-                                                  "GetAddress", nullptr, G_VARIANT_TYPE("(s)"),
-                                                  G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
+    GVariant* reply = g_dbus_connection_call_sync(
+        session, A11Y_BUS_NAME, A11Y_BUS_PATH, A11Y_BUS_NAME, "GetAddress", nullptr,
+        G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, &error);
     if (reply == nullptr) {
       return base::fail(fmt::format("no accessibility bus: {}", bus::take_error_text(error)));
     }
@@ -239,13 +253,14 @@ struct AccessBridge::Impl {
       g_object_unref(*a11y);
       return base::fail("the accessibility interfaces could not be described");
     }
-    subtree = g_dbus_connection_register_subtree(*a11y, ACCESSIBLE_PREFIX, &SUBTREE,
-                                                 G_DBUS_SUBTREE_FLAGS_DISPATCH_TO_UNENUMERATED_NODES,
-                                                 this, nullptr, &error);
+    subtree = g_dbus_connection_register_subtree(
+        *a11y, ACCESSIBLE_PREFIX, &SUBTREE, G_DBUS_SUBTREE_FLAGS_DISPATCH_TO_UNENUMERATED_NODES,
+        this, nullptr, &error);
     if (subtree == 0) {
       g_dbus_connection_close_sync(*a11y, nullptr, nullptr);
       g_object_unref(*a11y);
-      return base::fail(fmt::format("could not export the accessible objects: {}", bus::take_error_text(error)));
+      return base::fail(
+          fmt::format("could not export the accessible objects: {}", bus::take_error_text(error)));
     }
     {
       std::lock_guard lock(mutex);
@@ -256,9 +271,9 @@ struct AccessBridge::Impl {
     closed_handler = g_signal_connect(connection, "closed", G_CALLBACK(&Impl::on_closed), this);
     ready = true;
     // Auto-started like the registry's first caller would start it.
-    registry_watch = g_bus_watch_name_on_connection(connection, REGISTRY_NAME, G_BUS_NAME_WATCHER_FLAGS_AUTO_START,
-                                                    &Impl::on_registry_appeared, &Impl::on_registry_vanished,
-                                                    this, nullptr);
+    registry_watch = g_bus_watch_name_on_connection(
+        connection, REGISTRY_NAME, G_BUS_NAME_WATCHER_FLAGS_AUTO_START, &Impl::on_registry_appeared,
+        &Impl::on_registry_vanished, this, nullptr);
     return {};
   }
 
@@ -338,7 +353,8 @@ struct AccessBridge::Impl {
     self->try_attach();
   }
 
-  static void on_registry_appeared(GDBusConnection* c, char const*, char const*, gpointer user_data) {
+  static void on_registry_appeared(GDBusConnection* c, char const*, char const*,
+                                   gpointer user_data) {
     auto* self = static_cast<Impl*>(user_data);
     g_dbus_connection_call(c, REGISTRY_NAME, ROOT_PATH, IFACE_SOCKET, "Embed",
                            g_variant_new("((so))", self->unique_name.c_str(), ROOT_PATH),
@@ -356,7 +372,8 @@ struct AccessBridge::Impl {
     if (socket == nullptr) {
       if (!g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
         // Clients that know the name can still read the tree.
-        spdlog::info("the accessibility registry did not take the application: {}", bus::take_error_text(error));
+        spdlog::info("the accessibility registry did not take the application: {}",
+                     bus::take_error_text(error));
       } else {
         g_error_free(error);
       }
@@ -383,8 +400,8 @@ struct AccessBridge::Impl {
       queue.clear();
     }
     for (auto* invocation : left) {
-      g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.DBus.Error.NotSupported",
-                                                 "the application is closing");
+      g_dbus_method_invocation_return_dbus_error(
+          invocation, "org.freedesktop.DBus.Error.NotSupported", "the application is closing");
     }
   }
 
@@ -397,9 +414,10 @@ struct AccessBridge::Impl {
     session = *connected;
     try_attach();
     // Also when the bus comes (back) later; the first report of an owner finds it attached.
-    bus_watch = g_bus_watch_name_on_connection(session, A11Y_BUS_NAME, G_BUS_NAME_WATCHER_FLAGS_NONE,
-                                               &Impl::on_bus_appeared, nullptr, this, nullptr);
-    worker.run_loop();  // returns at once when the bridge stopped while connecting
+    bus_watch =
+        g_bus_watch_name_on_connection(session, A11Y_BUS_NAME, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                       &Impl::on_bus_appeared, nullptr, this, nullptr);
+    worker.run_loop(); // returns at once when the bridge stopped while connecting
     refuse_left();
     if (retry != nullptr) {
       g_source_destroy(retry);
@@ -432,19 +450,20 @@ struct AccessBridge::Impl {
   static void emit(GDBusConnection* to, std::string const& name, TreeEvent const& e) {
     GVariant* data = nullptr;
     switch (e.data) {
-      case TreeEvent::Data::Child:
-        data = g_variant_new("(so)", name.c_str(), e.value.c_str());
-        break;
-      case TreeEvent::Data::Text:
-        data = g_variant_new_string(e.value.c_str());
-        break;
-      case TreeEvent::Data::None:
-        data = g_variant_new_int32(0);
-        break;
+    case TreeEvent::Data::Child:
+      data = g_variant_new("(so)", name.c_str(), e.value.c_str());
+      break;
+    case TreeEvent::Data::Text:
+      data = g_variant_new_string(e.value.c_str());
+      break;
+    case TreeEvent::Data::None:
+      data = g_variant_new_int32(0);
+      break;
     }
-    g_dbus_connection_emit_signal(to, nullptr, e.path.c_str(), e.interface.c_str(), e.member.c_str(),
-                                  g_variant_new("(siiv@a{sv})", e.detail.c_str(), e.detail1, e.detail2, data,
-                                                empty_properties()),
+    g_dbus_connection_emit_signal(to, nullptr, e.path.c_str(), e.interface.c_str(),
+                                  e.member.c_str(),
+                                  g_variant_new("(siiv@a{sv})", e.detail.c_str(), e.detail1,
+                                                e.detail2, data, empty_properties()),
                                   nullptr);
   }
 };
@@ -463,8 +482,12 @@ AccessBridge::~AccessBridge() {
   impl_->worker.stop();
 }
 
-bool AccessBridge::embedded() const { return impl_->is_embedded; }
-bool AccessBridge::listening() const { return impl_->is_listening; }
+bool AccessBridge::embedded() const {
+  return impl_->is_embedded;
+}
+bool AccessBridge::listening() const {
+  return impl_->is_listening;
+}
 
 std::size_t AccessBridge::apply_queued(widget::Widget& widget, State& state) {
   if (!impl_->is_listening) {
@@ -521,4 +544,4 @@ void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect wind
   impl_->replies.clear();
 }
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

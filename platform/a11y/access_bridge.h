@@ -19,19 +19,19 @@ class State;
 namespace widget {
 class Widget;
 }
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::a11y {
 
 struct BridgeOptions {
-  std::string app_name;  // the application object's name
+  std::string app_name; // the application object's name
   std::string version;
-  std::optional<std::string> session_address;  // none: the user's session bus
-  std::function<void()> wake;  // on the bridge thread, after a call was queued or a client came
+  std::optional<std::string> session_address; // none: the user's session bus
+  std::function<void()> wake; // on the bridge thread, after a call was queued or a client came
 };
 
 class AccessBridge {
- public:
+public:
   /// Starts the bridge thread; connecting happens there, so a missing bus only costs a line in
   /// the log.
   explicit AccessBridge(BridgeOptions options);
@@ -53,8 +53,8 @@ class AccessBridge {
 
   struct Impl;
 
- private:
+private:
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

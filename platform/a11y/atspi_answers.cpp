@@ -87,7 +87,9 @@ constexpr char XML[] = R"xml(<node>
 GVariant* ref(AnswerContext const& ctx, std::string_view path) {
   return g_variant_new("(so)", ctx.unique_name.c_str(), std::string(path).c_str());
 }
-GVariant* null_ref(AnswerContext const& ctx) { return ref(ctx, NULL_PATH); }
+GVariant* null_ref(AnswerContext const& ctx) {
+  return ref(ctx, NULL_PATH);
+}
 
 GVariant* node_ref(AnswerContext const& ctx, int index) {
   return ref(ctx, ctx.tree.nodes[static_cast<std::size_t>(index)].path);
@@ -97,7 +99,9 @@ GVariant* parent_ref(AnswerContext const& ctx, ExportedNode const& node) {
   return node.parent == APP_INDEX ? ref(ctx, ROOT_PATH) : node_ref(ctx, node.parent);
 }
 
-std::int32_t to_int(double v) { return base::saturating_cast<std::int32_t>(std::round(v)); }
+std::int32_t to_int(double v) {
+  return base::saturating_cast<std::int32_t>(std::round(v));
+}
 
 /// The offset that takes window coordinates to those of `coord` for `node`.
 Point offset_for(AnswerContext const& ctx, ExportedNode const* node, std::uint32_t coord) {
@@ -143,8 +147,12 @@ GVariant* strings_variant(std::vector<std::string_view> const& items) {
   return g_variant_builder_end(&b);
 }
 
-CallAnswer reply(GVariant* v) { return {v, {}, {}, {}}; }
-CallAnswer fail(char const* name, std::string text) { return {nullptr, name, std::move(text), {}}; }
+CallAnswer reply(GVariant* v) {
+  return {v, {}, {}, {}};
+}
+CallAnswer fail(char const* name, std::string text) {
+  return {nullptr, name, std::move(text), {}};
+}
 
 CallAnswer root_call(AnswerContext const& ctx, std::string_view interface, std::string_view method,
                      GVariant* params) {
@@ -172,7 +180,8 @@ CallAnswer root_call(AnswerContext const& ctx, std::string_view interface, std::
     return reply(g_variant_new("(i)", -1));
   }
   if (method == "GetRelationSet") {
-    return reply(g_variant_new("(@a(ua(so)))", g_variant_new_array(G_VARIANT_TYPE("(ua(so))"), nullptr, 0)));
+    return reply(
+        g_variant_new("(@a(ua(so)))", g_variant_new_array(G_VARIANT_TYPE("(ua(so))"), nullptr, 0)));
   }
   if (method == "GetRole") {
     return reply(g_variant_new("(u)", atspi_role::APPLICATION));
@@ -188,7 +197,8 @@ CallAnswer root_call(AnswerContext const& ctx, std::string_view interface, std::
     return reply(g_variant_new("(au)", &b));
   }
   if (method == "GetAttributes") {
-    return reply(g_variant_new("(@a{ss})", g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)));
+    return reply(
+        g_variant_new("(@a{ss})", g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)));
   }
   if (method == "GetApplication") {
     return reply(g_variant_new("(@(so))", ref(ctx, ROOT_PATH)));
@@ -204,9 +214,10 @@ CallAnswer accessible_call(AnswerContext const& ctx, ExportedNode const& node, i
   if (method == "GetChildAtIndex") {
     std::int32_t i = 0;
     g_variant_get(params, "(i)", &i);
-    return reply(g_variant_new("(@(so))", i >= 0 && static_cast<std::size_t>(i) < node.children.size()
-                                              ? node_ref(ctx, node.children[static_cast<std::size_t>(i)])
-                                              : null_ref(ctx)));
+    return reply(
+        g_variant_new("(@(so))", i >= 0 && static_cast<std::size_t>(i) < node.children.size()
+                                     ? node_ref(ctx, node.children[static_cast<std::size_t>(i)])
+                                     : null_ref(ctx)));
   }
   if (method == "GetChildren") {
     return reply(g_variant_new("(@a(so))", children_variant(ctx, index)));
@@ -215,7 +226,8 @@ CallAnswer accessible_call(AnswerContext const& ctx, ExportedNode const& node, i
     return reply(g_variant_new("(i)", node.index_in_parent));
   }
   if (method == "GetRelationSet") {
-    return reply(g_variant_new("(@a(ua(so)))", g_variant_new_array(G_VARIANT_TYPE("(ua(so))"), nullptr, 0)));
+    return reply(
+        g_variant_new("(@a(ua(so)))", g_variant_new_array(G_VARIANT_TYPE("(ua(so))"), nullptr, 0)));
   }
   if (method == "GetRole") {
     return reply(g_variant_new("(u)", node.role));
@@ -271,7 +283,8 @@ CallAnswer component_call(AnswerContext const& ctx, ExportedNode const& node, in
     if (method == "GetPosition") {
       return reply(g_variant_new("(ii)", x, y));
     }
-    return reply(g_variant_new("((iiii))", x, y, to_int(node.bounds.width()), to_int(node.bounds.height())));
+    return reply(
+        g_variant_new("((iiii))", x, y, to_int(node.bounds.width()), to_int(node.bounds.height())));
   }
   if (method == "GetSize") {
     return reply(g_variant_new("(ii)", to_int(node.bounds.width()), to_int(node.bounds.height())));
@@ -295,7 +308,7 @@ CallAnswer component_call(AnswerContext const& ctx, ExportedNode const& node, in
   }
   if (method == "SetExtents" || method == "SetPosition" || method == "SetSize" ||
       method == "ScrollTo" || method == "ScrollToPoint") {
-    return reply(g_variant_new("(b)", FALSE));  // the layout places every node
+    return reply(g_variant_new("(b)", FALSE)); // the layout places every node
   }
   return fail(ERROR_UNKNOWN_METHOD, "no such method");
 }
@@ -379,7 +392,7 @@ CallAnswer text_call(ExportedNode const& node, std::string_view method, GVariant
     return fail(ERROR_INVALID_ARGS, "only characters, lines and paragraphs are told");
   }
   if (method == "SetCaretOffset") {
-    return reply(g_variant_new("(b)", FALSE));  // the caret follows the keyboard only
+    return reply(g_variant_new("(b)", FALSE)); // the caret follows the keyboard only
   }
   if (method == "GetNSelections") {
     return reply(g_variant_new("(i)", 0));
@@ -387,9 +400,11 @@ CallAnswer text_call(ExportedNode const& node, std::string_view method, GVariant
   return fail(ERROR_UNKNOWN_METHOD, "no such method");
 }
 
-}  // namespace
+} // namespace
 
-char const* atspi_interfaces_xml() { return XML; }
+char const* atspi_interfaces_xml() {
+  return XML;
+}
 
 std::vector<std::string_view> object_interfaces(ExportedTree const& tree, std::string_view path) {
   if (path == ROOT_PATH) {
@@ -441,13 +456,16 @@ CallAnswer answer_call(AnswerContext const& ctx, std::string_view path, std::str
     if (!g_utf8_validate(text, -1, nullptr)) {
       return fail(ERROR_INVALID_ARGS, "the text is not UTF-8");
     }
-    return {nullptr, {}, {}, PerformRequest{node.id_text, access::AccessAction::SetValue, std::string(text)}};
+    return {nullptr,
+            {},
+            {},
+            PerformRequest{node.id_text, access::AccessAction::SetValue, std::string(text)}};
   }
   return fail(ERROR_UNKNOWN_METHOD, "no such interface");
 }
 
-GVariant* answer_property(AnswerContext const& ctx, std::string_view path, std::string_view interface,
-                          std::string_view property) {
+GVariant* answer_property(AnswerContext const& ctx, std::string_view path,
+                          std::string_view interface, std::string_view property) {
   if (path == ROOT_PATH) {
     if (interface == IFACE_APPLICATION) {
       if (property == "ToolkitName") {
@@ -482,7 +500,8 @@ GVariant* answer_property(AnswerContext const& ctx, std::string_view path, std::
       return nullptr;
     }
     if (interface == IFACE_ACTION) {
-      return property == "NActions" ? g_variant_new_int32(static_cast<std::int32_t>(node->actions.size()))
+      return property == "NActions"
+                 ? g_variant_new_int32(static_cast<std::int32_t>(node->actions.size()))
              : property == "version" ? g_variant_new_uint32(1)
                                      : nullptr;
     }
@@ -518,4 +537,4 @@ GVariant* answer_property(AnswerContext const& ctx, std::string_view path, std::
   return nullptr;
 }
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

@@ -25,7 +25,7 @@ struct AnswerContext {
   std::string const& unique_name;
   std::string const& app_name;
   std::string const& version;
-  std::string const& desktop_name;  // the registry's root, the application's parent
+  std::string const& desktop_name; // the registry's root, the application's parent
   std::string const& desktop_path;
   std::int32_t app_id = 0;
 };
@@ -34,14 +34,14 @@ struct AnswerContext {
 struct PerformRequest {
   std::string id_text;
   access::AccessAction action = access::AccessAction::Press;
-  std::optional<std::string> text;  // the text to set (SetValue)
+  std::optional<std::string> text; // the text to set (SetValue)
 };
 
 struct CallAnswer {
-  GVariant* reply = nullptr;  // floating; set when answered here
-  std::string error_name;     // set when failed
+  GVariant* reply = nullptr; // floating; set when answered here
+  std::string error_name;    // set when failed
   std::string error_text;
-  std::optional<PerformRequest> perform;  // set when the UI thread must act
+  std::optional<PerformRequest> perform; // set when the UI thread must act
 };
 
 /// The answer to method `method` of `interface` at `path`.
@@ -49,8 +49,8 @@ CallAnswer answer_call(AnswerContext const& ctx, std::string_view path, std::str
                        std::string_view method, GVariant* parameters);
 
 /// The value (floating) of a property; null for an unknown object or property.
-GVariant* answer_property(AnswerContext const& ctx, std::string_view path, std::string_view interface,
-                          std::string_view property);
+GVariant* answer_property(AnswerContext const& ctx, std::string_view path,
+                          std::string_view interface, std::string_view property);
 
 /// The interfaces an object at `path` implements; empty for an unknown path.
 std::vector<std::string_view> object_interfaces(ExportedTree const& tree, std::string_view path);
@@ -58,4 +58,4 @@ std::vector<std::string_view> object_interfaces(ExportedTree const& tree, std::s
 /// The introspection description of every interface exported here.
 char const* atspi_interfaces_xml();
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

@@ -21,7 +21,7 @@ inline constexpr std::uint32_t RADIO_BUTTON = 44;
 inline constexpr std::uint32_t TOGGLE_BUTTON = 62;
 inline constexpr std::uint32_t APPLICATION = 75;
 inline constexpr std::uint32_t ENTRY = 79;
-}  // namespace atspi_role
+} // namespace atspi_role
 
 namespace atspi_state {
 inline constexpr std::uint32_t ACTIVE = 1;
@@ -36,7 +36,7 @@ inline constexpr std::uint32_t SHOWING = 25;
 inline constexpr std::uint32_t SINGLE_LINE = 26;
 inline constexpr std::uint32_t VISIBLE = 30;
 inline constexpr std::uint32_t CHECKABLE = 41;
-}  // namespace atspi_state
+} // namespace atspi_state
 
 /// Coordinates of Component calls.
 inline constexpr std::uint32_t COORD_SCREEN = 0;
@@ -69,4 +69,4 @@ inline constexpr char const* IFACE_SOCKET = "org.a11y.atspi.Socket";
 inline constexpr char const* EVENT_OBJECT = "org.a11y.atspi.Event.Object";
 inline constexpr char const* EVENT_FOCUS = "org.a11y.atspi.Event.Focus";
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

@@ -17,7 +17,9 @@ using access::AccessNode;
 
 constexpr std::size_t MAX_DEPTH = 64;
 
-void set_state(ExportedNode& node, std::uint32_t state) { node.states[state / 32] |= 1U << (state % 32); }
+void set_state(ExportedNode& node, std::uint32_t state) {
+  node.states[state / 32] |= 1U << (state % 32);
+}
 
 bool checkable(AccessNode const& node) {
   return node.role == access::ROLE_TOGGLE_BUTTON || node.role == access::ROLE_RADIO ||
@@ -27,7 +29,7 @@ bool checkable(AccessNode const& node) {
 std::vector<access::AccessAction> offered_actions(AccessNode const& node) {
   std::vector<access::AccessAction> out;
   if (node.id_text.empty()) {
-    return out;  // nothing could perform it
+    return out; // nothing could perform it
   }
   for (auto const action : access::node_actions(node)) {
     if (!action_name(action).empty()) {
@@ -112,7 +114,8 @@ struct Flattener {
     }
 
     int const self = static_cast<int>(tree.nodes.size());
-    auto& siblings = parent == APP_INDEX ? tree.top : tree.nodes[static_cast<std::size_t>(parent)].children;
+    auto& siblings =
+        parent == APP_INDEX ? tree.top : tree.nodes[static_cast<std::size_t>(parent)].children;
     out.index_in_parent = static_cast<int>(siblings.size());
     siblings.push_back(self);
     tree.by_path.emplace(path, self);
@@ -180,7 +183,8 @@ void text_events(std::string const& path, std::string const& was, std::string co
     ++start;
   }
   std::size_t end = 0;
-  while (end < a.size() - start && end < b.size() - start && a[a.size() - 1 - end] == b[b.size() - 1 - end]) {
+  while (end < a.size() - start && end < b.size() - start &&
+         a[a.size() - 1 - end] == b[b.size() - 1 - end]) {
     ++end;
   }
   auto const at = static_cast<std::int32_t>(start);
@@ -196,7 +200,7 @@ void text_events(std::string const& path, std::string const& was, std::string co
   }
 }
 
-}  // namespace
+} // namespace
 
 ExportedNode const* ExportedTree::find(std::string_view path) const {
   auto const it = by_path.find(std::string(path));
@@ -286,75 +290,75 @@ std::optional<AccessNode> present_for_bus(std::optional<AccessNode> root,
 
 std::uint32_t atspi_role_of(AccessNode const& node) {
   switch (node.role) {
-    case access::ROLE_WINDOW:
-      return node.modal ? atspi_role::DIALOG : atspi_role::FRAME;
-    case access::ROLE_BUTTON:
-      return atspi_role::PUSH_BUTTON;
-    // The protocol's switch role is newer than the screen readers in use; a switch reads as
-    // the toggle it is.
-    case access::ROLE_TOGGLE_BUTTON:
-    case access::ROLE_SWITCH:
-      return atspi_role::TOGGLE_BUTTON;
-    case access::ROLE_RADIO:
-      return atspi_role::RADIO_BUTTON;
-    case access::ROLE_SEARCH_FIELD:
-      return atspi_role::ENTRY;
-    case access::ROLE_MENU:
-      return atspi_role::MENU;
-    case access::ROLE_MENU_ITEM:
-      return atspi_role::MENU_ITEM;
-    case access::ROLE_LIST:
-      return atspi_role::LIST;
-    case access::ROLE_LIST_ITEM:
-      return atspi_role::LIST_ITEM;
-    case access::ROLE_CANVAS:
-      return atspi_role::CANVAS;
-    default:
-      return node.editable_text ? atspi_role::ENTRY : atspi_role::PANEL;
+  case access::ROLE_WINDOW:
+    return node.modal ? atspi_role::DIALOG : atspi_role::FRAME;
+  case access::ROLE_BUTTON:
+    return atspi_role::PUSH_BUTTON;
+  // The protocol's switch role is newer than the screen readers in use; a switch reads as
+  // the toggle it is.
+  case access::ROLE_TOGGLE_BUTTON:
+  case access::ROLE_SWITCH:
+    return atspi_role::TOGGLE_BUTTON;
+  case access::ROLE_RADIO:
+    return atspi_role::RADIO_BUTTON;
+  case access::ROLE_SEARCH_FIELD:
+    return atspi_role::ENTRY;
+  case access::ROLE_MENU:
+    return atspi_role::MENU;
+  case access::ROLE_MENU_ITEM:
+    return atspi_role::MENU_ITEM;
+  case access::ROLE_LIST:
+    return atspi_role::LIST;
+  case access::ROLE_LIST_ITEM:
+    return atspi_role::LIST_ITEM;
+  case access::ROLE_CANVAS:
+    return atspi_role::CANVAS;
+  default:
+    return node.editable_text ? atspi_role::ENTRY : atspi_role::PANEL;
   }
 }
 
 std::string_view atspi_role_name(std::uint32_t role) {
   switch (role) {
-    case atspi_role::CANVAS:
-      return "canvas";
-    case atspi_role::DIALOG:
-      return "dialog";
-    case atspi_role::FRAME:
-      return "frame";
-    case atspi_role::LIST:
-      return "list";
-    case atspi_role::LIST_ITEM:
-      return "list item";
-    case atspi_role::MENU:
-      return "menu";
-    case atspi_role::MENU_ITEM:
-      return "menu item";
-    case atspi_role::PANEL:
-      return "panel";
-    case atspi_role::PUSH_BUTTON:
-      return "push button";
-    case atspi_role::RADIO_BUTTON:
-      return "radio button";
-    case atspi_role::TOGGLE_BUTTON:
-      return "toggle button";
-    case atspi_role::APPLICATION:
-      return "application";
-    case atspi_role::ENTRY:
-      return "entry";
-    default:
-      return "unknown";
+  case atspi_role::CANVAS:
+    return "canvas";
+  case atspi_role::DIALOG:
+    return "dialog";
+  case atspi_role::FRAME:
+    return "frame";
+  case atspi_role::LIST:
+    return "list";
+  case atspi_role::LIST_ITEM:
+    return "list item";
+  case atspi_role::MENU:
+    return "menu";
+  case atspi_role::MENU_ITEM:
+    return "menu item";
+  case atspi_role::PANEL:
+    return "panel";
+  case atspi_role::PUSH_BUTTON:
+    return "push button";
+  case atspi_role::RADIO_BUTTON:
+    return "radio button";
+  case atspi_role::TOGGLE_BUTTON:
+    return "toggle button";
+  case atspi_role::APPLICATION:
+    return "application";
+  case atspi_role::ENTRY:
+    return "entry";
+  default:
+    return "unknown";
   }
 }
 
 std::string_view action_name(access::AccessAction action) {
   switch (action) {
-    case access::AccessAction::Press:
-      return "click";
-    case access::AccessAction::Focus:
-      return "focus";
-    case access::AccessAction::SetValue:
-      return {};
+  case access::AccessAction::Press:
+    return "click";
+  case access::AccessAction::Focus:
+    return "focus";
+  case access::AccessAction::SetValue:
+    return {};
   }
   return {};
 }
@@ -383,8 +387,14 @@ std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree con
         text_events(now.path, *was.text, *now.text, out);
       }
       if (was.caret != now.caret) {
-        out.push_back({now.path, EVENT_OBJECT, "TextCaretMoved", "", now.caret, 0,
-                       TreeEvent::Data::None, {}});
+        out.push_back({now.path,
+                       EVENT_OBJECT,
+                       "TextCaretMoved",
+                       "",
+                       now.caret,
+                       0,
+                       TreeEvent::Data::None,
+                       {}});
       }
     }
     static constexpr std::pair<std::uint32_t, char const*> TRACKED[] = {
@@ -394,25 +404,35 @@ std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree con
         {atspi_state::SHOWING, "showing"}};
     for (auto const& [state, name] : TRACKED) {
       if (was.has_state(state) != now.has_state(state)) {
-        out.push_back({now.path, EVENT_OBJECT, "StateChanged", name, now.has_state(state) ? 1 : 0, 0,
-                       TreeEvent::Data::None, {}});
+        out.push_back({now.path,
+                       EVENT_OBJECT,
+                       "StateChanged",
+                       name,
+                       now.has_state(state) ? 1 : 0,
+                       0,
+                       TreeEvent::Data::None,
+                       {}});
       }
     }
   }
-  std::string const old_focus =
-      before.focused >= 0 ? before.nodes[static_cast<std::size_t>(before.focused)].path : std::string();
-  std::string const new_focus =
-      after.focused >= 0 ? after.nodes[static_cast<std::size_t>(after.focused)].path : std::string();
+  std::string const old_focus = before.focused >= 0
+                                    ? before.nodes[static_cast<std::size_t>(before.focused)].path
+                                    : std::string();
+  std::string const new_focus = after.focused >= 0
+                                    ? after.nodes[static_cast<std::size_t>(after.focused)].path
+                                    : std::string();
   if (old_focus != new_focus) {
     if (!old_focus.empty() && after.by_path.contains(old_focus)) {
-      out.push_back({old_focus, EVENT_OBJECT, "StateChanged", "focused", 0, 0, TreeEvent::Data::None, {}});
+      out.push_back(
+          {old_focus, EVENT_OBJECT, "StateChanged", "focused", 0, 0, TreeEvent::Data::None, {}});
     }
     if (!new_focus.empty()) {
-      out.push_back({new_focus, EVENT_OBJECT, "StateChanged", "focused", 1, 0, TreeEvent::Data::None, {}});
+      out.push_back(
+          {new_focus, EVENT_OBJECT, "StateChanged", "focused", 1, 0, TreeEvent::Data::None, {}});
       out.push_back({new_focus, EVENT_FOCUS, "Focus", "", 0, 0, TreeEvent::Data::None, {}});
     }
   }
   return out;
 }
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

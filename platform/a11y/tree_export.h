@@ -22,30 +22,32 @@ inline constexpr int APP_INDEX = -1;
 
 struct ExportedNode {
   std::string path;
-  std::string id_text;  // the node's stable id; empty for containers without one
+  std::string id_text; // the node's stable id; empty for containers without one
   std::string name;
   std::string description;
-  std::uint32_t role = 0;  // protocol role
-  std::array<std::uint32_t, 2> states{};  // protocol state bit set
+  std::uint32_t role = 0;                // protocol role
+  std::array<std::uint32_t, 2> states{}; // protocol state bit set
   int parent = APP_INDEX;
   std::vector<int> children;
   int index_in_parent = 0;
-  Rect bounds;  // window coordinates, points
-  std::vector<access::AccessAction> actions;  // those the Action interface offers
-  std::optional<std::string> text;  // a text field's content: it offers the Text interface
-  std::int32_t caret = 0;           // in characters (code points)
+  Rect bounds;                               // window coordinates, points
+  std::vector<access::AccessAction> actions; // those the Action interface offers
+  std::optional<std::string> text;           // a text field's content: it offers the Text interface
+  std::int32_t caret = 0;                    // in characters (code points)
   std::int32_t character_count = 0;
 
-  bool has_state(std::uint32_t state) const { return (states[state / 32] >> (state % 32) & 1U) != 0; }
+  bool has_state(std::uint32_t state) const {
+    return (states[state / 32] >> (state % 32) & 1U) != 0;
+  }
 };
 
 struct ExportedTree {
   std::vector<ExportedNode> nodes;
-  std::vector<int> top;  // the application object's children
+  std::vector<int> top; // the application object's children
   std::unordered_map<std::string, int> by_path;
   int focused = -1;
-  Point window_origin;  // top-left of the window on the screen
-  Rect window;          // the window in its own coordinates (points)
+  Point window_origin; // top-left of the window on the screen
+  Rect window;         // the window in its own coordinates (points)
 
   /// The node at `path`; none for the application object and unknown paths.
   ExportedNode const* find(std::string_view path) const;
@@ -76,13 +78,13 @@ std::string_view action_name(access::AccessAction action);
 struct TreeEvent {
   enum class Data : std::uint8_t { None, Child, Text };
   std::string path;
-  std::string interface;  // org.a11y.atspi.Event.Object or .Focus
-  std::string member;     // ChildrenChanged, StateChanged, PropertyChange, Focus
-  std::string detail;     // "add", "focused", "accessible-name"
+  std::string interface; // org.a11y.atspi.Event.Object or .Focus
+  std::string member;    // ChildrenChanged, StateChanged, PropertyChange, Focus
+  std::string detail;    // "add", "focused", "accessible-name"
   std::int32_t detail1 = 0;
   std::int32_t detail2 = 0;
   Data data = Data::None;
-  std::string value;  // the child's path (Child) or the new text (Text)
+  std::string value; // the child's path (Child) or the new text (Text)
   bool operator==(TreeEvent const&) const = default;
 };
 
@@ -92,4 +94,4 @@ struct TreeEvent {
 /// state on the old and new node, then a Focus event from the new one).
 std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree const& after);
 
-}  // namespace zarn_ui::a11y
+} // namespace zarn_ui::a11y

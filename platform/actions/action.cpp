@@ -6,16 +6,16 @@ namespace zarn_actions {
 
 std::string ActionError::display() const {
   switch (kind) {
-    case Kind::DecodingFailed:
-      return fmt::format("could not decode action in namespace {}: {}", ns, message);
-    case Kind::EncodingFailed:
-      return fmt::format("could not encode action: {}", message);
-    case Kind::UnknownNamespace:
-      return fmt::format("no decoder for action namespace {}", ns);
-    case Kind::Rejected:
-      return fmt::format("action rejected: {}", message);
-    case Kind::Handler:
-      return message;
+  case Kind::DecodingFailed:
+    return fmt::format("could not decode action in namespace {}: {}", ns, message);
+  case Kind::EncodingFailed:
+    return fmt::format("could not encode action: {}", message);
+  case Kind::UnknownNamespace:
+    return fmt::format("no decoder for action namespace {}", ns);
+  case Kind::Rejected:
+    return fmt::format("action rejected: {}", message);
+  case Kind::Handler:
+    return message;
   }
   return message;
 }
@@ -35,8 +35,8 @@ namespace context {
 
 std::string humanize_identifier(std::string_view identifier) {
   // The last segment of a dotted or colon-separated id names the thing.
-  if (auto const cut = identifier.find_last_of(".:"); cut != std::string_view::npos &&
-                                                       cut + 1 < identifier.size()) {
+  if (auto const cut = identifier.find_last_of(".:");
+      cut != std::string_view::npos && cut + 1 < identifier.size()) {
     identifier = identifier.substr(cut + 1);
   }
   std::string words;
@@ -55,8 +55,8 @@ std::string humanize_identifier(std::string_view identifier) {
     if (upper && i > 0) {
       char const prev = identifier[i - 1];
       bool const prev_lower = (prev >= 'a' && prev <= 'z') || (prev >= '0' && prev <= '9');
-      bool const next_lower = i + 1 < identifier.size() && identifier[i + 1] >= 'a' &&
-                              identifier[i + 1] <= 'z';
+      bool const next_lower =
+          i + 1 < identifier.size() && identifier[i + 1] >= 'a' && identifier[i + 1] <= 'z';
       bool const prev_upper = prev >= 'A' && prev <= 'Z';
       if (prev_lower || (prev_upper && next_lower)) {
         push_break();
@@ -73,5 +73,5 @@ std::string humanize_identifier(std::string_view identifier) {
   return words;
 }
 
-}  // namespace context
-}  // namespace zarn_actions
+} // namespace context
+} // namespace zarn_actions

@@ -21,8 +21,8 @@ class Document;
 namespace zarn_actions {
 
 struct EncodedAction {
-  std::string ns;                     // "maps.action"
-  std::vector<std::uint8_t> payload;  // UTF-8 bytes of a compact JSON text
+  std::string ns;                    // "maps.action"
+  std::vector<std::uint8_t> payload; // UTF-8 bytes of a compact JSON text
   bool operator==(EncodedAction const&) const = default;
   std::string_view payload_text() const {
     return {reinterpret_cast<char const*>(payload.data()), payload.size()};
@@ -31,11 +31,11 @@ struct EncodedAction {
 
 struct ActionError {
   enum class Kind : std::uint8_t {
-    DecodingFailed,    // namespace, reader error
-    EncodingFailed,    // writer error
-    UnknownNamespace,  // namespace
-    Rejected,          // the executor refused the action
-    Handler,           // a resource verb's handler failed
+    DecodingFailed,   // namespace, reader error
+    EncodingFailed,   // writer error
+    UnknownNamespace, // namespace
+    Rejected,         // the executor refused the action
+    Handler,          // a resource verb's handler failed
   };
   Kind kind = Kind::Rejected;
   std::string ns;
@@ -47,14 +47,15 @@ struct ActionError {
   static ActionError encoding_failed(std::string error) {
     return {Kind::EncodingFailed, {}, std::move(error)};
   }
-  static ActionError rejected(std::string message) { return {Kind::Rejected, {}, std::move(message)}; }
+  static ActionError rejected(std::string message) {
+    return {Kind::Rejected, {}, std::move(message)};
+  }
   /// The display form shown in logs and to callers.
   std::string display() const;
   bool operator==(ActionError const&) const = default;
 };
 
-template <class T>
-using ActionResult = tl::expected<T, ActionError>;
+template <class T> using ActionResult = tl::expected<T, ActionError>;
 
 struct AppOrigin {
   std::string id;
@@ -65,7 +66,7 @@ struct AppOrigin {
 struct ActionContext {
   std::string label;
   std::optional<AppOrigin> origin;
-  std::vector<std::string> notes;  // further texts a platform may attach
+  std::vector<std::string> notes; // further texts a platform may attach
   bool operator==(ActionContext const&) const = default;
 
   /// `context` with what it leaves empty taken from `defaults`.
@@ -76,7 +77,7 @@ struct ActionContext {
 using RequestId = std::array<std::uint8_t, 16>;
 
 struct ActionFailure {
-  std::string code;  // "location_unavailable"
+  std::string code; // "location_unavailable"
   std::string message;
   bool operator==(ActionFailure const&) const = default;
 };
@@ -89,7 +90,7 @@ struct ActionCompletion {
 
 /// An action the executor can apply to the document.
 class TypedAction {
- public:
+public:
   virtual ~TypedAction() = default;
   virtual std::string debug_text() const = 0;
   /// Runs the action's document updater; on an error the executor rolls back what it wrote.
@@ -102,6 +103,6 @@ namespace context {
 /// clear", "set_place_saved" → "Set place saved".
 std::string humanize_identifier(std::string_view identifier);
 
-}  // namespace context
+} // namespace context
 
-}  // namespace zarn_actions
+} // namespace zarn_actions

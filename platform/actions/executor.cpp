@@ -42,7 +42,7 @@ ActionResult<Outcome> run(zarn_ui::doc::Document& doc, TypedAction const& action
   return Outcome{doc.commit(), std::move(context)};
 }
 
-}  // namespace
+} // namespace
 
 ActionResult<Outcome> dispatch_by(zarn_ui::doc::Document& doc, TypedAction const& action,
                                   EncodedAction const& encoded, ActionTransport& transport,
@@ -50,16 +50,15 @@ ActionResult<Outcome> dispatch_by(zarn_ui::doc::Document& doc, TypedAction const
   return run(doc, action, encoded, transport, actor, std::nullopt);
 }
 
-ActionResult<Outcome> dispatch_by_with_context(zarn_ui::doc::Document& doc, TypedAction const& action,
-                                               EncodedAction const& encoded,
-                                               ActionTransport& transport,
-                                               std::span<std::uint8_t const> actor,
-                                               ActionContext context) {
+ActionResult<Outcome>
+dispatch_by_with_context(zarn_ui::doc::Document& doc, TypedAction const& action,
+                         EncodedAction const& encoded, ActionTransport& transport,
+                         std::span<std::uint8_t const> actor, ActionContext context) {
   return run(doc, action, encoded, transport, actor, std::move(context));
 }
 
-}  // namespace executor
-}  // namespace zarn_actions
+} // namespace executor
+} // namespace zarn_actions
 
 namespace zarn_ui::bound_dispatch {
 
@@ -75,4 +74,4 @@ void report_typed_action(doc::Document& /*doc*/, std::vector<doc::ChangeHash> co
   }
 }
 
-}  // namespace zarn_ui::bound_dispatch
+} // namespace zarn_ui::bound_dispatch

@@ -16,13 +16,14 @@ namespace zarn_actions {
 
 /// Where dispatched actions are replicated to; the local transport records them.
 class ActionTransport {
- public:
+public:
   virtual ~ActionTransport() = default;
-  virtual ActionResult<void> replicate(EncodedAction const& action, ActionContext const* context) = 0;
+  virtual ActionResult<void> replicate(EncodedAction const& action,
+                                       ActionContext const* context) = 0;
 };
 
 class LocalTransport final : public ActionTransport {
- public:
+public:
   ActionResult<void> replicate(EncodedAction const& action, ActionContext const* context) override;
   struct Entry {
     EncodedAction action;
@@ -32,7 +33,7 @@ class LocalTransport final : public ActionTransport {
 };
 
 struct Outcome {
-  std::optional<zarn_ui::doc::ChangeHash> change;  // the change the action made, if any
+  std::optional<zarn_ui::doc::ChangeHash> change; // the change the action made, if any
   std::optional<ActionContext> context;
 };
 
@@ -42,15 +43,14 @@ ActionResult<Outcome> dispatch_by(zarn_ui::doc::Document& doc, TypedAction const
                                   EncodedAction const& encoded, ActionTransport& transport,
                                   std::span<std::uint8_t const> actor);
 
-ActionResult<Outcome> dispatch_by_with_context(zarn_ui::doc::Document& doc, TypedAction const& action,
-                                               EncodedAction const& encoded,
-                                               ActionTransport& transport,
-                                               std::span<std::uint8_t const> actor,
-                                               ActionContext context);
+ActionResult<Outcome>
+dispatch_by_with_context(zarn_ui::doc::Document& doc, TypedAction const& action,
+                         EncodedAction const& encoded, ActionTransport& transport,
+                         std::span<std::uint8_t const> actor, ActionContext context);
 
-}  // namespace executor
+} // namespace executor
 
-}  // namespace zarn_actions
+} // namespace zarn_actions
 
 namespace zarn_ui::bound_dispatch {
 
@@ -61,4 +61,4 @@ std::optional<std::vector<doc::ChangeHash>> typed_action_before(doc::Document& d
 void report_typed_action(doc::Document& doc, std::vector<doc::ChangeHash> const& before,
                          std::vector<doc::ChangeHash> const& after);
 
-}  // namespace zarn_ui::bound_dispatch
+} // namespace zarn_ui::bound_dispatch

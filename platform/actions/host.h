@@ -16,4 +16,4 @@ struct ActionHost {
   std::optional<EncodedAction> last_action;
 };
 
-}  // namespace zarn_actions
+} // namespace zarn_actions

@@ -2,7 +2,8 @@
 
 namespace zarn_actions {
 
-ActionResult<std::unique_ptr<TypedAction>> ActionRegistry::decode(EncodedAction const& action) const {
+ActionResult<std::unique_ptr<TypedAction>>
+ActionRegistry::decode(EncodedAction const& action) const {
   auto const it = decoders_.find(action.ns);
   if (it == decoders_.end()) {
     return tl::unexpected(ActionError{ActionError::Kind::UnknownNamespace, action.ns, {}});
@@ -10,4 +11,4 @@ ActionResult<std::unique_ptr<TypedAction>> ActionRegistry::decode(EncodedAction 
   return it->second(action.payload);
 }
 
-}  // namespace zarn_actions
+} // namespace zarn_actions

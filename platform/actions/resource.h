@@ -45,7 +45,7 @@ struct Unavailable {
 enum class ContractMarker : std::uint8_t { Reversible, Destructive };
 
 struct Contract {
-  std::vector<std::string> scope;  // "maps", "workspace"
+  std::vector<std::string> scope; // "maps", "workspace"
   std::uint8_t class_value = 0;
   ContractMarker marker = ContractMarker::Reversible;
   std::optional<Unavailable> unavailable;
@@ -77,7 +77,7 @@ struct Resource {
   std::string title;
   std::vector<ActionSpec> actions;
   std::vector<Resource> children;
-  std::optional<std::string> icon;  // never set by this application
+  std::optional<std::string> icon; // never set by this application
 
   Resource with_action(ActionSpec verb) && {
     actions.push_back(std::move(verb));
@@ -114,5 +114,5 @@ inline EncodedAction enforce_operation_type(EncodedAction action, std::string_vi
   return action;
 }
 
-}  // namespace resource
-}  // namespace zarn_actions
+} // namespace resource
+} // namespace zarn_actions

@@ -13,4 +13,4 @@ struct ActionSignature {
   bool takes_argument = true;
 };
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

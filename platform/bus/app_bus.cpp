@@ -101,7 +101,7 @@ std::string introspection_xml(std::string_view automation) {
                      automation);
 }
 
-}  // namespace
+} // namespace
 
 struct AppBus::Impl {
   BusOptions options;
@@ -151,7 +151,8 @@ struct AppBus::Impl {
                              gpointer user_data) {
     auto* self = static_cast<Impl*>(user_data);
     if (sender == nullptr) {
-      g_dbus_method_invocation_return_dbus_error(invocation, ACCESS_DENIED, "the caller is unknown");
+      g_dbus_method_invocation_return_dbus_error(invocation, ACCESS_DENIED,
+                                                 "the caller is unknown");
       return;
     }
     g_dbus_connection_call(connection, DBUS_NAME, DBUS_PATH, DBUS_NAME, "GetConnectionUnixUser",
@@ -196,7 +197,8 @@ struct AppBus::Impl {
     GError* error = nullptr;
 
     std::string const automation = options.app_id + ".Automation1";
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection_xml(automation).c_str(), &error);
+    GDBusNodeInfo* node =
+        g_dbus_node_info_new_for_xml(introspection_xml(automation).c_str(), &error);
     if (node == nullptr) {
       return base::fail(fmt::format("bad interface description: {}", take_error_text(error)));
     }
@@ -205,7 +207,8 @@ struct AppBus::Impl {
                                                          this, nullptr, &error);
       if (id == 0) {
         g_dbus_node_info_unref(node);
-        return base::fail(fmt::format("could not export {}: {}", (*info)->name, take_error_text(error)));
+        return base::fail(
+            fmt::format("could not export {}: {}", (*info)->name, take_error_text(error)));
       }
       registrations.push_back(id);
     }
@@ -216,7 +219,8 @@ struct AppBus::Impl {
         g_variant_new("(su)", options.app_id.c_str(), NAME_DO_NOT_QUEUE), G_VARIANT_TYPE("(u)"),
         G_DBUS_CALL_FLAGS_NONE, -1, nullptr, &error);
     if (reply == nullptr) {
-      return base::fail(fmt::format("could not ask for the name {}: {}", options.app_id, take_error_text(error)));
+      return base::fail(
+          fmt::format("could not ask for the name {}: {}", options.app_id, take_error_text(error)));
     }
     guint32 code = 0;
     g_variant_get(reply, "(u)", &code);
@@ -250,7 +254,8 @@ struct AppBus::Impl {
     }
     for (auto& q : left) {
       if (q.invocation) {
-        g_dbus_method_invocation_return_dbus_error(q.invocation, NOT_SUPPORTED, "the application is closing");
+        g_dbus_method_invocation_return_dbus_error(q.invocation, NOT_SUPPORTED,
+                                                   "the application is closing");
       }
       g_variant_unref(q.parameters);
     }
@@ -274,7 +279,8 @@ base::Result<std::unique_ptr<AppBus>> AppBus::start(BusOptions options) {
   auto done = started.get_future();
   Impl* raw = impl.get();
   // The thread owns the promise: it may still be inside set_value when this side wakes.
-  impl->worker.start("maps-bus", [raw, promise = std::move(started)]() mutable { raw->run(promise); });
+  impl->worker.start("maps-bus",
+                     [raw, promise = std::move(started)]() mutable { raw->run(promise); });
   std::unique_ptr<AppBus> bus(new AppBus(std::move(impl)));
   if (auto r = done.get(); !r) {
     return base::fail(r.error());
@@ -293,8 +299,12 @@ AppBus::~AppBus() {
   impl_->worker.stop();
 }
 
-bool AppBus::owns_name() const { return impl_->owned; }
-std::string const& AppBus::object_path() const { return impl_->path; }
+bool AppBus::owns_name() const {
+  return impl_->owned;
+}
+std::string const& AppBus::object_path() const {
+  return impl_->path;
+}
 
 void AppBus::queue_local_action(std::string id, std::optional<std::string> argument) {
   GVariantBuilder params;
@@ -302,8 +312,8 @@ void AppBus::queue_local_action(std::string id, std::optional<std::string> argum
   if (argument) {
     g_variant_builder_add(&params, "v", g_variant_new_string(argument->c_str()));
   }
-  GVariant* args = g_variant_ref_sink(g_variant_new("(sav@a{sv})", id.c_str(), &params,
-                                                    g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)));
+  GVariant* args = g_variant_ref_sink(g_variant_new(
+      "(sav@a{sv})", id.c_str(), &params, g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)));
   impl_->enqueue({nullptr, "org.freedesktop.Application", "ActivateAction", args});
 }
 
@@ -384,10 +394,11 @@ std::vector<ActionSignature> published_signatures(widget::Widget const& widget,
                                                   std::vector<ActionSignature> const& declared) {
   std::vector<ActionSignature> out;
   for (auto const& id : widget.published_action_ids()) {
-    auto const it = std::find_if(declared.begin(), declared.end(), [&](auto const& d) { return d.id == id; });
+    auto const it =
+        std::find_if(declared.begin(), declared.end(), [&](auto const& d) { return d.id == id; });
     out.push_back(it != declared.end() ? *it : ActionSignature{id, 2, true});
   }
   return out;
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

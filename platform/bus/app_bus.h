@@ -22,19 +22,19 @@ class State;
 namespace widget {
 class Widget;
 }
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::bus {
 
 struct BusOptions {
   std::string app_id;
-  std::optional<std::string> address;  // none: the user's session bus
-  std::function<void()> wake;          // on the bus thread, after a call was queued
-  std::optional<uid_t> allowed_uid;    // none: the user running the process
+  std::optional<std::string> address; // none: the user's session bus
+  std::function<void()> wake;         // on the bus thread, after a call was queued
+  std::optional<uid_t> allowed_uid;   // none: the user running the process
 };
 
 class AppBus {
- public:
+public:
   /// Connects and asks for the name without queueing behind its owner. Fails (with the reason)
   /// when there is no bus to connect to.
   static base::Result<std::unique_ptr<AppBus>> start(BusOptions options);
@@ -56,14 +56,15 @@ class AppBus {
                            std::function<void()> const& activate);
   /// UI thread, after the frame: answers the applied calls, and signals org.gtk.Actions.Changed
   /// when an action's enabled state changed (checked after calls and at most once a second).
-  void send_replies(widget::Widget& widget, State& state, std::vector<ActionSignature> const& actions);
+  void send_replies(widget::Widget& widget, State& state,
+                    std::vector<ActionSignature> const& actions);
   /// When send_replies should run again for a check of the enabled states it put off; none
   /// when nothing waits.
   std::optional<std::chrono::steady_clock::time_point> next_enabled_check() const;
 
   struct Impl;
 
- private:
+private:
   explicit AppBus(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
@@ -73,4 +74,4 @@ class AppBus {
 std::vector<ActionSignature> published_signatures(widget::Widget const& widget,
                                                   std::vector<ActionSignature> const& declared);
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -44,7 +44,8 @@ Reply::~Reply() {
 
 void Reply::send(GDBusMethodInvocation* invocation) {
   if (error_) {
-    g_dbus_method_invocation_return_dbus_error(invocation, error_->name.c_str(), error_->message.c_str());
+    g_dbus_method_invocation_return_dbus_error(invocation, error_->name.c_str(),
+                                               error_->message.c_str());
   } else {
     g_dbus_method_invocation_return_value(invocation, value_);
   }
@@ -58,14 +59,14 @@ std::span<std::uint8_t const> bytes(std::string const& text) {
 
 char const* kind_text(widget::StartOutcome::Kind kind) {
   switch (kind) {
-    case widget::StartOutcome::Kind::Pending:
-      return "pending";
-    case widget::StartOutcome::Kind::NotHandled:
-      return "not-handled";
-    case widget::StartOutcome::Kind::Failed:
-      return "failed";
-    case widget::StartOutcome::Kind::Completed:
-      break;
+  case widget::StartOutcome::Kind::Pending:
+    return "pending";
+  case widget::StartOutcome::Kind::NotHandled:
+    return "not-handled";
+  case widget::StartOutcome::Kind::Failed:
+    return "failed";
+  case widget::StartOutcome::Kind::Completed:
+    break;
   }
   return "completed";
 }
@@ -88,7 +89,8 @@ zarn_actions::RequestId fresh_request_id() {
 }
 
 /// Decodes and applies an encoded action when its namespace has a decoder; none otherwise.
-std::optional<widget::StartOutcome> apply_encoded(State& state, zarn_actions::EncodedAction const& action) {
+std::optional<widget::StartOutcome> apply_encoded(State& state,
+                                                  zarn_actions::EncodedAction const& action) {
   auto applied = state.apply_external(action);
   if (applied) {
     return widget::StartOutcome::completed();
@@ -105,7 +107,8 @@ Reply run_action(request::RunAction const& r, ApplyContext const& ctx) {
     return Reply::failure({ctx.error_prefix + ".Failed", result.error()});
   }
   if (!*result) {
-    return Reply::failure({NOT_SUPPORTED, fmt::format("the application did not handle '{}'", r.id)});
+    return Reply::failure(
+        {NOT_SUPPORTED, fmt::format("the application did not handle '{}'", r.id)});
   }
   return Reply::value(g_variant_new("()"));
 }
@@ -126,7 +129,8 @@ Reply invoke_resource(request::InvokeResource const& r, ApplyContext const& ctx)
   }
   auto encoded = spec->invoke(args);
   if (spec->operation_ns) {
-    encoded = zarn_actions::resource::enforce_operation_type(std::move(encoded), *spec->operation_ns);
+    encoded =
+        zarn_actions::resource::enforce_operation_type(std::move(encoded), *spec->operation_ns);
   }
   auto const request = fresh_request_id();
   auto outcome = apply_encoded(ctx.state, encoded);
@@ -134,8 +138,8 @@ Reply invoke_resource(request::InvokeResource const& r, ApplyContext const& ctx)
     // Not a document action: one of the published actions, run with the verb's effect.
     outcome = ctx.widget.start_action(request, spec->effect, encoded.ns, encoded.payload);
   }
-  return Reply::value(
-      g_variant_new("(ss@ay)", kind_text(outcome->kind), outcome->message.c_str(), request_bytes(request)));
+  return Reply::value(g_variant_new("(ss@ay)", kind_text(outcome->kind), outcome->message.c_str(),
+                                    request_bytes(request)));
 }
 
 Reply take_result(request::TakeActionResult const& r, ApplyContext const& ctx) {
@@ -150,7 +154,7 @@ Reply take_result(request::TakeActionResult const& r, ApplyContext const& ctx) {
                                     done->result.error().message.c_str()));
 }
 
-}  // namespace
+} // namespace
 
 GVariant* describe(ActionSignature const& action, bool enabled) {
   GVariantBuilder state;
@@ -202,7 +206,8 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
               return Reply::value(g_variant_new("(@(bgav))", describe(a, enabled.at(a.id))));
             }
           }
-          return Reply::failure({INVALID_ARGS, fmt::format("no published action named '{}'", r.id)});
+          return Reply::failure(
+              {INVALID_ARGS, fmt::format("no published action named '{}'", r.id)});
         } else if constexpr (std::is_same_v<T, request::DescribeAll>) {
           auto const enabled = action_enabled(ctx.widget, ctx.state, ctx.actions);
           GVariantBuilder all;
@@ -212,11 +217,13 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
           }
           return Reply::value(g_variant_new("(a{s(bgav)})", &all));
         } else if constexpr (std::is_same_v<T, request::ListResources>) {
-          return Reply::value(g_variant_new("(s)", resources_json(ctx.widget.root_resources(ctx.state)).c_str()));
+          return Reply::value(
+              g_variant_new("(s)", resources_json(ctx.widget.root_resources(ctx.state)).c_str()));
         } else if constexpr (std::is_same_v<T, request::ResolveResource>) {
           auto const found = ctx.widget.resolve_resource(ctx.state, r.id);
           if (!found) {
-            return Reply::failure({INVALID_ARGS, fmt::format("no resource with the id '{}'", r.id)});
+            return Reply::failure(
+                {INVALID_ARGS, fmt::format("no resource with the id '{}'", r.id)});
           }
           return Reply::value(g_variant_new("(s)", resource_json(*found).c_str()));
         } else if constexpr (std::is_same_v<T, request::InvokeResource>) {
@@ -225,11 +232,13 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
           zarn_actions::EncodedAction const action{r.ns, {r.payload.begin(), r.payload.end()}};
           auto const outcome = apply_encoded(ctx.state, action);
           if (!outcome) {
-            return Reply::failure({INVALID_ARGS, fmt::format("no decoder for action namespace {}", r.ns)});
+            return Reply::failure(
+                {INVALID_ARGS, fmt::format("no decoder for action namespace {}", r.ns)});
           }
           return Reply::value(outcome_tuple(*outcome));
         } else if constexpr (std::is_same_v<T, request::StartAction>) {
-          return Reply::value(outcome_tuple(ctx.widget.start_action(r.request, r.effect, r.id, bytes(r.argument))));
+          return Reply::value(
+              outcome_tuple(ctx.widget.start_action(r.request, r.effect, r.id, bytes(r.argument))));
         } else {
           return take_result(r, ctx);
         }
@@ -237,4 +246,4 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
       request);
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -18,15 +18,15 @@ class State;
 namespace widget {
 class Widget;
 }
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::bus {
 
 /// A reply: the out-arguments tuple (owned; none means the empty tuple) or an error.
 class Reply {
- public:
+public:
   Reply() = default;
-  static Reply value(GVariant* tuple);  // takes a floating or owned reference
+  static Reply value(GVariant* tuple); // takes a floating or owned reference
   static Reply failure(CallError error);
   Reply(Reply&& other) noexcept;
   Reply& operator=(Reply&& other) noexcept;
@@ -39,7 +39,7 @@ class Reply {
   /// Hands the reply to `invocation` (which it consumes).
   void send(GDBusMethodInvocation* invocation);
 
- private:
+private:
   GVariant* value_ = nullptr;
   std::optional<CallError> error_;
 };
@@ -49,7 +49,7 @@ struct ApplyContext {
   State& state;
   std::vector<ActionSignature> const& actions;
   std::string error_prefix;       // "test.zarn.maps.Error"
-  std::function<void()> activate;  // raises the window
+  std::function<void()> activate; // raises the window
 };
 
 Reply apply(Request const& request, ApplyContext const& ctx);
@@ -62,4 +62,4 @@ std::map<std::string, bool> action_enabled(widget::Widget& widget, State& state,
 /// The (bgav) description org.gtk.Actions gives of an action.
 GVariant* describe(ActionSignature const& action, bool enabled);
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

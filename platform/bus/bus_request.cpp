@@ -8,8 +8,10 @@ namespace zarn_ui::bus {
 
 namespace {
 
-ActionSignature const* find_action(std::vector<ActionSignature> const& actions, std::string_view id) {
-  auto const it = std::find_if(actions.begin(), actions.end(), [&](auto const& a) { return a.id == id; });
+ActionSignature const* find_action(std::vector<ActionSignature> const& actions,
+                                   std::string_view id) {
+  auto const it =
+      std::find_if(actions.begin(), actions.end(), [&](auto const& a) { return a.id == id; });
   return it == actions.end() ? nullptr : &*it;
 }
 
@@ -20,8 +22,8 @@ std::string child_string(GVariant* parameters, std::size_t index) {
   return out;
 }
 
-tl::expected<ActionSignature const*, CallError> known_action(std::vector<ActionSignature> const& actions,
-                                                             std::string_view id) {
+tl::expected<ActionSignature const*, CallError>
+known_action(std::vector<ActionSignature> const& actions, std::string_view id) {
   if (auto const* a = find_action(actions, id)) {
     return a;
   }
@@ -29,14 +31,15 @@ tl::expected<ActionSignature const*, CallError> known_action(std::vector<ActionS
 }
 
 /// A desktop file's action key allows no dots: "maps-locate" stands for "maps.locate".
-ActionSignature const* find_desktop_action(std::vector<ActionSignature> const& actions, std::string_view key) {
+ActionSignature const* find_desktop_action(std::vector<ActionSignature> const& actions,
+                                           std::string_view key) {
   ActionSignature const* found = nullptr;
   for (auto const& a : actions) {
     std::string desktop = a.id;
     std::replace(desktop.begin(), desktop.end(), '.', '-');
     if (desktop == key) {
       if (found) {
-        return nullptr;  // ambiguous
+        return nullptr; // ambiguous
       }
       found = &a;
     }
@@ -45,11 +48,11 @@ ActionSignature const* find_desktop_action(std::vector<ActionSignature> const& a
 }
 
 /// The argument of an action from the av parameter list of the standard interfaces.
-tl::expected<request::RunAction, CallError> run_action(GVariant* parameters,
-                                                       std::vector<ActionSignature> const& actions,
-                                                       bool desktop_keys) {
+tl::expected<request::RunAction, CallError>
+run_action(GVariant* parameters, std::vector<ActionSignature> const& actions, bool desktop_keys) {
   std::string id = child_string(parameters, 0);
-  if (auto const* alias = desktop_keys && !find_action(actions, id) ? find_desktop_action(actions, id) : nullptr) {
+  if (auto const* alias =
+          desktop_keys && !find_action(actions, id) ? find_desktop_action(actions, id) : nullptr) {
     id = alias->id;
   }
   auto action = known_action(actions, id);
@@ -62,7 +65,8 @@ tl::expected<request::RunAction, CallError> run_action(GVariant* parameters,
   tl::expected<request::RunAction, CallError> result = out;
   if (!(*action)->takes_argument) {
     if (n != 0) {
-      result = tl::unexpected(CallError{INVALID_ARGS, fmt::format("action '{}' takes no parameter", id)});
+      result = tl::unexpected(
+          CallError{INVALID_ARGS, fmt::format("action '{}' takes no parameter", id)});
     }
   } else {
     GVariant* boxed = n == 1 ? g_variant_get_child_value(list, 0) : nullptr;
@@ -85,7 +89,8 @@ tl::expected<request::RunAction, CallError> run_action(GVariant* parameters,
   return result;
 }
 
-tl::expected<zarn_actions::RequestId, CallError> request_id(GVariant* parameters, std::size_t index) {
+tl::expected<zarn_actions::RequestId, CallError> request_id(GVariant* parameters,
+                                                            std::size_t index) {
   GVariant* bytes = g_variant_get_child_value(parameters, index);
   gsize n = 0;
   auto const* data = static_cast<std::uint8_t const*>(g_variant_get_fixed_array(bytes, &n, 1));
@@ -100,7 +105,7 @@ tl::expected<zarn_actions::RequestId, CallError> request_id(GVariant* parameters
   return out;
 }
 
-}  // namespace
+} // namespace
 
 std::string object_path_for(std::string_view app_id) {
   std::string path = "/";
@@ -115,14 +120,16 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
                                             GVariant* parameters,
                                             std::vector<ActionSignature> const& actions) {
   auto unknown = [&] {
-    return tl::unexpected(CallError{UNKNOWN_METHOD, fmt::format("no method {}.{}", interface, method)});
+    return tl::unexpected(
+        CallError{UNKNOWN_METHOD, fmt::format("no method {}.{}", interface, method)});
   };
   if (interface == "org.freedesktop.Application") {
     if (method == "Activate") {
       return request::Activate{};
     }
     if (method == "Open") {
-      return tl::unexpected(CallError{NOT_SUPPORTED, "this application opens no files or addresses"});
+      return tl::unexpected(
+          CallError{NOT_SUPPORTED, "this application opens no files or addresses"});
     }
     if (method == "ActivateAction") {
       return run_action(parameters, actions, true);
@@ -180,7 +187,8 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
     if (!action) {
       return tl::unexpected(action.error());
     }
-    return request::StartAction{*id, std::move(name), (*action)->effect, child_string(parameters, 2)};
+    return request::StartAction{*id, std::move(name), (*action)->effect,
+                                child_string(parameters, 2)};
   }
   if (method == "TakeActionResult") {
     auto id = request_id(parameters, 0);
@@ -192,4 +200,4 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
   return unknown();
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -19,10 +19,10 @@ namespace zarn_ui::bus {
 
 namespace request {
 struct Activate {};
-struct RunAction {  // org.freedesktop.Application.ActivateAction, org.gtk.Actions.Activate
+struct RunAction { // org.freedesktop.Application.ActivateAction, org.gtk.Actions.Activate
   std::string id;
   std::uint8_t effect = 2;
-  std::string argument;  // JSON text; "null" for an action without argument
+  std::string argument; // JSON text; "null" for an action without argument
 };
 struct ListActions {};
 struct DescribeAction {
@@ -51,7 +51,7 @@ struct StartAction {
 struct TakeActionResult {
   zarn_actions::RequestId request{};
 };
-}  // namespace request
+} // namespace request
 
 using Request =
     std::variant<request::Activate, request::RunAction, request::ListActions,
@@ -82,4 +82,4 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
 /// The object path of an application id: "test.zarn.maps" → "/test/zarn/maps".
 std::string object_path_for(std::string_view app_id);
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -33,10 +33,11 @@ base::Result<GDBusConnection*> connect_session(std::optional<std::string> const&
                                         G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
       nullptr, nullptr, &error);
   if (connection == nullptr) {
-    return base::fail(fmt::format("could not connect to the session bus: {}", take_error_text(error)));
+    return base::fail(
+        fmt::format("could not connect to the session bus: {}", take_error_text(error)));
   }
   g_dbus_connection_set_exit_on_close(connection, FALSE);
   return connection;
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -17,4 +17,4 @@ base::Result<GDBusConnection*> connect_session(std::optional<std::string> const&
 /// The text of `error` without its remote-error prefix; frees it.
 std::string take_error_text(GError* error);
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

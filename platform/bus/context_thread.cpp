@@ -18,9 +18,13 @@ void ContextThread::enter(char const* name) {
   g_main_context_push_thread_default(context_);
 }
 
-void ContextThread::leave() { g_main_context_pop_thread_default(context_); }
+void ContextThread::leave() {
+  g_main_context_pop_thread_default(context_);
+}
 
-void ContextThread::run_loop() { g_main_loop_run(loop_); }
+void ContextThread::run_loop() {
+  g_main_loop_run(loop_);
+}
 
 void ContextThread::post(GSourceFunc fn, gpointer data) {
   GSource* source = g_idle_source_new();
@@ -44,4 +48,4 @@ void ContextThread::stop() {
   thread_.join();
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -11,7 +11,7 @@
 namespace zarn_ui::bus {
 
 class ContextThread {
- public:
+public:
   /// Makes the context and its loop; no thread runs yet.
   ContextThread();
   /// Stops the thread first.
@@ -21,8 +21,7 @@ class ContextThread {
 
   /// Runs `body` on a new thread named `name` (a literal), with the context pushed as the
   /// thread's default while it runs. Throws std::system_error when no thread can start.
-  template <class Body>
-  void start(char const* name, Body body) {
+  template <class Body> void start(char const* name, Body body) {
     thread_ = std::thread([this, name, body = std::move(body)]() mutable {
       enter(name);
       body();
@@ -42,7 +41,7 @@ class ContextThread {
   /// call more than once.
   void stop();
 
- private:
+private:
   void enter(char const* name);
   void leave();
 
@@ -51,4 +50,4 @@ class ContextThread {
   std::thread thread_;
 };
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

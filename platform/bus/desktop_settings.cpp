@@ -85,7 +85,7 @@ constexpr Key KEYS[] = {{APPEARANCE, "color-scheme"},
                         {APPEARANCE, "reduced-motion"},
                         {GNOME_INTERFACE, "enable-animations"}};
 
-}  // namespace
+} // namespace
 
 struct DesktopSettings::Impl {
   SettingsOptions options;
@@ -142,9 +142,9 @@ struct DesktopSettings::Impl {
   Outcome read(GDBusConnection* connection, Key const& k, bool old_portal) {
     GError* error = nullptr;
     GVariant* reply = g_dbus_connection_call_sync(
-        connection, PORTAL_BUS_NAME, PORTAL_PATH, SETTINGS_INTERFACE, old_portal ? "Read" : "ReadOne",
-        g_variant_new("(ss)", k.ns, k.key), G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NONE,
-        READ_TIMEOUT_MS, cancel, &error);
+        connection, PORTAL_BUS_NAME, PORTAL_PATH, SETTINGS_INTERFACE,
+        old_portal ? "Read" : "ReadOne", g_variant_new("(ss)", k.ns, k.key), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, READ_TIMEOUT_MS, cancel, &error);
     if (reply == nullptr) {
       bool const unknown_method = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD);
       // The portal's own errors ("not found" for a key it does not have) are the ones GDBus does
@@ -249,4 +249,4 @@ std::optional<Appearance> DesktopSettings::take_change() {
   return impl_->current;
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

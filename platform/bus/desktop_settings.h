@@ -22,12 +22,12 @@ struct Appearance {
 };
 
 struct SettingsOptions {
-  std::optional<std::string> address;  // none: the user's session bus
-  std::function<void()> wake;          // on the bus thread, after the appearance changed
+  std::optional<std::string> address; // none: the user's session bus
+  std::function<void()> wake;         // on the bus thread, after the appearance changed
 };
 
 class DesktopSettings {
- public:
+public:
   /// Starts the thread; never fails (a missing bus or portal reads as no preference).
   explicit DesktopSettings(SettingsOptions options);
   ~DesktopSettings();
@@ -41,8 +41,8 @@ class DesktopSettings {
 
   struct Impl;
 
- private:
+private:
   std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

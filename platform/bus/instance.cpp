@@ -12,13 +12,12 @@ namespace {
 
 constexpr int CALL_TIMEOUT_MS = 25000;
 
-base::Result<void> call(GDBusConnection* connection, std::string const& app_id, std::string const& path,
-                        char const* method, GVariant* parameters) {
+base::Result<void> call(GDBusConnection* connection, std::string const& app_id,
+                        std::string const& path, char const* method, GVariant* parameters) {
   GError* error = nullptr;
-  GVariant* reply = g_dbus_connection_call_sync(connection, app_id.c_str(), path.c_str(),
-                                                "org.freedesktop.Application", method, parameters,
-                                                nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START,
-                                                CALL_TIMEOUT_MS, nullptr, &error);
+  GVariant* reply = g_dbus_connection_call_sync(
+      connection, app_id.c_str(), path.c_str(), "org.freedesktop.Application", method, parameters,
+      nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, CALL_TIMEOUT_MS, nullptr, &error);
   if (reply == nullptr) {
     return base::fail(take_error_text(error));
   }
@@ -26,7 +25,7 @@ base::Result<void> call(GDBusConnection* connection, std::string const& app_id, 
   return {};
 }
 
-}  // namespace
+} // namespace
 
 base::Result<void> hand_off(std::string_view app_id, std::optional<std::string> const& address,
                             std::optional<ForwardedAction> const& action) {
@@ -53,4 +52,4 @@ base::Result<void> hand_off(std::string_view app_id, std::optional<std::string> 
   return result;
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

@@ -12,7 +12,7 @@ namespace zarn_ui::bus {
 
 struct ForwardedAction {
   std::string id;
-  std::optional<std::string> argument;  // JSON text
+  std::optional<std::string> argument; // JSON text
 };
 
 /// Calls Activate, then ActivateAction for `action`, on the owner of `app_id`. The error is the
@@ -20,4 +20,4 @@ struct ForwardedAction {
 base::Result<void> hand_off(std::string_view app_id, std::optional<std::string> const& address,
                             std::optional<ForwardedAction> const& action);
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

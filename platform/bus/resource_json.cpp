@@ -41,7 +41,7 @@ nlohmann::ordered_json to_json(zarn_actions::Resource const& r) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 // Titles come from user data; invalid UTF-8 is replaced rather than refused.
 std::string resource_json(zarn_actions::Resource const& resource) {
@@ -56,4 +56,4 @@ std::string resources_json(std::vector<zarn_actions::Resource> const& resources)
   return out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

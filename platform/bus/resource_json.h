@@ -13,4 +13,4 @@ namespace zarn_ui::bus {
 std::string resource_json(zarn_actions::Resource const& resource);
 std::string resources_json(std::vector<zarn_actions::Resource> const& resources);
 
-}  // namespace zarn_ui::bus
+} // namespace zarn_ui::bus

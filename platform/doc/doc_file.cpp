@@ -73,7 +73,7 @@ fs::path resolve_links(fs::path const& path) {
 }
 
 std::optional<FileStamp> stamp_of(fs::path const& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     return std::nullopt;
   }

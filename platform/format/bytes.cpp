@@ -18,4 +18,4 @@ std::string bytes(std::uint64_t count) {
   return fmt::format("{} B", count);
 }
 
-}  // namespace zarn_ui::format
+} // namespace zarn_ui::format

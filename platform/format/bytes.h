@@ -8,4 +8,4 @@ namespace zarn_ui::format {
 
 std::string bytes(std::uint64_t count);
 
-}  // namespace zarn_ui::format
+} // namespace zarn_ui::format

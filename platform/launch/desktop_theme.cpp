@@ -15,9 +15,10 @@ namespace {
 // still switches the theme when it comes.
 constexpr std::chrono::milliseconds FIRST_ANSWER_WAIT{1000};
 
-}  // namespace
+} // namespace
 
-Theme theme_for(bus::Appearance const& appearance, std::optional<std::string> const& override_name) {
+Theme theme_for(bus::Appearance const& appearance,
+                std::optional<std::string> const& override_name) {
   Theme theme = Theme::light();
   if (override_name && !override_name->empty()) {
     theme = theme_named(*override_name);
@@ -58,4 +59,4 @@ std::optional<Theme> DesktopTheme::take_change() {
   return theme_for(*appearance, options_.override_name);
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

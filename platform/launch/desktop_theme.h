@@ -16,11 +16,11 @@ namespace zarn_ui::launch {
 Theme theme_for(bus::Appearance const& appearance, std::optional<std::string> const& override_name);
 
 class DesktopTheme {
- public:
+public:
   struct Options {
-    bool follow_desktop = false;               // false: light, nothing is asked or overridden
-    std::optional<std::string> bus_address;    // none: the user's session bus
-    std::optional<std::string> override_name;  // ZARN_THEME; empty counts as unset
+    bool follow_desktop = false;              // false: light, nothing is asked or overridden
+    std::optional<std::string> bus_address;   // none: the user's session bus
+    std::optional<std::string> override_name; // ZARN_THEME; empty counts as unset
   };
   /// Starts asking the portal (with an SDL user event to wake the loop on a change).
   explicit DesktopTheme(Options options);
@@ -33,9 +33,9 @@ class DesktopTheme {
   /// The theme to switch to when the desktop's appearance changed since the last call.
   std::optional<Theme> take_change();
 
- private:
+private:
   Options options_;
   std::unique_ptr<bus::DesktopSettings> settings_;
 };
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -24,7 +24,9 @@ using surface::FloatingPlacement;
 
 constexpr double MARGIN = FloatingPlacement::SURFACE_MARGIN;
 
-Rect inset(Rect const& r, double by) { return {r.x0 + by, r.y0 + by, r.x1 - by, r.y1 - by}; }
+Rect inset(Rect const& r, double by) {
+  return {r.x0 + by, r.y0 + by, r.x1 - by, r.y1 - by};
+}
 
 floating_surface::ProtocolRect protocol_form(Rect const& r) {
   auto const whole = [](double v) { return static_cast<std::int32_t>(std::lround(v)); };
@@ -34,24 +36,35 @@ floating_surface::ProtocolRect protocol_form(Rect const& r) {
 /// The window an event is about; 0 for events of no window.
 Uint32 event_window(SDL_Event const& e) {
   switch (e.type) {
-    case SDL_WINDOWEVENT: return e.window.windowID;
-    case SDL_MOUSEMOTION: return e.motion.windowID;
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: return e.button.windowID;
-    case SDL_MOUSEWHEEL: return e.wheel.windowID;
-    case SDL_KEYDOWN:
-    case SDL_KEYUP: return e.key.windowID;
-    case SDL_TEXTINPUT: return e.text.windowID;
-    default: return 0;
+  case SDL_WINDOWEVENT:
+    return e.window.windowID;
+  case SDL_MOUSEMOTION:
+    return e.motion.windowID;
+  case SDL_MOUSEBUTTONDOWN:
+  case SDL_MOUSEBUTTONUP:
+    return e.button.windowID;
+  case SDL_MOUSEWHEEL:
+    return e.wheel.windowID;
+  case SDL_KEYDOWN:
+  case SDL_KEYUP:
+    return e.key.windowID;
+  case SDL_TEXTINPUT:
+    return e.text.windowID;
+  default:
+    return 0;
   }
 }
 
 std::uint32_t button_of(Uint8 sdl_button) {
   switch (sdl_button) {
-    case SDL_BUTTON_LEFT: return 0;
-    case SDL_BUTTON_RIGHT: return 1;
-    case SDL_BUTTON_MIDDLE: return 2;
-    default: return sdl_button;
+  case SDL_BUTTON_LEFT:
+    return 0;
+  case SDL_BUTTON_RIGHT:
+    return 1;
+  case SDL_BUTTON_MIDDLE:
+    return 2;
+  default:
+    return sdl_button;
   }
 }
 
@@ -71,7 +84,7 @@ std::optional<Rect> usable_area(Rect const& screen, SDL_Window* main) {
               static_cast<double>(r.y + r.h)};
 }
 
-}  // namespace
+} // namespace
 
 bool driver_places_windows(char const* driver) {
   if (driver == nullptr) {
@@ -91,8 +104,7 @@ Rect clamp_to_usable(Rect const& surface, Rect const& usable) {
 }
 
 FloatingWindow::FloatingWindow(SDL_Window* main, double ui_scale)
-    : main_(main),
-      k_(std::isfinite(ui_scale) && ui_scale > 0.0 ? ui_scale : 1.0),
+    : main_(main), k_(std::isfinite(ui_scale) && ui_scale > 0.0 ? ui_scale : 1.0),
       capable_(driver_places_windows(SDL_GetCurrentVideoDriver())) {
   last_main_origin_ = main_origin();
 }
@@ -104,7 +116,9 @@ FloatingWindow::~FloatingWindow() {
   }
 }
 
-Uint32 FloatingWindow::window_id() const { return window_ ? SDL_GetWindowID(window_) : 0; }
+Uint32 FloatingWindow::window_id() const {
+  return window_ ? SDL_GetWindowID(window_) : 0;
+}
 
 Point FloatingWindow::main_origin() const {
   int x = 0;
@@ -155,8 +169,8 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
   std::optional<Point> dragged_to;
   if (dragging && pointer && (ours || main_event) && pointer_on_screen_) {
     Point const origin = main_origin();
-    dragged_to = Point{(pointer_on_screen_->x - origin.x) / k_,
-                       (pointer_on_screen_->y - origin.y) / k_};
+    dragged_to =
+        Point{(pointer_on_screen_->x - origin.x) / k_, (pointer_on_screen_->y - origin.y) / k_};
     pointer_on_screen_.reset();
   }
   if (main_event && pointer && !dragged_to) {
@@ -184,66 +198,66 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
     return true;
   }
   switch (event.type) {
-    case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-        // Closed from the desktop: the card goes back into the window.
-        if (auto const request = surface->surface_spec()) {
-          surface->apply_placement_event(
-              PlacementEvent{PlacementEventKind::ReturnToApp, request->surface_id, {}, false});
-        }
-        hide();
-        active_ = false;
-      } else if (event.window.event == SDL_WINDOWEVENT_LEAVE && !dragging) {
-        // Nothing of the card stays hovered once the pointer has left it.
-        deliver(PointerMoved{(drawn_rect_.x0 - 1.0) * main_scale,
-                             (drawn_rect_.y0 - 1.0) * main_scale});
+  case SDL_WINDOWEVENT:
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+      // Closed from the desktop: the card goes back into the window.
+      if (auto const request = surface->surface_spec()) {
+        surface->apply_placement_event(
+            PlacementEvent{PlacementEventKind::ReturnToApp, request->surface_id, {}, false});
       }
-      wants_frame_ = true;
+      hide();
+      active_ = false;
+    } else if (event.window.event == SDL_WINDOWEVENT_LEAVE && !dragging) {
+      // Nothing of the card stays hovered once the pointer has left it.
+      deliver(
+          PointerMoved{(drawn_rect_.x0 - 1.0) * main_scale, (drawn_rect_.y0 - 1.0) * main_scale});
+    }
+    wants_frame_ = true;
+    break;
+  case SDL_MOUSEMOTION: {
+    Point p = to_main_frame(event.motion.x, event.motion.y);
+    if (dragging) {
+      // Without the screen place: relative to where the surface is now.
+      int wx = 0;
+      int wy = 0;
+      SDL_GetWindowPosition(window_, &wx, &wy);
+      Point const origin = main_origin();
+      p = {(wx + event.motion.x - origin.x) / k_, (wy + event.motion.y - origin.y) / k_};
+    }
+    last_pointer_ = p;
+    deliver(PointerMoved{p.x * main_scale, p.y * main_scale});
+    break;
+  }
+  case SDL_MOUSEBUTTONDOWN:
+  case SDL_MOUSEBUTTONUP: {
+    Point const p = to_main_frame(event.button.x, event.button.y);
+    bool const pressed = event.type == SDL_MOUSEBUTTONDOWN;
+    // The margin around the card is no part of it: a press there reaches nothing beneath.
+    if (pressed && !inset(drawn_rect_, MARGIN).contains(p)) {
       break;
-    case SDL_MOUSEMOTION: {
-      Point p = to_main_frame(event.motion.x, event.motion.y);
-      if (dragging) {
-        // Without the screen place: relative to where the surface is now.
-        int wx = 0;
-        int wy = 0;
-        SDL_GetWindowPosition(window_, &wx, &wy);
-        Point const origin = main_origin();
-        p = {(wx + event.motion.x - origin.x) / k_, (wy + event.motion.y - origin.y) / k_};
-      }
-      last_pointer_ = p;
+    }
+    if (pressed) {
       deliver(PointerMoved{p.x * main_scale, p.y * main_scale});
-      break;
     }
-    case SDL_MOUSEBUTTONDOWN:
-    case SDL_MOUSEBUTTONUP: {
-      Point const p = to_main_frame(event.button.x, event.button.y);
-      bool const pressed = event.type == SDL_MOUSEBUTTONDOWN;
-      // The margin around the card is no part of it: a press there reaches nothing beneath.
-      if (pressed && !inset(drawn_rect_, MARGIN).contains(p)) {
-        break;
-      }
-      if (pressed) {
-        deliver(PointerMoved{p.x * main_scale, p.y * main_scale});
-      }
-      deliver(PointerButton{p.x * main_scale, p.y * main_scale, button_of(event.button.button),
-                            pressed ? ButtonState::Pressed : ButtonState::Released});
-      if (pressed && widget.is_dragging_surface()) {
-        track_pointer(true);
-      }
-      break;
+    deliver(PointerButton{p.x * main_scale, p.y * main_scale, button_of(event.button.button),
+                          pressed ? ButtonState::Pressed : ButtonState::Released});
+    if (pressed && widget.is_dragging_surface()) {
+      track_pointer(true);
     }
-    case SDL_KEYDOWN:
-    case SDL_KEYUP:
-    case SDL_TEXTINPUT:
-      // A desktop that focuses the card's window: typing still reaches the application.
-      if (auto translated = translate_sdl_event(event, 1.0)) {
-        bool handled = false;
-        widget.handle_event(translated->event, translated->modifiers, state, main_scale, handled);
-        wants_frame_ = true;
-      }
-      break;
-    default:
-      break;  // the wheel scrolls nothing on the card
+    break;
+  }
+  case SDL_KEYDOWN:
+  case SDL_KEYUP:
+  case SDL_TEXTINPUT:
+    // A desktop that focuses the card's window: typing still reaches the application.
+    if (auto translated = translate_sdl_event(event, 1.0)) {
+      bool handled = false;
+      widget.handle_event(translated->event, translated->modifiers, state, main_scale, handled);
+      wants_frame_ = true;
+    }
+    break;
+  default:
+    break; // the wheel scrolls nothing on the card
   }
   return true;
 }
@@ -349,7 +363,7 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
     return;
   }
   if (!capable_ || !active_) {
-    return;  // the main window keeps painting the card, inside the window
+    return; // the main window keeps painting the card, inside the window
   }
   Point const origin = main_origin();
   if (shown_ && !dragging && origin != last_main_origin_) {
@@ -386,4 +400,4 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   presenter_->present(scene, px.ratio * k_, base);
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -34,7 +34,7 @@ bool driver_places_windows(char const* driver);
 Rect clamp_to_usable(Rect const& surface, Rect const& usable);
 
 class FloatingWindow {
- public:
+public:
   /// `main` is the application's window; `ui_scale` the window coordinates per logical pixel.
   FloatingWindow(SDL_Window* main, double ui_scale);
   ~FloatingWindow();
@@ -44,8 +44,7 @@ class FloatingWindow {
   /// Sees every event before the main window does. Events of the surface are handled here (the
   /// card gets them in its frame; `main_scale` is the main frame's device pixels per logical
   /// pixel) and true is answered: the main window must not see them.
-  bool route_event(SDL_Event const& event, widget::Widget& widget, State* state,
-                   double main_scale);
+  bool route_event(SDL_Event const& event, widget::Widget& widget, State* state, double main_scale);
 
   /// After the main window's frame: takes the application's surface request, opens, moves or
   /// closes the surface, reports its geometry, hands a card dropped over the window back, and
@@ -60,7 +59,7 @@ class FloatingWindow {
   /// The surface's SDL window id, 0 while none exists.
   Uint32 window_id() const;
 
- private:
+private:
   Point main_origin() const;
   Point to_main_frame(int x, int y) const;
   void open_or_move(Rect const& screen, Rect const& frame_rect);
@@ -74,16 +73,16 @@ class FloatingWindow {
   bool capable_ = false;
   SDL_Window* window_ = nullptr;
   std::unique_ptr<WindowPresenter> presenter_;
-  bool active_ = false;        // a surface was asked for and the card is still off the window
+  bool active_ = false; // a surface was asked for and the card is still off the window
   bool shown_ = false;
   bool wants_frame_ = false;
   bool was_dragging_ = false;
-  bool tracking_ = false;      // capturing the pointer, with the X server's events on
-  Rect frame_rect_;            // the surface's rectangle in the main frame, as last shown
-  Rect drawn_rect_;            // the part of the frame the surface shows (unclamped)
-  std::optional<Point> last_pointer_;      // in the main frame
+  bool tracking_ = false;             // capturing the pointer, with the X server's events on
+  Rect frame_rect_;                   // the surface's rectangle in the main frame, as last shown
+  Rect drawn_rect_;                   // the part of the frame the surface shows (unclamped)
+  std::optional<Point> last_pointer_; // in the main frame
   std::optional<Point> pointer_on_screen_; // of the last raw motion, while dragged here
   Point last_main_origin_;
 };
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -23,7 +23,7 @@
 namespace zarn_ui {
 class App;
 class State;
-}  // namespace zarn_ui
+} // namespace zarn_ui
 
 namespace zarn_ui::launch {
 
@@ -47,11 +47,11 @@ using PersistOpener = std::function<persist::Persistence(std::string_view app_id
 
 struct LaunchSpec {
   std::string app_id;
-  std::string name;      // shown to people: the window title, --version
-  std::string version;   // --version prints "<name> <version>"
-  std::string icon_svg;  // SVG text of the window icon; empty: the window system's default
-  std::vector<std::string> switches;  // declared switches, "--name"
-  std::vector<std::string> options;   // declared switches that take a value
+  std::string name;     // shown to people: the window title, --version
+  std::string version;  // --version prints "<name> <version>"
+  std::string icon_svg; // SVG text of the window icon; empty: the window system's default
+  std::vector<std::string> switches; // declared switches, "--name"
+  std::vector<std::string> options;  // declared switches that take a value
   std::function<AppBox()> create_app;
   std::function<tl::expected<AppBox, LaunchError>(LaunchArgs const&)> create_app_from_args;
   std::function<void(LaunchResult& out, LaunchArgs const& args)> render_shot;
@@ -72,26 +72,26 @@ int run_or_exit(LaunchSpec const& application, int argc, char const* const* argv
 
 /// What a window run did, for tests and benchmarks.
 struct WindowStats {
-  std::atomic<std::uint64_t> frames{0};  // frames drawn; may be read from another thread
-  std::function<void()> on_frame;        // on the UI thread, after each frame was shown
+  std::atomic<std::uint64_t> frames{0}; // frames drawn; may be read from another thread
+  std::function<void()> on_frame;       // on the UI thread, after each frame was shown
 };
 
 struct WindowOptions {
   /// Draws this many frames, then ends; 0: until the window closes. They come back to back,
   /// without sleeping, except at display rate while the widget animates.
   std::uint64_t max_frames = 0;
-  bool session_bus = false;  // own the application id on the session bus (a plain start)
+  bool session_bus = false; // own the application id on the session bus (a plain start)
   /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.
   bool desktop_theme = false;
-  std::optional<std::string> settings_bus = {};  // the Settings portal's bus; none: the session bus
-  bool accessibility = false;  // export the accessibility tree on the accessibility bus
+  std::optional<std::string> settings_bus = {}; // the Settings portal's bus; none: the session bus
+  bool accessibility = false; // export the accessibility tree on the accessibility bus
   /// Ends the run after this long (the loop sleeps as it would in use); none: until it closes.
   std::optional<std::chrono::milliseconds> run_for = std::nullopt;
-  WindowStats* stats = nullptr;  // filled in while it runs
+  WindowStats* stats = nullptr; // filled in while it runs
 };
 
 /// The window path of run_or_exit with arguments already parsed.
 LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
                         WindowOptions options = {});
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

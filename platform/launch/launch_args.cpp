@@ -35,8 +35,8 @@ base::Result<std::pair<std::uint32_t, std::uint32_t>> parse_size(std::string_vie
       return std::pair{*w, *h};
     }
   }
-  return base::fail(fmt::format("invalid --size '{}': expected WxH with each side 1..{}", text,
-                                MAX_SIDE));
+  return base::fail(
+      fmt::format("invalid --size '{}': expected WxH with each side 1..{}", text, MAX_SIDE));
 }
 
 base::Result<float> parse_scale(std::string_view text) {
@@ -49,7 +49,7 @@ base::Result<float> parse_scale(std::string_view text) {
   return v;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> LaunchArgs::value(std::string_view name) const {
   if (auto it = options.find(name); it != options.end()) {
@@ -61,7 +61,8 @@ std::optional<std::string> LaunchArgs::value(std::string_view name) const {
 base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
                                            std::span<std::string const> declared_switches,
                                            std::span<std::string const> declared_options) {
-  static constexpr std::string_view own_options[] = {"--screenshot", "--size", "--scale", "--action"};
+  static constexpr std::string_view own_options[] = {"--screenshot", "--size", "--scale",
+                                                     "--action"};
   LaunchArgs out;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string_view const arg = args[i];
@@ -78,8 +79,8 @@ base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
     if (eq != std::string_view::npos) {
       inline_value = arg.substr(eq + 1);
     }
-    bool const own = std::find(std::begin(own_options), std::end(own_options), name) !=
-                     std::end(own_options);
+    bool const own =
+        std::find(std::begin(own_options), std::end(own_options), name) != std::end(own_options);
     if (!own && !contains(declared_options, name)) {
       if (!contains(declared_switches, name)) {
         return base::fail(fmt::format("unknown option '{}'", name));
@@ -130,4 +131,4 @@ base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
   return out;
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -27,11 +27,11 @@ struct LaunchArgs {
   std::set<std::string, std::less<>> switches;
   std::map<std::string, std::string, std::less<>> options;
   std::optional<std::filesystem::path> screenshot;
-  std::optional<std::pair<std::uint32_t, std::uint32_t>> size;  // width, height in pixels
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> size; // width, height in pixels
   std::optional<float> scale;
-  std::optional<StartAction> action;  // run by the running instance when there is one
-  bool help = false;     // --help or -h: print the usage and do nothing else
-  bool version = false;  // --version: print the version and do nothing else
+  std::optional<StartAction> action; // run by the running instance when there is one
+  bool help = false;                 // --help or -h: print the usage and do nothing else
+  bool version = false;              // --version: print the version and do nothing else
 
   bool has(std::string_view name) const { return switches.contains(name); }
   std::optional<std::string> value(std::string_view name) const;
@@ -48,4 +48,4 @@ base::Result<LaunchArgs> parse_launch_args(std::span<char const* const> args,
                                            std::span<std::string const> declared_switches,
                                            std::span<std::string const> declared_options);
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -29,7 +29,7 @@ bool driver_waits_itself() {
          (std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0);
 }
 
-}  // namespace
+} // namespace
 
 Uint32 wake_event_type() {
   static Uint32 const type = SDL_RegisterEvents(1);
@@ -59,7 +59,7 @@ int note_event(void*, SDL_Event*) {
   return 0;
 }
 
-}  // namespace
+} // namespace
 
 LoopWakeScope::LoopWakeScope() {
   SDL_AddEventWatch(&note_event, nullptr);
@@ -111,4 +111,4 @@ void wait_for_event(std::optional<std::chrono::steady_clock::time_point> until) 
   }
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

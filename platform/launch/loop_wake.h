@@ -19,7 +19,7 @@ void push_wake();
 /// While a window runs: base::wake_ui pushes the wake-up, and every event queued from any
 /// thread wakes wait_for_event. Made after SDL starts, dropped before it shuts down.
 class LoopWakeScope {
- public:
+public:
   LoopWakeScope();
   ~LoopWakeScope();
   LoopWakeScope(LoopWakeScope const&) = delete;
@@ -32,4 +32,4 @@ class LoopWakeScope {
 /// signals (such a window only gets events this process pushes).
 void wait_for_event(std::optional<std::chrono::steady_clock::time_point> until);
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -29,20 +29,20 @@ namespace zarn_ui::launch {
 
 std::string LaunchError::display() const {
   switch (kind) {
-    case Kind::MissingScreenshotPath:
-      return "no screenshot output path given (--screenshot PATH)";
-    case Kind::Layout: {
-      // The layout's own errors name it already.
-      std::string_view detail = message;
-      if (detail.starts_with("layout: ")) {
-        detail.remove_prefix(8);
-      }
-      return fmt::format("layout failed: {}", detail);
+  case Kind::MissingScreenshotPath:
+    return "no screenshot output path given (--screenshot PATH)";
+  case Kind::Layout: {
+    // The layout's own errors name it already.
+    std::string_view detail = message;
+    if (detail.starts_with("layout: ")) {
+      detail.remove_prefix(8);
     }
-    case Kind::Usage:
-    case Kind::Window:
-    case Kind::Failed:
-      break;
+    return fmt::format("layout failed: {}", detail);
+  }
+  case Kind::Usage:
+  case Kind::Window:
+  case Kind::Failed:
+    break;
   }
   return message;
 }
@@ -72,7 +72,7 @@ std::string usage_text(LaunchSpec const& application, char const* program) {
 constexpr auto FRAME_INTERVAL = std::chrono::milliseconds(16);
 
 class SdlSession {
- public:
+public:
   SdlSession() {
     // Frames are replayed by cairo in memory and only copied to the screen; an accelerated
     // renderer or framebuffer would load a GL driver (a software one under a virtual display)
@@ -100,20 +100,20 @@ class SdlSession {
     return window_ != nullptr;
   }
 
- private:
+private:
   bool ok_ = false;
   SDL_Window* window_ = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
                         WindowOptions options) {
   prepare_window_identity(application);
   SdlSession sdl;
   if (!sdl.ok()) {
-    return tl::unexpected(LaunchError::failed(
-        fmt::format("could not start the window system: {}", SDL_GetError())));
+    return tl::unexpected(
+        LaunchError::failed(fmt::format("could not start the window system: {}", SDL_GetError())));
   }
   WindowBus bus(application, args, options.session_bus);
   if (bus.handed_off()) {
@@ -219,7 +219,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
         continue;
       }
       if (floating.route_event(event, *widget, state.get(), scale)) {
-        continue;  // the card's window: its close hands the card back, nothing more
+        continue; // the card's window: its close hands the card back, nothing more
       }
       if (event.type == SDL_QUIT ||
           (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
@@ -291,7 +291,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
       bus.after_frame(*widget, *state);
     }
     if (options.max_frames != 0 && !animating) {
-      continue;  // a counted run draws its frames back to back, an animation's at display rate
+      continue; // a counted run draws its frames back to back, an animation's at display rate
     }
 
     now = std::chrono::steady_clock::now();
@@ -356,4 +356,4 @@ int run_or_exit(LaunchSpec const& application, int argc, char const* const* argv
   return 0;
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

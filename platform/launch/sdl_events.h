@@ -22,4 +22,4 @@ Modifiers modifiers_from_sdl(Uint16 mod);
 /// as text input).
 std::optional<TranslatedEvent> translate_sdl_event(SDL_Event const& event, double scale);
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -11,8 +11,8 @@ std::unique_ptr<State> State::in_memory() {
   return std::make_unique<State>(persist::Persistence::memory_only());
 }
 
-zarn_actions::ActionResult<zarn_actions::Outcome> State::apply_external(
-    zarn_actions::EncodedAction const& action) {
+zarn_actions::ActionResult<zarn_actions::Outcome>
+State::apply_external(zarn_actions::EncodedAction const& action) {
   if (!registry_) {
     return tl::unexpected(zarn_actions::ActionError{
         zarn_actions::ActionError::Kind::UnknownNamespace, action.ns, {}});
@@ -26,7 +26,9 @@ zarn_actions::ActionResult<zarn_actions::Outcome> State::apply_external(
   return zarn_actions::executor::dispatch_by(document(), **typed, action, transport, actor);
 }
 
-void State::after_frame() { persistence_.maybe_save(clock_->now()); }
+void State::after_frame() {
+  persistence_.maybe_save(clock_->now());
+}
 
 void State::close() {
   if (auto saved = persistence_.save_now(); !saved) {
@@ -34,4 +36,4 @@ void State::close() {
   }
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

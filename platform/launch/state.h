@@ -13,7 +13,7 @@
 namespace zarn_ui {
 
 class State {
- public:
+public:
   explicit State(persist::Persistence persistence, base::Clock const& clock = base::system_clock());
   /// A fresh state on a memory-only document (screenshots, starts from launch arguments).
   static std::unique_ptr<State> in_memory();
@@ -25,15 +25,15 @@ class State {
 
   /// Decodes an action invoked from outside with the registered decoder of its namespace and
   /// applies it to the document; the application sees the change at its next tick.
-  zarn_actions::ActionResult<zarn_actions::Outcome> apply_external(
-      zarn_actions::EncodedAction const& action);
+  zarn_actions::ActionResult<zarn_actions::Outcome>
+  apply_external(zarn_actions::EncodedAction const& action);
 
   /// After each frame: writes the document when it changed and the save delay passed.
   void after_frame();
   /// At exit: writes what is unsaved.
   void close();
 
- private:
+private:
   persist::Persistence persistence_;
   base::Clock const* clock_;
   zarn_actions::ActionRegistry const* registry_ = nullptr;
@@ -41,12 +41,12 @@ class State {
 
 /// The application's action registry (and, later, what else the platform offers it).
 class App {
- public:
+public:
   zarn_actions::ActionRegistry& action_registry_mut() { return registry_; }
   zarn_actions::ActionRegistry const& action_registry() const { return registry_; }
 
- private:
+private:
   zarn_actions::ActionRegistry registry_;
 };
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -36,4 +36,4 @@ void WindowAccess::after_frame(widget::Widget const& widget, SDL_Window* window,
                    Rect{0.0, 0.0, logical.width, logical.height}, ui_scale);
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

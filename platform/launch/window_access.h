@@ -18,19 +18,18 @@ class AccessBridge;
 namespace zarn_ui::launch {
 
 class WindowAccess {
- public:
-   WindowAccess(LaunchSpec const& application, bool use_bridge);
-   ~WindowAccess();
-   WindowAccess(WindowAccess const&) = delete;
-   WindowAccess& operator=(WindowAccess const&) = delete;
+public:
+  WindowAccess(LaunchSpec const& application, bool use_bridge);
+  ~WindowAccess();
+  WindowAccess(WindowAccess const&) = delete;
+  WindowAccess& operator=(WindowAccess const&) = delete;
 
-   void before_tick(widget::Widget& widget, State& state);
-   /// `logical` is the layout's size of this frame, `ui_scale` window points per layout pixel.
-   void after_frame(widget::Widget const& widget, SDL_Window* window, Size logical,
-                    double ui_scale);
+  void before_tick(widget::Widget& widget, State& state);
+  /// `logical` is the layout's size of this frame, `ui_scale` window points per layout pixel.
+  void after_frame(widget::Widget const& widget, SDL_Window* window, Size logical, double ui_scale);
 
- private:
+private:
   std::unique_ptr<a11y::AccessBridge> bridge_;
 };
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -17,14 +17,15 @@ namespace {
 /// Without a bus the action of this start still runs, on this window.
 void run_here(widget::Widget& widget, std::vector<bus::ActionSignature> const& actions,
               StartAction const& action) {
-  auto const it = std::find_if(actions.begin(), actions.end(), [&](auto const& a) { return a.id == action.id; });
+  auto const it = std::find_if(actions.begin(), actions.end(),
+                               [&](auto const& a) { return a.id == action.id; });
   if (it == actions.end()) {
     spdlog::warn("the action given at start failed: no published action named '{}'", action.id);
     return;
   }
   std::string const arg = action.argument.value_or("null");
-  auto const r = widget.invoke_action(it->effect, it->id,
-                                      {reinterpret_cast<std::uint8_t const*>(arg.data()), arg.size()});
+  auto const r = widget.invoke_action(
+      it->effect, it->id, {reinterpret_cast<std::uint8_t const*>(arg.data()), arg.size()});
   if (!r) {
     spdlog::warn("the action given at start failed: {}", r.error());
   } else if (!*r) {
@@ -32,7 +33,7 @@ void run_here(widget::Widget& widget, std::vector<bus::ActionSignature> const& a
   }
 }
 
-}  // namespace
+} // namespace
 
 WindowBus::WindowBus(LaunchSpec const& application, LaunchArgs const& args, bool use_bus)
     : declared_(application.action_signatures), start_action_(args.action) {
@@ -105,4 +106,4 @@ std::optional<std::chrono::steady_clock::time_point> WindowBus::next_deadline() 
   return bus_ ? bus_->next_enabled_check() : std::nullopt;
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -13,7 +13,7 @@ namespace {
 // Large enough for a sharp title bar and task switcher; the window system scales it down.
 constexpr std::uint32_t ICON_SIZE = 128;
 
-}  // namespace
+} // namespace
 
 void prepare_window_identity(LaunchSpec const& application) {
   if (application.app_id.empty()) {
@@ -44,4 +44,4 @@ void apply_window_icon(SDL_Window* window, LaunchSpec const& application) {
   SDL_FreeSurface(icon);
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -16,4 +16,4 @@ void prepare_window_identity(LaunchSpec const& application);
 /// window system's default (logged).
 void apply_window_icon(SDL_Window* window, LaunchSpec const& application);
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

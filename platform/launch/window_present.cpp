@@ -36,7 +36,7 @@ void copy_rects(cairo_surface_t* frame, std::vector<render::PixelRect> const& re
   }
 }
 
-}  // namespace
+} // namespace
 
 double pixel_ratio(int pixel_width, int window_width) {
   return pixel_width > 0 && window_width > 0
@@ -161,4 +161,4 @@ bool WindowPresenter::present_on_surface(Scene const& scene, double scale, Color
   return SDL_UpdateWindowSurface(window_) == 0;
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -30,7 +30,7 @@ double pixel_ratio(int pixel_width, int window_width);
 bool is_render_reset(SDL_Event const& event);
 
 class WindowPresenter {
- public:
+public:
   explicit WindowPresenter(SDL_Window* window);
   ~WindowPresenter();
   WindowPresenter(WindowPresenter const&) = delete;
@@ -43,7 +43,7 @@ class WindowPresenter {
   /// texture anew and copies all of the retained frame into it.
   void forget_texture();
 
- private:
+private:
   bool present_on_surface(Scene const& scene, double scale, Color base);
 
   SDL_Window* window_;
@@ -59,4 +59,4 @@ class WindowPresenter {
   render::TileSurfaceCache tiles_;
 };
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

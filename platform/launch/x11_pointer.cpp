@@ -14,13 +14,13 @@ std::optional<Point> x11_pointer_on_screen(SDL_Event const& event) {
   }
   XEvent const& x = event.syswm.msg->msg.x11.event;
   switch (x.type) {
-    case MotionNotify:
-      return Point{static_cast<double>(x.xmotion.x_root), static_cast<double>(x.xmotion.y_root)};
-    case ButtonPress:
-    case ButtonRelease:
-      return Point{static_cast<double>(x.xbutton.x_root), static_cast<double>(x.xbutton.y_root)};
-    default:
-      return std::nullopt;
+  case MotionNotify:
+    return Point{static_cast<double>(x.xmotion.x_root), static_cast<double>(x.xmotion.y_root)};
+  case ButtonPress:
+  case ButtonRelease:
+    return Point{static_cast<double>(x.xbutton.x_root), static_cast<double>(x.xbutton.y_root)};
+  default:
+    return std::nullopt;
   }
 #else
   (void)event;
@@ -28,4 +28,4 @@ std::optional<Point> x11_pointer_on_screen(SDL_Event const& event) {
 #endif
 }
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

@@ -14,4 +14,4 @@ namespace zarn_ui::launch {
 /// Root-window coordinates of an X11 pointer motion or button event; none for anything else.
 std::optional<Point> x11_pointer_on_screen(SDL_Event const& event);
 
-}  // namespace zarn_ui::launch
+} // namespace zarn_ui::launch

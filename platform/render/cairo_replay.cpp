@@ -231,8 +231,8 @@ public:
                                         px * SUBPIXEL_STEPS, py * SUBPIXEL_STEPS);
     cairo_surface_t* surface = cache_->find(key);
     if (surface == nullptr) {
-      surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w),
-                                           static_cast<int>(h));
+      surface =
+          cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(w), static_cast<int>(h));
       cairo_t* tile = cairo_create(surface);
       cairo_set_matrix(tile, &inner);
       replay_content(cmd, tile);

@@ -6,7 +6,9 @@ namespace zarn_ui {
 
 namespace {
 
-double usable(double factor) { return std::isfinite(factor) && factor > 0.0 ? factor : 1.0; }
+double usable(double factor) {
+  return std::isfinite(factor) && factor > 0.0 ? factor : 1.0;
+}
 
 } // namespace
 

@@ -21,15 +21,15 @@ std::string take_message(GError* error) {
   return text;
 }
 
-}  // namespace
+} // namespace
 
 base::Result<std::vector<std::uint8_t>> rasterise_svg(std::string_view svg, std::uint32_t size) {
   if (size < 1 || size > MAX_SIZE) {
     return base::fail(fmt::format("icon size {} is outside 1..{}", size, MAX_SIZE));
   }
   GError* error = nullptr;
-  RsvgHandle* handle = rsvg_handle_new_from_data(reinterpret_cast<guint8 const*>(svg.data()),
-                                                 svg.size(), &error);
+  RsvgHandle* handle =
+      rsvg_handle_new_from_data(reinterpret_cast<guint8 const*>(svg.data()), svg.size(), &error);
   if (handle == nullptr) {
     return base::fail(fmt::format("unreadable SVG: {}", take_message(error)));
   }
@@ -44,8 +44,8 @@ base::Result<std::vector<std::uint8_t>> rasterise_svg(std::string_view svg, std:
   if (!drawn) {
     out = base::fail(fmt::format("SVG not drawn: {}", take_message(error)));
   } else if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-    out = base::fail(fmt::format("SVG not drawn: {}",
-                                 cairo_status_to_string(cairo_surface_status(surface))));
+    out = base::fail(
+        fmt::format("SVG not drawn: {}", cairo_status_to_string(cairo_surface_status(surface))));
   } else {
     cairo_surface_flush(surface);
     std::vector<std::uint8_t> rgba(static_cast<std::size_t>(size) * size * 4);
@@ -57,4 +57,4 @@ base::Result<std::vector<std::uint8_t>> rasterise_svg(std::string_view svg, std:
   return out;
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -14,4 +14,4 @@ namespace zarn_ui {
 /// centred on a transparent ground; straight RGBA8, row-major.
 base::Result<std::vector<std::uint8_t>> rasterise_svg(std::string_view svg, std::uint32_t size);
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

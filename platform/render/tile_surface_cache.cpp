@@ -18,9 +18,8 @@ void TileSurfaceCache::insert(std::string key, cairo_surface_t* surface) {
   if (auto const it = index_.find(key); it != index_.end()) {
     drop(it->second);
   }
-  std::size_t const bytes =
-      static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
-      static_cast<std::size_t>(cairo_image_surface_get_height(surface));
+  std::size_t const bytes = static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
+                            static_cast<std::size_t>(cairo_image_surface_get_height(surface));
   entries_.push_front(Entry{key, surface, bytes});
   index_.emplace(std::move(key), entries_.begin());
   bytes_ += bytes;

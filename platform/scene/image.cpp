@@ -16,7 +16,7 @@ SharedImage image_from_rgba(std::span<std::uint8_t const> rgba, std::uint32_t wi
   std::uint32_t* dst = image->argb.data();
   for (std::size_t i = 0; i < count; ++i, src += 4) {
     std::uint32_t const r = src[0], g = src[1], b = src[2], a = src[3];
-    if (a == 255) {  // most tile pixels are opaque
+    if (a == 255) { // most tile pixels are opaque
       dst[i] = 0xFF000000u | (r << 16) | (g << 8) | b;
       continue;
     }
@@ -30,4 +30,4 @@ SharedImage image_from_rgba(std::span<std::uint8_t const> rgba, std::uint32_t wi
   return image;
 }
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

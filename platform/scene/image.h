@@ -14,7 +14,7 @@ namespace zarn_ui {
 struct Image {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::vector<std::uint32_t> argb;  // width * height premultiplied pixels, row-major
+  std::vector<std::uint32_t> argb; // width * height premultiplied pixels, row-major
 
   std::size_t stride_bytes() const { return static_cast<std::size_t>(width) * 4; }
 };
@@ -26,4 +26,4 @@ using SharedImage = std::shared_ptr<Image const>;
 SharedImage image_from_rgba(std::span<std::uint8_t const> rgba, std::uint32_t width,
                             std::uint32_t height);
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

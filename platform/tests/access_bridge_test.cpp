@@ -24,9 +24,10 @@ using test::Ref;
 
 /// A window with a button, a toggle and a search field; the toggle's action flips it.
 class PanelWidget final : public widget::Widget {
- public:
+public:
   std::string_view type_name() const override { return "PanelWidget"; }
-  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&, widget::NodeWidgetMap&) override {
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap&) override {
     return *tree.new_leaf({});
   }
   void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
@@ -41,7 +42,8 @@ class PanelWidget final : public widget::Widget {
     };
     std::vector<access::AccessNode> children;
     children.push_back(node("demo.go", "Go", access::ROLE_BUTTON, {10, 20, 110, 60}));
-    children.push_back(node("demo.lights", "Lights", access::ROLE_TOGGLE_BUTTON, {10, 70, 110, 110}));
+    children.push_back(
+        node("demo.lights", "Lights", access::ROLE_TOGGLE_BUTTON, {10, 70, 110, 110}));
     children.back().state = lights ? 1 : 0;
     children.push_back(node("demo.find", "Find", access::ROLE_SEARCH_FIELD, {120, 20, 380, 60}));
     children.back().editable_text = true;
@@ -54,7 +56,8 @@ class PanelWidget final : public widget::Widget {
     return std::move(root).with_name(title).with_children(std::move(children));
   }
 
-  bool perform_semantic_action(State&, std::string_view id, widget::SemanticArgument const&) override {
+  bool perform_semantic_action(State&, std::string_view id,
+                               widget::SemanticArgument const&) override {
     performed.emplace_back(id);
     performed_on = std::this_thread::get_id();
     if (id == "demo.lights") {
@@ -76,7 +79,7 @@ class PanelWidget final : public widget::Widget {
 /// The widget's owner: a thread that applies queued actions and publishes, as the window
 /// loop does, while the test thread plays the screen reader.
 class UiLoop {
- public:
+public:
   explicit UiLoop(PanelWidget& widget) : widget_(widget) {
     thread_ = std::thread([this] {
       AccessBridge bridge({"Demo app", "1.0", std::nullopt, [this] { wakes_++; }});
@@ -102,9 +105,9 @@ class UiLoop {
   std::thread::id id() const { return thread_.get_id(); }
   bool embedded() const { return embedded_; }
   int frames() const { return frames_; }
-  std::mutex mutex;  // held while the loop touches the widget
+  std::mutex mutex; // held while the loop touches the widget
 
- private:
+private:
   PanelWidget& widget_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
@@ -115,7 +118,7 @@ class UiLoop {
 };
 
 class AccessBridgeTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     if (auto why = session.start(); !why.empty()) {
       GTEST_SKIP() << "skipped: " << why;
@@ -136,7 +139,8 @@ class AccessBridgeTest : public ::testing::Test {
     return app;
   }
 
-  bool seen(std::string_view path, std::string_view member, std::string_view detail, int detail1) const {
+  bool seen(std::string_view path, std::string_view member, std::string_view detail,
+            int detail1) const {
     for (auto const& e : session.events()) {
       if (e.path == path && e.member == member && e.detail == detail && e.detail1 == detail1) {
         return true;
@@ -263,8 +267,10 @@ TEST_F(AccessBridgeTest, ActionsRunOnTheWidgetsThreadAndChangesArriveAsEvents) {
   }
   // One frame sends both, the child first; each may be dispatched on a later turn than the other.
   EXPECT_TRUE(session.wait_for([&] { return seen(frame.path, "ChildrenChanged", "add", 3); }));
-  EXPECT_TRUE(session.wait_for([&] { return seen(frame.path, "PropertyChange", "accessible-name", 0); }));
-  EXPECT_EQ(session.find(*app, atspi_role::PUSH_BUTTON, "Go"), go) << "a node that stays keeps its path";
+  EXPECT_TRUE(
+      session.wait_for([&] { return seen(frame.path, "PropertyChange", "accessible-name", 0); }));
+  EXPECT_EQ(session.find(*app, atspi_role::PUSH_BUTTON, "Go"), go)
+      << "a node that stays keeps its path";
 
   auto const extra = session.find(*app, atspi_role::PUSH_BUTTON, "Extra");
   ASSERT_TRUE(extra);
@@ -273,7 +279,8 @@ TEST_F(AccessBridgeTest, ActionsRunOnTheWidgetsThreadAndChangesArriveAsEvents) {
     widget.extra = false;
   }
   EXPECT_TRUE(session.wait_for([&] { return seen(frame.path, "ChildrenChanged", "remove", 3); }));
-  EXPECT_FALSE(session.call(*extra, IFACE_ACCESSIBLE, "GetRole", nullptr, &error)) << "a removed node is gone";
+  EXPECT_FALSE(session.call(*extra, IFACE_ACCESSIBLE, "GetRole", nullptr, &error))
+      << "a removed node is gone";
 }
 
 TEST_F(AccessBridgeTest, NothingIsBuiltBeforeAClientAsks) {
@@ -307,5 +314,5 @@ TEST_F(AccessBridgeTest, TheApplicationIsListedAgainAfterTheRegistryOrTheBusRest
   EXPECT_EQ(session.children_of(*app).size(), 1u) << "the tree does not read on the new bus";
 }
 
-}  // namespace
-}  // namespace zarn_ui::a11y
+} // namespace
+} // namespace zarn_ui::a11y

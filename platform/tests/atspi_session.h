@@ -41,11 +41,12 @@ struct Ref {
 };
 
 class AtspiSession {
- public:
+public:
   /// Empty when the stack runs; otherwise why not (the test then skips).
   std::string start() {
     if (::access(LAUNCHER, X_OK) != 0) {
-      return "at-spi2-core is not installed (no at-spi-bus-launcher); scripts/install-deps installs it";
+      return "at-spi2-core is not installed (no at-spi-bus-launcher); scripts/install-deps "
+             "installs it";
     }
     char dir_template[] = "/tmp/zarn-atspi-XXXXXX";
     if (mkdtemp(dir_template) == nullptr) {
@@ -104,8 +105,9 @@ class AtspiSession {
   /// Ends the registry the accessibility bus runs; true once its name has no owner. The next
   /// call to the registry starts a new one.
   bool kill_registry() {
-    GVariant* r = call({"org.freedesktop.DBus", "/org/freedesktop/DBus"}, "org.freedesktop.DBus",
-                       "GetConnectionUnixProcessID", g_variant_new("(s)", "org.a11y.atspi.Registry"));
+    GVariant* r =
+        call({"org.freedesktop.DBus", "/org/freedesktop/DBus"}, "org.freedesktop.DBus",
+             "GetConnectionUnixProcessID", g_variant_new("(s)", "org.a11y.atspi.Registry"));
     if (r == nullptr) {
       return false;
     }
@@ -124,11 +126,12 @@ class AtspiSession {
     return false;
   }
 
- private:
+private:
   static bool has_owner(GDBusConnection* on, char const* name) {
     GVariant* r = g_dbus_connection_call_sync(on, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                              "org.freedesktop.DBus", "NameHasOwner", g_variant_new("(s)", name),
-                                              G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
+                                              "org.freedesktop.DBus", "NameHasOwner",
+                                              g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
+                                              G_DBUS_CALL_FLAGS_NONE, 1000, nullptr, nullptr);
     gboolean owned = FALSE;
     if (r != nullptr) {
       g_variant_get(r, "(b)", &owned);
@@ -140,9 +143,9 @@ class AtspiSession {
   std::string connect_client() {
     std::string a11y;
     for (int i = 0; i < 500 && a11y.empty(); ++i) {
-      GVariant* r = g_dbus_connection_call_sync(session_, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
-                                                "GetAddress", nullptr, G_VARIANT_TYPE("(s)"),
-                                                G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
+      GVariant* r = g_dbus_connection_call_sync(
+          session_, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress", nullptr,
+          G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, nullptr, nullptr);
       if (r != nullptr) {
         char const* s = nullptr;
         g_variant_get(r, "(&s)", &s);
@@ -167,13 +170,13 @@ class AtspiSession {
     }
     for (char const* iface : {"org.a11y.atspi.Event.Object", "org.a11y.atspi.Event.Focus"}) {
       g_dbus_connection_signal_subscribe(client_, nullptr, iface, nullptr, nullptr, nullptr,
-                                         G_DBUS_SIGNAL_FLAGS_NONE, &AtspiSession::on_signal, this, nullptr);
+                                         G_DBUS_SIGNAL_FLAGS_NONE, &AtspiSession::on_signal, this,
+                                         nullptr);
     }
     return {};
   }
 
- public:
-
+public:
   ~AtspiSession() {
     if (client_ != nullptr) {
       g_dbus_connection_close_sync(client_, nullptr, nullptr);
@@ -204,8 +207,8 @@ class AtspiSession {
 
   /// A call on the accessibility bus; null with `error` set when it failed. Dispatches the
   /// client's signals while it waits.
-  GVariant* call(Ref const& to, char const* interface, char const* method, GVariant* params = nullptr,
-                 std::string* error = nullptr) {
+  GVariant* call(Ref const& to, char const* interface, char const* method,
+                 GVariant* params = nullptr, std::string* error = nullptr) {
     struct Out {
       GVariant* value = nullptr;
       std::string error;
@@ -235,7 +238,8 @@ class AtspiSession {
   }
 
   GVariant* property(Ref const& of, char const* interface, char const* name) {
-    GVariant* r = call(of, "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", interface, name));
+    GVariant* r =
+        call(of, "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", interface, name));
     if (r == nullptr) {
       return nullptr;
     }
@@ -293,7 +297,8 @@ class AtspiSession {
     }
     GVariant* words = g_variant_get_child_value(r, 0);
     gsize n = 0;
-    auto const* bits = static_cast<guint32 const*>(g_variant_get_fixed_array(words, &n, sizeof(guint32)));
+    auto const* bits =
+        static_cast<guint32 const*>(g_variant_get_fixed_array(words, &n, sizeof(guint32)));
     for (gsize w = 0; w < n; ++w) {
       for (std::uint32_t b = 0; b < 32; ++b) {
         if ((bits[w] >> b & 1U) != 0) {
@@ -348,7 +353,7 @@ class AtspiSession {
     return children_of({"org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"});
   }
 
- private:
+private:
   static void on_signal(GDBusConnection*, char const*, char const* path, char const* interface,
                         char const* member, GVariant* params, gpointer user_data) {
     auto* self = static_cast<AtspiSession*>(user_data);
@@ -400,4 +405,4 @@ class AtspiSession {
   std::vector<SeenEvent> events_;
 };
 
-}  // namespace zarn_ui::test
+} // namespace zarn_ui::test

@@ -26,7 +26,8 @@ struct NamedTheme {
 };
 
 std::vector<NamedTheme> all_themes() {
-  return {{"light", Theme::light()}, {"dark", Theme::dark()},
+  return {{"light", Theme::light()},
+          {"dark", Theme::dark()},
           {"high-contrast", Theme::high_contrast()}};
 }
 
@@ -38,9 +39,9 @@ TEST(Contrast, RatioMatchesKnownValues) {
     double ratio;
   } const cases[] = {
       {0x000000, 0xFFFFFF, 21.0}, {0xFFFFFF, 0x000000, 21.0}, {0x777777, 0x777777, 1.0},
-      {0x767676, 0xFFFFFF, 4.54},  // the darkest grey that passes on white
-      {0x777777, 0xFFFFFF, 4.48},  // one step lighter fails
-      {0xFFFFFF, 0xFFD400, 1.43},  // white on a yellow accent
+      {0x767676, 0xFFFFFF, 4.54}, // the darkest grey that passes on white
+      {0x777777, 0xFFFFFF, 4.48}, // one step lighter fails
+      {0xFFFFFF, 0xFFD400, 1.43}, // white on a yellow accent
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.a << " on " << c.b);
@@ -77,7 +78,8 @@ TEST(Contrast, PrimaryButtonLabelsAreReadableWhenRendered) {
       auto const rgba = renderer.render_resilient(scene, colors::TRANSPARENT);
       for (int x0 : {10, 190}) {
         auto at = [&](int x, int y) {
-          std::size_t const i = (static_cast<std::size_t>(y) * 360 + static_cast<std::size_t>(x)) * 4;
+          std::size_t const i =
+              (static_cast<std::size_t>(y) * 360 + static_cast<std::size_t>(x)) * 4;
           return Color::from_rgba8(rgba[i], rgba[i + 1], rgba[i + 2]);
         };
         Color const fill = at(x0 + 6, 30);

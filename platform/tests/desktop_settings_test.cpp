@@ -33,7 +33,7 @@ constexpr char APPEARANCE[] = "org.freedesktop.appearance";
 constexpr char GNOME[] = "org.gnome.desktop.interface";
 
 class DesktopSettingsTest : public test::PrivateBusTest {
- protected:
+protected:
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     PrivateBusTest::SetUpTestSuite();
@@ -68,9 +68,15 @@ TEST_F(DesktopSettingsTest, TheStartReadingGivesTheDesktopsAppearance) {
        {{{APPEARANCE, "color-scheme"}, "uint32 2"}, {{APPEARANCE, "contrast"}, "uint32 1"}},
        true,
        {Scheme::Light, true, false}},
-      {"animations off", {{{GNOME, "enable-animations"}, "false"}}, true, {Scheme::NoPreference, false, true}},
+      {"animations off",
+       {{{GNOME, "enable-animations"}, "false"}},
+       true,
+       {Scheme::NoPreference, false, true}},
       {"animations on", {{{GNOME, "enable-animations"}, "true"}}, true, {}},
-      {"reduced motion", {{{APPEARANCE, "reduced-motion"}, "uint32 1"}}, true, {Scheme::NoPreference, false, true}},
+      {"reduced motion",
+       {{{APPEARANCE, "reduced-motion"}, "uint32 1"}},
+       true,
+       {Scheme::NoPreference, false, true}},
       {"first version: Read only, wrapped twice",
        {{{APPEARANCE, "color-scheme"}, "uint32 1"}, {{GNOME, "enable-animations"}, "false"}},
        false,
@@ -135,9 +141,9 @@ TEST(DesktopTheme, AnOverrideNamesTheThemeAndTheDesktopKeepsReducedMotion) {
       {{Scheme::Light, true, false}, std::nullopt, ThemeKind::HighContrast},
       {dark_still, "light", ThemeKind::Light},
       {{}, "high-contrast", ThemeKind::HighContrast},
-      {{}, "Light", ThemeKind::Dark},  // compared exactly, as ZARN_SHOTS_THEME is
+      {{}, "Light", ThemeKind::Dark}, // compared exactly, as ZARN_SHOTS_THEME is
       {{}, "dark", ThemeKind::Dark},
-      {dark_still, "", ThemeKind::Dark},  // empty: no override
+      {dark_still, "", ThemeKind::Dark}, // empty: no override
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.override_name.value_or("(none)"));
@@ -156,7 +162,7 @@ struct Frames {
 /// Asks the portal for a dark scheme and no animations once the first frame is drawn, and closes
 /// the window when a frame shows the theme expected after it and reduced motion.
 class ThemeProbe final : public widget::Widget {
- public:
+public:
   ThemeProbe(Frames& frames, FakeSettingsPortal& portal, ThemeKind after)
       : frames_(frames), portal_(portal), after_(after) {}
   std::string_view type_name() const override { return "ThemeProbe"; }
@@ -173,7 +179,8 @@ class ThemeProbe final : public widget::Widget {
     }
   }
   bool needs_frame() const override { return true; }
-  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&, widget::NodeWidgetMap&) override {
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap&) override {
     return *tree.new_leaf({});
   }
   void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
@@ -182,7 +189,7 @@ class ThemeProbe final : public widget::Widget {
     frames_.reduce_motion.push_back(reduce_motion_);
   }
 
- private:
+private:
   Frames& frames_;
   FakeSettingsPortal& portal_;
   ThemeKind after_;
@@ -225,5 +232,5 @@ TEST_F(DesktopSettingsTest, ARunningWindowSwitchesItsThemeWhenTheDesktopDoes) {
   }
 }
 
-}  // namespace
-}  // namespace zarn_ui
+} // namespace
+} // namespace zarn_ui

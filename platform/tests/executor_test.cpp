@@ -11,7 +11,7 @@ using zarn_ui::doc::ScalarValue;
 
 // Writes a key, then fails when told to.
 class WritingAction final : public TypedAction {
- public:
+public:
   explicit WritingAction(bool fail) : fail_(fail) {}
   std::string debug_text() const override { return "WritingAction"; }
   base::Result<void> apply_action_to_doc(Document& doc) const override {
@@ -24,12 +24,12 @@ class WritingAction final : public TypedAction {
     return {};
   }
 
- private:
+private:
   bool fail_;
 };
 
 class RefusingTransport final : public ActionTransport {
- public:
+public:
   ActionResult<void> replicate(EncodedAction const&, ActionContext const*) override {
     ++calls;
     return tl::unexpected(ActionError::rejected("transport refused"));
@@ -74,5 +74,5 @@ TEST(Executor, OnlyAnAppliedActionIsReplicatedAndARefusedOneLeavesNoTrace) {
   EXPECT_TRUE(written(ok));
 }
 
-}  // namespace
-}  // namespace zarn_actions
+} // namespace
+} // namespace zarn_actions

@@ -17,13 +17,12 @@
 namespace zarn_ui::test {
 
 class FakeSettingsPortal {
- public:
+public:
   using Key = std::pair<std::string, std::string>;
   /// `settings`: GVariant texts ("uint32 1", "false") by namespace and key.
   FakeSettingsPortal(std::string const& address, std::map<Key, std::string> settings,
                      bool read_one = true)
-      : settings_(parsed(settings)),
-        node_(node_info(interface_xml(read_one).c_str())),
+      : settings_(parsed(settings)), node_(node_info(interface_xml(read_one).c_str())),
         service_(address, NAME, [this](GDBusConnection* connection) {
           static GDBusInterfaceVTable const vtable = {
               &FakeSettingsPortal::on_call, nullptr, nullptr, {}};
@@ -59,11 +58,11 @@ class FakeSettingsPortal {
             }
             slot = g_variant_ref(c->value);
           }
-          g_dbus_connection_emit_signal(c->self->service_.connection(), nullptr, PATH, INTERFACE,
-                                        "SettingChanged",
-                                        g_variant_new("(ss@v)", c->key.first.c_str(),
-                                                      c->key.second.c_str(), g_variant_new_variant(c->value)),
-                                        nullptr);
+          g_dbus_connection_emit_signal(
+              c->self->service_.connection(), nullptr, PATH, INTERFACE, "SettingChanged",
+              g_variant_new("(ss@v)", c->key.first.c_str(), c->key.second.c_str(),
+                            g_variant_new_variant(c->value)),
+              nullptr);
           return G_SOURCE_REMOVE;
         },
         c,
@@ -79,7 +78,7 @@ class FakeSettingsPortal {
     return reads_;
   }
 
- private:
+private:
   static constexpr char NAME[] = "org.freedesktop.portal.Desktop";
   static constexpr char PATH[] = "/org/freedesktop/portal/desktop";
   static constexpr char INTERFACE[] = "org.freedesktop.portal.Settings";
@@ -100,8 +99,8 @@ class FakeSettingsPortal {
     ++self->reads_;
     auto const it = self->settings_.find({ns, key});
     if (it == self->settings_.end()) {
-      g_dbus_method_invocation_return_dbus_error(invocation, "org.freedesktop.portal.Error.NotFound",
-                                                 "Requested setting not found");
+      g_dbus_method_invocation_return_dbus_error(
+          invocation, "org.freedesktop.portal.Error.NotFound", "Requested setting not found");
       return;
     }
     GVariant* value = g_variant_new_variant(it->second);
@@ -137,4 +136,4 @@ class FakeSettingsPortal {
   BusService service_; // last: stopped before everything its thread uses goes
 };
 
-}  // namespace zarn_ui::test
+} // namespace zarn_ui::test

@@ -7,9 +7,14 @@ TEST(FormatBytes, DecimalThresholdsWithOneDecimal) {
     std::uint64_t n;
     char const* text;
   } const cases[] = {
-      {0, "0 B"},          {999, "999 B"},           {1000, "1.0 KB"},
-      {999'999, "1000.0 KB"}, {1'000'000, "1.0 MB"}, {47'542'000, "47.5 MB"},
-      {1'000'000'000, "1.0 GB"}, {UINT64_MAX, "18446744073.7 GB"},
+      {0, "0 B"},
+      {999, "999 B"},
+      {1000, "1.0 KB"},
+      {999'999, "1000.0 KB"},
+      {1'000'000, "1.0 MB"},
+      {47'542'000, "47.5 MB"},
+      {1'000'000'000, "1.0 GB"},
+      {UINT64_MAX, "18446744073.7 GB"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.n);

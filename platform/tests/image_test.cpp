@@ -37,5 +37,5 @@ TEST(ImageFromRgba, SizeMismatchGivesNoImage) {
   EXPECT_TRUE(image_from_rgba(three_pixels, 3, 1));
 }
 
-}  // namespace
-}  // namespace zarn_ui
+} // namespace
+} // namespace zarn_ui

@@ -172,7 +172,7 @@ struct Counts {
 };
 
 class CountingWidget final : public widget::Widget {
- public:
+public:
   explicit CountingWidget(Counts& counts) : counts_(counts) {}
   Counts& counts_;
   std::string_view type_name() const override { return "CountingWidget"; }
@@ -189,7 +189,8 @@ class CountingWidget final : public widget::Widget {
   }
   void apply_layout(layout::LayoutTree const& tree, Point origin, layout::NodeId node) override {
     auto const l = *tree.layout(node);
-    counts_.rect = Rect{origin.x + l.x, origin.y + l.y, origin.x + l.x + l.width, origin.y + l.y + l.height};
+    counts_.rect =
+        Rect{origin.x + l.x, origin.y + l.y, origin.x + l.x + l.width, origin.y + l.y + l.height};
   }
   void draw(Scene& scene, Affine transform, widget::DrawCtx const& ctx) override {
     ++counts_.draws;
@@ -224,7 +225,7 @@ struct Seen {
 };
 
 class PointerProbe final : public widget::Widget {
- public:
+public:
   explicit PointerProbe(Seen& seen) : seen_(seen) {}
   std::string_view type_name() const override { return "PointerProbe"; }
   void tick(State&) override {
@@ -252,7 +253,7 @@ class PointerProbe final : public widget::Widget {
     }
   }
 
- private:
+private:
   Seen& seen_;
   bool sent_ = false;
 };
@@ -311,7 +312,7 @@ TEST(RunWindow, AStartFromLaunchArgumentsNeverOpensTheUsersDocument) {
 
 // Lays out fine once, then names a node that is not in the tree.
 class FailingLayoutWidget final : public widget::Widget {
- public:
+public:
   std::string_view type_name() const override { return "FailingLayoutWidget"; }
   void tick(State& state) override {
     (void)state.document().put(doc::ObjId::root(), "edited", doc::ScalarValue{true});
@@ -324,7 +325,7 @@ class FailingLayoutWidget final : public widget::Widget {
   void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
   void draw(Scene&, Affine, widget::DrawCtx const&) override {}
 
- private:
+private:
   int layouts_ = 0;
 };
 
@@ -351,5 +352,5 @@ TEST(RunWindow, AFailedLayoutStillSavesTheDocument) {
   std::filesystem::remove_all(dir);
 }
 
-}  // namespace
-}  // namespace zarn_ui::launch
+} // namespace
+} // namespace zarn_ui::launch

@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/render/offscreen.h"
-#include "platform/text/text_renderer.h"
 #include "platform/tests/pixel_difference.h"
+#include "platform/text/text_renderer.h"
 
 namespace zarn_ui {
 namespace {

@@ -20,7 +20,7 @@ TEST(SdlEvents, NamedKeysKeepTheirStandardCodes) {
     SDL_Keycode sym;
     std::uint16_t code;
   } const cases[] = {
-      {SDLK_RETURN, 14}, {SDLK_KP_ENTER, 14}, {SDLK_DOWN, 17}, {SDLK_LEFT, 18},
+      {SDLK_RETURN, 14}, {SDLK_KP_ENTER, 14}, {SDLK_DOWN, 17},   {SDLK_LEFT, 18},
       {SDLK_RIGHT, 19},  {SDLK_UP, 20},       {SDLK_ESCAPE, 42}, {SDLK_BACKSPACE, 25},
   };
   for (auto const& c : cases) {
@@ -86,5 +86,5 @@ TEST(SdlEvents, PointerPositionsArePhysicalPixels) {
   EXPECT_EQ(std::get<LineDelta>(std::get<Wheel>(scrolled->event).delta).lines, -1.5f);
 }
 
-}  // namespace
-}  // namespace zarn_ui::launch
+} // namespace
+} // namespace zarn_ui::launch

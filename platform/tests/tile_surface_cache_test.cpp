@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "pixel_difference.h"
 #include "platform/render/cairo_replay.h"
 #include "platform/render/offscreen.h"
-#include "pixel_difference.h"
 
 namespace zarn_ui {
 namespace {
@@ -81,8 +81,8 @@ TEST(CachedTile, NeighboursMeetWithoutASeam) {
   auto recorded = std::make_shared<int>(0);
   Scene scene = tiled_scene("left", Rect{0.4, 0.4, 64.4, 64.4}, recorded);
   scene.append(tiled_scene("right", Rect{64.4, 0.4, 128.4, 64.4}, recorded));
-  for (TileSurfaceCache* cache : {static_cast<TileSurfaceCache*>(nullptr),
-                                  std::make_unique<TileSurfaceCache>().release()}) {
+  for (TileSurfaceCache* cache :
+       {static_cast<TileSurfaceCache*>(nullptr), std::make_unique<TileSurfaceCache>().release()}) {
     std::unique_ptr<TileSurfaceCache> owned(cache);
     std::vector<std::uint8_t> const px = render(scene, 1.0, cache);
     for (int y = 40; y < 60; ++y) { // below the stroke and the disc: land only

@@ -24,7 +24,9 @@ AccessNode window(std::vector<AccessNode> children, char const* name = "Win") {
   return std::move(root).with_name(name).with_children(std::move(children));
 }
 
-ExportedTree exported(AccessNode const& root) { return export_tree(root, {0, 0}, {0, 0, 100, 100}); }
+ExportedTree exported(AccessNode const& root) {
+  return export_tree(root, {0, 0}, {0, 0, 100, 100});
+}
 
 std::string path_of(ExportedTree const& t, std::string_view name) {
   for (auto const& n : t.nodes) {
@@ -37,10 +39,12 @@ std::string path_of(ExportedTree const& t, std::string_view name) {
 
 TEST(TreeExport, PathsFollowIdsOrPlaceAndNeverCollide) {
   auto const a = exported(window({button("x.a", "A"), button("x.b", "B")}));
-  auto const b = exported(window({button("x.b", "B"), button("x.c", "C"), button("x.a", "A")}, "Renamed"));
+  auto const b =
+      exported(window({button("x.b", "B"), button("x.c", "C"), button("x.a", "A")}, "Renamed"));
   EXPECT_EQ(path_of(a, "A"), path_of(b, "A"));
   EXPECT_EQ(path_of(a, "B"), path_of(b, "B"));
-  EXPECT_EQ(path_of(a, "Win"), path_of(b, "Renamed")) << "an id-less root is known by its place and role";
+  EXPECT_EQ(path_of(a, "Win"), path_of(b, "Renamed"))
+      << "an id-less root is known by its place and role";
 
   AccessNode dialog = window({button("x.a", "A")}, "Dialog");
   dialog.modal = true;
@@ -79,11 +83,11 @@ TEST(TreeExport, ChangesNameRemovalsAtOldPlacesAddsAtNewOnesThenTheFocusMove) {
     got.emplace_back(e.member + ":" + e.detail, e.detail1);
   }
   EXPECT_EQ(got, (std::vector<std::pair<std::string, int>>{{"ChildrenChanged:remove", 2},
-                                                         {"ChildrenChanged:remove", 1},
-                                                         {"ChildrenChanged:remove", 0},
-                                                         {"ChildrenChanged:add", 1},
-                                                         {"StateChanged:focused", 1},
-                                                         {"Focus:", 0}}));
+                                                           {"ChildrenChanged:remove", 1},
+                                                           {"ChildrenChanged:remove", 0},
+                                                           {"ChildrenChanged:add", 1},
+                                                           {"StateChanged:focused", 1},
+                                                           {"Focus:", 0}}));
   EXPECT_EQ(events[0].path, win);
   EXPECT_EQ(events[0].value, path_of(before, "Lights"));
   EXPECT_EQ(events.back().path, path_of(after, "C"));
@@ -153,14 +157,14 @@ TEST(TreeExport, AFieldsTextChangeIsTheChangedRunDeletedThenTheNewOneInserted) {
   struct Case {
     char const* was;
     char const* now;
-    std::vector<std::string> events;  // member detail offset length text
+    std::vector<std::string> events; // member detail offset length text
   };
   Case const cases[] = {
       {"Haupt", "Hauptb", {"insert 5 1 b"}},
       {"Hauptb", "Haupt", {"delete 5 1 b"}},
       {"Haus", "Maus", {"delete 0 1 H", "insert 0 1 M"}},
-      {"aa", "aaa", {"insert 2 1 a"}},  // a repeated letter is added at the end, never twice
-      {"Straße", "Strae", {"delete 4 1 ß"}},  // offsets count characters, not bytes
+      {"aa", "aaa", {"insert 2 1 a"}},       // a repeated letter is added at the end, never twice
+      {"Straße", "Strae", {"delete 4 1 ß"}}, // offsets count characters, not bytes
       {"Ost", "", {"delete 0 3 Ost"}},
       {"same", "same", {}},
   };
@@ -190,5 +194,5 @@ TEST(TreeExport, AFieldsTextChangeIsTheChangedRunDeletedThenTheNewOneInserted) {
   EXPECT_FALSE(exported(window({button("x.b", "B")})).nodes[1].text) << "a button holds no text";
 }
 
-}  // namespace
-}  // namespace zarn_ui::a11y
+} // namespace
+} // namespace zarn_ui::a11y

@@ -24,10 +24,11 @@ constexpr char APP_ID[] = "test.zarn.window";
 
 /// Publishes "demo.say" (one JSON argument) and counts its frames.
 class SayWidget final : public widget::Widget {
- public:
+public:
   explicit SayWidget(std::vector<std::string>& said, int& draws) : said_(said), draws_(draws) {}
   std::string_view type_name() const override { return "SayWidget"; }
-  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&, widget::NodeWidgetMap&) override {
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap&) override {
     return *tree.new_leaf({});
   }
   void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
@@ -42,24 +43,26 @@ class SayWidget final : public widget::Widget {
     return true;
   }
 
- private:
+private:
   std::vector<std::string>& said_;
   int& draws_;
 };
 
 class WindowBusTest : public ::testing::Test {
- protected:
+protected:
   static void SetUpTestSuite() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     bus_ = g_test_dbus_new(G_TEST_DBUS_NONE);
-    g_test_dbus_up(bus_);  // also points DBUS_SESSION_BUS_ADDRESS at it
+    g_test_dbus_up(bus_); // also points DBUS_SESSION_BUS_ADDRESS at it
   }
   static void TearDownTestSuite() {
     g_test_dbus_down(bus_);
     g_object_unref(bus_);
     bus_ = nullptr;
   }
-  void SetUp() override { setenv("DBUS_SESSION_BUS_ADDRESS", g_test_dbus_get_bus_address(bus_), 1); }
+  void SetUp() override {
+    setenv("DBUS_SESSION_BUS_ADDRESS", g_test_dbus_get_bus_address(bus_), 1);
+  }
 
   LaunchSpec spec(std::vector<std::string>& said, int& draws) {
     LaunchSpec s;
@@ -92,7 +95,8 @@ TEST_F(WindowBusTest, ASecondStartHandsItsActionToTheRunningInstanceAndOpensNoWi
   int second_draws = 0;
   auto const s = spec(second_said, second_draws);
   auto second = std::async(std::launch::async, [&] {
-    return run_window(s, with_action("\"hello\""), WindowOptions{.max_frames = 3, .session_bus = true});
+    return run_window(s, with_action("\"hello\""),
+                      WindowOptions{.max_frames = 3, .session_bus = true});
   });
   while (second.wait_for(2ms) != std::future_status::ready) {
     (*owner)->apply_queued(first, *state, actions, [&] { ++activations; });
@@ -114,8 +118,8 @@ TEST_F(WindowBusTest, TheOwnerAndABuslessWindowRunTheActionOfTheirOwnStart) {
     }
     std::vector<std::string> said;
     int draws = 0;
-    auto const result =
-        run_window(spec(said, draws), with_action("\"here\""), WindowOptions{.max_frames = 3, .session_bus = true});
+    auto const result = run_window(spec(said, draws), with_action("\"here\""),
+                                   WindowOptions{.max_frames = 3, .session_bus = true});
     ASSERT_TRUE(result) << result.error().display();
     EXPECT_EQ(draws, 3);
     EXPECT_EQ(said, std::vector<std::string>{"\"here\""});
@@ -149,5 +153,5 @@ TEST_F(WindowBusTest, TestsAndDemoStartsStayOffTheBus) {
   EXPECT_EQ(draws, 2);
 }
 
-}  // namespace
-}  // namespace zarn_ui::launch
+} // namespace
+} // namespace zarn_ui::launch

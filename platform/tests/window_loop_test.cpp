@@ -26,9 +26,9 @@ using Clock = std::chrono::steady_clock;
 
 /// A widget whose deadline, animation and per-frame work the test sets.
 class ScriptedWidget final : public widget::Widget {
- public:
+public:
   std::optional<base::Instant> deadline;
-  int animated_frames = 0;  // frames still to draw at display rate
+  int animated_frames = 0; // frames still to draw at display rate
   std::function<void()> on_tick;
   int ticks = 0;
 
@@ -42,7 +42,8 @@ class ScriptedWidget final : public widget::Widget {
       on_tick();
     }
   }
-  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&, widget::NodeWidgetMap&) override {
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap&) override {
     return *tree.new_leaf({});
   }
   void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
@@ -56,7 +57,8 @@ class ScriptedWidget final : public widget::Widget {
 };
 
 /// Runs `widget` in a window for `duration` (or until it quits) and returns the frames drawn.
-std::uint64_t frames_in(std::unique_ptr<ScriptedWidget> widget, std::chrono::milliseconds duration) {
+std::uint64_t frames_in(std::unique_ptr<ScriptedWidget> widget,
+                        std::chrono::milliseconds duration) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   LaunchSpec application;
   application.app_id = "test.zarn.loop";
@@ -126,5 +128,5 @@ TEST(WindowLoop, AnAnswerFromAnotherThreadWakesTheSleepingLoop) {
   EXPECT_EQ(frames, 2u);
 }
 
-}  // namespace
-}  // namespace zarn_ui::launch
+} // namespace
+} // namespace zarn_ui::launch

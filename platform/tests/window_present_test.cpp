@@ -19,7 +19,8 @@ TEST(WindowPresent, PixelRatioIsDrawablePerWindowWidth) {
   struct Case {
     int pixels, window;
     double ratio;
-  } const cases[] = {{1280, 1280, 1.0}, {2560, 1280, 2.0}, {1920, 1280, 1.5}, {0, 1280, 1.0}, {1280, 0, 1.0}};
+  } const cases[] = {
+      {1280, 1280, 1.0}, {2560, 1280, 2.0}, {1920, 1280, 1.5}, {0, 1280, 1.0}, {1280, 0, 1.0}};
   for (auto const& c : cases) {
     EXPECT_EQ(pixel_ratio(c.pixels, c.window), c.ratio) << c.pixels << " / " << c.window;
   }
@@ -29,8 +30,10 @@ TEST(WindowPresent, OnlyRendererResetsCountAsLostTextures) {
   struct Case {
     Uint32 type;
     bool reset;
-  } const cases[] = {{SDL_RENDER_TARGETS_RESET, true}, {SDL_RENDER_DEVICE_RESET, true},
-                     {SDL_WINDOWEVENT, false}, {SDL_MOUSEMOTION, false}};
+  } const cases[] = {{SDL_RENDER_TARGETS_RESET, true},
+                     {SDL_RENDER_DEVICE_RESET, true},
+                     {SDL_WINDOWEVENT, false},
+                     {SDL_MOUSEMOTION, false}};
   for (auto const& c : cases) {
     SDL_Event e{};
     e.type = c.type;
@@ -41,7 +44,8 @@ TEST(WindowPresent, OnlyRendererResetsCountAsLostTextures) {
 TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  SDL_Window* window = SDL_CreateWindow("t", 0, 0, 64, 48, SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
+  SDL_Window* window =
+      SDL_CreateWindow("t", 0, 0, 64, 48, SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
   ASSERT_NE(window, nullptr) << SDL_GetError();
   {
     WindowPresenter presenter(window);
@@ -83,5 +87,5 @@ TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
   SDL_Quit();
 }
 
-}  // namespace
-}  // namespace zarn_ui::launch
+} // namespace
+} // namespace zarn_ui::launch

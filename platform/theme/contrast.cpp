@@ -15,8 +15,7 @@ double linear_channel(float v) {
 } // namespace
 
 double relative_luminance(Color c) {
-  return 0.2126 * linear_channel(c.r) + 0.7152 * linear_channel(c.g) +
-         0.0722 * linear_channel(c.b);
+  return 0.2126 * linear_channel(c.r) + 0.7152 * linear_channel(c.g) + 0.0722 * linear_channel(c.b);
 }
 
 double contrast_ratio(Color a, Color b) {

@@ -10,13 +10,49 @@
 namespace zarn_ui {
 
 enum class NamedKey : std::uint16_t {
-  Alt = 0, AltGraph = 1, CapsLock = 2, Control = 3, Fn = 4, FnLock = 5, NumLock = 6,
-  ScrollLock = 7, Shift = 8, Symbol = 9, SymbolLock = 10, Meta = 11, Hyper = 12, Super = 13,
-  Enter = 14, Tab = 15, Space = 16, ArrowDown = 17, ArrowLeft = 18, ArrowRight = 19,
-  ArrowUp = 20, End = 21, Home = 22, PageDown = 23, PageUp = 24, Backspace = 25, Clear = 26,
-  Copy = 27, CrSel = 28, Cut = 29, Delete = 30, EraseEof = 31, ExSel = 32, Insert = 33,
-  Paste = 34, Redo = 35, Undo = 36, Accept = 37, Again = 38, Attn = 39, Cancel = 40,
-  ContextMenu = 41, Escape = 42,
+  Alt = 0,
+  AltGraph = 1,
+  CapsLock = 2,
+  Control = 3,
+  Fn = 4,
+  FnLock = 5,
+  NumLock = 6,
+  ScrollLock = 7,
+  Shift = 8,
+  Symbol = 9,
+  SymbolLock = 10,
+  Meta = 11,
+  Hyper = 12,
+  Super = 13,
+  Enter = 14,
+  Tab = 15,
+  Space = 16,
+  ArrowDown = 17,
+  ArrowLeft = 18,
+  ArrowRight = 19,
+  ArrowUp = 20,
+  End = 21,
+  Home = 22,
+  PageDown = 23,
+  PageUp = 24,
+  Backspace = 25,
+  Clear = 26,
+  Copy = 27,
+  CrSel = 28,
+  Cut = 29,
+  Delete = 30,
+  EraseEof = 31,
+  ExSel = 32,
+  Insert = 33,
+  Paste = 34,
+  Redo = 35,
+  Undo = 36,
+  Accept = 37,
+  Again = 38,
+  Attn = 39,
+  Cancel = 40,
+  ContextMenu = 41,
+  Escape = 42,
 };
 
 struct Modifiers {
@@ -35,14 +71,14 @@ struct PointerMoved {
 enum class ButtonState : std::uint8_t { Pressed, Released };
 
 struct PointerButton {
-  double x = 0.0;  // position of the last move
+  double x = 0.0; // position of the last move
   double y = 0.0;
-  std::uint32_t button = 0;  // 0 is the primary button
+  std::uint32_t button = 0; // 0 is the primary button
   ButtonState state = ButtonState::Pressed;
 };
 
 struct LineDelta {
-  float lines = 0.0f;  // positive: away from the user (zoom in, scroll up)
+  float lines = 0.0f; // positive: away from the user (zoom in, scroll up)
 };
 struct PixelDelta {
   double pixels = 0.0;
@@ -69,4 +105,4 @@ struct OtherEvent {};
 
 using Event = std::variant<PointerMoved, PointerButton, Wheel, Key, OtherEvent>;
 
-}  // namespace zarn_ui
+} // namespace zarn_ui

@@ -78,7 +78,9 @@ struct SemanticArgument {
 using InvokeResult = tl::expected<bool, std::string>;
 
 struct NodeIdHash {
-  std::size_t operator()(layout::NodeId id) const noexcept { return std::hash<std::uint64_t>{}(id.value); }
+  std::size_t operator()(layout::NodeId id) const noexcept {
+    return std::hash<std::uint64_t>{}(id.value);
+  }
 };
 
 /// The platform's registry from layout node to the widget that owns it.
@@ -92,7 +94,7 @@ struct DrawCtx {
 };
 
 class Widget {
- public:
+public:
   virtual ~Widget() = default;
 
   virtual std::string_view type_name() const = 0;
@@ -143,8 +145,8 @@ class Widget {
                                     std::string_view id, std::span<std::uint8_t const> argument) {
     return invoke_action_wrapped(effect, id, argument);
   }
-  virtual std::optional<zarn_actions::ActionCompletion> take_action_result(
-      zarn_actions::RequestId const& /*request*/) {
+  virtual std::optional<zarn_actions::ActionCompletion>
+  take_action_result(zarn_actions::RequestId const& /*request*/) {
     return std::nullopt;
   }
   /// invoke_action in the outcome form of start_action.
@@ -207,5 +209,5 @@ class Widget {
   void push_window_rect_if(std::vector<Rect>& rects) const { rects.push_back(window_rect()); }
 };
 
-}  // namespace widget
-}  // namespace zarn_ui
+} // namespace widget
+} // namespace zarn_ui

@@ -30,14 +30,15 @@ using zarn_ui::test::Ref;
 
 /// The application as the window runs it, with its zoom readable from the test's thread.
 class Observed final : public zarn_ui::widget::Widget {
- public:
+public:
   Observed(MapsApp app, std::atomic<double>& zoom) : app_(std::move(app)), zoom_(zoom) {}
   std::string_view type_name() const override { return app_.type_name(); }
   void tick(zarn_ui::State& state) override {
     app_.tick(state);
     zoom_ = app_.model.zoom;
   }
-  zarn_ui::layout::NodeId build_layout(zarn_ui::layout::LayoutTree& tree, zarn_ui::Theme const& theme,
+  zarn_ui::layout::NodeId build_layout(zarn_ui::layout::LayoutTree& tree,
+                                       zarn_ui::Theme const& theme,
                                        zarn_ui::widget::NodeWidgetMap& map) override {
     return app_.build_layout(tree, theme, map);
   }
@@ -45,10 +46,12 @@ class Observed final : public zarn_ui::widget::Widget {
                     zarn_ui::layout::NodeId node) override {
     app_.apply_layout(tree, origin, node);
   }
-  void draw(zarn_ui::Scene& scene, zarn_ui::Affine t, zarn_ui::widget::DrawCtx const& ctx) override {
+  void draw(zarn_ui::Scene& scene, zarn_ui::Affine t,
+            zarn_ui::widget::DrawCtx const& ctx) override {
     app_.draw(scene, t, ctx);
   }
-  void draw_root(zarn_ui::Scene& scene, zarn_ui::Affine t, zarn_ui::widget::DrawCtx const& ctx) override {
+  void draw_root(zarn_ui::Scene& scene, zarn_ui::Affine t,
+                 zarn_ui::widget::DrawCtx const& ctx) override {
     app_.draw_root(scene, t, ctx);
   }
   void handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers mods, zarn_ui::State* state,
@@ -69,7 +72,7 @@ class Observed final : public zarn_ui::widget::Widget {
     return app_.perform_semantic_action(state, id, argument);
   }
 
- private:
+private:
   MapsApp app_;
   std::atomic<double>& zoom_;
 };
@@ -109,7 +112,7 @@ void push_text(char const* text) {
 }
 
 class AccessibilityBus : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     if (auto why = session.start(); !why.empty()) {
@@ -126,7 +129,7 @@ class AccessibilityBus : public ::testing::Test {
       return std::make_unique<Observed>(std::move(app), zoom);
     };
     zarn_ui::launch::LaunchArgs args;
-    args.switches.insert(preset);  // a demo start: memory only, no services
+    args.switches.insert(preset); // a demo start: memory only, no services
     window = std::async(std::launch::async, [this, args] {
       return zarn_ui::launch::run_window(
           application, args, {.max_frames = 0, .session_bus = false, .accessibility = true});
@@ -289,7 +292,7 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
 }
 
 TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUser) {
-  launch("--edit-from");  // the starting point is being edited, with suggestions under it
+  launch("--edit-from"); // the starting point is being edited, with suggestions under it
   auto const app = maps_app();
   ASSERT_TRUE(app) << "the registry never listed the maps window";
   auto const origin = session.find(*app, a11y::atspi_role::ENTRY, "Choose starting point");
@@ -317,15 +320,16 @@ TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUs
 
   // The open list covers the other field until Escape closes it.
   push_key(SDLK_ESCAPE);
-  ASSERT_TRUE(session.wait_for(
-      [&] { return !session.find(*app, a11y::atspi_role::LIST, "Starting point suggestions"); }))
-      << "Escape left the suggestions open";
+  ASSERT_TRUE(session.wait_for([&] {
+    return !session.find(*app, a11y::atspi_role::LIST, "Starting point suggestions");
+  })) << "Escape left the suggestions open";
   session.clear_events();
   click(*dest);
   EXPECT_TRUE(focus_from(*dest)) << "no focus event from the clicked destination field";
   session.clear_events();
   click(*origin);
-  EXPECT_TRUE(focus_from(*origin)) << "no focus event when the click went back to the starting point";
+  EXPECT_TRUE(focus_from(*origin))
+      << "no focus event when the click went back to the starting point";
   push_text("Ost");
   EXPECT_TRUE(session.wait_for([&] { return text_of(*origin) == "Ost"; })) << text_of(*origin);
 
@@ -342,5 +346,5 @@ TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUs
   EXPECT_TRUE(focus_from(*dest)) << "the field whose text was set is not the focus";
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -32,8 +32,8 @@ constexpr char PATH[] = "/test/zarn/maps";
 constexpr char AUTOMATION[] = "test.zarn.maps.Automation1";
 
 struct Answer {
-  GVariant* value = nullptr;  // owned
-  std::string error;          // "name: message" when the call failed
+  GVariant* value = nullptr; // owned
+  std::string error;         // "name: message" when the call failed
   ~Answer() {
     if (value) {
       g_variant_unref(value);
@@ -47,7 +47,9 @@ struct Answer {
   }
 };
 
-GVariant* empty_dict() { return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0); }
+GVariant* empty_dict() {
+  return g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0);
+}
 
 /// ActivateAction's parameters with an optional string parameter.
 GVariant* action_args(char const* id, std::optional<char const*> param) {
@@ -70,7 +72,7 @@ GVariant* request_id(std::size_t n, std::uint8_t fill) {
 }
 
 class AppBusTest : public zarn_ui::test::PrivateBusTest {
- protected:
+protected:
   void SetUp() override { start(false); }
   void TearDown() override {
     server_.reset();
@@ -88,7 +90,7 @@ class AppBusTest : public zarn_ui::test::PrivateBusTest {
     state_ = zarn_ui::State::in_memory();
     register_maps_action_decoder(platform_.action_registry_mut());
     state_->attach_registry(&platform_.action_registry());
-    app_->tick(*state_);  // seeds the document
+    app_->tick(*state_); // seeds the document
     auto started = zarn_ui::bus::AppBus::start({APP_ID, address(), nullptr, allowed});
     ASSERT_TRUE(started) << started.error();
     server_ = std::move(*started);
@@ -113,8 +115,7 @@ class AppBusTest : public zarn_ui::test::PrivateBusTest {
   }
 
   /// Runs `work` on another thread while this one turns the loop until it is done.
-  template <class F>
-  auto pumped(F work) {
+  template <class F> auto pumped(F work) {
     auto done = std::async(std::launch::async, std::move(work));
     for (int i = 0; i < 2000 && done.wait_for(2ms) != std::future_status::ready; ++i) {
       frame();
@@ -127,8 +128,9 @@ class AppBusTest : public zarn_ui::test::PrivateBusTest {
     auto answer = pumped([&] {
       auto a = std::make_unique<Answer>();
       GError* error = nullptr;
-      a->value = g_dbus_connection_call_sync(client_, APP_ID, PATH, interface, method, sunk, nullptr,
-                                             G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
+      a->value =
+          g_dbus_connection_call_sync(client_, APP_ID, PATH, interface, method, sunk, nullptr,
+                                      G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
       if (!a->value) {
         char* remote = g_dbus_error_get_remote_error(error);
         g_dbus_error_strip_remote_error(error);
@@ -202,12 +204,15 @@ TEST_F(AppBusTest, StandardInterfacesListDescribeAndRunThePublishedActions) {
                    action_args("maps.directions", "\"no-such-place\""));
   EXPECT_EQ(gone->error, "test.zarn.maps.Error.Failed: Map place is no longer available");
 
-  auto activated = call("org.freedesktop.Application", "Activate", g_variant_new("(@a{sv})", empty_dict()));
+  auto activated =
+      call("org.freedesktop.Application", "Activate", g_variant_new("(@a{sv})", empty_dict()));
   ASSERT_TRUE(activated->value) << activated->error;
   EXPECT_EQ(activations_, 1);
   auto open = call("org.freedesktop.Application", "Open",
                    g_variant_new("(@ass@a{sv})", g_variant_new_strv(nullptr, 0), "", empty_dict()));
-  EXPECT_EQ(open->error, "org.freedesktop.DBus.Error.NotSupported: this application opens no files or addresses");
+  EXPECT_EQ(
+      open->error,
+      "org.freedesktop.DBus.Error.NotSupported: this application opens no files or addresses");
 }
 
 TEST_F(AppBusTest, MalformedCallsGetAnErrorAndChangeNothing) {
@@ -229,16 +234,19 @@ TEST_F(AppBusTest, MalformedCallsGetAnErrorAndChangeNothing) {
        "holding its JSON argument"},
       {"parameter for none", "org.gtk.Actions", "Activate", action_args("maps.toggle-traffic", "1"),
        "org.freedesktop.DBus.Error.InvalidArgs: action 'maps.toggle-traffic' takes no parameter"},
-      {"unknown action", "org.freedesktop.Application", "ActivateAction", action_args("maps.fly", "\"x\""),
+      {"unknown action", "org.freedesktop.Application", "ActivateAction",
+       action_args("maps.fly", "\"x\""),
        "org.freedesktop.DBus.Error.InvalidArgs: no published action named 'maps.fly'"},
       {"short request id", AUTOMATION, "StartAction",
        g_variant_new("(@ayss)", request_id(3, 1), "maps.search", "\"x\""),
        "org.freedesktop.DBus.Error.InvalidArgs: the request id must be 16 bytes, not 3"},
       {"unknown resource", AUTOMATION, "InvokeResource",
-       g_variant_new("(ss@a{ss})", "maps.nothing", "open", g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)),
+       g_variant_new("(ss@a{ss})", "maps.nothing", "open",
+                     g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)),
        "org.freedesktop.DBus.Error.InvalidArgs: no resource with the id 'maps.nothing'"},
       {"unknown verb", AUTOMATION, "InvokeResource",
-       g_variant_new("(ss@a{ss})", "maps.workspace", "fly", g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)),
+       g_variant_new("(ss@a{ss})", "maps.workspace", "fly",
+                     g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)),
        "org.freedesktop.DBus.Error.InvalidArgs: resource 'maps.workspace' has no verb 'fly'"},
   };
   auto const heads = state_->document().heads();
@@ -283,22 +291,27 @@ TEST_F(AppBusTest, ResourcesAreListedAndTheirVerbsRun) {
   GVariantBuilder args;
   g_variant_builder_init(&args, G_VARIANT_TYPE("a{ss}"));
   g_variant_builder_add(&args, "{ss}", "value", "  cafe  ");
-  auto search = automation("InvokeResource", g_variant_new("(ssa{ss})", "maps.workspace", "search", &args));
+  auto search =
+      automation("InvokeResource", g_variant_new("(ssa{ss})", "maps.workspace", "search", &args));
   ASSERT_TRUE(search->value) << search->error;
   EXPECT_EQ(search->str(0), "completed");
   EXPECT_EQ(app_->model.query, "cafe");
 
   // A model verb changes the document; the app has read it back when the answer arrives.
   ASSERT_TRUE(app_->model.places.size() > 0);
-  auto unsave = automation("InvokeResource", g_variant_new("(ss@a{ss})", "maps.place:hofgarten", "unsave",
-                                                           g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)));
+  auto unsave = automation("InvokeResource",
+                           g_variant_new("(ss@a{ss})", "maps.place:hofgarten", "unsave",
+                                         g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)));
   ASSERT_TRUE(unsave->value) << unsave->error;
   EXPECT_EQ(unsave->str(0), "completed");
   auto again = automation("ResolveResource", g_variant_new("(s)", "maps.place:hofgarten"));
-  EXPECT_EQ(again->error, "org.freedesktop.DBus.Error.InvalidArgs: no resource with the id 'maps.place:hofgarten'");
+  EXPECT_EQ(
+      again->error,
+      "org.freedesktop.DBus.Error.InvalidArgs: no resource with the id 'maps.place:hofgarten'");
 
-  auto locate = automation("InvokeResource", g_variant_new("(ss@a{ss})", "maps.workspace", "locate",
-                                                           g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)));
+  auto locate = automation("InvokeResource",
+                           g_variant_new("(ss@a{ss})", "maps.workspace", "locate",
+                                         g_variant_new_array(G_VARIANT_TYPE("{ss}"), nullptr, 0)));
   ASSERT_TRUE(locate->value) << locate->error;
   EXPECT_EQ(locate->str(0), "failed");
   EXPECT_EQ(locate->str(1), "The location service is unavailable in this session");
@@ -306,17 +319,22 @@ TEST_F(AppBusTest, ResourcesAreListedAndTheirVerbsRun) {
 
 TEST_F(AppBusTest, MapsActionPayloadsAreAppliedOrRefused) {
   auto const before = state_->document().heads();
-  auto refused = automation("DispatchAction", g_variant_new("(ss)", "maps.action", R"({"SetTravelMode":{}})"));
+  auto refused =
+      automation("DispatchAction", g_variant_new("(ss)", "maps.action", R"({"SetTravelMode":{}})"));
   ASSERT_TRUE(refused->value) << refused->error;
   EXPECT_EQ(refused->str(0), "failed");
-  EXPECT_TRUE(refused->str(1).starts_with("could not decode action in namespace maps.action")) << refused->str(1);
+  EXPECT_TRUE(refused->str(1).starts_with("could not decode action in namespace maps.action"))
+      << refused->str(1);
   EXPECT_EQ(state_->document().heads(), before);
   EXPECT_EQ(app_->model.mode, TravelMode::Car);
 
   auto unknown = automation("DispatchAction", g_variant_new("(ss)", "other.action", "1"));
-  EXPECT_EQ(unknown->error, "org.freedesktop.DBus.Error.InvalidArgs: no decoder for action namespace other.action");
+  EXPECT_EQ(unknown->error,
+            "org.freedesktop.DBus.Error.InvalidArgs: no decoder for action namespace other.action");
 
-  auto applied = automation("DispatchAction", g_variant_new("(ss)", "maps.action", R"({"SetTravelMode":{"mode":"Bike"}})"));
+  auto applied =
+      automation("DispatchAction",
+                 g_variant_new("(ss)", "maps.action", R"({"SetTravelMode":{"mode":"Bike"}})"));
   ASSERT_TRUE(applied->value) << applied->error;
   EXPECT_EQ(applied->str(0), "completed");
   EXPECT_NE(state_->document().heads(), before);
@@ -325,31 +343,36 @@ TEST_F(AppBusTest, MapsActionPayloadsAreAppliedOrRefused) {
 
 TEST_F(AppBusTest, AsynchronousLocateFromStartToResultWithTheEnabledStateSignalled) {
   start(true);
-  frame();  // the enabled states the Changed signal compares against
+  frame(); // the enabled states the Changed signal compares against
   std::vector<std::string> changes;
   guint const sub = g_dbus_connection_signal_subscribe(
       client_, nullptr, "org.gtk.Actions", "Changed", PATH, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
-      [](GDBusConnection*, char const*, char const*, char const*, char const*, GVariant* params, gpointer data) {
+      [](GDBusConnection*, char const*, char const*, char const*, char const*, GVariant* params,
+         gpointer data) {
         GVariant* enable = g_variant_get_child_value(params, 1);
         GVariantIter it;
         g_variant_iter_init(&it, enable);
         char const* id = nullptr;
         gboolean on = FALSE;
         while (g_variant_iter_next(&it, "{&sb}", &id, &on)) {
-          static_cast<std::vector<std::string>*>(data)->push_back(fmt::format("{}={}", id, on ? 1 : 0));
+          static_cast<std::vector<std::string>*>(data)->push_back(
+              fmt::format("{}={}", id, on ? 1 : 0));
         }
         g_variant_unref(enable);
       },
       &changes, nullptr);
 
-  auto started = automation("StartAction", g_variant_new("(@ayss)", request_id(16, 7), "maps.locate", "null"));
+  auto started =
+      automation("StartAction", g_variant_new("(@ayss)", request_id(16, 7), "maps.locate", "null"));
   ASSERT_TRUE(started->value) << started->error;
   EXPECT_EQ(started->str(0), "pending");
-  auto twice = automation("StartAction", g_variant_new("(@ayss)", request_id(16, 8), "maps.locate", "null"));
+  auto twice =
+      automation("StartAction", g_variant_new("(@ayss)", request_id(16, 8), "maps.locate", "null"));
   EXPECT_EQ(twice->str(0), "failed");
   EXPECT_EQ(twice->str(1), "A location request is already in progress");
 
-  // Generous deadlines: on a loaded machine the failed portal lookup and the signal can take seconds.
+  // Generous deadlines: on a loaded machine the failed portal lookup and the signal can take
+  // seconds.
   auto const deadline = std::chrono::steady_clock::now() + 30s;
   std::unique_ptr<Answer> result;
   while (std::chrono::steady_clock::now() < deadline) {
@@ -363,7 +386,8 @@ TEST_F(AppBusTest, AsynchronousLocateFromStartToResultWithTheEnabledStateSignall
   }
   EXPECT_EQ(result->str(0), "failed");
   EXPECT_EQ(result->str(1), "location_unavailable");
-  EXPECT_EQ(automation("TakeActionResult", g_variant_new("(@ay)", request_id(16, 7)))->str(0), "none");
+  EXPECT_EQ(automation("TakeActionResult", g_variant_new("(@ay)", request_id(16, 7)))->str(0),
+            "none");
 
   GMainContext* ctx = g_main_context_get_thread_default() ? g_main_context_get_thread_default()
                                                           : g_main_context_default();
@@ -384,26 +408,30 @@ TEST_F(AppBusTest, SecondInstanceHandsOverToTheRunningOne) {
   second->reset();
 
   auto handed = pumped([] {
-    return zarn_ui::bus::hand_off(APP_ID, address(), zarn_ui::bus::ForwardedAction{"maps.search", "\"beer garden\""});
+    return zarn_ui::bus::hand_off(APP_ID, address(),
+                                  zarn_ui::bus::ForwardedAction{"maps.search", "\"beer garden\""});
   });
   ASSERT_TRUE(handed) << handed.error();
   EXPECT_EQ(activations_, 1);
   EXPECT_EQ(app_->model.query, "beer garden");
 
   auto refused = pumped([] {
-    return zarn_ui::bus::hand_off(APP_ID, address(), zarn_ui::bus::ForwardedAction{"maps.search", std::nullopt});
+    return zarn_ui::bus::hand_off(APP_ID, address(),
+                                  zarn_ui::bus::ForwardedAction{"maps.search", std::nullopt});
   });
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error(), "action 'maps.search' takes one string parameter holding its JSON argument");
+  EXPECT_EQ(refused.error(),
+            "action 'maps.search' takes one string parameter holding its JSON argument");
 }
 
 TEST_F(AppBusTest, CallsFromOtherUsersAreRefused) {
   start(false, getuid() + 1);
   app_->model.query = "mine";
   auto answer = call("org.gtk.Actions", "Activate", action_args("maps.search", "\"theirs\""));
-  EXPECT_EQ(answer->error, "org.freedesktop.DBus.Error.AccessDenied: calls from other users are refused");
+  EXPECT_EQ(answer->error,
+            "org.freedesktop.DBus.Error.AccessDenied: calls from other users are refused");
   EXPECT_EQ(app_->model.query, "mine");
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "draw/chrome_draw.h"
 #include "app/maps_app.h"
+#include "draw/chrome_draw.h"
 #include "draw/palette.h"
 #include "input/semantics.h"
-#include "scene_probe.h"
-#include "search_box/search_box_draw.h"
 #include "platform/render/offscreen.h"
 #include "platform/theme/theme.h"
+#include "scene_probe.h"
+#include "search_box/search_box_draw.h"
 #include "tiles/tile_cache.h"
 
 namespace maps {
@@ -179,7 +179,8 @@ TEST_F(Chrome, SuggestionsHideTheStatusPill) {
 TEST_F(Chrome, TheStatusPillStaysOverTheMapCutToItsRoom) {
   std::string const long_status =
       "Location unavailable \xE2\x80\x94 location portal unavailable: Failed to execute child "
-      "process \xE2\x80\x9C" "dbus-launch\xE2\x80\x9D (No such file or directory)";
+      "process \xE2\x80\x9C"
+      "dbus-launch\xE2\x80\x9D (No such file or directory)";
   struct Case {
     char const* name;
     double width;

@@ -22,7 +22,8 @@ namespace {
 std::string const DESKTOP_FILE = std::string(MAPS_DATA_DIR) + "/test.zarn.maps.desktop";
 
 /// Groups of a desktop file: "[Group]" -> key -> value.
-std::map<std::string, std::map<std::string, std::string>> read_desktop_file(std::string const& path) {
+std::map<std::string, std::map<std::string, std::string>>
+read_desktop_file(std::string const& path) {
   std::ifstream in(path);
   std::map<std::string, std::map<std::string, std::string>> groups;
   std::string group;
@@ -115,14 +116,14 @@ TEST(AppIcon, TheEmbeddedIconDrawsAPinOverAFoldedMap) {
     auto const* p = &(*rgba)[(y * SIZE + x) * 4];
     return std::array<int, 4>{p[0], p[1], p[2], p[3]};
   };
-  EXPECT_EQ(pixel(1, 1)[3], 0);  // transparent corner
-  auto const pin = pixel(32, 12);  // the pin's head, above its white hole
+  EXPECT_EQ(pixel(1, 1)[3], 0);   // transparent corner
+  auto const pin = pixel(32, 12); // the pin's head, above its white hole
   EXPECT_GT(pin[0], 180);
   EXPECT_LT(pin[1], 110);
   EXPECT_EQ(pin[3], 255);
   auto const hole = pixel(32, 19);
   EXPECT_GT(hole[0] + hole[1] + hole[2], 3 * 240);
-  auto const map = pixel(12, 40);  // the left panel of the map
+  auto const map = pixel(12, 40); // the left panel of the map
   EXPECT_GT(map[1], map[0]);
   EXPECT_EQ(map[3], 255);
 
@@ -138,5 +139,5 @@ TEST(LaunchRecord, NamesTheWindowAndItsVersion) {
   EXPECT_EQ(spec.icon_svg, APP_ICON_SVG);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

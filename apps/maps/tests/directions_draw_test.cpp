@@ -4,9 +4,9 @@
 #include "draw/palette.h"
 #include "model/ops.h"
 #include "panel_test_support.h"
+#include "sample/sample_data.h"
 #include "scene_probe.h"
 #include "shell/presets.h"
-#include "sample/sample_data.h"
 
 namespace maps {
 namespace {

@@ -72,7 +72,8 @@ TEST(TypedDispatch, DecoderRefusesTrailingTextAndNamesItsNamespace) {
   auto ok = decode_maps_action(bytes(R"( "ClearRoute" )"));
   ASSERT_TRUE(ok);
   EXPECT_EQ((*ok)->debug_text(), "ClearRoute");
-  for (std::string const bad : {R"("ClearRoute" "ClearRoute")", R"("ClearRoute"x)", R"({"Nope":null})"}) {
+  for (std::string const bad :
+       {R"("ClearRoute" "ClearRoute")", R"("ClearRoute"x)", R"({"Nope":null})"}) {
     SCOPED_TRACE(bad);
     auto refused = decode_maps_action(bytes(bad));
     ASSERT_FALSE(refused);
@@ -86,8 +87,8 @@ TEST(TypedDispatch, RegisteringTwiceKeepsOneDecoder) {
   register_maps_action_decoder(registry);
   register_maps_action_decoder(registry);
   EXPECT_EQ(registry.size(), 1u);
-  auto decoded = registry.decode({"maps.action", {'"', 'C', 'l', 'e', 'a', 'r', 'R', 'e', 'g', 'i',
-                                                  'o', 'n', 's', '"'}});
+  auto decoded = registry.decode(
+      {"maps.action", {'"', 'C', 'l', 'e', 'a', 'r', 'R', 'e', 'g', 'i', 'o', 'n', 's', '"'}});
   ASSERT_TRUE(decoded);
   EXPECT_FALSE(registry.decode({"other.action", {'1'}}));
 }
@@ -108,9 +109,9 @@ TEST(DispatchMapsAction, FirstDispatchSeedsAnEmptyDocumentFromTheLiveModel) {
 TEST(DispatchMapsAction, ClearRouteRemovesALiveOnlyEstimate) {
   MapsApp app = offline_app();
   Document doc;
-  app.tick_doc(doc);  // seeds the document: no route stored
+  app.tick_doc(doc); // seeds the document: no route stored
   app.model.dest = LatLon{48.15, 11.59};
-  app.request_route();  // the straight-line estimate lives only in the live model
+  app.request_route(); // the straight-line estimate lives only in the live model
   ASSERT_TRUE(app.model.route);
   app.tick_doc(doc);
   ASSERT_TRUE(app.model.route) << "an unchanged document keeps what the UI wrote";
@@ -131,7 +132,7 @@ TEST(DispatchMapsAction, SearchAnswerKeepsTheSavedFlagOfAStoredPlace) {
 }
 
 class FailingAction final : public zarn_actions::TypedAction {
- public:
+public:
   std::string debug_text() const override { return "Failing"; }
   base::Result<void> apply_action_to_doc(Document& doc) const override {
     (void)doc.put(zarn_ui::doc::ObjId::root(), "half", zarn_ui::doc::ScalarValue{true});
@@ -160,8 +161,8 @@ TEST(Executor, RefusesAnActorThatDoesNotWriteTheDocument) {
   zarn_actions::LocalTransport transport;
   zarn_ui::doc::Bytes const stranger(16, 0xAB);
   MapsTypedAction const action(MapsAction{MapsAction::ClearRecents{}});
-  auto outcome = zarn_actions::executor::dispatch_by(doc, action, {"maps.action", {'1'}}, transport,
-                                                     stranger);
+  auto outcome =
+      zarn_actions::executor::dispatch_by(doc, action, {"maps.action", {'1'}}, transport, stranger);
   EXPECT_FALSE(outcome);
   EXPECT_TRUE(transport.sent.empty());
 }
@@ -184,5 +185,5 @@ TEST(ExternalActions, AnInvokedActionReachesTheDocumentAndTheNextTick) {
   EXPECT_FALSE(refused);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

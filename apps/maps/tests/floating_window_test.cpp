@@ -61,15 +61,16 @@ public:
                     zarn_ui::layout::NodeId node) override {
     app_.apply_layout(tree, origin, node);
   }
-  void draw(zarn_ui::Scene& scene, zarn_ui::Affine t, zarn_ui::widget::DrawCtx const& ctx) override {
+  void draw(zarn_ui::Scene& scene, zarn_ui::Affine t,
+            zarn_ui::widget::DrawCtx const& ctx) override {
     app_.draw(scene, t, ctx);
   }
   void draw_root(zarn_ui::Scene& scene, zarn_ui::Affine t,
                  zarn_ui::widget::DrawCtx const& ctx) override {
     app_.draw_root(scene, t, ctx);
   }
-  void handle_event(zarn_ui::Event const& e, zarn_ui::Modifiers m, zarn_ui::State* s,
-                    double scale, bool& handled) override {
+  void handle_event(zarn_ui::Event const& e, zarn_ui::Modifiers m, zarn_ui::State* s, double scale,
+                    bool& handled) override {
     app_.handle_event(e, m, s, scale, handled);
   }
   Rect window_rect() const override { return app_.window_rect(); }
@@ -146,7 +147,9 @@ void close_main_window() {
   SDL_PushEvent(&close);
 }
 
-Point centre(Rect const& r) { return {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2}; }
+Point centre(Rect const& r) {
+  return {(r.x0 + r.x1) / 2, (r.y0 + r.y1) / 2};
+}
 
 Rect window_bounds(SDL_Window* w) {
   int x = 0, y = 0, width = 0, height = 0;
@@ -214,7 +217,8 @@ std::vector<Step> drag_surface_to(Point to) {
         }
         ++*step;
         double const t = double(*step) / STEPS;
-        SDL_WarpMouseGlobal(int(from->x + (to.x - from->x) * t), int(from->y + (to.y - from->y) * t));
+        SDL_WarpMouseGlobal(int(from->x + (to.x - from->x) * t),
+                            int(from->y + (to.y - from->y) * t));
         return *step >= STEPS;
       },
       wait(3),
@@ -247,7 +251,8 @@ std::vector<Step> drag_in_window_to(Point to) {
       [from, step, to](MapsApp&) {
         ++*step;
         double const t = double(*step) / STEPS;
-        SDL_WarpMouseGlobal(int(from->x + (to.x - from->x) * t), int(from->y + (to.y - from->y) * t));
+        SDL_WarpMouseGlobal(int(from->x + (to.x - from->x) * t),
+                            int(from->y + (to.y - from->y) * t));
         return *step >= STEPS;
       },
       wait(3),

@@ -99,8 +99,10 @@ std::vector<LatLon> line_of(int shape, std::size_t n, std::mt19937_64& rng) {
       out.push_back({lat, lon});
       break;
     case 3: // a closed ring: the first chord is a single point
-      out.push_back({48.1 + 0.001 * std::sin(t * 2.0 * std::numbers::pi / static_cast<double>(n - 1)),
-                     11.5 + 0.001 * (1.0 - std::cos(t * 2.0 * std::numbers::pi / static_cast<double>(n - 1)))});
+      out.push_back(
+          {48.1 + 0.001 * std::sin(t * 2.0 * std::numbers::pi / static_cast<double>(n - 1)),
+           11.5 +
+               0.001 * (1.0 - std::cos(t * 2.0 * std::numbers::pi / static_cast<double>(n - 1)))});
       break;
     case 4: // out and back along one street, with repeated points
       out.push_back({48.1, 11.5 + 0.00001 * std::fabs(t - static_cast<double>(n) / 2.0) +
@@ -118,25 +120,28 @@ std::vector<LatLon> line_of(int shape, std::size_t n, std::mt19937_64& rng) {
 }
 
 // Names the first point where two results part, instead of printing both.
-testing::AssertionResult same_points(std::vector<LatLon> const& got, std::vector<LatLon> const& want) {
+testing::AssertionResult same_points(std::vector<LatLon> const& got,
+                                     std::vector<LatLon> const& want) {
   auto const [g, w] = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
   if (g == got.end() && w == want.end()) {
     return testing::AssertionSuccess();
   }
-  return testing::AssertionFailure() << got.size() << " points kept, the plain split keeps " << want.size()
-                                     << "; they part at kept point " << (g - got.begin());
+  return testing::AssertionFailure()
+         << got.size() << " points kept, the plain split keeps " << want.size()
+         << "; they part at kept point " << (g - got.begin());
 }
 
 TEST(GeoSimplify, MatchesThePlainSplitOnOrdinaryLines) {
-  char const* const names[] = {"wandering", "swinging street", "lattice", "ring", "out and back",
-                               "cloud"};
+  char const* const names[] = {"wandering", "swinging street", "lattice",
+                               "ring",      "out and back",    "cloud"};
   std::mt19937_64 rng(17);
   constexpr auto unbounded = std::numeric_limits<std::uint64_t>::max();
   for (int shape = 0; shape < 6; ++shape) {
     for (std::size_t const n : {std::size_t{40}, std::size_t{700}, std::size_t{9000}}) {
       auto const line = line_of(shape, n, rng);
       for (double const tolerance : {0.5, 3.0, 40.0}) {
-        SCOPED_TRACE(testing::Message() << names[shape] << ", " << n << " points, " << tolerance << " m");
+        SCOPED_TRACE(testing::Message()
+                     << names[shape] << ", " << n << " points, " << tolerance << " m");
         auto const want = plain_split(line, tolerance);
         EXPECT_TRUE(same_points(simplify_polyline(line, tolerance, unbounded), want));
         EXPECT_TRUE(same_points(simplify_polyline(line, tolerance), want));

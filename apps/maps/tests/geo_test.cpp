@@ -215,8 +215,8 @@ TEST(GeoSimplify, BoundedWorkKeepsTheToleranceAndOrdinaryResults) {
     std::vector<LatLon> const& in;
     std::uint64_t budget;
   } const cases[] = {
-      {"zigzag, no budget", zigzag, 0},     {"zigzag, small budget", zigzag, 10000},
-      {"wiggle, no budget", wiggle, 0},     {"wiggle, small budget", wiggle, 5000},
+      {"zigzag, no budget", zigzag, 0},       {"zigzag, small budget", zigzag, 10000},
+      {"wiggle, no budget", wiggle, 0},       {"wiggle, small budget", wiggle, 5000},
       {"spiral, small budget", spiral, 5000}, {"spiral, unbounded", spiral, unbounded},
   };
   double const tolerance = 3.0;

@@ -6,13 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "input/input.h"
 #include "app/maps_app.h"
+#include "app/projection.h"
+#include "base/clock.h"
 #include "draw/nav_card.h"
 #include "draw/overflow_menu.h"
-#include "app/projection.h"
+#include "input/input.h"
 #include "input/semantics.h"
-#include "base/clock.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
 #include "sample/sample_data.h"

@@ -62,7 +62,8 @@ struct Slip {
 };
 
 Slip const SLIPS[] = {
-    {"the offline panel's zoom range sits between its stepper buttons", {"--offline"},
+    {"the offline panel's zoom range sits between its stepper buttons",
+     {"--offline"},
      [](Session& s) {
        auto const steppers = offline_rects(s.app(), OfflinePanelAction::Kind::Zoom);
        ASSERT_EQ(steppers.size(), 2u);
@@ -74,7 +75,8 @@ Slip const SLIPS[] = {
        EXPECT_GE(box.x0, steppers[0].x1 + 2) << label->text << " runs over the minus button";
        EXPECT_LE(box.x1, steppers[1].x0 - 2) << label->text << " runs over the plus button";
      }},
-    {"a downloaded area's second line lies inside its row", {"--offline"},
+    {"a downloaded area's second line lies inside its row",
+     {"--offline"},
      [](Session& s) {
        auto const deletes = offline_rects(s.app(), OfflinePanelAction::Kind::DeleteRegion);
        ASSERT_FALSE(deletes.empty());
@@ -93,20 +95,25 @@ Slip const SLIPS[] = {
        EXPECT_LE(text_box(*line).y1, row->y1 - 2) << "the line is cut at the row's bottom";
        EXPECT_GE(text_box(*line).y0, row->y0);
      }},
-    {"the licences are shown whole", {},
+    {"the licences are shown whole",
+     {},
      [](Session& s) {
        open_attribution_sheet(s.app().attribution_sheet, true);
        s.frame();
-       for (char const* start : {"OpenStreetMap data", "CARTO basemaps", "\xC2\xA9 OpenStreetMap"}) {
+       for (char const* start :
+            {"OpenStreetMap data", "CARTO basemaps", "\xC2\xA9 OpenStreetMap"}) {
          SCOPED_TRACE(start);
-         auto const* line = text_where(s, [&](std::string const& t) { return t.starts_with(start); });
+         auto const* line =
+             text_where(s, [&](std::string const& t) { return t.starts_with(start); });
          ASSERT_NE(line, nullptr) << "the line is not drawn";
          EXPECT_FALSE(cut(*line)) << "cut to " << line->max_width.value_or(-1.0f);
        }
-       EXPECT_NE(text_where(s, [](std::string const& t) { return t.ends_with("(ODbL)"); }), nullptr);
+       EXPECT_NE(text_where(s, [](std::string const& t) { return t.ends_with("(ODbL)"); }),
+                 nullptr);
        EXPECT_NE(text_where(s, [](std::string const& t) { return t.ends_with("terms"); }), nullptr);
      }},
-    {"a place without an address shows its category alone", {"--panel=explore"},
+    {"a place without an address shows its category alone",
+     {"--panel=explore"},
      [](Session& s) {
        auto& places = s.app().model.places;
        auto const cafe = std::find_if(places.begin(), places.end(),
@@ -114,11 +121,13 @@ Slip const SLIPS[] = {
        ASSERT_NE(cafe, places.end());
        cafe->address.clear();
        s.frame();
-       EXPECT_EQ(text_where(s, [](std::string const& t) { return t.ends_with("\xC2\xB7 "); }), nullptr)
+       EXPECT_EQ(text_where(s, [](std::string const& t) { return t.ends_with("\xC2\xB7 "); }),
+                 nullptr)
            << "a dangling separator";
        EXPECT_NE(text_where(s, [](std::string const& t) { return t == "Caf\xC3\xA9"; }), nullptr);
      }},
-    {"the overflow menu opens inside the window", {"--menu"},
+    {"the overflow menu opens inside the window",
+     {"--menu"},
      [](Session& s) {
        Rect const window = s.app().window_rect();
        Rect const menu = s.app().overflow_menu.rect();
@@ -126,7 +135,8 @@ Slip const SLIPS[] = {
        EXPECT_EQ(menu.intersect(window), menu) << "the menu lies outside the window";
        EXPECT_TRUE(s.painted("Attribution"));
      }},
-    {"the attribution sheet keeps a margin to the window's edges", {"--attribution"},
+    {"the attribution sheet keeps a margin to the window's edges",
+     {"--attribution"},
      [](Session& s) {
        Rect const window = s.app().window_rect();
        Rect const box = s.app().attribution_sheet.dialog.box_rect;
@@ -135,13 +145,16 @@ Slip const SLIPS[] = {
        EXPECT_GE(box.y0, window.y0 + 16);
        EXPECT_LE(box.y1, window.y1 - 16);
      }},
-    {"the selected place's buttons keep equal margins in their card", {"--panel=explore"},
+    {"the selected place's buttons keep equal margins in their card",
+     {"--panel=explore"},
      [](Session& s) {
        ASSERT_TRUE(s.app().model.selected);
-       auto const first = std::find_if(s.app().hit_targets.begin(), s.app().hit_targets.end(),
-                                       [](HitTarget const& t) { return t.action.is<UiAction::Directions>(); });
-       auto const last = std::find_if(s.app().hit_targets.begin(), s.app().hit_targets.end(),
-                                      [](HitTarget const& t) { return t.action.is<UiAction::ToggleSaved>(); });
+       auto const first =
+           std::find_if(s.app().hit_targets.begin(), s.app().hit_targets.end(),
+                        [](HitTarget const& t) { return t.action.is<UiAction::Directions>(); });
+       auto const last =
+           std::find_if(s.app().hit_targets.begin(), s.app().hit_targets.end(),
+                        [](HitTarget const& t) { return t.action.is<UiAction::ToggleSaved>(); });
        ASSERT_NE(first, s.app().hit_targets.end());
        ASSERT_NE(last, s.app().hit_targets.end());
        // The card is the surface-filled rectangle the buttons sit in.
@@ -156,7 +169,8 @@ Slip const SLIPS[] = {
        ASSERT_TRUE(card);
        EXPECT_NEAR(first->rect.x0 - card->x0, card->x1 - last->rect.x1, 0.5);
      }},
-    {"in the compact layout the point-of-interest card leaves the open panel uncovered", {"--pois"},
+    {"in the compact layout the point-of-interest card leaves the open panel uncovered",
+     {"--pois"},
      [](Session& s) {
        if (!s.app().compact()) {
          return;
@@ -172,7 +186,8 @@ Slip const SLIPS[] = {
 
 TEST(LayoutSlips, AtTheDefaultTheCompactAndTheSmallestWindow) {
   auto const [min_w, min_h] = minimum_window_size();
-  std::pair<double, double> const sizes[] = {{1280, 800}, {420, 800}, {double(min_w), double(min_h)}};
+  std::pair<double, double> const sizes[] = {
+      {1280, 800}, {420, 800}, {double(min_w), double(min_h)}};
   for (auto const& slip : SLIPS) {
     for (auto const& [w, h] : sizes) {
       SCOPED_TRACE(fmt::format("{} at {}x{}", slip.name, w, h));

@@ -7,12 +7,12 @@
 
 #include <gtest/gtest.h>
 
-#include "draw/format.h"
 #include "app/maps_app.h"
+#include "draw/format.h"
 #include "draw/markers.h"
 #include "platform/render/offscreen.h"
-#include "scene_probe.h"
 #include "sample/sample_data.h"
+#include "scene_probe.h"
 
 namespace maps {
 namespace {

@@ -11,10 +11,10 @@
 
 #include "app/maps_app.h"
 #include "draw/map_layers.h"
+#include "input/semantics.h"
 #include "platform/render/offscreen.h"
 #include "platform/render/tile_surface_cache.h"
 #include "platform/tests/pixel_difference.h"
-#include "input/semantics.h"
 #include "sample/sample_data.h"
 #include "scenario.h"
 #include "scene_probe.h"

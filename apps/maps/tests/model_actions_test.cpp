@@ -41,5 +41,5 @@ TEST(ModelActions, EqualityComparesVariantAndPayload) {
   EXPECT_NE((MapsAction{MapsAction::ClearRoute{}}), (MapsAction{MapsAction::ClearTransit{}}));
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

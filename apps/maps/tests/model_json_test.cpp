@@ -23,8 +23,7 @@ std::string message_of(std::string const& error) {
   return at == std::string::npos ? error : error.substr(0, at);
 }
 
-template <class T>
-std::string error_of(std::string_view text) {
+template <class T> std::string error_of(std::string_view text) {
   auto const r = from_json_text<T>(text);
   return r ? std::string("ok") : message_of(r.error());
 }
@@ -64,11 +63,23 @@ DownloadedRegion sample_region() {
 // Numbers convert to the correctly rounded double, whichever way the conversion goes (the
 // fast path for short decimals or the general one).
 TEST(JsonReaderNumbers, ConvertToTheNearestDouble) {
-  char const* const tokens[] = {
-      "0",        "-0",        "0.1",     "-48.1371",        "11.575400",
-      "1e22",     "1e23",      "1.5e-22", "9007199254740993", "9007199254740992.5",
-      "0.30000000000000004",   "123456789012345678901",     "1.7976931348623157e308",
-      "4.9e-324", "2.2250738585072014e-308", "0.000000000000000000000001", "1E+2"};
+  char const* const tokens[] = {"0",
+                                "-0",
+                                "0.1",
+                                "-48.1371",
+                                "11.575400",
+                                "1e22",
+                                "1e23",
+                                "1.5e-22",
+                                "9007199254740993",
+                                "9007199254740992.5",
+                                "0.30000000000000004",
+                                "123456789012345678901",
+                                "1.7976931348623157e308",
+                                "4.9e-324",
+                                "2.2250738585072014e-308",
+                                "0.000000000000000000000001",
+                                "1E+2"};
   for (char const* token : tokens) {
     SCOPED_TRACE(token);
     JsonReader r(token);
@@ -88,22 +99,31 @@ TEST(JsonReaderNumbers, ConvertToTheNearestDouble) {
 }
 
 TEST(ModelJson, WritesPlaceCompactInFieldOrderWithEscapes) {
-  Place p = new_place("osm-node-203", "Caf\xC3\xA9 \"Gl\xC3\xBC" "ck\"", PlaceCategory::Cafe,
-                      48.1371, 11.5754, "Str. 1\n\\\x01\x1f\x7f\b\f\r\t/");
+  Place p = new_place("osm-node-203",
+                      "Caf\xC3\xA9 \"Gl\xC3\xBC"
+                      "ck\"",
+                      PlaceCategory::Cafe, 48.1371, 11.5754, "Str. 1\n\\\x01\x1f\x7f\b\f\r\t/");
   p.saved = true;
   EXPECT_EQ(to_json_text(p),
-            "{\"id\":\"osm-node-203\",\"name\":\"Caf\xC3\xA9 \\\"Gl\xC3\xBC" "ck\\\"\","
+            "{\"id\":\"osm-node-203\",\"name\":\"Caf\xC3\xA9 \\\"Gl\xC3\xBC"
+            "ck\\\"\","
             "\"category\":\"Cafe\",\"address\":\"Str. 1\\n\\\\\\u0001\\u001f\x7f\\b\\f\\r\\t/\","
             "\"pos\":{\"lat\":48.1371,\"lon\":11.5754},\"saved\":true}");
 }
 
 TEST(ModelJson, WritesMalformedUtf8AsReplacementCharacter) {
-  Place p = new_place("a\xFF" "b", "", PlaceCategory::Other, 0, 0, "");
+  Place p = new_place("a\xFF"
+                      "b",
+                      "", PlaceCategory::Other, 0, 0, "");
   std::string const text = to_json_text(p);
-  EXPECT_NE(text.find("\"id\":\"a\xEF\xBF\xBD" "b\""), std::string::npos) << text;
+  EXPECT_NE(text.find("\"id\":\"a\xEF\xBF\xBD"
+                      "b\""),
+            std::string::npos)
+      << text;
   EXPECT_TRUE(from_json_text<Place>(text).has_value());
   nlohmann::ordered_json const tree = to_json_value(p);
-  EXPECT_EQ(tree["id"], "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(tree["id"], "a\xEF\xBF\xBD"
+                        "b");
   EXPECT_NO_THROW((void)tree.dump());
 }
 
@@ -189,8 +209,7 @@ TEST(ModelJson, WritesEveryActionVariant) {
       {{MapsAction::UpsertPlaces{{p}}}, "{\"UpsertPlaces\":{\"places\":[" + place_text + "]}}"},
       {{MapsAction::SetPlaceSaved{"p1", true}},
        "{\"SetPlaceSaved\":{\"id\":\"p1\",\"saved\":true}}"},
-      {{MapsAction::CommitSearch{"caf\xC3\xA9"}},
-       "{\"CommitSearch\":{\"query\":\"caf\xC3\xA9\"}}"},
+      {{MapsAction::CommitSearch{"caf\xC3\xA9"}}, "{\"CommitSearch\":{\"query\":\"caf\xC3\xA9\"}}"},
       {{MapsAction::ClearRecents{}}, "\"ClearRecents\""},
       {{MapsAction::SetTravelMode{TravelMode::Transit}},
        "{\"SetTravelMode\":{\"mode\":\"Transit\"}}"},
@@ -242,8 +261,8 @@ TEST(ModelJson, ValueTreeKeepsMemberOrderAndKinds) {
   EXPECT_EQ(order, "id,name,min,max,z0,z1,tiles,");
   EXPECT_TRUE(tree["z0"].is_number_unsigned());
   EXPECT_TRUE(tree["min"]["lat"].is_number_float());
-  EXPECT_TRUE(to_json_value(TransitTime{TransitTimeMode::Depart, -15})["offset_min"]
-                  .is_number_integer());
+  EXPECT_TRUE(
+      to_json_value(TransitTime{TransitTimeMode::Depart, -15})["offset_min"].is_number_integer());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -312,17 +331,14 @@ TEST(ModelJson, RejectsRecordsThatBreakTheRules) {
              "\"pos\":[1,2],\"Saved\":true}");
        },
        "missing field `saved`"},
-      {"duplicate field",
-       [] { return error_of<LatLon>("{\"lat\":1,\"lon\":2,\"lat\":3}"); },
+      {"duplicate field", [] { return error_of<LatLon>("{\"lat\":1,\"lon\":2,\"lat\":3}"); },
        "duplicate field `lat`"},
       {"short array", [] { return error_of<Place>("[\"a\",\"b\",\"Cafe\",\"\",[1,2]]"); },
        "invalid length 5, expected struct Place with 6 elements"},
       {"long array", [] { return error_of<LatLon>("[1,2,3,[4]]"); },
        "invalid length 4, expected struct LatLon with 2 elements"},
       {"array missing an optional",
-       [] {
-         return error_of<TransitLeg>("[\"Bus\",\"17\",\"\",\"\",\"\",\"\",\"\",0,0,[],null]");
-       },
+       [] { return error_of<TransitLeg>("[\"Bus\",\"17\",\"\",\"\",\"\",\"\",\"\",0,0,[],null]"); },
        "invalid length 11, expected struct TransitLeg with 14 elements"},
       {"empty model array", [] { return error_of<MapModel>("[]"); },
        "invalid length 0, expected struct MapModel with 21 elements"},
@@ -335,8 +351,7 @@ TEST(ModelJson, RejectsRecordsThatBreakTheRules) {
       {"tiles beyond u32",
        [&] { return error_of<DownloadedRegion>(region_head + "\"tiles\":4294967296}"); },
        "invalid value: integer `4294967296`, expected u32"},
-      {"negative count",
-       [] { return error_of<TransitJourney>("{\"duration_min\":-1}"); },
+      {"negative count", [] { return error_of<TransitJourney>("{\"duration_min\":-1}"); },
        "invalid value: integer `-1`, expected u32"},
       {"offset below i32", [] { return error_of<TransitTime>("[\"Depart\",-2147483649]"); },
        "invalid value: integer `-2147483649`, expected i32"},
@@ -392,7 +407,7 @@ TEST(ModelJson, RejectsMalformedText) {
   struct Case {
     char const* name;
     std::string text;
-    std::string error;  // "ok" when the text reads
+    std::string error; // "ok" when the text reads
   } const cases[] = {
       {"128 levels", nest(128), "ok"},
       {"129 levels", nest(129), "recursion limit exceeded"},
@@ -433,9 +448,9 @@ TEST(ModelJson, ErrorsCarryLineAndColumn) {
 }
 
 TEST(ModelJson, DecodesStringEscapes) {
-  auto const p = from_json_text<Place>(
-      "[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\","
-      "\"\\u00e9\\u20AC\\ud83d\\ude00\",\"Other\",\"\",[0,0],false]");
+  auto const p =
+      from_json_text<Place>("[\"\\\"\\\\\\/\\b\\f\\n\\r\\t\","
+                            "\"\\u00e9\\u20AC\\ud83d\\ude00\",\"Other\",\"\",[0,0],false]");
   ASSERT_TRUE(p) << p.error();
   EXPECT_EQ(p->id, "\"\\/\b\f\n\r\t");
   EXPECT_EQ(p->name, "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
@@ -444,7 +459,7 @@ TEST(ModelJson, DecodesStringEscapes) {
 TEST(ModelJson, ReadsPlanForms) {
   struct Case {
     char const* text;
-    std::string error;  // "ok" when the text reads
+    std::string error; // "ok" when the text reads
   } const cases[] = {
       {"\"None\"", "ok"},
       {"{\"None\":null}", "ok"},
@@ -469,7 +484,7 @@ TEST(ModelJson, ReadsPlanForms) {
 TEST(ModelJson, ReadsActionForms) {
   struct Case {
     char const* text;
-    std::string error;  // "ok", or the error text
+    std::string error; // "ok", or the error text
   } const cases[] = {
       {"{\"ClearRoute\":null}", "ok"},
       {"\"AddRegion\"", "invalid type: string \"AddRegion\", expected newtype variant"},
@@ -578,8 +593,8 @@ TEST(ModelJson, RoundTripsEveryType) {
     EXPECT_EQ(from_json_text<TransitTime>(to_json_text(t)), t);
   }
   EXPECT_EQ(from_json_text<TransitJourney>(to_json_text(journey)), journey);
-  EXPECT_EQ(from_json_text<DownloadedRegion>(to_json_text(DownloadedRegion{
-                "r", "n", {}, {}, 255, 0, 4294967295u})),
+  EXPECT_EQ(from_json_text<DownloadedRegion>(
+                to_json_text(DownloadedRegion{"r", "n", {}, {}, 255, 0, 4294967295u})),
             (DownloadedRegion{"r", "n", {}, {}, 255, 0, 4294967295u}));
   for (std::size_t i = 0; i < MANEUVER_NAMES.size(); ++i) {
     auto const m = static_cast<Maneuver>(i);
@@ -591,8 +606,8 @@ TEST(ModelJson, RoundTripsEveryType) {
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps
 
 namespace maps {
 namespace {
@@ -624,10 +639,18 @@ TEST(ModelJson, MutatedPayloadsFailCleanlyOrRoundTrip) {
       for (int e = 0; e < edits && !text.empty(); ++e) {
         std::size_t const at = next() % text.size();
         switch (next() % 4) {
-          case 0: text[at] = alphabet[next() % (sizeof alphabet - 1)]; break;
-          case 1: text.erase(at, 1 + next() % 4); break;
-          case 2: text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]); break;
-          default: text.resize(at); break;
+        case 0:
+          text[at] = alphabet[next() % (sizeof alphabet - 1)];
+          break;
+        case 1:
+          text.erase(at, 1 + next() % 4);
+          break;
+        case 2:
+          text.insert(at, 1, alphabet[next() % (sizeof alphabet - 1)]);
+          break;
+        default:
+          text.resize(at);
+          break;
         }
       }
       auto const r = from_json_text<MapsAction>(text);
@@ -644,5 +667,5 @@ TEST(ModelJson, MutatedPayloadsFailCleanlyOrRoundTrip) {
   EXPECT_GT(accepted, 0);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -18,19 +18,26 @@ TEST(ModelOps, CommitSearchKeepsNewestFirstWithoutAsciiCaseDuplicates) {
     std::string query;
     Texts after;
   } const cases[] = {
-      {"trimmed and moved to the front in its latest form", {"cafe", "bar"}, "  Cafe \t",
+      {"trimmed and moved to the front in its latest form",
+       {"cafe", "bar"},
+       "  Cafe \t",
        {"Cafe", "bar"}},
       {"Unicode white space is trimmed", {}, "\xE2\x80\x83Museum\xC2\xA0", {"Museum"}},
       {"blank query on an empty list", {}, " \t\n", {}},
       {"blank query on a full list", full, "\xE2\x80\x83", full},
       {"empty query", {"x"}, "", {"x"}},
-      {"ninth distinct text drops the oldest", full, "i",
-       {"i", "a", "b", "c", "d", "e", "f", "g"}},
-      {"repeat of the last entry on a full list", full, "H",
+      {"ninth distinct text drops the oldest", full, "i", {"i", "a", "b", "c", "d", "e", "f", "g"}},
+      {"repeat of the last entry on a full list",
+       full,
+       "H",
        {"H", "a", "b", "c", "d", "e", "f", "g"}},
-      {"non-ASCII case differs: both stay", {"caf\xC3\xA9"}, "CAF\xC3\x89",
+      {"non-ASCII case differs: both stay",
+       {"caf\xC3\xA9"},
+       "CAF\xC3\x89",
        {"CAF\xC3\x89", "caf\xC3\xA9"}},
-      {"every duplicate goes, also from a list held by another writer", {"x", "X", "y", "x"}, "x",
+      {"every duplicate goes, also from a list held by another writer",
+       {"x", "X", "y", "x"},
+       "x",
        {"x", "y"}},
   };
   for (auto const& c : cases) {
@@ -51,13 +58,13 @@ TEST(ModelOps, RecentSearchRuleTruncatesListsLongerThanTheLimit) {
 
 TEST(ModelOps, AsciiCaseComparisonFoldsOnlyAsciiLetters) {
   EXPECT_TRUE(equals_ignore_ascii_case("Marienplatz", "mARIENPLATZ"));
-  EXPECT_FALSE(equals_ignore_ascii_case("\xC3\x9C", "\xC3\xBC"));  // Ü, ü
-  EXPECT_FALSE(equals_ignore_ascii_case("[", "{"));                // 0x5B vs 0x7B
+  EXPECT_FALSE(equals_ignore_ascii_case("\xC3\x9C", "\xC3\xBC")); // Ü, ü
+  EXPECT_FALSE(equals_ignore_ascii_case("[", "{"));               // 0x5B vs 0x7B
   EXPECT_FALSE(equals_ignore_ascii_case("ab", "abc"));
 }
 
 class ModelOpsPlaces : public ::testing::Test {
- protected:
+protected:
   void SetUp() override {
     model.places = {new_place("a", "Alte Pinakothek", PlaceCategory::Museum, 48.148, 11.570, ""),
                     new_place("b", "Hofbr\xC3\xA4uhaus", PlaceCategory::Bar, 48.137, 11.579, "")};
@@ -118,11 +125,11 @@ TEST_F(ModelOpsPlaces, LookupIsExactAndSelectionMayNameNothing) {
   EXPECT_EQ(find_place(model, "b"), &model.places[1]);
   EXPECT_EQ(find_place(model, "B"), nullptr);
   EXPECT_EQ(selected_place(model), nullptr);
-  model.selected = "osm-node-1";  // a point of interest never upserted
+  model.selected = "osm-node-1"; // a point of interest never upserted
   EXPECT_EQ(selected_place(model), nullptr);
   model.selected = "a";
   EXPECT_EQ(selected_place(model), &model.places[0]);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -20,8 +20,10 @@ TEST(ModelTypes, DefaultModelHasTheDocumentedStart) {
 }
 
 TEST(ModelTypes, NewPlaceIsNeverSavedAndTakesCategoryBeforeAddress) {
-  Place const p = new_place("osm-node-203", "Caf\xC3\xA9 Gl\xC3\xBC" "ck", PlaceCategory::Cafe,
-                            48.1, 11.5, "Sendlinger Str. 1");
+  Place const p = new_place("osm-node-203",
+                            "Caf\xC3\xA9 Gl\xC3\xBC"
+                            "ck",
+                            PlaceCategory::Cafe, 48.1, 11.5, "Sendlinger Str. 1");
   EXPECT_EQ(p.id, "osm-node-203");
   EXPECT_EQ(p.category, PlaceCategory::Cafe);
   EXPECT_EQ(p.address, "Sendlinger Str. 1");
@@ -70,5 +72,5 @@ TEST(ModelTypes, DebugTextNamesTypeFieldsAndVariants) {
   EXPECT_EQ(debug_text(ActivePlan{}), "None");
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

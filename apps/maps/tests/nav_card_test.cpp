@@ -4,10 +4,10 @@
 
 #include <fmt/format.h>
 
-#include "draw/format.h"
 #include "app/maps_app.h"
-#include "draw/nav_card.h"
 #include "base/clock.h"
+#include "draw/format.h"
+#include "draw/nav_card.h"
 #include "platform/doc/document.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
@@ -32,7 +32,7 @@ constexpr Rect DOCKED{904.0, 582.0, 1264.0, 738.0};
 /// The demo application (a route to Marienplatz) in a 1280 x 800 window, its card on a
 /// manual clock.
 class NavCardTest : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     app_ = std::make_unique<MapsApp>(demo_state_app());
     app_->window_rect_ = WINDOW;

@@ -223,10 +223,10 @@ TEST(AnswerLimits, LegLinesBeyondTheAnswersPointsAreDrawnStopToStop) {
     return R"({"legGeometry":{"precision":5,"points":")" + line + "\"}," + stops + "}";
   };
   std::string const kept_whole = leg(test::encode_points(circle(LINE_POINTS_ALWAYS_KEPT), 5));
-  std::string const itinerary = answer(R"({"legs":[)", MAX_JOURNEY_LEGS,
-                                       [&](std::size_t) { return kept_whole; }, "]}");
-  auto const plan = parse_transit_plan(answer(R"({"itineraries":[)", MAX_ITINERARIES,
-                                              [&](std::size_t) { return itinerary; }, "]}"));
+  std::string const itinerary =
+      answer(R"({"legs":[)", MAX_JOURNEY_LEGS, [&](std::size_t) { return kept_whole; }, "]}");
+  auto const plan = parse_transit_plan(
+      answer(R"({"itineraries":[)", MAX_ITINERARIES, [&](std::size_t) { return itinerary; }, "]}"));
   ASSERT_TRUE(plan.has_value()) << plan.error();
   std::size_t const whole_legs = MAX_PLAN_POINTS / LINE_POINTS_ALWAYS_KEPT;
   static_assert(MAX_ITINERARIES * MAX_JOURNEY_LEGS > MAX_PLAN_POINTS / LINE_POINTS_ALWAYS_KEPT);

@@ -13,7 +13,6 @@
 namespace maps {
 namespace {
 
-
 TEST(GeocodeUrl, SearchAndReverseGoldens) {
   EXPECT_EQ(search_url("https://geo.test", "Café am Markt & Söhne+1"),
             "https://geo.test/search?q=Caf%C3%A9%20am%20Markt%20%26%20S%C3%B6hne%2B1"
@@ -261,27 +260,37 @@ TEST(GeocodeServed, RealAnswerShapes) {
   // A refusal's message is shown whole, even longer than the texts kept of a place.
   std::string const long_message(5000, 'm');
   test::ServedAnswer const cases[] = {
-      {"positions off the globe are skipped, not wrapped", 200,
+      {"positions off the globe are skipped, not wrapped",
+       200,
        R"([{"lat":"95","lon":"11","name":"N"},{"lat":"48","lon":"540","name":"E"},)"
        R"({"lat":"nan","lon":"1","name":"X"},{"lat":"48.1","lon":"11.5","name":"Ok"}])",
        {"Ok"}},
-      {"a Latin-1 byte costs only its own character", 200,
+      {"a Latin-1 byte costs only its own character",
+       200,
        "[{\"lat\":\"48.1\",\"lon\":\"11.5\",\"name\":\"M\xFCnchen\"},"
        "{\"lat\":\"48.2\",\"lon\":\"11.6\",\"name\":\"Ok\"}]",
        {"M\xEF\xBF\xBDnchen", "Ok"}},
-      {"a huge number in a member nobody reads", 200,
-       R"([{"lat":"48.1","lon":"11.5","name":"Ok","importance":1e400}])", {"Ok"}},
-      {"a refusal explained in JSON", 400, R"({"error":{"code":400},"message":"Nothing to search"})",
-       {}, "Nothing to search"},
-      {"a long refusal", 400, R"({"code":"TooLong","message":")" + long_message + "\"}", {},
+      {"a huge number in a member nobody reads",
+       200,
+       R"([{"lat":"48.1","lon":"11.5","name":"Ok","importance":1e400}])",
+       {"Ok"}},
+      {"a refusal explained in JSON",
+       400,
+       R"({"error":{"code":400},"message":"Nothing to search"})",
+       {},
+       "Nothing to search"},
+      {"a long refusal",
+       400,
+       R"({"code":"TooLong","message":")" + long_message + "\"}",
+       {},
        long_message.c_str()},
   };
   test::expect_served_names(srv, cases, [&] { return search_places(srv.base_url(), "x"); });
 }
 
 TEST(GeocodeArea, BoxOffTheGlobeFallsBackToTheMargin) {
-  auto const hit = parse_search_hit(std::string(
-      R"({"lat":"48.1","lon":"11.5","boundingbox":["48.0","48.2","11.4","200.0"]})"));
+  auto const hit = parse_search_hit(
+      std::string(R"({"lat":"48.1","lon":"11.5","boundingbox":["48.0","48.2","11.4","200.0"]})"));
   ASSERT_TRUE(hit.has_value());
   EXPECT_DOUBLE_EQ(hit->max.lon, 11.5 + AREA_HIT_MARGIN);
 }

@@ -65,19 +65,20 @@ TEST(HttpStatusDisplay, CodeAndReasonPhrase) {
 
 // What a service parser makes of an answer text: the decoded strings it read, or the error.
 base::Result<std::vector<std::string>> strings_of(std::string_view text) {
-  return detail::read_answer("test", text, [](JsonReader& r) -> base::Result<std::vector<std::string>> {
-    std::vector<std::string> out;
-    if (!detail::read_array(r, [&](std::size_t) {
-          if (auto s = detail::read_text(r)) {
-            out.push_back(std::move(*s));
-          } else {
-            out.push_back("-");
-          }
-        })) {
-      return base::fail("not an array");
-    }
-    return out;
-  });
+  return detail::read_answer("test", text,
+                             [](JsonReader& r) -> base::Result<std::vector<std::string>> {
+                               std::vector<std::string> out;
+                               if (!detail::read_array(r, [&](std::size_t) {
+                                     if (auto s = detail::read_text(r)) {
+                                       out.push_back(std::move(*s));
+                                     } else {
+                                       out.push_back("-");
+                                     }
+                                   })) {
+                                 return base::fail("not an array");
+                               }
+                               return out;
+                             });
 }
 
 // Bad bytes in strings read as U+FFFD and huge numbers cost nothing where nobody reads them;
@@ -92,7 +93,7 @@ TEST(AnswerReading, RepairsBadBytesAndRefusesBrokenText) {
   } const cases[] = {
       {R"(["a",1,-2.5e3,1e-400,1e400,-1E+400])", Strings{"a", "-", "-", "-", "-", "-"}},
       {"[\"\xFC\"]", Strings{"\xEF\xBF\xBD"}},
-      {"[\"\xE2\x82\"]", Strings{"\xEF\xBF\xBD\xEF\xBF\xBD"}}, // a cut-off sequence
+      {"[\"\xE2\x82\"]", Strings{"\xEF\xBF\xBD\xEF\xBF\xBD"}},                 // a cut-off sequence
       {"[\"\xED\xA0\x80\"]", Strings{"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"}}, // a surrogate
       {"[{\"k\xFC\":1e999},\"M\xC3\xBCnchen\"]", Strings{"-", "M\xC3\xBCnchen"}},
       {R"(["\u00fc\ud83d\ude00"])", Strings{"\xC3\xBC\xF0\x9F\x98\x80"}},
@@ -178,8 +179,8 @@ protected:
   std::string url(std::string const& path) const { return srv.base_url() + path; }
 
   std::mutex mutex;
-  std::string user_agent;  // guarded by mutex
-  test::LocalServer srv;   // last: stopped before the state its handlers touch goes away
+  std::string user_agent; // guarded by mutex
+  test::LocalServer srv;  // last: stopped before the state its handlers touch goes away
 };
 
 TEST_F(HttpServed, ReturnsTheBodyAndSendsTheUserAgent) {

@@ -12,7 +12,6 @@
 namespace maps {
 namespace {
 
-
 TEST(PoiQuery, UrlGoldenWithBoxAndEncodedQuery) {
   std::string const box = "(48.12346,11.50000,48.20000,-11.60000)";
   std::string const query =
@@ -201,20 +200,23 @@ TEST(PoiServed, FetchAndErrorBranches) {
 TEST(PoiServed, RealAnswerShapes) {
   test::ScriptedServer srv;
   test::ServedAnswer const cases[] = {
-      {"positions off the globe are skipped; a valid centre still counts", 200,
+      {"positions off the globe are skipped; a valid centre still counts",
+       200,
        R"({"elements":[)"
        R"({"type":"node","id":1,"lat":1e308,"lon":11.5,"tags":{"name":"Far","amenity":"cafe"}},)"
        R"({"type":"node","id":2,"lat":48.1,"lon":-181,"tags":{"name":"West","amenity":"cafe"}},)"
        R"({"type":"way","id":3,"center":{"lat":48.1,"lon":11.5},)"
        R"("tags":{"name":"Centre","amenity":"cafe"}}]})",
        {"Centre"}},
-      {"a latitude too large for a double is skipped where it is read", 200,
+      {"a latitude too large for a double is skipped where it is read",
+       200,
        R"({"elements":[)"
        R"({"type":"node","id":1,"lat":1e400,"lon":11.5,"tags":{"name":"Far","amenity":"cafe"}},)"
        R"({"type":"node","id":2,"lat":48.1,"lon":11.5,"tags":{"name":"Near","amenity":"cafe"}}]})",
        {"Near"}},
   };
-  test::expect_served_names(srv, cases, [&] { return fetch_pois(srv.base_url(), 48.1, 11.5, 48.2, 11.6); });
+  test::expect_served_names(srv, cases,
+                            [&] { return fetch_pois(srv.base_url(), 48.1, 11.5, 48.2, 11.6); });
 }
 
 } // namespace

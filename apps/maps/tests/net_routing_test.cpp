@@ -12,7 +12,6 @@
 namespace maps {
 namespace {
 
-
 TEST(RoutingUrl, ProfilesAndCoordinateOrder) {
   struct Case {
     TravelMode mode;
@@ -184,8 +183,8 @@ TEST(RoutingServed, RealAnswerShapes) {
       {"NoSegment with status 400", 400,
        R"({"code":"NoSegment","message":"Could not find a matching segment"})", 0, 0, 0,
        "NoSegment"},
-      {"a 400 without a JSON explanation keeps the status text", 400, "<html>bad</html>", 0, 0,
-       0, "HTTP 400 Bad Request"},
+      {"a 400 without a JSON explanation keeps the status text", 400, "<html>bad</html>", 0, 0, 0,
+       "HTTP 400 Bad Request"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

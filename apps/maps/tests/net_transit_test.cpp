@@ -13,7 +13,6 @@
 namespace maps {
 namespace {
 
-
 // Sets TZ for the life of the object; POSIX zone texts need no zone database.
 class ScopedTimeZone {
 public:
@@ -125,8 +124,8 @@ TEST(TransitLegs, ModesAndColours) {
     char const* text;
     std::optional<std::string> colour;
   } const colours[] = {
-      {"#E30613", "E30613"},    {"E30613", "E30613"},    {"##e30613", "e30613"},
-      {"e3061", std::nullopt},  {"e3061g", std::nullopt}, {"#e306130", std::nullopt},
+      {"#E30613", "E30613"},   {"E30613", "E30613"},     {"##e30613", "e30613"},
+      {"e3061", std::nullopt}, {"e3061g", std::nullopt}, {"#e306130", std::nullopt},
   };
   for (auto const& c : colours) {
     SCOPED_TRACE(c.text);
@@ -246,10 +245,14 @@ TEST(TransitParse, RealAnswerShapes) {
   } const cases[] = {
       {"walk at precision 7", 0, 0, LegMode::Walk, 4, {48.1371, 11.5754}, {48.14, 11.58}},
       {"rail with minutes", 0, 1, LegMode::Rail, 44, {48.14, 11.58}, {48.354, 11.786}},
-      {"line fitting no precision: stop to stop", 0, 2, LegMode::Rail, 3, {48.354, 11.786},
+      {"line fitting no precision: stop to stop",
+       0,
+       2,
+       LegMode::Rail,
+       3,
+       {48.354, 11.786},
        {48.352, 11.776}},
-      {"direct walk at precision 6", 1, 0, LegMode::Walk, 25, {48.1371, 11.5754},
-       {48.138, 11.576}},
+      {"direct walk at precision 6", 1, 0, LegMode::Walk, 25, {48.1371, 11.5754}, {48.138, 11.576}},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

@@ -5,8 +5,8 @@
 #include "offline_panel/download_selection.h"
 #include "panel_test_support.h"
 #include "platform/launch/launch_args.h"
-#include "shell/presets.h"
 #include "sample/sample_data.h"
+#include "shell/presets.h"
 
 namespace maps {
 namespace {

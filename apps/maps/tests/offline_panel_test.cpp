@@ -30,7 +30,7 @@ DownloadedRegion region(std::string id, std::string name, LatLon min, LatLon max
 
 /// An application over a tile cache in a folder of its own, with the window laid out.
 class OfflinePanelTest : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
            fmt::format("maps-offline-{}-{}", ::getpid(),
@@ -40,8 +40,8 @@ class OfflinePanelTest : public testing::Test {
     MapModel model = default_map_model();
     model.center = LatLon{48.137, 11.575};
     model.zoom = 15.0;
-    app_ = std::make_unique<MapsApp>(build_maps_app(
-        std::move(model), StreetNetwork{}, tile_cache_without_worker(dir_), false, false));
+    app_ = std::make_unique<MapsApp>(build_maps_app(std::move(model), StreetNetwork{},
+                                                    tile_cache_without_worker(dir_), false, false));
     app_->window_rect_ = WINDOW;
     open_offline_panel(app_->offline_panel, 0);
   }
@@ -105,15 +105,16 @@ TEST_F(OfflinePanelTest, DownloadingTheChosenAreaAddsItsRegion) {
 
   ASSERT_TRUE(perform_offline_action(*app_, OfflinePanelAction::download(), &doc_));
   std::uint32_t const count = count_area_tiles(sel.box, sel.z0, sel.z1);
-  EXPECT_EQ(app_->model.status, fmt::format("Downloading {} tiles for Altstadt\xE2\x80\xA6", count));
+  EXPECT_EQ(app_->model.status,
+            fmt::format("Downloading {} tiles for Altstadt\xE2\x80\xA6", count));
   // Recorded once its tiles are in: the next frame, for a cache without worker.
   EXPECT_TRUE(app_->model.regions.empty());
   app_->tick_doc(doc_);
   ASSERT_EQ(app_->model.regions.size(), 1u);
   DownloadedRegion const& r = app_->model.regions[0];
   EXPECT_GT(count, 0u);
-  EXPECT_EQ(r.id, fmt::format("region:48.130000:11.565000:48.145000:11.585000:z{}-{}", sel.z0,
-                              sel.z1));
+  EXPECT_EQ(r.id,
+            fmt::format("region:48.130000:11.565000:48.145000:11.585000:z{}-{}", sel.z0, sel.z1));
   EXPECT_EQ(r.name, "Altstadt");
   EXPECT_EQ(r.min, (LatLon{48.130, 11.565}));
   EXPECT_EQ(r.max, (LatLon{48.145, 11.585}));
@@ -132,8 +133,8 @@ TEST_F(OfflinePanelTest, DownloadingTheViewIsNamedAfterAPlaceInsideOrTheCentre) 
   EXPECT_TRUE(app_->model.status.ends_with(" tiles for offline use\xE2\x80\xA6"));
   app_->tick_doc(doc_);
   ASSERT_EQ(app_->model.regions.size(), 1u);
-  EXPECT_EQ(app_->model.regions[0].name, fmt::format("{:.3f}, {:.3f}", (view[0] + view[2]) / 2,
-                                                    (view[1] + view[3]) / 2));
+  EXPECT_EQ(app_->model.regions[0].name,
+            fmt::format("{:.3f}, {:.3f}", (view[0] + view[2]) / 2, (view[1] + view[3]) / 2));
 
   GeoBox const box{view[0], view[1], view[2], view[3]};
   // A place exactly on the box's edge counts as inside.
@@ -188,9 +189,9 @@ TEST_F(OfflinePanelTest, DeletingKeepsTilesSharedWithAnotherArea) {
   }
   ASSERT_EQ(app_->model.regions.size(), 1u);
   EXPECT_EQ(app_->model.regions[0].id, "region:b");
-  EXPECT_EQ(app_->model.status,
-            fmt::format("Removed \xE2\x80\x9C" "A\xE2\x80\x9D \xC2\xB7 {} freed",
-                        zarn_ui::format::bytes(only_a * 100)));
+  EXPECT_EQ(app_->model.status, fmt::format("Removed \xE2\x80\x9C"
+                                            "A\xE2\x80\x9D \xC2\xB7 {} freed",
+                                            zarn_ui::format::bytes(only_a * 100)));
   EXPECT_EQ(app_->offline_panel.cache_bytes, app_->tiles.tile_cache_disk_usage());
   EXPECT_EQ(app_->offline_panel.cache_bytes, tiles_b.size() * 100);
 
@@ -209,7 +210,8 @@ TEST_F(OfflinePanelTest, ACacheWithoutWorkerNeverTouchesTheDisk) {
   app_->model.regions = {a, region("region:b", "B", {1, 1}, {2, 2}, 3, 3)};
 
   ASSERT_TRUE(perform_offline_action(*app_, OfflinePanelAction::delete_region("region:a"), &doc_));
-  EXPECT_EQ(app_->model.status, "Removed \xE2\x80\x9C" "A\xE2\x80\x9D \xC2\xB7 0 B freed");
+  EXPECT_EQ(app_->model.status, "Removed \xE2\x80\x9C"
+                                "A\xE2\x80\x9D \xC2\xB7 0 B freed");
   EXPECT_EQ(app_->model.regions.size(), 1u);
 
   app_->offline_panel.cache_bytes = 99;
@@ -225,11 +227,12 @@ TEST_F(OfflinePanelTest, ACacheWithoutWorkerNeverTouchesTheDisk) {
 
 TEST_F(OfflinePanelTest, WithoutADocumentNothingThatMustBeRecordedHappens) {
   app_->model.regions = {region("region:a", "A", {48.10, 11.50}, {48.16, 11.60}, 12, 12)};
-  for (auto const& action : {OfflinePanelAction::download(),
-                             OfflinePanelAction::delete_region("region:a"),
-                             OfflinePanelAction::clear_cache()}) {
+  for (auto const& action :
+       {OfflinePanelAction::download(), OfflinePanelAction::delete_region("region:a"),
+        OfflinePanelAction::clear_cache()}) {
     SCOPED_TRACE(static_cast<int>(action.kind));
-    EXPECT_FALSE(perform_offline_action(*app_, action, static_cast<zarn_ui::doc::Document*>(nullptr)));
+    EXPECT_FALSE(
+        perform_offline_action(*app_, action, static_cast<zarn_ui::doc::Document*>(nullptr)));
   }
   EXPECT_EQ(app_->model.regions.size(), 1u);
   EXPECT_EQ(app_->tiles.offline_downloads, 0u);
@@ -292,7 +295,7 @@ TEST(OfflinePanelSpecs, ListsEachControlOnceInPanelOrder) {
 
 /// The search box of an open panel, laid out, with a manual clock for the debounce.
 class OfflineSearchTest : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     panel_ = new_offline_panel(0);
     open_offline_panel(panel_, 0);

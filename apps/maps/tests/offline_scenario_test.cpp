@@ -16,8 +16,8 @@
 #include "net/service_pause.h"
 #include "offline_panel/download_selection.h"
 #include "scenario.h"
-#include "tiles/disk_cache.h"
 #include "tile_server.h"
+#include "tiles/disk_cache.h"
 
 namespace maps::test {
 namespace {
@@ -193,9 +193,8 @@ TEST_F(OfflineSession, ATileServerAskingForAPauseIsLeftAloneAndTheStatusSaysUnti
   tiles_.answer_all(429, "");
   tiles_.answer_header("Retry-After", "300");
   s().wait(std::chrono::milliseconds(10));
-  ASSERT_TRUE(frames_until([&] {
-    return s().app().tiles.server_pause.has_value() && s().app().tiles.pending.empty();
-  }));
+  ASSERT_TRUE(frames_until(
+      [&] { return s().app().tiles.server_pause.has_value() && s().app().tiles.pending.empty(); }));
   EXPECT_EQ(s().app().model.status,
             "Map imagery paused: " + service_busy_text(*s().app().tiles.server_pause));
   // Panning brings new tiles into view; the server is not asked for them.

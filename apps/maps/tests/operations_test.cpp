@@ -10,7 +10,8 @@ namespace maps {
 namespace {
 
 MapsApp demo(bool live = false) {
-  MapsApp app = build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false, live);
+  MapsApp app =
+      build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false, live);
   app.window_rect_ = zarn_ui::Rect{0, 0, 1280, 800};
   return app;
 }
@@ -111,7 +112,8 @@ TEST(Operations, ToggleSavedWithoutSelectionDoesNothing) {
 }
 
 TEST(Operations, TrafficOnAnEmptyNetworkShowsNoSegments) {
-  MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, false);
+  MapsApp app =
+      build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, false);
   app.set_traffic(true);
   EXPECT_TRUE(app.traffic_on);
   EXPECT_TRUE(app.traffic.segments.empty());
@@ -147,5 +149,5 @@ TEST(Operations, LocalSuggestionsMatchNamesCategoriesAndNearbyPoints) {
   EXPECT_TRUE(app.local_suggestions("  ").empty());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -103,8 +103,8 @@ TEST(AttributionSheet, CloseAndDismissCloseItAndLeaveTheFlagClear) {
   EXPECT_NE(sheet.close_flag, old_flag);
   EXPECT_FALSE(*sheet.close_flag);
   lay_out(sheet);
-  EXPECT_TRUE(attribution_sheet_event(
-      sheet, zarn_ui::Key{true, zarn_ui::NamedKey::Escape, {}}, 1.0));
+  EXPECT_TRUE(
+      attribution_sheet_event(sheet, zarn_ui::Key{true, zarn_ui::NamedKey::Escape, {}}, 1.0));
   EXPECT_FALSE(attribution_sheet_open(sheet));
 
   open_attribution_sheet(sheet, false);
@@ -114,7 +114,7 @@ TEST(AttributionSheet, CloseAndDismissCloseItAndLeaveTheFlagClear) {
 }
 
 class OverflowTest : public testing::Test {
- protected:
+protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
            fmt::format("maps-overflow-{}-{}", ::getpid(),
@@ -122,8 +122,8 @@ class OverflowTest : public testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "light");
     std::ofstream(dir_ / "light" / "tile.png") << std::string(300, 'x');
-    app_ = std::make_unique<MapsApp>(build_maps_app(
-        demo_scenario(), StreetNetwork{}, tile_cache_without_worker(dir_), true, false));
+    app_ = std::make_unique<MapsApp>(build_maps_app(demo_scenario(), StreetNetwork{},
+                                                    tile_cache_without_worker(dir_), true, false));
     app_->window_rect_ = WINDOW;
   }
   void TearDown() override {

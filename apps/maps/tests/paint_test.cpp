@@ -30,8 +30,8 @@ TEST(Palette, HexColours) {
     char const* text;
     bool ok;
   } const cases[] = {
-      {"#eb690b", true}, {"##eb690b", true}, {"EB690B", true}, {"eb690", false},
-      {"eb690bff", false}, {"gg0000", false}, {"+a0000", true}, {"", false},
+      {"#eb690b", true},   {"##eb690b", true}, {"EB690B", true}, {"eb690", false},
+      {"eb690bff", false}, {"gg0000", false},  {"+a0000", true}, {"", false},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.text);
@@ -81,5 +81,5 @@ TEST(Paint, EllipsisKeepsFittingTextAndNeverReturnsEmpty) {
   EXPECT_EQ(ellipsize_text(text, s, 13, 0.5), "\xE2\x80\xA6");
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

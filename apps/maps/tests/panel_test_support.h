@@ -39,7 +39,9 @@ struct Frame {
   /// The recorded texts, in painting order.
   std::vector<zarn_ui::TextCmd const*> texts() const { return probe::text_cmds(scene); }
   /// The first text run equal to `s`.
-  zarn_ui::TextCmd const* find_text(std::string_view s) const { return probe::find_text_cmd(scene, s); }
+  zarn_ui::TextCmd const* find_text(std::string_view s) const {
+    return probe::find_text_cmd(scene, s);
+  }
   bool has_text(std::string_view s) const { return find_text(s) != nullptr; }
   bool has_text_starting(std::string_view prefix) const {
     return probe::find_text_cmd(scene, prefix, true) != nullptr;

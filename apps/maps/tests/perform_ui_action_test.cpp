@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "app/maps_app.h"
-#include "input/perform_ui_action.h"
 #include "doc/save.h"
+#include "input/perform_ui_action.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
 #include "sample/sample_data.h"
@@ -15,7 +15,7 @@ namespace maps {
 namespace {
 
 class PerformUiAction : public ::testing::Test {
- protected:
+protected:
   PerformUiAction()
       : app(build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false,
                            false)),
@@ -42,14 +42,15 @@ TEST_F(PerformUiAction, FieldEffectsOfEachVariant) {
   } const cases[] = {
       {"none", UiAction::None{}, [](MapsApp&) {},
        [](MapsApp const& a) { EXPECT_EQ(a.model, demo_scenario()); }},
-      {"field", UiAction::Search{SearchItem::field()}, [](MapsApp& a) { a.search_box.editing = false; },
+      {"field", UiAction::Search{SearchItem::field()},
+       [](MapsApp& a) { a.search_box.editing = false; },
        [](MapsApp const& a) { EXPECT_TRUE(a.search_box.editing); }},
-      {"inert", UiAction::Search{SearchItem::inert()}, [](MapsApp& a) { a.search_box.editing = false; },
+      {"inert", UiAction::Search{SearchItem::inert()},
+       [](MapsApp& a) { a.search_box.editing = false; },
        [](MapsApp const& a) { EXPECT_FALSE(a.search_box.editing); }},
       {"collapse", UiAction::TogglePanelCollapse{}, [](MapsApp& a) { a.panel_collapsed = false; },
        [](MapsApp const& a) { EXPECT_TRUE(a.panel_collapsed); }},
-      {"back",
-       UiAction::BackToPlaces{},
+      {"back", UiAction::BackToPlaces{},
        [](MapsApp& a) {
          a.model.panel = Panel::Directions;
          a.panel_scroll[0] = 120.0;
@@ -66,8 +67,7 @@ TEST_F(PerformUiAction, FieldEffectsOfEachVariant) {
        [](MapsApp const& a) { EXPECT_FALSE(a.nav_open); }},
       {"close poi", UiAction::ClosePoi{}, [](MapsApp& a) { a.selected_poi = "osm-node-203"; },
        [](MapsApp const& a) { EXPECT_FALSE(a.selected_poi); }},
-      {"open nearby poi",
-       UiAction::OpenPoi{poi.id},
+      {"open nearby poi", UiAction::OpenPoi{poi.id},
        [](MapsApp& a) {
          a.nearby_pois = sample_pois();
          a.nav_open = false;
@@ -92,8 +92,8 @@ TEST_F(PerformUiAction, FieldEffectsOfEachVariant) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.name);
-    MapsApp fresh = build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(),
-                                   false, false);
+    MapsApp fresh =
+        build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false, false);
     fresh.window_rect_ = app.window_rect_;
     c.setup(fresh);
     perform_ui_action(fresh, *state, c.action);
@@ -108,19 +108,33 @@ TEST_F(PerformUiAction, TransitTimeStepsClampAndKeepTheOtherHalf) {
     TransitTime after;
   } const cases[] = {
       {{TransitTimeMode::Depart, 0}, UiAction::TransitTimeDelta{-15}, {TransitTimeMode::Depart, 0}},
-      {{TransitTimeMode::Depart, 1440}, UiAction::TransitTimeDelta{15}, {TransitTimeMode::Depart, 1440}},
-      {{TransitTimeMode::Arrive, 1430}, UiAction::TransitTimeDelta{15}, {TransitTimeMode::Arrive, 1440}},
-      {{TransitTimeMode::Depart, 30}, UiAction::TransitTimeDelta{-15}, {TransitTimeMode::Depart, 15}},
+      {{TransitTimeMode::Depart, 1440},
+       UiAction::TransitTimeDelta{15},
+       {TransitTimeMode::Depart, 1440}},
+      {{TransitTimeMode::Arrive, 1430},
+       UiAction::TransitTimeDelta{15},
+       {TransitTimeMode::Arrive, 1440}},
+      {{TransitTimeMode::Depart, 30},
+       UiAction::TransitTimeDelta{-15},
+       {TransitTimeMode::Depart, 15}},
       // Deltas that would overflow a 32-bit sum still clamp.
-      {{TransitTimeMode::Depart, 1440}, UiAction::TransitTimeDelta{INT32_MAX}, {TransitTimeMode::Depart, 1440}},
-      {{TransitTimeMode::Depart, 15}, UiAction::TransitTimeDelta{INT32_MIN}, {TransitTimeMode::Depart, 0}},
-      {{TransitTimeMode::Depart, 60}, UiAction::TransitTimeMode{true}, {TransitTimeMode::Arrive, 60}},
-      {{TransitTimeMode::Arrive, 60}, UiAction::TransitTimeMode{false}, {TransitTimeMode::Depart, 60}},
+      {{TransitTimeMode::Depart, 1440},
+       UiAction::TransitTimeDelta{INT32_MAX},
+       {TransitTimeMode::Depart, 1440}},
+      {{TransitTimeMode::Depart, 15},
+       UiAction::TransitTimeDelta{INT32_MIN},
+       {TransitTimeMode::Depart, 0}},
+      {{TransitTimeMode::Depart, 60},
+       UiAction::TransitTimeMode{true},
+       {TransitTimeMode::Arrive, 60}},
+      {{TransitTimeMode::Arrive, 60},
+       UiAction::TransitTimeMode{false},
+       {TransitTimeMode::Depart, 60}},
       {{TransitTimeMode::Arrive, 90}, UiAction::LeaveNow{}, {TransitTimeMode::Depart, 0}},
   };
   for (auto const& c : cases) {
-    SCOPED_TRACE(testing::Message() << "tag " << int{c.action.tag()} << " from "
-                                    << c.before.offset_min);
+    SCOPED_TRACE(testing::Message()
+                 << "tag " << int{c.action.tag()} << " from " << c.before.offset_min);
     app.dispatch_maps_action(state->document(), MapsAction{MapsAction::SetTransitTime{c.before}});
     ASSERT_EQ(app.model.transit_time, c.before);
     perform(c.action);
@@ -181,12 +195,13 @@ TEST_F(PerformUiAction, ClearingTheSearchLeavesTheDocumentAlone) {
 }
 
 TEST_F(PerformUiAction, ChoosingASuggestionStoresSearchesAndOpensIt) {
-  Place const found = new_place("osm-node-77", "Kiosk am Turm", PlaceCategory::Cafe, 48.14, 11.58, "");
+  Place const found =
+      new_place("osm-node-77", "Kiosk am Turm", PlaceCategory::Cafe, 48.14, 11.58, "");
   ASSERT_FALSE(find_place(app.model, found.id));
   set_search_suggestions(app.search_box, {found});
   app.search_box.editing = true;
 
-  perform(UiAction::Search{SearchItem::result(3)});  // stale row: nothing
+  perform(UiAction::Search{SearchItem::result(3)}); // stale row: nothing
   EXPECT_TRUE(app.search_box.editing);
   EXPECT_FALSE(find_place(app.model, found.id));
 
@@ -219,5 +234,5 @@ TEST_F(PerformUiAction, HistoryAndRouteActionsReachTheDocument) {
   EXPECT_FALSE(app.model.route);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -8,8 +8,8 @@
 #include "doc/save.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
-#include "sdk/builders.h"
 #include "sample/sample_data.h"
+#include "sdk/builders.h"
 #include "sdk/sdk_integration.h"
 
 namespace maps {
@@ -17,10 +17,13 @@ namespace {
 
 using zarn_ui::widget::StartOutcome;
 
-std::vector<std::uint8_t> json(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> json(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 MapsApp demo(bool live = false) {
-  MapsApp app = build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false, live);
+  MapsApp app =
+      build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false, live);
   app.window_rect_ = zarn_ui::Rect{0, 0, 1280, 800};
   return app;
 }
@@ -41,7 +44,7 @@ TEST(PublishedActions, InvokeChecksItsArgumentsAndTargets) {
     std::uint8_t effect;
     char const* id;
     char const* arg;
-    std::optional<char const*> failure;  // nullopt: handled or not as `handled`
+    std::optional<char const*> failure; // nullopt: handled or not as `handled`
     bool handled;
   } const cases[] = {
       {0, "maps.search", "\"x\"", std::nullopt, false},
@@ -50,7 +53,8 @@ TEST(PublishedActions, InvokeChecksItsArgumentsAndTargets) {
       {2, "maps.unknown", "null", std::nullopt, false},
       {2, "maps.search", "5", "expected a string", false},
       {2, "maps.directions", "\"no-such-place\"", "Map place is no longer available", false},
-      {2, "maps.open-poi", "\"osm-node-0\"", "Map point of interest is no longer in this viewport", false},
+      {2, "maps.open-poi", "\"osm-node-0\"", "Map point of interest is no longer in this viewport",
+       false},
       {2, "maps.open-poi", "\"osm-node-203\"", std::nullopt, true},
       {2, "maps.toggle-traffic", "null", std::nullopt, true},
   };
@@ -73,7 +77,8 @@ TEST(PublishedActions, InvokeChecksItsArgumentsAndTargets) {
 
 TEST(PublishedActions, DirectionsNeedAStoredPlaceNotOnlyAResult) {
   MapsApp app = demo();
-  app.model.results = {new_place("only-a-result", "Somewhere", PlaceCategory::Other, 48.1, 11.5, "")};
+  app.model.results = {
+      new_place("only-a-result", "Somewhere", PlaceCategory::Other, 48.1, 11.5, "")};
   auto r = app.invoke_action(2, "maps.directions", json("\"only-a-result\""));
   ASSERT_FALSE(r);
   EXPECT_EQ(r.error(), "Map place is no longer available");
@@ -114,7 +119,8 @@ TEST(PublishedActions, AsynchronousLocateFailsOfflineAndCompletesThroughTheTick)
 TEST(Builders, NumericIdsAndVerbCopies) {
   EXPECT_EQ(access_node_numeric_id(""), 0xaf64724c8602eb6eull);
   EXPECT_EQ(access_node_numeric_id("abc"), 0xfc182483ee0806dcull);
-  auto const spec = action_spec_for_maps_action("clear", "Clear route", MapsAction{MapsAction::ClearRoute{}});
+  auto const spec =
+      action_spec_for_maps_action("clear", "Clear route", MapsAction{MapsAction::ClearRoute{}});
   auto a = spec.invoke({});
   auto b = spec.invoke({});
   EXPECT_EQ(a, b);
@@ -122,15 +128,16 @@ TEST(Builders, NumericIdsAndVerbCopies) {
   ASSERT_TRUE(spec.contract);
   EXPECT_EQ(spec.contract->class_value, 1);
   EXPECT_EQ(spec.contract->scope, (std::vector<std::string>{"maps", "workspace"}));
-  auto const del = action_spec_for_maps_action("delete", "Delete region", MapsAction{MapsAction::DeleteRegion{"r"}});
+  auto const del = action_spec_for_maps_action("delete", "Delete region",
+                                               MapsAction{MapsAction::DeleteRegion{"r"}});
   EXPECT_EQ(del.contract->class_value, 2);
   EXPECT_EQ(del.contract->marker, zarn_actions::ContractMarker::Destructive);
 }
 
 TEST(Builders, SearchTextVerbTrimsAndEncodesAString) {
-  auto const spec = new_text_action_spec("search", "Search maps", "Place, address, or category",
-                                         "e.g. museum near me", std::nullopt, "maps.search",
-                                         encode_search_text);
+  auto const spec =
+      new_text_action_spec("search", "Search maps", "Place, address, or category",
+                           "e.g. museum near me", std::nullopt, "maps.search", encode_search_text);
   zarn_actions::ActionArgs args;
   args.texts["value"] = "  museum \"x\" ";
   auto const a = spec.invoke(args);
@@ -166,7 +173,7 @@ TEST(Resources, WorkspaceFromTheDocumentWithLiveVerbs) {
   EXPECT_EQ(bare[0].id, "maps.workspace");
   EXPECT_EQ(verbs(bare[0]), (std::vector<std::string>{"locate", "toggle-traffic"}));
 
-  app.tick(*state);  // seeds the document from the demo model
+  app.tick(*state); // seeds the document from the demo model
   app.model.results = {new_place("not-stored", "Elsewhere", PlaceCategory::Other, 48.1, 11.5, "")};
   auto const roots = app.root_resources(*state);
   auto const& ws = roots.at(0);
@@ -203,7 +210,8 @@ TEST(Resources, TitlesLimitsAndTravelTimes) {
   m.transit_time = TransitTime{TransitTimeMode::Arrive, 5};
   m.regions.clear();
   for (int i = 0; i < 15; ++i) {
-    m.regions.push_back(DownloadedRegion{"region:" + std::to_string(i), "Area", {}, {}, 12, 16, 10});
+    m.regions.push_back(
+        DownloadedRegion{"region:" + std::to_string(i), "Area", {}, {}, 12, 16, 10});
   }
   auto const ws = workspace_resource(m);
   ASSERT_TRUE(ws);
@@ -214,7 +222,8 @@ TEST(Resources, TitlesLimitsAndTravelTimes) {
   EXPECT_EQ(regions, 12u);
   EXPECT_TRUE(find_workspace_resource(&m, "maps.region:region:14"));
   EXPECT_EQ(find_workspace_resource(&m, "maps.region:region:0")->title,
-            "Area \xC2\xB7 z12\xE2\x80\x93" "16");
+            "Area \xC2\xB7 z12\xE2\x80\x93"
+            "16");
   EXPECT_EQ(find_workspace_resource(&m, "maps.route:active")->title, "Active route");
   EXPECT_EQ(find_workspace_resource(&m, "maps.transit:active")->title, "3 transit option(s)");
   auto const settings = find_workspace_resource(&m, "maps.plan-settings");
@@ -228,5 +237,5 @@ TEST(Resources, TitlesLimitsAndTravelTimes) {
             R"({"SetTransitTime":{"value":{"mode":"Arrive","offset_min":1440}}})");
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -20,9 +20,9 @@ namespace maps {
 namespace {
 
 using zarn_ui::Theme;
-using zarn_ui::test::area;
 using zarn_ui::render::RetainedFrame;
 using zarn_ui::render::TileSurfaceCache;
+using zarn_ui::test::area;
 
 constexpr int W = 1280;
 constexpr int H = 800;

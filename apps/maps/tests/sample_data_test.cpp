@@ -18,7 +18,7 @@ TEST(DemoClock, CountsMinutesFromNine) {
     std::int64_t minutes;
     char const* text;
   } const cases[] = {
-      {0, "09:00"},   {17, "09:17"},  {75, "10:15"},   {900, "24:00"},
+      {0, "09:00"},    {17, "09:17"}, {75, "10:15"},   {900, "24:00"},
       {-540, "00:00"}, {-1, "08:59"}, {1500, "34:00"}, {-541, "-1:59"},
   };
   for (auto const& c : cases) {
@@ -52,16 +52,11 @@ TEST(GridSteps, CrossesGridLinesThenEndsAtTheTarget) {
     double b;
     std::vector<double> steps;
   } const cases[] = {
-      {-6.5, -5, {-6, -5}},
-      {0, 0.2, {0.2}},
-      {0, -0.2, {-0.2}},
-      {2, 2, {}},
-      {2, 2 + 1e-10, {}},
-      {-6, -4.5, {-5, -4.5}},
-      {-4, -1.5, {-3, -2, -1.5}},
-      {5, 1.5, {4, 3, 2, 1.5}},
-      {-0.5, 2, {0, 1, 2}},
-      {1.5, 0, {1, 0}},
+      {-6.5, -5, {-6, -5}},       {0, 0.2, {0.2}},
+      {0, -0.2, {-0.2}},          {2, 2, {}},
+      {2, 2 + 1e-10, {}},         {-6, -4.5, {-5, -4.5}},
+      {-4, -1.5, {-3, -2, -1.5}}, {5, 1.5, {4, 3, 2, 1.5}},
+      {-0.5, 2, {0, 1, 2}},       {1.5, 0, {1, 0}},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(testing::Message() << c.a << " -> " << c.b);
@@ -98,7 +93,7 @@ TEST(SamplePlaces, AreTheEightUnsavedGridPlaces) {
     char const* id;
     PlaceCategory category;
     double lat;
-    double lon;  // the rounded decimals of the grid points
+    double lon; // the rounded decimals of the grid points
   } const cases[] = {
       {"marienplatz", PlaceCategory::Landmark, 48.1371, 11.5754},
       {"cafe-glueck", PlaceCategory::Cafe, 48.14214, 11.58476},
@@ -121,7 +116,8 @@ TEST(SamplePlaces, AreTheEightUnsavedGridPlaces) {
     EXPECT_FALSE(places[i].name.empty());
     EXPECT_FALSE(places[i].address.empty());
   }
-  EXPECT_EQ(places[1].name, "Caf\xC3\xA9 Gl\xC3\xBC" "ck");
+  EXPECT_EQ(places[1].name, "Caf\xC3\xA9 Gl\xC3\xBC"
+                            "ck");
   EXPECT_EQ(places[0].address, "Marienplatz 1, 80331 M\xC3\xBCnchen");
   EXPECT_EQ(places[2].pos, grid_point(-1.2, -2.1));
 }
@@ -132,10 +128,10 @@ TEST(DemoRoute, IsTheLFromSendlingToMarienplatz) {
   ASSERT_EQ(r.geometry.size(), 16u);
   EXPECT_EQ(r.geometry.front(), (LatLon{48.1227, 11.552}));
   EXPECT_EQ(r.geometry.front(), r.from);
-  EXPECT_EQ(r.geometry[7], (LatLon{48.1227, 11.5754}));  // the corner, twice
+  EXPECT_EQ(r.geometry[7], (LatLon{48.1227, 11.5754})); // the corner, twice
   EXPECT_NEAR(r.geometry[8].lat, r.geometry[7].lat, 1e-12);
   EXPECT_EQ(r.geometry[8].lon, r.geometry[7].lon);
-  EXPECT_EQ(r.geometry[14], r.geometry[15]);  // the end, twice
+  EXPECT_EQ(r.geometry[14], r.geometry[15]); // the end, twice
   EXPECT_EQ(r.geometry.back(), r.to);
   EXPECT_EQ(r.to, (LatLon{48.1371, 11.5754}));
   // Eastward along one parallel, then due north: never backwards.
@@ -161,10 +157,12 @@ TEST(DemoRoute, LengthAndDurationComeFromTheGeometry) {
   EXPECT_NEAR(r.duration_s, 375.96, 0.01);
 
   ASSERT_EQ(r.steps.size(), 6u);
-  EXPECT_EQ(r.steps.front(),
-            (RouteStep{"Head east on Lindwurmstra\xC3\x9F" "e", 240, Maneuver::Depart}));
-  EXPECT_EQ(r.steps[2],
-            (RouteStep{"Turn left onto Sendlinger Stra\xC3\x9F" "e", 80, Maneuver::Left}));
+  EXPECT_EQ(r.steps.front(), (RouteStep{"Head east on Lindwurmstra\xC3\x9F"
+                                        "e",
+                                        240, Maneuver::Depart}));
+  EXPECT_EQ(r.steps[2], (RouteStep{"Turn left onto Sendlinger Stra\xC3\x9F"
+                                   "e",
+                                   80, Maneuver::Left}));
   EXPECT_EQ(r.steps.back(), (RouteStep{"Arrive at Marienplatz", 0, Maneuver::Arrive}));
 }
 
@@ -262,31 +260,42 @@ TEST(SamplePois, AreTheTenPointsOfInterest) {
     double lat;
     double lon;
     bool has_address;
-    char const* opening_hours;  // nullptr: none
+    char const* opening_hours; // nullptr: none
     char const* detail;
     bool website;
     bool phone;
   } const cases[] = {
       {"osm-node-201", PlaceCategory::Cafe, 48.14094, 11.57972, true,
-       "Mo\xE2\x80\x93Sa 08:00\xE2\x80\x93" "20:00", "coffee", true, true},
+       "Mo\xE2\x80\x93Sa 08:00\xE2\x80\x93"
+       "20:00",
+       "coffee", true, true},
       {"osm-node-202", PlaceCategory::Restaurant, 48.13854, 11.57252, true,
-       "11:00\xE2\x80\x93" "23:30", "bavarian", false, false},
+       "11:00\xE2\x80\x93"
+       "23:30",
+       "bavarian", false, false},
       {"osm-node-203", PlaceCategory::Bar, 48.13926, 11.58116, true,
-       "09:00\xE2\x80\x93" "24:00", "beer garden", true, false},
+       "09:00\xE2\x80\x93"
+       "24:00",
+       "beer garden", true, false},
       {"osm-way-204", PlaceCategory::Museum, 48.1347, 11.5682, true,
-       "Tu\xE2\x80\x93Su 10:00\xE2\x80\x93" "18:00", nullptr, false, false},
+       "Tu\xE2\x80\x93Su 10:00\xE2\x80\x93"
+       "18:00",
+       nullptr, false, false},
       {"osm-node-205", PlaceCategory::Transit, 48.13638, 11.57612, false, "24/7", nullptr, false,
        false},
       {"osm-node-206", PlaceCategory::Shop, 48.13494, 11.57756, false,
-       "06:00\xE2\x80\x93" "19:00", "bakery", false, false},
+       "06:00\xE2\x80\x93"
+       "19:00",
+       "bakery", false, false},
       {"osm-node-207", PlaceCategory::Landmark, 48.13758, 11.56964, true, nullptr, nullptr, false,
        false},
-      {"osm-node-208", PlaceCategory::Cafe, 48.1323, 11.5772, false, "08:00\xE2\x80\x93" "22:00",
+      {"osm-node-208", PlaceCategory::Cafe, 48.1323, 11.5772, false,
+       "08:00\xE2\x80\x93"
+       "22:00",
        nullptr, false, false},
       {"osm-node-209", PlaceCategory::Hotel, 48.1275, 11.58908, true, nullptr, nullptr, false,
        true},
-      {"osm-way-210", PlaceCategory::Park, 48.14958, 11.5808, false, nullptr, "park", false,
-       false},
+      {"osm-way-210", PlaceCategory::Park, 48.14958, 11.5808, false, nullptr, "park", false, false},
   };
   auto const pois = sample_pois();
   ASSERT_EQ(pois.size(), std::size(cases));
@@ -302,8 +311,8 @@ TEST(SamplePois, AreTheTenPointsOfInterest) {
     EXPECT_NEAR(p.pos.lat, c.lat, 1e-9);
     EXPECT_NEAR(p.pos.lon, c.lon, 1e-9);
     EXPECT_EQ(!p.address.empty(), c.has_address);
-    EXPECT_EQ(p.opening_hours, c.opening_hours ? std::optional<std::string>(c.opening_hours)
-                                               : std::nullopt);
+    EXPECT_EQ(p.opening_hours,
+              c.opening_hours ? std::optional<std::string>(c.opening_hours) : std::nullopt);
     EXPECT_EQ(p.detail, c.detail ? std::optional<std::string>(c.detail) : std::nullopt);
     EXPECT_EQ(p.website.has_value(), c.website);
     EXPECT_EQ(p.phone.has_value(), c.phone);
@@ -323,8 +332,11 @@ TEST(SamplePois, SamplePoiTakesColumnBeforeRow) {
 TEST(SampleSuggestions, AreThreeHitsWithTheirBoxes) {
   auto const hits = sample_suggestions();
   ASSERT_EQ(hits.size(), 3u);
-  EXPECT_EQ(hits[0], (AreaHit{"Munich", "Bavaria, Germany", {48.1371, 11.5754},
-                              {48.0616, 11.3608}, {48.2482, 11.7229}}));
+  EXPECT_EQ(hits[0], (AreaHit{"Munich",
+                              "Bavaria, Germany",
+                              {48.1371, 11.5754},
+                              {48.0616, 11.3608},
+                              {48.2482, 11.7229}}));
   EXPECT_EQ(hits[1].name, "M\xC3\xBCnchen Hauptbahnhof");
   EXPECT_EQ(hits[1].label, "Bahnhofplatz, M\xC3\xBCnchen");
   EXPECT_EQ(hits[2].name, "Marienplatz");
@@ -343,9 +355,9 @@ TEST(SampleRegions, AreTheTwoStoredRegions) {
   auto const regions = sample_regions();
   ASSERT_EQ(regions.size(), 2u);
   EXPECT_EQ(regions[0], (DownloadedRegion{"region-demo-1", "M\xC3\xBCnchen Altstadt",
-                                           grid_point(-6, -6), grid_point(6, 6), 13, 16, 1148}));
+                                          grid_point(-6, -6), grid_point(6, 6), 13, 16, 1148}));
   EXPECT_EQ(regions[1], (DownloadedRegion{"region-demo-2", "Hauptbahnhof", grid_point(-2, -11),
-                                           grid_point(3, -6), 14, 17, 412}));
+                                          grid_point(3, -6), 14, 17, 412}));
   for (auto const& r : regions) {
     SCOPED_TRACE(r.id);
     EXPECT_LT(r.min.lat, r.max.lat);
@@ -366,8 +378,7 @@ TEST(DemoScenario, IsDirectionsToMarienplatzWithTwoSavedPlaces) {
   }
   EXPECT_EQ(saved, (std::vector<std::string>{"cafe-glueck", "hofgarten"}));
   EXPECT_EQ(m.places.size(), 8u);
-  EXPECT_EQ(m.recents,
-            (std::vector<std::string>{"Marienplatz", "coffee near me", "Hauptbahnhof"}));
+  EXPECT_EQ(m.recents, (std::vector<std::string>{"Marienplatz", "coffee near me", "Hauptbahnhof"}));
 
   std::vector<std::string> result_ids;
   for (auto const& p : m.results) {
@@ -375,7 +386,7 @@ TEST(DemoScenario, IsDirectionsToMarienplatzWithTwoSavedPlaces) {
   }
   EXPECT_EQ(result_ids, (std::vector<std::string>{"marienplatz", "cafe-glueck", "stadtmuseum",
                                                   "viktualienmarkt"}));
-  EXPECT_TRUE(m.results[1].saved);  // copied after the flags were set
+  EXPECT_TRUE(m.results[1].saved); // copied after the flags were set
 
   EXPECT_EQ(m.selected, std::optional<std::string>("marienplatz"));
   ASSERT_TRUE(m.origin.has_value());
@@ -417,5 +428,5 @@ TEST(DemoScenario, IdsAreUniqueAndEveryBuildIsEqual) {
   EXPECT_EQ(sample_regions(), sample_regions());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

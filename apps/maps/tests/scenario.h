@@ -192,6 +192,8 @@ struct Scenario {
   std::function<void(Session&)> script;
 };
 
-inline void PrintTo(Scenario const& sc, std::ostream* os) { *os << sc.name; }
+inline void PrintTo(Scenario const& sc, std::ostream* os) {
+  *os << sc.name;
+}
 
 } // namespace maps::test

@@ -22,7 +22,9 @@
 namespace maps::test {
 namespace {
 
-std::vector<std::uint8_t> json(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> json(std::string_view text) {
+  return {text.begin(), text.end()};
+}
 
 /// Runs a verb of a resource as the platform does: the encoded action applied to the document.
 void run_resource_verb(Session& s, std::string_view resource, std::string_view verb) {
@@ -59,7 +61,9 @@ constexpr std::int32_t MIN_OFFSET = std::numeric_limits<std::int32_t>::min();
 
 Scenario const SCENARIOS[] = {
     {"the search field, its clear button and its suggestions stand together in the tree",
-     {"--pois"}, 1280, 800,
+     {"--pois"},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_TRUE(s.app().selected_poi) << "the place card must be painted for the case";
        auto const field = s.search_item(SearchItem::field());
@@ -93,8 +97,10 @@ Scenario const SCENARIOS[] = {
        s.click(*row);
        EXPECT_EQ(s.app().model.selected, seen.id);
      }},
-    {"the list under an endpoint field ends its search with the answer", {"--panel=directions"},
-     1280, 800,
+    {"the list under an endpoint field ends its search with the answer",
+     {"--panel=directions"},
+     1280,
+     800,
      [](Session& s) {
        constexpr std::string_view SEARCHING = "Searching\xE2\x80\xA6";
        struct Case {
@@ -140,7 +146,9 @@ Scenario const SCENARIOS[] = {
        }
      }},
     {"saving the selected place marks its row among the results, unsaving unmarks it",
-     {"--panel=explore"}, 1280, 800,
+     {"--panel=explore"},
+     1280,
+     800,
      [](Session& s) {
        std::string const id = "marienplatz";
        ASSERT_EQ(s.app().model.selected, id);
@@ -158,7 +166,9 @@ Scenario const SCENARIOS[] = {
          EXPECT_EQ(painted_inside(s, "\xE2\x99\xA5", *row), saved);
        }
      }},
-    {"after End the directions panel speaks of the endpoints still filled", {"--nav-closed"}, 420,
+    {"after End the directions panel speaks of the endpoints still filled",
+     {"--nav-closed"},
+     420,
      800,
      [](Session& s) {
        auto& m = s.app().model;
@@ -179,7 +189,10 @@ Scenario const SCENARIOS[] = {
        EXPECT_FALSE(s.painted("Select a place, then tap Directions."));
        EXPECT_TRUE(s.painted("Route cleared."));
      }},
-    {"a published search stays in the history after the next search from the box", {}, 1280, 800,
+    {"a published search stays in the history after the next search from the box",
+     {},
+     1280,
+     800,
      [](Session& s) {
        auto const published = s.app().invoke_action(2, "maps.search", json("\"Hofgarten\""));
        ASSERT_TRUE(published && *published);
@@ -203,17 +216,23 @@ Scenario const SCENARIOS[] = {
                  both);
      }},
     {"the planning verbs move a stored offset near the 32-bit limits to the near end of the day",
-     {}, 1280, 800,
+     {},
+     1280,
+     800,
      [](Session& s) {
        struct Case {
          std::int32_t stored;
          char const* verb;
          std::int32_t written;
        } const cases[] = {
-           {MAX_OFFSET, "travel-time-later", 1440},     {MAX_OFFSET - 3, "travel-time-later", 1440},
-           {MIN_OFFSET, "travel-time-earlier", 0},      {MIN_OFFSET + 3, "travel-time-earlier", 0},
-           {MAX_OFFSET, "travel-time-earlier", 1440},   {MIN_OFFSET, "travel-time-later", 0},
-           {5, "travel-time-earlier", 0},               {1440, "travel-time-later", 1440},
+           {MAX_OFFSET, "travel-time-later", 1440},
+           {MAX_OFFSET - 3, "travel-time-later", 1440},
+           {MIN_OFFSET, "travel-time-earlier", 0},
+           {MIN_OFFSET + 3, "travel-time-earlier", 0},
+           {MAX_OFFSET, "travel-time-earlier", 1440},
+           {MIN_OFFSET, "travel-time-later", 0},
+           {5, "travel-time-earlier", 0},
+           {1440, "travel-time-later", 1440},
            {60, "travel-time-later", 75},
        };
        for (auto const& c : cases) {
@@ -228,7 +247,9 @@ Scenario const SCENARIOS[] = {
          EXPECT_EQ(s.app().model.transit_time.mode, TransitTimeMode::Arrive);
        }
      }},
-    {"in the demonstration the published locate says that no location service runs", {}, 1280,
+    {"in the demonstration the published locate says that no location service runs",
+     {},
+     1280,
      800,
      [](Session& s) {
        std::string const status = s.app().model.status;

@@ -59,8 +59,8 @@ std::vector<std::string> focused_ids(Session& s) {
 /// The tree as the bus presents it.
 zarn_ui::a11y::ExportedTree bus_tree(Session& s) {
   return zarn_ui::a11y::export_tree(
-      zarn_ui::a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()), {0, 0},
-      {0, 0, 1280, 800});
+      zarn_ui::a11y::present_for_bus(s.app().accessibility_tree(), s.app().access_presentation()),
+      {0, 0}, {0, 0, 1280, 800});
 }
 
 /// Where a disc centred at `c` was first painted.
@@ -80,7 +80,10 @@ bool tree_has(MapsApp const& app, std::string_view id) {
 }
 
 Scenario const SCENARIOS[] = {
-    {"pressing a search suggestion opens the row that was seen", {"--search"}, 1280, 800,
+    {"pressing a search suggestion opens the row that was seen",
+     {"--search"},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_GE(s.app().search_box.suggestions.size(), 2u);
        Place const seen = s.app().search_box.suggestions[1];
@@ -91,8 +94,10 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().model.query, seen.name);
        EXPECT_FALSE(s.app().search_box.editing);
      }},
-    {"arrow keys walk the search suggestions and Enter opens the highlighted one", {"--search"},
-     1280, 800,
+    {"arrow keys walk the search suggestions and Enter opens the highlighted one",
+     {"--search"},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_GE(s.app().search_box.suggestions.size(), 3u);
        Place const third = s.app().search_box.suggestions[2];
@@ -105,7 +110,10 @@ Scenario const SCENARIOS[] = {
        s.key(NamedKey::Enter);
        EXPECT_EQ(s.app().model.selected, third.id);
      }},
-    {"pressing an endpoint suggestion picks the row that was seen", {"--edit-from"}, 1280, 800,
+    {"pressing an endpoint suggestion picks the row that was seen",
+     {"--edit-from"},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
        Place const seen = s.app().endpoints.origin_suggestions[0];
@@ -116,7 +124,9 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().endpoints.active, NO_FIELD);
      }},
     {"arrow keys walk the endpoint suggestions and Enter picks the highlighted one",
-     {"--edit-from"}, 1280, 800,
+     {"--edit-from"},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_FALSE(s.app().endpoints.origin_suggestions.empty());
        Place const first = s.app().endpoints.origin_suggestions[0];
@@ -127,7 +137,10 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().model.origin_name, first.name);
        EXPECT_EQ(s.app().endpoints.active, NO_FIELD);
      }},
-    {"the swap button exchanges origin and destination", {"--panel=directions"}, 1280, 800,
+    {"the swap button exchanges origin and destination",
+     {"--panel=directions"},
+     1280,
+     800,
      [](Session& s) {
        auto& m = s.app().model;
        ASSERT_TRUE(m.dest);
@@ -148,7 +161,10 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(m.origin_name, dest_name);
        EXPECT_EQ(m.dest_name, origin_name);
      }},
-    {"directions after a search start where the user was looking", {}, 1280, 800,
+    {"directions after a search start where the user was looking",
+     {},
+     1280,
+     800,
      [](Session& s) {
        auto& m = s.app().model;
        m.origin.reset();
@@ -165,14 +181,18 @@ Scenario const SCENARIOS[] = {
        s.key(NamedKey::Enter);
        ASSERT_EQ(m.selected, "viktualienmarkt");
        EXPECT_FALSE(m.origin) << "opening a place leaves the origin alone";
-       auto const directions = s.target([](UiAction const& a) { return a.is<UiAction::Directions>(); });
+       auto const directions =
+           s.target([](UiAction const& a) { return a.is<UiAction::Directions>(); });
        ASSERT_TRUE(directions);
        s.click(*directions);
        ASSERT_TRUE(m.route);
        EXPECT_EQ(m.route->from, looked_at);
        EXPECT_GT(m.route->distance_m, 100.0);
      }},
-    {"directions from a nearby row start where the user was looking", {"--pois"}, 1280, 800,
+    {"directions from a nearby row start where the user was looking",
+     {"--pois"},
+     1280,
+     800,
      [](Session& s) {
        auto& m = s.app().model;
        m.origin.reset();
@@ -196,19 +216,25 @@ Scenario const SCENARIOS[] = {
        EXPECT_GT(m.route->distance_m, 50.0);
      }},
     {"after opening a place and panning, the lists measure from the new centre",
-     {"--panel=explore"}, 1280, 800,
+     {"--panel=explore"},
+     1280,
+     800,
      [](Session& s) {
        auto& m = s.app().model;
        m.origin.reset();
        s.frame();
-       auto const saved = s.target([](UiAction const& a) { return a.is<UiAction::OpenSavedPlace>(); });
+       auto const saved =
+           s.target([](UiAction const& a) { return a.is<UiAction::OpenSavedPlace>(); });
        ASSERT_TRUE(saved);
        s.click(*saved);
        s.drag({800, 400}, {900, 450});
        EXPECT_FALSE(m.origin);
        EXPECT_EQ(s.app().origin_or_center(), m.center);
      }},
-    {"after the clear button the next letters go on into the field", {"--search"}, 1280, 800,
+    {"after the clear button the next letters go on into the field",
+     {"--search"},
+     1280,
+     800,
      [](Session& s) {
        auto const clear = s.search_item(SearchItem::clear());
        ASSERT_TRUE(clear);
@@ -219,7 +245,10 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().model.query, "fo");
        EXPECT_EQ(s.app().model.center, centre) << "'f' ran as a shortcut";
      }},
-    {"a press on the sheet's body keeps it open, its button closes it", {"--attribution"}, 1280, 800,
+    {"a press on the sheet's body keeps it open, its button closes it",
+     {"--attribution"},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
        zarn_ui::Rect const box = s.app().attribution_sheet.dialog.box_rect;
@@ -230,12 +259,15 @@ Scenario const SCENARIOS[] = {
        EXPECT_FALSE(attribution_sheet_open(s.app().attribution_sheet));
      }},
     {"with the suggestion list open the wheel zooms the map where the panel is hidden",
-     {"--panel=explore"}, 1280, 560,
+     {"--panel=explore"},
+     1280,
+     560,
      [](Session& s) {
        zarn_ui::Rect const panel = s.app().side_panel_rect();
        Point const low_in_panel{(panel.x0 + panel.x1) / 2, panel.y1 - 20};
        s.wheel(low_in_panel, -1.0f);
-       ASSERT_GT(s.app().panel_scroll[0], 0.0) << "the panel must scroll for the case to mean something";
+       ASSERT_GT(s.app().panel_scroll[0], 0.0)
+           << "the panel must scroll for the case to mean something";
        auto const field = s.search_item(SearchItem::field());
        ASSERT_TRUE(field);
        s.click(*field);
@@ -244,8 +276,9 @@ Scenario const SCENARIOS[] = {
        }
        s.type("mar");
        ASSERT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
-       ASSERT_FALSE(s.target([](UiAction const& a) { return a.is<UiAction::TogglePanelCollapse>(); }))
-           << "the list hides the panel";
+       ASSERT_FALSE(s.target([](UiAction const& a) {
+         return a.is<UiAction::TogglePanelCollapse>();
+       })) << "the list hides the panel";
 
        double const scrolled = s.app().panel_scroll[0];
        double const zoom = s.app().model.zoom;
@@ -261,8 +294,10 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().panel_scroll[0], scrolled);
        EXPECT_TRUE(search_suggestions_shown(s.app().search_box, s.app().model.query));
      }},
-    {"behind the open sheet nothing runs, and the sheet's own control performs", {"--attribution"},
-     1280, 800,
+    {"behind the open sheet nothing runs, and the sheet's own control performs",
+     {"--attribution"},
+     1280,
+     800,
      [](Session& s) {
        auto const tree = s.app().accessibility_tree();
        ASSERT_TRUE(tree);
@@ -287,7 +322,8 @@ Scenario const SCENARIOS[] = {
      }},
     {"the accessibility tree's focus follows the keyboard: field, highlighted row, menu item",
      {"--search"},
-     1280, 800,
+     1280,
+     800,
      [](Session& s) {
        auto const focused = [&s] { return focused_ids(s); };
        EXPECT_EQ(focused(), std::vector<std::string>{"maps.search"});
@@ -338,7 +374,9 @@ Scenario const SCENARIOS[] = {
        EXPECT_TRUE(attribution_sheet_open(s.app().attribution_sheet));
      }},
     {"the route endpoint fields read as text entries whose focus follows clicks between them",
-     {"--panel=directions"}, 1280, 800,
+     {"--panel=directions"},
+     1280,
+     800,
      [](Session& s) {
        namespace a11y = zarn_ui::a11y;
        EXPECT_TRUE(focused_ids(s).empty());
@@ -353,12 +391,13 @@ Scenario const SCENARIOS[] = {
        std::vector<std::string> focus_events;
        for (auto const& e : a11y::tree_changes(before, after)) {
          if (e.detail == "focused" || e.member == "Focus") {
-           focus_events.push_back(fmt::format("{} {} {}", after.find(e.path)->name, e.member, e.detail1));
+           focus_events.push_back(
+               fmt::format("{} {} {}", after.find(e.path)->name, e.member, e.detail1));
          }
        }
        EXPECT_EQ(focus_events, (std::vector<std::string>{"Choose destination StateChanged 0",
-                                                          "Choose starting point StateChanged 1",
-                                                          "Choose starting point Focus 0"}));
+                                                         "Choose starting point StateChanged 1",
+                                                         "Choose starting point Focus 0"}));
        s.type("Haupt");
        {
          auto const bus = bus_tree(s);
@@ -382,7 +421,9 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.destination"});
      }},
     {"the highlighted endpoint suggestion holds the focus as an item of its field's list",
-     {"--edit-from"}, 1280, 800,
+     {"--edit-from"},
+     1280,
+     800,
      [](Session& s) {
        namespace a11y = zarn_ui::a11y;
        EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.origin"});
@@ -410,7 +451,9 @@ Scenario const SCENARIOS[] = {
        EXPECT_TRUE(focused_ids(s).empty());
      }},
     {"an assistive tool sets the search and endpoint fields' text as if it were typed",
-     {"--panel=directions"}, 1280, 800,
+     {"--panel=directions"},
+     1280,
+     800,
      [](Session& s) {
        using zarn_ui::widget::SemanticArgument;
        EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.route.destination",
@@ -427,12 +470,15 @@ Scenario const SCENARIOS[] = {
        EXPECT_EQ(s.app().endpoints.active, NO_FIELD) << "the endpoint field kept the keyboard";
        EXPECT_EQ(s.app().model.query, "Marienplatz");
        EXPECT_TRUE(s.app().search_box.editing);
-       EXPECT_FALSE(s.app().search_box.suggestions.empty()) << "the typed text found no local match";
+       EXPECT_FALSE(s.app().search_box.suggestions.empty())
+           << "the typed text found no local match";
        EXPECT_FALSE(s.app().perform_semantic_action(*s.state, "maps.control:zoom-in",
                                                     SemanticArgument::with_text("3")));
      }},
-    {"locating on a desktop without a location service leaves the side panel uncovered", {"--empty"},
-     1280, 800,
+    {"locating on a desktop without a location service leaves the side panel uncovered",
+     {"--empty"},
+     1280,
+     800,
      [](Session& s) {
        // A live request over a bus that is not there fails at once, as on a desktop without one.
        s.app().live = true;
@@ -450,8 +496,10 @@ Scenario const SCENARIOS[] = {
        double const pill_left = painted->transform.e - 28.0;
        EXPECT_GE(pill_left, s.app().side_panel_rect().x1);
      }},
-    {"the navigation card dragged out of the window stays within reach, also after a resize", {},
-     1280, 800,
+    {"the navigation card dragged out of the window stays within reach, also after a resize",
+     {},
+     1280,
+     800,
      [](Session& s) {
        ASSERT_TRUE(s.app().model.route);
        s.app().nav_placement.set_reduce_motion(true); // its hand-off plays on the wall clock
@@ -478,7 +526,9 @@ Scenario const SCENARIOS[] = {
            << "the card does not follow its grip";
        grip_reachable("after dragging it back");
      }},
-    {"the navigation card handed to the desktop leaves nothing pressable in the window", {}, 1280,
+    {"the navigation card handed to the desktop leaves nothing pressable in the window",
+     {},
+     1280,
      800,
      [](Session& s) {
        ASSERT_TRUE(s.app().model.route);
@@ -498,7 +548,9 @@ Scenario const SCENARIOS[] = {
      }},
     {"compact panel open: the map controls lie dimmed under the scrim and only the scrim takes "
      "their presses",
-     {}, 420, 800,
+     {},
+     420,
+     800,
      [](Session& s) {
        ASSERT_TRUE(s.app().nav_open);
        Rect const window = s.app().window_rect();
@@ -534,7 +586,9 @@ Scenario const SCENARIOS[] = {
        EXPECT_GT(s.app().model.zoom, zoom) << "with the panel closed the control is live";
        EXPECT_TRUE(tree_has(s.app(), "maps.control:traffic"));
      }},
-    {"with the offline panel open the card and the overflow button lie under its scrim", {}, 1280,
+    {"with the offline panel open the card and the overflow button lie under its scrim",
+     {},
+     1280,
      800,
      [](Session& s) {
        ASSERT_TRUE(s.app().model.route);
@@ -564,8 +618,10 @@ Scenario const SCENARIOS[] = {
        s.click(end);
        EXPECT_TRUE(s.app().model.route) << "a press under the scrim ended navigation";
      }},
-    {"the navigation card's body takes the press, the overflow button over it keeps its own", {},
-     1280, 800,
+    {"the navigation card's body takes the press, the overflow button over it keeps its own",
+     {},
+     1280,
+     800,
      [](Session& s) {
        s.app().nav_placement.set_reduce_motion(true);
        Rect const card = nav_card_window_rect(s.app());
@@ -595,9 +651,12 @@ TEST_P(ScenarioTest, Runs) {
 std::string scenario_name(::testing::TestParamInfo<Scenario> const& info) {
   std::string out;
   for (char const* c = info.param.name; *c != '\0'; ++c) {
-    bool const alnum = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
+    bool const alnum =
+        (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') || (*c >= '0' && *c <= '9');
     if (alnum) {
-      out += out.empty() || out.back() == '_' ? static_cast<char>(*c >= 'a' && *c <= 'z' ? *c - 32 : *c) : *c;
+      out += out.empty() || out.back() == '_'
+                 ? static_cast<char>(*c >= 'a' && *c <= 'z' ? *c - 32 : *c)
+                 : *c;
     } else if (!out.empty() && out.back() != '_') {
       out += '_';
     }
@@ -675,8 +734,8 @@ TEST(Layout, NoControlCoversAnotherAtAnyWidthDownToTheMinimumWindow) {
       for (std::size_t i = 0; i < surfaces.size(); ++i) {
         for (std::size_t j = i + 1; j < surfaces.size(); ++j) {
           Rect const o = surfaces[i].second.intersect(surfaces[j].second);
-          EXPECT_TRUE(o.is_empty()) << surfaces[i].first << " and " << surfaces[j].first
-                                    << " overlap";
+          EXPECT_TRUE(o.is_empty())
+              << surfaces[i].first << " and " << surfaces[j].first << " overlap";
         }
         Rect const window = s.app().window_rect();
         Rect const inside = surfaces[i].second.intersect(window);

@@ -46,7 +46,7 @@ TEST(SimplifyPolyline, DropsOnlyPointsWithinTheTolerance) {
   for (int i = 0; i <= 100; ++i) {
     line.push_back({i * 1.0, (i % 2) * 0.1}); // a 0.1-px zigzag
   }
-  line.push_back({100, 50});                 // a real corner
+  line.push_back({100, 50}); // a real corner
   auto const out = simplify_polyline(line, 0.2);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[0], line.front());
@@ -79,7 +79,7 @@ TEST_F(ScreenLineTest, ManyPointsOnAStraightLineBecomeTheirEnds) {
 
 TEST_F(ScreenLineTest, OnlyTheRunsThatShowAreKept) {
   // In, far out to the right, back in: two runs, each reaching past the view's edge.
-  std::vector<LatLon> const geometry = {at(100, 100), at(700, 150), at(5000, 100),
+  std::vector<LatLon> const geometry = {at(100, 100),  at(700, 150), at(5000, 100),
                                         at(5000, 400), at(700, 350), at(100, 400)};
   auto const& runs = line.visible_runs(geometry, projection, 9, view);
   ASSERT_EQ(runs.size(), 2u);
@@ -163,8 +163,8 @@ TEST(Culling, LeavesThePicturePixelForPixelAsItWas) {
     Route route;
     for (int i = 0; i < 2000; ++i) {
       double const t = i / 1999.0;
-      route.geometry.push_back(unproject_point(projection, -300 + 1100 * t,
-                                               160 + 220 * std::sin(t * 9.0)));
+      route.geometry.push_back(
+          unproject_point(projection, -300 + 1100 * t, 160 + 220 * std::sin(t * 9.0)));
     }
     auto draw = [&](Rect const& visible, bool with_route) {
       Scene scene;

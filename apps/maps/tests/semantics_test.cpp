@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "app/maps_app.h"
+#include "doc/save.h"
 #include "draw/overflow_menu.h"
 #include "input/semantics.h"
-#include "doc/save.h"
 #include "platform/launch/state.h"
 #include "sample/sample_data.h"
 
@@ -30,7 +30,7 @@ bool has_id(std::vector<SemanticControl> const& controls, std::string_view id) {
 }
 
 class Semantics : public ::testing::Test {
- protected:
+protected:
   Semantics()
       : app(build_maps_app(demo_scenario(), sample_road_network(), offline_tile_cache(), false,
                            false)),
@@ -49,15 +49,15 @@ class Semantics : public ::testing::Test {
 };
 
 TEST(MapControls, HitTestFollowsTheColumnWithItsGaps) {
-  Rect const map{100, 50, 900, 650};  // x1 − 56 = 844, x1 − 16 = 884
+  Rect const map{100, 50, 900, 650}; // x1 − 56 = 844, x1 − 16 = 884
   struct Case {
     double x, y;
     std::uint8_t hit;
   } const cases[] = {
-      {860, 50 + 16, 0},   {844, 50 + 55.9, 0}, {860, 50 + 56, 1},  // shared edge: zoom out
-      {860, 50 + 100, 255},                                         // gap before Locate
-      {860, 50 + 106, 2},  {860, 50 + 150, 255}, {860, 50 + 156, 3}, {860, 50 + 195.9, 3},
-      {860, 50 + 196, 255}, {884, 50 + 30, 255}, {843.9, 50 + 30, 255}, {860, 50 + 15.9, 255},
+      {860, 50 + 16, 0},    {844, 50 + 55.9, 0},  {860, 50 + 56, 1}, // shared edge: zoom out
+      {860, 50 + 100, 255},                                          // gap before Locate
+      {860, 50 + 106, 2},   {860, 50 + 150, 255}, {860, 50 + 156, 3},    {860, 50 + 195.9, 3},
+      {860, 50 + 196, 255}, {884, 50 + 30, 255},  {843.9, 50 + 30, 255}, {860, 50 + 15.9, 255},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
@@ -106,7 +106,7 @@ TEST_F(Semantics, EndNavigationIsListedAndBoundOnlyWithARouteAndAButton) {
   } const cases[] = {
       {true, end_button, true},
       {false, end_button, false},
-      {true, Rect{900, 700, 900, 724}, false},  // no area
+      {true, Rect{900, 700, 900, 724}, false}, // no area
       {true, Rect{}, false},
   };
   auto const route = app.model.route;
@@ -161,7 +161,7 @@ TEST_F(Semantics, CompactLayoutWithThePanelOpenListsWhatIsAboveTheScrim) {
   app.nav_open = false;
   EXPECT_EQ(map_control_specs(app).size(), 7u);
   app.nav_open = true;
-  app.window_rect_ = Rect{0, 0, 720, 800};  // not compact
+  app.window_rect_ = Rect{0, 0, 720, 800}; // not compact
   EXPECT_EQ(map_control_specs(app).size(), 7u);
 }
 
@@ -213,7 +213,7 @@ TEST_F(Semantics, PerformingByIdRunsTheControlOrTheTargetsAction) {
     char const* id;
     SemanticArgument arg;
   } const declined[] = {
-      {"maps.search", SemanticArgument::empty()},  // the field takes it
+      {"maps.search", SemanticArgument::empty()}, // the field takes it
       {"maps.no-such-control", SemanticArgument::empty()},
       {"maps.control:zoom-in", SemanticArgument::with_text("5")},
       {"maps.panel-collapse", SemanticArgument::with_number(1.0)},
@@ -247,12 +247,12 @@ TEST_F(Semantics, OfflinePanelOwnsTheTreeAndEveryActionWhileOpen) {
       {Rect{900, 150, 930, 180}, OfflinePanelAction::close()},
       {Rect{300, 300, 340, 340}, OfflinePanelAction::zoom(1)},
       {Rect{350, 300, 390, 340}, OfflinePanelAction::zoom(-1)},
-      {Rect{400, 300, 440, 340}, OfflinePanelAction::zoom(2)},  // no control
+      {Rect{400, 300, 440, 340}, OfflinePanelAction::zoom(2)}, // no control
       {Rect{300, 400, 500, 440}, OfflinePanelAction::download()},
-      {Rect{300, 450, 300, 490}, OfflinePanelAction::clear_cache()},  // no area
+      {Rect{300, 450, 300, 490}, OfflinePanelAction::clear_cache()}, // no area
       {Rect{300, 500, 340, 540}, OfflinePanelAction::delete_region("r1")},
       {Rect{300, 550, 500, 590}, OfflinePanelAction::clear_cache()},
-      {Rect{600, 300, 640, 340}, OfflinePanelAction::zoom(1)},  // same id again
+      {Rect{600, 300, 640, 340}, OfflinePanelAction::zoom(1)}, // same id again
   };
   auto const tree = app.accessibility_tree();
   ASSERT_TRUE(tree);
@@ -262,11 +262,11 @@ TEST_F(Semantics, OfflinePanelOwnsTheTreeAndEveryActionWhileOpen) {
     ids.push_back(n.id_text);
     EXPECT_EQ(n.editable_text, n.id_text == "maps.offline.search") << n.id_text;
   }
-  EXPECT_EQ(ids, (std::vector<std::string>{
-                     "maps.offline.search", "maps.offline.close", "maps.offline.zoom-in",
-                     "maps.offline.zoom-out", "maps.offline.download",
-                     "maps.offline.region:r1:delete", "maps.offline.clear"}));
-  EXPECT_EQ(tree->children[1].bounds, scrim);  // the largest close target
+  EXPECT_EQ(ids, (std::vector<std::string>{"maps.offline.search", "maps.offline.close",
+                                           "maps.offline.zoom-in", "maps.offline.zoom-out",
+                                           "maps.offline.download", "maps.offline.region:r1:delete",
+                                           "maps.offline.clear"}));
+  EXPECT_EQ(tree->children[1].bounds, scrim); // the largest close target
   std::size_t const first[] = {0};
   EXPECT_EQ(app.semantic_node_rect(first), field);
 
@@ -313,5 +313,5 @@ TEST_F(Semantics, WidgetDefaultsCarryTheApplicationsAnswers) {
             zarn_ui::widget::StartOutcome::not_handled());
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

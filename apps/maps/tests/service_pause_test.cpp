@@ -22,7 +22,8 @@ using namespace std::chrono_literals;
 
 /// An HTTP date `ahead` from now, as a Retry-After may carry it.
 std::string http_date(std::chrono::seconds ahead) {
-  std::time_t const t = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + ahead);
+  std::time_t const t =
+      std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() + ahead);
   std::tm utc{};
   gmtime_r(&t, &utc);
   char text[64];
@@ -34,15 +35,15 @@ std::string http_date(std::chrono::seconds ahead) {
 class Answering {
 public:
   Answering(int status, std::string retry_after) {
-    srv_.server().Get(".*", [this, status, retry_after](httplib::Request const&,
-                                                        httplib::Response& res) {
-      ++hits;
-      res.status = status;
-      if (!retry_after.empty()) {
-        res.set_header("Retry-After", retry_after);
-      }
-      res.set_content(status == 200 ? "[]" : R"({"message": "slow down"})", "application/json");
-    });
+    srv_.server().Get(
+        ".*", [this, status, retry_after](httplib::Request const&, httplib::Response& res) {
+          ++hits;
+          res.status = status;
+          if (!retry_after.empty()) {
+            res.set_header("Retry-After", retry_after);
+          }
+          res.set_content(status == 200 ? "[]" : R"({"message": "slow down"})", "application/json");
+        });
     srv_.start();
   }
   std::string url() const { return srv_.base_url() + "/search?q=x"; }

@@ -37,7 +37,8 @@ std::optional<PngSize> png_size(fs::path const& path) {
   spng_ihdr ihdr{};
   std::optional<PngSize> out;
   std::size_t decoded = 0;
-  if (spng_get_ihdr(ctx, &ihdr) == 0 && spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &decoded) == 0) {
+  if (spng_get_ihdr(ctx, &ihdr) == 0 &&
+      spng_decoded_image_size(ctx, SPNG_FMT_RGBA8, &decoded) == 0) {
     std::vector<unsigned char> pixels(decoded);
     if (spng_decode_image(ctx, pixels.data(), pixels.size(), SPNG_FMT_RGBA8, 0) == 0) {
       out = PngSize{ihdr.width, ihdr.height};
@@ -48,10 +49,11 @@ std::optional<PngSize> png_size(fs::path const& path) {
 }
 
 class ShotTest : public testing::Test {
- protected:
+protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("maps-shot-" + std::to_string(::getpid()) + "-" +
-                                        testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ =
+        fs::temp_directory_path() / ("maps-shot-" + std::to_string(::getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
   }
   void TearDown() override {
@@ -131,7 +133,7 @@ TEST(Presets, PanelValueIsTrimmedAndAsciiLowerCased) {
       {"  TRANSIT ", Panel::Directions, TravelMode::Transit, false},
       {"directions", Panel::Directions, TravelMode::Car, true},
       {"explore", Panel::Explore, TravelMode::Car, true},
-      {"\xC3\x89xplore", Panel::Directions, TravelMode::Car, true},  // only A-Z are lowered
+      {"\xC3\x89xplore", Panel::Directions, TravelMode::Car, true}, // only A-Z are lowered
       {"nowhere", Panel::Directions, TravelMode::Car, true},
   };
   for (auto const& c : cases) {
@@ -146,7 +148,8 @@ TEST(Presets, PanelValueIsTrimmedAndAsciiLowerCased) {
 }
 
 TEST(MapsApp, FreshObjectIsBusyUntilLoadedAndNeedsNoFrame) {
-  MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, false);
+  MapsApp app =
+      build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, false);
   EXPECT_TRUE(app.is_busy());
   EXPECT_FALSE(app.needs_frame());
   EXPECT_EQ(app.type_name(), "MapsApp");
@@ -167,13 +170,15 @@ TEST(MapsApp, FirstLayoutArmsTheMapIdleDeadlineOnlyWhenLiveWideAndCloseEnough) {
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.width);
-    MapsApp app = build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, c.live);
+    MapsApp app =
+        build_maps_app(default_map_model(), StreetNetwork{}, offline_tile_cache(), false, c.live);
     app.model.zoom = c.zoom;
     zarn_ui::layout::LayoutTree tree;
     zarn_ui::widget::NodeWidgetMap map;
     auto const theme = zarn_ui::Theme::light();
     auto const node = app.build_layout(tree, theme, map);
-    auto const root = tree.new_with_children(zarn_ui::layout::Style::fixed(c.width, 600.0f), {node});
+    auto const root =
+        tree.new_with_children(zarn_ui::layout::Style::fixed(c.width, 600.0f), {node});
     ASSERT_TRUE(root);
     ASSERT_TRUE(tree.compute_layout(*root, zarn_ui::Size{c.width, 600.0}));
     app.apply_layout(tree, zarn_ui::Point{0.0, 0.0}, node);
@@ -183,5 +188,5 @@ TEST(MapsApp, FirstLayoutArmsTheMapIdleDeadlineOnlyWhenLiveWideAndCloseEnough) {
   }
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

@@ -60,9 +60,9 @@ std::vector<TextBox> text_boxes(ShotFrame const& shot) {
     }
     zarn_ui::Point const o = t->transform * zarn_ui::Point{0, 0};
     double const inset = t->size * 0.2;
-    out.push_back({t->text,
-                   Rect{o.x * s, (o.y + inset) * s, (o.x + w) * s, (o.y + t->size * 1.25 - inset) * s},
-                   i});
+    out.push_back(
+        {t->text,
+         Rect{o.x * s, (o.y + inset) * s, (o.x + w) * s, (o.y + t->size * 1.25 - inset) * s}, i});
   }
   return out;
 }
@@ -141,8 +141,9 @@ TEST(ShotScale, ScaleTwoIsTheHalfSizeFrameDoubled) {
           auto at = [&](std::size_t bx, std::size_t by) {
             return static_cast<double>(b[(by * 1280 + bx) * 4 + ch]);
           };
-          double const down =
-              (at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) + at(2 * x + 1, 2 * y + 1)) / 4;
+          double const down = (at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) +
+                               at(2 * x + 1, 2 * y + 1)) /
+                              4;
           double const d = std::abs(down - a[(y * 640 + x) * 4 + ch]);
           total += d;
           far += d > 96 ? 1 : 0;
@@ -196,8 +197,8 @@ TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
     ShotFrame const lit = shot_of(lit_argv);
     zarn_ui::TextCmd const* plus = nullptr;
     for (auto const* t : probe::text_cmds(lit.scene)) {
-      if (t->text == "+" && (!plus || (t->transform * zarn_ui::Point{}).x >
-                                          (plus->transform * zarn_ui::Point{}).x)) {
+      if (t->text == "+" &&
+          (!plus || (t->transform * zarn_ui::Point{}).x > (plus->transform * zarn_ui::Point{}).x)) {
         plus = t;
       }
     }
@@ -216,11 +217,14 @@ TEST(ShotScale, ScaleTwoTextDoesNotOverlapAndTheZoomGlyphIsDrawn) {
     int best = 1 << 30;
     for (int y = cy - 3; y <= cy + 3; ++y) {
       for (int x = cx - 3; x <= cx + 3; ++x) {
-        auto const* p = &px[(static_cast<std::size_t>(y) * lit.width + static_cast<std::size_t>(x)) * 4];
-        best = std::min(best, std::abs(p[0] - ink.r) + std::abs(p[1] - ink.g) + std::abs(p[2] - ink.b));
+        auto const* p =
+            &px[(static_cast<std::size_t>(y) * lit.width + static_cast<std::size_t>(x)) * 4];
+        best = std::min(best,
+                        std::abs(p[0] - ink.r) + std::abs(p[1] - ink.g) + std::abs(p[2] - ink.b));
       }
     }
-    EXPECT_LT(best, 40) << "no pixel of the glyph's colour at its centre (" << cx << ", " << cy << ")";
+    EXPECT_LT(best, 40) << "no pixel of the glyph's colour at its centre (" << cx << ", " << cy
+                        << ")";
   }
 }
 

@@ -6,8 +6,8 @@
 #include "draw/side_panel_draw.h"
 #include "model/ops.h"
 #include "panel_test_support.h"
-#include "shell/presets.h"
 #include "sample/sample_data.h"
+#include "shell/presets.h"
 
 namespace maps {
 namespace {
@@ -289,8 +289,7 @@ TEST(SidePanel, AnOffsetPastShrunkContentIsPulledBackToItsEnd) {
   app.panel_scroll[0] = max_offset + 500;
   app.model.results.clear();
   frame.draw(app);
-  EXPECT_DOUBLE_EQ(app.panel_scroll[0],
-                   std::max(app.panel_scroll[1] - app.panel_scroll[2], 0.0));
+  EXPECT_DOUBLE_EQ(app.panel_scroll[0], std::max(app.panel_scroll[1] - app.panel_scroll[2], 0.0));
 }
 
 TEST(SidePanel, PoiRowSubtitleFallsBackToDetailThenCategory) {

@@ -1,9 +1,9 @@
 #include "sample/street_network.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <array>
 
 #include <gtest/gtest.h>
 
@@ -112,7 +112,7 @@ TEST(JitteredRing, ZeroPointsDrawNothing) {
 }
 
 class SampleNetwork : public ::testing::Test {
- protected:
+protected:
   // Built once for the suite; the tests only read it.
   static StreetNetwork const& net() {
     static StreetNetwork const network = sample_road_network();
@@ -273,7 +273,7 @@ TEST(SampleTraffic, LevelsFollowTheClassThresholds) {
   std::vector<LatLon> const origin_points(100, LatLon{0.0, 0.0});
   struct Case {
     std::uint8_t road_class;
-    std::uint8_t first_level_at[4];  // lowest w of levels 0..3; 255: never
+    std::uint8_t first_level_at[4]; // lowest w of levels 0..3; 255: never
   } const cases[] = {
       {0, {255, 0, 20, 60}},
       {1, {255, 0, 35, 80}},
@@ -344,10 +344,10 @@ TEST(SampleTraffic, ConsecutiveSegmentsStepTheHashByOne) {
 
 TEST(SampleTraffic, SkipsShortRoadsAndClassThree) {
   LatLon const a{48.1, 11.5}, b{48.2, 11.6};
-  StreetNetwork const net{{},
-                          {road_of(2, {a}), road_of(3, {a, b}), road_of(2, {}),
-                           road_of(7, {a, b}), road_of(1, {b, a})},
-                          {}};
+  StreetNetwork const net{
+      {},
+      {road_of(2, {a}), road_of(3, {a, b}), road_of(2, {}), road_of(7, {a, b}), road_of(1, {b, a})},
+      {}};
   TrafficOverlay const t = sample_traffic(net);
   ASSERT_EQ(t.segments.size(), 1u);
   EXPECT_EQ(t.segments[0].points, (std::vector<LatLon>{b, a}));
@@ -362,5 +362,5 @@ TEST(SampleTraffic, EmptyNetworkGivesNoSegmentsButTheSource) {
   EXPECT_EQ(TrafficOverlay{}.source, std::nullopt);
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

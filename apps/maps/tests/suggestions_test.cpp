@@ -15,12 +15,22 @@ TEST(Suggestions, NormalizeFoldsLatin1CollapsesSpaceAndLowerCases) {
     char const* out;
   } const cases[] = {
       {"  Caf\xC3\xA9   M\xC3\x9CNCHEN ", "cafe munchen"},
-      {"Stra\xC3\x9F" "e", "strasse"},
-      {"\xC3\x86" "ble \xC3\xBD", "\xC3\xA6" "ble \xC3\xBD"},  // Æ only lower-cased, ý untouched
-      {"\xC3\x9E" "ORN", "\xC3\xBE" "orn"},                    // Þ lower-cased to þ
-      {"a\t\n b\xC2\xA0\xC2\xA0" "c", "a b c"},
-      {"\xCE\xA3\xCE\xA3", "\xCF\x83\xCF\x83"},  // per character: no final sigma
-      {"\xC4\xB0", "i\xCC\x87"},                 // İ becomes two characters
+      {"Stra\xC3\x9F"
+       "e",
+       "strasse"},
+      {"\xC3\x86"
+       "ble \xC3\xBD",
+       "\xC3\xA6"
+       "ble \xC3\xBD"}, // Æ only lower-cased, ý untouched
+      {"\xC3\x9E"
+       "ORN",
+       "\xC3\xBE"
+       "orn"}, // Þ lower-cased to þ
+      {"a\t\n b\xC2\xA0\xC2\xA0"
+       "c",
+       "a b c"},
+      {"\xCE\xA3\xCE\xA3", "\xCF\x83\xCF\x83"}, // per character: no final sigma
+      {"\xC4\xB0", "i\xCC\x87"},                // İ becomes two characters
       {"   ", ""},
   };
   for (auto const& c : cases) {
@@ -35,7 +45,10 @@ TEST(Suggestions, MatchRankOfFoldedTexts) {
     char const* candidate;
     MatchRank rank;
   } const cases[] = {
-      {"Cafe", "caf\xC3\xA9 gl\xC3\xBC" "ck", 1},
+      {"Cafe",
+       "caf\xC3\xA9 gl\xC3\xBC"
+       "ck",
+       1},
       {"Cafe", "Das Caf\xC3\xA9", 2},
       {"Cafe", "CAF\xC3\x89", 0},
       {"Cafe", "Bar", 3},
@@ -52,7 +65,9 @@ Place at(char const* id, char const* name, double lat, double lon) {
 }
 
 // Metres north of a latitude, close enough for these tests.
-double north(double lat, double metres) { return lat + metres / 111'195.0; }
+double north(double lat, double metres) {
+  return lat + metres / 111'195.0;
+}
 
 TEST(Suggestions, RankOrdersByMatchThenDistanceAndThinsNearDuplicates) {
   LatLon const ref{48.14, 11.56};
@@ -75,10 +90,13 @@ TEST(Suggestions, ThinningKeepsBothAtOneHundredFiftyMetresOrMore) {
   LatLon const ref{48.14, 11.56};
   for (double const gap : {100.0, 149.0, 151.0, 200.0}) {
     SCOPED_TRACE(gap);
-    std::vector<Place> places = {at("a", "Caf\xC3\xA9 Gl\xC3\xBC" "ck", 48.14, 11.56),
+    std::vector<Place> places = {at("a",
+                                    "Caf\xC3\xA9 Gl\xC3\xBC"
+                                    "ck",
+                                    48.14, 11.56),
                                  at("b", "cafe gluck", north(48.14, gap), 11.56)};
-    double const d = haversine_m(places[0].pos.lat, places[0].pos.lon, places[1].pos.lat,
-                                 places[1].pos.lon);
+    double const d =
+        haversine_m(places[0].pos.lat, places[0].pos.lon, places[1].pos.lat, places[1].pos.lon);
     rank_places_for_query(places, "caf", ref);
     EXPECT_EQ(places.size(), d < 150.0 ? 1u : 2u);
     EXPECT_EQ(places.front().id, "a");
@@ -104,5 +122,5 @@ TEST(Suggestions, CategoryKeywords) {
   EXPECT_FALSE(category_keyword_match("hospital", PlaceCategory::Hospital));
 }
 
-}  // namespace
-}  // namespace maps
+} // namespace
+} // namespace maps

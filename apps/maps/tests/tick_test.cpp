@@ -457,7 +457,8 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
       {"error", Send::Error, true, "Location unavailable \xE2\x80\x94 Permission denied",
        zarn_actions::ActionFailure{"location_unavailable", "Permission denied"}},
       // The pill says what the user can do; the bus's words stay in the action's outcome.
-      {"no portal", Send::NoPortal, true, "Location unavailable: no location service on this desktop",
+      {"no portal", Send::NoPortal, true,
+       "Location unavailable: no location service on this desktop",
        zarn_actions::ActionFailure{"location_unavailable", NO_PORTAL}},
       {"closed", Send::Close, true, "Location unavailable",
        zarn_actions::ActionFailure{"location_channel_closed",
@@ -832,7 +833,8 @@ TEST_F(TickTest, OfflineDownloadWithoutAWorkerIsAnnouncedOnce) {
 
 TEST_F(TickTest, SavedPlacesThatCouldNotBeOpenedAreAnnouncedOnTheStatusLine) {
   namespace fs = std::filesystem;
-  fs::path const dir = fs::path(testing::TempDir()) / ("maps-tick-doc-" + std::to_string(::getpid()));
+  fs::path const dir =
+      fs::path(testing::TempDir()) / ("maps-tick-doc-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   std::ofstream(dir / "document.bin", std::ios::binary) << "not a document";
   zarn_ui::persist::Options options{dir, [] { return std::int64_t{1700000000}; }, {}, {}};

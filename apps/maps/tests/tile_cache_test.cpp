@@ -258,7 +258,7 @@ TEST(TileCache, TheViewWaitsOnlyOnTheBackOffsItAskedForAndRetriesNeighboursToget
   FakeWorker w;
   TileKey const left{10, 20, 15};
   TileKey const right{11, 20, 15};
-  TileKey const gone{90, 90, 15};  // failed, then scrolled out of view
+  TileKey const gone{90, 90, 15}; // failed, then scrolled out of view
   base::Instant const first = w.clock.now();
   for (TileKey const key : {left, gone}) {
     w.cache.request_tile(key);

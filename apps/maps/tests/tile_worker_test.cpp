@@ -21,9 +21,9 @@
 
 #include "geo/geo.h"
 #include "local_server.h"
+#include "net/service_pause.h"
 #include "png_test_support.h"
 #include "tile_server.h"
-#include "net/service_pause.h"
 #include "tiles/disk_cache.h"
 #include "tiles/tile_cache.h"
 
@@ -32,8 +32,8 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using test::TileHttp;
 using test::tile_png;
+using test::TileHttp;
 
 std::string read_file(fs::path const& path) {
   std::ifstream in(path, std::ios::binary);

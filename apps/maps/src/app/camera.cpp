@@ -20,11 +20,15 @@ constexpr double MIN_ZOOM = 3.0;
 constexpr double MAX_ZOOM = 19.0;
 constexpr std::size_t NEAREST_POIS = 10;
 
-double distance_from(LatLon a, LatLon b) { return haversine_m(a.lat, a.lon, b.lat, b.lon); }
+double distance_from(LatLon a, LatLon b) {
+  return haversine_m(a.lat, a.lon, b.lat, b.lon);
+}
 
-}  // namespace
+} // namespace
 
-bool MapsApp::compact() const { return window_rect_.width() < COMPACT_WIDTH; }
+bool MapsApp::compact() const {
+  return window_rect_.width() < COMPACT_WIDTH;
+}
 
 double MapsApp::panel_width() const {
   double const w = window_rect_.width();
@@ -36,7 +40,8 @@ double MapsApp::panel_width() const {
 
 zarn_ui::Rect MapsApp::side_panel_rect() const {
   auto const& r = window_rect_;
-  return {r.x0 + OUTER_MARGIN, r.y0 + 74.0, r.x0 + OUTER_MARGIN + panel_width(), r.y1 - OUTER_MARGIN};
+  return {r.x0 + OUTER_MARGIN, r.y0 + 74.0, r.x0 + OUTER_MARGIN + panel_width(),
+          r.y1 - OUTER_MARGIN};
 }
 
 zarn_ui::Rect MapsApp::search_bar_rect() const {
@@ -72,9 +77,13 @@ LatLonBox MapsApp::viewport_bounds() const {
           std::max(a.lon, b.lon)};
 }
 
-LatLon MapsApp::origin_or_center() const { return model.origin.value_or(model.center); }
+LatLon MapsApp::origin_or_center() const {
+  return model.origin.value_or(model.center);
+}
 
-void MapsApp::schedule_map_idle() { map_idle_deadline = now() + MAP_IDLE_DELAY; }
+void MapsApp::schedule_map_idle() {
+  map_idle_deadline = now() + MAP_IDLE_DELAY;
+}
 
 void MapsApp::jump_to(LatLon target) {
   if (!centre_before_jump) {
@@ -162,7 +171,8 @@ std::vector<Poi> MapsApp::nearest_pois() const {
     out.push_back(nearby_pois[order[k].second]);
   }
   if (selected_poi) {
-    bool const listed = std::any_of(out.begin(), out.end(), [&](Poi const& p) { return p.id == *selected_poi; });
+    bool const listed =
+        std::any_of(out.begin(), out.end(), [&](Poi const& p) { return p.id == *selected_poi; });
     auto const it = std::find_if(nearby_pois.begin(), nearby_pois.end(),
                                  [&](Poi const& p) { return p.id == *selected_poi; });
     if (!listed && it != nearby_pois.end()) {
@@ -175,4 +185,4 @@ std::vector<Poi> MapsApp::nearest_pois() const {
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -14,7 +14,7 @@ namespace {
 constexpr std::string_view DISPATCH_APP_ID = "test.zarn.Maps";
 constexpr std::string_view DISPATCH_APP_NAME = "Maps";
 
-}  // namespace
+} // namespace
 
 void MapsApp::dispatch_maps_action(zarn_ui::doc::Document& doc, MapsAction const& action) {
   // The document must hold map data before the updater runs.
@@ -37,4 +37,4 @@ void MapsApp::dispatch_maps_action(zarn_ui::doc::Document& doc, MapsAction const
                          ids ? std::optional<std::span<std::string const>>(*ids) : std::nullopt);
 }
 
-}  // namespace maps
+} // namespace maps

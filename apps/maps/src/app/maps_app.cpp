@@ -11,7 +11,7 @@ namespace maps {
 
 MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache tiles, bool nav_open,
                        bool live) {
-  MapsApp app;  // creates the results channel
+  MapsApp app; // creates the results channel
   std::uint64_t const disk_bytes = tiles.tile_cache_disk_usage();
   app.search_box = new_search_box();
   app.endpoints = new_endpoint_editor();
@@ -66,7 +66,7 @@ bool download_unfinished(TileCache const& tiles) {
   return tiles.offline_total != 0 && tiles.offline_done < tiles.offline_total;
 }
 
-}  // namespace
+} // namespace
 
 bool MapsApp::is_busy() const {
   return jobs_in_flight > 0 || !doc_loaded || !unrecorded_searches.empty() || locating ||
@@ -78,7 +78,7 @@ bool MapsApp::is_busy() const {
 // on screen on its own, or work left for the next tick, asks for frames.
 bool MapsApp::needs_frame() const {
   return nav_drag.has_value() || (!reduce_motion && nav_placement.is_handoff_animating()) ||
-         !unrecorded_searches.empty();  // the next tick records them
+         !unrecorded_searches.empty(); // the next tick records them
 }
 
 std::optional<base::Instant> MapsApp::next_deadline() const {
@@ -102,4 +102,4 @@ std::optional<zarn_ui::Rect> MapsApp::modal_rect() const {
   return std::nullopt;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -13,17 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "draw/map_raster.h"
-#include "draw/overflow_menu.h"
-#include "draw/screen_lines.h"
 #include "app/projection.h"
 #include "app/requests.h"
-#include "input/ui_action.h"
-#include "offline_panel/panel_state.h"
 #include "base/channel.h"
 #include "base/clock.h"
 #include "doc/load.h"
+#include "draw/map_raster.h"
+#include "draw/overflow_menu.h"
+#include "draw/screen_lines.h"
 #include "endpoint_editor/endpoint_editor.h"
+#include "input/ui_action.h"
 #include "location/location.h"
 #include "model/actions.h"
 #include "model/types.h"
@@ -59,7 +58,7 @@ using LatLonBox = std::array<double, 4>;
 
 /// The offline download's counters as the tick last saw them.
 struct OfflineCounters {
-  std::uint64_t download = 0;  // which download
+  std::uint64_t download = 0; // which download
   std::uint32_t total = 0;
   std::uint32_t done = 0;
   std::uint32_t failed = 0;
@@ -68,7 +67,7 @@ struct OfflineCounters {
 
 class MapsApp final : public zarn_ui::widget::Widget,
                       public zarn_ui::floating_surface::FloatingSurfaceDelegate {
- public:
+public:
   MapsApp() : MapsApp(base::channel<ServiceResult>()) {}
   MapsApp(MapsApp&&) = default;
 
@@ -155,7 +154,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   std::string_view type_name() const override { return "MapsApp"; }
   std::string_view widget_id() const override { return "maps_app"; }
   void tick(zarn_ui::State& state) override;
-  zarn_ui::layout::NodeId build_layout(zarn_ui::layout::LayoutTree& tree, zarn_ui::Theme const& theme,
+  zarn_ui::layout::NodeId build_layout(zarn_ui::layout::LayoutTree& tree,
+                                       zarn_ui::Theme const& theme,
                                        zarn_ui::widget::NodeWidgetMap& map) override;
   void apply_layout(zarn_ui::layout::LayoutTree const& tree, zarn_ui::Point origin,
                     zarn_ui::layout::NodeId node) override;
@@ -179,8 +179,8 @@ class MapsApp final : public zarn_ui::widget::Widget,
   zarn_ui::widget::StartOutcome start_action(zarn_actions::RequestId const& request,
                                              std::uint8_t effect, std::string_view id,
                                              std::span<std::uint8_t const> argument) override;
-  std::optional<zarn_actions::ActionCompletion> take_action_result(
-      zarn_actions::RequestId const& request) override;
+  std::optional<zarn_actions::ActionCompletion>
+  take_action_result(zarn_actions::RequestId const& request) override;
   std::optional<std::vector<zarn_ui::doc::ChangeHash>> take_host_record() override;
   std::vector<zarn_actions::Resource> root_resources(zarn_ui::State& state) override;
   zarn_actions::ResourcePage list_resources(zarn_ui::State& state, std::uint64_t cursor,
@@ -266,14 +266,14 @@ class MapsApp final : public zarn_ui::widget::Widget,
   void run_map_control(std::uint8_t index);
   void show_panel(Panel panel);
 
- private:
+private:
   /// Origin and destination for planning: the destination from the selection when none is set,
   /// the origin written into the model; none without a destination.
   std::optional<std::pair<LatLon, LatLon>> plan_endpoints();
 
   explicit MapsApp(std::pair<ResultSender, base::Receiver<ServiceResult>> channel)
       : results_tx(std::move(channel.first)), results_rx(std::move(channel.second)) {
-    results_rx.wake_ui_on_send();  // answers reach a sleeping window at once
+    results_rx.wake_ui_on_send(); // answers reach a sleeping window at once
   }
 
   void handle_result(zarn_ui::doc::Document& doc, ServiceResult result);
@@ -299,4 +299,4 @@ MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache til
 /// live services.
 MapsApp default_maps_app();
 
-}  // namespace maps
+} // namespace maps

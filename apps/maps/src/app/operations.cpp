@@ -7,10 +7,10 @@
 
 #include <fmt/format.h>
 
-#include "draw/labels.h"
 #include "app/maps_app.h"
 #include "app/suggestions.h"
 #include "base/utf8.h"
+#include "draw/labels.h"
 #include "model/ops.h"
 #include "net/routing.h"
 #include "sample/sample_data.h"
@@ -23,7 +23,7 @@ bool contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<Place> MapsApp::local_suggestions(std::string_view text) const {
   std::string const needle = base::utf8::to_lower(base::utf8::trim(text));
@@ -51,12 +51,14 @@ std::vector<Place> MapsApp::local_suggestions(std::string_view text) const {
     if (listed) {
       continue;
     }
-    bool const matches = contains(lower(poi.name), needle) || contains(lower(poi.address), needle) ||
+    bool const matches = contains(lower(poi.name), needle) ||
+                         contains(lower(poi.address), needle) ||
                          contains(lower(category_label(poi.category)), needle) ||
                          (poi.detail && contains(lower(*poi.detail), needle)) ||
                          category_keyword_match(needle, poi.category);
     if (matches) {
-      out.push_back(new_place(poi.id, poi.name, poi.category, poi.pos.lat, poi.pos.lon, poi.address));
+      out.push_back(
+          new_place(poi.id, poi.name, poi.category, poi.pos.lat, poi.pos.lon, poi.address));
     }
   }
   return out;
@@ -181,13 +183,13 @@ std::string rfc3339(OffsetDateTime const& when) {
   std::chrono::hh_mm_ss const hms{local - day};
   auto const offset_min = std::chrono::duration_cast<std::chrono::minutes>(when.offset).count();
   long long const abs_min = offset_min < 0 ? -offset_min : offset_min;
-  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}{}{:02}:{:02}", static_cast<int>(ymd.year()),
-                     static_cast<unsigned>(ymd.month()), static_cast<unsigned>(ymd.day()),
-                     hms.hours().count(), hms.minutes().count(), hms.seconds().count(),
-                     offset_min < 0 ? '-' : '+', abs_min / 60, abs_min % 60);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}{}{:02}:{:02}",
+                     static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
+                     static_cast<unsigned>(ymd.day()), hms.hours().count(), hms.minutes().count(),
+                     hms.seconds().count(), offset_min < 0 ? '-' : '+', abs_min / 60, abs_min % 60);
 }
 
-}  // namespace maps
+} // namespace maps
 
 namespace maps {
 
@@ -252,7 +254,8 @@ void MapsApp::directions_to_poi() {
     return;
   }
   Poi const poi = *it;
-  upsert_place(model, new_place(poi.id, poi.name, poi.category, poi.pos.lat, poi.pos.lon, poi.address));
+  upsert_place(model,
+               new_place(poi.id, poi.name, poi.category, poi.pos.lat, poi.pos.lon, poi.address));
   model.selected = poi.id;
   model.dest = poi.pos;
   model.dest_name = poi.name;
@@ -280,7 +283,9 @@ void MapsApp::open_place(std::string_view id) {
   nav_open = true;
 }
 
-void MapsApp::select_poi(std::string_view id) { selected_poi = std::string(id); }
+void MapsApp::select_poi(std::string_view id) {
+  selected_poi = std::string(id);
+}
 
 void MapsApp::toggle_saved_place(zarn_ui::doc::Document& doc) {
   if (!model.selected) {
@@ -306,11 +311,20 @@ void MapsApp::end_navigation(zarn_ui::doc::Document& doc) {
 void MapsApp::run_map_control(std::uint8_t index) {
   auto const c = window_center();
   switch (index) {
-    case 0: zoom_by(1.0, c.x, c.y); break;
-    case 1: zoom_by(-1.0, c.x, c.y); break;
-    case 2: start_locating(); break;
-    case 3: set_traffic(!traffic_on); break;
-    default: break;
+  case 0:
+    zoom_by(1.0, c.x, c.y);
+    break;
+  case 1:
+    zoom_by(-1.0, c.x, c.y);
+    break;
+  case 2:
+    start_locating();
+    break;
+  case 3:
+    set_traffic(!traffic_on);
+    break;
+  default:
+    break;
   }
 }
 
@@ -331,4 +345,4 @@ void MapsApp::show_panel(Panel panel) {
   }
 }
 
-}  // namespace maps
+} // namespace maps

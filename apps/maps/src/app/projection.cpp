@@ -19,7 +19,8 @@ LatLon unproject_point(MapProjection const& p, double x, double y) {
   return unproject_mercator(x - p.screen_x + p.world_x, y - p.screen_y + p.world_y, p.zoom);
 }
 
-std::vector<zarn_ui::Point> project_points(MapProjection const& p, std::vector<LatLon> const& points) {
+std::vector<zarn_ui::Point> project_points(MapProjection const& p,
+                                           std::vector<LatLon> const& points) {
   std::vector<zarn_ui::Point> out;
   out.reserve(points.size());
   for (auto const& ll : points) {
@@ -28,4 +29,4 @@ std::vector<zarn_ui::Point> project_points(MapProjection const& p, std::vector<L
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -22,6 +22,7 @@ struct MapProjection {
 
 zarn_ui::Point project_point(MapProjection const& p, double lat, double lon);
 LatLon unproject_point(MapProjection const& p, double x, double y);
-std::vector<zarn_ui::Point> project_points(MapProjection const& p, std::vector<LatLon> const& points);
+std::vector<zarn_ui::Point> project_points(MapProjection const& p,
+                                           std::vector<LatLon> const& points);
 
-}  // namespace maps
+} // namespace maps

@@ -12,8 +12,7 @@ namespace maps {
 namespace {
 
 /// Runs `body` on a detached thread; the job lives in the closure, never in the application.
-template <class Body>
-void spawn_detached(Body body) {
+template <class Body> void spawn_detached(Body body) {
   try {
     std::thread(std::move(body)).detach();
   } catch (std::system_error const&) {
@@ -22,7 +21,7 @@ void spawn_detached(Body body) {
   }
 }
 
-}  // namespace
+} // namespace
 
 void spawn_search(ResultSender tx, ServiceUrls const& urls, std::string query) {
   spawn_detached([tx = std::move(tx), base = urls.geocoder, query = std::move(query)]() mutable {
@@ -46,7 +45,8 @@ void spawn_reverse_geocode(ResultSender tx, ServiceUrls const& urls, double lat,
   });
 }
 
-void spawn_route(ResultSender tx, ServiceUrls const& urls, LatLon from, LatLon to, TravelMode mode) {
+void spawn_route(ResultSender tx, ServiceUrls const& urls, LatLon from, LatLon to,
+                 TravelMode mode) {
   spawn_detached([tx = std::move(tx), base = urls.routing, from, to, mode]() mutable {
     tx.send(result::Route{route_by_road(base, from.lat, from.lon, to.lat, to.lon, mode)});
   });
@@ -74,4 +74,4 @@ void spawn_area_search(ResultSender tx, ServiceUrls const& urls, std::string que
   });
 }
 
-}  // namespace maps
+} // namespace maps

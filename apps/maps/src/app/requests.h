@@ -55,12 +55,12 @@ struct AreaSearch {
   std::string query;
 };
 
-}  // namespace result
+} // namespace result
 
 /// The one message each request thread sends.
-using ServiceResult = std::variant<result::Search, result::EndpointSearch, result::ReverseGeocode,
-                                   result::Route, result::Transit, result::NearbyPlaces,
-                                   result::AreaSearch>;
+using ServiceResult =
+    std::variant<result::Search, result::EndpointSearch, result::ReverseGeocode, result::Route,
+                 result::Transit, result::NearbyPlaces, result::AreaSearch>;
 
 using ResultSender = base::Sender<ServiceResult>;
 
@@ -78,4 +78,4 @@ void spawn_nearby_places(ResultSender tx, ServiceUrls const& urls,
                          std::uint64_t generation);
 void spawn_area_search(ResultSender tx, ServiceUrls const& urls, std::string query);
 
-}  // namespace maps
+} // namespace maps

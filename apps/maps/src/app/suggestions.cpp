@@ -24,14 +24,14 @@ char const* latin1_fold(char32_t cp) {
     return nullptr;
   }
   static constexpr std::array<char const*, 0xFD - 0xC0> table = {
-      "a", "a", "a", "a", "a", "a", nullptr, "c",      // C0-C7: À Á Â Ã Ä Å Æ Ç
-      "e", "e", "e", "e", "i", "i", "i", "i",          // C8-CF
-      nullptr, "n", "o", "o", "o", "o", "o", nullptr,  // D0-D7: Ð Ñ Ò Ó Ô Õ Ö ×
-      "o", "u", "u", "u", "u", nullptr, nullptr, "ss", // D8-DF: Ø Ù Ú Û Ü Ý Þ ß
-      "a", "a", "a", "a", "a", "a", nullptr, "c",      // E0-E7: à … å æ ç
-      "e", "e", "e", "e", "i", "i", "i", "i",          // E8-EF
-      nullptr, "n", "o", "o", "o", "o", "o", nullptr,  // F0-F7: ð ñ ò … ö ÷
-      "o", "u", "u", "u", "u",                         // F8-FC: ø ù ú û ü
+      "a",     "a", "a", "a", "a", "a",     nullptr, "c",     // C0-C7: À Á Â Ã Ä Å Æ Ç
+      "e",     "e", "e", "e", "i", "i",     "i",     "i",     // C8-CF
+      nullptr, "n", "o", "o", "o", "o",     "o",     nullptr, // D0-D7: Ð Ñ Ò Ó Ô Õ Ö ×
+      "o",     "u", "u", "u", "u", nullptr, nullptr, "ss",    // D8-DF: Ø Ù Ú Û Ü Ý Þ ß
+      "a",     "a", "a", "a", "a", "a",     nullptr, "c",     // E0-E7: à … å æ ç
+      "e",     "e", "e", "e", "i", "i",     "i",     "i",     // E8-EF
+      nullptr, "n", "o", "o", "o", "o",     "o",     nullptr, // F0-F7: ð ñ ò … ö ÷
+      "o",     "u", "u", "u", "u",                            // F8-FC: ø ù ú û ü
   };
   return table[cp - 0xC0];
 }
@@ -39,7 +39,8 @@ char const* latin1_fold(char32_t cp) {
 /// Appends the full lower-case mapping of one code point (one character can become three).
 void append_lower(std::string& out, char32_t cp) {
   if (cp < 0x80) {
-    out.push_back(cp >= 'A' && cp <= 'Z' ? static_cast<char>(cp - 'A' + 'a') : static_cast<char>(cp));
+    out.push_back(cp >= 'A' && cp <= 'Z' ? static_cast<char>(cp - 'A' + 'a')
+                                         : static_cast<char>(cp));
     return;
   }
   UChar src[2] = {0, 0};
@@ -75,17 +76,27 @@ constexpr std::array<std::string_view, 4> SHOP_WORDS = {"shop", "market", "store
 
 std::span<std::string_view const> category_keywords(PlaceCategory category) {
   switch (category) {
-    case PlaceCategory::Landmark: return LANDMARK_WORDS;
-    case PlaceCategory::Cafe: return CAFE_WORDS;
-    case PlaceCategory::Restaurant: return RESTAURANT_WORDS;
-    case PlaceCategory::Bar: return BAR_WORDS;
-    case PlaceCategory::Museum: return MUSEUM_WORDS;
-    case PlaceCategory::Park: return PARK_WORDS;
-    case PlaceCategory::Transit: return TRANSIT_WORDS;
-    case PlaceCategory::Hotel: return HOTEL_WORDS;
-    case PlaceCategory::Shop: return SHOP_WORDS;
-    case PlaceCategory::Hospital:
-    case PlaceCategory::Other: break;
+  case PlaceCategory::Landmark:
+    return LANDMARK_WORDS;
+  case PlaceCategory::Cafe:
+    return CAFE_WORDS;
+  case PlaceCategory::Restaurant:
+    return RESTAURANT_WORDS;
+  case PlaceCategory::Bar:
+    return BAR_WORDS;
+  case PlaceCategory::Museum:
+    return MUSEUM_WORDS;
+  case PlaceCategory::Park:
+    return PARK_WORDS;
+  case PlaceCategory::Transit:
+    return TRANSIT_WORDS;
+  case PlaceCategory::Hotel:
+    return HOTEL_WORDS;
+  case PlaceCategory::Shop:
+    return SHOP_WORDS;
+  case PlaceCategory::Hospital:
+  case PlaceCategory::Other:
+    break;
   }
   return {};
 }
@@ -100,7 +111,7 @@ MatchRank rank_normalized(std::string_view q, std::string_view c) {
   return c.find(q) != std::string_view::npos ? 2 : 3;
 }
 
-}  // namespace
+} // namespace
 
 std::string normalize_search_text(std::string_view text) {
   std::string_view const trimmed = base::utf8::trim(text);
@@ -116,7 +127,7 @@ std::string normalize_search_text(std::string_view text) {
       return;
     }
     if (char const* folded = latin1_fold(cp)) {
-      out += folded;  // already lower-case ASCII
+      out += folded; // already lower-case ASCII
     } else {
       append_lower(out, cp);
     }
@@ -186,4 +197,4 @@ bool category_keyword_match(std::string_view query, PlaceCategory category) {
   return false;
 }
 
-}  // namespace maps
+} // namespace maps

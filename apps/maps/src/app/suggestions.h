@@ -29,4 +29,4 @@ void rank_places_for_query(std::vector<Place>& places, std::string_view query, L
 /// contains the query.
 bool category_keyword_match(std::string_view query, PlaceCategory category);
 
-}  // namespace maps
+} // namespace maps

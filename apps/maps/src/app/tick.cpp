@@ -35,7 +35,9 @@ bool due(std::optional<base::Instant> const& deadline, base::Instant now) {
   return deadline && *deadline <= now;
 }
 
-std::string trimmed(std::string_view text) { return std::string(base::utf8::trim(text)); }
+std::string trimmed(std::string_view text) {
+  return std::string(base::utf8::trim(text));
+}
 
 OfflineCounters offline_counters(TileCache const& tiles) {
   return {tiles.offline_downloads, tiles.offline_total, tiles.offline_done, tiles.offline_failed};
@@ -51,7 +53,7 @@ bool announces_running_download(std::string_view status, TileCache const& tiles,
   return tiles.offline_done < tiles.offline_total || offline_counters(tiles) != announced;
 }
 
-}  // namespace
+} // namespace
 
 void MapsApp::tick(zarn_ui::State& state) {
   tick_doc(state.document());
@@ -135,8 +137,7 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
         app.model.selected = ranked.front().id;
         app.model.results = std::move(ranked);
       }
-      app.model.status =
-          fmt::format("{} results for \xE2\x80\x9C{}\xE2\x80\x9D", count, r.query);
+      app.model.status = fmt::format("{} results for \xE2\x80\x9C{}\xE2\x80\x9D", count, r.query);
     }
 
     void operator()(result::EndpointSearch& r) {
@@ -182,9 +183,9 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
         return;
       }
       auto const& m = app.model;
-      app.dispatch_maps_action(doc, MapsAction{MapsAction::SetRoute{std::move(*r.result), m.origin,
-                                                                    m.origin_name, m.dest,
-                                                                    m.dest_name, m.mode}});
+      app.dispatch_maps_action(
+          doc, MapsAction{MapsAction::SetRoute{std::move(*r.result), m.origin, m.origin_name,
+                                               m.dest, m.dest_name, m.mode}});
       app.fit_to_route();
       app.model.status = "Route updated";
     }
@@ -199,16 +200,16 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
         return;
       }
       auto const& m = app.model;
-      app.dispatch_maps_action(doc, MapsAction{MapsAction::SetTransit{std::move(*r.result), m.origin,
-                                                                      m.origin_name, m.dest,
-                                                                      m.dest_name}});
+      app.dispatch_maps_action(
+          doc, MapsAction{MapsAction::SetTransit{std::move(*r.result), m.origin, m.origin_name,
+                                                 m.dest, m.dest_name}});
       app.fit_to_plan();
       app.model.status = "Departures updated";
     }
 
     void operator()(result::NearbyPlaces& r) {
       if (r.generation != app.places_generation) {
-        return;  // an answer for a view the user has left
+        return; // an answer for a view the user has left
       }
       if (!r.result) {
         app.model.status = fmt::format("Places unavailable: {}", r.result.error());
@@ -270,9 +271,9 @@ void MapsApp::handle_location() {
     model.status = "Location unavailable";
     if (pending_request) {
       finished_action = zarn_actions::ActionCompletion{
-          *pending_request,
-          tl::unexpected(zarn_actions::ActionFailure{
-              "location_channel_closed", "The location service disconnected before returning a fix"})};
+          *pending_request, tl::unexpected(zarn_actions::ActionFailure{
+                                "location_channel_closed",
+                                "The location service disconnected before returning a fix"})};
     }
     return;
   }
@@ -330,7 +331,7 @@ void MapsApp::fire_map_idle() {
   }
   map_idle_deadline.reset();
   if (window_rect_.width() <= 1.0) {
-    schedule_map_idle();  // no usable view yet
+    schedule_map_idle(); // no usable view yet
     return;
   }
   if (model.zoom < 14.0) {
@@ -474,4 +475,4 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
   std::visit(Handler{*this}, event.value);
 }
 
-}  // namespace maps
+} // namespace maps

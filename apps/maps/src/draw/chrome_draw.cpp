@@ -6,18 +6,18 @@
 
 #include <fmt/format.h>
 
-#include "draw/labels.h"
 #include "app/maps_app.h"
+#include "base/utf8.h"
+#include "draw/labels.h"
 #include "draw/nav_card.h"
 #include "draw/offline_panel_draw.h"
 #include "draw/overflow_menu.h"
 #include "draw/palette.h"
 #include "endpoint_editor/endpoint_editor_draw.h"
-#include "search_box/search_box_draw.h"
 #include "input/semantics.h"
-#include "base/utf8.h"
 #include "platform/widgets/button.h"
 #include "platform/widgets/tooltip.h"
+#include "search_box/search_box_draw.h"
 
 namespace maps {
 
@@ -29,10 +29,10 @@ void draw_map_controls(MapsApp const& app, Scene& scene, Affine const& t, TextRe
                        Theme const& theme) {
   auto hot = [&](std::uint8_t i) { return app.hot_control == i; };
   using zarn_ui::widget::Button;
-  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 0), "+", "Zoom in", 10.0, 22.0f,
-                hot(0), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
-  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 1), "\xE2\x80\x93", "Zoom out",
-                10.0, 22.0f, hot(1), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
+  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 0), "+", "Zoom in", 10.0,
+                22.0f, hot(0), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
+  Button::paint(scene, t, text, theme, map_control_rect(app.map_rect, 1), "\xE2\x80\x93",
+                "Zoom out", 10.0, 22.0f, hot(1), zarn_ui::widget::BUTTON_TONE_NEUTRAL, 1);
 
   Rect const locate = map_control_rect(app.map_rect, 2);
   draw_card(scene, t, locate, 10.0, hot(2) ? theme.surface_hover : theme.surface_raised,
@@ -216,8 +216,8 @@ void draw_poi_card(MapsApp& app, Scene& scene, Affine const& t, TextRenderer con
   double const yb = top + 70.0 + 24.0 * static_cast<double>(rows.size());
   Rect const button{left + 16.0, yb, right - 16.0, yb + 36.0};
   fill_rounded_rect(scene, t, button, 9.0, theme.accent);
-  draw_text_centered(text, scene, t, "Directions", 13.0f, theme.on_accent, button.x0,
-                     button.x1, yb + 9.875);
+  draw_text_centered(text, scene, t, "Directions", 13.0f, theme.on_accent, button.x0, button.x1,
+                     yb + 9.875);
   app.hit_targets.push_back(HitTarget{button, UiAction::PoiDirections{}});
 }
 
@@ -239,12 +239,15 @@ void paint_overflow_button(MapsApp const& app, Scene& scene, Affine const& t, Th
 
 void draw_overflow_button(MapsApp& app, Scene& scene, Affine const& t, Theme const& theme) {
   paint_overflow_button(app, scene, t, theme);
-  app.hit_targets.push_back(HitTarget{overflow_button_rect(app.window_rect_), UiAction::Overflow{}});
+  app.hit_targets.push_back(
+      HitTarget{overflow_button_rect(app.window_rect_), UiAction::Overflow{}});
 }
 
 } // namespace
 
-bool map_under_scrim(MapsApp const& app) { return app.compact() && app.nav_open; }
+bool map_under_scrim(MapsApp const& app) {
+  return app.compact() && app.nav_open;
+}
 
 void draw_map_controls_under_scrim(MapsApp const& app, Scene& scene, Affine const& t,
                                    TextRenderer const& text, Theme const& theme) {

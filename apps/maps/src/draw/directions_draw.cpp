@@ -8,12 +8,12 @@
 
 #include <fmt/format.h>
 
+#include "base/saturate.h"
+#include "base/utf8.h"
 #include "draw/format.h"
 #include "draw/palette.h"
 #include "draw/panel_targets.h"
 #include "endpoint_editor/endpoint_editor_draw.h"
-#include "base/saturate.h"
-#include "base/utf8.h"
 #include "model/ops.h"
 
 namespace maps {
@@ -184,7 +184,8 @@ void draw_mode_tabs(Ctx const& c, double Y) {
       fill_rounded_rect(c.scene, c.t, tab.inflate(-3, -3), 7, c.theme.accent);
     }
     draw_text_centered(c.text, c.scene, c.t, travel_mode_display_name(order[i]), 12,
-                       active ? c.theme.on_accent : c.theme.text_secondary, tab.x0, tab.x1, tab.y0 + 12.5);
+                       active ? c.theme.on_accent : c.theme.text_secondary, tab.x0, tab.x1,
+                       tab.y0 + 12.5);
     add_target(c.app, tab, UiAction::TravelMode{order[i]});
   }
 }

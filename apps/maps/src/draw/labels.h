@@ -10,19 +10,30 @@ namespace maps {
 /// "Landmark", "Café", …, "Transit stop", …, "Place" for Other.
 constexpr std::string_view category_label(PlaceCategory category) {
   switch (category) {
-    case PlaceCategory::Landmark: return "Landmark";
-    case PlaceCategory::Cafe: return "Caf\xC3\xA9";
-    case PlaceCategory::Restaurant: return "Restaurant";
-    case PlaceCategory::Bar: return "Bar";
-    case PlaceCategory::Museum: return "Museum";
-    case PlaceCategory::Park: return "Park";
-    case PlaceCategory::Transit: return "Transit stop";
-    case PlaceCategory::Hotel: return "Hotel";
-    case PlaceCategory::Shop: return "Shop";
-    case PlaceCategory::Hospital: return "Hospital";
-    case PlaceCategory::Other: return "Place";
+  case PlaceCategory::Landmark:
+    return "Landmark";
+  case PlaceCategory::Cafe:
+    return "Caf\xC3\xA9";
+  case PlaceCategory::Restaurant:
+    return "Restaurant";
+  case PlaceCategory::Bar:
+    return "Bar";
+  case PlaceCategory::Museum:
+    return "Museum";
+  case PlaceCategory::Park:
+    return "Park";
+  case PlaceCategory::Transit:
+    return "Transit stop";
+  case PlaceCategory::Hotel:
+    return "Hotel";
+  case PlaceCategory::Shop:
+    return "Shop";
+  case PlaceCategory::Hospital:
+    return "Hospital";
+  case PlaceCategory::Other:
+    return "Place";
   }
   return "Place";
 }
 
-}  // namespace maps
+} // namespace maps

@@ -5,12 +5,12 @@
 #include <cmath>
 #include <vector>
 
-#include "draw/format.h"
 #include "app/maps_app.h"
+#include "base/saturate.h"
+#include "draw/format.h"
 #include "draw/map_raster.h"
 #include "draw/markers.h"
 #include "draw/screen_lines.h"
-#include "base/saturate.h"
 
 namespace maps {
 
@@ -33,7 +33,6 @@ double zoom_width_factor(double zoom) {
 Rect placement_rect(TilePlacement const& p) {
   return Rect{p.x0, p.y0, p.x1, p.y1};
 }
-
 
 /// The closed outline of an area: its first point repeated at the end.
 std::vector<Point> closed(std::vector<Point> outline) {
@@ -442,8 +441,8 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   }
   // The street network covers the window (land left of a narrowed map area too), so its tiles
   // cover the window.
-  if (!draw_cached_layers(app.map_raster, scene, t, window, projection, palette,
-                          app.road_network, network, app.traffic_on ? &app.traffic : nullptr)) {
+  if (!draw_cached_layers(app.map_raster, scene, t, window, projection, palette, app.road_network,
+                          network, app.traffic_on ? &app.traffic : nullptr)) {
     if (network) {
       draw_street_network(scene, t, area, projection, app.road_network, palette, window);
     }

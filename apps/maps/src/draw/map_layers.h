@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "app/projection.h"
 #include "draw/paint.h"
 #include "draw/palette.h"
 #include "draw/screen_lines.h"
-#include "app/projection.h"
 #include "model/types.h"
 #include "platform/theme/theme.h"
 #include "sample/street_network.h"

@@ -9,8 +9,8 @@
 
 #include <fmt/format.h>
 
-#include "draw/map_layers.h"
 #include "base/saturate.h"
+#include "draw/map_layers.h"
 
 namespace maps {
 
@@ -37,9 +37,8 @@ std::int64_t tile_index(double v) {
 }
 
 /// The snapshot of the data, renewed when the network or the traffic data changed.
-std::shared_ptr<MapRasterSource const> const& source_for(MapRaster& raster,
-                                                         StreetNetwork const& network,
-                                                         TrafficOverlay const* traffic) {
+std::shared_ptr<MapRasterSource const> const&
+source_for(MapRaster& raster, StreetNetwork const& network, TrafficOverlay const* traffic) {
   std::uint64_t const fingerprint = network_fingerprint(network);
   std::uint64_t const version = traffic ? traffic->version : 0;
   auto const& s = raster.source;
@@ -61,12 +60,9 @@ std::shared_ptr<MapRasterSource const> const& source_for(MapRaster& raster,
 
 std::uint64_t network_fingerprint(StreetNetwork const& network) {
   std::uintptr_t const parts[] = {
-      reinterpret_cast<std::uintptr_t>(network.areas.data()),
-      network.areas.size(),
-      reinterpret_cast<std::uintptr_t>(network.roads.data()),
-      network.roads.size(),
-      reinterpret_cast<std::uintptr_t>(network.river.data()),
-      network.river.size()};
+      reinterpret_cast<std::uintptr_t>(network.areas.data()), network.areas.size(),
+      reinterpret_cast<std::uintptr_t>(network.roads.data()), network.roads.size(),
+      reinterpret_cast<std::uintptr_t>(network.river.data()), network.river.size()};
   return fnv1a(parts, sizeof parts);
 }
 
@@ -104,18 +100,18 @@ bool draw_cached_layers(MapRaster& raster, Scene& scene, Affine const& t, Rect c
       // In the tile's own coordinates the projection puts the tile's corner at (0, 0).
       MapProjection const local{wx, wy, 0.0, 0.0, zoom};
       bool const draw_traffic_too = traffic != nullptr;
-      scene.cached_tile(
-          fmt::format("{}|{}/{}", base_key, c, r), rect, t,
-          [source, palette, local, tile, with_network, draw_traffic_too](Scene& out) {
-            Rect const area{0.0, 0.0, tile, tile};
-            Affine const id = Affine::identity();
-            if (with_network) {
-              draw_street_network(out, id, area, local, source->network, palette, area);
-            }
-            if (draw_traffic_too) {
-              draw_traffic(out, id, local, source->traffic, palette, area);
-            }
-          });
+      scene.cached_tile(fmt::format("{}|{}/{}", base_key, c, r), rect, t,
+                        [source, palette, local, tile, with_network, draw_traffic_too](Scene& out) {
+                          Rect const area{0.0, 0.0, tile, tile};
+                          Affine const id = Affine::identity();
+                          if (with_network) {
+                            draw_street_network(out, id, area, local, source->network, palette,
+                                                area);
+                          }
+                          if (draw_traffic_too) {
+                            draw_traffic(out, id, local, source->traffic, palette, area);
+                          }
+                        });
     }
   }
   return true;

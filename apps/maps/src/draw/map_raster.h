@@ -10,9 +10,9 @@
 #include <memory>
 #include <optional>
 
+#include "app/projection.h"
 #include "draw/paint.h"
 #include "draw/palette.h"
-#include "app/projection.h"
 #include "platform/scene/scene.h"
 #include "sample/street_network.h"
 

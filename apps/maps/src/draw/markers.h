@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/projection.h"
 #include "draw/paint.h"
 #include "draw/palette.h"
-#include "app/projection.h"
 #include "model/types.h"
 #include "net/poi.h"
 #include "platform/theme/theme.h"

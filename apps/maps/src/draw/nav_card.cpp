@@ -4,9 +4,9 @@
 
 #include <fmt/format.h>
 
+#include "app/maps_app.h"
 #include "draw/directions_draw.h"
 #include "draw/format.h"
-#include "app/maps_app.h"
 #include "platform/surface/floating_placement.h"
 #include "platform/theme/theme.h"
 
@@ -16,8 +16,9 @@ namespace {
 
 using zarn_ui::floating_surface::PlacementEventKind;
 
-
-Rect grown(Rect const& r, double by) { return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by}; }
+Rect grown(Rect const& r, double by) {
+  return {r.x0 - by, r.y0 - by, r.x1 + by, r.y1 + by};
+}
 
 void draw_end_button(Scene& scene, Affine const& t, TextRenderer const& text,
                      zarn_ui::Theme const& theme, Rect const& b, bool hover) {
@@ -117,19 +118,18 @@ void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRend
 
   RouteStep const* step = route.steps.empty() ? nullptr : &route.steps.front();
   std::string_view const glyph = step ? maneuver_glyph(step->maneuver) : "\xE2\x86\x91";
-  std::string_view const instruction = step ? std::string_view(step->instruction)
-                                            : std::string_view("Continue on the route");
+  std::string_view const instruction =
+      step ? std::string_view(step->instruction) : std::string_view("Continue on the route");
   double const step_distance = step ? step->distance_m : route.distance_m;
   fill_circle(scene, t, x0 + 34, y0 + 66, 18, theme.accent.multiply_alpha(0.18f));
   draw_text_centered(text, scene, t, glyph, 17, theme.accent, x0 + 16, x0 + 52, y0 + 56);
-  paint_text_fitted(text, scene, t, instruction, 15, theme.text, x0 + 64, y0 + 47,
-                    (x1 - x0) - 82);
+  paint_text_fitted(text, scene, t, instruction, 15, theme.text, x0 + 64, y0 + 47, (x1 - x0) - 82);
   paint_text(text, scene, t, format_distance(step_distance), 12, theme.text_secondary, x0 + 64,
              y0 + 70);
 
   stroke_line(scene, t, x0 + 16, y0 + 98, x1 - 16, y0 + 98, theme.border, 1);
-  paint_text_weighted(text, scene, t, format_duration(route.duration_s), 16, theme.accent,
-                      x0 + 16, y0 + 114, 3);
+  paint_text_weighted(text, scene, t, format_duration(route.duration_s), 16, theme.accent, x0 + 16,
+                      y0 + 114, 3);
   draw_text_right(text, scene, t, fmt::format("{} remaining", format_distance(route.distance_m)),
                   12, theme.text_secondary, x1 - 16, y0 + 116);
 }
@@ -186,7 +186,9 @@ std::optional<zarn_ui::floating_surface::SurfaceSpec> MapsApp::surface_spec() co
   return nav_surface_spec(*this);
 }
 
-void MapsApp::set_detached_rect(Rect rect) { detached_rect = rect; }
+void MapsApp::set_detached_rect(Rect rect) {
+  detached_rect = rect;
+}
 
 void MapsApp::apply_placement_event(zarn_ui::floating_surface::PlacementEvent const& event) {
   apply_nav_placement_event(*this, event);

@@ -143,8 +143,7 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
     paint_text_fitted(text, scene, t, status, 12, theme.text_secondary, L, status_y,
                       std::max(CW - 72 * s, 20.0));
     fill_rounded_rect(scene, t, retry, 7, theme.surface);
-    draw_text_centered(text, scene, t, "Retry", 12, theme.accent, retry.x0, retry.x1,
-                       status_y - 1);
+    draw_text_centered(text, scene, t, "Retry", 12, theme.accent, retry.x0, retry.x1, status_y - 1);
     add_offline_target(app, retry, OfflinePanelAction::retry_missing());
   } else {
     paint_text(text, scene, t, status, 12, theme.text_secondary, L, status_y);

@@ -17,9 +17,8 @@ namespace {
 
 constexpr float SHEET_BODY_SIZE = 13.0f;
 
-constexpr std::string_view ATTRIBUTION_BODY =
-    "Map data \xC2\xA9 OpenStreetMap contributors\n"
-    "Basemap tiles \xC2\xA9 CARTO";
+constexpr std::string_view ATTRIBUTION_BODY = "Map data \xC2\xA9 OpenStreetMap contributors\n"
+                                              "Basemap tiles \xC2\xA9 CARTO";
 constexpr std::string_view LICENSES_BODY =
     "OpenStreetMap data \xE2\x80\x94 Open Database License (ODbL)\n"
     "CARTO basemaps \xE2\x80\x94 under CARTO's basemap terms\n"
@@ -41,7 +40,8 @@ zarn_ui::widget::ModalDialog build_attribution_sheet(bool licences,
   ModalDialog dialog =
       modal_dialog_new(licences ? "Licenses" : "Attribution",
                        Text(licences ? LICENSES_BODY : ATTRIBUTION_BODY, SHEET_BODY_SIZE));
-  dialog = modal_dialog_with_primary(std::move(dialog), "Close", [close_flag] { *close_flag = true; });
+  dialog =
+      modal_dialog_with_primary(std::move(dialog), "Close", [close_flag] { *close_flag = true; });
   dialog = modal_dialog_with_dismiss(std::move(dialog), [close_flag] { *close_flag = true; });
   dialog.preferred_size = SHEET_SIZE;
   modal_dialog_layout_frame(dialog);
@@ -64,7 +64,9 @@ void open_attribution_sheet(AttributionSheet& sheet, bool licences) {
   sheet.state = licences ? SHEET_LICENSES : SHEET_ATTRIBUTION;
 }
 
-bool attribution_sheet_open(AttributionSheet const& sheet) { return sheet.state != SHEET_CLOSED; }
+bool attribution_sheet_open(AttributionSheet const& sheet) {
+  return sheet.state != SHEET_CLOSED;
+}
 
 void close_attribution_sheet(AttributionSheet& sheet) {
   sheet.state = SHEET_CLOSED;

@@ -8,22 +8,27 @@ namespace {
 
 constexpr std::string_view ELLIPSIS = "\xE2\x80\xA6";
 
-zarn_ui::Stroke stroke_of(double width) { return zarn_ui::Stroke::with_width(width); }
+zarn_ui::Stroke stroke_of(double width) {
+  return zarn_ui::Stroke::with_width(width);
+}
 
-Affine at(Affine const& t, double x, double y) { return t * Affine::translate(x, y); }
+Affine at(Affine const& t, double x, double y) {
+  return t * Affine::translate(x, y);
+}
 
-}  // namespace
+} // namespace
 
 void fill_rect(Scene& scene, Affine const& t, Rect const& rect, Color color) {
   scene.fill(zarn_ui::FillRule::NonZero, t, color, rect);
 }
 
-void fill_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius, Color color) {
+void fill_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius,
+                       Color color) {
   scene.fill(zarn_ui::FillRule::NonZero, t, color, zarn_ui::RoundedRect(rect, radius));
 }
 
-void stroke_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius, Color color,
-                         double width) {
+void stroke_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius,
+                         Color color, double width) {
   scene.stroke(stroke_of(width), t, color, zarn_ui::RoundedRect(rect, radius));
 }
 
@@ -130,4 +135,4 @@ void paint_text_fitted(TextRenderer const& text, Scene& scene, Affine const& t, 
                          static_cast<float>(max_width + 1.0));
 }
 
-}  // namespace maps
+} // namespace maps

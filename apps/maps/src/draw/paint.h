@@ -24,12 +24,12 @@ using zarn_ui::TextRenderer;
 namespace palette_colors {
 /// Under floating cards: black at 46/255.
 inline constexpr Color SHADOW{0.0f, 0.0f, 0.0f, 46.0f / 255.0f};
-}  // namespace palette_colors
+} // namespace palette_colors
 
 void fill_rect(Scene& scene, Affine const& t, Rect const& rect, Color color);
 void fill_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius, Color color);
-void stroke_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius, Color color,
-                         double width);
+void stroke_rounded_rect(Scene& scene, Affine const& t, Rect const& rect, double radius,
+                         Color color, double width);
 void fill_circle(Scene& scene, Affine const& t, double x, double y, double radius, Color color);
 void stroke_circle(Scene& scene, Affine const& t, double x, double y, double radius, Color color,
                    double width);
@@ -66,4 +66,4 @@ void paint_text_fitted(TextRenderer const& text, Scene& scene, Affine const& t, 
 std::string ellipsize_text(TextRenderer const& text, std::string_view s, float size,
                            double max_width);
 
-}  // namespace maps
+} // namespace maps

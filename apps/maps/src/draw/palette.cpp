@@ -99,29 +99,46 @@ MapPalette map_palette(zarn_ui::Theme const& theme) {
 
 Color category_color(zarn_ui::Theme const& theme, PlaceCategory category) {
   switch (category) {
-    case PlaceCategory::Landmark: return theme.danger;
-    case PlaceCategory::Cafe: return theme.warning;
-    case PlaceCategory::Restaurant: return mix_colors(theme.danger, theme.warning, 0.5f);
-    case PlaceCategory::Bar: return theme.tint_2;
-    case PlaceCategory::Museum: return theme.info;
-    case PlaceCategory::Park: return theme.success;
-    case PlaceCategory::Transit: return theme.tint_1;
-    case PlaceCategory::Hotel: return theme.tint_3;
-    case PlaceCategory::Shop: return theme.warning;
-    case PlaceCategory::Hospital: return theme.danger;
-    case PlaceCategory::Other: break;
+  case PlaceCategory::Landmark:
+    return theme.danger;
+  case PlaceCategory::Cafe:
+    return theme.warning;
+  case PlaceCategory::Restaurant:
+    return mix_colors(theme.danger, theme.warning, 0.5f);
+  case PlaceCategory::Bar:
+    return theme.tint_2;
+  case PlaceCategory::Museum:
+    return theme.info;
+  case PlaceCategory::Park:
+    return theme.success;
+  case PlaceCategory::Transit:
+    return theme.tint_1;
+  case PlaceCategory::Hotel:
+    return theme.tint_3;
+  case PlaceCategory::Shop:
+    return theme.warning;
+  case PlaceCategory::Hospital:
+    return theme.danger;
+  case PlaceCategory::Other:
+    break;
   }
   return theme.neutral;
 }
 
 Color leg_mode_color(zarn_ui::Theme const& theme, LegMode mode) {
   switch (mode) {
-    case LegMode::Walk: return theme.overlay_text_muted;
-    case LegMode::Bus: return theme.info;
-    case LegMode::Tram: return theme.danger;
-    case LegMode::Subway: return theme.accent;
-    case LegMode::Rail: return theme.success;
-    case LegMode::Ferry: break;
+  case LegMode::Walk:
+    return theme.overlay_text_muted;
+  case LegMode::Bus:
+    return theme.info;
+  case LegMode::Tram:
+    return theme.danger;
+  case LegMode::Subway:
+    return theme.accent;
+  case LegMode::Rail:
+    return theme.success;
+  case LegMode::Ferry:
+    break;
   }
   return theme.tint_2;
 }
@@ -135,4 +152,4 @@ Color leg_color(zarn_ui::Theme const& theme, TransitLeg const& leg) {
   return leg_mode_color(theme, leg.mode);
 }
 
-}  // namespace maps
+} // namespace maps

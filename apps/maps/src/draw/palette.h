@@ -21,14 +21,14 @@ std::optional<zarn_ui::Color> parse_hex_color(std::string_view text);
 
 struct DarkTest {
   bool dark = false;
-  double luminance = 0.0;  // of the surface colour, in byte values
+  double luminance = 0.0; // of the surface colour, in byte values
 };
 DarkTest is_dark_theme(zarn_ui::Theme const& theme);
 
 struct MapPalette {
   zarn_ui::Color land, building, building_edge, park, park_edge, water, minor_road, road_casing,
       major_road, highway, route, route_casing, marker_halo, placeholder;
-  std::array<zarn_ui::Color, 4> traffic;  // free flowing .. standstill
+  std::array<zarn_ui::Color, 4> traffic; // free flowing .. standstill
   zarn_ui::Color traffic_casing;
 };
 MapPalette map_palette(zarn_ui::Theme const& theme);
@@ -38,4 +38,4 @@ zarn_ui::Color leg_mode_color(zarn_ui::Theme const& theme, LegMode mode);
 /// The leg's own colour when its text parses, else its mode's.
 zarn_ui::Color leg_color(zarn_ui::Theme const& theme, TransitLeg const& leg);
 
-}  // namespace maps
+} // namespace maps

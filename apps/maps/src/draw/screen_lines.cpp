@@ -90,8 +90,9 @@ std::vector<Point> simplify_polyline(std::vector<Point> const& points, double to
     double worst = -1.0;
     std::size_t at = first;
     for (std::size_t i = first + 1; i < last; ++i) {
-      double const d = finite(points[i]) ? segment_distance_sq(points[i], points[first], points[last])
-                                         : tol_sq * 2.0 + 1.0; // never dropped
+      double const d = finite(points[i])
+                           ? segment_distance_sq(points[i], points[first], points[last])
+                           : tol_sq * 2.0 + 1.0; // never dropped
       if (d > worst) {
         worst = d;
         at = i;
@@ -118,8 +119,7 @@ std::vector<Point> simplify_polyline(std::vector<Point> const& points, double to
 
 std::vector<std::vector<Point>> const& ScreenLine::visible_runs(std::vector<LatLon> const& geometry,
                                                                 MapProjection const& projection,
-                                                                double width,
-                                                                Rect const& visible) {
+                                                                double width, Rect const& visible) {
   double const zoom = projection.zoom;
   if (!std::isfinite(zoom)) {
     runs_.clear();

@@ -32,9 +32,10 @@ class ScreenLine {
 public:
   /// The parts of the line whose segments, stroked `width` wide, can show inside `visible`,
   /// each a run of consecutive simplified points, in order along the line.
-  std::vector<std::vector<zarn_ui::Point>> const&
-  visible_runs(std::vector<LatLon> const& geometry, MapProjection const& projection,
-               double width, zarn_ui::Rect const& visible);
+  std::vector<std::vector<zarn_ui::Point>> const& visible_runs(std::vector<LatLon> const& geometry,
+                                                               MapProjection const& projection,
+                                                               double width,
+                                                               zarn_ui::Rect const& visible);
 
   /// How many times the projection and simplification were made (for tests).
   std::uint64_t builds() const { return builds_; }

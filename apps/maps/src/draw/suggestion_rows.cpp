@@ -26,7 +26,6 @@ double suggestions_card_height(std::size_t rows) {
   return CARD_PADDING + ROW_PITCH * static_cast<double>(rows);
 }
 
-
 void paint_row_texts(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
                      zarn_ui::Theme const& theme, Rect const& card, double y, Place const& place) {
   std::string const distance = distance_text(app, place.pos);
@@ -53,7 +52,8 @@ void paint_selected_row(MapsApp const& app, Scene& scene, Affine const& t,
   }
 }
 
-void paint_highlighted_row(Scene& scene, Affine const& t, zarn_ui::Theme const& theme, Rect const& row) {
+void paint_highlighted_row(Scene& scene, Affine const& t, zarn_ui::Theme const& theme,
+                           Rect const& row) {
   fill_rounded_rect(scene, t, row, 8.0, theme.accent.multiply_alpha(0.2f));
   stroke_rounded_rect(scene, t, row, 8.0, theme.focus_border, 1.5);
 }

@@ -34,6 +34,7 @@ void paint_selected_row(MapsApp const& app, Scene& scene, Affine const& t,
                         zarn_ui::Theme const& theme, Rect const& row, Place const& place);
 
 /// The row the arrow keys rest on.
-void paint_highlighted_row(Scene& scene, Affine const& t, zarn_ui::Theme const& theme, Rect const& row);
+void paint_highlighted_row(Scene& scene, Affine const& t, zarn_ui::Theme const& theme,
+                           Rect const& row);
 
 } // namespace maps

@@ -54,7 +54,8 @@ void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::s
   }
 }
 
-void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places) {
+void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field,
+                              std::vector<Place> places) {
   (field == ORIGIN_FIELD ? editor.origin_suggestions : editor.dest_suggestions) = std::move(places);
   if (field == editor.active) {
     editor.highlighted.reset(); // a row of the old list means nothing in the new one
@@ -103,7 +104,8 @@ bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const&
   }
   EndpointHit h = *hit;
   end_search_editing(app.search_box);
-  bool const needs_field = h.kind == EndpointHitKind::Field || h.kind == EndpointHitKind::Suggestion;
+  bool const needs_field =
+      h.kind == EndpointHitKind::Field || h.kind == EndpointHitKind::Suggestion;
   if (needs_field && h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
     h.kind = EndpointHitKind::Inert; // belongs to neither field
   }
@@ -130,7 +132,6 @@ bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const&
   }
   return true;
 }
-
 
 void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
                          zarn_ui::Modifiers modifiers, double scale) {
@@ -163,12 +164,10 @@ void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key
   auto& input = dest ? editor.dest_input : editor.origin_input;
   auto& synced = dest ? editor.dest_text : editor.origin_text;
   input.set_focused(true);
-  auto const outcome =
-      zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
+  auto const outcome = zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
   if (outcome == zarn_ui::widget::InputOutcome::Submitted) {
     editor.debounce.reset();
-    app.endpoint_query_changed(
-        {EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
+    app.endpoint_query_changed({EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
   }
   if (input.take_dirty()) {
     endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);

@@ -32,14 +32,14 @@ struct EndpointHit {
   zarn_ui::Rect rect;
   EndpointHitKind kind = EndpointHitKind::Inert;
   std::uint8_t field = NO_FIELD;
-  std::size_t index = 0;  // suggestion row; only for Suggestion
+  std::size_t index = 0; // suggestion row; only for Suggestion
   bool operator==(EndpointHit const&) const = default;
 };
 
 struct EndpointEditor {
   zarn_ui::widget::TextInput origin_input;
   zarn_ui::widget::TextInput dest_input;
-  std::string origin_text;  // last texts synchronised from the model's queries
+  std::string origin_text; // last texts synchronised from the model's queries
   std::string dest_text;
   std::vector<Place> origin_suggestions;
   std::vector<Place> dest_suggestions;
@@ -64,7 +64,8 @@ void edit_endpoint(EndpointEditor& editor, std::uint8_t field);
 /// Stores each given text that differs from the synchronised one; the active field's input
 /// shows it too.
 void sync_endpoint_texts(EndpointEditor& editor, std::string_view origin, std::string_view dest);
-void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field, std::vector<Place> places);
+void set_endpoint_suggestions(EndpointEditor& editor, std::uint8_t field,
+                              std::vector<Place> places);
 /// The answer a field's search ended with; none while it runs.
 void set_endpoint_answer(EndpointEditor& editor, std::uint8_t field,
                          std::optional<std::string> answer);

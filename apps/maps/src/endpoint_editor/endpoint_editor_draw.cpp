@@ -10,8 +10,9 @@
 
 namespace maps {
 
-Rect draw_endpoint_field(EndpointEditor& editor, Scene& scene, Affine const& t, zarn_ui::Theme const& theme,
-                         Rect const& rect, Color dot, std::uint8_t field) {
+Rect draw_endpoint_field(EndpointEditor& editor, Scene& scene, Affine const& t,
+                         zarn_ui::Theme const& theme, Rect const& rect, Color dot,
+                         std::uint8_t field) {
   fill_rounded_rect(scene, t, rect, 9, theme.surface);
   stroke_rounded_rect(scene, t, rect, 9, editor.active == field ? theme.border_focus : theme.border,
                       1);

@@ -104,7 +104,8 @@ std::vector<LatLon> simplify_polyline(std::span<LatLon const> points, double tol
 /// -1 past the end). Nothing at the end of the text (also in the middle of a value) and for a
 /// value longer than 64 bits.
 template <class NextByte>
-[[gnu::always_inline]] inline std::optional<std::int64_t> read_polyline_value(NextByte&& next_byte) {
+[[gnu::always_inline]] inline std::optional<std::int64_t>
+read_polyline_value(NextByte&& next_byte) {
   std::uint64_t value = 0;
   unsigned shift = 0;
   while (true) {
@@ -146,7 +147,8 @@ template <class NextByte>
   }
   std::int64_t next_lat = 0;
   std::int64_t next_lon = 0;
-  if (__builtin_add_overflow(lat, *dlat, &next_lat) || __builtin_add_overflow(lon, *dlon, &next_lon)) {
+  if (__builtin_add_overflow(lat, *dlat, &next_lat) ||
+      __builtin_add_overflow(lon, *dlon, &next_lon)) {
     return false;
   }
   lat = next_lat;

@@ -134,7 +134,7 @@ inline double bound(Chord const& chord, Box const& b) {
   double const m = std::max(std::max(std::fabs(px), std::fabs(py)) + b.hu + b.hv,
                             std::max(std::fabs(chord.dx), std::fabs(chord.dy)));
   double const off = POSITION_ROUNDING * std::max({std::fabs(b.cx), std::fabs(b.cy),
-                                                    std::fabs(chord.s.x), std::fabs(chord.s.y)});
+                                                   std::fabs(chord.s.x), std::fabs(chord.s.y)});
   double const margin =
       ROUNDING_MARGIN * m * m + (2.0 * m + off) * off + std::numeric_limits<double>::min();
   if (chord.len2 <= DEGENERATE_SEGMENT_EPSILON) {
@@ -153,7 +153,7 @@ inline double bound(Chord const& chord, Box const& b) {
 }
 
 template <class Plane> class BoxedSearch {
- public:
+public:
   explicit BoxedSearch(Plane const& plane) : plane_(plane) {
     boxes_.resize(plane.size() / BOX_POINTS);
     for (std::size_t k = 0; k < boxes_.size(); ++k) {
@@ -191,14 +191,16 @@ template <class Plane> class BoxedSearch {
     settle(chord, candidates_, far);
   }
 
- private:
+private:
   struct Candidate {
     double bound;
     std::size_t first;
     std::size_t points;
   };
 
-  static std::size_t round_up(std::size_t v, std::size_t step) { return (v + step - 1) / step * step; }
+  static std::size_t round_up(std::size_t v, std::size_t step) {
+    return (v + step - 1) / step * step;
+  }
 
   // The box along the line from `o` to `last` around the points `visit` hands out.
   template <class Visit> static Box enclose(PlanePoint o, PlanePoint last, Visit visit) {
@@ -266,8 +268,9 @@ template <class Plane> class BoxedSearch {
     if (candidates.empty()) {
       return;
     }
-    auto const top = std::max_element(candidates.begin(), candidates.end(),
-                                      [](Candidate const& a, Candidate const& b) { return a.bound < b.bound; });
+    auto const top =
+        std::max_element(candidates.begin(), candidates.end(),
+                         [](Candidate const& a, Candidate const& b) { return a.bound < b.bound; });
     if (top->bound <= floor_) {
       return;
     }
@@ -299,7 +302,6 @@ template <class Plane> class BoxedSearch {
   std::vector<Candidate> candidates_;
   double floor_ = 0.0;
 };
-
 
 // Positions on a plane in metres around the line's first point, east and north.
 struct Projection {
@@ -391,8 +393,9 @@ static_assert(simplify_detail::MayCopyPlane<PointList>);
 /// At most `max_points` points come out (at least two): a line that keeps more keeps every
 /// k-th of them, k as small as fits, and may then leave the tolerance.
 template <class Line>
-std::vector<LatLon> simplify_line(Line const& line, double tolerance_m, std::uint64_t& work_left,
-                                  std::size_t max_points = std::numeric_limits<std::size_t>::max()) {
+std::vector<LatLon>
+simplify_line(Line const& line, double tolerance_m, std::uint64_t& work_left,
+              std::size_t max_points = std::numeric_limits<std::size_t>::max()) {
   using namespace simplify_detail;
   using Cursor = typename Line::Cursor;
   std::size_t const n = line.size();

@@ -6,15 +6,15 @@
 #include <string_view>
 #include <variant>
 
-#include "draw/chrome_draw.h"
 #include "app/maps_app.h"
+#include "base/utf8.h"
+#include "draw/chrome_draw.h"
 #include "draw/markers.h"
 #include "draw/nav_card.h"
 #include "draw/overflow_menu.h"
 #include "draw/side_panel_draw.h"
 #include "input/perform_ui_action.h"
 #include "input/semantics.h"
-#include "base/utf8.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
 #include "platform/widgets/deliver.h"
@@ -194,8 +194,8 @@ private:
     if (!app_.model.route || app_.nav_card_rects[NAV_DRAG_HEADER].is_empty()) {
       return false; // not painted in the window
     }
-    Rect const card = app_.nav_placement.presentation_transform().transform_rect_bbox(
-        nav_card_shown_rect(app_));
+    Rect const card =
+        app_.nav_placement.presentation_transform().transform_rect_bbox(nav_card_shown_rect(app_));
     return card.contains(p);
   }
 
@@ -244,7 +244,8 @@ private:
         return;
       }
     }
-    if (app_.model.panel == Panel::Directions && press_endpoint_editor(app_, p, event_, modifiers_, scale_)) {
+    if (app_.model.panel == Panel::Directions &&
+        press_endpoint_editor(app_, p, event_, modifiers_, scale_)) {
       return;
     }
     if (press_hit_target(p)) {
@@ -297,9 +298,9 @@ private:
     bool const on_clear = search != nullptr && search->item.kind == SearchItem::Kind::Clear;
     // A suggestion row reads the list, so the row picks before the list goes; clearing is
     // part of editing, so the field keeps the keyboard.
-    bool const keeps_focus =
-        search != nullptr && (on_field || on_clear || search->item.kind == SearchItem::Kind::Inert ||
-                              search->item.kind == SearchItem::Kind::Result);
+    bool const keeps_focus = search != nullptr && (on_field || on_clear ||
+                                                   search->item.kind == SearchItem::Kind::Inert ||
+                                                   search->item.kind == SearchItem::Kind::Result);
     if (!keeps_focus) {
       end_search_editing(app_.search_box);
     }
@@ -378,7 +379,8 @@ private:
     }
     return std::any_of(app_.hit_targets.begin(), app_.hit_targets.end(), [&](HitTarget const& t) {
       auto const* search = std::get_if<UiAction::Search>(&t.action.value);
-      return search != nullptr && search->item.kind == SearchItem::Kind::Inert && t.rect.contains(p);
+      return search != nullptr && search->item.kind == SearchItem::Kind::Inert &&
+             t.rect.contains(p);
     });
   }
 

@@ -20,14 +20,19 @@ void post(MapsApp& app, zarn_ui::doc::Document& doc, MapsAction::Value value) {
 
 void perform_search_item(MapsApp& app, zarn_ui::doc::Document& doc, SearchItem const& item) {
   switch (item.kind) {
-    case SearchItem::Kind::Field: app.search_box.editing = true; break;
-    case SearchItem::Kind::Clear:
-      clear_search_suggestions(app.search_box);
-      app.model.query.clear();
-      app.model.results.clear();
-      break;
-    case SearchItem::Kind::Result: pick_search_suggestion(app, &doc, item.index); break;
-    case SearchItem::Kind::Inert: break;
+  case SearchItem::Kind::Field:
+    app.search_box.editing = true;
+    break;
+  case SearchItem::Kind::Clear:
+    clear_search_suggestions(app.search_box);
+    app.model.query.clear();
+    app.model.results.clear();
+    break;
+  case SearchItem::Kind::Result:
+    pick_search_suggestion(app, &doc, item.index);
+    break;
+  case SearchItem::Kind::Inert:
+    break;
   }
 }
 
@@ -44,7 +49,7 @@ void toggle_overflow_menu(MapsApp& app) {
   }
 }
 
-}  // namespace
+} // namespace
 
 void perform_ui_action(MapsApp& app, zarn_ui::State& state, UiAction action) {
   zarn_ui::doc::Document& doc = state.document();
@@ -127,4 +132,4 @@ void perform_ui_action(MapsApp& app, zarn_ui::State& state, UiAction action) {
   std::visit(visit, action.value);
 }
 
-}  // namespace maps
+} // namespace maps

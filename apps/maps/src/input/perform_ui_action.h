@@ -17,4 +17,4 @@ class MapsApp;
 /// the hit targets it came from.
 void perform_ui_action(MapsApp& app, zarn_ui::State& state, UiAction action);
 
-}  // namespace maps
+} // namespace maps

@@ -14,14 +14,14 @@ namespace maps {
 namespace {
 
 constexpr std::array<std::string_view, 7> PUBLISHED_IDS = {
-    "maps.locate",   "maps.search",   "maps.toggle-traffic", "maps.open-place",
+    "maps.locate",     "maps.search",   "maps.toggle-traffic", "maps.open-place",
     "maps.directions", "maps.open-poi", "maps.directions-poi"};
 
 constexpr std::string_view IN_PROGRESS = "A location request is already in progress";
 constexpr std::string_view NO_LOCATION_SERVICE =
     "The location service is unavailable in this session";
 
-}  // namespace
+} // namespace
 
 base::Result<std::string> decode_json_string(std::span<std::uint8_t const> bytes) {
   std::string_view const text(reinterpret_cast<char const*>(bytes.data()), bytes.size());
@@ -125,8 +125,8 @@ zarn_ui::widget::StartOutcome MapsApp::start_action(zarn_actions::RequestId cons
   return invoke_action_wrapped(effect, id, argument);
 }
 
-std::optional<zarn_actions::ActionCompletion> MapsApp::take_action_result(
-    zarn_actions::RequestId const& request) {
+std::optional<zarn_actions::ActionCompletion>
+MapsApp::take_action_result(zarn_actions::RequestId const& request) {
   if (!pending_request || *pending_request != request || !finished_action) {
     return std::nullopt;
   }
@@ -140,4 +140,4 @@ std::optional<std::vector<zarn_ui::doc::ChangeHash>> MapsApp::take_host_record()
   return std::exchange(actions.first_heads, std::nullopt);
 }
 
-}  // namespace maps
+} // namespace maps

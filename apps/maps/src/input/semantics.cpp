@@ -27,7 +27,6 @@ using zarn_ui::widget::SemanticArgument;
 
 constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
 
-
 constexpr std::string_view MENU_ITEM_PREFIX = "maps.menu:";
 constexpr std::string_view ORIGIN_FIELD_ID = "maps.route.origin";
 constexpr std::string_view DEST_FIELD_ID = "maps.route.destination";
@@ -51,9 +50,9 @@ void append_endpoint_specs(MapsApp const& app, std::vector<SemanticControl>& out
       continue;
     }
     auto const& input = field == ORIGIN_FIELD ? editor.origin_input : editor.dest_input;
-    SemanticControl c = make_control(input.placeholder(),
-                                     std::string(field == ORIGIN_FIELD ? ORIGIN_FIELD_ID : DEST_FIELD_ID),
-                                     ROLE_SEARCH_FIELD, STATE_NOT_APPLICABLE, *rect);
+    SemanticControl c = make_control(
+        input.placeholder(), std::string(field == ORIGIN_FIELD ? ORIGIN_FIELD_ID : DEST_FIELD_ID),
+        ROLE_SEARCH_FIELD, STATE_NOT_APPLICABLE, *rect);
     c.attributes.takes_text = true;
     out.push_back(std::move(c));
   }
@@ -62,7 +61,8 @@ void append_endpoint_specs(MapsApp const& app, std::vector<SemanticControl>& out
   }
   auto const& list = endpoint_list(editor, editor.active);
   for (auto const& hit : editor.hits) {
-    if (hit.kind == EndpointHitKind::Suggestion && hit.field == editor.active && hit.index < list.size()) {
+    if (hit.kind == EndpointHitKind::Suggestion && hit.field == editor.active &&
+        hit.index < list.size()) {
       out.push_back(make_control(list[hit.index].name,
                                  fmt::format("{}{}", ENDPOINT_RESULT_PREFIX, list[hit.index].id),
                                  ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, hit.rect));
@@ -100,7 +100,8 @@ std::optional<AccessNode> overflow_menu_node(MapsApp const& app) {
     item.focused = menu.hovered() == i;
     items.push_back(std::move(item));
   }
-  AccessNode node = AccessNode{}.with_id("maps.menu").with_name("More map options").with_bounds(menu.rect());
+  AccessNode node =
+      AccessNode{}.with_id("maps.menu").with_name("More map options").with_bounds(menu.rect());
   node.role = zarn_ui::access::ROLE_MENU;
   return std::move(node).with_children(std::move(items));
 }
@@ -108,10 +109,11 @@ std::optional<AccessNode> overflow_menu_node(MapsApp const& app) {
 /// Sets the text of a shown text field as if typed; false for other ids.
 bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) {
   if (id == "maps.search") {
-    bool const shown = std::any_of(app.hit_targets.begin(), app.hit_targets.end(), [](auto const& t) {
-      auto const* s = std::get_if<UiAction::Search>(&t.action.value);
-      return s != nullptr && s->item == SearchItem::field();
-    });
+    bool const shown =
+        std::any_of(app.hit_targets.begin(), app.hit_targets.end(), [](auto const& t) {
+          auto const* s = std::get_if<UiAction::Search>(&t.action.value);
+          return s != nullptr && s->item == SearchItem::field();
+        });
     if (shown) {
       set_search_text(app, text);
     }
@@ -156,7 +158,7 @@ bool value_less_outside_panel(SemanticArgument const& argument) {
          argument.kind == SemanticArgument::Kind::Activate;
 }
 
-}  // namespace
+} // namespace
 
 Rect map_control_rect(Rect const& map_rect, std::uint8_t index) {
   if (index >= MAP_CONTROL_COUNT) {
@@ -178,17 +180,18 @@ std::uint8_t hit_map_control(Rect const& map_rect, double x, double y) {
 std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index) {
   Rect const rect = map_control_rect(app.map_rect, index);
   switch (static_cast<MapControl>(index)) {
-    case MapControl::ZoomIn:
-      return make_control("Zoom in", "maps.control:zoom-in", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE, rect);
-    case MapControl::ZoomOut:
-      return make_control("Zoom out", "maps.control:zoom-out", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE,
-                     rect);
-    case MapControl::Locate:
-      return make_control("Use my location", "maps.control:locate", ROLE_PUSH_BUTTON,
-                     STATE_NOT_APPLICABLE, rect);
-    case MapControl::Traffic:
-      return make_control("Traffic", "maps.control:traffic", ROLE_SWITCH,
-                     app.traffic_on ? STATE_ON : STATE_OFF, rect);
+  case MapControl::ZoomIn:
+    return make_control("Zoom in", "maps.control:zoom-in", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE,
+                        rect);
+  case MapControl::ZoomOut:
+    return make_control("Zoom out", "maps.control:zoom-out", ROLE_PUSH_BUTTON, STATE_NOT_APPLICABLE,
+                        rect);
+  case MapControl::Locate:
+    return make_control("Use my location", "maps.control:locate", ROLE_PUSH_BUTTON,
+                        STATE_NOT_APPLICABLE, rect);
+  case MapControl::Traffic:
+    return make_control("Traffic", "maps.control:traffic", ROLE_SWITCH,
+                        app.traffic_on ? STATE_ON : STATE_OFF, rect);
   }
   return std::nullopt;
 }
@@ -205,7 +208,7 @@ std::vector<SemanticControl> map_control_specs(MapsApp const& app) {
   Rect const& end_button = app.nav_card_rects[0];
   if (!end_button.is_empty() && app.model.route) {
     out.push_back(make_control("End navigation", "maps.navigation.end", ROLE_PUSH_BUTTON,
-                          STATE_NOT_APPLICABLE, end_button));
+                               STATE_NOT_APPLICABLE, end_button));
   }
   for (auto const& target : app.hit_targets) {
     if (auto c = hit_target_spec(app, target)) {
@@ -258,7 +261,8 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
   std::vector<AccessNode> children;
   auto menu = app.offline_panel.open ? std::nullopt : overflow_menu_node(app);
   // The open menu takes the keys, so it holds the focus.
-  std::string const focus = app.offline_panel.open || menu ? std::string() : focused_control_id(app);
+  std::string const focus =
+      app.offline_panel.open || menu ? std::string() : focused_control_id(app);
   bool focus_placed = false;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
@@ -302,7 +306,8 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
                                   SemanticArgument const& argument) {
   if (attribution_sheet_open(app.attribution_sheet)) {
     // Modal: only the sheet's own buttons perform.
-    return value_less_outside_panel(argument) && perform_attribution_sheet_button(app.attribution_sheet, id);
+    return value_less_outside_panel(argument) &&
+           perform_attribution_sheet_button(app.attribution_sheet, id);
   }
   if (app.offline_panel.open) {
     if (id == "maps.offline.search" || argument.kind != SemanticArgument::Kind::Empty) {
@@ -337,12 +342,12 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
     return true;
   }
   if (id == "maps.search") {
-    return false;  // the search field takes it
+    return false; // the search field takes it
   }
   if (id == ORIGIN_FIELD_ID || id == DEST_FIELD_ID) {
     bool const dest = id == DEST_FIELD_ID;
     if (!(dest ? app.endpoints.dest_rect : app.endpoints.origin_rect)) {
-      return false;  // the directions panel does not show it
+      return false; // the directions panel does not show it
     }
     start_endpoint_edit(app, dest ? DEST_FIELD : ORIGIN_FIELD);
     return true;
@@ -362,7 +367,8 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
     std::string_view const digits = id.substr(MENU_ITEM_PREFIX.size());
     std::size_t index = 0;
     auto const [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
-    if (ec != std::errc{} || end != digits.data() + digits.size() || index >= app.overflow_menu.items().size()) {
+    if (ec != std::errc{} || end != digits.data() + digits.size() ||
+        index >= app.overflow_menu.items().size()) {
       return false;
     }
     app.overflow_menu.close();
@@ -372,7 +378,7 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
   for (auto const& target : app.hit_targets) {
     auto const exposed = ui_action_spec(app, target.action);
     if (exposed && exposed->id == id) {
-      UiAction action = target.action;  // the performer may rebuild the list
+      UiAction action = target.action; // the performer may rebuild the list
       perform_ui_action(app, state, std::move(action));
       return true;
     }
@@ -380,7 +386,7 @@ bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::stri
   return false;
 }
 
-}  // namespace maps
+} // namespace maps
 
 namespace maps {
 
@@ -392,8 +398,8 @@ zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
   zarn_ui::access::AccessPresentation out;
   out.lists.push_back({"maps.search-result:", "Search suggestions"});
   out.lists.push_back({std::string(ENDPOINT_RESULT_PREFIX), endpoints.active == DEST_FIELD
-                                                              ? "Destination suggestions"
-                                                              : "Starting point suggestions"});
+                                                                ? "Destination suggestions"
+                                                                : "Starting point suggestions"});
   // The map is the window's picture while nothing covers it: the sheet replaces the tree and the
   // offline panel lists its own controls.
   if (attribution_sheet_open(attribution_sheet) || offline_panel.open || map_rect.is_empty()) {
@@ -416,4 +422,4 @@ bool MapsApp::perform_semantic_action(zarn_ui::State& state, std::string_view id
   return maps_perform_semantic_action(*this, state, id, argument);
 }
 
-}  // namespace maps
+} // namespace maps

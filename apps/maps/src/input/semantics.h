@@ -75,4 +75,4 @@ std::optional<zarn_ui::Rect> maps_semantic_node_rect(MapsApp const& app,
 bool maps_perform_semantic_action(MapsApp& app, zarn_ui::State& state, std::string_view id,
                                   zarn_ui::widget::SemanticArgument const& argument);
 
-}  // namespace maps
+} // namespace maps

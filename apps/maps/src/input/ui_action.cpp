@@ -41,10 +41,10 @@ std::optional<SemanticControl> search_spec(MapsApp const& app, SearchItem const&
     if (item.index < list.size()) {
       Place const& place = list[item.index];
       return make_control(fmt::format("Open {}", place.name),
-                     fmt::format("maps.search-result:{}", place.id), ROLE_PUSH_BUTTON);
+                          fmt::format("maps.search-result:{}", place.id), ROLE_PUSH_BUTTON);
     }
     return make_control("Search result " + one_based(item.index),
-                   fmt::format("maps.search-result:{}", item.index), ROLE_PUSH_BUTTON);
+                        fmt::format("maps.search-result:{}", item.index), ROLE_PUSH_BUTTON);
   }
   case SearchItem::Kind::Inert:
     return std::nullopt;
@@ -78,7 +78,8 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
           [&](A::Search const& a) -> Spec { return search_spec(app, a.item); },
           [&](A::TogglePanelCollapse const&) -> Spec {
             return make_control(app.panel_collapsed ? "Expand panel" : "Collapse panel",
-                           "maps.panel-collapse", ROLE_TOGGLE_BUTTON, on_off(app.panel_collapsed));
+                                "maps.panel-collapse", ROLE_TOGGLE_BUTTON,
+                                on_off(app.panel_collapsed));
           },
           [](A::BackToPlaces const&) -> Spec {
             return make_control("Back to places", "maps.panel.back", ROLE_PUSH_BUTTON);
@@ -86,13 +87,14 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
           [&](A::TravelMode const& a) -> Spec {
             std::string_view const name = travel_mode_display_name(a.mode);
             return make_control(fmt::format("Travel by {}", name),
-                           fmt::format("maps.mode:{}", base::utf8::to_lower(name)), ROLE_CHOICE,
-                           on_off(model.mode == a.mode));
+                                fmt::format("maps.mode:{}", base::utf8::to_lower(name)),
+                                ROLE_CHOICE, on_off(model.mode == a.mode));
           },
           [&](A::OpenSavedPlace const& a) -> Spec {
             Place const* place = find_place(model, a.id);
-            return make_control(place ? fmt::format("Open {}", place->name) : std::string("Open place"),
-                           fmt::format("maps.place:{}", a.id), ROLE_PUSH_BUTTON);
+            return make_control(place ? fmt::format("Open {}", place->name)
+                                      : std::string("Open place"),
+                                fmt::format("maps.place:{}", a.id), ROLE_PUSH_BUTTON);
           },
           [&](A::OpenPoi const& a) -> Spec {
             std::string label = "Open nearby place";
@@ -102,24 +104,26 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
                 break;
               }
             }
-            return make_control(std::move(label), fmt::format("maps.poi:{}", a.id), ROLE_PUSH_BUTTON);
+            return make_control(std::move(label), fmt::format("maps.poi:{}", a.id),
+                                ROLE_PUSH_BUTTON);
           },
           [](A::ClosePoi const&) -> Spec {
             return make_control("Close place details", "maps.poi.close", ROLE_PUSH_BUTTON);
           },
           [](A::PoiDirections const&) -> Spec {
-            return make_control("Directions to this place", "maps.poi.directions", ROLE_PUSH_BUTTON);
+            return make_control("Directions to this place", "maps.poi.directions",
+                                ROLE_PUSH_BUTTON);
           },
           [](A::SearchAgain const& a) -> Spec {
             return make_control(fmt::format("Search again for {}", a.text),
-                           fmt::format("maps.recent:{}", a.text), ROLE_PUSH_BUTTON);
+                                fmt::format("maps.recent:{}", a.text), ROLE_PUSH_BUTTON);
           },
           [](A::ClearRecents const&) -> Spec {
             return make_control("Clear search history", "maps.recent.clear", ROLE_PUSH_BUTTON);
           },
           [&](A::ToggleNavigation const&) -> Spec {
             return make_control(app.nav_open ? "Close map navigation" : "Open map navigation",
-                           "maps.navigation", ROLE_TOGGLE_BUTTON, on_off(app.nav_open));
+                                "maps.navigation", ROLE_TOGGLE_BUTTON, on_off(app.nav_open));
           },
           [](A::CloseNavigation const&) -> Spec { return std::nullopt; },
           [](A::Directions const&) -> Spec {
@@ -131,7 +135,7 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
           [&](A::ToggleSaved const&) -> Spec {
             Place const* place = selected_place(model);
             return make_control("Save or unsave place", "maps.save", ROLE_TOGGLE_BUTTON,
-                           on_off(place != nullptr && place->saved));
+                                on_off(place != nullptr && place->saved));
           },
           [](A::ClearRoute const&) -> Spec {
             return make_control("Clear route", "maps.route.clear", ROLE_PUSH_BUTTON);
@@ -143,26 +147,27 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
             bool const arrive_mode = model.transit_time.mode == ::maps::TransitTimeMode::Arrive;
             if (a.arrive) {
               return make_control("Arrive by", "maps.transit-time:arrive", ROLE_CHOICE,
-                             on_off(arrive_mode));
+                                  on_off(arrive_mode));
             }
             return make_control("Leave at", "maps.transit-time:depart", ROLE_CHOICE,
-                           on_off(!arrive_mode));
+                                on_off(!arrive_mode));
           },
           [](A::TransitTimeDelta const& a) -> Spec {
             return make_control(a.minutes < 0 ? "Earlier" : "Later",
-                           fmt::format("maps.transit-time:delta:{}", a.minutes), ROLE_PUSH_BUTTON);
+                                fmt::format("maps.transit-time:delta:{}", a.minutes),
+                                ROLE_PUSH_BUTTON);
           },
           [](A::LeaveNow const&) -> Spec {
             return make_control("Leave now", "maps.transit-time:now", ROLE_PUSH_BUTTON);
           },
           [&](A::SelectJourney const& a) -> Spec {
             return make_control("Journey option " + one_based(a.index),
-                           fmt::format("maps.journey:{}", a.index), ROLE_CHOICE,
-                           on_off(model.transit_choice == a.index));
+                                fmt::format("maps.journey:{}", a.index), ROLE_CHOICE,
+                                on_off(model.transit_choice == a.index));
           },
           [&](A::Overflow const&) -> Spec {
             return make_control("More map options", "maps.overflow", ROLE_TOGGLE_BUTTON,
-                           on_off(app.overflow_menu.is_open()));
+                                on_off(app.overflow_menu.is_open()));
           },
       },
       action.value);

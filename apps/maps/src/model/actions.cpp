@@ -53,8 +53,10 @@ struct DebugVisit {
   std::string operator()(MapsAction::ClearRegions const&) const { return "ClearRegions"; }
 };
 
-}  // namespace
+} // namespace
 
-std::string debug_text(MapsAction const& action) { return std::visit(DebugVisit{}, action.value); }
+std::string debug_text(MapsAction const& action) {
+  return std::visit(DebugVisit{}, action.value);
+}
 
-}  // namespace maps
+} // namespace maps

@@ -77,9 +77,9 @@ struct MapsAction {
 
   /// The alternatives in this order; value.index() is the variant number and the index into
   /// MAPS_ACTION_NAMES.
-  using Value = std::variant<UpsertPlaces, SetPlaceSaved, CommitSearch, ClearRecents,
-                             SetTravelMode, SetTransitTime, ClearRoute, SetRoute, SetTransit,
-                             ClearTransit, AddRegion, DeleteRegion, ClearRegions>;
+  using Value = std::variant<UpsertPlaces, SetPlaceSaved, CommitSearch, ClearRecents, SetTravelMode,
+                             SetTransitTime, ClearRoute, SetRoute, SetTransit, ClearTransit,
+                             AddRegion, DeleteRegion, ClearRegions>;
   Value value;
 
   bool operator==(MapsAction const&) const = default;
@@ -87,9 +87,9 @@ struct MapsAction {
 
 /// Variant names in declaration order; error texts list them in this order.
 inline constexpr std::array<std::string_view, 13> MAPS_ACTION_NAMES = {
-    "UpsertPlaces", "SetPlaceSaved", "CommitSearch", "ClearRecents", "SetTravelMode",
-    "SetTransitTime", "ClearRoute", "SetRoute", "SetTransit", "ClearTransit",
-    "AddRegion", "DeleteRegion", "ClearRegions"};
+    "UpsertPlaces",   "SetPlaceSaved", "CommitSearch", "ClearRecents", "SetTravelMode",
+    "SetTransitTime", "ClearRoute",    "SetRoute",     "SetTransit",   "ClearTransit",
+    "AddRegion",      "DeleteRegion",  "ClearRegions"};
 
 static_assert(std::variant_size_v<MapsAction::Value> == MAPS_ACTION_NAMES.size());
 
@@ -102,4 +102,4 @@ inline std::string_view variant_name(MapsAction const& action) {
 /// unnamed value, and the bare name for variants without members (`ClearRoute`).
 std::string debug_text(MapsAction const& action);
 
-}  // namespace maps
+} // namespace maps

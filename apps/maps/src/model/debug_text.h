@@ -16,11 +16,9 @@ namespace detail {
 
 void append_debug_string(std::string& out, std::string_view text);
 
-template <class T>
-void append_debug(std::string& out, T const& value);
+template <class T> void append_debug(std::string& out, T const& value);
 
-template <class T>
-void append_debug_value(std::string& out, T const& value) {
+template <class T> void append_debug_value(std::string& out, T const& value) {
   if constexpr (std::same_as<T, bool>) {
     out += value ? "true" : "false";
   } else if constexpr (std::same_as<T, double>) {
@@ -30,17 +28,15 @@ void append_debug_value(std::string& out, T const& value) {
   } else if constexpr (std::same_as<T, std::string>) {
     append_debug_string(out, value);
   } else {
-    out += debug_text(value);  // found by argument-dependent lookup
+    out += debug_text(value); // found by argument-dependent lookup
   }
 }
 
-template <class T>
-void append_debug(std::string& out, T const& value) {
+template <class T> void append_debug(std::string& out, T const& value) {
   append_debug_value(out, value);
 }
 
-template <class T>
-void append_debug(std::string& out, std::optional<T> const& value) {
+template <class T> void append_debug(std::string& out, std::optional<T> const& value) {
   if (!value) {
     out += "None";
     return;
@@ -50,8 +46,7 @@ void append_debug(std::string& out, std::optional<T> const& value) {
   out += ")";
 }
 
-template <class T>
-void append_debug(std::string& out, std::vector<T> const& values) {
+template <class T> void append_debug(std::string& out, std::vector<T> const& values) {
   out += "[";
   for (std::size_t i = 0; i < values.size(); ++i) {
     if (i) {
@@ -62,14 +57,13 @@ void append_debug(std::string& out, std::vector<T> const& values) {
   out += "]";
 }
 
-}  // namespace detail
+} // namespace detail
 
 class DebugStruct {
- public:
+public:
   explicit DebugStruct(std::string_view name) : out_(name) {}
 
-  template <class T>
-  DebugStruct& field(std::string_view name, T const& value) {
+  template <class T> DebugStruct& field(std::string_view name, T const& value) {
     out_ += first_ ? " { " : ", ";
     first_ = false;
     out_ += name;
@@ -85,9 +79,9 @@ class DebugStruct {
     return std::move(out_);
   }
 
- private:
+private:
   std::string out_;
   bool first_ = true;
 };
 
-}  // namespace maps
+} // namespace maps

@@ -20,8 +20,7 @@ using namespace json_forms;
 // ---------------------------------------------------------------------------------------------
 // Text writer.
 
-template <class T>
-void write(std::string& out, T const& value) {
+template <class T> void write(std::string& out, T const& value) {
   if constexpr (std::same_as<T, std::string>) {
     append_json_string(out, value);
   } else if constexpr (std::same_as<T, bool>) {
@@ -96,8 +95,7 @@ void write(std::string& out, T const& value) {
 // ---------------------------------------------------------------------------------------------
 // Value-tree builder: the same form as the text, member order kept by ordered_json.
 
-template <class T>
-nlohmann::ordered_json to_value(T const& value) {
+template <class T> nlohmann::ordered_json to_value(T const& value) {
   using J = nlohmann::ordered_json;
   if constexpr (std::same_as<T, std::string>) {
     // As in the text, malformed UTF-8 becomes U+FFFD (nlohmann's dump() would throw on it).
@@ -149,24 +147,19 @@ nlohmann::ordered_json to_value(T const& value) {
   }
 }
 
+} // namespace
 
-}  // namespace
-
-
-template <JsonWritable T>
-std::string to_json_text(T const& value) {
+template <JsonWritable T> std::string to_json_text(T const& value) {
   std::string out;
   write(out, value);
   return out;
 }
 
-template <JsonWritable T>
-void append_json_text(std::string& out, T const& value) {
+template <JsonWritable T> void append_json_text(std::string& out, T const& value) {
   write(out, value);
 }
 
-template <JsonWritable T>
-nlohmann::ordered_json to_json_value(T const& value) {
+template <JsonWritable T> nlohmann::ordered_json to_json_value(T const& value) {
   return to_value(value);
 }
 
@@ -177,11 +170,10 @@ std::vector<std::uint8_t> to_json_bytes(MapsAction const& action) {
   return {text.begin(), text.end()};
 }
 
-#define MAPS_JSON_WRITABLE(T)                                            \
-  template std::string to_json_text<T>(T const&);                        \
-  template void append_json_text<T>(std::string&, T const&);             \
+#define MAPS_JSON_WRITABLE(T)                                                                      \
+  template std::string to_json_text<T>(T const&);                                                  \
+  template void append_json_text<T>(std::string&, T const&);                                       \
   template nlohmann::ordered_json to_json_value<T>(T const&);
-
 
 MAPS_JSON_WRITABLE(LatLon)
 MAPS_JSON_WRITABLE(Place)
@@ -202,4 +194,4 @@ MAPS_JSON_WRITABLE(Panel)
 
 #undef MAPS_JSON_WRITABLE
 
-}  // namespace maps
+} // namespace maps

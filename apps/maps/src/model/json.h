@@ -28,36 +28,31 @@ concept JsonWritable =
     std::same_as<T, LatLon> || std::same_as<T, Place> || std::same_as<T, RouteStep> ||
     std::same_as<T, Route> || std::same_as<T, TransitLeg> || std::same_as<T, TransitJourney> ||
     std::same_as<T, TransitTime> || std::same_as<T, DownloadedRegion> ||
-    std::same_as<T, ActivePlan> || std::same_as<T, MapsAction> ||
-    std::same_as<T, PlaceCategory> || std::same_as<T, Maneuver> || std::same_as<T, TravelMode> ||
-    std::same_as<T, LegMode> || std::same_as<T, TransitTimeMode> || std::same_as<T, Panel>;
+    std::same_as<T, ActivePlan> || std::same_as<T, MapsAction> || std::same_as<T, PlaceCategory> ||
+    std::same_as<T, Maneuver> || std::same_as<T, TravelMode> || std::same_as<T, LegMode> ||
+    std::same_as<T, TransitTimeMode> || std::same_as<T, Panel>;
 
 /// Types that can be read from JSON: the written ones and the older-layout MapModel.
 template <class T>
 concept JsonReadable = JsonWritable<T> || std::same_as<T, MapModel>;
 
 /// Compact JSON text of `value`.
-template <JsonWritable T>
-std::string to_json_text(T const& value);
+template <JsonWritable T> std::string to_json_text(T const& value);
 
 /// Appends the compact JSON text of `value` to `out`.
-template <JsonWritable T>
-void append_json_text(std::string& out, T const& value);
+template <JsonWritable T> void append_json_text(std::string& out, T const& value);
 
 /// The same form as a value tree, members in the order of the text (callers include
 /// <nlohmann/json.hpp> to use it).
-template <JsonWritable T>
-nlohmann::ordered_json to_json_value(T const& value);
+template <JsonWritable T> nlohmann::ordered_json to_json_value(T const& value);
 
 /// The payload bytes of an action: its compact JSON text.
 std::vector<std::uint8_t> to_json_bytes(MapsAction const& action);
 
 /// Reads one value; only whitespace may follow it.
-template <JsonReadable T>
-base::Result<T> from_json_text(std::string_view text);
+template <JsonReadable T> base::Result<T> from_json_text(std::string_view text);
 
 /// As from_json_text, for payload bytes (strings must be well-formed UTF-8).
-template <JsonReadable T>
-base::Result<T> from_json_bytes(std::span<std::uint8_t const> bytes);
+template <JsonReadable T> base::Result<T> from_json_bytes(std::span<std::uint8_t const> bytes);
 
-}  // namespace maps
+} // namespace maps

@@ -24,8 +24,8 @@ using namespace json_forms;
 
 struct Ctx {
   JsonReader r;
-  std::string key;      // the member name last read
-  std::string scratch;  // texts read only to be shown in an error
+  std::string key;     // the member name last read
+  std::string scratch; // texts read only to be shown in an error
 };
 
 std::string debug_quoted(std::string_view text) {
@@ -38,31 +38,37 @@ std::string debug_quoted(std::string_view text) {
 [[noreturn]] void invalid_type(Ctx& c, std::string_view expected) {
   std::string found;
   switch (c.r.peek()) {
-    case JsonReader::Kind::Null:
-      c.r.read_null();
-      found = "null";
-      break;
-    case JsonReader::Kind::Bool:
-      found = fmt::format("boolean `{}`", c.r.read_bool());
-      break;
-    case JsonReader::Kind::Number: {
-      JsonNumber const n = c.r.read_number();
-      if (n.integral && !n.overflow) {
-        found = fmt::format("integer `{}`", n.token);
-      } else {
-        auto const d = n.to_f64();
-        found = fmt::format("floating point `{}`", d ? base::format_f64(*d) : std::string(n.token));
-      }
-      break;
+  case JsonReader::Kind::Null:
+    c.r.read_null();
+    found = "null";
+    break;
+  case JsonReader::Kind::Bool:
+    found = fmt::format("boolean `{}`", c.r.read_bool());
+    break;
+  case JsonReader::Kind::Number: {
+    JsonNumber const n = c.r.read_number();
+    if (n.integral && !n.overflow) {
+      found = fmt::format("integer `{}`", n.token);
+    } else {
+      auto const d = n.to_f64();
+      found = fmt::format("floating point `{}`", d ? base::format_f64(*d) : std::string(n.token));
     }
-    case JsonReader::Kind::String:
-      c.r.read_string(c.scratch);
-      found = "string " + debug_quoted(c.scratch);
-      break;
-    case JsonReader::Kind::Array: found = "sequence"; break;
-    case JsonReader::Kind::Object: found = "map"; break;
-    case JsonReader::Kind::End: c.r.fail("EOF while parsing a value");
-    case JsonReader::Kind::Other: c.r.fail("expected value");
+    break;
+  }
+  case JsonReader::Kind::String:
+    c.r.read_string(c.scratch);
+    found = "string " + debug_quoted(c.scratch);
+    break;
+  case JsonReader::Kind::Array:
+    found = "sequence";
+    break;
+  case JsonReader::Kind::Object:
+    found = "map";
+    break;
+  case JsonReader::Kind::End:
+    c.r.fail("EOF while parsing a value");
+  case JsonReader::Kind::Other:
+    c.r.fail("expected value");
   }
   c.r.fail(fmt::format("invalid type: {}, expected {}", found, expected));
 }
@@ -96,8 +102,7 @@ std::size_t find_name(std::array<std::string_view, N> const& names, std::string_
   return N;
 }
 
-template <class I>
-constexpr std::string_view integer_name() {
+template <class I> constexpr std::string_view integer_name() {
   if constexpr (std::same_as<I, std::uint8_t>) {
     return "u8";
   } else if constexpr (std::same_as<I, std::uint32_t>) {
@@ -110,8 +115,7 @@ constexpr std::string_view integer_name() {
   }
 }
 
-template <class I>
-void read_integer(Ctx& c, I& out) {
+template <class I> void read_integer(Ctx& c, I& out) {
   constexpr std::string_view name = integer_name<I>();
   if (c.r.peek() != JsonReader::Kind::Number) {
     invalid_type(c, name);
@@ -128,7 +132,7 @@ void read_integer(Ctx& c, I& out) {
       if constexpr (std::signed_integral<I>) {
         fits = n.magnitude <= static_cast<std::uint64_t>(std::numeric_limits<I>::max()) + 1;
       } else {
-        fits = n.magnitude == 0;  // "-0"
+        fits = n.magnitude == 0; // "-0"
       }
     } else {
       fits = n.magnitude <= static_cast<std::uint64_t>(std::numeric_limits<I>::max());
@@ -146,11 +150,9 @@ void read_integer(Ctx& c, I& out) {
   }
 }
 
-template <class T>
-void read(Ctx& c, T& out);
+template <class T> void read(Ctx& c, T& out);
 
-template <class T>
-void read_record(Ctx& c, T& out) {
+template <class T> void read_record(Ctx& c, T& out) {
   using R = Record<T>;
   constexpr std::size_t n_fields = field_count<T>();
   auto const kind = c.r.peek();
@@ -216,8 +218,7 @@ void read_record(Ctx& c, T& out) {
   }
 }
 
-template <class E>
-void read_enum(Ctx& c, E& out) {
+template <class E> void read_enum(Ctx& c, E& out) {
   auto const& names = Enum<E>::names;
   auto const kind = c.r.peek();
   if (kind == JsonReader::Kind::String) {
@@ -246,8 +247,7 @@ void read_enum(Ctx& c, E& out) {
   }
 }
 
-template <class A>
-void read_alternative(Ctx& c, A& alt, bool bare) {
+template <class A> void read_alternative(Ctx& c, A& alt, bool bare) {
   if constexpr (std::is_empty_v<A>) {
     if (!bare) {
       if (c.r.peek() != JsonReader::Kind::Null) {
@@ -268,8 +268,7 @@ void read_alternative(Ctx& c, A& alt, bool bare) {
   }
 }
 
-template <class U>
-void read_union(Ctx& c, U& out) {
+template <class U> void read_union(Ctx& c, U& out) {
   auto const& names = Union<U>::names;
   auto const kind = c.r.peek();
   if (kind == JsonReader::Kind::String) {
@@ -290,14 +289,14 @@ void read_union(Ctx& c, U& out) {
   using V = decltype(out.value);
   [&]<std::size_t... I>(std::index_sequence<I...>) {
     ((index == I ? (read_alternative(c, out.value.template emplace<I>(), bare), 0) : 0), ...);
-  }(std::make_index_sequence<std::variant_size_v<V>>{});
+  }
+  (std::make_index_sequence<std::variant_size_v<V>>{});
   if (!bare && c.r.next_key(c.key)) {
     c.r.fail("expected an object with a single member");
   }
 }
 
-template <class T>
-void read(Ctx& c, T& out) {
+template <class T> void read(Ctx& c, T& out) {
   if constexpr (std::same_as<T, std::string>) {
     if (c.r.peek() != JsonReader::Kind::String) {
       invalid_type(c, "a string");
@@ -345,8 +344,7 @@ void read(Ctx& c, T& out) {
   }
 }
 
-template <class T>
-base::Result<T> parse(std::string_view text) {
+template <class T> base::Result<T> parse(std::string_view text) {
   try {
     Ctx c{JsonReader(text), {}, {}};
     T out{};
@@ -358,22 +356,18 @@ base::Result<T> parse(std::string_view text) {
   }
 }
 
+} // namespace
 
-}  // namespace
-
-template <JsonReadable T>
-base::Result<T> from_json_text(std::string_view text) {
+template <JsonReadable T> base::Result<T> from_json_text(std::string_view text) {
   return parse<T>(text);
 }
 
-template <JsonReadable T>
-base::Result<T> from_json_bytes(std::span<std::uint8_t const> bytes) {
+template <JsonReadable T> base::Result<T> from_json_bytes(std::span<std::uint8_t const> bytes) {
   return parse<T>(std::string_view(reinterpret_cast<char const*>(bytes.data()), bytes.size()));
 }
-#define MAPS_JSON_READABLE(T)                                            \
-  template base::Result<T> from_json_text<T>(std::string_view);          \
+#define MAPS_JSON_READABLE(T)                                                                      \
+  template base::Result<T> from_json_text<T>(std::string_view);                                    \
   template base::Result<T> from_json_bytes<T>(std::span<std::uint8_t const>);
-
 
 MAPS_JSON_READABLE(LatLon)
 MAPS_JSON_READABLE(Place)
@@ -395,4 +389,4 @@ MAPS_JSON_READABLE(MapModel)
 
 #undef MAPS_JSON_READABLE
 
-}  // namespace maps
+} // namespace maps

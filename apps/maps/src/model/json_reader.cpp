@@ -15,7 +15,9 @@ namespace maps {
 
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Decimal order of magnitude of a number token: the value lies in [10^(order-1), 10^order).
 // Only used to tell an underflow from an overflow, so a saturated exponent is fine.
@@ -63,8 +65,8 @@ long decimal_order(std::string_view token) {
 
 constexpr std::uint64_t EXACT_LIMIT = std::uint64_t{1} << 53;
 
-constexpr std::uint64_t DECIMAL_SHIFT[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000,
-                                           100000000};
+constexpr std::uint64_t DECIMAL_SHIFT[] = {1,      10,      100,      1000,     10000,
+                                           100000, 1000000, 10000000, 100000000};
 
 // Appends the run of ASCII digits at p to `value` (modulo 2^64) and returns its end. Eight
 // bytes are looked at together where the text has them: the fraction of a coordinate is one
@@ -101,7 +103,7 @@ char const* append_digits(char const* p, char const* end, std::uint64_t& value) 
   return p;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<double> JsonNumber::convert_token() const {
   double value = 0.0;
@@ -113,7 +115,7 @@ std::optional<double> JsonNumber::convert_token() const {
     return std::nullopt;
   }
   if (res.ec != std::errc{}) {
-    return std::nullopt;  // not reached for tokens of read_number
+    return std::nullopt; // not reached for tokens of read_number
   }
   return value;
 }
@@ -131,7 +133,9 @@ void JsonReader::fail_at(std::string_view message, std::size_t pos) const {
   throw JsonError(fmt::format("{} at line {} column {}", message, line, pos - line_start));
 }
 
-void JsonReader::fail(std::string_view message) const { fail_at(message, pos_); }
+void JsonReader::fail(std::string_view message) const {
+  fail_at(message, pos_);
+}
 
 void JsonReader::expect_literal(std::string_view word) {
   if (in_.substr(pos_, word.size()) != word) {
@@ -140,8 +144,7 @@ void JsonReader::expect_literal(std::string_view word) {
     while (pos_ + i < in_.size() && i < word.size() && in_[pos_ + i] == word[i]) {
       ++i;
     }
-    fail_at(pos_ + i >= in_.size() ? "EOF while parsing a value" : "expected ident",
-            pos_ + i + 1);
+    fail_at(pos_ + i >= in_.size() ? "EOF while parsing a value" : "expected ident", pos_ + i + 1);
   }
   pos_ += word.size();
 }
@@ -404,34 +407,51 @@ void JsonReader::scan_string(std::string* out) {
     char const e = in_[pos_++];
     char32_t cp = 0;
     switch (e) {
-      case '"': cp = '"'; break;
-      case '\\': cp = '\\'; break;
-      case '/': cp = '/'; break;
-      case 'b': cp = '\b'; break;
-      case 'f': cp = '\f'; break;
-      case 'n': cp = '\n'; break;
-      case 'r': cp = '\r'; break;
-      case 't': cp = '\t'; break;
-      case 'u': {
-        std::uint32_t high = read_hex4();
-        if (high >= 0xDC00 && high <= 0xDFFF) {
-          fail_at("lone trailing surrogate in hex escape", pos_);
-        }
-        if (high >= 0xD800 && high <= 0xDBFF) {
-          if (in_.substr(pos_, 2) != "\\u") {
-            fail_at("lone leading surrogate in hex escape", pos_);
-          }
-          pos_ += 2;
-          std::uint32_t const low = read_hex4();
-          if (low < 0xDC00 || low > 0xDFFF) {
-            fail_at("lone leading surrogate in hex escape", pos_);
-          }
-          high = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
-        }
-        cp = static_cast<char32_t>(high);
-        break;
+    case '"':
+      cp = '"';
+      break;
+    case '\\':
+      cp = '\\';
+      break;
+    case '/':
+      cp = '/';
+      break;
+    case 'b':
+      cp = '\b';
+      break;
+    case 'f':
+      cp = '\f';
+      break;
+    case 'n':
+      cp = '\n';
+      break;
+    case 'r':
+      cp = '\r';
+      break;
+    case 't':
+      cp = '\t';
+      break;
+    case 'u': {
+      std::uint32_t high = read_hex4();
+      if (high >= 0xDC00 && high <= 0xDFFF) {
+        fail_at("lone trailing surrogate in hex escape", pos_);
       }
-      default: fail_at("invalid escape", pos_);
+      if (high >= 0xD800 && high <= 0xDBFF) {
+        if (in_.substr(pos_, 2) != "\\u") {
+          fail_at("lone leading surrogate in hex escape", pos_);
+        }
+        pos_ += 2;
+        std::uint32_t const low = read_hex4();
+        if (low < 0xDC00 || low > 0xDFFF) {
+          fail_at("lone leading surrogate in hex escape", pos_);
+        }
+        high = 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+      }
+      cp = static_cast<char32_t>(high);
+      break;
+    }
+    default:
+      fail_at("invalid escape", pos_);
     }
     if (out != nullptr) {
       base::utf8::append(*out, cp);
@@ -487,26 +507,36 @@ bool JsonReader::next_key(std::string& key) {
 
 void JsonReader::skip_value() {
   switch (peek()) {
-    case Kind::Null: read_null(); return;
-    case Kind::Bool: read_bool(); return;
-    case Kind::Number: read_number(); return;
-    case Kind::String: scan_string(nullptr); return;
-    case Kind::Array:
-      begin_array();
-      while (next_element()) {
-        skip_value();
-      }
-      return;
-    case Kind::Object: {
-      begin_object();
-      std::string key;
-      while (next_key(key)) {
-        skip_value();
-      }
-      return;
+  case Kind::Null:
+    read_null();
+    return;
+  case Kind::Bool:
+    read_bool();
+    return;
+  case Kind::Number:
+    read_number();
+    return;
+  case Kind::String:
+    scan_string(nullptr);
+    return;
+  case Kind::Array:
+    begin_array();
+    while (next_element()) {
+      skip_value();
     }
-    case Kind::End: fail_at("EOF while parsing a value", pos_);
-    case Kind::Other: fail_at("expected value", pos_ + 1);
+    return;
+  case Kind::Object: {
+    begin_object();
+    std::string key;
+    while (next_key(key)) {
+      skip_value();
+    }
+    return;
+  }
+  case Kind::End:
+    fail_at("EOF while parsing a value", pos_);
+  case Kind::Other:
+    fail_at("expected value", pos_ + 1);
   }
 }
 
@@ -517,4 +547,4 @@ void JsonReader::finish() {
   }
 }
 
-}  // namespace maps
+} // namespace maps

@@ -17,7 +17,7 @@ namespace maps {
 inline constexpr int MAX_JSON_DEPTH = 128;
 
 class JsonError : public std::runtime_error {
- public:
+public:
   using std::runtime_error::runtime_error;
 };
 
@@ -62,7 +62,7 @@ struct JsonNumber {
     return POWERS[k];
   }
 
- private:
+private:
   std::optional<double> convert_token() const;
 };
 
@@ -74,7 +74,7 @@ struct JsonReaderOptions {
 };
 
 class JsonReader {
- public:
+public:
   enum class Kind { Null, Bool, Number, String, Array, Object, End, Other };
 
   explicit JsonReader(std::string_view input, JsonReaderOptions options = {})
@@ -87,15 +87,20 @@ class JsonReader {
       return Kind::End;
     }
     switch (in_[pos_]) {
-      case 'n': return Kind::Null;
-      case 't':
-      case 'f': return Kind::Bool;
-      case '"': return Kind::String;
-      case '[': return Kind::Array;
-      case '{': return Kind::Object;
-      default:
-        return (in_[pos_] == '-' || (in_[pos_] >= '0' && in_[pos_] <= '9')) ? Kind::Number
-                                                                            : Kind::Other;
+    case 'n':
+      return Kind::Null;
+    case 't':
+    case 'f':
+      return Kind::Bool;
+    case '"':
+      return Kind::String;
+    case '[':
+      return Kind::Array;
+    case '{':
+      return Kind::Object;
+    default:
+      return (in_[pos_] == '-' || (in_[pos_] >= '0' && in_[pos_] <= '9')) ? Kind::Number
+                                                                          : Kind::Other;
     }
   }
 
@@ -170,7 +175,7 @@ class JsonReader {
   /// Throws JsonError with `message` and the current position.
   [[noreturn]] void fail(std::string_view message) const;
 
- private:
+private:
   void skip_ws() {
     while (pos_ < in_.size() &&
            (in_[pos_] == ' ' || in_[pos_] == '\t' || in_[pos_] == '\n' || in_[pos_] == '\r')) {
@@ -210,4 +215,4 @@ class JsonReader {
   bool first_ = false;
 };
 
-}  // namespace maps
+} // namespace maps

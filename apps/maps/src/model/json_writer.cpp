@@ -41,17 +41,31 @@ void append_json_string(std::string& out, std::string_view text) {
     }
     ++pos;
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      default:
-        out += "\\u00";
-        out.push_back(HEX[c >> 4]);
-        out.push_back(HEX[c & 0xF]);
+    case '"':
+      out += "\\\"";
+      break;
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\b':
+      out += "\\b";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\f':
+      out += "\\f";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    default:
+      out += "\\u00";
+      out.push_back(HEX[c >> 4]);
+      out.push_back(HEX[c & 0xF]);
     }
   }
   out.push_back('"');
@@ -77,4 +91,4 @@ void append_json_i64(std::string& out, std::int64_t value) {
   out.append(buf, res.ptr);
 }
 
-}  // namespace maps
+} // namespace maps

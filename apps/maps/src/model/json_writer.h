@@ -18,6 +18,8 @@ void append_json_f64(std::string& out, double value);
 void append_json_u64(std::string& out, std::uint64_t value);
 void append_json_i64(std::string& out, std::int64_t value);
 
-inline void append_json_bool(std::string& out, bool value) { out += value ? "true" : "false"; }
+inline void append_json_bool(std::string& out, bool value) {
+  out += value ? "true" : "false";
+}
 
-}  // namespace maps
+} // namespace maps

@@ -8,14 +8,16 @@ namespace maps {
 
 namespace {
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-}  // namespace
+} // namespace
 
 bool equals_ignore_ascii_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return ascii_lower(x) == ascii_lower(y);
+         });
 }
 
 bool apply_recent_search(std::vector<std::string>& recents, std::string_view query) {
@@ -68,23 +70,24 @@ void upsert_place(MapModel& model, Place place) {
 
 namespace {
 
-template <class Places>
-auto* find_in(Places& places, std::string_view id) {
+template <class Places> auto* find_in(Places& places, std::string_view id) {
   auto const it =
       std::find_if(places.begin(), places.end(), [&](Place const& p) { return p.id == id; });
   return it == places.end() ? nullptr : &*it;
 }
 
-}  // namespace
+} // namespace
 
 Place const* find_place(MapModel const& model, std::string_view id) {
   return find_in(model.places, id);
 }
 
-Place* find_place(MapModel& model, std::string_view id) { return find_in(model.places, id); }
+Place* find_place(MapModel& model, std::string_view id) {
+  return find_in(model.places, id);
+}
 
 Place const* selected_place(MapModel const& model) {
   return model.selected ? find_place(model, *model.selected) : nullptr;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -43,4 +43,4 @@ Place* find_place(MapModel& model, std::string_view id);
 /// find_place of model.selected; nullptr when nothing is selected or the id is not stored.
 Place const* selected_place(MapModel const& model);
 
-}  // namespace maps
+} // namespace maps

@@ -9,11 +9,13 @@ namespace maps {
 
 Place new_place(std::string_view id, std::string_view name, PlaceCategory category, double lat,
                 double lon, std::string_view address) {
-  return Place{std::string(id), std::string(name), category, std::string(address), {lat, lon},
-               false};
+  return Place{std::string(id),      std::string(name), category,
+               std::string(address), {lat, lon},        false};
 }
 
-MapModel default_map_model() { return MapModel{}; }
+MapModel default_map_model() {
+  return MapModel{};
+}
 
 std::string debug_text(LatLon const& v) {
   return DebugStruct("LatLon").field("lat", v.lat).field("lon", v.lon).finish();
@@ -80,7 +82,10 @@ std::string debug_text(TransitJourney const& v) {
 }
 
 std::string debug_text(TransitTime const& v) {
-  return DebugStruct("TransitTime").field("mode", v.mode).field("offset_min", v.offset_min).finish();
+  return DebugStruct("TransitTime")
+      .field("mode", v.mode)
+      .field("offset_min", v.offset_min)
+      .finish();
 }
 
 std::string debug_text(DownloadedRegion const& v) {
@@ -121,4 +126,4 @@ std::string debug_text(ActivePlan const& v) {
   return std::visit(Visit{}, v.value);
 }
 
-}  // namespace maps
+} // namespace maps

@@ -14,18 +14,38 @@
 namespace maps {
 
 struct LatLon {
-  double lat = 0.0;  // degrees, north positive
-  double lon = 0.0;  // degrees, east positive
+  double lat = 0.0; // degrees, north positive
+  double lon = 0.0; // degrees, east positive
   bool operator==(LatLon const&) const = default;
 };
 
 enum class PlaceCategory : std::uint8_t {
-  Landmark, Cafe, Restaurant, Bar, Museum, Park, Transit, Hotel, Shop, Hospital, Other,
+  Landmark,
+  Cafe,
+  Restaurant,
+  Bar,
+  Museum,
+  Park,
+  Transit,
+  Hotel,
+  Shop,
+  Hospital,
+  Other,
 };
 
 enum class Maneuver : std::uint8_t {
-  Depart, Continue, SlightLeft, Left, SharpLeft, SlightRight, Right, SharpRight, Uturn,
-  Roundabout, Merge, Arrive,
+  Depart,
+  Continue,
+  SlightLeft,
+  Left,
+  SharpLeft,
+  SlightRight,
+  Right,
+  SharpRight,
+  Uturn,
+  Roundabout,
+  Merge,
+  Arrive,
 };
 
 enum class TravelMode : std::uint8_t { Car, Transit, Bike, Foot };
@@ -38,11 +58,11 @@ enum class Panel : std::uint8_t { Explore, Directions };
 
 /// Variant names in declaration order, as the JSON forms and debug texts spell them.
 inline constexpr std::array<std::string_view, 11> PLACE_CATEGORY_NAMES = {
-    "Landmark", "Cafe", "Restaurant", "Bar", "Museum", "Park",
-    "Transit", "Hotel", "Shop", "Hospital", "Other"};
+    "Landmark", "Cafe",  "Restaurant", "Bar",      "Museum", "Park",
+    "Transit",  "Hotel", "Shop",       "Hospital", "Other"};
 inline constexpr std::array<std::string_view, 12> MANEUVER_NAMES = {
-    "Depart", "Continue", "SlightLeft", "Left", "SharpLeft", "SlightRight",
-    "Right", "SharpRight", "Uturn", "Roundabout", "Merge", "Arrive"};
+    "Depart", "Continue",   "SlightLeft", "Left",       "SharpLeft", "SlightRight",
+    "Right",  "SharpRight", "Uturn",      "Roundabout", "Merge",     "Arrive"};
 inline constexpr std::array<std::string_view, 4> TRAVEL_MODE_NAMES = {"Car", "Transit", "Bike",
                                                                       "Foot"};
 inline constexpr std::array<std::string_view, 6> LEG_MODE_NAMES = {"Walk",   "Bus",  "Tram",
@@ -65,13 +85,15 @@ constexpr std::string_view variant_name(LegMode v) {
 constexpr std::string_view variant_name(TransitTimeMode v) {
   return TRANSIT_TIME_MODE_NAMES[static_cast<std::size_t>(v)];
 }
-constexpr std::string_view variant_name(Panel v) { return PANEL_NAMES[static_cast<std::size_t>(v)]; }
+constexpr std::string_view variant_name(Panel v) {
+  return PANEL_NAMES[static_cast<std::size_t>(v)];
+}
 
 struct Place {
-  std::string id;  // unique key: "osm-node-203" from services, short fixed ids for samples
+  std::string id; // unique key: "osm-node-203" from services, short fixed ids for samples
   std::string name;
   PlaceCategory category = PlaceCategory::Other;
-  std::string address;  // one line, may be empty
+  std::string address; // one line, may be empty
   LatLon pos;
   bool saved = false;
   bool operator==(Place const&) const = default;
@@ -88,7 +110,7 @@ struct Route {
   TravelMode mode = TravelMode::Car;
   double distance_m = 0.0;
   double duration_s = 0.0;
-  std::vector<LatLon> geometry;  // in travel order
+  std::vector<LatLon> geometry; // in travel order
   std::vector<RouteStep> steps;
   LatLon from;
   LatLon to;
@@ -97,17 +119,17 @@ struct Route {
 
 struct TransitLeg {
   LegMode mode = LegMode::Walk;
-  std::string line;      // "U3", "17"
+  std::string line; // "U3", "17"
   std::string headsign;
   std::string from_name;
   std::string to_name;
-  std::string dep;  // "HH:MM"
+  std::string dep; // "HH:MM"
   std::string arr;
   std::uint32_t duration_min = 0;
   std::uint32_t num_stops = 0;
   std::vector<LatLon> geometry;
-  std::optional<std::string> color;       // "eb690b", absent when the service gives none
-  std::optional<std::string> text_color;  // same form
+  std::optional<std::string> color;      // "eb690b", absent when the service gives none
+  std::optional<std::string> text_color; // same form
   std::string agency;
   bool realtime = false;
   bool operator==(TransitLeg const&) const = default;
@@ -124,15 +146,15 @@ struct TransitJourney {
 
 struct TransitTime {
   TransitTimeMode mode = TransitTimeMode::Depart;
-  std::int32_t offset_min = 0;  // minutes from now; the UI keeps 0..1440 in steps of 15
+  std::int32_t offset_min = 0; // minutes from now; the UI keeps 0..1440 in steps of 15
   bool operator==(TransitTime const&) const = default;
 };
 
 struct DownloadedRegion {
-  std::string id;  // "region:…" for areas the user downloads
+  std::string id; // "region:…" for areas the user downloads
   std::string name;
-  LatLon min;  // south-west
-  LatLon max;  // north-east
+  LatLon min; // south-west
+  LatLon max; // north-east
   std::uint8_t z0 = 0;
   std::uint8_t z1 = 0;
   std::uint32_t tiles = 0;
@@ -169,27 +191,27 @@ inline constexpr std::size_t MAX_RECENTS = 8;
 
 /// The whole application model; the fields marked "doc" are also persisted.
 struct MapModel {
-  std::vector<Place> places;                 // doc; unique by id
-  std::vector<std::string> recents;          // doc; newest first, at most MAX_RECENTS
+  std::vector<Place> places;        // doc; unique by id
+  std::vector<std::string> recents; // doc; newest first, at most MAX_RECENTS
   std::optional<std::string> selected;
-  std::optional<Route> route;                // doc
-  std::vector<TransitJourney> transit;       // doc
+  std::optional<Route> route;          // doc
+  std::vector<TransitJourney> transit; // doc
   std::size_t transit_choice = 0;
   Panel panel = Panel::Explore;
-  TravelMode mode = TravelMode::Car;         // doc
+  TravelMode mode = TravelMode::Car; // doc
   std::string query;
   std::string origin_query;
   std::string dest_query;
-  TransitTime transit_time;                  // doc
+  TransitTime transit_time; // doc
   std::vector<Place> results;
-  std::optional<LatLon> origin;              // doc; absent: the route starts at the map centre
-  std::string origin_name = "Map centre";    // doc
-  std::optional<LatLon> dest;                // doc
-  std::string dest_name;                     // doc
+  std::optional<LatLon> origin;           // doc; absent: the route starts at the map centre
+  std::string origin_name = "Map centre"; // doc
+  std::optional<LatLon> dest;             // doc
+  std::string dest_name;                  // doc
   LatLon center{48.1371, 11.5754};
-  double zoom = 14.4;                        // the UI keeps 3..19
+  double zoom = 14.4; // the UI keeps 3..19
   std::string status;
-  std::vector<DownloadedRegion> regions;     // doc
+  std::vector<DownloadedRegion> regions; // doc
   bool operator==(MapModel const&) const = default;
 };
 
@@ -209,11 +231,23 @@ std::string debug_text(TransitJourney const& v);
 std::string debug_text(TransitTime const& v);
 std::string debug_text(DownloadedRegion const& v);
 std::string debug_text(ActivePlan const& v);
-inline std::string debug_text(PlaceCategory v) { return std::string(variant_name(v)); }
-inline std::string debug_text(Maneuver v) { return std::string(variant_name(v)); }
-inline std::string debug_text(TravelMode v) { return std::string(variant_name(v)); }
-inline std::string debug_text(LegMode v) { return std::string(variant_name(v)); }
-inline std::string debug_text(TransitTimeMode v) { return std::string(variant_name(v)); }
-inline std::string debug_text(Panel v) { return std::string(variant_name(v)); }
+inline std::string debug_text(PlaceCategory v) {
+  return std::string(variant_name(v));
+}
+inline std::string debug_text(Maneuver v) {
+  return std::string(variant_name(v));
+}
+inline std::string debug_text(TravelMode v) {
+  return std::string(variant_name(v));
+}
+inline std::string debug_text(LegMode v) {
+  return std::string(variant_name(v));
+}
+inline std::string debug_text(TransitTimeMode v) {
+  return std::string(variant_name(v));
+}
+inline std::string debug_text(Panel v) {
+  return std::string(variant_name(v));
+}
 
-}  // namespace maps
+} // namespace maps

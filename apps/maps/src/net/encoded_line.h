@@ -12,7 +12,7 @@
 namespace maps {
 
 class EncodedLine {
- public:
+public:
   /// Before the next point: where its bytes start and the values of the point before.
   struct Cursor {
     std::size_t pos = 0;
@@ -38,7 +38,7 @@ class EncodedLine {
     return point_at(c);
   }
 
- private:
+private:
   LatLon point_at(Cursor const& c) const {
     return {static_cast<double>(c.lat) / factor_, static_cast<double>(c.lon) / factor_};
   }
@@ -74,23 +74,29 @@ inline int EncodedLine::next_byte(std::size_t& pos) const {
   }
   char const e = sent_[pos++];
   switch (e) {
-    case 'b': return '\b';
-    case 'f': return '\f';
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 't': return '\t';
-    case 'u': {
-      if (sent_.size() - pos < 4) {
-        return -1;
-      }
-      int v = 0;
-      for (int i = 0; i < 4; ++i) {
-        char const h = sent_[pos++];
-        v = v * 16 + (h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
-      }
-      return v < 0x80 ? v : -1;
+  case 'b':
+    return '\b';
+  case 'f':
+    return '\f';
+  case 'n':
+    return '\n';
+  case 'r':
+    return '\r';
+  case 't':
+    return '\t';
+  case 'u': {
+    if (sent_.size() - pos < 4) {
+      return -1;
     }
-    default: return e; // '"', '\\' and '/'
+    int v = 0;
+    for (int i = 0; i < 4; ++i) {
+      char const h = sent_[pos++];
+      v = v * 16 + (h <= '9' ? h - '0' : (h | 0x20) - 'a' + 10);
+    }
+    return v < 0x80 ? v : -1;
+  }
+  default:
+    return e; // '"', '\\' and '/'
   }
 }
 

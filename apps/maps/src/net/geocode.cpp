@@ -216,19 +216,20 @@ std::optional<AreaHit> area_of(Hit const& hit) {
 // A search answer: hits in order, those that give nothing skipped.
 template <class T, class F>
 base::Result<std::vector<T>> parse_hits(std::string_view answer, F&& convert) {
-  return detail::read_answer("geocoder", answer, [&](JsonReader& r) -> base::Result<std::vector<T>> {
-    std::vector<T> out;
-    if (!read_array(r, [&](std::size_t) {
-          if (out.size() == GEOCODER_RESULT_LIMIT) {
-            r.skip_value();
-          } else if (auto v = convert(read_hit(r))) {
-            out.push_back(std::move(*v));
-          }
-        })) {
-      return base::fail("unexpected response");
-    }
-    return out;
-  });
+  return detail::read_answer("geocoder", answer,
+                             [&](JsonReader& r) -> base::Result<std::vector<T>> {
+                               std::vector<T> out;
+                               if (!read_array(r, [&](std::size_t) {
+                                     if (out.size() == GEOCODER_RESULT_LIMIT) {
+                                       r.skip_value();
+                                     } else if (auto v = convert(read_hit(r))) {
+                                       out.push_back(std::move(*v));
+                                     }
+                                   })) {
+                                 return base::fail("unexpected response");
+                               }
+                               return out;
+                             });
 }
 
 // One hit given as JSON text; nothing for text that is no JSON.
@@ -245,9 +246,13 @@ Hit hit_of(std::string_view text) {
 
 } // namespace
 
-std::optional<Place> parse_geocoder_place(std::string_view hit) { return place_of(hit_of(hit)); }
+std::optional<Place> parse_geocoder_place(std::string_view hit) {
+  return place_of(hit_of(hit));
+}
 
-std::optional<AreaHit> parse_search_hit(std::string_view hit) { return area_of(hit_of(hit)); }
+std::optional<AreaHit> parse_search_hit(std::string_view hit) {
+  return area_of(hit_of(hit));
+}
 
 std::string search_url(std::string_view base_url, std::string_view query) {
   return fmt::format("{}/search?q={}&format=jsonv2&limit={}&addressdetails=1", base_url,
@@ -290,8 +295,9 @@ base::Result<std::string> parse_reverse_answer(std::string_view answer) {
         return std::string(base::utf8::trim(d));
       }
       std::size_t const second = d.find(',', first + 1);
-      std::string_view const rest = d.substr(
-          first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1);
+      std::string_view const rest =
+          d.substr(first + 1,
+                   second == std::string_view::npos ? std::string_view::npos : second - first - 1);
       return fmt::format("{}, {}", base::utf8::trim(d.substr(0, first)), base::utf8::trim(rest));
     }
     return base::fail("no address for this location");

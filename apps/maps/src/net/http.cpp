@@ -164,8 +164,8 @@ HttpClient::HttpClient(HttpClient&&) noexcept = default;
 HttpClient& HttpClient::operator=(HttpClient&&) noexcept = default;
 HttpClient::~HttpClient() = default;
 
-base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout,
-                                           std::size_t max_body, std::size_t max_error_body) {
+base::Result<HttpClient> HttpClient::build(std::chrono::milliseconds timeout, std::size_t max_body,
+                                           std::size_t max_error_body) {
   ensure_crypto_provider();
   auto impl = std::make_unique<Impl>();
   impl->handle.reset(curl_easy_init());
@@ -278,8 +278,8 @@ base::Result<std::string> fetch_json_or_refusal(std::string const& url,
 }
 
 base::Result<std::string> fetch_json_or_refusal(std::string const& url) {
-  return fetch_json_or_refusal(url,
-                               std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
+  return fetch_json_or_refusal(
+      url, std::chrono::duration_cast<std::chrono::milliseconds>(QUERY_TIMEOUT));
 }
 
 base::Result<std::string> fetch_json(std::string const& url) {

@@ -32,14 +32,14 @@ inline constexpr std::size_t MAX_ERROR_BODY_BYTES = std::size_t{64} * 1024;
 inline constexpr long MAX_REDIRECTS = 10;
 
 /// Failure texts of the service queries, in the user's words (the detail goes to the log).
-inline constexpr char const ANSWER_UNREADABLE[] = "the service sent an answer that could not be read";
+inline constexpr char const ANSWER_UNREADABLE[] =
+    "the service sent an answer that could not be read";
 inline constexpr char const ANSWER_TOO_LARGE[] = "the service sent an answer that is too large";
 inline constexpr char const SERVICE_TIMED_OUT[] = "the service did not answer in time";
 inline constexpr char const SERVICE_UNREACHABLE[] = "the service could not be reached";
 inline constexpr char const SERVICE_NOT_SECURE[] =
     "a secure connection to the service could not be made";
-inline constexpr char const TOO_MANY_REDIRECTS[] =
-    "the service redirected the request too often";
+inline constexpr char const TOO_MANY_REDIRECTS[] = "the service redirected the request too often";
 inline constexpr char const REQUEST_FAILED[] = "the request to the service failed";
 
 /// Kinds of transport failure, for the text a user reads.

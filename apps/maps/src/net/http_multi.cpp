@@ -63,8 +63,8 @@ struct HttpMulti::Impl {
         continue;
       }
       TransportFailure failure = TransportFailure::None;
-      Done d{it->second->tag, detail::transfer_outcome(h, msg->data.result, it->second->transfer,
-                                                       failure)};
+      Done d{it->second->tag,
+             detail::transfer_outcome(h, msg->data.result, it->second->transfer, failure)};
       drop(h);
       done.push_back(std::move(d));
     }

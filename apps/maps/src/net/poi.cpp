@@ -44,11 +44,13 @@ enum Tag : std::size_t {
 };
 
 constexpr std::array<std::string_view, TagCount> TAG_KEYS = {
-    "name",         "amenity",       "tourism",          "shop",         "leisure",
-    "railway",      "public_transport", "highway",       "cuisine",      "addr:street",
-    "addr:housenumber", "addr:city", "opening_hours",    "website",      "contact:website",
-    "phone",        "contact:phone"};
-static_assert(TAG_KEYS[Amenity] == POI_CATEGORY_KEYS[0] && TAG_KEYS[Highway] == POI_CATEGORY_KEYS[6]);
+    "name",          "amenity",     "tourism",          "shop",
+    "leisure",       "railway",     "public_transport", "highway",
+    "cuisine",       "addr:street", "addr:housenumber", "addr:city",
+    "opening_hours", "website",     "contact:website",  "phone",
+    "contact:phone"};
+static_assert(TAG_KEYS[Amenity] == POI_CATEGORY_KEYS[0] &&
+              TAG_KEYS[Highway] == POI_CATEGORY_KEYS[6]);
 
 // Tag values that are non-empty strings.
 using Tags = std::array<std::optional<std::string>, TagCount>;

@@ -23,7 +23,8 @@ inline constexpr char const POI_BASE_URL[] = "https://overpass-api.de";
 /// client's time-out: that plus a margin for the transfer, so an answer the service is still
 /// allowed to compute is not cut off.
 inline constexpr std::chrono::seconds POI_SERVER_TIMEOUT{20};
-inline constexpr std::chrono::seconds POI_QUERY_TIMEOUT = POI_SERVER_TIMEOUT + std::chrono::seconds{10};
+inline constexpr std::chrono::seconds POI_QUERY_TIMEOUT =
+    POI_SERVER_TIMEOUT + std::chrono::seconds{10};
 
 /// Results the query asks for ("out center 250"), and the most an answer keeps: the service
 /// sends no more, and one that does is read to the end, the rest unkept. The interface keeps

@@ -27,7 +27,7 @@ using detail::read_text;
 // (which at times holds twice its points) nor a copy into one list is ever needed; the
 // simplification walks the blocks. Every block but the last holds BLOCK points.
 class RouteLine {
- public:
+public:
   using Cursor = std::size_t;
   static constexpr std::size_t BLOCK = 1024;
   static constexpr std::size_t PLANE_COPY_TEXT_BYTES_PER_POINT = 20;
@@ -73,7 +73,7 @@ class RouteLine {
     blocks_.back().resize(count_ - (blocks_.size() - 1) * BLOCK);
   }
 
- private:
+private:
   std::vector<std::vector<LatLon>> blocks_;
   std::size_t count_ = 0;
   std::size_t text_bytes_ = 0;
@@ -340,9 +340,9 @@ base::Result<Route> parse_route_answer(std::string_view answer, LatLon from, Lat
     }
     out.mode = mode;
     std::uint64_t work_left = SIMPLIFY_WORK_BUDGET;
-    out.geometry = simplify_line(line, ROUTE_SIMPLIFY_TOLERANCE_M, work_left,
-                                 std::max(LINE_POINTS_ALWAYS_KEPT,
-                                          line.text_bytes() / ROUTE_LINE_BYTES_PER_KEPT_POINT));
+    out.geometry = simplify_line(
+        line, ROUTE_SIMPLIFY_TOLERANCE_M, work_left,
+        std::max(LINE_POINTS_ALWAYS_KEPT, line.text_bytes() / ROUTE_LINE_BYTES_PER_KEPT_POINT));
     // The requested endpoints, not the service's snapped ones.
     out.from = from;
     out.to = to;

@@ -28,13 +28,14 @@ bool asks_for_pause(unsigned status);
 
 /// Pauses the URL's origin for `delay` (at most MAX_SERVICE_PAUSE) from `now`; an earlier end
 /// of a pause already running is not brought forward.
-ServicePause pause_service(std::string_view url, std::chrono::seconds delay,
-                           std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+ServicePause
+pause_service(std::string_view url, std::chrono::seconds delay,
+              std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
 /// The pause of the URL's origin when it has not ended at `now`.
-std::optional<ServicePause> service_paused(
-    std::string_view url,
-    std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
+std::optional<ServicePause>
+service_paused(std::string_view url,
+               std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now());
 
 /// Ends every pause (tests, whose servers on 127.0.0.1 reuse ports).
 void forget_service_pauses();

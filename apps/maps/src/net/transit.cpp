@@ -257,7 +257,8 @@ LegLine read_leg_line(JsonReader& r) {
     } else if (key == "precision") {
       // More than 15 digits are beyond a double; such a precision is no precision.
       auto const v = read_u64(r);
-      line.precision = v && *v <= MAX_POLYLINE_PRECISION ? std::optional<unsigned>(*v) : std::nullopt;
+      line.precision =
+          v && *v <= MAX_POLYLINE_PRECISION ? std::optional<unsigned>(*v) : std::nullopt;
     } else {
       r.skip_value();
     }

@@ -20,8 +20,9 @@ using Kind = OfflinePanelAction::Kind;
 
 constexpr std::uint8_t MAX_DETAIL = 6;
 
-
-double sane_scale(double scale) { return std::isfinite(scale) && scale > 0.0 ? scale : 1.0; }
+double sane_scale(double scale) {
+  return std::isfinite(scale) && scale > 0.0 ? scale : 1.0;
+}
 
 /// Closes the suggestion list but keeps the keyboard focus, so typing goes on.
 void close_list(zarn_ui::widget::Autocomplete& box) {
@@ -44,19 +45,19 @@ bool download(MapsApp& app) {
   region.id = offline_region_id(sel.box, sel.z0, sel.z1);
   // The demo's places are sample data, not what the user looked at: a view downloaded there
   // is named after the view itself.
-  region.name = offline_region_name(sel.name, sel.box,
-                                    app.live ? app.model.places : std::vector<Place>{});
+  region.name =
+      offline_region_name(sel.name, sel.box, app.live ? app.model.places : std::vector<Place>{});
   region.min = LatLon{sel.box.south, sel.box.west};
   region.max = LatLon{sel.box.north, sel.box.east};
   region.z0 = sel.z0;
   region.z1 = sel.z1;
   region.tiles = count;
   // Recorded when the tiles are in: an area none of whose tiles arrived is no offline area.
-  app.offline_panel.download = OfflineDownload{std::move(region), app.tiles.offline_downloads,
-                                               count, 0, false};
-  app.model.status =
-      sel.name ? fmt::format("Downloading {} tiles for {}\xE2\x80\xA6", count, *sel.name)
-               : fmt::format("Downloading {} tiles for offline use\xE2\x80\xA6", count);
+  app.offline_panel.download =
+      OfflineDownload{std::move(region), app.tiles.offline_downloads, count, 0, false};
+  app.model.status = sel.name
+                         ? fmt::format("Downloading {} tiles for {}\xE2\x80\xA6", count, *sel.name)
+                         : fmt::format("Downloading {} tiles for offline use\xE2\x80\xA6", count);
   return true;
 }
 
@@ -71,8 +72,8 @@ bool retry_missing(MapsApp& app) {
   }
   pending->download = app.tiles.offline_downloads;
   pending->ended = false;
-  app.model.status = fmt::format("Downloading {} missing tiles for {}\xE2\x80\xA6", count,
-                                 pending->region.name);
+  app.model.status =
+      fmt::format("Downloading {} missing tiles for {}\xE2\x80\xA6", count, pending->region.name);
   return true;
 }
 
@@ -106,8 +107,8 @@ bool delete_region(MapsApp& app, std::string const& id, zarn_ui::doc::Document& 
   }
   app.offline_panel.cache_bytes = app.tiles.tile_cache_disk_usage();
   app.dispatch_maps_action(doc, MapsAction{MapsAction::DeleteRegion{region.id}});
-  app.model.status = fmt::format("Removed \xE2\x80\x9C{}\xE2\x80\x9D \xC2\xB7 {} freed", region.name,
-                                 zarn_ui::format::bytes(freed));
+  app.model.status = fmt::format("Removed \xE2\x80\x9C{}\xE2\x80\x9D \xC2\xB7 {} freed",
+                                 region.name, zarn_ui::format::bytes(freed));
   return true;
 }
 
@@ -116,8 +117,7 @@ bool clear_cache(MapsApp& app, zarn_ui::doc::Document& doc) {
   app.offline_panel.cache_bytes = 0;
   app.offline_panel.download.reset();
   app.dispatch_maps_action(doc, MapsAction{MapsAction::ClearRegions{}});
-  app.model.status =
-      fmt::format("Cleared {} of offline tiles", zarn_ui::format::bytes(freed));
+  app.model.status = fmt::format("Cleared {} of offline tiles", zarn_ui::format::bytes(freed));
   return true;
 }
 
@@ -139,7 +139,7 @@ std::optional<SemanticControl> offline_action_spec(OfflinePanelAction const& act
     return make_control("Download selected area", "maps.offline.download");
   case Kind::DeleteRegion:
     return make_control("Delete downloaded area",
-                  fmt::format("maps.offline.region:{}:delete", action.region_id));
+                        fmt::format("maps.offline.region:{}:delete", action.region_id));
   case Kind::ClearCache:
     return make_control("Clear offline map cache", "maps.offline.clear");
   case Kind::RetryMissing:
@@ -182,9 +182,8 @@ std::vector<OfflineControl> offline_panel_specs(OfflinePanel const& panel) {
       continue;
     }
     auto spec = offline_action_spec(target.action);
-    if (!spec || std::any_of(out.begin(), out.end(), [&](OfflineControl const& c) {
-          return c.control.id == spec->id;
-        })) {
+    if (!spec || std::any_of(out.begin(), out.end(),
+                             [&](OfflineControl const& c) { return c.control.id == spec->id; })) {
       continue;
     }
     spec->rect = target.rect;
@@ -265,15 +264,14 @@ bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action,
   return false;
 }
 
-bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action,
-                            zarn_ui::State* state) {
+bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action, zarn_ui::State* state) {
   return perform_offline_action(app, action, state ? &state->document() : nullptr);
 }
 
 bool offline_retry_offered(OfflinePanel const& panel, TileCache const& tiles) {
   return panel.download && panel.download->ended &&
-         panel.download->download == tiles.offline_downloads &&
-         tiles.offline_download_complete() && !tiles.offline_failed_keys.empty();
+         panel.download->download == tiles.offline_downloads && tiles.offline_download_complete() &&
+         !tiles.offline_failed_keys.empty();
 }
 
 void finish_offline_download(MapsApp& app, zarn_ui::doc::Document& doc) {
@@ -322,8 +320,7 @@ std::string offline_region_name(std::optional<std::string> const& area_name, Geo
       return place.name;
     }
   }
-  return fmt::format("{:.3f}, {:.3f}", (box.south + box.north) / 2.0,
-                     (box.west + box.east) / 2.0);
+  return fmt::format("{:.3f}, {:.3f}", (box.south + box.north) / 2.0, (box.west + box.east) / 2.0);
 }
 
 } // namespace maps

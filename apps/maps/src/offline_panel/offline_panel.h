@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/clock.h"
 #include "input/ui_action.h"
 #include "offline_panel/panel_state.h"
-#include "base/clock.h"
 #include "platform/widget/event.h"
 #include "tiles/tile_cache.h"
 

@@ -51,4 +51,4 @@ std::vector<zarn_ui::widget::Suggestion> place_suggestions(std::vector<AreaHit> 
   return out;
 }
 
-}  // namespace maps
+} // namespace maps

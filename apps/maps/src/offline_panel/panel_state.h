@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "input/ui_action.h"
 #include "base/clock.h"
+#include "input/ui_action.h"
 #include "model/types.h"
 #include "net/geocode.h"
 #include "platform/scene/geometry.h"
@@ -29,8 +29,8 @@ struct OfflinePanelAction {
     RetryMissing, // fetch again the tiles the last download could not
   };
   Kind kind = Kind::Close;
-  std::int8_t delta = 0;  // Zoom: +1 or -1
-  std::string region_id;  // DeleteRegion
+  std::int8_t delta = 0; // Zoom: +1 or -1
+  std::string region_id; // DeleteRegion
   bool operator==(OfflinePanelAction const&) const = default;
 
   static OfflinePanelAction close() { return {Kind::Close, 0, {}}; }
@@ -76,7 +76,7 @@ struct OfflinePanel {
   std::string search_note;
   bool search_failed = false;
   bool open = false;
-  std::uint8_t detail = 2;  // extra zoom levels, 0..6
+  std::uint8_t detail = 2; // extra zoom levels, 0..6
 };
 
 OfflinePanel new_offline_panel(std::uint64_t cache_bytes);
@@ -86,4 +86,4 @@ void close_offline_panel(OfflinePanel& panel);
 /// One suggestion per hit: its name, with its label as detail when not empty.
 std::vector<zarn_ui::widget::Suggestion> place_suggestions(std::vector<AreaHit> const& hits);
 
-}  // namespace maps
+} // namespace maps

@@ -25,7 +25,7 @@ constexpr std::size_t GRID_STEPS_CAP = 4096;
 constexpr std::int64_t DEMO_NOW_UTC_SECONDS = 1781506800;
 constexpr std::int64_t DEMO_NOW_OFFSET_SECONDS = 2 * 3600;
 
-constexpr std::int64_t DEMO_DAY_START_MIN = 540;  // 09:00
+constexpr std::int64_t DEMO_DAY_START_MIN = 540; // 09:00
 
 TransitLeg ride_leg(LegMode mode, std::string_view line, std::string_view headsign,
                     std::string_view from, std::string_view to, std::int64_t dep_min,
@@ -60,7 +60,7 @@ void flip_saved(std::vector<Place>& places, std::string_view id) {
   }
 }
 
-}  // namespace
+} // namespace
 
 OffsetDateTime demo_now() {
   return OffsetDateTime{std::chrono::sys_seconds{std::chrono::seconds{DEMO_NOW_UTC_SECONDS}},
@@ -152,8 +152,7 @@ std::vector<Place> sample_saved_places() {
       {"hauptbahnhof", "Hauptbahnhof", PlaceCategory::Transit, 1.1, -9, "Bahnhofplatz 2"},
       {"hotel-vier", "Hotel Vier T\u00fcrme", PlaceCategory::Hotel, -4.2, 3.8,
        "Sendlinger Str. 44"},
-      {"viktualienmarkt", "Viktualienmarkt", PlaceCategory::Shop, -2.1, 0.3,
-       "Viktualienmarkt 3"},
+      {"viktualienmarkt", "Viktualienmarkt", PlaceCategory::Shop, -2.1, 0.3, "Viktualienmarkt 3"},
   };
   std::vector<Place> places;
   places.reserve(std::size(ROWS));
@@ -203,14 +202,20 @@ std::vector<TransitJourney> sample_transit_journeys() {
   std::vector<TransitJourney> journeys;
 
   journeys.push_back(TransitJourney{
-      demo_clock(12), demo_clock(26), 14, 0,
+      demo_clock(12),
+      demo_clock(26),
+      14,
+      0,
       {walk_leg(here, "Goetheplatz", 12, 16, 4, leg_geometry(-6.5, -6, -5, -5)),
        ride_leg(LegMode::Subway, "U3", "\u2192 Moosach", "Goetheplatz", marienplatz, 17, 23, 6, 3,
                 leg_geometry(-5, -5, 0, 0), "eb690b", mvg, true),
        walk_leg(marienplatz, marienplatz, 24, 26, 2, leg_geometry(0, 0, 0.2, -0.2))}});
 
   journeys.push_back(TransitJourney{
-      demo_clock(8), demo_clock(27), 19, 1,
+      demo_clock(8),
+      demo_clock(27),
+      19,
+      1,
       {walk_leg(here, "Sendlinger Tor", 8, 11, 3, leg_geometry(-6.5, -6, -4, -4)),
        ride_leg(LegMode::Tram, "17", "\u2192 Schwanseestra\u00dfe", "Sendlinger Tor",
                 "Reichenbachplatz", 12, 16, 4, 2, leg_geometry(-4, -4, -2, -1.5), "e30613", mvg,
@@ -220,10 +225,13 @@ std::vector<TransitJourney> sample_transit_journeys() {
        walk_leg(marienplatz, marienplatz, 25, 27, 2, leg_geometry(0, 0, 0.2, -0.2))}});
 
   journeys.push_back(TransitJourney{
-      demo_clock(5), demo_clock(29), 24, 1,
+      demo_clock(5),
+      demo_clock(29),
+      24,
+      1,
       {walk_leg(here, "Poccistra\u00dfe", 5, 10, 5, leg_geometry(-6.5, -6, -6, -4.5)),
-       ride_leg(LegMode::Subway, "U3/U6", "\u2192 Garching", "Poccistra\u00dfe", "Odeonsplatz",
-                13, 21, 8, 4, leg_geometry(-6, -4.5, 1.5, 5), "0065ae", mvg, true),
+       ride_leg(LegMode::Subway, "U3/U6", "\u2192 Garching", "Poccistra\u00dfe", "Odeonsplatz", 13,
+                21, 8, 4, leg_geometry(-6, -4.5, 1.5, 5), "0065ae", mvg, true),
        ride_leg(LegMode::Rail, "S1", "\u2192 Ostbahnhof", "Odeonsplatz", marienplatz, 24, 27, 3, 1,
                 leg_geometry(1.5, 5, 0, 0), "16bae7", "DB Regio AG S-Bahn M\u00fcnchen", true),
        walk_leg(marienplatz, marienplatz, 27, 29, 2, leg_geometry(0, 0, 0.2, -0.2))}});
@@ -248,7 +256,7 @@ std::vector<Poi> sample_pois() {
     PlaceCategory category;
     double column;
     double row;
-    char const* address;  // empty: none known
+    char const* address; // empty: none known
     char const* opening_hours;
     char const* detail;
   };
@@ -261,10 +269,9 @@ std::vector<Poi> sample_pois() {
        "Am Platzl 9, M\u00fcnchen", "09:00\u201324:00", "beer garden"},
       {"osm-way-204", "J\u00fcdisches Museum", PlaceCategory::Museum, -2.0, -1.0,
        "St.-Jakobs-Platz 1", "Tu\u2013Su 10:00\u201318:00", nullptr},
-      {"osm-node-205", "Marienplatz (U/S)", PlaceCategory::Transit, 0.2, -0.3, "", "24/7",
-       nullptr},
-      {"osm-node-206", "Rischart Backhaus", PlaceCategory::Shop, 0.6, -0.9, "",
-       "06:00\u201319:00", "bakery"},
+      {"osm-node-205", "Marienplatz (U/S)", PlaceCategory::Transit, 0.2, -0.3, "", "24/7", nullptr},
+      {"osm-node-206", "Rischart Backhaus", PlaceCategory::Shop, 0.6, -0.9, "", "06:00\u201319:00",
+       "bakery"},
       {"osm-node-207", "St. Michael", PlaceCategory::Landmark, -1.6, 0.2, "Neuhauser Str. 2",
        nullptr, nullptr},
       {"osm-node-208", "Viktualien Caf\u00e9", PlaceCategory::Cafe, 0.5, -2.0, "",
@@ -296,12 +303,18 @@ std::vector<Poi> sample_pois() {
 
 std::vector<AreaHit> sample_suggestions() {
   return {
-      AreaHit{"Munich", "Bavaria, Germany", {48.1371, 11.5754}, {48.0616, 11.3608},
-              {48.2482, 11.7229}},
-      AreaHit{"M\u00fcnchen Hauptbahnhof", "Bahnhofplatz, M\u00fcnchen", {48.1402, 11.5586},
-              {48.1382, 11.5556}, {48.1422, 11.5616}},
-      AreaHit{"Marienplatz", "Altstadt-Lehel, M\u00fcnchen", {48.1374, 11.5755},
-              {48.1364, 11.5745}, {48.1384, 11.5765}},
+      AreaHit{
+          "Munich", "Bavaria, Germany", {48.1371, 11.5754}, {48.0616, 11.3608}, {48.2482, 11.7229}},
+      AreaHit{"M\u00fcnchen Hauptbahnhof",
+              "Bahnhofplatz, M\u00fcnchen",
+              {48.1402, 11.5586},
+              {48.1382, 11.5556},
+              {48.1422, 11.5616}},
+      AreaHit{"Marienplatz",
+              "Altstadt-Lehel, M\u00fcnchen",
+              {48.1374, 11.5755},
+              {48.1364, 11.5745},
+              {48.1384, 11.5765}},
   };
 }
 
@@ -310,8 +323,8 @@ std::vector<DownloadedRegion> sample_regions() {
   return {
       DownloadedRegion{"region-demo-1", "M\u00fcnchen Altstadt", grid_point(-6, -6),
                        grid_point(6, 6), 13, 16, 1148},
-      DownloadedRegion{"region-demo-2", "Hauptbahnhof", grid_point(-2, -11), grid_point(3, -6),
-                       14, 17, 412},
+      DownloadedRegion{"region-demo-2", "Hauptbahnhof", grid_point(-2, -11), grid_point(3, -6), 14,
+                       17, 412},
   };
 }
 
@@ -323,14 +336,14 @@ MapModel demo_scenario() {
   m.recents = {"Marienplatz", "coffee near me", "Hauptbahnhof"};
   for (auto const& p : m.places) {
     switch (p.category) {
-      case PlaceCategory::Landmark:
-      case PlaceCategory::Cafe:
-      case PlaceCategory::Museum:
-      case PlaceCategory::Shop:
-        m.results.push_back(p);
-        break;
-      default:
-        break;
+    case PlaceCategory::Landmark:
+    case PlaceCategory::Cafe:
+    case PlaceCategory::Museum:
+    case PlaceCategory::Shop:
+      m.results.push_back(p);
+      break;
+    default:
+      break;
     }
   }
   m.selected = "marienplatz";
@@ -348,4 +361,4 @@ MapModel demo_scenario() {
   return m;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -18,8 +18,8 @@ namespace maps {
 
 /// A wall-clock date-time with a fixed offset from UTC.
 struct OffsetDateTime {
-  std::chrono::sys_seconds utc;  // the instant
-  std::chrono::seconds offset;   // local time = utc + offset
+  std::chrono::sys_seconds utc; // the instant
+  std::chrono::seconds offset;  // local time = utc + offset
   std::chrono::local_seconds local() const {
     return std::chrono::local_seconds{utc.time_since_epoch() + offset};
   }
@@ -72,4 +72,4 @@ std::vector<DownloadedRegion> sample_regions();
 /// The complete demo model: directions to Marienplatz by car, two saved places.
 MapModel demo_scenario();
 
-}  // namespace maps
+} // namespace maps

@@ -88,10 +88,9 @@ void add_blocks(std::uint64_t& state, std::vector<StreetArea>& areas) {
       double const east = col + 1.0 - m + dc;
       double const south = row + m + dr;
       double const north = row + 1.0 - m + dr;
-      areas.push_back(StreetArea{
-          {grid_point(south, west), grid_point(south, east), grid_point(north, east),
-           grid_point(north, west)},
-          AREA_BUILT_UP});
+      areas.push_back(StreetArea{{grid_point(south, west), grid_point(south, east),
+                                  grid_point(north, east), grid_point(north, west)},
+                                 AREA_BUILT_UP});
     }
   }
 }
@@ -132,7 +131,7 @@ void add_main_roads(std::vector<Road>& roads) {
     diagonal.points.push_back(grid_point(row, 0.8 * row - 3.0));
   }
   // (row, column); a closed loop, so the first point comes again at the end.
-  constexpr double RING_ROAD[][2] = {{-8, -10}, {-10, -2}, {-9, 6}, {-3, 11}, {6, 11},
+  constexpr double RING_ROAD[][2] = {{-8, -10}, {-10, -2}, {-9, 6},  {-3, 11},  {6, 11},
                                      {10, 4},   {10, -5},  {4, -11}, {-3, -11}, {-8, -10}};
   Road ring{{}, 1};
   for (auto const& p : RING_ROAD) {
@@ -148,12 +147,12 @@ void add_main_roads(std::vector<Road>& roads) {
 // minor streets never stand still, so the overlay reads as a busy but moving centre.
 std::uint8_t traffic_level(std::uint8_t road_class, std::uint64_t w) {
   switch (road_class) {
-    case 0:
-      return w < 20 ? 1 : (w < 60 ? 2 : 3);
-    case 1:
-      return w < 35 ? 1 : (w < 80 ? 2 : 3);
-    default:
-      return w < 66 ? 0 : (w < 92 ? 1 : 2);
+  case 0:
+    return w < 20 ? 1 : (w < 60 ? 2 : 3);
+  case 1:
+    return w < 35 ? 1 : (w < 80 ? 2 : 3);
+  default:
+    return w < 66 ? 0 : (w < 92 ? 1 : 2);
   }
 }
 
@@ -161,7 +160,7 @@ std::uint64_t milli_degrees(double degrees) {
   return base::saturating_cast<std::uint64_t>(std::floor(std::abs(degrees) * 1000.0));
 }
 
-}  // namespace
+} // namespace
 
 std::vector<LatLon> jittered_ring(std::uint64_t& state, std::size_t n, double centre_lat,
                                   double centre_lon, double column_radius, double row_radius) {
@@ -227,4 +226,4 @@ TrafficOverlay sample_traffic(StreetNetwork const& network) {
   return overlay;
 }
 
-}  // namespace maps
+} // namespace maps

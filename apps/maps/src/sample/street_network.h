@@ -20,28 +20,28 @@ inline constexpr std::uint8_t AREA_GREEN = 1;
 inline constexpr std::uint8_t AREA_BUILT_UP = 2;
 
 struct StreetArea {
-  std::vector<LatLon> outline;  // closed; the last point is not repeated
+  std::vector<LatLon> outline; // closed; the last point is not repeated
   std::uint8_t kind = AREA_BUILT_UP;
   bool operator==(StreetArea const&) const = default;
 };
 
 struct Road {
   std::vector<LatLon> points;  // in drawing order
-  std::uint8_t road_class = 2;  // 0 the largest .. 3; named `class` in the data model
+  std::uint8_t road_class = 2; // 0 the largest .. 3; named `class` in the data model
   bool operator==(Road const&) const = default;
 };
 
 struct StreetNetwork {
   std::vector<StreetArea> areas;
   std::vector<Road> roads;
-  std::vector<LatLon> river;  // one open line
+  std::vector<LatLon> river; // one open line
   bool empty() const { return areas.empty() && roads.empty() && river.empty(); }
   bool operator==(StreetNetwork const&) const = default;
 };
 
 struct TrafficSegment {
-  std::vector<LatLon> points;  // always two from the synthesis
-  std::uint8_t level = 0;      // 0 free flowing .. 3 standstill
+  std::vector<LatLon> points; // always two from the synthesis
+  std::uint8_t level = 0;     // 0 free flowing .. 3 standstill
   bool operator==(TrafficSegment const&) const = default;
 };
 
@@ -76,7 +76,7 @@ inline constexpr std::uint64_t SAMPLE_LCG_MULTIPLIER = 0x5851f42d4c957f2dULL;
 inline constexpr std::uint64_t SAMPLE_LCG_INCREMENT = 0x14057b7ef767814fULL;
 
 inline double next_unit(std::uint64_t& state) {
-  state = state * SAMPLE_LCG_MULTIPLIER + SAMPLE_LCG_INCREMENT;  // unsigned: wraps mod 2^64
+  state = state * SAMPLE_LCG_MULTIPLIER + SAMPLE_LCG_INCREMENT; // unsigned: wraps mod 2^64
   return static_cast<double>(state >> 11) * 0x1.0p-53;
 }
 
@@ -95,4 +95,4 @@ TrafficOverlay sample_traffic(StreetNetwork const& network);
 
 inline constexpr char const* SAMPLE_TRAFFIC_SOURCE = "sample data";
 
-}  // namespace maps
+} // namespace maps

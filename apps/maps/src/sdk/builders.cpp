@@ -11,7 +11,8 @@ namespace maps {
 using zarn_actions::ActionSpec;
 using zarn_actions::EncodedAction;
 
-zarn_actions::Resource new_resource(std::string_view id, std::string_view kind, std::string_view title) {
+zarn_actions::Resource new_resource(std::string_view id, std::string_view kind,
+                                    std::string_view title) {
   zarn_actions::Resource r;
   r.id = std::string(id);
   r.kind = std::string(kind);
@@ -26,13 +27,14 @@ ActionSpec new_action_spec(std::string_view verb, std::string label, std::uint8_
   verb_spec.label = std::move(label);
   verb_spec.effect = effect;
   verb_spec.flag = false;
-  verb_spec.handler = std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
-      [action = std::move(action)](zarn_actions::ActionArgs const&) { return action; });
+  verb_spec.handler =
+      std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
+          [action = std::move(action)](zarn_actions::ActionArgs const&) { return action; });
   return verb_spec;
 }
 
-zarn_actions::ActionResult<ActionSpec> new_typed_action_spec(std::string_view verb, std::string label,
-                                                             std::string_view ns,
+zarn_actions::ActionResult<ActionSpec> new_typed_action_spec(std::string_view verb,
+                                                             std::string label, std::string_view ns,
                                                              MapsAction const& action) {
   auto encoded = encode_action(ns, action);
   if (!encoded) {
@@ -47,11 +49,9 @@ EncodedAction encode_text_action(std::string_view ns, std::string_view text) {
   return EncodedAction{std::string(ns), {json.begin(), json.end()}};
 }
 
-zarn_actions::ActionResult<ActionSpec> new_published_action_spec(std::string_view verb,
-                                                                 std::string label,
-                                                                 std::optional<bool> flag,
-                                                                 std::string_view ns,
-                                                                 std::string_view value) {
+zarn_actions::ActionResult<ActionSpec>
+new_published_action_spec(std::string_view verb, std::string label, std::optional<bool> flag,
+                          std::string_view ns, std::string_view value) {
   ActionSpec verb_spec = new_action_spec(verb, std::move(label), 0, encode_text_action(ns, value));
   verb_spec.flag = flag;
   return verb_spec;
@@ -69,11 +69,13 @@ ActionSpec new_text_action_spec(std::string_view verb, std::string label, std::s
   verb_spec.prompt = std::move(prompt);
   verb_spec.placeholder = std::move(placeholder);
   verb_spec.operation_ns = operation_ns;
-  verb_spec.handler = std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
-      [ns = std::move(operation_ns), encode = std::move(encode)](zarn_actions::ActionArgs const& args) {
-        std::string const text = args.text("value").value_or("");
-        return zarn_actions::resource::enforce_operation_type(encode(text), ns);
-      });
+  verb_spec.handler =
+      std::make_shared<std::function<EncodedAction(zarn_actions::ActionArgs const&)> const>(
+          [ns = std::move(operation_ns),
+           encode = std::move(encode)](zarn_actions::ActionArgs const& args) {
+            std::string const text = args.text("value").value_or("");
+            return zarn_actions::resource::enforce_operation_type(encode(text), ns);
+          });
   return verb_spec;
 }
 
@@ -85,8 +87,8 @@ ActionSpec action_spec_for_maps_action(std::string_view verb, std::string label,
     verb_spec = std::move(*typed);
   } else {
     auto again = encode_action(MAPS_ACTION_NAMESPACE, action);
-    EncodedAction fallback = again ? std::move(*again)
-                                   : EncodedAction{std::string(MAPS_ACTION_NAMESPACE), {}};
+    EncodedAction fallback =
+        again ? std::move(*again) : EncodedAction{std::string(MAPS_ACTION_NAMESPACE), {}};
     verb_spec = new_action_spec(verb, std::move(label), 0, std::move(fallback));
   }
   bool const destructive = std::holds_alternative<MapsAction::DeleteRegion>(action.value) ||
@@ -116,4 +118,4 @@ std::uint64_t access_node_numeric_id(std::string_view id) {
   return h;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -9,7 +9,9 @@
 
 namespace maps {
 
-std::string MapsTypedAction::debug_text() const { return maps::debug_text(action_); }
+std::string MapsTypedAction::debug_text() const {
+  return maps::debug_text(action_);
+}
 
 base::Result<void> MapsTypedAction::apply_action_to_doc(zarn_ui::doc::Document& doc) const {
   return maps::apply_action_to_doc(action_, doc);
@@ -41,9 +43,10 @@ zarn_actions::ActionContext new_action_context(std::string_view app_id, std::str
   return with_app_origin(std::move(context), app_id, app_name);
 }
 
-zarn_actions::ActionResult<void> dispatch_typed_action(
-    zarn_actions::ActionHost& host, zarn_ui::doc::Document& doc, std::string_view ns,
-    MapsAction const& action, std::optional<zarn_actions::ActionContext> context) {
+zarn_actions::ActionResult<void>
+dispatch_typed_action(zarn_actions::ActionHost& host, zarn_ui::doc::Document& doc,
+                      std::string_view ns, MapsAction const& action,
+                      std::optional<zarn_actions::ActionContext> context) {
   auto encoded = encode_action(ns, action);
   if (!encoded) {
     return tl::unexpected(encoded.error());
@@ -63,9 +66,10 @@ zarn_actions::ActionResult<void> dispatch_typed_action(
   }
 
   MapsTypedAction const typed(action);
-  auto outcome = chosen ? zarn_actions::executor::dispatch_by_with_context(
-                              doc, typed, *encoded, transport, actor, std::move(*chosen))
-                        : zarn_actions::executor::dispatch_by(doc, typed, *encoded, transport, actor);
+  auto outcome =
+      chosen ? zarn_actions::executor::dispatch_by_with_context(doc, typed, *encoded, transport,
+                                                                actor, std::move(*chosen))
+             : zarn_actions::executor::dispatch_by(doc, typed, *encoded, transport, actor);
   if (!outcome) {
     return tl::unexpected(outcome.error());
   }
@@ -84,15 +88,16 @@ bool dispatch_with_context(zarn_actions::ActionHost& host, zarn_ui::doc::Documen
                            zarn_actions::ActionContext context) {
   auto done = dispatch_typed_action(host, doc, ns, action, std::move(context));
   if (!done) {
-    spdlog::warn("action dispatch failed error=\"{}\" namespace=\"{}\"", done.error().display(), ns);
+    spdlog::warn("action dispatch failed error=\"{}\" namespace=\"{}\"", done.error().display(),
+                 ns);
   }
   return done.has_value();
 }
 
 namespace {
 
-zarn_actions::ActionResult<std::unique_ptr<zarn_actions::TypedAction>> decode_in(
-    std::string const& ns, std::span<std::uint8_t const> payload) {
+zarn_actions::ActionResult<std::unique_ptr<zarn_actions::TypedAction>>
+decode_in(std::string const& ns, std::span<std::uint8_t const> payload) {
   auto action = from_json_bytes<MapsAction>(payload);
   if (!action) {
     return tl::unexpected(zarn_actions::ActionError::decoding_failed(ns, action.error()));
@@ -100,10 +105,10 @@ zarn_actions::ActionResult<std::unique_ptr<zarn_actions::TypedAction>> decode_in
   return std::make_unique<MapsTypedAction>(std::move(*action));
 }
 
-}  // namespace
+} // namespace
 
-zarn_actions::ActionResult<std::unique_ptr<zarn_actions::TypedAction>> decode_maps_action(
-    std::span<std::uint8_t const> payload) {
+zarn_actions::ActionResult<std::unique_ptr<zarn_actions::TypedAction>>
+decode_maps_action(std::span<std::uint8_t const> payload) {
   return decode_in(std::string(MAPS_ACTION_NAMESPACE), payload);
 }
 
@@ -118,4 +123,4 @@ void register_maps_action_decoder(zarn_actions::ActionRegistry& registry) {
   register_action_namespace(registry, MAPS_ACTION_NAMESPACE);
 }
 
-}  // namespace maps
+} // namespace maps

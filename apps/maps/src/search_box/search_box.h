@@ -38,7 +38,7 @@ struct SearchBox {
   std::vector<SearchTarget> targets;
   std::optional<std::size_t> highlighted;
   std::optional<base::Instant> debounce;
-  bool editing = false;  // the box has the keyboard focus
+  bool editing = false; // the box has the keyboard focus
 };
 
 SearchBox new_search_box();
@@ -69,9 +69,10 @@ void search_text_changed(MapsApp& app);
 void set_search_text(MapsApp& app, std::string_view text);
 
 /// A key while the box is being edited: Escape ends editing; ArrowDown/ArrowUp move the
-/// highlight through the suggestions on show and Enter opens the highlighted one; otherwise the input takes it, a
-/// changed text updates the query and the local matches and re-arms the search debounce, and a
-/// submission runs the search (recorded in the history through `doc` when there is one).
+/// highlight through the suggestions on show and Enter opens the highlighted one; otherwise the
+/// input takes it, a changed text updates the query and the local matches and re-arms the search
+/// debounce, and a submission runs the search (recorded in the history through `doc` when there is
+/// one).
 void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
                     zarn_ui::Modifiers modifiers, double scale, zarn_ui::doc::Document* doc);
 

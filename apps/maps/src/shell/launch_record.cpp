@@ -4,11 +4,11 @@
 
 #include "app/maps_app.h"
 #include "platform/doc/persist.h"
+#include "platform/launch/state.h"
+#include "sdk/sdk_integration.h"
 #include "shell/app_info.h"
 #include "shell/presets.h"
 #include "shell/screenshot.h"
-#include "sdk/sdk_integration.h"
-#include "platform/launch/state.h"
 
 namespace maps {
 
@@ -50,23 +50,29 @@ zarn_ui::launch::AppBox build_default_app() {
   return std::make_unique<MapsApp>(default_maps_app());
 }
 
-tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_from_args(
-    zarn_ui::launch::LaunchArgs const& args) {
+tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError>
+build_app_from_args(zarn_ui::launch::LaunchArgs const& args) {
   return std::make_unique<MapsApp>(app_from_launch_args(args));
 }
 
-void register_actions(zarn_ui::App& app) { register_maps_action_decoder(app.action_registry_mut()); }
+void register_actions(zarn_ui::App& app) {
+  register_maps_action_decoder(app.action_registry_mut());
+}
 
 std::vector<zarn_ui::bus::ActionSignature> published_action_signatures() {
   return {{"maps.locate", 1, false}, {"maps.toggle-traffic", 2, false}};
 }
 
-std::pair<std::int32_t, std::int32_t> default_window_size() { return {1280, 800}; }
+std::pair<std::int32_t, std::int32_t> default_window_size() {
+  return {1280, 800};
+}
 
-std::pair<std::int32_t, std::int32_t> minimum_window_size() { return {400, 640}; }
+std::pair<std::int32_t, std::int32_t> minimum_window_size() {
+  return {400, 640};
+}
 
 void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args) {
   out = render_screenshot(args);
 }
 
-}  // namespace maps
+} // namespace maps

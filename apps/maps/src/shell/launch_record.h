@@ -13,8 +13,8 @@ inline constexpr char const* APP_ID = "test.zarn.maps";
 zarn_ui::launch::LaunchSpec maps_launch_spec();
 
 zarn_ui::launch::AppBox build_default_app();
-tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> build_app_from_args(
-    zarn_ui::launch::LaunchArgs const& args);
+tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError>
+build_app_from_args(zarn_ui::launch::LaunchArgs const& args);
 void register_actions(zarn_ui::App& app);
 /// "maps.locate" runs with effect 1 and, like "maps.toggle-traffic", takes no argument.
 std::vector<zarn_ui::bus::ActionSignature> published_action_signatures();
@@ -23,4 +23,4 @@ std::pair<std::int32_t, std::int32_t> default_window_size();
 std::pair<std::int32_t, std::int32_t> minimum_window_size();
 void render_shot(zarn_ui::launch::LaunchResult& out, zarn_ui::launch::LaunchArgs const& args);
 
-}  // namespace maps
+} // namespace maps

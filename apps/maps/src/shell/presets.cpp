@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "draw/overflow_menu.h"
 #include "base/utf8.h"
+#include "draw/overflow_menu.h"
 #include "geo/geo.h"
 #include "sample/sample_data.h"
 
@@ -50,7 +50,7 @@ std::string ascii_lower(std::string_view text) {
   return out;
 }
 
-}  // namespace
+} // namespace
 
 void apply_edit_from_preset(MapsApp& app) {
   app.model.panel = Panel::Directions;
@@ -100,7 +100,9 @@ void apply_pois_preset(MapsApp& app) {
   app.model.panel = Panel::Explore;
 }
 
-void apply_traffic_preset(MapsApp& app) { app.set_traffic(true); }
+void apply_traffic_preset(MapsApp& app) {
+  app.set_traffic(true);
+}
 
 void apply_offline_preset(MapsApp& app) {
   app.model.panel = Panel::Explore;
@@ -150,14 +152,10 @@ MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args) {
   }
   // Always in this order, whatever the order on the command line.
   static constexpr std::pair<char const*, void (*)(MapsApp&)> presets[] = {
-      {"--edit-from", apply_edit_from_preset},
-      {"--transit-arrive", apply_transit_arrive_preset},
-      {"--search", apply_search_preset},
-      {"--pois", apply_pois_preset},
-      {"--traffic", apply_traffic_preset},
-      {"--offline", apply_offline_preset},
-      {"--menu", apply_menu_preset},
-      {"--attribution", apply_attribution_preset},
+      {"--edit-from", apply_edit_from_preset}, {"--transit-arrive", apply_transit_arrive_preset},
+      {"--search", apply_search_preset},       {"--pois", apply_pois_preset},
+      {"--traffic", apply_traffic_preset},     {"--offline", apply_offline_preset},
+      {"--menu", apply_menu_preset},           {"--attribution", apply_attribution_preset},
       {"--error", apply_error_preset},
   };
   for (auto const& [name, apply] : presets) {
@@ -168,4 +166,4 @@ MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args) {
   return app;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -24,4 +24,4 @@ void apply_menu_preset(MapsApp& app);
 void apply_attribution_preset(MapsApp& app);
 void apply_error_preset(MapsApp& app);
 
-}  // namespace maps
+} // namespace maps

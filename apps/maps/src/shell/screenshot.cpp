@@ -10,8 +10,8 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
-#include "draw/nav_card.h"
 #include "base/utf8.h"
+#include "draw/nav_card.h"
 #include "platform/launch/state.h"
 #include "platform/layout/layout.h"
 #include "platform/render/atomic_file.h"
@@ -40,7 +40,7 @@ constexpr zarn_ui::Rect DESKTOP_CARD_RECT{820.0, 120.0, 1180.0, 276.0};
 constexpr zarn_ui::Point RETURN_DRAG_FROM{1000.0, 136.0};
 constexpr zarn_ui::Point RETURN_DRAG_TO{720.0, 360.0};
 
-}  // namespace
+} // namespace
 
 zarn_ui::Theme shot_theme(std::optional<std::string> const& value) {
   return zarn_ui::theme_named(value.value_or(""));
@@ -129,7 +129,8 @@ tl::expected<ShotFrame, zarn_ui::launch::LaunchError>
 compose_shot(zarn_ui::launch::LaunchArgs const& args) {
   using zarn_ui::launch::LaunchError;
   MapsApp app = app_from_launch_args(args);
-  auto const [width, height] = args.size.value_or(std::pair<std::uint32_t, std::uint32_t>{1280, 800});
+  auto const [width, height] =
+      args.size.value_or(std::pair<std::uint32_t, std::uint32_t>{1280, 800});
   // The image keeps its size; the scale enlarges the whole frame in it (geometry, hit targets
   // and text together), laid out at the logical size. Enlarging text alone makes labels overflow
   // their rows and buttons.
@@ -204,4 +205,4 @@ zarn_ui::launch::LaunchResult render_screenshot(zarn_ui::launch::LaunchArgs cons
   return {};
 }
 
-}  // namespace maps
+} // namespace maps

@@ -45,4 +45,4 @@ compose_shot(zarn_ui::launch::LaunchArgs const& args);
 /// compose_shot, rasterised and published atomically at the output path.
 zarn_ui::launch::LaunchResult render_screenshot(zarn_ui::launch::LaunchArgs const& args);
 
-}  // namespace maps
+} // namespace maps

@@ -210,8 +210,7 @@ void TileCache::poll_tile_replies() {
   }
 
   for (auto& reply : replies) {
-    if (reply.server_pause &&
-        (!server_pause || server_pause->until < reply.server_pause->until)) {
+    if (reply.server_pause && (!server_pause || server_pause->until < reply.server_pause->until)) {
       server_pause = reply.server_pause;
     }
     if (reply.kind == TileReply::Kind::Prefetched) {

@@ -101,16 +101,16 @@ std::vector<TileKey> region_tiles(DownloadedRegion const& region);
 struct TileCache {
   std::optional<base::Sender<TileRequest>> request_tx; // absent without a worker
   std::optional<base::Receiver<TileReply>> reply_rx;   // absent without a worker
-  std::shared_ptr<HttpWaker> worker_waker;              // ends the worker's wait on the network
+  std::shared_ptr<HttpWaker> worker_waker;             // ends the worker's wait on the network
   std::deque<TileKey> lru;                             // keys of `tiles`, oldest first
   std::filesystem::path cache_dir;                     // the current style's tile files
   std::optional<std::filesystem::path> cache_root;     // holds "light" and "dark"
   std::unordered_map<TileKey, zarn_ui::SharedImage, TileKeyHash> tiles;
   std::unordered_set<TileKey, TileKeyHash> pending; // loads sent, not answered
   std::unordered_map<TileKey, TileBackoff, TileKeyHash> backoff;
-  std::uint32_t offline_total = 0;  // tiles of the current offline download
-  std::uint32_t offline_done = 0;   // of them answered (or given up)
-  std::uint32_t offline_failed = 0; // of them failed
+  std::uint32_t offline_total = 0;     // tiles of the current offline download
+  std::uint32_t offline_done = 0;      // of them answered (or given up)
+  std::uint32_t offline_failed = 0;    // of them failed
   std::uint64_t offline_downloads = 0; // downloads started, so two alike still tell apart
   /// The latest pause the tile server asked for, as the worker reported it.
   std::optional<ServicePause> server_pause;

@@ -89,7 +89,8 @@ public:
 
   /// Starts queued fetches while fewer than MAX_TILE_FETCHES run. False once replies fail.
   bool start_fetches() {
-    while (net_ && running_.size() < MAX_TILE_FETCHES && (!loads_.empty() || !prefetches_.empty())) {
+    while (net_ && running_.size() < MAX_TILE_FETCHES &&
+           (!loads_.empty() || !prefetches_.empty())) {
       auto& queue = loads_.empty() ? prefetches_ : loads_;
       TileKey const key = queue.front();
       queue.pop_front();
@@ -151,7 +152,7 @@ private:
     std::vector<TileRequest::Kind> const askers = std::move(it->second);
     wanted_.erase(it);
     for (TileRequest::Kind const kind : askers) {
-      TileReply reply = !decoded ? failure(key, kind, pause)
+      TileReply reply = !decoded                          ? failure(key, kind, pause)
                         : kind == TileRequest::Kind::Load ? TileReply::loaded(key, decoded)
                                                           : TileReply::prefetched(key, true);
       if (!replies_.send(std::move(reply))) {
@@ -276,7 +277,7 @@ std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string 
   auto [request_tx, request_rx] = base::channel<TileRequest>();
   auto [reply_tx, reply_rx] = base::channel<TileReply>();
   auto waker = std::make_shared<HttpWaker>();
-  reply_rx.wake_ui_on_send();  // a tile that arrives is drawn at once, without polling
+  reply_rx.wake_ui_on_send(); // a tile that arrives is drawn at once, without polling
   try {
     std::thread(tile_worker_thread, std::move(request_rx), std::move(reply_tx),
                 std::move(cache_dir), std::move(base_url), tile_px, waker)

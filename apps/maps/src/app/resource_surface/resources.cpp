@@ -44,9 +44,10 @@ std::string lower_ascii(std::string_view s) {
   return out;
 }
 
-zarn_actions::ActionSpec published_verb(std::string_view verb, std::string label, std::string_view ns,
-                                        std::string_view value) {
-  auto spec = new_action_spec(verb, std::move(label), PUBLISHED_EFFECT, encode_text_action(ns, value));
+zarn_actions::ActionSpec published_verb(std::string_view verb, std::string label,
+                                        std::string_view ns, std::string_view value) {
+  auto spec =
+      new_action_spec(verb, std::move(label), PUBLISHED_EFFECT, encode_text_action(ns, value));
   spec.flag.reset();
   return spec;
 }
@@ -54,8 +55,9 @@ zarn_actions::ActionSpec published_verb(std::string_view verb, std::string label
 zarn_actions::ActionSpec null_argument_verb(std::string_view verb, std::string label,
                                             std::string_view ns, std::uint8_t effect) {
   std::string const null_text = "null";
-  auto spec = new_action_spec(verb, std::move(label), effect,
-                              zarn_actions::EncodedAction{std::string(ns), {null_text.begin(), null_text.end()}});
+  auto spec = new_action_spec(
+      verb, std::move(label), effect,
+      zarn_actions::EncodedAction{std::string(ns), {null_text.begin(), null_text.end()}});
   spec.flag.reset();
   return spec;
 }
@@ -68,41 +70,44 @@ Resource recent_resource(std::string const& text) {
 
 Resource place_resource(Place const& place) {
   Resource r = new_resource("maps.place:" + place.id, "maps.place", place.name);
-  r.actions.push_back(
-      action_spec_for_maps_action("unsave", "Remove from saved", MapsAction{MapsAction::SetPlaceSaved{place.id, false}}));
+  r.actions.push_back(action_spec_for_maps_action(
+      "unsave", "Remove from saved", MapsAction{MapsAction::SetPlaceSaved{place.id, false}}));
   return r;
 }
 
 Resource route_resource(MapModel const& m) {
   std::string_view const dest = base::utf8::trim(m.dest_name);
-  Resource r = new_resource("maps.route:active", "maps.route",
-                            dest.empty() ? std::string("Active route") : fmt::format("Route to {}", dest));
-  r.actions.push_back(action_spec_for_maps_action("clear", "Clear route", MapsAction{MapsAction::ClearRoute{}}));
+  Resource r =
+      new_resource("maps.route:active", "maps.route",
+                   dest.empty() ? std::string("Active route") : fmt::format("Route to {}", dest));
+  r.actions.push_back(
+      action_spec_for_maps_action("clear", "Clear route", MapsAction{MapsAction::ClearRoute{}}));
   return r;
 }
 
 Resource transit_resource(MapModel const& m) {
   Resource r = new_resource("maps.transit:active", "maps.transit",
                             fmt::format("{} transit option(s)", m.transit.size()));
-  r.actions.push_back(
-      action_spec_for_maps_action("clear", "Clear transit options", MapsAction{MapsAction::ClearTransit{}}));
+  r.actions.push_back(action_spec_for_maps_action("clear", "Clear transit options",
+                                                  MapsAction{MapsAction::ClearTransit{}}));
   return r;
 }
 
 Resource region_resource(DownloadedRegion const& region) {
-  Resource r = new_resource("maps.region:" + region.id, "maps.region",
-                            fmt::format("{} \xC2\xB7 z{}\xE2\x80\x93{}", region.name, region.z0, region.z1));
-  r.actions.push_back(
-      action_spec_for_maps_action("delete", "Delete region", MapsAction{MapsAction::DeleteRegion{region.id}}));
+  Resource r =
+      new_resource("maps.region:" + region.id, "maps.region",
+                   fmt::format("{} \xC2\xB7 z{}\xE2\x80\x93{}", region.name, region.z0, region.z1));
+  r.actions.push_back(action_spec_for_maps_action("delete", "Delete region",
+                                                  MapsAction{MapsAction::DeleteRegion{region.id}}));
   return r;
 }
 
 Resource plan_settings_resource(MapModel const& m) {
   Resource r = new_resource("maps.plan-settings", "maps.plan-settings", "Route planning settings");
   for (auto const& [mode, display] : MODE_VERBS) {
-    r.actions.push_back(action_spec_for_maps_action(fmt::format("travel-mode-{}", lower_ascii(display)),
-                                                    fmt::format("Travel by {}", display),
-                                                    MapsAction{MapsAction::SetTravelMode{mode}}));
+    r.actions.push_back(action_spec_for_maps_action(
+        fmt::format("travel-mode-{}", lower_ascii(display)), fmt::format("Travel by {}", display),
+        MapsAction{MapsAction::SetTravelMode{mode}}));
   }
   auto shifted = [&](std::int32_t delta) {
     // Widened first: a stored offset near the 32-bit limits must clamp, not wrap to the far end.
@@ -111,19 +116,25 @@ Resource plan_settings_resource(MapModel const& m) {
     return MapsAction{MapsAction::SetTransitTime{
         TransitTime{m.transit_time.mode, static_cast<std::int32_t>(offset)}}};
   };
-  r.actions.push_back(action_spec_for_maps_action("travel-time-earlier", "Plan 15 minutes earlier", shifted(-15)));
+  r.actions.push_back(
+      action_spec_for_maps_action("travel-time-earlier", "Plan 15 minutes earlier", shifted(-15)));
   r.actions.push_back(action_spec_for_maps_action(
       "travel-time-now", "Leave now",
       MapsAction{MapsAction::SetTransitTime{TransitTime{TransitTimeMode::Depart, 0}}}));
-  r.actions.push_back(action_spec_for_maps_action("travel-time-later", "Plan 15 minutes later", shifted(15)));
+  r.actions.push_back(
+      action_spec_for_maps_action("travel-time-later", "Plan 15 minutes later", shifted(15)));
   return r;
 }
 
-Resource bare_workspace() { return new_resource("maps.workspace", "maps.workspace", "Maps"); }
+Resource bare_workspace() {
+  return new_resource("maps.workspace", "maps.workspace", "Maps");
+}
 
-std::vector<Place const*> saved_in_order(MapModel const& m) { return saved_places(m); }
+std::vector<Place const*> saved_in_order(MapModel const& m) {
+  return saved_places(m);
+}
 
-}  // namespace
+} // namespace
 
 std::optional<Resource> workspace_resource(MapModel const& m) {
   Resource ws = bare_workspace();
@@ -131,9 +142,9 @@ std::optional<Resource> workspace_resource(MapModel const& m) {
     ws.actions.push_back(action_spec_for_maps_action("clear-regions", "Clear offline areas",
                                                      MapsAction{MapsAction::ClearRegions{}}));
   }
-  auto search = new_text_action_spec("search", "Search maps", "Place, address, or category",
-                                     "e.g. museum near me", std::nullopt, "maps.search",
-                                     encode_search_text);
+  auto search =
+      new_text_action_spec("search", "Search maps", "Place, address, or category",
+                           "e.g. museum near me", std::nullopt, "maps.search", encode_search_text);
   search.effect = PUBLISHED_EFFECT;
   ws.actions.push_back(std::move(search));
   if (!m.recents.empty()) {
@@ -199,23 +210,26 @@ void add_resource_actions(MapsApp const& app, Resource& r) {
     auto locate = null_argument_verb("locate", "Use my location", "maps.locate", LOCATE_EFFECT);
     zarn_actions::Contract contract;
     if (!app.live) {
-      contract.unavailable = zarn_actions::Unavailable{"location_service_offline",
-                                                       "The location service is unavailable in this session"};
+      contract.unavailable = zarn_actions::Unavailable{
+          "location_service_offline", "The location service is unavailable in this session"};
     } else if (app.location_rx) {
-      contract.unavailable =
-          zarn_actions::Unavailable{"request_in_progress", "A location request is already in progress"};
+      contract.unavailable = zarn_actions::Unavailable{"request_in_progress",
+                                                       "A location request is already in progress"};
     }
     r.actions.push_back(std::move(locate).with_contract(std::move(contract)));
-    r.actions.push_back(null_argument_verb("toggle-traffic", app.traffic_on ? "Hide traffic" : "Show traffic",
+    r.actions.push_back(null_argument_verb("toggle-traffic",
+                                           app.traffic_on ? "Hide traffic" : "Show traffic",
                                            "maps.toggle-traffic", PUBLISHED_EFFECT));
   } else if (r.kind == "maps.place" || r.kind == "maps.search-result") {
     std::string_view const prefix = r.kind == "maps.place" ? "maps.place:" : "maps.search-result:";
     std::string const pid = r.id.substr(prefix.size());
     if (find_place(app.model, pid)) {
       if (r.kind == "maps.place") {
-        r.actions.insert(r.actions.begin(), published_verb("open", "Open place", "maps.open-place", pid));
+        r.actions.insert(r.actions.begin(),
+                         published_verb("open", "Open place", "maps.open-place", pid));
       }
-      r.actions.insert(r.actions.begin(), published_verb("directions", "Get directions", "maps.directions", pid));
+      r.actions.insert(r.actions.begin(),
+                       published_verb("directions", "Get directions", "maps.directions", pid));
     }
   } else if (r.kind == "maps.poi") {
     std::string const pid = r.id.substr(std::string_view("maps.poi:").size());
@@ -223,7 +237,8 @@ void add_resource_actions(MapsApp const& app, Resource& r) {
                                     [&](Poi const& p) { return p.id == pid; });
     if (nearby) {
       r.actions.push_back(published_verb("open", "Open place", "maps.open-poi", pid));
-      r.actions.push_back(published_verb("directions", "Get directions", "maps.directions-poi", pid));
+      r.actions.push_back(
+          published_verb("directions", "Get directions", "maps.directions-poi", pid));
     }
   }
   for (auto& child : r.children) {
@@ -285,4 +300,4 @@ std::optional<Resource> MapsApp::resolve_resource(zarn_ui::State& state, std::st
   return found;
 }
 
-}  // namespace maps
+} // namespace maps

@@ -24,4 +24,4 @@ std::optional<zarn_actions::Resource> find_workspace_resource(MapModel const* st
 /// Adds the published verbs (locate, traffic, directions, open) to every resource of the tree.
 void add_resource_actions(MapsApp const& app, zarn_actions::Resource& resource);
 
-}  // namespace maps
+} // namespace maps
