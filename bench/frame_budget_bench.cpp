@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
+#include "app/map_controls.h"
 #include "app/maps_app.h"
 #include "input/semantics.h"
 #include "platform/launch/launch_args.h"

@@ -5,15 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "app/map_controls.h"
 #include "app/maps_app.h"
 #include "draw/chrome_draw.h"
-#include "draw/palette.h"
+#include "draw/search_box_draw.h"
 #include "input/semantics.h"
 #include "platform/render/offscreen.h"
 #include "platform/theme/theme.h"
 #include "scene_probe.h"
-#include "search_box/search_box_draw.h"
 #include "tiles/tile_cache.h"
+#include "ui/palette.h"
 
 namespace maps {
 namespace {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "draw/directions_draw.h"
-#include "draw/palette.h"
 #include "model/ops.h"
 #include "panel_test_support.h"
 #include "sample/sample_data.h"
 #include "scene_probe.h"
 #include "shell/presets.h"
+#include "ui/palette.h"
 
 namespace maps {
 namespace {

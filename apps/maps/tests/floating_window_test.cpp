@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "app/maps_app.h"
+#include "app/nav_card.h"
+#include "app/overflow_menu.h"
 #include "draw/chrome_draw.h"
-#include "draw/nav_card.h"
-#include "draw/overflow_menu.h"
 #include "platform/launch/launch.h"
 #include "platform/surface/floating_placement.h"
 #include "shell/launch_record.h"

@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "app/map_controls.h"
 #include "app/maps_app.h"
-#include "app/projection.h"
+#include "app/nav_card.h"
+#include "app/overflow_menu.h"
 #include "base/clock.h"
-#include "draw/nav_card.h"
-#include "draw/overflow_menu.h"
+#include "geo/projection.h"
 #include "input/input.h"
 #include "input/semantics.h"
 #include "model/ops.h"

@@ -9,7 +9,7 @@
 
 #include <fmt/format.h>
 
-#include "draw/overflow_menu.h"
+#include "app/overflow_menu.h"
 #include "draw/side_panel_draw.h"
 #include "platform/text/text_engine.h"
 #include "scenario.h"

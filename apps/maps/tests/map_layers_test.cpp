@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 #include "app/maps_app.h"
-#include "draw/format.h"
 #include "draw/markers.h"
 #include "platform/render/offscreen.h"
 #include "sample/sample_data.h"
 #include "scene_probe.h"
+#include "ui/format.h"
 
 namespace maps {
 namespace {

@@ -1,4 +1,4 @@
-#include "draw/map_raster.h"
+#include "tiles/map_raster.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/map_controls.h"
 #include "app/maps_app.h"
 #include "draw/map_layers.h"
 #include "input/semantics.h"

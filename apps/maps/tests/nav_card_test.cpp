@@ -5,15 +5,16 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "app/nav_card.h"
 #include "base/clock.h"
-#include "draw/format.h"
-#include "draw/nav_card.h"
+#include "draw/nav_card_draw.h"
 #include "platform/doc/document.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "shell/presets.h"
 #include "shell/screenshot.h"
+#include "ui/format.h"
 
 namespace maps {
 namespace {

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "draw/format.h"
 #include "draw/offline_panel_draw.h"
 #include "offline_panel/download_selection.h"
 #include "panel_test_support.h"
 #include "platform/launch/launch_args.h"
 #include "sample/sample_data.h"
 #include "shell/presets.h"
+#include "ui/format.h"
 
 namespace maps {
 namespace {

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "app/offline.h"
 #include "base/clock.h"
 #include "offline_panel/download_selection.h"
 #include "offline_panel/offline_panel.h"

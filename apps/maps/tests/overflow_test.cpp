@@ -8,8 +8,8 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
-#include "draw/nav_card.h"
-#include "draw/overflow_menu.h"
+#include "app/nav_card.h"
+#include "app/overflow_menu.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "draw/paint.h"
-#include "draw/palette.h"
+#include "ui/paint.h"
+#include "ui/palette.h"
 
 namespace maps {
 namespace {

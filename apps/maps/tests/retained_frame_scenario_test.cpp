@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/map_controls.h"
 #include "draw/map_layers.h"
 #include "input/semantics.h"
 #include "platform/render/offscreen.h"

@@ -10,8 +10,9 @@
 #include <string>
 #include <thread>
 
+#include "app/map_controls.h"
+#include "app/nav_card.h"
 #include "draw/chrome_draw.h"
-#include "draw/nav_card.h"
 #include "draw/side_panel_draw.h"
 #include "draw/suggestion_rows.h"
 #include "input/semantics.h"

@@ -1,4 +1,4 @@
-#include "draw/screen_lines.h"
+#include "geo/screen_lines.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/map_controls.h"
 #include "app/maps_app.h"
+#include "app/overflow_menu.h"
 #include "doc/save.h"
-#include "draw/overflow_menu.h"
 #include "input/semantics.h"
 #include "platform/launch/state.h"
 #include "sample/sample_data.h"

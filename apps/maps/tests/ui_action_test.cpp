@@ -3,9 +3,10 @@
 #include <limits>
 
 #include "app/maps_app.h"
-#include "input/ui_action.h"
+#include "input/control_specs.h"
 #include "model/types.h"
 #include "tiles/tile_cache.h"
+#include "ui/ui_action.h"
 
 namespace maps {
 namespace {

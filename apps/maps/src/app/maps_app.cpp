@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/overflow_menu.h"
 #include "platform/layout/layout.h"
 #include "platform/scene/scene.h"
 #include "platform/theme/theme.h"
@@ -55,6 +56,7 @@ void MapsApp::apply_layout(zarn_ui::layout::LayoutTree const& tree, zarn_ui::Poi
   double const left = origin.x + box->x;
   double const top = origin.y + box->y;
   window_rect_ = zarn_ui::Rect{left, top, left + box->width, top + box->height};
+  keep_overflow_menu_anchored(*this); // the menu stays above its button as the window resizes
   if (live && !places_box && !map_idle_deadline && box->width > 1.0f && model.zoom >= 14.0) {
     map_idle_deadline = now() + MAP_IDLE_DELAY;
   }

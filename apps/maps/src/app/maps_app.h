@@ -13,16 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/projection.h"
 #include "app/requests.h"
 #include "base/channel.h"
 #include "base/clock.h"
 #include "doc/load.h"
-#include "draw/map_raster.h"
-#include "draw/overflow_menu.h"
-#include "draw/screen_lines.h"
 #include "endpoint_editor/endpoint_editor.h"
-#include "input/ui_action.h"
+#include "geo/projection.h"
+#include "geo/screen_lines.h"
 #include "location/location.h"
 #include "model/actions.h"
 #include "model/types.h"
@@ -38,7 +35,11 @@
 #include "sample/sample_data.h"
 #include "sample/street_network.h"
 #include "search_box/search_box.h"
+#include "tiles/map_raster.h"
 #include "tiles/tile_cache.h"
+#include "ui/attribution_sheet.h"
+#include "ui/suggestion_list.h"
+#include "ui/ui_action.h"
 
 namespace zarn_ui::doc {
 class Document;
@@ -46,8 +47,6 @@ class Document;
 
 namespace maps {
 
-/// Requests are debounced this long after the last edit.
-inline constexpr auto INPUT_DEBOUNCE = std::chrono::milliseconds(280);
 /// Nearby places load this long after the map stops moving.
 inline constexpr auto MAP_IDLE_DELAY = std::chrono::milliseconds(450);
 /// At most this many points of interest of one answer are kept.

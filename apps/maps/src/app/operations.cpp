@@ -10,10 +10,10 @@
 #include "app/maps_app.h"
 #include "app/suggestions.h"
 #include "base/utf8.h"
-#include "draw/labels.h"
 #include "model/ops.h"
 #include "net/routing.h"
 #include "sample/sample_data.h"
+#include "ui/labels.h"
 
 namespace maps {
 

@@ -8,12 +8,12 @@
 #include <spdlog/spdlog.h>
 
 #include "app/maps_app.h"
+#include "app/offline.h"
 #include "app/suggestions.h"
 #include "base/utf8.h"
 #include "doc/load.h"
 #include "doc/save.h"
 #include "model/ops.h"
-#include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
 
 namespace maps {
@@ -106,6 +106,14 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
   }
 
   fire_endpoint_debounce();
+
+  // The box shows the query. It is set into the input only when something other than typing
+  // changed it (a picked place, a search run again, a published action), so the text being
+  // edited, its caret and its selection stay as they are.
+  if (search_box.input.text() != model.query) {
+    search_box.input.set_text(model.query);
+  }
+  search_box.input.set_focused(search_box.editing);
 }
 
 void MapsApp::rank_places(std::vector<Place>& places, std::string_view query) const {

@@ -6,18 +6,19 @@
 
 #include <fmt/format.h>
 
+#include "app/map_controls.h"
 #include "app/maps_app.h"
+#include "app/nav_card.h"
 #include "base/utf8.h"
-#include "draw/labels.h"
-#include "draw/nav_card.h"
+#include "draw/endpoint_editor_draw.h"
+#include "draw/nav_card_draw.h"
 #include "draw/offline_panel_draw.h"
-#include "draw/overflow_menu.h"
-#include "draw/palette.h"
-#include "endpoint_editor/endpoint_editor_draw.h"
-#include "input/semantics.h"
+#include "draw/search_box_draw.h"
 #include "platform/widgets/button.h"
 #include "platform/widgets/tooltip.h"
-#include "search_box/search_box_draw.h"
+#include "ui/attribution_sheet.h"
+#include "ui/labels.h"
+#include "ui/palette.h"
 
 namespace maps {
 
@@ -377,7 +378,6 @@ void draw_map_chrome(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (app.offline_panel.open) {
     draw_offline_panel(app, scene, t, text, theme);
   }
-  keep_overflow_menu_anchored(app);
   if (app.overflow_menu.is_open()) {
     app.overflow_menu.draw(scene, t, text, theme, app.window_rect_, zarn_ui::PresenceCtx::empty());
   }

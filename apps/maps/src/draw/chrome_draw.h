@@ -10,9 +10,9 @@
 #include <span>
 #include <string_view>
 
-#include "draw/paint.h"
 #include "platform/theme/theme.h"
 #include "sample/street_network.h"
+#include "ui/paint.h"
 
 namespace maps {
 

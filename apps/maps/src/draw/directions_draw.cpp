@@ -10,11 +10,12 @@
 
 #include "base/saturate.h"
 #include "base/utf8.h"
-#include "draw/format.h"
-#include "draw/palette.h"
+#include "draw/endpoint_editor_draw.h"
 #include "draw/panel_targets.h"
-#include "endpoint_editor/endpoint_editor_draw.h"
 #include "model/ops.h"
+#include "ui/format.h"
+#include "ui/labels.h"
+#include "ui/palette.h"
 
 namespace maps {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "app/maps_app.h"
-#include "draw/paint.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
 
 namespace maps {
 

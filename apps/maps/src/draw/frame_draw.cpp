@@ -4,10 +4,10 @@
 
 #include "draw/chrome_draw.h"
 #include "draw/map_layers.h"
-#include "draw/palette.h"
 #include "draw/side_panel_draw.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
+#include "ui/palette.h"
 
 namespace maps {
 

@@ -7,10 +7,10 @@
 
 #include "app/maps_app.h"
 #include "base/saturate.h"
-#include "draw/format.h"
-#include "draw/map_raster.h"
+#include "draw/cached_layers.h"
 #include "draw/markers.h"
-#include "draw/screen_lines.h"
+#include "geo/screen_lines.h"
+#include "ui/format.h"
 
 namespace maps {
 

@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/projection.h"
-#include "draw/paint.h"
-#include "draw/palette.h"
-#include "draw/screen_lines.h"
+#include "geo/projection.h"
+#include "geo/screen_lines.h"
 #include "model/types.h"
 #include "platform/theme/theme.h"
 #include "sample/street_network.h"
 #include "tiles/tile_cache.h"
+#include "ui/paint.h"
+#include "ui/palette.h"
 
 namespace maps {
 

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/projection.h"
-#include "draw/paint.h"
-#include "draw/palette.h"
+#include "geo/projection.h"
 #include "model/types.h"
 #include "net/poi.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
+#include "ui/palette.h"
 
 namespace maps {
 

@@ -7,10 +7,10 @@
 
 #include <fmt/format.h>
 
-#include "draw/format.h"
 #include "draw/panel_targets.h"
 #include "offline_panel/download_selection.h"
 #include "offline_panel/offline_panel.h"
+#include "ui/format.h"
 
 namespace maps {
 

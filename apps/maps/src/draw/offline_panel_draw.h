@@ -5,8 +5,8 @@
 // panel's targets and stores the search field's rectangle.
 
 #include "app/maps_app.h"
-#include "draw/paint.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
 
 namespace maps {
 

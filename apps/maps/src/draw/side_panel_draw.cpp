@@ -6,13 +6,13 @@
 #include <fmt/format.h>
 
 #include "draw/directions_draw.h"
-#include "draw/format.h"
-#include "draw/labels.h"
 #include "draw/markers.h"
-#include "draw/palette.h"
 #include "draw/panel_targets.h"
 #include "geo/geo.h"
 #include "model/ops.h"
+#include "ui/format.h"
+#include "ui/labels.h"
+#include "ui/palette.h"
 
 namespace maps {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 
 #include "app/maps_app.h"
-#include "draw/paint.h"
 #include "net/poi.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
 
 namespace maps {
 

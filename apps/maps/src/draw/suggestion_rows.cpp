@@ -3,8 +3,8 @@
 #include <string>
 
 #include "app/maps_app.h"
-#include "draw/format.h"
 #include "geo/geo.h"
+#include "ui/format.h"
 
 namespace maps {
 

@@ -4,16 +4,15 @@
 
 #include <cstddef>
 
-#include "draw/paint.h"
 #include "model/types.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
+#include "ui/suggestion_list.h"
 
 namespace maps {
 
 class MapsApp;
 
-/// Rows a suggestion list shows at most.
-inline constexpr std::size_t MAX_SUGGESTION_ROWS = 6;
 /// Between an input and its list.
 inline constexpr double CARD_GAP = 6.0;
 

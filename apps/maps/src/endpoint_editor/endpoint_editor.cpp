@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "app/maps_app.h"
 #include "base/utf8.h"
-#include "draw/suggestion_rows.h"
 #include "platform/widgets/deliver.h"
+#include "ui/suggestion_list.h"
 
 namespace maps {
 
@@ -67,52 +66,49 @@ void set_endpoint_answer(EndpointEditor& editor, std::uint8_t field,
   (field == ORIGIN_FIELD ? editor.origin_answer : editor.dest_answer) = std::move(answer);
 }
 
-void start_endpoint_edit(MapsApp& app, std::uint8_t field) {
-  auto& editor = app.endpoints;
-  end_search_editing(app.search_box);
+EndpointEvent start_endpoint_edit(EndpointEditor& editor, std::uint8_t field) {
   bool const dest = field == DEST_FIELD;
   edit_endpoint(editor, dest ? DEST_FIELD : ORIGIN_FIELD);
   auto& input = dest ? editor.dest_input : editor.origin_input;
   input.set_focused(true);
   (void)input.take_dirty();
-  app.endpoint_query_changed({EndpointEvent::Edited{std::string(), dest}});
+  return {EndpointEvent::Edited{std::string(), dest}};
 }
 
-bool pick_endpoint_suggestion(MapsApp& app, std::uint8_t field, std::size_t index) {
-  auto& editor = app.endpoints;
+std::optional<EndpointEvent> pick_endpoint_suggestion(EndpointEditor& editor, std::uint8_t field,
+                                                      std::size_t index) {
   if (field != ORIGIN_FIELD && field != DEST_FIELD) {
-    return false;
+    return std::nullopt;
   }
   bool const dest = field == DEST_FIELD;
   auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
   if (index >= list.size()) {
-    return false;
+    return std::nullopt;
   }
   Place place = list[index];
   reset_endpoint_editor(editor);
-  app.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
-  return true;
+  return EndpointEvent{EndpointEvent::Picked{std::move(place), dest}};
 }
 
-bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
-                           zarn_ui::Modifiers modifiers, double scale) {
-  auto& editor = app.endpoints;
+std::optional<std::vector<EndpointEvent>>
+press_endpoint_editor(EndpointEditor& editor, zarn_ui::Point p, zarn_ui::Event const& event,
+                      zarn_ui::Modifiers modifiers, double scale) {
   auto const hit = std::find_if(editor.hits.rbegin(), editor.hits.rend(),
                                 [&](EndpointHit const& h) { return h.rect.contains(p); });
   if (hit == editor.hits.rend()) {
-    return false;
+    return std::nullopt;
   }
   EndpointHit h = *hit;
-  end_search_editing(app.search_box);
   bool const needs_field =
       h.kind == EndpointHitKind::Field || h.kind == EndpointHitKind::Suggestion;
   if (needs_field && h.field != ORIGIN_FIELD && h.field != DEST_FIELD) {
     h.kind = EndpointHitKind::Inert; // belongs to neither field
   }
   bool const dest = h.field == DEST_FIELD;
+  std::vector<EndpointEvent> events;
   switch (h.kind) {
   case EndpointHitKind::Field: {
-    start_endpoint_edit(app, h.field);
+    events.push_back(start_endpoint_edit(editor, h.field));
     auto& input = dest ? editor.dest_input : editor.origin_input;
     (void)zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
     input.set_focused(true);
@@ -120,26 +116,28 @@ bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const&
     break;
   }
   case EndpointHitKind::Suggestion:
-    (void)pick_endpoint_suggestion(app, h.field, h.index);
+    if (auto picked = pick_endpoint_suggestion(editor, h.field, h.index)) {
+      events.push_back(std::move(*picked));
+    }
     break;
   case EndpointHitKind::Swap:
     reset_endpoint_editor(editor);
-    app.endpoint_query_changed({EndpointEvent::Swap{}});
+    events.push_back({EndpointEvent::Swap{}});
     break;
   case EndpointHitKind::Inert:
-    app.endpoint_query_changed({EndpointEvent::Idle{}});
+    events.push_back({EndpointEvent::Idle{}});
     break;
   }
-  return true;
+  return events;
 }
 
-void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
-                         zarn_ui::Modifiers modifiers, double scale) {
-  auto& editor = app.endpoints;
+std::vector<EndpointEvent> endpoint_editor_key(EndpointEditor& editor, zarn_ui::Event const& event,
+                                               zarn_ui::Key const& key,
+                                               zarn_ui::Modifiers modifiers, double scale,
+                                               base::Instant now) {
   if (zarn_ui::is_named(key, zarn_ui::NamedKey::Escape)) {
     reset_endpoint_editor(editor);
-    app.endpoint_query_changed({EndpointEvent::Idle{}});
-    return;
+    return {EndpointEvent{EndpointEvent::Idle{}}};
   }
   bool const dest = editor.active == DEST_FIELD;
   auto const& list = dest ? editor.dest_suggestions : editor.origin_suggestions;
@@ -147,53 +145,56 @@ void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key
   if (rows > 0) {
     if (zarn_ui::is_named(key, zarn_ui::NamedKey::ArrowDown)) {
       step_highlight(editor.highlighted, rows, 1);
-      return;
+      return {};
     }
     if (zarn_ui::is_named(key, zarn_ui::NamedKey::ArrowUp)) {
       step_highlight(editor.highlighted, rows, -1);
-      return;
+      return {};
     }
     if (zarn_ui::is_named(key, zarn_ui::NamedKey::Enter) && editor.highlighted &&
         *editor.highlighted < rows) {
       Place place = list[*editor.highlighted];
       reset_endpoint_editor(editor);
-      app.endpoint_query_changed({EndpointEvent::Picked{std::move(place), dest}});
-      return;
+      return {EndpointEvent{EndpointEvent::Picked{std::move(place), dest}}};
     }
   }
+  std::vector<EndpointEvent> events;
   auto& input = dest ? editor.dest_input : editor.origin_input;
   auto& synced = dest ? editor.dest_text : editor.origin_text;
   input.set_focused(true);
   auto const outcome = zarn_ui::widget::deliver_text_input_event(input, event, modifiers, scale);
   if (outcome == zarn_ui::widget::InputOutcome::Submitted) {
     editor.debounce.reset();
-    app.endpoint_query_changed({EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
+    events.push_back({EndpointEvent::Query{std::string(base::utf8::trim(synced)), dest}});
   }
   if (input.take_dirty()) {
-    endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);
+    events.push_back(endpoint_text_changed(editor, dest ? DEST_FIELD : ORIGIN_FIELD, now));
   }
+  return events;
 }
 
-void endpoint_text_changed(MapsApp& app, std::uint8_t field) {
-  auto& editor = app.endpoints;
+EndpointEvent endpoint_text_changed(EndpointEditor& editor, std::uint8_t field, base::Instant now) {
   bool const dest = field == DEST_FIELD;
   auto& synced = dest ? editor.dest_text : editor.origin_text;
   synced = (dest ? editor.dest_input : editor.origin_input).text();
   if (base::utf8::trim(synced).empty()) {
     editor.debounce.reset();
   } else {
-    editor.debounce = app.now() + INPUT_DEBOUNCE;
+    editor.debounce = now + INPUT_DEBOUNCE;
   }
-  app.endpoint_query_changed({EndpointEvent::Edited{synced, dest}});
+  return {EndpointEvent::Edited{synced, dest}};
 }
 
-void set_endpoint_text(MapsApp& app, std::uint8_t field, std::string_view text) {
+std::vector<EndpointEvent> set_endpoint_text(EndpointEditor& editor, std::uint8_t field,
+                                             std::string_view text, base::Instant now) {
   bool const dest = field == DEST_FIELD;
-  if (app.endpoints.active != (dest ? DEST_FIELD : ORIGIN_FIELD)) {
-    start_endpoint_edit(app, field);
+  std::vector<EndpointEvent> events;
+  if (editor.active != (dest ? DEST_FIELD : ORIGIN_FIELD)) {
+    events.push_back(start_endpoint_edit(editor, field));
   }
-  (dest ? app.endpoints.dest_input : app.endpoints.origin_input).set_text(text);
-  endpoint_text_changed(app, dest ? DEST_FIELD : ORIGIN_FIELD);
+  (dest ? editor.dest_input : editor.origin_input).set_text(text);
+  events.push_back(endpoint_text_changed(editor, dest ? DEST_FIELD : ORIGIN_FIELD, now));
+  return events;
 }
 
 } // namespace maps

@@ -1,7 +1,8 @@
 #pragma once
 // The route endpoint editor of the directions panel: the origin and destination inputs, their
 // suggested places and pressable areas, what its events mean to the model, and its share of
-// presses and keys. Painting lives in endpoint_editor_draw.h.
+// presses and keys, returned as events for the application to apply. Painting lives in
+// draw/endpoint_editor_draw.h.
 
 #include <cstdint>
 #include <optional>
@@ -17,8 +18,6 @@
 #include "platform/widgets/text_input.h"
 
 namespace maps {
-
-class MapsApp;
 
 /// Field numbers of the endpoint editor.
 inline constexpr std::uint8_t ORIGIN_FIELD = 0;
@@ -89,30 +88,36 @@ struct EndpointEvent {
   std::variant<Edited, Query, Picked, Swap, Idle> value;
 };
 
-/// A press at `p` on one of the editor's areas (the last painted wins): a field starts editing
-/// it, a suggestion row picks its place, the swap button swaps, anything else is idle. Ends the
-/// search box's editing. False when the press hits none of the editor's areas.
-bool press_endpoint_editor(MapsApp& app, zarn_ui::Point p, zarn_ui::Event const& event,
-                           zarn_ui::Modifiers modifiers, double scale);
-
 /// Starts editing `field` (ORIGIN_FIELD or DEST_FIELD) as a press on it does, with the caret
-/// at the start of the emptied text; ends the search box's editing.
-void start_endpoint_edit(MapsApp& app, std::uint8_t field);
+/// at the start of the emptied text. The caller ends the search box's editing.
+EndpointEvent start_endpoint_edit(EndpointEditor& editor, std::uint8_t field);
 
-/// Picks row `index` of `field`'s suggestions as a press on it does; false when the list has no
+/// Picks row `index` of `field`'s suggestions as a press on it does; none when the list has no
 /// such row.
-bool pick_endpoint_suggestion(MapsApp& app, std::uint8_t field, std::size_t index);
+std::optional<EndpointEvent> pick_endpoint_suggestion(EndpointEditor& editor, std::uint8_t field,
+                                                      std::size_t index);
 
-/// After `field`'s input changed: its text is synchronised, the debounce re-arms (none for a
-/// blank text) and the model hears the edit.
-void endpoint_text_changed(MapsApp& app, std::uint8_t field);
+/// A press at `p` on one of the editor's areas (the last painted wins): a field starts editing
+/// it, a suggestion row picks its place, the swap button swaps, anything else is idle. None
+/// when the press hits none of the editor's areas; the caller then ends the search box's
+/// editing and applies the events in order.
+std::optional<std::vector<EndpointEvent>>
+press_endpoint_editor(EndpointEditor& editor, zarn_ui::Point p, zarn_ui::Event const& event,
+                      zarn_ui::Modifiers modifiers, double scale);
+
+/// After `field`'s input changed: its text is synchronised and the debounce re-arms from `now`
+/// (none for a blank text); the model hears the edit.
+EndpointEvent endpoint_text_changed(EndpointEditor& editor, std::uint8_t field, base::Instant now);
 
 /// Replaces `field`'s text as if typed (an assistive tool sets it), editing the field first.
-void set_endpoint_text(MapsApp& app, std::uint8_t field, std::string_view text);
+std::vector<EndpointEvent> set_endpoint_text(EndpointEditor& editor, std::uint8_t field,
+                                             std::string_view text, base::Instant now);
 
 /// A key while a field is being edited: Escape ends editing; otherwise the field's input takes
 /// it, a submission queries its trimmed text at once and a changed text re-arms the debounce.
-void endpoint_editor_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
-                         zarn_ui::Modifiers modifiers, double scale);
+std::vector<EndpointEvent> endpoint_editor_key(EndpointEditor& editor, zarn_ui::Event const& event,
+                                               zarn_ui::Key const& key,
+                                               zarn_ui::Modifiers modifiers, double scale,
+                                               base::Instant now);
 
 } // namespace maps

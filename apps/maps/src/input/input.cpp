@@ -6,12 +6,16 @@
 #include <string_view>
 #include <variant>
 
+#include "app/endpoints.h"
+#include "app/map_controls.h"
 #include "app/maps_app.h"
+#include "app/nav_card.h"
+#include "app/offline.h"
+#include "app/overflow_menu.h"
+#include "app/search.h"
 #include "base/utf8.h"
 #include "draw/chrome_draw.h"
 #include "draw/markers.h"
-#include "draw/nav_card.h"
-#include "draw/overflow_menu.h"
 #include "draw/side_panel_draw.h"
 #include "input/perform_ui_action.h"
 #include "input/semantics.h"
@@ -406,7 +410,9 @@ private:
       return true;
     }
     if (app_.search_box.editing) {
-      search_box_key(app_, event_, key, modifiers_, scale_, document_of(state_));
+      auto const events =
+          search_box_key(app_.search_box, event_, key, modifiers_, scale_, app_.model.query);
+      apply_search_events(app_, events, document_of(state_));
       return true;
     }
     return global_key(key);

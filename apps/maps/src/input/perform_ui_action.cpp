@@ -4,7 +4,8 @@
 #include <cstdint>
 
 #include "app/maps_app.h"
-#include "draw/overflow_menu.h"
+#include "app/overflow_menu.h"
+#include "app/search.h"
 #include "platform/launch/state.h"
 
 namespace maps {

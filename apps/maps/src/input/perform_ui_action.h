@@ -2,7 +2,7 @@
 // Performing the action of an element the application paints itself: a press on a hit target
 // or a semantic action naming one.
 
-#include "input/ui_action.h"
+#include "ui/ui_action.h"
 
 namespace zarn_ui {
 class State;

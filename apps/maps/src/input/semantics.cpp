@@ -6,11 +6,16 @@
 
 #include <fmt/format.h>
 
+#include "app/endpoints.h"
+#include "app/map_controls.h"
 #include "app/maps_app.h"
+#include "app/offline.h"
+#include "app/overflow_menu.h"
+#include "app/search.h"
 #include "draw/chrome_draw.h"
-#include "draw/overflow_menu.h"
 #include "draw/suggestion_rows.h"
 #include "endpoint_editor/endpoint_editor.h"
+#include "input/control_specs.h"
 #include "input/perform_ui_action.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
@@ -24,8 +29,6 @@ namespace {
 using zarn_ui::Rect;
 using zarn_ui::access::AccessNode;
 using zarn_ui::widget::SemanticArgument;
-
-constexpr double CONTROL_TOPS[MAP_CONTROL_COUNT] = {16.0, 56.0, 106.0, 156.0};
 
 constexpr std::string_view MENU_ITEM_PREFIX = "maps.menu:";
 constexpr std::string_view ORIGIN_FIELD_ID = "maps.route.origin";
@@ -159,23 +162,6 @@ bool value_less_outside_panel(SemanticArgument const& argument) {
 }
 
 } // namespace
-
-Rect map_control_rect(Rect const& map_rect, std::uint8_t index) {
-  if (index >= MAP_CONTROL_COUNT) {
-    return {};
-  }
-  double const top = map_rect.y0 + CONTROL_TOPS[index];
-  return {map_rect.x1 - 56.0, top, map_rect.x1 - 16.0, top + 40.0};
-}
-
-std::uint8_t hit_map_control(Rect const& map_rect, double x, double y) {
-  for (std::uint8_t i = 0; i < MAP_CONTROL_COUNT; ++i) {
-    if (map_control_rect(map_rect, i).contains({x, y})) {
-      return i;
-    }
-  }
-  return NO_MAP_CONTROL;
-}
 
 std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index) {
   Rect const rect = map_control_rect(app.map_rect, index);

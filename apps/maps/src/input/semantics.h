@@ -10,11 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "input/ui_action.h"
 #include "offline_panel/panel_state.h"
 #include "platform/access/access_node.h"
 #include "platform/scene/geometry.h"
 #include "platform/widget/widget.h"
+#include "ui/ui_action.h"
 
 namespace zarn_ui {
 class State;
@@ -23,19 +23,6 @@ class State;
 namespace maps {
 
 class MapsApp;
-
-/// The floating map controls, by index.
-enum class MapControl : std::uint8_t { ZoomIn = 0, ZoomOut = 1, Locate = 2, Traffic = 3 };
-inline constexpr std::uint8_t MAP_CONTROL_COUNT = 4;
-/// No control, wherever a control index is stored.
-inline constexpr std::uint8_t NO_MAP_CONTROL = 255;
-
-/// Control `index` (0 to 3): 40 × 40 at the map's right edge (x1 − 56 to x1 − 16); zoom in and
-/// out touch, a 10-pixel gap precedes Locate and Traffic. An empty rectangle for other indices.
-zarn_ui::Rect map_control_rect(zarn_ui::Rect const& map_rect, std::uint8_t index);
-
-/// The first control, in index order, whose rectangle holds the point (half-open); 255 for none.
-std::uint8_t hit_map_control(zarn_ui::Rect const& map_rect, double x, double y);
 
 /// The semantic control of map control `index` (0 to 3) with its rectangle; none otherwise.
 std::optional<SemanticControl> map_control_spec(MapsApp const& app, std::uint8_t index);

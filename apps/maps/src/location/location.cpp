@@ -17,6 +17,8 @@
 #include <fmt/format.h>
 #include <gio/gio.h>
 
+#include "platform/bus/connect.h"
+
 namespace maps {
 
 namespace {
@@ -316,28 +318,21 @@ LocationResult locate_once(LocationConfig const& config) {
   g_main_context_push_thread_default(context);
 
   LocationResult outcome = [&]() -> LocationResult {
-    GError* raw = nullptr;
     std::string address = config.bus_address;
     if (address.empty()) {
-      gchar* found = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, &raw);
-      if (found == nullptr) {
-        ErrorPtr error(raw);
-        return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, error_text(raw)));
+      auto found = zarn_ui::bus::session_bus_address();
+      if (!found) {
+        return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, found.error()));
       }
-      address = found;
-      g_free(found);
+      address = std::move(*found);
     }
     // A private connection: its signals are dispatched on this thread's context only, and
     // closing it cannot end the process as the shared session-bus connection would.
-    GPtr<GDBusConnection> connection(g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, &raw));
-    if (!connection) {
-      ErrorPtr error(raw);
-      return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, error_text(raw)));
+    auto opened = zarn_ui::bus::connect_address(address);
+    if (!opened) {
+      return base::fail(fmt::format("{}: {}", PORTAL_UNAVAILABLE, opened.error()));
     }
+    GPtr<GDBusConnection> connection(*opened);
     LocationResult result = run_session(context, connection.get(), config.timeout);
     g_dbus_connection_flush_sync(connection.get(), nullptr, nullptr);
     g_dbus_connection_close_sync(connection.get(), nullptr, nullptr);

@@ -8,21 +8,12 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "input/ui_action.h"
 #include "offline_panel/panel_state.h"
 #include "platform/widget/event.h"
 #include "tiles/tile_cache.h"
-
-namespace zarn_ui {
-class State;
-namespace doc {
-class Document;
-}
-} // namespace zarn_ui
+#include "ui/ui_action.h"
 
 namespace maps {
-
-class MapsApp;
 
 /// One control of the panel: what the platform sees, and what performing it does.
 struct OfflineControl {
@@ -46,22 +37,9 @@ std::optional<SemanticControl> offline_action_spec(OfflinePanelAction const& act
 bool offline_search_event(OfflinePanel& panel, zarn_ui::Event const& event, double scale,
                           base::Instant now);
 
-/// Performs one action. Download, DeleteRegion and ClearCache change the document and the tile
-/// cache together, so without a document they do nothing (false); a DeleteRegion of an unknown
-/// id does nothing either, nor a RetryMissing when no retry is offered. True when something
-/// was done.
-bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action,
-                            zarn_ui::doc::Document* doc);
-bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action, zarn_ui::State* state);
-
 /// True when the last download, started from the panel, has ended with tiles missing that can
 /// be asked for again.
 bool offline_retry_offered(OfflinePanel const& panel, TileCache const& tiles);
-
-/// Accounts for the end of an offline download (called by the tick once all its tiles are
-/// answered): an area with at least one tile fetched is recorded (AddRegion, with the tiles it
-/// has); the status says it is ready, how many tiles are missing, or that none could be fetched.
-void finish_offline_download(MapsApp& app, zarn_ui::doc::Document& doc);
 
 /// "region:{south}:{west}:{north}:{east}:z{z0}-{z1}", coordinates with six decimals.
 std::string offline_region_id(GeoBox const& box, std::uint8_t z0, std::uint8_t z1);

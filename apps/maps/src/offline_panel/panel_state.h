@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "input/ui_action.h"
 #include "model/types.h"
 #include "net/geocode.h"
 #include "platform/scene/geometry.h"
 #include "platform/widgets/autocomplete.h"
+#include "ui/ui_action.h"
 
 namespace maps {
 

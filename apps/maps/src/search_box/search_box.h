@@ -1,27 +1,23 @@
 #pragma once
 // The floating search box: its text input, the suggested places under it and the pressable
 // parts painted this frame, with the operations that keep them consistent and the box's share
-// of the keyboard. Painting lives in search_box_draw.h.
+// of the keyboard, whose outcome it returns for the application to apply. Painting lives in
+// draw/search_box_draw.h.
 
 #include <cstddef>
 #include <optional>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "base/clock.h"
-#include "input/ui_action.h"
 #include "model/types.h"
 #include "platform/scene/geometry.h"
 #include "platform/widget/event.h"
 #include "platform/widgets/text_input.h"
-
-namespace zarn_ui::doc {
-class Document;
-}
+#include "ui/ui_action.h"
 
 namespace maps {
-
-class MapsApp;
 
 /// A part of the search box while it is painted, before it joins the hit targets.
 struct SearchTarget {
@@ -52,28 +48,24 @@ bool search_suggestions_shown(SearchBox const& box, std::string_view query);
 /// The search box loses the keyboard focus: no suggestions, no pending search.
 void end_search_editing(SearchBox& box);
 
-/// Opens suggestion `index` of the list as painted: the place joins the model, its name becomes
-/// the committed query (through `doc` when there is one) and the box ends editing.
-void pick_search_suggestion(MapsApp& app, zarn_ui::doc::Document* doc, std::size_t index);
+/// What a key in the search box asks of the application, in the order it happened.
+struct SearchEvent {
+  /// The input's text changed: the query, the local matches and the search debounce follow it.
+  struct Edited {};
+  /// Open suggestion `index` of the list as painted.
+  struct Picked {
+    std::size_t index = 0;
+  };
+  /// The input was submitted: the box has ended editing and the query is searched.
+  struct Submitted {};
+  std::variant<Edited, Picked, Submitted> value;
+};
 
-/// Moves the highlight one row down (`step` 1) or up (-1) through the rows on show, starting at
-/// the first or last row.
-void step_highlight(std::optional<std::size_t>& highlighted, std::size_t rows, int step);
-
-/// After the input's text changed: the query follows it, the local matches become the
-/// suggestions and the search debounce re-arms (an empty text clears both).
-void search_text_changed(MapsApp& app);
-
-/// Replaces the text as if typed (an assistive tool sets it): the box is edited, with the
-/// caret at the end of the new text.
-void set_search_text(MapsApp& app, std::string_view text);
-
-/// A key while the box is being edited: Escape ends editing; ArrowDown/ArrowUp move the
-/// highlight through the suggestions on show and Enter opens the highlighted one; otherwise the
-/// input takes it, a changed text updates the query and the local matches and re-arms the search
-/// debounce, and a submission runs the search (recorded in the history through `doc` when there is
-/// one).
-void search_box_key(MapsApp& app, zarn_ui::Event const& event, zarn_ui::Key const& key,
-                    zarn_ui::Modifiers modifiers, double scale, zarn_ui::doc::Document* doc);
+/// A key while the box is being edited, with the query it shows: Escape ends editing;
+/// ArrowDown/ArrowUp move the highlight through the suggestions on show and Enter picks the
+/// highlighted one; otherwise the input takes it. What the application must do follows.
+std::vector<SearchEvent> search_box_key(SearchBox& box, zarn_ui::Event const& event,
+                                        zarn_ui::Key const& key, zarn_ui::Modifiers modifiers,
+                                        double scale, std::string_view query);
 
 } // namespace maps

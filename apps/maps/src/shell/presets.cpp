@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "app/overflow_menu.h"
 #include "base/utf8.h"
-#include "draw/overflow_menu.h"
 #include "geo/geo.h"
 #include "sample/sample_data.h"
 

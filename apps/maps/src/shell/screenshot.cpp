@@ -10,8 +10,9 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "app/nav_card.h"
 #include "base/utf8.h"
-#include "draw/nav_card.h"
+#include "draw/nav_card_draw.h"
 #include "platform/launch/state.h"
 #include "platform/layout/layout.h"
 #include "platform/render/atomic_file.h"

@@ -1,4 +1,4 @@
-#include "draw/palette.h"
+#include "ui/palette.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "draw/map_raster.h"
+#include "draw/cached_layers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,17 +18,9 @@ namespace {
 
 constexpr std::int64_t MAX_TILE_INDEX = std::int64_t{1} << 40;
 
-std::uint64_t fnv1a(void const* data, std::size_t size, std::uint64_t h = 14695981039346656037ull) {
-  auto const* bytes = static_cast<unsigned char const*>(data);
-  for (std::size_t i = 0; i < size; ++i) {
-    h = (h ^ bytes[i]) * 1099511628211ull;
-  }
-  return h;
-}
-
 std::uint64_t palette_hash(MapPalette const& palette) {
   static_assert(std::is_trivially_copyable_v<MapPalette>);
-  return fnv1a(&palette, sizeof palette);
+  return detail::fnv1a(&palette, sizeof palette);
 }
 
 std::int64_t tile_index(double v) {
@@ -57,14 +49,6 @@ source_for(MapRaster& raster, StreetNetwork const& network, TrafficOverlay const
 }
 
 } // namespace
-
-std::uint64_t network_fingerprint(StreetNetwork const& network) {
-  std::uintptr_t const parts[] = {
-      reinterpret_cast<std::uintptr_t>(network.areas.data()), network.areas.size(),
-      reinterpret_cast<std::uintptr_t>(network.roads.data()), network.roads.size(),
-      reinterpret_cast<std::uintptr_t>(network.river.data()), network.river.size()};
-  return fnv1a(parts, sizeof parts);
-}
 
 bool draw_cached_layers(MapRaster& raster, Scene& scene, Affine const& t, Rect const& window,
                         MapProjection const& projection, MapPalette const& palette,

@@ -1,12 +1,12 @@
-#include "search_box/search_box_draw.h"
+#include "draw/search_box_draw.h"
 
 #include <algorithm>
 #include <span>
 #include <string>
 
 #include "app/maps_app.h"
-#include "draw/palette.h"
 #include "draw/suggestion_rows.h"
+#include "ui/palette.h"
 
 namespace maps {
 
@@ -33,8 +33,6 @@ void draw_search_box(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   stroke_circle(scene, t, r.x0 + 22.0, cy - 1.0, 6.0, theme.text_secondary, 2.0);
   stroke_line(scene, t, r.x0 + 26.5, cy + 3.5, r.x0 + 31.0, cy + 8.0, theme.text_secondary, 2.0);
 
-  box.input.set_text(app.model.query);
-  box.input.set_focused(box.editing);
   box.input.set_rect(Rect{r.x0 + 36.0, r.y0, r.x1 - 34.0, r.y1});
   box.input.draw(scene, t, text, theme, zarn_ui::PresenceCtx::empty());
 

@@ -1,12 +1,12 @@
-#include "endpoint_editor/endpoint_editor_draw.h"
+#include "draw/endpoint_editor_draw.h"
 
 #include <algorithm>
 #include <span>
 
 #include "app/maps_app.h"
 #include "base/utf8.h"
-#include "draw/palette.h"
 #include "draw/suggestion_rows.h"
+#include "ui/palette.h"
 
 namespace maps {
 

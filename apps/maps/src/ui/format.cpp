@@ -1,4 +1,4 @@
-#include "draw/format.h"
+#include "ui/format.h"
 
 #include <array>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/projection.h"
+#include "geo/projection.h"
 
 #include "geo/geo.h"
 

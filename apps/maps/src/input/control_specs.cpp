@@ -1,10 +1,11 @@
-#include "input/ui_action.h"
+#include "input/control_specs.h"
 
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
 #include "base/utf8.h"
 #include "model/ops.h"
+#include "ui/labels.h"
 
 namespace maps {
 
@@ -53,20 +54,6 @@ std::optional<SemanticControl> search_spec(MapsApp const& app, SearchItem const&
 }
 
 } // namespace
-
-std::string_view travel_mode_display_name(TravelMode mode) {
-  switch (mode) {
-  case TravelMode::Car:
-    return "Drive";
-  case TravelMode::Transit:
-    return "Transit";
-  case TravelMode::Bike:
-    return "Cycle";
-  case TravelMode::Foot:
-    return "Walk";
-  }
-  return "Drive";
-}
 
 std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const& action) {
   MapModel const& model = app.model;

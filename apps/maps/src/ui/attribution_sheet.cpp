@@ -1,11 +1,9 @@
-#include "draw/overflow_menu.h"
+#include "ui/attribution_sheet.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string_view>
 
-#include "app/maps_app.h"
-#include "draw/nav_card.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -26,9 +24,6 @@ constexpr std::string_view LICENSES_BODY =
 
 /// Where the overflow menu is anchored: 16 px left of the window's right edge, 46 px above its
 /// bottom (the overflow button's top edge).
-constexpr double MENU_ANCHOR_RIGHT = 16.0;
-constexpr double MENU_ANCHOR_BOTTOM = 46.0;
-constexpr double MENU_GAP = 6.0;
 /// Room between the attribution sheet and the window's edges.
 constexpr double SHEET_MARGIN = 16.0;
 
@@ -116,52 +111,6 @@ void draw_attribution_sheet(AttributionSheet& sheet, zarn_ui::Scene& scene,
                                  std::min(SHEET_SIZE.height, window.height() - 2 * SHEET_MARGIN)};
   zarn_ui::widget::modal_dialog_layout(sheet.dialog, window, theme, text);
   zarn_ui::widget::modal_dialog_draw(sheet.dialog, scene, transform, text, theme);
-}
-
-void run_overflow_menu_item(MapsApp& app, std::size_t index) {
-  switch (index) {
-  case MENU_ATTRIBUTION:
-    open_attribution_sheet(app.attribution_sheet, false);
-    break;
-  case MENU_OFFLINE_MAPS:
-    open_offline_panel(app.offline_panel, app.tiles.tile_cache_disk_usage());
-    break;
-  case MENU_LICENSES:
-    open_attribution_sheet(app.attribution_sheet, true);
-    break;
-  case MENU_FLOAT_NAVIGATION:
-    if (app.model.route) {
-      app.nav_placement.detach_to_desktop(navigation_card_rect(app));
-      app.surface_request = nav_surface_spec(app);
-    }
-    break;
-  default:
-    break;
-  }
-}
-
-void open_overflow_menu(MapsApp& app) {
-  zarn_ui::Rect const window = app.window_rect();
-  auto const x = static_cast<float>(window.x1 - MENU_ANCHOR_RIGHT);
-  auto const y = static_cast<float>(window.y1 - MENU_ANCHOR_BOTTOM);
-  app.overflow_menu.open_at(x, y);
-  zarn_ui::Rect const r = app.overflow_menu.rect();
-  app.overflow_menu.open_at(static_cast<float>(static_cast<double>(x) + (r.x0 - r.x1)),
-                            static_cast<float>(static_cast<double>(y) + (r.y0 - r.y1) - MENU_GAP));
-}
-
-void keep_overflow_menu_anchored(MapsApp& app) {
-  if (!app.overflow_menu.is_open()) {
-    return;
-  }
-  // Its bottom-right corner stays above the overflow button when the window changes size.
-  zarn_ui::Rect const window = app.window_rect();
-  zarn_ui::Rect const r = app.overflow_menu.rect();
-  double const right = static_cast<float>(window.x1 - MENU_ANCHOR_RIGHT);
-  double const bottom = static_cast<float>(window.y1 - MENU_ANCHOR_BOTTOM);
-  if (std::abs(r.x1 - right) > 0.5 || std::abs(r.y1 - (bottom - MENU_GAP)) > 0.5) {
-    open_overflow_menu(app);
-  }
 }
 
 } // namespace maps

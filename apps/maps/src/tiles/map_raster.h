@@ -6,14 +6,11 @@
 // and panning renders only the tiles it uncovers. While the zoom changes from frame to frame the
 // layers are drawn directly: tiles made for a zoom shown once would only fill the cache.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
-#include "app/projection.h"
-#include "draw/paint.h"
-#include "draw/palette.h"
-#include "platform/scene/scene.h"
 #include "sample/street_network.h"
 
 namespace maps {
@@ -35,16 +32,24 @@ struct MapRaster {
   std::shared_ptr<MapRasterSource const> source;
 };
 
-/// Tells the street network apart from another: where its lists live and how long they are.
-std::uint64_t network_fingerprint(StreetNetwork const& network);
+namespace detail {
+inline std::uint64_t fnv1a(void const* data, std::size_t size,
+                           std::uint64_t h = 14695981039346656037ull) {
+  auto const* bytes = static_cast<unsigned char const*>(data);
+  for (std::size_t i = 0; i < size; ++i) {
+    h = (h ^ bytes[i]) * 1099511628211ull;
+  }
+  return h;
+}
+} // namespace detail
 
-/// Records the layers as cached tiles over `window` when the raster is enabled, there is
-/// something to draw (the network when `with_network`, traffic when `traffic` is given) and the
-/// zoom equals the previous frame's; false (nothing recorded) otherwise, and the caller draws
-/// them directly. Every call notes the zoom.
-bool draw_cached_layers(MapRaster& raster, Scene& scene, Affine const& t, Rect const& window,
-                        MapProjection const& projection, MapPalette const& palette,
-                        StreetNetwork const& network, bool with_network,
-                        TrafficOverlay const* traffic);
+/// Tells the street network apart from another: where its lists live and how long they are.
+inline std::uint64_t network_fingerprint(StreetNetwork const& network) {
+  std::uintptr_t const parts[] = {
+      reinterpret_cast<std::uintptr_t>(network.areas.data()), network.areas.size(),
+      reinterpret_cast<std::uintptr_t>(network.roads.data()), network.roads.size(),
+      reinterpret_cast<std::uintptr_t>(network.river.data()), network.river.size()};
+  return detail::fnv1a(parts, sizeof parts);
+}
 
 } // namespace maps

@@ -1,20 +1,20 @@
 #pragma once
-// The "Navigation" card shown while a route is active: the next manoeuvre, the remaining time
-// and distance, an "End" button. It sits in the window or, detached, in a desktop surface of its
-// own ("maps.active-navigation"); the placement animates the hand-offs between the two.
+// Where the "Navigation" card shown while a route is active is: in the window or, detached, in a
+// desktop surface of its own ("maps.active-navigation"), with the placement animating the
+// hand-offs between the two, and what the platform reports about that surface.
 
+#include <cstddef>
 #include <optional>
+#include <string_view>
 
-#include "draw/paint.h"
+#include "platform/scene/geometry.h"
 #include "platform/surface/floating_surface.h"
-
-namespace zarn_ui {
-struct Theme;
-}
 
 namespace maps {
 
 class MapsApp;
+
+using zarn_ui::Rect;
 
 inline constexpr std::string_view NAV_SURFACE_ID = "maps.active-navigation";
 /// Room around the card inside its desktop surface.
@@ -43,11 +43,6 @@ bool nav_card_painted_in_window(MapsApp const& app);
 /// The card's surface, only while a route is active.
 std::optional<zarn_ui::floating_surface::SurfaceSpec> nav_surface_spec(MapsApp const& app);
 
-/// Paints the card at `card` (navigation_card_rect when not given) through the placement's
-/// hand-off transform and stores the End button and drag header rectangles where they are
-/// painted; without a route it clears them (and the hover) and paints nothing.
-void draw_nav_card(MapsApp& app, Scene& scene, Affine const& transform, TextRenderer const& text,
-                   zarn_ui::Theme const& theme, std::optional<Rect> card = std::nullopt);
 /// Forgets the card's rectangles and hover: nothing of it is painted in the window.
 void forget_nav_card_rects(MapsApp& app);
 

@@ -16,8 +16,6 @@
 
 namespace maps {
 
-class MapsApp;
-
 /// What a part of the search box does.
 struct SearchItem {
   enum class Kind : std::size_t { Field = 0, Clear = 1, Result = 2, Inert = 3 };
@@ -186,16 +184,5 @@ inline SemanticControl make_control(std::string label, std::string id,
   c.rect = rect;
   return c;
 }
-
-/// "Drive", "Transit", "Cycle", "Walk".
-std::string_view travel_mode_display_name(TravelMode mode);
-
-/// Label, id, role and state of a target's action, read from the model and the application's
-/// fields. Nothing for None, CloseNavigation and an inert part of the search box. Stale indices
-/// and ids fall back to generic labels; the rect is left zero.
-std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const& action);
-
-/// ui_action_spec of the target's action with the target's rect.
-std::optional<SemanticControl> hit_target_spec(MapsApp const& app, HitTarget const& target);
 
 } // namespace maps

@@ -4,8 +4,8 @@
 // and the map chrome drains them into the application's hit targets in one run, so that the
 // field, its clear button and its rows stand together in the accessibility order.
 
-#include "draw/paint.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
 
 namespace maps {
 

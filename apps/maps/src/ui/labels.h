@@ -36,4 +36,19 @@ constexpr std::string_view category_label(PlaceCategory category) {
   return "Place";
 }
 
+/// "Drive", "Transit", "Cycle", "Walk".
+constexpr std::string_view travel_mode_display_name(TravelMode mode) {
+  switch (mode) {
+  case TravelMode::Car:
+    return "Drive";
+  case TravelMode::Transit:
+    return "Transit";
+  case TravelMode::Bike:
+    return "Cycle";
+  case TravelMode::Foot:
+    return "Walk";
+  }
+  return "Drive";
+}
+
 } // namespace maps

@@ -3,9 +3,9 @@
 // places under the field being edited, each registering its pressable areas in the editor's own
 // hit list (searched before the application's hit targets).
 
-#include "draw/paint.h"
 #include "endpoint_editor/endpoint_editor.h"
 #include "platform/theme/theme.h"
+#include "ui/paint.h"
 
 namespace maps {
 

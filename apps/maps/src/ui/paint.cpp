@@ -1,4 +1,4 @@
-#include "draw/paint.h"
+#include "ui/paint.h"
 
 #include "base/utf8.h"
 

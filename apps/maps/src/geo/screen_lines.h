@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/projection.h"
+#include "geo/projection.h"
 #include "model/types.h"
 #include "platform/scene/geometry.h"
 

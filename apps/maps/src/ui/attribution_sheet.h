@@ -20,8 +20,6 @@ struct Theme;
 
 namespace maps {
 
-class MapsApp;
-
 /// Overflow menu items, by index.
 inline constexpr std::size_t MENU_ATTRIBUTION = 0;
 inline constexpr std::size_t MENU_OFFLINE_MAPS = 1;
@@ -64,14 +62,5 @@ bool perform_attribution_sheet_button(AttributionSheet& sheet, std::string_view 
 void draw_attribution_sheet(AttributionSheet& sheet, zarn_ui::Scene& scene,
                             zarn_ui::Affine const& transform, zarn_ui::TextRenderer const& text,
                             zarn_ui::Theme const& theme, zarn_ui::Rect const& window);
-
-/// Performs the chosen overflow item; other indices do nothing.
-void run_overflow_menu_item(MapsApp& app, std::size_t index);
-
-/// Opens the overflow menu above and left of the point 16 px left of and 46 px above the
-/// window's bottom-right corner: opened there once to learn its size, then moved.
-void open_overflow_menu(MapsApp& app);
-/// Opens the open menu again at its anchor when the window's size moved the anchor.
-void keep_overflow_menu_anchored(MapsApp& app);
 
 } // namespace maps
