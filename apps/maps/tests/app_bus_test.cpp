@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <optional>
@@ -467,6 +468,74 @@ TEST_F(AppBusTest, AsynchronousLocateFromStartToResultWithTheEnabledStateSignall
   g_dbus_connection_signal_unsubscribe(client_, sub);
   ASSERT_GE(changes.size(), 1u);
   EXPECT_EQ(changes.front(), "maps.locate=0") << "disabled while the request runs";
+}
+
+// A flood of calls is applied a share per frame, each caller in its turn: a caller behind the
+// flood is answered after the first frame, and the flood's own calls still run in their order.
+TEST_F(AppBusTest, ABacklogIsSpreadOverFramesAndOtherCallersTakeTurns) {
+  std::atomic<int> wakes{0};
+  server_.reset();
+  zarn_ui::bus::BusOptions options{APP_ID, address(), [&] { ++wakes; }, std::nullopt};
+  options.calls_per_frame = 16;
+  options.call_budget = std::chrono::minutes(1); // the count alone bounds these frames
+  auto started = zarn_ui::bus::AppBus::start(std::move(options));
+  ASSERT_TRUE(started) << started.error();
+  server_ = std::move(*started);
+
+  auto const wait_for_wakes = [&](int n) {
+    auto const deadline = std::chrono::steady_clock::now() + 30s;
+    while (wakes < n && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_GE(wakes, n);
+  };
+  constexpr int FLOOD = 100;
+  for (int i = 0; i < FLOOD; ++i) {
+    std::string const query = fmt::format("\"q{}\"", i);
+    // No callback: sent without asking for a reply, as a flood does not wait.
+    g_dbus_connection_call(client_, APP_ID, PATH, "org.gtk.Actions", "Activate",
+                           action_args("maps.search", query.c_str()), nullptr,
+                           G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+  }
+  wait_for_wakes(FLOOD);
+
+  GError* error = nullptr;
+  GDBusConnection* other = g_dbus_connection_new_for_address_sync(
+      address().c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, &error);
+  ASSERT_TRUE(other) << error->message;
+  auto answered = std::async(std::launch::async, [other] {
+    GVariant* reply = g_dbus_connection_call_sync(
+        other, APP_ID, PATH, "org.freedesktop.Application", "ActivateAction",
+        action_args("maps.toggle-traffic", std::nullopt), nullptr, G_DBUS_CALL_FLAGS_NONE, 30000,
+        nullptr, nullptr);
+    bool const ok = reply != nullptr;
+    if (reply) {
+      g_variant_unref(reply);
+    }
+    return ok;
+  });
+  wait_for_wakes(FLOOD + 1);
+
+  bool const traffic = app_->traffic_on;
+  EXPECT_EQ(server_->apply_queued(*app_, *state_, signatures_, [] {}), 16u);
+  app_->tick(*state_);
+  server_->send_replies(*app_, *state_, signatures_);
+  ASSERT_EQ(answered.wait_for(30s), std::future_status::ready) << "left behind the flood";
+  EXPECT_TRUE(answered.get());
+  EXPECT_NE(app_->traffic_on, traffic);
+  EXPECT_EQ(app_->model.query, "q14") << "fifteen of the flood's calls, in their order";
+  EXPECT_GT(wakes, FLOOD + 1) << "the loop is woken for the calls left";
+
+  std::size_t rest = 0;
+  for (int i = 0; i < FLOOD; ++i) {
+    rest += server_->apply_queued(*app_, *state_, signatures_, [] {});
+  }
+  EXPECT_EQ(rest, FLOOD + 1 - 16u);
+  EXPECT_EQ(app_->model.query, "q99");
+  g_object_unref(other);
 }
 
 TEST_F(AppBusTest, SecondInstanceHandsOverToTheRunningOne) {
