@@ -1,6 +1,6 @@
 #pragma once
-// How a published action is run from outside the process: the effect byte it is invoked with
-// and whether it takes its argument (JSON text) as one string parameter.
+// How a published action is run from outside the process: the effect byte it is invoked with,
+// whether it takes its argument (JSON text) as one string parameter, and that argument's form.
 
 #include <cstdint>
 #include <string>
@@ -11,6 +11,7 @@ struct ActionSignature {
   std::string id;
   std::uint8_t effect = 2;
   bool takes_argument = true;
+  bool string_argument = true; // that argument is a JSON string (a query, an id)
 };
 
 } // namespace zarn_ui::bus

@@ -3,10 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <deque>
+#include <chrono>
 #include <future>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include <fmt/format.h>
 #include <gio/gio.h>
@@ -14,6 +15,7 @@
 
 #include "platform/bus/bus_apply.h"
 #include "platform/bus/bus_request.h"
+#include "platform/bus/call_queue.h"
 #include "platform/bus/connect.h"
 #include "platform/bus/context_thread.h"
 #include "platform/widget/widget.h"
@@ -122,7 +124,7 @@ struct AppBus::Impl {
     GVariant* parameters = nullptr;
   };
   std::mutex mutex;
-  std::deque<Queued> queue;
+  CallQueue<Queued> queue;
 
   // UI thread.
   std::vector<std::pair<GDBusMethodInvocation*, Reply>> replies;
@@ -130,10 +132,11 @@ struct AppBus::Impl {
   std::chrono::steady_clock::time_point last_enabled_check{};
   bool check_put_off = false;
 
-  void enqueue(Queued q) {
+  /// `caller`: the sender's unique name; empty for this process's own call.
+  void enqueue(std::string const& caller, Queued q) {
     {
       std::lock_guard lock(mutex);
-      queue.push_back(std::move(q));
+      queue.push(caller, std::move(q));
     }
     if (options.wake) {
       options.wake();
@@ -181,7 +184,8 @@ struct AppBus::Impl {
       return;
     }
     GDBusMethodInvocation* inv = pending->invocation;
-    self->enqueue({inv, g_dbus_method_invocation_get_interface_name(inv),
+    self->enqueue(g_dbus_method_invocation_get_sender(inv),
+                  {inv, g_dbus_method_invocation_get_interface_name(inv),
                    g_dbus_method_invocation_get_method_name(inv),
                    g_variant_ref(g_dbus_method_invocation_get_parameters(inv))});
   }
@@ -247,12 +251,13 @@ struct AppBus::Impl {
       worker.run_loop();
     }
     // What no frame will answer any more is refused here.
-    std::deque<Queued> left;
+    CallQueue<Queued> left;
     {
       std::lock_guard lock(mutex);
-      left.swap(queue);
+      std::swap(left, queue);
     }
-    for (auto& q : left) {
+    while (auto next = left.pop()) {
+      Queued& q = *next;
       if (q.invocation) {
         g_dbus_method_invocation_return_dbus_error(q.invocation, NOT_SUPPORTED,
                                                    "the application is closing");
@@ -314,19 +319,36 @@ void AppBus::queue_local_action(std::string id, std::optional<std::string> argum
   }
   GVariant* args = g_variant_ref_sink(g_variant_new(
       "(sav@a{sv})", id.c_str(), &params, g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0)));
-  impl_->enqueue({nullptr, "org.freedesktop.Application", "ActivateAction", args});
+  impl_->enqueue("", {nullptr, "org.freedesktop.Application", "ActivateAction", args});
 }
 
 std::size_t AppBus::apply_queued(widget::Widget& widget, State& state,
                                  std::vector<ActionSignature> const& actions,
                                  std::function<void()> const& activate) {
-  std::deque<Impl::Queued> calls;
-  {
-    std::lock_guard lock(impl_->mutex);
-    calls.swap(impl_->queue);
-  }
+  // A flood of calls is spread over frames: the frame keeps its time, and a caller behind the
+  // flood is answered within a frame or two.
   ApplyContext const ctx{widget, state, actions, impl_->options.app_id + ".Error", activate};
-  for (auto& q : calls) {
+  auto const started = std::chrono::steady_clock::now();
+  std::size_t applied = 0;
+  bool left = false;
+  while (true) {
+    std::optional<Impl::Queued> next;
+    {
+      std::lock_guard lock(impl_->mutex);
+      bool const share_spent =
+          applied > 0 && (applied >= impl_->options.calls_per_frame ||
+                          std::chrono::steady_clock::now() - started >= impl_->options.call_budget);
+      if (share_spent) {
+        left = !impl_->queue.empty();
+        break;
+      }
+      next = impl_->queue.pop();
+    }
+    if (!next) {
+      break;
+    }
+    ++applied;
+    Impl::Queued& q = *next;
     auto parsed = parse_call(q.interface, q.method, q.parameters, actions);
     g_variant_unref(q.parameters);
     Reply reply = parsed ? bus::apply(*parsed, ctx) : Reply::failure(parsed.error());
@@ -338,7 +360,10 @@ std::size_t AppBus::apply_queued(widget::Widget& widget, State& state,
     }
     impl_->replies.emplace_back(q.invocation, std::move(reply));
   }
-  return calls.size();
+  if (left && impl_->options.wake) {
+    impl_->options.wake();
+  }
+  return applied;
 }
 
 void AppBus::send_replies(widget::Widget& widget, State& state,

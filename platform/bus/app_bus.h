@@ -2,8 +2,9 @@
 // The application's own name on the session bus: a connection on a GLib main-context thread of
 // its own that owns the application id and exports, at the path derived from it,
 // org.freedesktop.Application, org.gtk.Actions and <id>.Automation1. Calls from other users
-// are refused on that thread; every other call is queued for the UI thread, which applies it
-// (`apply_queued`, before the tick) and answers it after the frame (`send_replies`).
+// are refused on that thread; every other call is queued for the UI thread, which applies a
+// bounded share of them per frame, callers in turn (`apply_queued`, before the tick) and answers
+// them after the frame (`send_replies`).
 
 #include <sys/types.h>
 
@@ -31,6 +32,10 @@ struct BusOptions {
   std::optional<std::string> address; // none: the user's session bus
   std::function<void()> wake;         // on the bus thread, after a call was queued
   std::optional<uid_t> allowed_uid;   // none: the user running the process
+  // A frame applies at most so many calls, and starts no further one once it has spent the
+  // budget on them (it applies at least one); the rest wait for the next frames.
+  std::size_t calls_per_frame = 64;
+  std::chrono::microseconds call_budget{4000};
 };
 
 class AppBus {
@@ -50,7 +55,8 @@ public:
   /// goes to the log.
   void queue_local_action(std::string id, std::optional<std::string> argument);
 
-  /// UI thread: applies the queued calls in order; the number applied.
+  /// UI thread: applies queued calls, each caller's in order, within the frame's share; wakes
+  /// the loop again while calls are left. The number applied.
   std::size_t apply_queued(widget::Widget& widget, State& state,
                            std::vector<ActionSignature> const& actions,
                            std::function<void()> const& activate);
@@ -70,7 +76,7 @@ private:
 };
 
 /// The published actions of `widget` with the signatures an application declares; an action it
-/// does not declare takes a string argument and runs with effect 2.
+/// does not declare takes a JSON string argument and runs with effect 2.
 std::vector<ActionSignature> published_signatures(widget::Widget const& widget,
                                                   std::vector<ActionSignature> const& declared);
 

@@ -18,6 +18,7 @@ Reply Reply::value(GVariant* tuple) {
 
 Reply Reply::failure(CallError error) {
   Reply r;
+  error.message = shortened(error.message, MESSAGE_LIMIT);
   r.error_ = std::move(error);
   return r;
 }
@@ -71,8 +72,13 @@ char const* kind_text(widget::StartOutcome::Kind kind) {
   return "completed";
 }
 
+/// The message of an outcome as a reply carries it.
+std::string sent_message(std::string const& message) {
+  return shortened(message, MESSAGE_LIMIT);
+}
+
 GVariant* outcome_tuple(widget::StartOutcome const& o) {
-  return g_variant_new("(ss)", kind_text(o.kind), o.message.c_str());
+  return g_variant_new("(ss)", kind_text(o.kind), sent_message(o.message).c_str());
 }
 
 GVariant* request_bytes(zarn_actions::RequestId const& id) {
@@ -88,17 +94,27 @@ zarn_actions::RequestId fresh_request_id() {
   return id;
 }
 
-/// Decodes and applies an encoded action when its namespace has a decoder; none otherwise.
-std::optional<widget::StartOutcome> apply_encoded(State& state,
-                                                  zarn_actions::EncodedAction const& action) {
+/// Decodes and applies an encoded action when its namespace has a decoder (none otherwise): the
+/// outcome of an action that ran, or the error of a payload that does not decode.
+std::optional<tl::expected<widget::StartOutcome, CallError>>
+apply_encoded(State& state, zarn_actions::EncodedAction const& action) {
+  using Kind = zarn_actions::ActionError::Kind;
   auto applied = state.apply_external(action);
   if (applied) {
     return widget::StartOutcome::completed();
   }
-  if (applied.error().kind == zarn_actions::ActionError::Kind::UnknownNamespace) {
+  auto const& error = applied.error();
+  if (error.kind == Kind::UnknownNamespace) {
     return std::nullopt;
   }
-  return widget::StartOutcome::failed(applied.error().display());
+  if (error.kind == Kind::DecodingFailed) {
+    // The decoder's text may itself repeat the payload: it is cut as short as the quote.
+    return tl::unexpected(
+        CallError{INVALID_ARGS, fmt::format("could not decode action in namespace {} from {}: {}",
+                                            error.ns, quoted_input(action.payload_text()),
+                                            shortened(error.message, QUOTE_LIMIT))});
+  }
+  return widget::StartOutcome::failed(error.display());
 }
 
 Reply run_action(request::RunAction const& r, ApplyContext const& ctx) {
@@ -116,12 +132,13 @@ Reply run_action(request::RunAction const& r, ApplyContext const& ctx) {
 Reply invoke_resource(request::InvokeResource const& r, ApplyContext const& ctx) {
   auto const resource = ctx.widget.resolve_resource(ctx.state, r.resource);
   if (!resource) {
-    return Reply::failure({INVALID_ARGS, fmt::format("no resource with the id '{}'", r.resource)});
+    return Reply::failure({INVALID_ARGS, "no resource with the id " + quoted_input(r.resource)});
   }
   auto const* spec = resource->find_action(r.verb);
   if (!spec || !spec->handler) {
     return Reply::failure(
-        {INVALID_ARGS, fmt::format("resource '{}' has no verb '{}'", r.resource, r.verb)});
+        {INVALID_ARGS, fmt::format("resource {} has no verb {}", quoted_input(r.resource),
+                                   quoted_input(r.verb))});
   }
   zarn_actions::ActionArgs args;
   for (auto const& [k, v] : r.args) {
@@ -133,13 +150,16 @@ Reply invoke_resource(request::InvokeResource const& r, ApplyContext const& ctx)
         zarn_actions::resource::enforce_operation_type(std::move(encoded), *spec->operation_ns);
   }
   auto const request = fresh_request_id();
-  auto outcome = apply_encoded(ctx.state, encoded);
-  if (!outcome) {
-    // Not a document action: one of the published actions, run with the verb's effect.
-    outcome = ctx.widget.start_action(request, spec->effect, encoded.ns, encoded.payload);
+  auto applied = apply_encoded(ctx.state, encoded);
+  if (applied && !*applied) {
+    return Reply::failure(std::move(applied->error()));
   }
-  return Reply::value(g_variant_new("(ss@ay)", kind_text(outcome->kind), outcome->message.c_str(),
-                                    request_bytes(request)));
+  // Not a document action: one of the published actions, run with the verb's effect.
+  auto const outcome =
+      applied ? **applied
+              : ctx.widget.start_action(request, spec->effect, encoded.ns, encoded.payload);
+  return Reply::value(g_variant_new("(ss@ay)", kind_text(outcome.kind),
+                                    sent_message(outcome.message).c_str(), request_bytes(request)));
 }
 
 Reply take_result(request::TakeActionResult const& r, ApplyContext const& ctx) {
@@ -151,7 +171,7 @@ Reply take_result(request::TakeActionResult const& r, ApplyContext const& ctx) {
     return Reply::value(g_variant_new("(sss)", "completed", "", ""));
   }
   return Reply::value(g_variant_new("(sss)", "failed", done->result.error().code.c_str(),
-                                    done->result.error().message.c_str()));
+                                    sent_message(done->result.error().message).c_str()));
 }
 
 } // namespace
@@ -206,8 +226,7 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
               return Reply::value(g_variant_new("(@(bgav))", describe(a, enabled.at(a.id))));
             }
           }
-          return Reply::failure(
-              {INVALID_ARGS, fmt::format("no published action named '{}'", r.id)});
+          return Reply::failure({INVALID_ARGS, "no published action named " + quoted_input(r.id)});
         } else if constexpr (std::is_same_v<T, request::DescribeAll>) {
           auto const enabled = action_enabled(ctx.widget, ctx.state, ctx.actions);
           GVariantBuilder all;
@@ -222,20 +241,22 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
         } else if constexpr (std::is_same_v<T, request::ResolveResource>) {
           auto const found = ctx.widget.resolve_resource(ctx.state, r.id);
           if (!found) {
-            return Reply::failure(
-                {INVALID_ARGS, fmt::format("no resource with the id '{}'", r.id)});
+            return Reply::failure({INVALID_ARGS, "no resource with the id " + quoted_input(r.id)});
           }
           return Reply::value(g_variant_new("(s)", resource_json(*found).c_str()));
         } else if constexpr (std::is_same_v<T, request::InvokeResource>) {
           return invoke_resource(r, ctx);
         } else if constexpr (std::is_same_v<T, request::DispatchAction>) {
           zarn_actions::EncodedAction const action{r.ns, {r.payload.begin(), r.payload.end()}};
-          auto const outcome = apply_encoded(ctx.state, action);
-          if (!outcome) {
+          auto applied = apply_encoded(ctx.state, action);
+          if (!applied) {
             return Reply::failure(
-                {INVALID_ARGS, fmt::format("no decoder for action namespace {}", r.ns)});
+                {INVALID_ARGS, "no decoder for action namespace " + quoted_input(r.ns)});
           }
-          return Reply::value(outcome_tuple(*outcome));
+          if (!*applied) {
+            return Reply::failure(std::move(applied->error()));
+          }
+          return Reply::value(outcome_tuple(**applied));
         } else if constexpr (std::is_same_v<T, request::StartAction>) {
           return Reply::value(
               outcome_tuple(ctx.widget.start_action(r.request, r.effect, r.id, bytes(r.argument))));

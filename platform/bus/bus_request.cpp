@@ -3,6 +3,9 @@
 #include <algorithm>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "base/utf8.h"
 
 namespace zarn_ui::bus {
 
@@ -27,7 +30,24 @@ known_action(std::vector<ActionSignature> const& actions, std::string_view id) {
   if (auto const* a = find_action(actions, id)) {
     return a;
   }
-  return tl::unexpected(CallError{INVALID_ARGS, fmt::format("no published action named '{}'", id)});
+  return tl::unexpected(CallError{INVALID_ARGS, "no published action named " + quoted_input(id)});
+}
+
+/// Refuses an argument that is not JSON, or not the JSON string the action reads.
+std::optional<CallError> check_argument(ActionSignature const& action, std::string_view argument) {
+  if (!action.takes_argument) {
+    return std::nullopt;
+  }
+  if (!nlohmann::json::accept(argument)) {
+    return CallError{INVALID_ARGS, fmt::format("the argument of '{}' is not JSON: {}", action.id,
+                                               quoted_input(argument))};
+  }
+  auto const first = argument.find_first_not_of(" \t\n\r");
+  if (action.string_argument && argument[first] != '"') {
+    return CallError{INVALID_ARGS, fmt::format("the argument of '{}' must be a JSON string, not {}",
+                                               action.id, quoted_input(argument))};
+  }
+  return std::nullopt;
 }
 
 /// A desktop file's action key allows no dots: "maps-locate" stands for "maps.locate".
@@ -73,6 +93,9 @@ run_action(GVariant* parameters, std::vector<ActionSignature> const& actions, bo
     GVariant* inner = boxed ? g_variant_get_variant(boxed) : nullptr;
     if (inner && g_variant_is_of_type(inner, G_VARIANT_TYPE_STRING)) {
       result->argument = g_variant_get_string(inner, nullptr);
+      if (auto refused = check_argument(**action, result->argument)) {
+        result = tl::unexpected(std::move(*refused));
+      }
     } else {
       result = tl::unexpected(CallError{
           INVALID_ARGS,
@@ -106,6 +129,23 @@ tl::expected<zarn_actions::RequestId, CallError> request_id(GVariant* parameters
 }
 
 } // namespace
+
+std::string shortened(std::string_view text, std::size_t limit) {
+  // A code point takes at most four bytes: the first 4 * limit bytes hold the first `limit`
+  // characters, so a large text is never read whole.
+  std::string_view const head = text.substr(0, 4 * limit + 4);
+  std::string const valid =
+      base::utf8::is_valid(head) ? std::string(head) : base::utf8::lossy(head);
+  std::size_t const end = base::utf8::offset_of(valid, limit);
+  if (end >= valid.size() && head.size() == text.size()) {
+    return valid;
+  }
+  return valid.substr(0, end) + "\xE2\x80\xA6";
+}
+
+std::string quoted_input(std::string_view sent) {
+  return "'" + shortened(sent, QUOTE_LIMIT) + "'";
+}
 
 std::string object_path_for(std::string_view app_id) {
   std::string path = "/";
@@ -187,8 +227,11 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
     if (!action) {
       return tl::unexpected(action.error());
     }
-    return request::StartAction{*id, std::move(name), (*action)->effect,
-                                child_string(parameters, 2)};
+    std::string argument = child_string(parameters, 2);
+    if (auto refused = check_argument(**action, argument)) {
+      return tl::unexpected(std::move(*refused));
+    }
+    return request::StartAction{*id, std::move(name), (*action)->effect, std::move(argument)};
   }
   if (method == "TakeActionResult") {
     auto id = request_id(parameters, 0);

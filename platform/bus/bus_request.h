@@ -71,9 +71,21 @@ inline constexpr char const* NOT_SUPPORTED = "org.freedesktop.DBus.Error.NotSupp
 inline constexpr char const* ACCESS_DENIED = "org.freedesktop.DBus.Error.AccessDenied";
 inline constexpr char const* UNKNOWN_METHOD = "org.freedesktop.DBus.Error.UnknownMethod";
 
+/// How much of what a caller sent an error message quotes, in characters: enough to recognise
+/// the call, never the whole of a large input.
+inline constexpr std::size_t QUOTE_LIMIT = 80;
+/// The longest message a reply carries, in characters (texts of the application included).
+inline constexpr std::size_t MESSAGE_LIMIT = 240;
+
+/// `text` cut after `limit` characters, marked with "…" when cut.
+std::string shortened(std::string_view text, std::size_t limit);
+/// What a caller sent, in single quotes, cut after QUOTE_LIMIT characters.
+std::string quoted_input(std::string_view sent);
+
 /// Parses one method call. `actions` are the published actions with their signatures;
 /// org.freedesktop.Application.ActivateAction also takes the desktop-file form of an id, with
-/// dashes for its dots.
+/// dashes for its dots. An action's argument must be JSON of the form its signature declares;
+/// anything malformed is refused here with InvalidArgs, before the application sees it.
 /// `parameters` has the method's in-signature (the bus checked it against the introspection).
 tl::expected<Request, CallError> parse_call(std::string_view interface, std::string_view method,
                                             GVariant* parameters,

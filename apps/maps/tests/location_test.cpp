@@ -1,5 +1,6 @@
 // The location session against a mock portal on a private session bus.
 
+#include "location/failure_text.h"
 #include "location/location.h"
 
 #include <chrono>
@@ -62,7 +63,8 @@ constexpr char SESSION_XML[] = R"(<node>
   </interface>
 </node>)";
 
-enum class StartAnswer { Grant, Deny, Cancel };
+// Refuse: Start answers the error a portal gives when location is off in the privacy settings.
+enum class StartAnswer { Grant, Deny, Cancel, Refuse };
 
 struct Behaviour {
   bool has_location = true;
@@ -196,6 +198,11 @@ private:
       if (b.send_update && b.update_before_response) {
         self.emit_update(sender, self.session_path_, b.lat, b.lon);
       }
+      if (b.answer == StartAnswer::Refuse) {
+        g_dbus_method_invocation_return_dbus_error(
+            invocation, "org.freedesktop.portal.Error.NotAllowed", "Location services disabled");
+        return;
+      }
       g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", request.c_str()));
       std::uint32_t const response =
           b.answer == StartAnswer::Grant ? 0u : (b.answer == StartAnswer::Cancel ? 1u : 2u);
@@ -276,15 +283,21 @@ TEST_F(Location, FirstUpdateBecomesTheFix) {
   }
 }
 
-// A refused Start is reported at once with its own text, not after the time-out.
+// A refused Start is reported at once with its own text, not after the time-out; the status
+// line says it in the user's words.
 TEST_F(Location, RefusedStartEndsTheWaitWithItsError) {
   struct Case {
     StartAnswer answer;
     char const* text;
+    char const* status;
   };
   Case const cases[] = {
-      {StartAnswer::Deny, "location request failed (portal response 2)"},
-      {StartAnswer::Cancel, "location request cancelled"},
+      {StartAnswer::Deny, "location request failed (portal response 2)",
+       "Location unavailable \xE2\x80\x94 not allowed for this application"},
+      {StartAnswer::Cancel, "location request cancelled",
+       "Location unavailable \xE2\x80\x94 the request was cancelled"},
+      {StartAnswer::Refuse, "org.freedesktop.portal.Error.NotAllowed: Location services disabled",
+       "Location unavailable \xE2\x80\x94 turned off in this desktop's privacy settings"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.text);
@@ -295,6 +308,7 @@ TEST_F(Location, RefusedStartEndsTheWaitWithItsError) {
     LocationResult result = locate_once(config(5s));
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), c.text);
+    EXPECT_EQ(location_failure_status(result.error()), c.status);
     EXPECT_TRUE(portal.wait_for_close());
   }
 }

@@ -444,6 +444,8 @@ TEST_F(TickTest, MapIdleLoadsAGrownBoxOnlyWhenTheViewLeavesIt) {
 TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
   std::string const NO_PORTAL = std::string(PORTAL_UNAVAILABLE) +
                                 ": Failed to execute child process \"dbus-launch\" (No such file)";
+  std::string const REFUSED_STATUS =
+      "Location unavailable \xE2\x80\x94 turned off in this desktop's privacy settings";
   enum class Send { Fix, Error, NoPortal, Close, Nothing };
   struct Case {
     char const* name;
@@ -454,12 +456,13 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
   } const cases[] = {
       {"fix", Send::Fix, true, "Located", std::nullopt},
       {"fix without a published request", Send::Fix, false, "Located", std::nullopt},
-      {"error", Send::Error, true, "Location unavailable \xE2\x80\x94 Permission denied",
-       zarn_actions::ActionFailure{"location_unavailable", "Permission denied"}},
-      // The pill says what the user can do; the bus's words stay in the action's outcome.
+      // The pill and the action's outcome say what happened; the bus's words go to the log.
+      {"refused", Send::Error, true, REFUSED_STATUS,
+       zarn_actions::ActionFailure{"location_unavailable", REFUSED_STATUS}},
       {"no portal", Send::NoPortal, true,
        "Location unavailable: no location service on this desktop",
-       zarn_actions::ActionFailure{"location_unavailable", NO_PORTAL}},
+       zarn_actions::ActionFailure{"location_unavailable",
+                                   "Location unavailable: no location service on this desktop"}},
       {"closed", Send::Close, true, "Location unavailable",
        zarn_actions::ActionFailure{"location_channel_closed",
                                    "The location service disconnected before returning a fix"}},
@@ -482,7 +485,8 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
       ASSERT_TRUE(tx.send(LocationFix{48.2, 11.6}));
       break;
     case Send::Error:
-      ASSERT_TRUE(tx.send(base::fail("Permission denied")));
+      ASSERT_TRUE(tx.send(
+          base::fail("org.freedesktop.portal.Error.NotAllowed: Location services disabled")));
       break;
     case Send::NoPortal:
       ASSERT_TRUE(tx.send(base::fail(NO_PORTAL)));

@@ -13,6 +13,7 @@
 #include "base/utf8.h"
 #include "doc/load.h"
 #include "doc/save.h"
+#include "location/failure_text.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
 
@@ -21,15 +22,6 @@ namespace maps {
 namespace {
 
 constexpr std::string_view ELLIPSIS = "\xE2\x80\xA6";
-
-/// The status of a failed location request says what the user can do about it; the portal's
-/// own words (bus addresses, failed child processes) go to the log.
-std::string location_failure_status(std::string_view error) {
-  if (error.starts_with(PORTAL_UNAVAILABLE)) {
-    return "Location unavailable: no location service on this desktop";
-  }
-  return fmt::format("Location unavailable \xE2\x80\x94 {}", error);
-}
 
 bool due(std::optional<base::Instant> const& deadline, base::Instant now) {
   return deadline && *deadline <= now;
@@ -294,7 +286,7 @@ void MapsApp::handle_location() {
     if (pending_request) {
       finished_action = zarn_actions::ActionCompletion{
           *pending_request,
-          tl::unexpected(zarn_actions::ActionFailure{"location_unavailable", answer.error()})};
+          tl::unexpected(zarn_actions::ActionFailure{"location_unavailable", model.status})};
     }
     return;
   }
