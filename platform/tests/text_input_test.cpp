@@ -264,6 +264,19 @@ TEST_F(TextInputClipboard, CopyCutAndPasteGoThroughTheDesktopClipboard) {
   EXPECT_EQ(to.text(), "Go to ");
   EXPECT_EQ(clipboard_text(), "Marienplatz 1");
 
+  // The older keys do the same: Control+Insert copies, Shift+Delete cuts, Shift+Insert pastes.
+  auto cua = focused_input("Tor");
+  cua.handle_event(key(NamedKey::Home, SHIFT));
+  cua.handle_event(key(NamedKey::Insert, CTRL));
+  EXPECT_EQ(clipboard_text(), "Tor");
+  set_clipboard_text("");
+  cua.handle_event(key(NamedKey::Delete, SHIFT));
+  EXPECT_EQ(cua.text(), "");
+  EXPECT_EQ(clipboard_text(), "Tor");
+  cua.handle_event(key(NamedKey::Insert, SHIFT));
+  cua.handle_event(key(NamedKey::Insert, SHIFT));
+  EXPECT_EQ(cua.text(), "TorTor");
+
   // A pasted text of several lines stays on one, and replaces the selection.
   set_clipboard_text("Residenzstr. 1\r\n80333 M\xC3\xBCnchen\tDE");
   to.handle_event(ctrl('a'));
@@ -442,4 +455,26 @@ TEST(TextInput, CaretBlinksWhileFocusedUnlessMotionIsReduced) {
 
   input.set_focused(false);
   EXPECT_EQ(input.caret_deadline(false), std::nullopt);
+}
+
+TEST(TextInput, RightToLeftTextMapsPressesAndSelectionsByItsOwnDirection) {
+  std::string const text = "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"; // four Hebrew letters
+  TextRenderer renderer;
+  double const width = renderer.measure(text, 15.0f);
+  auto input = focused_input(text);
+  Scene const scene = drawn(input);
+  ASSERT_EQ(commands<TextCmd>(scene).at(0).text, text);
+  // The first letter stands at the right: a press there puts the caret before it.
+  input.handle_event(press(TextInput::PADDING + width - 1.0));
+  EXPECT_EQ(input.caret_index(), 0u);
+  input.handle_event(press(TextInput::PADDING + 1.0));
+  EXPECT_EQ(input.caret_index(), 4u);
+  input.handle_event(key(NamedKey::ArrowRight, SHIFT)); // logical order: nothing after the end
+  input.handle_event(key(NamedKey::ArrowLeft, SHIFT));
+  auto const fills = commands<FillCmd>(drawn(input));
+  ASSERT_EQ(fills.size(), 1u);
+  Rect const r = std::get<Rect>(fills[0].shape);
+  EXPECT_NEAR(r.x0, TextInput::PADDING, 0.5) << "the last letter, leftmost";
+  EXPECT_GT(r.width(), 2.0);
+  EXPECT_LT(r.x1, TextInput::PADDING + width / 2);
 }
