@@ -1,6 +1,7 @@
 #include "platform/widgets/text_input.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "base/utf8.h"
