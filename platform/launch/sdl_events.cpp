@@ -1,5 +1,6 @@
 #include "platform/launch/sdl_events.h"
 
+#include <algorithm>
 #include <string>
 
 namespace zarn_ui::launch {
@@ -82,7 +83,9 @@ std::optional<TranslatedEvent> translate_sdl_event(SDL_Event const& event, doubl
   Modifiers const mods = modifiers_from_sdl(static_cast<Uint16>(SDL_GetModState()));
   switch (event.type) {
   case SDL_MOUSEMOTION:
-    return TranslatedEvent{PointerMoved{event.motion.x * scale, event.motion.y * scale}, mods};
+    return TranslatedEvent{PointerMoved{event.motion.x * scale, event.motion.y * scale,
+                                        (event.motion.state & SDL_BUTTON_LMASK) != 0},
+                           mods};
   case SDL_MOUSEBUTTONDOWN:
   case SDL_MOUSEBUTTONUP: {
     std::uint32_t button = 0;
@@ -102,8 +105,9 @@ std::optional<TranslatedEvent> translate_sdl_event(SDL_Event const& event, doubl
     }
     auto const state =
         event.type == SDL_MOUSEBUTTONDOWN ? ButtonState::Pressed : ButtonState::Released;
-    return TranslatedEvent{
-        PointerButton{event.button.x * scale, event.button.y * scale, button, state}, mods};
+    return TranslatedEvent{PointerButton{event.button.x * scale, event.button.y * scale, button,
+                                         state, std::max<Uint8>(event.button.clicks, 1)},
+                           mods};
   }
   case SDL_MOUSEWHEEL: {
     float lines = event.wheel.preciseY;
@@ -111,6 +115,12 @@ std::optional<TranslatedEvent> translate_sdl_event(SDL_Event const& event, doubl
       lines = -lines;
     }
     return TranslatedEvent{Wheel{LineDelta{lines}}, mods};
+  }
+  case SDL_TEXTEDITING: {
+    TextComposition composing;
+    composing.text = event.edit.text;
+    composing.cursor = static_cast<std::size_t>(std::max(event.edit.start, 0));
+    return TranslatedEvent{std::move(composing), mods};
   }
   case SDL_TEXTINPUT:
     return TranslatedEvent{Key{true, std::string(event.text.text), mods}, mods};

@@ -1,6 +1,6 @@
 #pragma once
 // Translation of SDL's events to the platform's: positions to physical pixels, SDL key codes to
-// named keys, typed text to character keys.
+// named keys, typed text to character keys, an input method's composition to TextComposition.
 
 #include <SDL.h>
 

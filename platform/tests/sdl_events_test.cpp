@@ -54,6 +54,18 @@ TEST(SdlEvents, TypedTextArrivesOnceAndCommandKeysAsCharacters) {
   EXPECT_FALSE(std::get<Key>(released->event).pressed);
 }
 
+TEST(SdlEvents, InputMethodCompositionArrivesWithItsCursor) {
+  SDL_Event edit{};
+  edit.type = SDL_TEXTEDITING;
+  std::strcpy(edit.edit.text, "\xE3\x81\x8B\xE3\x81\xAA"); // two kana being composed
+  edit.edit.start = 1;
+  auto composing = translate_sdl_event(edit, 1.0);
+  ASSERT_TRUE(composing);
+  auto const& c = std::get<TextComposition>(composing->event);
+  EXPECT_EQ(c.text, "\xE3\x81\x8B\xE3\x81\xAA");
+  EXPECT_EQ(c.cursor, 1u);
+}
+
 TEST(SdlEvents, PointerPositionsArePhysicalPixels) {
   SDL_Event motion{};
   motion.type = SDL_MOUSEMOTION;
@@ -64,6 +76,9 @@ TEST(SdlEvents, PointerPositionsArePhysicalPixels) {
   auto const& p = std::get<PointerMoved>(moved->event);
   EXPECT_EQ(p.x, 200.0);
   EXPECT_EQ(p.y, 80.0);
+  EXPECT_FALSE(p.primary_held);
+  motion.motion.state = SDL_BUTTON_LMASK;
+  EXPECT_TRUE(std::get<PointerMoved>(translate_sdl_event(motion, 2.0)->event).primary_held);
 
   SDL_Event press{};
   press.type = SDL_MOUSEBUTTONDOWN;
@@ -76,6 +91,12 @@ TEST(SdlEvents, PointerPositionsArePhysicalPixels) {
   EXPECT_EQ(b.button, 1u);
   EXPECT_EQ(b.state, ButtonState::Pressed);
   EXPECT_EQ(b.x, 4.5);
+  EXPECT_EQ(b.clicks, 1) << "an event without a count is a single click";
+  press.button.button = SDL_BUTTON_LEFT;
+  press.button.clicks = 3;
+  auto triple = translate_sdl_event(press, 1.0);
+  ASSERT_TRUE(triple);
+  EXPECT_EQ(std::get<PointerButton>(triple->event).clicks, 3);
 
   SDL_Event wheel{};
   wheel.type = SDL_MOUSEWHEEL;

@@ -15,6 +15,7 @@
 #include <pango/pangocairo.h>
 
 #include "platform/scene/geometry.h"
+#include "platform/text/line_layout.h"
 
 namespace zarn_ui::text_detail {
 
@@ -124,6 +125,9 @@ public:
   /// The shaped line, cached; `max_width` < 0 means no limit.
   std::shared_ptr<PreparedText const> prepare(std::string_view text, float size, int weight,
                                               float max_width);
+  /// One line laid out for editing at pixel size `size`, regular weight; not cached, as the
+  /// editor keeps it until its text changes.
+  LineLayout lay_out_line(std::string_view text, float size);
   /// Paints a shaped line with the line box's top-left corner at the current user-space origin.
   static void draw(cairo_t* cr, PreparedText const& text);
 

@@ -44,6 +44,10 @@ void TextRenderer::draw_text_limited(Scene& scene, std::string_view text, float 
   scene.push_text(std::move(cmd));
 }
 
+LineLayout TextRenderer::lay_out_line(std::string_view text, float size) const {
+  return engine_->lay_out_line(text, pixel_size(size));
+}
+
 float TextRenderer::line_height(float size) const {
   return static_cast<float>(text_detail::LINE_HEIGHT_FACTOR) * pixel_size(size);
 }

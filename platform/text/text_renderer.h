@@ -11,6 +11,7 @@
 #include "platform/scene/color.h"
 #include "platform/scene/geometry.h"
 #include "platform/scene/scene.h"
+#include "platform/text/line_layout.h"
 
 namespace zarn_ui {
 
@@ -36,6 +37,10 @@ public:
   /// The same with a width limit: a text wider than `max_width` is cut with "…".
   void draw_text_limited(Scene& scene, std::string_view text, float size, Color color,
                          Affine const& transform, int weight, float max_width) const;
+
+  /// `text` (valid UTF-8 without NUL) laid out once at nominal size `size`, regular weight,
+  /// for caret, selection and hit positions.
+  LineLayout lay_out_line(std::string_view text, float size) const;
 
   /// Height of the line box at nominal size `size`.
   float line_height(float size) const;

@@ -52,6 +52,7 @@ std::vector<TextPair> text_pairs(Theme const& t) {
   out.push_back({"accent", "surface", t.accent, t.surface});
   // Labels of filled primary and destructive buttons, also while hovered.
   out.push_back({"on_accent", "accent", t.on_accent, t.accent});
+  out.push_back({"on_selection", "selection", t.on_selection, t.selection});
   out.push_back({"on_danger", "danger", t.on_danger, t.danger});
   out.push_back({"on_accent", "accent hovered", t.on_accent, t.filled_hover(t.accent)});
   out.push_back({"on_danger", "danger hovered", t.on_danger, t.filled_hover(t.danger)});

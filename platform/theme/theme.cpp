@@ -39,6 +39,8 @@ Theme Theme::light() {
   t.tint_3 = hex(0x0D9488);
   t.card_shadow = hex(0x000000, 46);
   t.control_idle = hex(0xF2F4F7);
+  t.selection = hex(0xBFD3FA);
+  t.on_selection = t.text;
   t.border_focus = t.focus_border;
   return t;
 }
@@ -68,6 +70,8 @@ Theme Theme::dark() {
   t.tint_3 = hex(0x2DD4BF);
   t.card_shadow = hex(0x000000, 90);
   t.control_idle = hex(0x2E343E);
+  t.selection = hex(0x2C4A7C);
+  t.on_selection = t.text;
   t.border_focus = t.focus_border;
   return t;
 }
@@ -99,6 +103,9 @@ Theme Theme::high_contrast() {
   t.tint_3 = hex(0x64FFDA);
   t.card_shadow = hex(0x000000, 0);
   t.control_idle = hex(0x000000);
+  // Inverted, as high-contrast desktop themes select; not the accent, so the caret shows.
+  t.selection = hex(0x40C4FF);
+  t.on_selection = hex(0x000000);
   t.border_focus = t.focus_border;
   return t;
 }

@@ -39,6 +39,8 @@ struct Theme {
   Color tint_3;
   Color card_shadow;  // shadows under floating cards (multiplied by the painter's alpha)
   Color control_idle; // fill of an idle control
+  Color selection;    // behind selected text in a field
+  Color on_selection; // selected text
 
   // Metrics, logical pixels.
   float inner_margin = 16.0f;  // padding inside dialogs and cards

@@ -3,6 +3,7 @@
 // scale factor travels beside the event. Named-key codes follow the usual key naming order
 // (Enter 14, ArrowDown 17, ArrowLeft 18, ArrowRight 19, ArrowUp 20, Escape 42).
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <variant>
@@ -66,6 +67,7 @@ struct Modifiers {
 struct PointerMoved {
   double x = 0.0;
   double y = 0.0;
+  bool primary_held = false; // the primary button is down: the move drags
 };
 
 enum class ButtonState : std::uint8_t { Pressed, Released };
@@ -73,8 +75,9 @@ enum class ButtonState : std::uint8_t { Pressed, Released };
 struct PointerButton {
   double x = 0.0; // position of the last move
   double y = 0.0;
-  std::uint32_t button = 0; // 0 is the primary button
+  std::uint32_t button = 0; // 0 is the primary button, 1 the secondary, 2 the middle one
   ButtonState state = ButtonState::Pressed;
+  std::uint8_t clicks = 1; // 2 for a double click, 3 for a triple click, as the desktop counts
 };
 
 struct LineDelta {
@@ -103,6 +106,14 @@ inline bool is_named(Key const& key, NamedKey named) {
 /// Anything else the window reports (focus, resize, …): not consumed by widgets.
 struct OtherEvent {};
 
-using Event = std::variant<PointerMoved, PointerButton, Wheel, Key, OtherEvent>;
+/// Text an input method is composing (a dead key's accent, an IME's candidate) before it commits
+/// it as a typed Key; an empty text ends the composition. Widgets that edit no text take it as
+/// any other window event.
+struct TextComposition : OtherEvent {
+  std::string text;
+  std::size_t cursor = 0; // in code points within `text`
+};
+
+using Event = std::variant<PointerMoved, PointerButton, Wheel, Key, OtherEvent, TextComposition>;
 
 } // namespace zarn_ui

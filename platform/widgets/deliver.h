@@ -18,10 +18,11 @@ inline std::optional<std::size_t> deliver_menu_event(ContextMenu& menu, Event co
   return menu.handle_event(event, scale);
 }
 
-/// The input's outcome; the caller may also read take_dirty() afterwards.
+/// The input's outcome; the caller may also read take_dirty() afterwards. The modifiers reach
+/// pointer events (Shift with a press extends the selection).
 inline InputOutcome deliver_text_input_event(TextInput& input, Event const& event,
-                                             Modifiers /*modifiers*/, double scale) {
-  return input.handle_event(event, scale);
+                                             Modifiers modifiers, double scale) {
+  return input.handle_event(event, scale, modifiers);
 }
 
 } // namespace zarn_ui::widget

@@ -1,9 +1,12 @@
 #pragma once
-// TextInput: one line of editable text with a placeholder, keyboard focus, a caret and a dirty
-// flag that tells whether the text was edited since the owner last asked. It edits by code
-// point (no grapheme clusters, no selection, no clipboard) and draws itself clipped to the
-// rectangle its owner gives it; the owner paints the field's frame.
+// TextInput: one line of editable text as desktop toolkits edit it: a caret and a selection
+// moved by keys, clicks and drags, words, the desktop clipboard and primary selection, input
+// method composition, a length cap, a blinking caret, and a dirty flag that tells whether the
+// user edited the text since the owner last asked. The text is laid out once per change; the
+// input draws itself clipped to the rectangle its owner gives it (the owner paints the frame).
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,13 +14,15 @@
 #include <utility>
 #include <vector>
 
+#include "base/clock.h"
 #include "platform/scene/geometry.h"
+#include "platform/text/line_layout.h"
+#include "platform/text/text_renderer.h"
 #include "platform/widget/event.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui {
 class Scene;
-class TextRenderer;
 struct Theme;
 } // namespace zarn_ui
 
@@ -38,6 +43,11 @@ class TextInput {
 public:
   /// Padding between the rectangle's left edge and the text.
   static constexpr double PADDING = 4.0;
+  /// Code points a field holds unless its owner says otherwise (as Qt's line edit does).
+  static constexpr std::size_t DEFAULT_MAX_LENGTH = 32767;
+  /// The caret's blink cycle and the part of it the caret shows (GTK's defaults).
+  static constexpr std::chrono::milliseconds BLINK_CYCLE{1200};
+  static constexpr std::chrono::milliseconds BLINK_SHOWN{800};
 
   /// An input owned by the application (not bound to a document text).
   static TextInput local() { return TextInput{}; }
@@ -55,12 +65,31 @@ public:
   void set_placeholder(std::string_view text) { placeholder_ = text; }
   std::string const& placeholder() const { return placeholder_; }
 
-  /// Replaces the text without marking it edited; the caret goes to the end. Malformed UTF-8
-  /// is stored with U+FFFD in place of the bad bytes, so editing never splits a sequence.
+  /// The most code points the field holds: typed, pasted or set text is cut there.
+  TextInput with_max_length(std::size_t length) && {
+    set_max_length(length);
+    return std::move(*this);
+  }
+  /// Cuts a longer text at once (not an edit: the dirty flag stays).
+  void set_max_length(std::size_t length);
+  std::size_t max_length() const { return max_length_; }
+
+  /// The caret blinks, timed by `clock`, while the input has the focus and the theme allows
+  /// motion; the owner then wakes for caret_deadline(). Without it the caret stays shown.
+  TextInput with_caret_blink(base::Clock const& clock) && {
+    blink_clock_ = &clock;
+    return std::move(*this);
+  }
+
+  /// Replaces the text from outside (not an edit: the dirty flag stays); the caret goes to the
+  /// end, the selection and any composition are dropped, and the text is cut at the maximum
+  /// length. Malformed UTF-8 and NUL bytes are stored as U+FFFD, so editing never splits a
+  /// sequence. Owners call it only when their text changed, or the caret jumps to the end.
   void set_text(std::string_view text);
   std::string const& text() const { return text_; }
 
-  void set_focused(bool focused) { focused_ = focused; }
+  /// Focus changes end a drag and a composition; gaining it shows the caret at once.
+  void set_focused(bool focused);
   bool focused() const { return focused_; }
 
   /// Whether the user edited the text since the last call.
@@ -79,48 +108,101 @@ public:
   std::size_t caret() const { return caret_; }
   /// Caret position in code points.
   std::size_t caret_index() const;
-  /// Moves the caret to code point `index` (clamped to the end).
+  /// Moves the caret to code point `index` (clamped to the end), dropping the selection.
   void set_caret_index(std::size_t index);
+
+  /// Selects the whole text, caret at the end (what focusing a field from the keyboard does).
+  void select_all();
+  /// The selected byte range [first, second) of text(); empty when nothing is selected. The
+  /// caret is at one end, the anchor of the selection at the other.
+  std::pair<std::size_t, std::size_t> selection() const;
+  bool has_selection() const { return anchor_ != caret_; }
+  std::string_view selected_text() const;
+  /// The text an input method is composing at the caret (not yet part of text()).
+  std::string const& composition() const { return preedit_; }
 
   bool hovered() const { return hovered_; }
 
-  /// Edits, moves the caret or takes the focus. Keys act only while focused: typed text is
-  /// inserted at the caret (control characters are dropped; text typed with Control or Super
-  /// held is left to the caller as a shortcut), Backspace and Delete remove one code point,
-  /// Left/Right/Home/End move the caret, Enter is reported as Submitted. A primary press
-  /// inside the rectangle focuses the input and puts the caret at the nearest boundary; a
-  /// press outside removes the focus and is not taken. Moves update the hover state only.
-  InputOutcome handle_event(Event const& event, double scale = 1.0);
+  /// Keys act only while focused. Typed text replaces the selection or goes in at the caret
+  /// (control characters dropped, cut at the maximum length); text typed with Control or Super
+  /// held is left to the caller as a shortcut, except Control with A (select all), C, X and V
+  /// (copy, cut, paste through the desktop clipboard). Left/Right move by grapheme, with
+  /// Control by word; Home/End to the ends; Shift with any of them extends the selection.
+  /// Backspace and Delete remove the selection, else one code point before / one grapheme
+  /// after the caret, with Control a word. Enter is reported as Submitted. A composition is
+  /// shown at the caret until its text arrives typed.
+  /// A primary press inside the rectangle focuses the input and puts the caret at the nearest
+  /// boundary (Shift extends the selection), a double press selects a word, a triple press
+  /// everything; moves with the primary button held extend the selection. A middle press pastes the
+  /// primary selection there. A primary press outside removes the focus and is not taken. Moves
+  /// update the hover state. `modifiers` are those of pointer events (keys carry their own).
+  InputOutcome handle_event(Event const& event, double scale = 1.0, Modifiers modifiers = {});
 
   /// Draws the text (or the placeholder, in the secondary colour, when the text is empty) in
-  /// the rectangle, vertically centred and clipped to it, and the caret while focused. A text
-  /// wider than the field scrolls so that the caret stays visible.
+  /// the rectangle, vertically centred and clipped to it: the selection in the theme's
+  /// selection colours, a composition underlined, and the caret while focused. A text wider
+  /// than the field scrolls so that the caret stays visible; only its visible part is drawn.
   void draw(Scene& scene, Affine const& transform, TextRenderer const& text, Theme const& theme,
             PresenceCtx const& presence = PresenceCtx::empty()) const;
+
+  /// The next instant the blinking caret changes while the input has the focus; none when it
+  /// does not blink (no focus, reduced motion, or no blink clock).
+  std::optional<base::Instant> caret_deadline(bool reduce_motion) const;
 
 protected:
   void mark_dirty() { dirty_ = true; }
   std::string text_;
 
 private:
-  void insert(std::string_view typed);
-  bool erase_before();
-  bool erase_after();
+  enum class DragUnit : std::uint8_t { None, Character, Word };
+
+  InputOutcome on_key(Key const& key);
+  InputOutcome on_press(PointerButton const& button, Point p, Modifiers modifiers);
+  void drag_to(Point p);
+  bool named_key(NamedKey named, Modifiers mods);
+  bool shortcut(char letter);
+  /// Replaces bytes [from, to) with the printable part of `typed`, cut to the free length;
+  /// the caret goes after it. False when nothing changed.
+  bool replace(std::size_t from, std::size_t to, std::string_view typed);
+  bool erase_selection();
+  void move_caret(std::size_t to, bool extend);
+  void paste(std::string_view text);
+  void claim_primary() const;
+  void changed();
+  void touched();
+  LineLayout const& breaks() const;
+  LineLayout const& layout_for(TextRenderer const& text, float size) const;
+  std::size_t boundary_at(Point p) const;
+  std::size_t shown_offset(std::size_t byte) const;
   double text_origin_x() const;
+  bool caret_shown(bool reduce_motion) const;
 
   std::string placeholder_;
   std::optional<float> size_;
   Rect rect_;
   std::size_t caret_ = 0;
+  std::size_t anchor_ = 0;
+  std::size_t length_ = 0; // code points in text_
+  std::size_t max_length_ = DEFAULT_MAX_LENGTH;
+  std::string preedit_;
+  std::size_t preedit_cursor_ = 0; // bytes into preedit_
   int kind_ = 0;
   bool focused_ = false;
   bool dirty_ = false;
   bool hovered_ = false;
-  // Laid out by the last draw: x of every caret stop relative to the text's start, and the
-  // horizontal scroll. Presses map to caret positions through them.
-  mutable std::vector<double> stops_;
-  mutable std::string stops_text_;
-  mutable float stops_size_ = -1.0f;
+  DragUnit drag_ = DragUnit::None;
+  std::pair<std::size_t, std::size_t> drag_word_; // the word a double press selected (bytes)
+  base::Clock const* blink_clock_ = nullptr;
+  base::Instant blink_start_{};
+  // The text as shown (text_ with the composition) laid out once per change: revision_ counts
+  // changes; the layout is current when it carries the same revision and size. Positions need
+  // the renderer of the last drawing, so presses before it map through boundaries alone.
+  std::uint64_t revision_ = 0;
+  mutable LineLayout layout_;
+  mutable std::uint64_t layout_revision_ = ~std::uint64_t{0};
+  mutable float layout_size_ = -1.0f; // pixels; negative for boundaries without positions
+  mutable std::optional<TextRenderer> renderer_;
+  mutable float drawn_size_ = 0.0f; // nominal size of the last drawing
   mutable double scroll_ = 0.0;
 };
 
