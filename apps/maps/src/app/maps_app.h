@@ -18,6 +18,7 @@
 #include "base/channel.h"
 #include "base/clock.h"
 #include "doc/load.h"
+#include "doc/save_notice.h"
 #include "draw/map_raster.h"
 #include "draw/overflow_menu.h"
 #include "draw/screen_lines.h"
@@ -137,6 +138,7 @@ public:
   bool map_dragged = false;
   bool doc_loaded = false;
   bool open_problem_shown = false; // a saved document that could not be opened was reported
+  SaveNotice save_notice;          // a failing save on the status line
   bool live = true;
   bool locating = false;
   std::optional<zarn_actions::RequestId> pending_request;

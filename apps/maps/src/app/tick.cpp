@@ -12,6 +12,7 @@
 #include "base/utf8.h"
 #include "doc/load.h"
 #include "doc/save.h"
+#include "doc/save_notice.h"
 #include "model/ops.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
@@ -65,6 +66,7 @@ void MapsApp::tick(zarn_ui::State& state) {
       model.status = *problem;
     }
   }
+  tell_save_state(save_notice, model.status, state.persistence());
 }
 
 void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
