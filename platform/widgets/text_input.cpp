@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/utf8.h"
+#include "platform/access/access_node.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -50,6 +51,7 @@ double sanitize_scale(double scale) {
 
 void TextInput::set_text(std::string_view text) {
   text_ = base::utf8::is_valid(text) ? std::string(text) : base::utf8::lossy(text);
+  text_.resize(base::utf8::offset_of(text_, access::MAX_TEXT_FIELD_CHARS));
   caret_ = text_.size();
 }
 
@@ -62,7 +64,12 @@ void TextInput::set_caret_index(std::size_t index) {
 }
 
 void TextInput::insert(std::string_view typed) {
-  std::string const clean = printable_part(typed);
+  std::string clean = printable_part(typed);
+  // What does not fit is dropped, as other toolkits' length-limited fields do.
+  std::size_t const held = base::utf8::length(text_);
+  std::size_t const room =
+      held < access::MAX_TEXT_FIELD_CHARS ? access::MAX_TEXT_FIELD_CHARS - held : 0;
+  clean.resize(base::utf8::offset_of(clean, room));
   if (clean.empty()) {
     return;
   }

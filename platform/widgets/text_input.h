@@ -1,8 +1,9 @@
 #pragma once
 // TextInput: one line of editable text with a placeholder, keyboard focus, a caret and a dirty
 // flag that tells whether the text was edited since the owner last asked. It edits by code
-// point (no grapheme clusters, no selection, no clipboard) and draws itself clipped to the
-// rectangle its owner gives it; the owner paints the field's frame.
+// point (no grapheme clusters, no selection, no clipboard), holds at most
+// access::MAX_TEXT_FIELD_CHARS code points, and draws itself clipped to the rectangle its owner
+// gives it; the owner paints the field's frame.
 
 #include <cstdint>
 #include <optional>

@@ -5,6 +5,7 @@
 
 #include "doc/schema.h"
 #include "model/json.h"
+#include "model/limits.h"
 
 namespace maps {
 
@@ -451,7 +452,8 @@ std::optional<RecentEntry> read_recent_entry(Document const& doc, ObjId const& c
     return std::nullopt;
   }
   auto text = get_string(doc, *m, "text");
-  if (!text) {
+  // The history never shows a text longer than a search may be (another program wrote it).
+  if (!text || !query_fits(*text)) {
     return std::nullopt;
   }
   return RecentEntry{key, get_u64(doc, *m, "rank").value_or(UINT64_MAX), std::move(*text)};
