@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "doc/apart.h"
 #include "doc/schema.h"
 #include "model/json.h"
 #include "model/limits.h"
@@ -332,6 +333,10 @@ bool has_map_data(Document const& doc) {
 
 bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline, FieldSet force) {
   auto heads = doc.heads();
+  if (baseline.heads != heads && join_apart_objects(doc)) {
+    // Documents made apart merged in: their objects were joined into the ones read below.
+    heads = doc.heads();
+  }
   if (baseline.heads == heads) {
     // Unchanged since the last read: `copied` is what the document holds.
     if (!baseline.has_data) {
@@ -359,6 +364,7 @@ bool refresh_model_from_doc(Document& doc, MapModel& live) {
 }
 
 void record_baseline(Document& doc, DocBaseline& baseline) {
+  join_apart_objects(doc);
   baseline.heads = doc.heads();
   baseline.copied = load_model(doc, baseline);
   baseline.has_data = baseline.copied.has_value();
