@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include <fmt/format.h>
+
 #include "base/saturate.h"
 #include "base/utf8.h"
 #include "platform/a11y/atspi_codes.h"
+#include "platform/access/access_node.h"
 
 namespace zarn_ui::a11y {
 
@@ -455,6 +458,10 @@ CallAnswer answer_call(AnswerContext const& ctx, std::string_view path, std::str
     g_variant_get(parameters, "(&s)", &text);
     if (!g_utf8_validate(text, -1, nullptr)) {
       return fail(ERROR_INVALID_ARGS, "the text is not UTF-8");
+    }
+    if (g_utf8_strlen(text, -1) > static_cast<glong>(access::MAX_TEXT_FIELD_CHARS)) {
+      return fail(ERROR_INVALID_ARGS, fmt::format("the text is longer than {} characters",
+                                                  access::MAX_TEXT_FIELD_CHARS));
     }
     return {nullptr,
             {},

@@ -15,6 +15,11 @@
 
 namespace zarn_ui::access {
 
+/// The most code points a text field holds: typing stops there, and a longer text set from
+/// outside (the accessibility bus) is refused, so no field can carry a pasted book into what
+/// the application keeps.
+inline constexpr std::size_t MAX_TEXT_FIELD_CHARS = 1000;
+
 /// Role codes as the application uses them.
 inline constexpr std::uint8_t ROLE_WINDOW = 1;
 inline constexpr std::uint8_t ROLE_BUTTON = 17;

@@ -1,5 +1,6 @@
 #include "platform/doc/persist.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -19,6 +20,12 @@ std::int64_t system_unix_time() {
   return std::chrono::duration_cast<std::chrono::seconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
+}
+
+constexpr std::string_view TOO_LARGE = "the document has grown to";
+
+std::string os_error(int err) {
+  return std::error_code(err, std::generic_category()).message();
 }
 
 fs::path lock_file(fs::path const& file) {
@@ -158,22 +165,32 @@ bool Persistence::maybe_save(base::Instant now) {
     return false;
   }
   if (auto w = write(); !w) {
-    // Retried every delay: a lasting fault (a full disk) is reported when it starts, not once
-    // a second.
-    if (!failing_) {
+    // Retried every delay: a lasting fault (a full disk) is logged when it starts, not once a
+    // second; the user is told on every attempt through save_problem.
+    if (!save_problem_) {
       spdlog::warn("document not saved, retrying: {}", w.error());
-      failing_ = true;
     } else {
       spdlog::debug("document still not saved: {}", w.error());
     }
+    save_problem_ = save_problem_text(w.error());
+    ++failed_saves_;
     dirty_since_ = now;
     return false;
   }
-  if (failing_) {
-    spdlog::info("document saved again after earlier failures");
-    failing_ = false;
-  }
   return true;
+}
+
+std::optional<base::Instant> Persistence::next_save_at(base::Instant now) {
+  if (!file_) {
+    return std::nullopt;
+  }
+  if (!dirty_since_) {
+    if (!has_unsaved()) {
+      return std::nullopt;
+    }
+    dirty_since_ = now;
+  }
+  return *dirty_since_ + SAVE_DELAY;
 }
 
 base::Result<void> Persistence::save_now() {
@@ -189,6 +206,8 @@ base::Result<void> Persistence::save_now() {
   auto w = write();
   if (!w) {
     spdlog::warn("document not saved: {}", w.error());
+    save_problem_ = save_problem_text(w.error());
+    ++failed_saves_;
   }
   return w;
 }
@@ -239,11 +258,16 @@ base::Result<void> Persistence::write() {
   }
   // A long history is written compacted; the document in memory follows only once the file
   // holds that snapshot, so that no other writer can meet a snapshot it never saw on disk.
-  bool const compacting = doc_.compaction_due();
-  auto const bytes = compacting ? doc_.save_compacted() : doc_.save();
+  bool compacting = doc_.compaction_due();
+  auto bytes = compacting ? doc_.save_compacted() : doc_.save();
+  if (bytes.size() > detail::MAX_FILE_BYTES && !compacting) {
+    // Near the limit a snapshot of what the user has may still fit where the history does not.
+    bytes = doc_.save_compacted();
+    compacting = true;
+  }
   if (bytes.size() > detail::MAX_FILE_BYTES) {
     // It would not load again: the previous file stays.
-    return base::fail(fmt::format("the document has grown to {} MiB, past the limit of {} MiB",
+    return base::fail(fmt::format("{} {} MiB, past the limit of {} MiB", TOO_LARGE,
                                   bytes.size() >> 20, detail::MAX_FILE_BYTES >> 20));
   }
   if (auto w = write_file_(target, bytes); !w) {
@@ -255,7 +279,30 @@ base::Result<void> Persistence::write() {
   seen_ = detail::stamp_of(target);
   saved_revision_ = doc_.revision();
   dirty_since_.reset();
+  if (save_problem_) {
+    spdlog::info("document saved again after earlier failures");
+    save_problem_.reset();
+  }
   return {};
+}
+
+std::string save_problem_text(std::string_view error) {
+  // Write errors end in the system's text for their errno (atomic_file, the lock, the read
+  // before writing), in this process's language.
+  auto const says = [&](int err) { return error.find(os_error(err)) != std::string_view::npos; };
+  std::string_view cause = "the file can't be written";
+  if (error.starts_with(TOO_LARGE)) {
+    cause = "your saved data has grown too large";
+  } else if (says(ENOSPC) || says(EDQUOT)) {
+    cause = "the disk is full";
+  } else if (says(EROFS)) {
+    cause = "the folder is read-only";
+  } else if (says(EACCES) || says(EPERM)) {
+    cause = "you don't have permission to write to the folder";
+  } else if (error.starts_with("cannot read")) {
+    cause = "the saved file can't be read";
+  }
+  return fmt::format("Your changes can't be saved: {}", cause);
 }
 
 Persistence open(std::string_view app_id) {

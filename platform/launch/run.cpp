@@ -14,6 +14,7 @@
 #include "platform/launch/floating_window.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/loop_wake.h"
+#include "platform/launch/quit_signals.h"
 #include "platform/launch/sdl_events.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_access.h"
@@ -79,6 +80,9 @@ public:
     // only to blit them. The user's environment still decides when it sets these hints.
     SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     SDL_SetHintWithPriority(SDL_HINT_RENDER_DRIVER, "software", SDL_HINT_DEFAULT);
+    // SIGTERM and SIGINT are ours (QuitSignals): SDL's handlers turn them into a quit event
+    // only when something else wakes the loop.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     ok_ = SDL_Init(SDL_INIT_VIDEO) == 0;
   }
   ~SdlSession() {
@@ -115,6 +119,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not start the window system: {}", SDL_GetError())));
   }
+  QuitSignals const quit;
   WindowBus bus(application, args, options.session_bus);
   if (bus.handed_off()) {
     return *bus.handed_off();
@@ -203,7 +208,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   bool redraw = true;
   bool animating = false;
   auto last_frame = started;
-  while (running) {
+  while (running && !quit.requested()) {
     // Drawn at the display's pixel ratio (device pixels per window coordinate) times --scale;
     // pointer positions come in window coordinates and are taken to device pixels first.
     WindowPixels const pixels = presenter.pixels();
@@ -231,7 +236,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
         widget->handle_event(translated->event, translated->modifiers, state.get(), scale, handled);
       }
     }
-    if (!running) {
+    if (!running || quit.requested()) {
       break;
     }
 
@@ -272,10 +277,11 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
       widget->draw_root(scene, Affine::identity(), ctx);
       presenter.present(scene, scale, theme.surface);
       floating.after_frame(*widget, ctx, theme.surface);
-      state->after_frame();
+      // A failed write (or the first success after failures) is told in the next frame.
+      bool const save_news = state->after_frame();
       bus.after_frame(*widget, *state);
       access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
-      redraw = false;
+      redraw = save_news;
       animating = widget->needs_frame() || floating.wants_frame();
       ++frames;
       if (options.stats) {
@@ -287,8 +293,14 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
       if (options.max_frames && frames >= options.max_frames) {
         break;
       }
-    } else if (auto const check = bus.next_deadline(); check && *check <= now) {
-      bus.after_frame(*widget, *state);
+    } else {
+      if (auto const check = bus.next_deadline(); check && *check <= now) {
+        bus.after_frame(*widget, *state);
+      }
+      // A change made while nothing else happens is written on time, not at the next event.
+      if (auto const save = state->next_save_at(); save && *save <= now) {
+        redraw = state->after_frame();
+      }
     }
     if (options.max_frames != 0 && !animating) {
       continue; // a counted run draws its frames back to back, an animation's at display rate
@@ -311,6 +323,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
       sooner(next);
     }
     sooner(bus.next_deadline());
+    sooner(state->next_save_at());
     wait_for_event(wake_at);
   }
   state->close();

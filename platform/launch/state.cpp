@@ -26,8 +26,20 @@ State::apply_external(zarn_actions::EncodedAction const& action) {
   return zarn_actions::executor::dispatch_by(document(), **typed, action, transport, actor);
 }
 
-void State::after_frame() {
+bool State::after_frame() {
+  auto const revision = document().revision();
   persistence_.maybe_save(clock_->now());
+  bool const problem = persistence_.save_problem().has_value();
+  // A write first merges what another process saved: the application shows it next frame.
+  bool const news = document().revision() != revision ||
+                    persistence_.failed_saves() != failed_saves_seen_ || problem != problem_seen_;
+  failed_saves_seen_ = persistence_.failed_saves();
+  problem_seen_ = problem;
+  return news;
+}
+
+std::optional<base::Instant> State::next_save_at() {
+  return persistence_.next_save_at(clock_->now());
 }
 
 void State::close() {

@@ -3,7 +3,9 @@
 // file under the user's data folder, or memory only), and the action registry through which
 // actions invoked from outside are decoded and applied.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "base/clock.h"
 #include "platform/actions/executor.h"
@@ -28,8 +30,13 @@ public:
   zarn_actions::ActionResult<zarn_actions::Outcome>
   apply_external(zarn_actions::EncodedAction const& action);
 
-  /// After each frame: writes the document when it changed and the save delay passed.
-  void after_frame();
+  /// After each frame, and whenever `next_save_at` is due: writes the document when it changed
+  /// and the save delay passed. True when the application has something new to show: what
+  /// another process saved (merged before writing), or a failure to save and its retries.
+  bool after_frame();
+  /// When the loop must wake to write the document (a change waits for no unrelated event);
+  /// none when nothing is unsaved.
+  std::optional<base::Instant> next_save_at();
   /// At exit: writes what is unsaved.
   void close();
 
@@ -37,6 +44,8 @@ private:
   persist::Persistence persistence_;
   base::Clock const* clock_;
   zarn_actions::ActionRegistry const* registry_ = nullptr;
+  std::uint64_t failed_saves_seen_ = 0;
+  bool problem_seen_ = false;
 };
 
 /// The application's action registry (and, later, what else the platform offers it).

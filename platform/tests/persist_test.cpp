@@ -1,11 +1,13 @@
 #include "platform/doc/persist.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <set>
 #include <string>
+#include <system_error>
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -165,10 +167,15 @@ TEST_F(PersistTest, FailedSaveKeepsTheOldFileAndRetriesLater) {
   broken = true;
   ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{std::int64_t{2}}));
   EXPECT_FALSE(p.maybe_save(clock_.now()));
+  EXPECT_FALSE(p.save_problem());
   clock_.advance(SAVE_DELAY);
   EXPECT_FALSE(p.maybe_save(clock_.now()));
+  EXPECT_EQ(p.save_problem(), "Your changes can't be saved: the file can't be written");
+  EXPECT_EQ(p.failed_saves(), 1u);
   EXPECT_FALSE(p.maybe_save(clock_.now())); // no retry on every frame
+  EXPECT_EQ(p.next_save_at(clock_.now()), clock_.now() + SAVE_DELAY) << "but after a delay";
   EXPECT_FALSE(p.save_now());
+  EXPECT_EQ(p.failed_saves(), 2u);
   EXPECT_EQ(read(file()), old_bytes);
 
   // Once writing works again the change is written after another delay.
@@ -177,9 +184,48 @@ TEST_F(PersistTest, FailedSaveKeepsTheOldFileAndRetriesLater) {
   EXPECT_FALSE(p.maybe_save(clock_.now()));
   clock_.advance(SAVE_DELAY / 2);
   EXPECT_TRUE(p.maybe_save(clock_.now()));
+  EXPECT_FALSE(p.save_problem());
   EXPECT_NE(read(file()), old_bytes);
   auto again = Persistence::open_at(options());
   EXPECT_EQ(again.document().heads(), p.document().heads());
+}
+
+TEST_F(PersistTest, TheNextSaveIsADeadlineOnTheCallersClock) {
+  auto p = Persistence::open_at(options());
+  EXPECT_EQ(p.next_save_at(clock_.now()), std::nullopt) << "nothing to write";
+  ASSERT_TRUE(p.document().put(ObjId::root(), "k", ScalarValue{true}));
+  auto const changed = clock_.now();
+  clock_.advance(SAVE_DELAY / 4);
+  // A change nobody noted is found by the deadline itself, at the time it is asked.
+  EXPECT_EQ(p.next_save_at(clock_.now()), clock_.now() + SAVE_DELAY);
+  auto const due = *p.next_save_at(clock_.now() + SAVE_DELAY * 9);
+  EXPECT_EQ(due, changed + SAVE_DELAY / 4 + SAVE_DELAY) << "asking again does not move it";
+  EXPECT_FALSE(p.maybe_save(due - std::chrono::milliseconds(1)));
+  EXPECT_TRUE(p.maybe_save(due));
+  EXPECT_EQ(p.next_save_at(due), std::nullopt);
+  EXPECT_EQ(Persistence::memory_only().next_save_at(clock_.now()), std::nullopt);
+}
+
+TEST(SaveProblemText, NamesTheCauseInTheUsersWords) {
+  auto const os = [](int err) { return std::error_code(err, std::generic_category()).message(); };
+  struct Case {
+    std::string error;
+    std::string_view shown;
+  } const cases[] = {
+      {"write /d/.document.bin.tmp-1-1: " + os(ENOSPC), "the disk is full"},
+      {"sync /d/.document.bin.tmp-1-1: " + os(EDQUOT), "the disk is full"},
+      {"create temporary file for /d/document.bin: " + os(EROFS), "the folder is read-only"},
+      {"lock /d/document.bin.lock: " + os(EACCES),
+       "you don't have permission to write to the folder"},
+      {"the document has grown to 70 MiB, past the limit of 64 MiB",
+       "your saved data has grown too large"},
+      {"cannot read /d/document.bin before writing it: " + os(EIO), "the saved file can't be read"},
+      {"replace /d/document.bin: " + os(EIO), "the file can't be written"},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.error);
+    EXPECT_EQ(save_problem_text(c.error), "Your changes can't be saved: " + std::string(c.shown));
+  }
 }
 
 TEST_F(PersistTest, MemoryOnlyNeverWrites) {

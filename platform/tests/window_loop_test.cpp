@@ -1,14 +1,18 @@
 // The window loop sleeps: an idle window draws its first frame and then nothing, a deadline
 // brings exactly one frame, an animation draws until it stops, and an answer queued by another
-// thread wakes the sleeping loop at once.
+// thread wakes the sleeping loop at once; an edit is written on the loop's own save deadline,
+// and SIGTERM or SIGINT end the run with a final save.
 
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -17,6 +21,7 @@
 #include "base/channel.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/state.h"
+#include "platform/render/atomic_file.h"
 
 namespace zarn_ui::launch {
 namespace {
@@ -126,6 +131,127 @@ TEST(WindowLoop, AnAnswerFromAnotherThreadWakesTheSleepingLoop) {
   sender.join();
   EXPECT_EQ(received, 7);
   EXPECT_EQ(frames, 2u);
+}
+
+/// A folder of its own for a persisted document, removed at the end.
+struct TempDir {
+  std::filesystem::path path;
+  TempDir() {
+    char tmpl[] = "/tmp/window-loop-XXXXXX";
+    path = ::mkdtemp(tmpl) ? std::filesystem::path(tmpl) : std::filesystem::path();
+  }
+  ~TempDir() { std::filesystem::remove_all(path); }
+  TempDir(TempDir const&) = delete;
+  TempDir& operator=(TempDir const&) = delete;
+};
+
+/// Edits the document in its first tick, then calls `after_edit`; animates for ever when busy.
+class EditingWidget final : public widget::Widget {
+public:
+  bool busy = false;
+  std::function<void()> after_edit;
+
+  std::string_view type_name() const override { return "EditingWidget"; }
+  void tick(State& state) override {
+    if (ticks_++ == 0) {
+      (void)state.document().put(doc::ObjId::root(), "edited", doc::ScalarValue{true});
+      if (after_edit) {
+        after_edit();
+      }
+    }
+  }
+  layout::NodeId build_layout(layout::LayoutTree& tree, Theme const&,
+                              widget::NodeWidgetMap&) override {
+    return *tree.new_leaf({});
+  }
+  void apply_layout(layout::LayoutTree const&, Point, layout::NodeId) override {}
+  void draw(Scene&, Affine, widget::DrawCtx const&) override {}
+  bool needs_frame() const override { return busy; }
+
+private:
+  int ticks_ = 0;
+};
+
+/// Runs `widget` for at most 20 s on a persisted document in `dir`; `on_write` is called on
+/// the UI thread before each write. Answers how long the run took.
+Clock::duration run_persisted(std::unique_ptr<EditingWidget> widget,
+                              std::filesystem::path const& dir, std::function<void()> on_write) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  LaunchSpec application;
+  application.app_id = "test.zarn.loop";
+  application.default_window_size = [] { return std::pair<std::int32_t, std::int32_t>{64, 64}; };
+  auto held = std::make_shared<std::unique_ptr<EditingWidget>>(std::move(widget));
+  application.create_app = [held] { return AppBox(std::move(*held)); };
+  application.persist_open = [dir, on_write](std::string_view) {
+    persist::Options options{dir, {}, {}, {}};
+    options.write = [on_write](std::filesystem::path const& path,
+                               std::span<std::uint8_t const> bytes) {
+      if (on_write) {
+        on_write();
+      }
+      return atomic_file::write_creating_parent(path, bytes);
+    };
+    return persist::Persistence::open_at(std::move(options));
+  };
+  auto const started = Clock::now();
+  auto const result = run_window(application, LaunchArgs{}, WindowOptions{.run_for = 20s});
+  EXPECT_TRUE(result) << result.error().display();
+  return Clock::now() - started;
+}
+
+bool holds_edit(std::filesystem::path const& dir) {
+  auto p = persist::Persistence::open_at(persist::Options{dir, {}, {}, {}});
+  auto v = p.document().get(doc::ObjId::root(), "edited");
+  return v && v->has_value();
+}
+
+TEST(WindowLoop, AChangeMadeWhileIdleIsWrittenOnTheSaveDeadline) {
+  TempDir dir;
+  std::optional<Clock::time_point> written;
+  auto const on_write = [&written] {
+    if (!written) {
+      written = Clock::now();
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      SDL_PushEvent(&quit);
+    }
+  };
+  auto const started = Clock::now();
+  // Nothing wakes the loop after the edit: without a save deadline of its own it sleeps
+  // through the whole run and writes only at the end.
+  run_persisted(std::make_unique<EditingWidget>(), dir.path, on_write);
+  ASSERT_TRUE(written);
+  EXPECT_LT(*written - started, 10s);
+  EXPECT_TRUE(holds_edit(dir.path));
+}
+
+TEST(WindowLoop, TermAndIntEndTheWindowWithAFinalSave) {
+  struct Case {
+    char const* name;
+    int signal;
+    bool busy;
+  } const cases[] = {
+      {"SIGTERM while idle", SIGTERM, false},
+      {"SIGINT while idle", SIGINT, false},
+      {"SIGTERM while animating", SIGTERM, true},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    auto widget = std::make_unique<EditingWidget>();
+    widget->busy = c.busy;
+    std::thread sender;
+    // Sent before the save deadline: only the save at exit can keep the edit.
+    widget->after_edit = [&sender, sig = c.signal] {
+      sender = std::thread([sig] { ::kill(::getpid(), sig); });
+    };
+    auto const took = run_persisted(std::move(widget), dir.path, nullptr);
+    if (sender.joinable()) {
+      sender.join();
+    }
+    EXPECT_LT(took, 10s) << "the run ended at the signal, not at its time limit";
+    EXPECT_TRUE(holds_edit(dir.path));
+  }
 }
 
 } // namespace

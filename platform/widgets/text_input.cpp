@@ -5,9 +5,12 @@
 #include <cmath>
 
 #include "base/utf8.h"
+#include "platform/access/access_node.h"
 #include "platform/widgets/clipboard.h"
 
 namespace zarn_ui::widget {
+
+static_assert(TextInput::DEFAULT_MAX_LENGTH == access::MAX_TEXT_FIELD_CHARS);
 
 namespace {
 

@@ -43,8 +43,9 @@ class TextInput {
 public:
   /// Padding between the rectangle's left edge and the text.
   static constexpr double PADDING = 4.0;
-  /// Code points a field holds unless its owner says otherwise (as Qt's line edit does).
-  static constexpr std::size_t DEFAULT_MAX_LENGTH = 32767;
+  /// Code points a field holds unless its owner says otherwise: what the accessibility bus
+  /// accepts as a field's text (access::MAX_TEXT_FIELD_CHARS), so no path sets a longer one.
+  static constexpr std::size_t DEFAULT_MAX_LENGTH = 1000;
   /// The caret's blink cycle and the part of it the caret shows (GTK's defaults).
   static constexpr std::chrono::milliseconds BLINK_CYCLE{1200};
   static constexpr std::chrono::milliseconds BLINK_SHOWN{800};

@@ -16,6 +16,7 @@
 
 #include "app/maps_app.h"
 #include "platform/a11y/atspi_codes.h"
+#include "platform/access/access_node.h"
 #include "platform/launch/launch.h"
 #include "platform/tests/atspi_session.h"
 #include "shell/launch_record.h"
@@ -344,6 +345,15 @@ TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUs
   EXPECT_TRUE(done);
   EXPECT_EQ(text_of(*dest), "Marienplatz");
   EXPECT_TRUE(focus_from(*dest)) << "the field whose text was set is not the focus";
+
+  // A text longer than a field holds is refused, and the field keeps its text.
+  std::string const book(zarn_ui::access::MAX_TEXT_FIELD_CHARS + 1, 'b');
+  std::string error;
+  EXPECT_EQ(session.call(*dest, a11y::IFACE_EDITABLE_TEXT, "SetTextContents",
+                         g_variant_new("(s)", book.c_str()), &error),
+            nullptr);
+  EXPECT_NE(error.find("the text is longer than 1000 characters"), std::string::npos) << error;
+  EXPECT_EQ(text_of(*dest), "Marienplatz");
 }
 
 } // namespace

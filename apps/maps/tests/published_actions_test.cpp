@@ -6,6 +6,7 @@
 #include "app/maps_app.h"
 #include "app/resource_surface/resources.h"
 #include "doc/save.h"
+#include "model/limits.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
 #include "sample/sample_data.h"
@@ -40,6 +41,8 @@ TEST(PublishedActions, SevenIdsInOrder) {
 TEST(PublishedActions, InvokeChecksItsArgumentsAndTargets) {
   MapsApp app = demo();
   app.nearby_pois = sample_pois();
+  // One character past what a search may hold: refused before it reaches the model.
+  std::string const too_long = "\"" + std::string(MAX_QUERY_CHARS + 1, 'x') + "\"";
   struct Case {
     std::uint8_t effect;
     char const* id;
@@ -52,6 +55,7 @@ TEST(PublishedActions, InvokeChecksItsArgumentsAndTargets) {
       {2, "maps.locate", "null", std::nullopt, false},
       {2, "maps.unknown", "null", std::nullopt, false},
       {2, "maps.search", "5", "expected a string", false},
+      {2, "maps.search", too_long.c_str(), "The search text is longer than 1000 characters", false},
       {2, "maps.directions", "\"no-such-place\"", "Map place is no longer available", false},
       {2, "maps.open-poi", "\"osm-node-0\"", "Map point of interest is no longer in this viewport",
        false},
@@ -59,7 +63,7 @@ TEST(PublishedActions, InvokeChecksItsArgumentsAndTargets) {
       {2, "maps.toggle-traffic", "null", std::nullopt, true},
   };
   for (auto const& c : cases) {
-    SCOPED_TRACE(std::string(c.id) + " " + c.arg);
+    SCOPED_TRACE(std::string(c.id) + " " + std::string(c.arg).substr(0, 20));
     auto const query_before = app.model.query;
     auto const r = app.invoke_action(c.effect, c.id, json(c.arg));
     if (c.failure) {

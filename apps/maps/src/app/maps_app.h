@@ -17,6 +17,7 @@
 #include "base/channel.h"
 #include "base/clock.h"
 #include "doc/load.h"
+#include "doc/save_notice.h"
 #include "endpoint_editor/endpoint_editor.h"
 #include "geo/projection.h"
 #include "geo/screen_lines.h"
@@ -136,6 +137,7 @@ public:
   bool map_dragged = false;
   bool doc_loaded = false;
   bool open_problem_shown = false; // a saved document that could not be opened was reported
+  SaveNotice save_notice;          // a failing save on the status line
   bool live = true;
   bool locating = false;
   std::optional<zarn_actions::RequestId> pending_request;

@@ -13,6 +13,7 @@
 #include "base/utf8.h"
 #include "doc/load.h"
 #include "doc/save.h"
+#include "doc/save_notice.h"
 #include "location/failure_text.h"
 #include "model/ops.h"
 #include "platform/launch/state.h"
@@ -57,6 +58,7 @@ void MapsApp::tick(zarn_ui::State& state) {
       model.status = *problem;
     }
   }
+  tell_save_state(save_notice, model.status, state.persistence());
 }
 
 void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "base/utf8.h"
+#include "doc/apart.h"
 #include "doc/schema.h"
 #include "model/json.h"
 #include "platform/doc/text_diff.h"
@@ -198,6 +199,9 @@ std::optional<ObjId> ensure_list(Document& doc, ObjId const& obj, std::string_vi
 }
 
 std::optional<ObjId> ensure_maps_root(Document& doc) {
+  // A new document takes the root every new document shares, so that documents made apart
+  // write into the same objects.
+  add_shared_root(doc);
   return ensure_map(doc, ObjId::root(), MAPS_ROOT_KEY);
 }
 

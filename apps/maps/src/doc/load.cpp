@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <limits>
 
+#include "doc/apart.h"
 #include "doc/schema.h"
 #include "model/json.h"
+#include "model/limits.h"
 
 namespace maps {
 
@@ -331,6 +333,10 @@ bool has_map_data(Document const& doc) {
 
 bool refresh_model_from_doc(Document& doc, MapModel& live, DocBaseline& baseline, FieldSet force) {
   auto heads = doc.heads();
+  if (baseline.heads != heads && join_apart_objects(doc)) {
+    // Documents made apart merged in: their objects were joined into the ones read below.
+    heads = doc.heads();
+  }
   if (baseline.heads == heads) {
     // Unchanged since the last read: `copied` is what the document holds.
     if (!baseline.has_data) {
@@ -358,6 +364,7 @@ bool refresh_model_from_doc(Document& doc, MapModel& live) {
 }
 
 void record_baseline(Document& doc, DocBaseline& baseline) {
+  join_apart_objects(doc);
   baseline.heads = doc.heads();
   baseline.copied = load_model(doc, baseline);
   baseline.has_data = baseline.copied.has_value();
@@ -451,7 +458,8 @@ std::optional<RecentEntry> read_recent_entry(Document const& doc, ObjId const& c
     return std::nullopt;
   }
   auto text = get_string(doc, *m, "text");
-  if (!text) {
+  // The history never shows a text longer than a search may be (another program wrote it).
+  if (!text || !query_fits(*text)) {
     return std::nullopt;
   }
   return RecentEntry{key, get_u64(doc, *m, "rank").value_or(UINT64_MAX), std::move(*text)};

@@ -4,6 +4,7 @@
 #include "doc/save.h"
 #include "doc/schema.h"
 #include "model/json.h"
+#include "model/limits.h"
 #include "model/ops.h"
 
 namespace maps {
@@ -153,6 +154,10 @@ void doc_clear_regions(Document& doc) {
 }
 
 base::Result<void> apply_action_to_doc(MapsAction const& action, Document& doc) {
+  // Every way in (the UI, "maps.action" from outside) passes here: nothing too long is stored.
+  if (auto fits = check_action_texts(action); !fits) {
+    return fits;
+  }
   std::visit(Overloaded{
                  [&](MapsAction::UpsertPlaces const& a) { doc_upsert_places(doc, a); },
                  [&](MapsAction::SetPlaceSaved const& a) { doc_set_place_saved(doc, a); },

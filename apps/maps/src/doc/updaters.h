@@ -13,7 +13,8 @@
 
 namespace maps {
 
-/// Runs the variant's updater. Always succeeds; the Result is the executor's contract.
+/// Runs the variant's updater; refuses, writing nothing, an action with a text over its limit
+/// (model/limits.h).
 base::Result<void> apply_action_to_doc(MapsAction const& action, Document& doc);
 
 /// The persisted fields the variant writes: pass them as `force` to the refresh after a

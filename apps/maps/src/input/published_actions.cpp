@@ -4,9 +4,12 @@
 #include <algorithm>
 #include <array>
 
+#include <fmt/format.h>
+
 #include "app/maps_app.h"
 #include "base/utf8.h"
 #include "model/json_reader.h"
+#include "model/limits.h"
 #include "model/ops.h"
 
 namespace maps {
@@ -80,6 +83,10 @@ zarn_ui::widget::InvokeResult MapsApp::invoke_action(std::uint8_t effect, std::s
     return tl::unexpected(text.error());
   }
   if (id == "maps.search") {
+    if (!query_fits(*text)) {
+      return tl::unexpected(
+          fmt::format("The search text is longer than {} characters", MAX_QUERY_CHARS));
+    }
     model.query = std::move(*text);
     submit_search(nullptr);
     return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/utf8.h"
+#include "model/limits.h"
 
 namespace maps {
 
@@ -22,11 +23,13 @@ bool equals_ignore_ascii_case(std::string_view a, std::string_view b) {
 
 bool apply_recent_search(std::vector<std::string>& recents, std::string_view query) {
   std::string_view const q = base::utf8::trim(query);
-  if (q.empty()) {
+  if (q.empty() || !query_fits(q)) {
     return false;
   }
-  std::erase_if(recents,
-                [&](std::string const& entry) { return equals_ignore_ascii_case(entry, q); });
+  // An entry too long for the history (written by another program) goes with the next search.
+  std::erase_if(recents, [&](std::string const& entry) {
+    return equals_ignore_ascii_case(entry, q) || !query_fits(entry);
+  });
   recents.insert(recents.begin(), std::string(q));
   if (recents.size() > MAX_RECENTS) {
     recents.resize(MAX_RECENTS);

@@ -17,8 +17,9 @@ namespace maps {
 bool equals_ignore_ascii_case(std::string_view a, std::string_view b);
 
 /// The recent-search rule on a list, newest first: trims `query` (Unicode White_Space); when
-/// nothing is left, answers false and leaves `recents` alone. Otherwise removes every entry equal
-/// to it ignoring ASCII case, puts it first and keeps the first MAX_RECENTS entries.
+/// nothing is left, or more than MAX_QUERY_CHARS, answers false and leaves `recents` alone.
+/// Otherwise removes every entry equal to it ignoring ASCII case (and any entry too long to
+/// keep), puts it first and keeps the first MAX_RECENTS entries.
 bool apply_recent_search(std::vector<std::string>& recents, std::string_view query);
 
 /// Records a search text in model.recents (apply_recent_search).
