@@ -2,6 +2,7 @@
 // action payloads, PNG tiles, document files) into fuzz/corpus/<target>/. Run by hand after a
 // format changes: fuzz_make_seeds <corpus folder>.
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,11 +12,13 @@
 #include <fmt/format.h>
 
 #include "doc/save.h"
+#include "make_ipc_seeds.h"
 #include "model/json.h"
 #include "net/routing.h"
 #include "net/transit.h"
 #include "platform/doc/document.h"
 #include "png_test_support.h"
+#include "polyline_text.h"
 
 namespace {
 
@@ -43,6 +46,58 @@ template <class T> void model_seed(char selector, std::string const& name, T con
 
 zarn_ui::doc::Bytes actor(std::uint8_t fill) {
   return zarn_ui::doc::Bytes(16, fill);
+}
+
+// Answers of about 1 MB, the size real services send for a long route, a dense area or a busy
+// search: the readers' cost must stay linear at that size.
+constexpr std::size_t REAL_SIZE = std::size_t{1} << 20;
+
+std::string poi_answer() {
+  std::string out = R"({"version":0.6,"elements":[)";
+  for (int i = 0; out.size() < REAL_SIZE; ++i) {
+    out += fmt::format(
+        R"({}{{"type":"node","id":{},"lat":{:.7f},"lon":{:.7f},"tags":{{"amenity":"restaurant",)"
+        R"("name":"Gasthaus {}","cuisine":"regional","opening_hours":"Mo-Su 10:00-23:00"}}}})",
+        i == 0 ? "" : ",", 200000 + i, 48.13 + i * 1e-6, 11.57 + i * 1e-6, i);
+  }
+  return out + "]}";
+}
+
+std::string search_answer() {
+  std::string out = "[";
+  for (int i = 0; out.size() < REAL_SIZE; ++i) {
+    out += fmt::format(
+        R"({}{{"osm_type":"node","osm_id":{},"lat":"{:.7f}","lon":"{:.7f}","category":"amenity",)"
+        R"("type":"cafe","name":"Caf\u00e9 {}","display_name":"Caf\u00e9 {}, M\u00fcnchen",)"
+        R"("address":{{"road":"Marienplatz","city":"M\u00fcnchen"}}}})",
+        i == 0 ? "" : ",", 1000 + i, 48.13 + i * 1e-6, 11.57 + i * 1e-6, i, i);
+  }
+  return out + "]";
+}
+
+// Itineraries of many legs, each with a line of a few thousand points, as a long journey's
+// plan comes: half a megabyte, several times what planners send for a day's journeys.
+std::string transit_answer() {
+  std::string itineraries;
+  for (int it = 0; itineraries.size() < REAL_SIZE / 2; ++it) {
+    std::string legs;
+    for (int leg = 0; leg < 12; ++leg) {
+      std::vector<maps::LatLon> line;
+      double const lat = 48.1 + it * 0.01 + leg * 0.05;
+      for (int i = 0; i < 2500; ++i) {
+        line.push_back({lat + i * 2e-5 + 3e-4 * std::sin(i * 0.05), 11.5 + leg * 0.08 + i * 3e-5});
+      }
+      legs += fmt::format(
+          R"({}{{"mode":"RAIL","route":"RE{}","from":{{"name":"Stop {}","lat":{:.5f},"lon":11.5}},)"
+          R"("to":{{"name":"Stop {}"}},"duration":600,"legGeometry":{{"points":"{}","precision":6}}}})",
+          leg == 0 ? "" : ",", leg, leg, lat, leg + 1, maps::test::encode_points(line, 6));
+    }
+    itineraries += fmt::format(
+        R"({}{{"duration":7200,"startTime":"2024-05-01T07:00:00Z","endTime":"2024-05-01T09:00:00Z",)"
+        R"("transfers":11,"legs":[{}]}})",
+        it == 0 ? "" : ",", legs);
+  }
+  return fmt::format(R"({{"itineraries":[{}]}})", itineraries);
 }
 
 } // namespace
@@ -112,6 +167,9 @@ int main(int argc, char** argv) {
   }
   zigzag += "]}}]}";
   write("route", "zigzag_64k", zigzag);
+  write("poi", "dense_1mb", poi_answer());
+  write("geocode_search", "many_hits_1mb", search_answer());
+  write("transit", "long_journeys", transit_answer());
 
   write("png", "rgba_1x1", test::solid_tile_png(1, 200, 100, 50));
   test::PngImage indexed;
@@ -172,5 +230,6 @@ int main(int argc, char** argv) {
     write(target, "model", model_doc.save());
     write(target, "ops", small.save());
   }
+  maps::fuzz::write_ipc_seeds(root);
   return 0;
 }

@@ -25,6 +25,11 @@ bool png(Bytes data);
 bool doc_load(Bytes data);
 bool doc_changes(Bytes data);
 bool launch_args(Bytes data);
+bool session_bus(Bytes data);
+bool a11y(Bytes data);
+bool settings_portal(Bytes data);
+bool location_portal(Bytes data);
+bool text_input(Bytes data);
 
 struct Target {
   std::string_view name;   // also the folder of its seeds, fuzz/corpus/<name>
@@ -45,6 +50,11 @@ inline constexpr Target TARGETS[] = {
     {"doc_load", doc_load},
     {"doc_changes", doc_changes},
     {"launch_args", launch_args},
+    {"session_bus", session_bus},
+    {"a11y", a11y},
+    {"settings_portal", settings_portal},
+    {"location_portal", location_portal},
+    {"text_input", text_input},
 };
 
 /// Reports a broken invariant on stderr and aborts, which the fuzzer records as a finding.

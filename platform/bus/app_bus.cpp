@@ -31,6 +31,8 @@ constexpr std::uint32_t NAME_PRIMARY_OWNER = 1;
 constexpr std::uint32_t NAME_ALREADY_OWNER = 4;
 constexpr auto ENABLED_CHECK_INTERVAL = std::chrono::seconds(1);
 
+} // namespace
+
 std::string introspection_xml(std::string_view automation) {
   return fmt::format(R"xml(<node>
   <interface name="org.freedesktop.Application">
@@ -102,8 +104,6 @@ std::string introspection_xml(std::string_view automation) {
 </node>)xml",
                      automation);
 }
-
-} // namespace
 
 struct AppBus::Impl {
   BusOptions options;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/result.h"
@@ -74,6 +75,10 @@ private:
   explicit AppBus(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
+
+/// What the application's object offers: org.freedesktop.Application, org.gtk.Actions and the
+/// automation interface of that name.
+std::string introspection_xml(std::string_view automation);
 
 /// The published actions of `widget` with the signatures an application declares; an action it
 /// does not declare takes a JSON string argument and runs with effect 2.

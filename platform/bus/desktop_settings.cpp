@@ -24,57 +24,77 @@ constexpr char GNOME_INTERFACE[] = "org.gnome.desktop.interface";
 // runs with what it has, picking the rest up from SettingChanged.
 constexpr int READ_TIMEOUT_MS = 3000;
 
-/// What the portal said, key by key; nullopt where it said nothing.
-struct Readings {
-  std::optional<std::uint32_t> color_scheme;
-  std::optional<std::uint32_t> contrast;
-  std::optional<std::uint32_t> reduced_motion;
-  std::optional<bool> enable_animations;
+} // namespace
 
-  // Unknown values count as no preference, as the portal asks.
-  Appearance appearance() const {
-    Appearance a;
-    if (color_scheme == 1u) {
-      a.scheme = Appearance::Scheme::Dark;
-    } else if (color_scheme == 2u) {
-      a.scheme = Appearance::Scheme::Light;
-    }
-    a.high_contrast = contrast == 1u;
-    a.reduce_motion = reduced_motion == 1u || enable_animations == false;
-    return a;
+// Unknown values count as no preference, as the portal asks.
+Appearance SettingsReadings::appearance() const {
+  Appearance a;
+  if (color_scheme == 1u) {
+    a.scheme = Appearance::Scheme::Dark;
+  } else if (color_scheme == 2u) {
+    a.scheme = Appearance::Scheme::Light;
   }
+  a.high_contrast = contrast == 1u;
+  a.reduce_motion = reduced_motion == 1u || enable_animations == false;
+  return a;
+}
 
-  /// Stores one setting; false when it is not one of ours or not of its type.
-  bool store(std::string_view ns, std::string_view key, GVariant* value) {
-    // The first version of Read wraps the value in one more variant.
-    GVariant* v = g_variant_ref(value);
-    while (g_variant_is_of_type(v, G_VARIANT_TYPE_VARIANT)) {
-      GVariant* inner = g_variant_get_variant(v);
-      g_variant_unref(v);
-      v = inner;
-    }
-    bool stored = false;
-    auto const u32 = [&](std::optional<std::uint32_t>& slot) {
-      if (g_variant_is_of_type(v, G_VARIANT_TYPE_UINT32)) {
-        slot = g_variant_get_uint32(v);
-        stored = true;
-      }
-    };
-    if (ns == APPEARANCE && key == "color-scheme") {
-      u32(color_scheme);
-    } else if (ns == APPEARANCE && key == "contrast") {
-      u32(contrast);
-    } else if (ns == APPEARANCE && key == "reduced-motion") {
-      u32(reduced_motion);
-    } else if (ns == GNOME_INTERFACE && key == "enable-animations" &&
-               g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
-      enable_animations = g_variant_get_boolean(v) != FALSE;
+bool SettingsReadings::store(std::string_view ns, std::string_view key, GVariant* value) {
+  // The first version of Read wraps the value in one more variant.
+  GVariant* v = g_variant_ref(value);
+  while (g_variant_is_of_type(v, G_VARIANT_TYPE_VARIANT)) {
+    GVariant* inner = g_variant_get_variant(v);
+    g_variant_unref(v);
+    v = inner;
+  }
+  bool stored = false;
+  auto const u32 = [&](std::optional<std::uint32_t>& slot) {
+    if (g_variant_is_of_type(v, G_VARIANT_TYPE_UINT32)) {
+      slot = g_variant_get_uint32(v);
       stored = true;
     }
-    g_variant_unref(v);
-    return stored;
+  };
+  if (ns == APPEARANCE && key == "color-scheme") {
+    u32(color_scheme);
+  } else if (ns == APPEARANCE && key == "contrast") {
+    u32(contrast);
+  } else if (ns == APPEARANCE && key == "reduced-motion") {
+    u32(reduced_motion);
+  } else if (ns == GNOME_INTERFACE && key == "enable-animations" &&
+             g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
+    enable_animations = g_variant_get_boolean(v) != FALSE;
+    stored = true;
   }
-};
+  g_variant_unref(v);
+  return stored;
+}
+
+bool SettingsReadings::store_change(GVariant* parameters) {
+  // Signals carry whatever body their sender chose.
+  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) {
+    return false;
+  }
+  char const* ns = nullptr;
+  char const* key = nullptr;
+  GVariant* value = nullptr;
+  g_variant_get(parameters, "(&s&sv)", &ns, &key, &value);
+  bool const stored = store(ns, key, value);
+  g_variant_unref(value);
+  return stored;
+}
+
+bool SettingsReadings::store_read(std::string_view ns, std::string_view key, GVariant* reply) {
+  if (!g_variant_is_of_type(reply, G_VARIANT_TYPE("(v)"))) {
+    return false;
+  }
+  GVariant* value = nullptr;
+  g_variant_get(reply, "(v)", &value);
+  bool const stored = store(ns, key, value);
+  g_variant_unref(value);
+  return stored;
+}
+
+namespace {
 
 struct Key {
   char const* ns;
@@ -93,7 +113,7 @@ struct DesktopSettings::Impl {
   GCancellable* cancel = nullptr;
 
   // Bus thread only.
-  Readings readings;
+  SettingsReadings readings;
 
   // Shared with the UI thread.
   std::mutex mutex;
@@ -121,17 +141,8 @@ struct DesktopSettings::Impl {
 
   static void on_setting_changed(GDBusConnection*, char const*, char const*, char const*,
                                  char const*, GVariant* parameters, gpointer user_data) {
-    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) {
-      return;
-    }
     auto* self = static_cast<Impl*>(user_data);
-    char const* ns = nullptr;
-    char const* key = nullptr;
-    GVariant* value = nullptr;
-    g_variant_get(parameters, "(&s&sv)", &ns, &key, &value);
-    bool const stored = self->readings.store(ns, key, value);
-    g_variant_unref(value);
-    if (stored) {
+    if (self->readings.store_change(parameters)) {
       self->publish();
     }
   }
@@ -161,10 +172,7 @@ struct DesktopSettings::Impl {
       spdlog::info("no desktop settings portal, using the light theme: {}", text);
       return Outcome::NoPortal;
     }
-    GVariant* value = nullptr;
-    g_variant_get(reply, "(v)", &value);
-    readings.store(k.ns, k.key, value);
-    g_variant_unref(value);
+    readings.store_read(k.ns, k.key, reply);
     g_variant_unref(reply);
     return Outcome::Value;
   }

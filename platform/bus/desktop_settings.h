@@ -10,6 +10,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include <gio/gio.h>
 
 namespace zarn_ui::bus {
 
@@ -19,6 +22,24 @@ struct Appearance {
   bool high_contrast = false;
   bool reduce_motion = false;
   bool operator==(Appearance const&) const = default;
+};
+
+/// What the portal said, key by key; nullopt where it said nothing. Fed from its answers, which
+/// another process writes: values of any type, of keys it may not know.
+struct SettingsReadings {
+  std::optional<std::uint32_t> color_scheme;
+  std::optional<std::uint32_t> contrast;
+  std::optional<std::uint32_t> reduced_motion;
+  std::optional<bool> enable_animations;
+
+  Appearance appearance() const;
+  /// Stores one setting (variants unwrapped); false when it is not one of ours or not of its
+  /// type.
+  bool store(std::string_view ns, std::string_view key, GVariant* value);
+  /// Stores the value of a SettingChanged signal's body, whatever its type.
+  bool store_change(GVariant* parameters);
+  /// Stores the value of a Read or ReadOne reply.
+  bool store_read(std::string_view ns, std::string_view key, GVariant* reply);
 };
 
 struct SettingsOptions {

@@ -3,9 +3,7 @@
 #include <pthread.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -17,6 +15,7 @@
 #include <fmt/format.h>
 #include <gio/gio.h>
 
+#include "location/location_wait.h"
 #include "platform/bus/connect.h"
 
 namespace maps {
@@ -82,107 +81,18 @@ std::string request_path(std::string_view unique_name, std::string_view token) {
   return fmt::format("{}/request/{}/{}", PORTAL_PATH, sender, token);
 }
 
-/// Reads a finite double member of an a{sv} dictionary.
-std::optional<double> dict_double(GVariant* dict, char const* key) {
-  double value = 0.0;
-  if (!g_variant_lookup(dict, key, "d", &value) || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
-
-/// The state of one session's wait, touched only by callbacks on the request's own context.
-struct Wait {
-  std::string session_path;
-  std::string predicted_request;
-  std::string returned_request;                   // from Start's reply, when it differs
-  std::map<std::string, std::uint32_t> responses; // Request path -> response code
-  bool start_replied = false;
-  bool start_ok = false;
-  std::optional<std::string> start_error;
-  std::optional<LocationFix> fix;
-  bool stream_ended = false;
-  bool timed_out = false;
-  bool call_in_flight = false;
-
-  void settle_start() {
-    if (!start_replied || start_ok || start_error) {
-      return;
-    }
-    for (auto const* path : {&predicted_request, &returned_request}) {
-      auto it = path->empty() ? responses.end() : responses.find(*path);
-      if (it == responses.end()) {
-        continue;
-      }
-      switch (it->second) {
-      case 0:
-        start_ok = true;
-        break;
-      case 1:
-        start_error = "location request cancelled";
-        break;
-      default:
-        start_error = fmt::format("location request failed (portal response {})", it->second);
-        break;
-      }
-      return;
-    }
-  }
-
-  // A refused Start ends the wait at once: waiting on would only report the time-out.
-  bool finished() const {
-    return start_error.has_value() || (start_ok && (fix.has_value() || stream_ended)) || timed_out;
-  }
-
-  LocationResult outcome() const {
-    if (start_error) {
-      return base::fail(*start_error);
-    }
-    if (start_ok && fix) {
-      return *fix;
-    }
-    if (timed_out) {
-      return base::fail("timed out waiting for a location fix");
-    }
-    return base::fail("no location fix available");
-  }
-};
-
 void on_location_updated(GDBusConnection*, char const*, char const*, char const*, char const*,
                          GVariant* parameters, gpointer user_data) {
-  auto& wait = *static_cast<Wait*>(user_data);
-  if (wait.fix || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(oa{sv})"))) {
-    return;
-  }
-  char const* session = nullptr;
-  GVariant* dict = nullptr;
-  g_variant_get(parameters, "(&o@a{sv})", &session, &dict);
-  VariantPtr owned(dict);
-  if (wait.session_path != session) {
-    return; // another session's update
-  }
-  auto lat = dict_double(dict, "Latitude");
-  auto lon = dict_double(dict, "Longitude");
-  if (!lat || !lon || std::fabs(*lat) > 90.0 || std::fabs(*lon) > 180.0) {
-    return; // not a usable position; keep waiting for one
-  }
-  wait.fix = LocationFix{*lat, *lon};
+  static_cast<LocationWait*>(user_data)->take_update(parameters);
 }
 
 void on_response(GDBusConnection*, char const*, char const* object_path, char const*, char const*,
                  GVariant* parameters, gpointer user_data) {
-  auto& wait = *static_cast<Wait*>(user_data);
-  if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ua{sv})"))) {
-    return;
-  }
-  std::uint32_t code = 2;
-  g_variant_get(parameters, "(u@a{sv})", &code, nullptr);
-  wait.responses.emplace(object_path, code);
-  wait.settle_start();
+  static_cast<LocationWait*>(user_data)->take_response(object_path, parameters);
 }
 
 void on_start_reply(GObject* source, GAsyncResult* result, gpointer user_data) {
-  auto& wait = *static_cast<Wait*>(user_data);
+  auto& wait = *static_cast<LocationWait*>(user_data);
   wait.call_in_flight = false;
   GError* raw = nullptr;
   GVariant* reply =
@@ -195,21 +105,15 @@ void on_start_reply(GObject* source, GAsyncResult* result, gpointer user_data) {
     return;
   }
   VariantPtr owned(reply);
-  char const* path = nullptr;
-  g_variant_get(reply, "(&o)", &path);
-  if (wait.predicted_request != path) {
-    wait.returned_request = path;
-  }
-  wait.start_replied = true;
-  wait.settle_start();
+  wait.take_start_reply(reply);
 }
 
 void on_connection_closed(GDBusConnection*, gboolean, GError*, gpointer user_data) {
-  static_cast<Wait*>(user_data)->stream_ended = true;
+  static_cast<LocationWait*>(user_data)->stream_ended = true;
 }
 
 gboolean on_timeout(gpointer user_data) {
-  static_cast<Wait*>(user_data)->timed_out = true;
+  static_cast<LocationWait*>(user_data)->timed_out = true;
   return G_SOURCE_REMOVE;
 }
 
@@ -253,7 +157,7 @@ LocationResult run_session(GMainContext* context, GDBusConnection* connection,
     return base::fail(error_text(raw));
   }
 
-  Wait wait;
+  LocationWait wait;
   char const* session_path = nullptr;
   g_variant_get(created.get(), "(&o)", &session_path);
   wait.session_path = session_path;
