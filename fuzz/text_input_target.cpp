@@ -7,11 +7,14 @@
 #include <optional>
 #include <string>
 
+#include <SDL.h>
+
 #include "base/utf8.h"
 #include "fuzz_input.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
+#include "platform/widgets/clipboard.h"
 #include "platform/widgets/text_input.h"
 #include "targets.h"
 
@@ -48,10 +51,11 @@ void type(Field& f, FuzzInput& in) {
   f.input.handle_event(zarn_ui::Key{true, std::string(in.text()), mods}, f.scale);
 }
 
-// A paste delivers a whole text at once, up to the size of the input; without a clipboard in
-// the field it arrives as typed text.
+// A paste puts a text of any size, up to the input's, on the clipboard and presses Ctrl+V; the
+// field takes it through the clipboard as a user's paste does.
 void paste(Field& f, FuzzInput& in) {
-  f.input.handle_event(zarn_ui::Key{true, std::string(in.long_text()), {}}, f.scale);
+  zarn_ui::widget::set_clipboard_text(in.long_text());
+  f.input.handle_event(zarn_ui::Key{true, std::string("v"), {false, true, false, false}}, f.scale);
 }
 
 void click(Field& f, FuzzInput& in) {
@@ -93,9 +97,9 @@ using Step = void (*)(Field&, FuzzInput&);
 constexpr Step STEPS[] = {key,      key,       key,   type,   paste, click,
                           set_text, set_caret, focus, resize, draw};
 
-/// The field's length limit in code points; none while it has no limit of its own.
-std::optional<std::size_t> text_limit(TextInput const&) {
-  return std::nullopt;
+/// The field's length limit in code points.
+std::optional<std::size_t> text_limit(TextInput const& input) {
+  return input.max_length();
 }
 
 void check_field(TextInput const& input) {
@@ -105,6 +109,8 @@ void check_field(TextInput const& input) {
     check(base::utf8::length(text) <= *limit, "the field's text is over its limit");
   }
   auto const caret = input.caret();
+  auto const [from, to] = input.selection();
+  check(from <= to && to <= text.size(), "the selection is outside the text");
   check(caret <= text.size(), "the caret is past the end of the text");
   check(caret == text.size() || (static_cast<unsigned char>(text[caret]) & 0xC0) != 0x80,
         "the caret is inside a code point");
@@ -116,6 +122,12 @@ void check_field(TextInput const& input) {
 bool text_input(Bytes data) {
   static zarn_ui::TextRenderer const renderer;
   static zarn_ui::Theme const theme = zarn_ui::Theme::light();
+  // SDL's dummy video driver keeps a clipboard in the process, so pastes go through it.
+  static bool const video = [] {
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
+    return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  }();
+  (void)video;
   Field field{.text = renderer, .theme = theme};
   field.input.set_rect({10.0, 10.0, 310.0, 42.0});
   field.input.set_focused(true);
