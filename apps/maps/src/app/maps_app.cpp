@@ -85,8 +85,12 @@ bool MapsApp::needs_frame() const {
 
 std::optional<base::Instant> MapsApp::next_deadline() const {
   std::optional<base::Instant> next;
-  for (auto const& t : {search_box.debounce, endpoints.debounce, offline_panel.debounce,
-                        map_idle_deadline, tooltips.deadline(), tiles.next_retry()}) {
+  // A focused field's blinking caret wakes the loop; an unfocused one has no deadline.
+  for (auto const& t :
+       {search_box.debounce, endpoints.debounce, offline_panel.debounce, map_idle_deadline,
+        tooltips.deadline(), tiles.next_retry(), search_box.input.caret_deadline(reduce_motion),
+        endpoints.origin_input.caret_deadline(reduce_motion),
+        endpoints.dest_input.caret_deadline(reduce_motion)}) {
     if (t && (!next || *t < *next)) {
       next = t;
     }

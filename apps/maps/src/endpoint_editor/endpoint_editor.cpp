@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/utf8.h"
+#include "model/limits.h"
 #include "platform/widgets/deliver.h"
 #include "ui/suggestion_list.h"
 
@@ -10,10 +11,16 @@ namespace maps {
 
 EndpointEditor new_endpoint_editor() {
   EndpointEditor editor;
-  editor.origin_input = zarn_ui::widget::TextInput::local().with_kind(2, 13.0f).with_placeholder(
-      "Choose starting point");
-  editor.dest_input = zarn_ui::widget::TextInput::local().with_kind(2, 13.0f).with_placeholder(
-      "Choose destination");
+  editor.origin_input = zarn_ui::widget::TextInput::local()
+                            .with_kind(2, 13.0f)
+                            .with_placeholder("Choose starting point")
+                            .with_max_length(MAX_QUERY_CHARS)
+                            .with_caret_blink(base::system_clock());
+  editor.dest_input = zarn_ui::widget::TextInput::local()
+                          .with_kind(2, 13.0f)
+                          .with_placeholder("Choose destination")
+                          .with_max_length(MAX_QUERY_CHARS)
+                          .with_caret_blink(base::system_clock());
   return editor;
 }
 

@@ -34,6 +34,9 @@ using zarn_ui::NamedKey;
 using zarn_ui::Point;
 using zarn_ui::Rect;
 using zarn_ui::widget::InputOutcome;
+
+/// The pointer events' number of the middle button, which pastes the primary selection.
+constexpr std::uint32_t MIDDLE_BUTTON = 2;
 using zarn_ui::widget::TooltipCandidate;
 
 /// The dragged card may overhang the window by this much.
@@ -170,11 +173,18 @@ private:
 
   bool on(zarn_ui::PointerButton const& e) {
     if (e.state == zarn_ui::ButtonState::Released) {
+      deliver_focused_input(); // ends a selection drag in the field
       return e.button == 0 ? release() : false;
     }
     app_.tooltips.dismiss();
     Point const p = logical(e.x, e.y, scale_);
-    if (e.button != 0 || !finite(p)) {
+    if (!finite(p)) {
+      return false;
+    }
+    if (e.button == MIDDLE_BUTTON) {
+      return paste_primary_at(p);
+    }
+    if (e.button != 0) {
       return false;
     }
     press(p);
@@ -450,8 +460,11 @@ private:
         modifiers_.control || modifiers_.super || key.modifiers.control || key.modifiers.super;
     switch (lower(*c)) {
     case '/':
+      // As a toolkit's field focused from the keyboard: its whole text is selected, so typing
+      // replaces the last query.
       app_.search_box.editing = true;
       app_.search_box.input.set_focused(true);
+      app_.search_box.input.select_all();
       return true;
     case '+':
     case '=':
@@ -505,6 +518,51 @@ private:
   }
 
   bool on(zarn_ui::OtherEvent const&) { return false; }
+
+  /// An input method's composition goes to the field being edited, which shows it at the caret.
+  bool on(zarn_ui::TextComposition const&) { return deliver_focused_input(); }
+
+  /// The field being edited, if any: an endpoint field, else the search field.
+  zarn_ui::widget::TextInput* focused_input() {
+    if (app_.endpoints.active == ORIGIN_FIELD) {
+      return &app_.endpoints.origin_input;
+    }
+    if (app_.endpoints.active == DEST_FIELD) {
+      return &app_.endpoints.dest_input;
+    }
+    return app_.search_box.editing ? &app_.search_box.input : nullptr;
+  }
+
+  bool deliver_focused_input() {
+    zarn_ui::widget::TextInput* input = focused_input();
+    if (input == nullptr) {
+      return false;
+    }
+    deliver_input(*input);
+    return true;
+  }
+
+  /// A middle click on the search field pastes the primary selection where it was clicked, as
+  /// in other X11 programs; elsewhere it does nothing.
+  bool paste_primary_at(Point p) {
+    bool const on_field =
+        std::any_of(app_.hit_targets.begin(), app_.hit_targets.end(), [&](HitTarget const& t) {
+          auto const* s = std::get_if<UiAction::Search>(&t.action.value);
+          return s != nullptr && s->item == SearchItem::field() && t.rect.contains(p);
+        });
+    if (!on_field) {
+      return false;
+    }
+    reset_endpoint_editor(app_.endpoints);
+    auto& box = app_.search_box;
+    box.editing = true;
+    box.input.set_focused(true);
+    deliver_input(box.input);
+    if (box.input.take_dirty()) {
+      search_text_changed(app_);
+    }
+    return true;
+  }
 
   void run_chosen_menu_item() {
     if (auto const chosen =

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/utf8.h"
+#include "model/limits.h"
 #include "platform/widgets/deliver.h"
 #include "ui/suggestion_list.h"
 
@@ -10,8 +11,11 @@ namespace maps {
 
 SearchBox new_search_box() {
   SearchBox box;
-  box.input = zarn_ui::widget::TextInput::local().with_kind(2, 15.0f).with_placeholder(
-      "Search places, addresses\xE2\x80\xA6");
+  box.input = zarn_ui::widget::TextInput::local()
+                  .with_kind(2, 15.0f)
+                  .with_placeholder("Search places, addresses\xE2\x80\xA6")
+                  .with_max_length(MAX_QUERY_CHARS)
+                  .with_caret_blink(base::system_clock());
   return box;
 }
 
