@@ -2,8 +2,6 @@
 // selection, the clipboard (SDL's dummy driver keeps one in the process), the length cap,
 // input method composition, a long text, selection colours and the caret's blink.
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -14,6 +12,7 @@
 
 #include "base/clock.h"
 #include "platform/scene/scene.h"
+#include "platform/tests/sdl_video_test.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
 #include "platform/widgets/clipboard.h"
@@ -233,14 +232,7 @@ TEST(TextInput, PointerPlacesCaretAndSelectsByDragWordAndLine) {
   }
 }
 
-class TextInputClipboard : public testing::Test {
-protected:
-  void SetUp() override {
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  }
-  void TearDown() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
-};
+class TextInputClipboard : public zarn_ui::test::SdlVideoTest {};
 
 TEST_F(TextInputClipboard, CopyCutAndPasteGoThroughTheDesktopClipboard) {
   auto from = focused_input("Marienplatz 1");

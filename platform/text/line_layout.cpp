@@ -167,6 +167,16 @@ std::vector<std::pair<double, double>> LineLayout::spans(std::size_t from, std::
   return out;
 }
 
+void LineLayout::set_flags(PangoLogAttr const* attrs, std::size_t count) {
+  for (std::size_t i = 0; i < count && i < flags_.size(); ++i) {
+    flags_[i] = static_cast<std::uint8_t>((attrs[i].is_cursor_position ? STOP : 0) |
+                                          (attrs[i].is_word_start ? WORD_START : 0) |
+                                          (attrs[i].is_word_end ? WORD_END : 0));
+  }
+  flags_.front() |= STOP;
+  flags_.back() |= STOP;
+}
+
 LineLayout line_breaks(std::string_view text) {
   LineLayout out;
   out.offsets_ = boundaries(text);
@@ -176,14 +186,7 @@ LineLayout line_breaks(std::string_view text) {
                       pango_language_from_string("en"), attrs.data(),
                       base::saturating_cast<int>(static_cast<double>(n)));
   out.flags_.assign(n, 0);
-  for (std::size_t i = 0; i < n; ++i) {
-    out.flags_[i] =
-        static_cast<std::uint8_t>((attrs[i].is_cursor_position ? LineLayout::STOP : 0) |
-                                  (attrs[i].is_word_start ? LineLayout::WORD_START : 0) |
-                                  (attrs[i].is_word_end ? LineLayout::WORD_END : 0));
-  }
-  out.flags_.front() |= LineLayout::STOP;
-  out.flags_.back() |= LineLayout::STOP;
+  out.set_flags(attrs.data(), n);
   return out;
 }
 
@@ -201,14 +204,7 @@ LineLayout TextEngine::lay_out_line(std::string_view text, float size) {
   int attr_count = 0;
   PangoLogAttr const* attrs = pango_layout_get_log_attrs_readonly(layout, &attr_count);
   out.flags_.assign(n + 1, 0);
-  for (std::size_t i = 0; i <= n && i < static_cast<std::size_t>(std::max(attr_count, 0)); ++i) {
-    out.flags_[i] =
-        static_cast<std::uint8_t>((attrs[i].is_cursor_position ? LineLayout::STOP : 0) |
-                                  (attrs[i].is_word_start ? LineLayout::WORD_START : 0) |
-                                  (attrs[i].is_word_end ? LineLayout::WORD_END : 0));
-  }
-  out.flags_.front() |= LineLayout::STOP;
-  out.flags_.back() |= LineLayout::STOP;
+  out.set_flags(attrs, static_cast<std::size_t>(std::max(attr_count, 0)));
 
   // Every run covers consecutive characters; its width splits among them as pango shares a
   // cluster's width between its characters, from the run's start edge in its own direction.

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using PangoLogAttr = struct _PangoLogAttr;
+
 namespace zarn_ui {
 
 namespace text_detail {
@@ -63,6 +65,8 @@ private:
   friend class text_detail::TextEngine;
 
   enum Flag : std::uint8_t { STOP = 1, WORD_START = 2, WORD_END = 4 };
+  /// Fills the flags from pango's attributes of each boundary; both ends are always stops.
+  void set_flags(PangoLogAttr const* attrs, std::size_t count);
   bool has(std::size_t index, Flag flag) const;
 
   std::vector<std::size_t> offsets_;

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include "base/utf8.h"
 #include "model/limits.h"
+#include "platform/tests/sdl_video_test.h"
 #include "platform/widgets/clipboard.h"
 #include "scenario.h"
 
@@ -38,14 +38,7 @@ void focus_with_slash(Session& s) {
   ASSERT_TRUE(s.app().search_box.editing);
 }
 
-class TextFieldScenario : public testing::Test {
-protected:
-  void SetUp() override {
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-  }
-  void TearDown() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
-};
+class TextFieldScenario : public zarn_ui::test::SdlVideoTest {};
 
 TEST_F(TextFieldScenario, EditingKeysActOnTheFieldAcrossFrames) {
   struct Case {
