@@ -458,9 +458,10 @@ TEST_F(TickTest, LocationAnswersEndTheRequestAndCompleteThePublishedAction) {
        zarn_actions::ActionFailure{"location_unavailable", "Permission denied"}},
       // The pill says what the user can do; the bus's words stay in the action's outcome.
       {"no portal", Send::NoPortal, true,
-       "Location unavailable: no location service on this desktop",
+       "Location unavailable \xE2\x80\x94 no location service on this desktop",
        zarn_actions::ActionFailure{"location_unavailable", NO_PORTAL}},
-      {"closed", Send::Close, true, "Location unavailable",
+      {"closed", Send::Close, true,
+       "Location unavailable \xE2\x80\x94 the location service stopped answering",
        zarn_actions::ActionFailure{"location_channel_closed",
                                    "The location service disconnected before returning a fix"}},
       {"nothing yet", Send::Nothing, true, std::string("Locating") + ELLIPSIS, std::nullopt},
