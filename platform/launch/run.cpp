@@ -21,6 +21,7 @@
 #include "platform/launch/window_bus.h"
 #include "platform/launch/window_identity.h"
 #include "platform/launch/window_present.h"
+#include "platform/launch/window_size.h"
 #include "platform/render/frame_scale.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
@@ -109,6 +110,15 @@ private:
   SDL_Window* window_ = nullptr;
 };
 
+/// The usable area of the first display (where a centred window opens), when SDL tells it.
+std::optional<PixelSize> usable_display_area() {
+  SDL_Rect r;
+  if (SDL_GetDisplayUsableBounds(0, &r) != 0 || r.w <= 0 || r.h <= 0) {
+    return std::nullopt;
+  }
+  return PixelSize{r.w, r.h};
+}
+
 } // namespace
 
 LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
@@ -124,29 +134,33 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   if (bus.handed_off()) {
     return *bus.handed_off();
   }
-  auto [width, height] = application.default_window_size
-                             ? application.default_window_size()
-                             : std::pair<std::int32_t, std::int32_t>{1280, 800};
+  // --scale makes every logical pixel larger; the window opens on the first display, within
+  // the part of it that panels leave free.
+  PixelSize size =
+      application.default_window_size ? application.default_window_size() : PixelSize{1280, 800};
   if (args.size) {
-    width = static_cast<std::int32_t>(args.size->first);
-    height = static_cast<std::int32_t>(args.size->second);
+    size = PixelSize{static_cast<std::int32_t>(args.size->first),
+                     static_cast<std::int32_t>(args.size->second)};
   }
+  WindowSizes const sizes = fit_window_sizes(size,
+                                             application.minimum_window_size
+                                                 ? std::optional(application.minimum_window_size())
+                                                 : std::nullopt,
+                                             args.scale.value_or(1.0f), usable_display_area());
   // Asked now, answered while the window opens and the application is built.
   char const* const theme_env = std::getenv("ZARN_THEME");
   DesktopTheme desktop({options.desktop_theme, options.settings_bus,
                         theme_env ? std::optional<std::string>(theme_env) : std::nullopt});
-  if (!sdl.open(application.name.empty() ? application.app_id : application.name, width, height)) {
+  if (!sdl.open(application.name.empty() ? application.app_id : application.name, sizes.size.first,
+                sizes.size.second)) {
     return tl::unexpected(
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), application);
   WindowAccess access(application, options.accessibility);
   WindowPresenter presenter(sdl.window());
-  if (application.minimum_window_size) {
-    auto const [min_w, min_h] = application.minimum_window_size();
-    double const enlarged = args.scale.value_or(1.0f); // --scale makes every logical pixel larger
-    SDL_SetWindowMinimumSize(sdl.window(), static_cast<int>(std::ceil(min_w * enlarged)),
-                             static_cast<int>(std::ceil(min_h * enlarged)));
+  if (sizes.minimum) {
+    SDL_SetWindowMinimumSize(sdl.window(), sizes.minimum->first, sizes.minimum->second);
   }
   SDL_StartTextInput();
 

@@ -10,6 +10,7 @@
 #include "draw/chrome_draw.h"
 #include "draw/search_box_draw.h"
 #include "input/semantics.h"
+#include "model/ops.h"
 #include "platform/render/offscreen.h"
 #include "platform/theme/theme.h"
 #include "scene_probe.h"
@@ -203,7 +204,7 @@ TEST_F(Chrome, TheStatusPillStaysOverTheMapCutToItsRoom) {
     resize(c.width, 800.0);
     app.panel_collapsed = c.collapsed;
     app.nav_open = c.nav_open;
-    app.model.status = c.status;
+    set_status(app.model, c.status, StatusKind::Error);
     Scene const scene = draw();
     std::vector<Rect> pills;
     for (Rect const& r : rounded_rects(scene, theme.surface_raised)) {
@@ -237,27 +238,31 @@ TEST_F(Chrome, TheStatusPillStaysOverTheMapCutToItsRoom) {
   }
 }
 
-TEST(StatusPill, ShownForWorkInProgressAndFailures) {
+TEST(StatusPill, ShownForWorkInProgressAndByTheKindItsWriterSet) {
+  using K = StatusKind;
+  zarn_ui::Theme const theme = zarn_ui::Theme::light();
   struct Case {
     char const* status;
+    StatusKind kind;
     std::uint32_t jobs;
     bool shown;
-    bool failure;
+    Color dot;
   } const cases[] = {
-      {"Route updated", 0, false, false},
-      {"Location unavailable", 0, true, true},
-      {"Locating\xE2\x80\xA6", 0, true, false},
-      {"Loading places", 0, false, false},
-      {"Loading places", 1, true, false},
-      {"Search FAILED: timeout", 0, true, true},
-      {"Permission Denied", 0, true, true},
-      {"Network error", 0, true, true},
-      {"", 3, false, false},
+      {"Route updated", K::Note, 0, false, theme.accent},
+      {"Locating\xE2\x80\xA6", K::Note, 0, true, theme.accent},
+      {"Loading places", K::Note, 0, false, theme.accent},
+      {"Loading places", K::Note, 1, true, theme.accent},
+      {"", K::Error, 3, false, theme.danger},
+      // The kind decides, whatever the words.
+      {"Offline area incomplete: 33 of 35 tiles missing", K::Warning, 0, true, theme.warning},
+      {"Map imagery paused: the service is busy until 14:05", K::Warning, 0, true, theme.warning},
+      {"Location unavailable \xE2\x80\x94 Permission denied", K::Error, 0, true, theme.danger},
+      {"Error codes listed", K::Note, 0, false, theme.accent},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.status);
-    EXPECT_EQ(status_pill_shown(c.status, c.jobs), c.shown);
-    EXPECT_EQ(status_reports_failure(c.status), c.failure);
+    EXPECT_EQ(status_pill_shown(c.status, c.kind, c.jobs), c.shown);
+    EXPECT_EQ(status_dot_color(c.kind, theme), c.dot);
   }
 }
 

@@ -206,6 +206,50 @@ TEST_F(Panel, RoadSummaryTimesTurnsAndClear) {
   EXPECT_EQ(find("Arrive 10:00")->color, theme.text);
 }
 
+TEST_F(Panel, RoadSummaryDistanceFollowsTheDurationAsDrawnAndStopsBeforeClear) {
+  struct Case {
+    char const* what;
+    double duration_s;
+    double distance_m;
+    float text_scale;
+    char const* duration;
+  } const cases[] = {
+      {"a short route", 720, 5200, 1.0f, "12 min"},
+      {"a recorded 13,445 km route", 563340, 13444800, 1.0f, "156 h 29 min"},
+      {"the same with large text", 563340, 13444800, 1.25f, "156 h 29 min"},
+      {"the same with the largest text", 563340, 13444800, 1.5f, nullptr},
+      {"texts longer than the line", 6e13, 4e13, 1.0f, nullptr},
+  };
+  double const R = L + 364;
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    text.set_text_scale(c.text_scale);
+    app.model.route->duration_s = c.duration_s;
+    app.model.route->distance_m = c.distance_m;
+    draw();
+    zarn_ui::TextCmd const* duration = nullptr;
+    zarn_ui::TextCmd const* distance = find_prefix("\xC2\xB7 ");
+    for (auto const* t : texts()) {
+      if (t->weight == 3 && t->color == theme.accent && (!c.duration || t->text == c.duration)) {
+        duration = t;
+      }
+    }
+    ASSERT_NE(duration, nullptr);
+    double const duration_w = std::min(double{text.measure_weighted(duration->text, 26, 3)},
+                                       double{duration->max_width.value_or(1e9f)});
+    EXPECT_LE(duration->transform.e + duration_w, R - 64);
+    if (distance == nullptr) {
+      // Only a duration that fills the line leaves no room for the distance.
+      EXPECT_GT(duration_w + 12, R - 72 - L);
+      continue;
+    }
+    EXPECT_GE(distance->transform.e, duration->transform.e + duration_w + 11.5);
+    double const distance_w = std::min(double{text.measure(distance->text, 14)},
+                                       double{distance->max_width.value_or(1e9f)});
+    EXPECT_LE(distance->transform.e + distance_w, R - 64);
+  }
+}
+
 TEST_F(Panel, ARouteTooLongForTheClockShowsNoTimes) {
   app.model.route->duration_s = 1e300;
   draw();

@@ -18,7 +18,7 @@ TEST(LocationFailureStatus, SaysWhatHappenedInTheUsersWords) {
       {"org.freedesktop.portal.Error.NotAllowed: Location services disabled",
        prefix + "turned off in this desktop's privacy settings"},
       {"location portal unavailable: Failed to execute child process \"dbus-launch\"",
-       "Location unavailable: no location service on this desktop"},
+       "Location unavailable \xE2\x80\x94 no location service on this desktop"},
       {"org.freedesktop.DBus.Error.ServiceUnknown: The name org.freedesktop.portal.Desktop was "
        "not provided by any .service files",
        prefix + "no location service on this desktop"},

@@ -124,7 +124,7 @@ TEST(AnswerLimits, FirstRecordsKeptTheRestReadStrictly) {
        answer(R"({"elements":[)", P, poi, ",{]}"), ANSWER_UNREADABLE},
       {"points of interest: runtime error after the limit", pois_of,
        answer(R"({"elements":[)", P + 1, poi, R"(],"remark":"runtime error: timeout"})"),
-       "runtime error: timeout"},
+       "the places service could not finish the query"},
       {"search hits beyond the limit", places_of, answer("[", G + 2, hit, "]"),
        fmt::format("{}: H0 … H{}", G, G - 1)},
       {"search: hits without coordinates take no place", places_of,

@@ -54,7 +54,7 @@ TEST(AnswerText, BrokenTextAnywhereIsUnreadableForEveryParser) {
        R"({"remark":"runtime error: out of memory","elements":[{]})", ANSWER_UNREADABLE},
       {"points of interest: a runtime error", pois,
        R"({"elements":[],"remark":"runtime error: out of memory"})",
-       "runtime error: out of memory"},
+       "the places service could not finish the query"},
   };
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);

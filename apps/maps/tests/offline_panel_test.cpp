@@ -29,7 +29,8 @@ DownloadedRegion region(std::string id, std::string name, LatLon min, LatLon max
   return DownloadedRegion{std::move(id), std::move(name), min, max, z0, z1, 0};
 }
 
-/// An application over a tile cache in a folder of its own, with the window laid out.
+/// A live application over a tile cache in a folder of its own (no worker: a download is
+/// settled when it starts), with the window laid out.
 class OfflinePanelTest : public testing::Test {
 protected:
   void SetUp() override {
@@ -42,7 +43,7 @@ protected:
     model.center = LatLon{48.137, 11.575};
     model.zoom = 15.0;
     app_ = std::make_unique<MapsApp>(build_maps_app(std::move(model), StreetNetwork{},
-                                                    tile_cache_without_worker(dir_), false, false));
+                                                    tile_cache_without_worker(dir_), false, true));
     app_->window_rect_ = WINDOW;
     open_offline_panel(app_->offline_panel, 0);
   }

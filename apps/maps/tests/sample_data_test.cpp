@@ -247,7 +247,7 @@ TEST(SampleJourneys, CarryTheStatedLines) {
     EXPECT_EQ(leg.realtime, c.realtime);
   }
   EXPECT_EQ(journeys[2].legs[2].agency, "DB Regio AG S-Bahn M\xC3\xBCnchen");
-  EXPECT_EQ(journeys[0].legs[1].headsign, "\xE2\x86\x92 Moosach");
+  EXPECT_EQ(journeys[0].legs[1].headsign, "Moosach");
   EXPECT_EQ(journeys[1].legs[0].to_name, "Sendlinger Tor");
   EXPECT_EQ(journeys[2].dep, "09:05");
   EXPECT_EQ(journeys[2].arr, "09:29");

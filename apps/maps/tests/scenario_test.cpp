@@ -490,7 +490,8 @@ Scenario const SCENARIOS[] = {
          s.frame();
        }
        ASSERT_FALSE(s.app().locating);
-       std::string const status = "Location unavailable: no location service on this desktop";
+       std::string const status =
+           "Location unavailable \xE2\x80\x94 no location service on this desktop";
        EXPECT_EQ(s.app().model.status, status);
        auto const* painted = probe::find_text_cmd(s.scene, status);
        ASSERT_NE(painted, nullptr) << "the pill's text is cut or missing";

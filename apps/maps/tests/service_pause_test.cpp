@@ -89,7 +89,8 @@ TEST_F(ServicePauseTest, RetryAfterPausesTheServiceAndTheErrorSaysUntilWhen) {
     }
     ASSERT_TRUE(pause.has_value());
     EXPECT_EQ(first.error(), service_busy_text(*pause));
-    EXPECT_THAT(first.error(), ::testing::MatchesRegex("the service is busy until [0-9:]{8}"));
+    EXPECT_THAT(first.error(),
+                ::testing::MatchesRegex("the service is busy until [0-9]{2}:[0-9]{2}"));
     // An HTTP date has whole seconds and the clock moved on: a second's leeway either way.
     EXPECT_GE(pause->until - start, *c.pause - 2s);
     EXPECT_LE(pause->until - start, *c.pause + 1s);

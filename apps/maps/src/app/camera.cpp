@@ -90,6 +90,7 @@ void MapsApp::jump_to(LatLon target) {
     centre_before_jump = model.center;
   }
   model.center = target;
+  schedule_map_idle();
 }
 
 void MapsApp::pan(double dx, double dy) {
@@ -121,6 +122,7 @@ void MapsApp::fit_camera(std::span<LatLon const> points) {
   }
   model.center = fit->center;
   model.zoom = std::min(fit->zoom, FIT_ZOOM_CAP);
+  schedule_map_idle();
 }
 
 void MapsApp::fit_to_route() {

@@ -230,6 +230,8 @@ public:
   MapProjection viewport_projection() const;
   LatLonBox viewport_bounds() const;
   LatLon origin_or_center() const;
+  /// Every change of the view calls it (pans, zooms, jumps, fits, location fixes): the places
+  /// near the view are asked for once it rests.
   void schedule_map_idle();
   void pan(double dx, double dy);
   /// Centres the map on an opened target, remembering where the user was looking.

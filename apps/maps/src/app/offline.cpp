@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "app/maps_app.h"
+#include "model/ops.h"
 #include "offline_panel/download_selection.h"
 #include "platform/format/bytes.h"
 #include "platform/launch/state.h"
@@ -19,15 +20,17 @@ using Kind = OfflinePanelAction::Kind;
 constexpr std::uint8_t MAX_DETAIL = 6;
 
 bool download(MapsApp& app) {
+  // The demonstration fetches no tiles: a download there would report tiles it never got.
+  if (!app.live) {
+    set_status(app.model, "Downloads are off in the demonstration", StatusKind::Warning);
+    return true;
+  }
   DownloadSelection const sel = download_selection(app.offline_panel, app.viewport_bounds(),
                                                    app.model.zoom, app.window_rect());
   std::uint32_t const count = app.tiles.download_area(sel.box, sel.z0, sel.z1);
   DownloadedRegion region;
   region.id = offline_region_id(sel.box, sel.z0, sel.z1);
-  // The demo's places are sample data, not what the user looked at: a view downloaded there
-  // is named after the view itself.
-  region.name =
-      offline_region_name(sel.name, sel.box, app.live ? app.model.places : std::vector<Place>{});
+  region.name = offline_region_name(sel.name, sel.box, app.model.places);
   region.min = LatLon{sel.box.south, sel.box.west};
   region.max = LatLon{sel.box.north, sel.box.east};
   region.z0 = sel.z0;
@@ -36,9 +39,9 @@ bool download(MapsApp& app) {
   // Recorded when the tiles are in: an area none of whose tiles arrived is no offline area.
   app.offline_panel.download =
       OfflineDownload{std::move(region), app.tiles.offline_downloads, count, 0, false};
-  app.model.status = sel.name
-                         ? fmt::format("Downloading {} tiles for {}\xE2\x80\xA6", count, *sel.name)
-                         : fmt::format("Downloading {} tiles for offline use\xE2\x80\xA6", count);
+  set_status(app.model,
+             sel.name ? fmt::format("Downloading {} tiles for {}\xE2\x80\xA6", count, *sel.name)
+                      : fmt::format("Downloading {} tiles for offline use\xE2\x80\xA6", count));
   return true;
 }
 
@@ -53,8 +56,8 @@ bool retry_missing(MapsApp& app) {
   }
   pending->download = app.tiles.offline_downloads;
   pending->ended = false;
-  app.model.status =
-      fmt::format("Downloading {} missing tiles for {}\xE2\x80\xA6", count, pending->region.name);
+  set_status(app.model, fmt::format("Downloading {} missing tiles for {}\xE2\x80\xA6", count,
+                                    pending->region.name));
   return true;
 }
 
@@ -88,8 +91,8 @@ bool delete_region(MapsApp& app, std::string const& id, zarn_ui::doc::Document& 
   }
   app.offline_panel.cache_bytes = app.tiles.tile_cache_disk_usage();
   app.dispatch_maps_action(doc, MapsAction{MapsAction::DeleteRegion{region.id}});
-  app.model.status = fmt::format("Removed \xE2\x80\x9C{}\xE2\x80\x9D \xC2\xB7 {} freed",
-                                 region.name, zarn_ui::format::bytes(freed));
+  set_status(app.model, fmt::format("Removed \xE2\x80\x9C{}\xE2\x80\x9D \xC2\xB7 {} freed",
+                                    region.name, zarn_ui::format::bytes(freed)));
   return true;
 }
 
@@ -98,7 +101,7 @@ bool clear_cache(MapsApp& app, zarn_ui::doc::Document& doc) {
   app.offline_panel.cache_bytes = 0;
   app.offline_panel.download.reset();
   app.dispatch_maps_action(doc, MapsAction{MapsAction::ClearRegions{}});
-  app.model.status = fmt::format("Cleared {} of offline tiles", zarn_ui::format::bytes(freed));
+  set_status(app.model, fmt::format("Cleared {} of offline tiles", zarn_ui::format::bytes(freed)));
   return true;
 }
 
@@ -136,10 +139,10 @@ bool perform_offline_action(MapsApp& app, OfflinePanelAction const& action, zarn
 void finish_offline_download(MapsApp& app, zarn_ui::doc::Document& doc) {
   TileCache const& tiles = app.tiles;
   auto& pending = app.offline_panel.download;
-  std::string& status = app.model.status;
+  bool const announced = app.model.status.find("Downloading") != std::string::npos;
   if (!pending || pending->ended || pending->download != tiles.offline_downloads) {
-    if (status.find("Downloading") != std::string::npos) {
-      status = fmt::format("Offline area ready ({} tiles)", tiles.offline_total);
+    if (announced) {
+      set_status(app.model, fmt::format("Offline area ready ({} tiles)", tiles.offline_total));
     }
     return;
   }
@@ -148,19 +151,23 @@ void finish_offline_download(MapsApp& app, zarn_ui::doc::Document& doc) {
   std::uint32_t const area = pending->area_tiles;
   std::uint32_t const missing = area - std::min(pending->fetched, area);
   if (pending->fetched == 0) {
-    status = fmt::format("Offline download failed: none of the {} tiles could be fetched", area);
+    set_status(app.model,
+               fmt::format("Offline download failed: none of the {} tiles could be fetched", area),
+               StatusKind::Error);
     return;
   }
   DownloadedRegion region = pending->region;
   region.tiles = pending->fetched;
   app.dispatch_maps_action(doc, MapsAction{MapsAction::AddRegion{std::move(region)}});
   if (missing > 0) {
-    status = fmt::format("Offline area incomplete: {} of {} tiles missing", missing, area);
+    set_status(app.model,
+               fmt::format("Offline area incomplete: {} of {} tiles missing", missing, area),
+               StatusKind::Warning);
     return;
   }
   pending.reset();
-  if (status.find("Downloading") != std::string::npos) {
-    status = fmt::format("Offline area ready ({} tiles)", area);
+  if (announced) {
+    set_status(app.model, fmt::format("Offline area ready ({} tiles)", area));
   }
 }
 

@@ -109,7 +109,7 @@ void MapsApp::request_route() {
   fit_to_route();
   if (live) {
     ++jobs_in_flight;
-    model.status = "Routing\xE2\x80\xA6";
+    set_status(model, "Routing\xE2\x80\xA6");
     spawn_route(results_tx, services, from, to, model.mode);
   }
 }
@@ -143,7 +143,7 @@ void MapsApp::request_transit() {
     return;
   }
   ++jobs_in_flight;
-  model.status = "Finding departures\xE2\x80\xA6";
+  set_status(model, "Finding departures\xE2\x80\xA6");
   spawn_transit(results_tx, services, transit_query(), from, to);
 }
 
@@ -163,7 +163,7 @@ void MapsApp::start_locating() {
     return;
   }
   locating = true;
-  model.status = "Locating\xE2\x80\xA6";
+  set_status(model, "Locating\xE2\x80\xA6");
   location_rx = start_location_request(location_config);
 }
 
@@ -217,7 +217,7 @@ void MapsApp::submit_search(zarn_ui::doc::Document* doc) {
   nav_open = true;
   if (live) {
     ++jobs_in_flight;
-    model.status = "Searching\xE2\x80\xA6";
+    set_status(model, "Searching\xE2\x80\xA6");
     spawn_search(results_tx, services, query);
   }
 }

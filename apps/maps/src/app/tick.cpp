@@ -46,6 +46,25 @@ bool announces_running_download(std::string_view status, TileCache const& tiles,
   return tiles.offline_done < tiles.offline_total || offline_counters(tiles) != announced;
 }
 
+/// The planner names the query's own endpoints "START" and "END"; the user knows them by the
+/// names shown in the fields.
+void name_query_endpoints(std::vector<TransitJourney>& journeys, std::string const& origin,
+                          std::string const& dest) {
+  auto const rename = [&](std::string& name) {
+    if (name == "START" && !origin.empty()) {
+      name = origin;
+    } else if (name == "END" && !dest.empty()) {
+      name = dest;
+    }
+  };
+  for (auto& journey : journeys) {
+    for (auto& leg : journey.legs) {
+      rename(leg.from_name);
+      rename(leg.to_name);
+    }
+  }
+}
+
 } // namespace
 
 void MapsApp::tick(zarn_ui::State& state) {
@@ -55,7 +74,7 @@ void MapsApp::tick(zarn_ui::State& state) {
   if (!open_problem_shown) {
     open_problem_shown = true;
     if (auto const& problem = state.persistence().open_problem()) {
-      model.status = *problem;
+      set_status(model, *problem, StatusKind::Warning);
     }
   }
   tell_save_state(save_notice, model.status, state.persistence());
@@ -75,7 +94,7 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
     handle_result(doc, std::move(*message));
     if (jobs_in_flight == 0 && model.status.find(ELLIPSIS) != std::string::npos &&
         !announces_running_download(model.status, tiles, last_offline_counters)) {
-      model.status.clear();
+      set_status(model, {});
     }
   }
   handle_location();
@@ -121,11 +140,12 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
 
     void operator()(result::Search& r) {
       if (!r.result) {
-        app.model.status = fmt::format("Search failed: {}", r.result.error());
+        set_status(app.model, fmt::format("Search failed: {}", r.result.error()),
+                   StatusKind::Error);
         return;
       }
       if (r.result->empty()) {
-        app.model.status = fmt::format("No results for \xE2\x80\x9C{}\xE2\x80\x9D", r.query);
+        set_status(app.model, fmt::format("No results for \xE2\x80\x9C{}\xE2\x80\x9D", r.query));
         return;
       }
       app.dispatch_maps_action(doc, MapsAction{MapsAction::UpsertPlaces{*r.result}});
@@ -139,7 +159,8 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
         app.model.selected = ranked.front().id;
         app.model.results = std::move(ranked);
       }
-      app.model.status = fmt::format("{} results for \xE2\x80\x9C{}\xE2\x80\x9D", count, r.query);
+      set_status(app.model,
+                 fmt::format("{} results for \xE2\x80\x9C{}\xE2\x80\x9D", count, r.query));
     }
 
     void operator()(result::EndpointSearch& r) {
@@ -149,14 +170,15 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
       bool const current = trimmed(field == ORIGIN_FIELD ? editor.origin_text : editor.dest_text) ==
                            trimmed(r.query);
       if (!r.result) {
-        app.model.status = fmt::format("Search failed: {}", r.result.error());
+        set_status(app.model, fmt::format("Search failed: {}", r.result.error()),
+                   StatusKind::Error);
         if (current) {
           set_endpoint_answer(editor, field, app.model.status);
         }
         return;
       }
       if (r.result->empty()) {
-        app.model.status = "No matching places";
+        set_status(app.model, "No matching places");
         if (current) {
           set_endpoint_answer(editor, field, "No matches");
         }
@@ -168,7 +190,7 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
       if (current) {
         set_endpoint_suggestions(editor, field, std::move(ranked));
       }
-      app.model.status.clear();
+      set_status(app.model, {});
     }
 
     void operator()(result::ReverseGeocode& r) {
@@ -180,8 +202,9 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
     void operator()(result::Route& r) {
       if (!r.result) {
         // The straight-line estimate that request_route set stays the route.
-        app.model.status =
-            fmt::format("Routing failed (offline estimate shown): {}", r.result.error());
+        set_status(app.model,
+                   fmt::format("Routing failed (offline estimate shown): {}", r.result.error()),
+                   StatusKind::Error);
         return;
       }
       auto const& m = app.model;
@@ -189,24 +212,26 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
           doc, MapsAction{MapsAction::SetRoute{std::move(*r.result), m.origin, m.origin_name,
                                                m.dest, m.dest_name, m.mode}});
       app.fit_to_route();
-      app.model.status = "Route updated";
+      set_status(app.model, "Route updated");
     }
 
     void operator()(result::Transit& r) {
       if (!r.result) {
-        app.model.status = fmt::format("Transit lookup failed: {}", r.result.error());
+        set_status(app.model, fmt::format("Transit lookup failed: {}", r.result.error()),
+                   StatusKind::Error);
         return;
       }
       if (r.result->empty()) {
-        app.model.status = "No transit options found";
+        set_status(app.model, "No transit options found");
         return;
       }
       auto const& m = app.model;
+      name_query_endpoints(*r.result, m.origin_name, m.dest_name);
       app.dispatch_maps_action(
           doc, MapsAction{MapsAction::SetTransit{std::move(*r.result), m.origin, m.origin_name,
                                                  m.dest, m.dest_name}});
       app.fit_to_plan();
-      app.model.status = "Departures updated";
+      set_status(app.model, "Departures updated");
     }
 
     void operator()(result::NearbyPlaces& r) {
@@ -214,7 +239,8 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
         return; // an answer for a view the user has left
       }
       if (!r.result) {
-        app.model.status = fmt::format("Places unavailable: {}", r.result.error());
+        set_status(app.model, fmt::format("Places unavailable: {}", r.result.error()),
+                   StatusKind::Error);
         return;
       }
       std::vector<Poi>& pois = *r.result;
@@ -230,7 +256,7 @@ void MapsApp::handle_result(zarn_ui::doc::Document& doc, ServiceResult message) 
         }
       }
       if (app.model.status.find("Loading places") != std::string::npos) {
-        app.model.status = fmt::format("{} places nearby", app.nearby_pois.size());
+        set_status(app.model, fmt::format("{} places nearby", app.nearby_pois.size()));
       }
     }
 
@@ -270,7 +296,8 @@ void MapsApp::handle_location() {
     }
     locating = false;
     location_rx.reset();
-    model.status = "Location unavailable";
+    set_status(model, "Location unavailable \xE2\x80\x94 the location service stopped answering",
+               StatusKind::Error);
     if (pending_request) {
       finished_action = zarn_actions::ActionCompletion{
           *pending_request, tl::unexpected(zarn_actions::ActionFailure{
@@ -284,7 +311,7 @@ void MapsApp::handle_location() {
   location_rx.reset();
   if (!answer) {
     spdlog::warn("location request failed: {}", answer.error());
-    model.status = location_failure_status(answer.error());
+    set_status(model, location_failure_status(answer.error()), StatusKind::Error);
     if (pending_request) {
       finished_action = zarn_actions::ActionCompletion{
           *pending_request,
@@ -296,7 +323,8 @@ void MapsApp::handle_location() {
   model.origin = fix;
   model.origin_name = "Current location";
   model.center = fix;
-  model.status = "Located";
+  schedule_map_idle();
+  set_status(model, "Located");
   if (live) {
     ++jobs_in_flight;
     spawn_reverse_geocode(results_tx, services, fix.lat, fix.lon);
@@ -323,7 +351,7 @@ void MapsApp::fire_search_debounce() {
     return;
   }
   ++jobs_in_flight;
-  model.status = "Searching\xE2\x80\xA6";
+  set_status(model, "Searching\xE2\x80\xA6");
   spawn_search(results_tx, services, std::move(query));
 }
 
@@ -358,7 +386,7 @@ void MapsApp::fire_map_idle() {
   ++places_generation;
   if (live) {
     ++jobs_in_flight;
-    model.status = "Loading places\xE2\x80\xA6";
+    set_status(model, "Loading places\xE2\x80\xA6");
     spawn_nearby_places(results_tx, services, *places_box, places_generation);
   }
 }
@@ -385,7 +413,8 @@ void MapsApp::poll_tiles(zarn_ui::doc::Document& doc) {
   auto const pause_before = tiles.server_pause;
   tiles.poll_tile_replies();
   if (tiles.server_pause && (!pause_before || pause_before->until != tiles.server_pause->until)) {
-    model.status = fmt::format("Map imagery paused: {}", service_busy_text(*tiles.server_pause));
+    set_status(model, fmt::format("Map imagery paused: {}", service_busy_text(*tiles.server_pause)),
+               StatusKind::Warning);
   }
   OfflineCounters const counters = offline_counters(tiles);
   bool const changed = counters != last_offline_counters;
@@ -432,7 +461,7 @@ void MapsApp::endpoint_query_changed(EndpointEvent event) {
       }
       set_endpoint_answer(app.endpoints, field, std::nullopt);
       ++app.jobs_in_flight;
-      app.model.status = "Searching\xE2\x80\xA6";
+      set_status(app.model, "Searching\xE2\x80\xA6");
       spawn_endpoint_search(app.results_tx, app.services, std::move(query), !e.dest);
     }
     void operator()(EndpointEvent::Picked& e) {

@@ -9,7 +9,6 @@
 #include "app/map_controls.h"
 #include "app/maps_app.h"
 #include "app/nav_card.h"
-#include "base/utf8.h"
 #include "draw/endpoint_editor_draw.h"
 #include "draw/nav_card_draw.h"
 #include "draw/offline_panel_draw.h"
@@ -125,7 +124,7 @@ void draw_navigation_toggle(MapsApp& app, Scene& scene, Affine const& t, Theme c
 void draw_status_pill(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
                       Theme const& theme) {
   std::string const& status = app.model.status;
-  if (!status_pill_shown(status, app.jobs_in_flight)) {
+  if (!status_pill_shown(status, app.model.status_kind, app.jobs_in_flight)) {
     return;
   }
   auto const pill = status_pill_rect(app, measure_text(text, status, 12.0f));
@@ -136,7 +135,7 @@ void draw_status_pill(MapsApp const& app, Scene& scene, Affine const& t, TextRen
   double const top = pill->y0;
   draw_card(scene, t, *pill, 15.0, theme.surface_raised, theme.border);
   fill_circle(scene, t, left + 16.0, top + 15.0, 4.0,
-              status_reports_failure(status) ? theme.danger : theme.accent);
+              status_dot_color(app.model.status_kind, theme));
   paint_text_fitted(text, scene, t, status, 12.0f, theme.text, left + 28.0, top + 7.5,
                     pill->width() - 36.0);
 }
@@ -270,22 +269,24 @@ std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const
   return counts;
 }
 
-bool status_reports_failure(std::string_view status) {
-  std::string const lower = base::utf8::to_lower(status);
-  for (std::string_view word : {"failed", "unavailable", "denied", "error"}) {
-    if (lower.find(word) != std::string::npos) {
-      return true;
-    }
+Color status_dot_color(StatusKind kind, Theme const& theme) {
+  switch (kind) {
+  case StatusKind::Error:
+    return theme.danger;
+  case StatusKind::Warning:
+    return theme.warning;
+  case StatusKind::Note:
+    break;
   }
-  return false;
+  return theme.accent;
 }
 
-bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight) {
+bool status_pill_shown(std::string_view status, StatusKind kind, std::uint32_t jobs_in_flight) {
   if (status.empty()) {
     return false;
   }
   return jobs_in_flight > 0 || status.find("\xE2\x80\xA6") != std::string_view::npos ||
-         status_reports_failure(status);
+         kind != StatusKind::Note;
 }
 
 std::optional<Rect> status_pill_rect(MapsApp const& app, double text_width) {

@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "model/types.h"
 #include "platform/theme/theme.h"
 #include "sample/street_network.h"
 #include "ui/paint.h"
@@ -38,12 +39,11 @@ void draw_map_controls_under_scrim(MapsApp const& app, Scene& scene, Affine cons
 std::array<std::uint64_t, 4> count_traffic_levels(std::span<TrafficSegment const> segments);
 
 /// The status pill shows a non-empty status while a job is in flight, while it reads as work
-/// in progress ("…") or when it reports a failure.
-bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight);
+/// in progress ("…"), or when its writer marked it a warning or an error.
+bool status_pill_shown(std::string_view status, StatusKind kind, std::uint32_t jobs_in_flight);
 
-/// The status, lower-cased, contains "failed", "unavailable", "denied" or "error": the pill's
-/// dot is `danger` then, else `accent`.
-bool status_reports_failure(std::string_view status);
+/// The colour of the pill's dot: `danger` for an error, `warning` for a warning, else `accent`.
+Color status_dot_color(StatusKind kind, zarn_ui::Theme const& theme);
 
 /// The widest status pill; a longer status is cut with "…" (the full text is in the log).
 inline constexpr double STATUS_PILL_MAX_WIDTH = 440.0;

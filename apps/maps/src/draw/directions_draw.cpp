@@ -9,7 +9,6 @@
 #include <fmt/format.h>
 
 #include "base/saturate.h"
-#include "base/utf8.h"
 #include "draw/endpoint_editor_draw.h"
 #include "draw/panel_targets.h"
 #include "model/ops.h"
@@ -252,9 +251,19 @@ double draw_road_summary(Ctx const& c, double U) {
   }
   Route const& route = *model.route;
   std::string const duration = format_duration(route.duration_s);
-  paint_text_weighted(c.text, c.scene, c.t, duration, 26, c.theme.accent, c.L, U, 3);
-  paint_text(c.text, c.scene, c.t, fmt::format("\xC2\xB7 {}", format_distance(route.distance_m)),
-             14, c.theme.text_secondary, c.L + measure_text(c.text, duration, 26) + 12, U + 8);
+  // The distance follows the duration as drawn (bold, at the theme's text scale); both stop
+  // short of "Clear" and are cut with "…" when a route's texts are too long for the line.
+  double const line_end = c.R - 72;
+  double const duration_w =
+      std::min(measure_text_weighted(c.text, duration, 26, 3), std::max(line_end - c.L, 0.0));
+  paint_text_weighted_fitted(c.text, c.scene, c.t, duration, 26, c.theme.accent, c.L, U, 3,
+                             line_end - c.L);
+  double const distance_x = c.L + duration_w + 12;
+  if (distance_x < line_end) {
+    paint_text_fitted(c.text, c.scene, c.t,
+                      fmt::format("\xC2\xB7 {}", format_distance(route.distance_m)), 14,
+                      c.theme.text_secondary, distance_x, U + 8, line_end - distance_x);
+  }
 
   draw_text_right(c.text, c.scene, c.t, "Clear", 12, c.theme.danger, c.R - 4, U + 8);
   add_target(c.app, Rect{c.R - 64, U + 2, c.R, U + 28}, UiAction::ClearRoute{});
@@ -311,8 +320,11 @@ std::string leg_title(TransitLeg const& leg) {
   if (leg.line.empty()) {
     return fmt::format("Walk \xC2\xB7 {} min", std::max<std::uint32_t>(leg.duration_min, 1));
   }
-  std::string joined = fmt::format("{} {} {}", leg_mode_label(leg.mode), leg.line, leg.headsign);
-  return std::string(base::utf8::trim(joined));
+  std::string title = fmt::format("{} {}", leg_mode_label(leg.mode), leg.line);
+  if (!leg.headsign.empty()) {
+    title += fmt::format(" \xE2\x86\x92 {}", leg.headsign);
+  }
+  return title;
 }
 
 std::string leg_subtitle(TransitLeg const& leg) {

@@ -175,11 +175,26 @@ void draw_offline_panel(MapsApp& app, Scene& scene, Affine const& t, TextRendere
     Rect const row{L, row_y, R, row_y + 38 * s};
     fill_rounded_rect(scene, t, row, 8, theme.surface);
     double const m = (row.y0 + row.y1) / 2;
-    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 4 * s, name_w);
-    paint_text_fitted(
-        text, scene, t,
-        fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1, region.tiles), 11,
-        theme.text_secondary, L + 12, row_y + 21 * s, name_w);
+    // An area some of whose tiles never arrived says so until a retry brings them all.
+    std::uint32_t const area_tiles = region_tile_count(region);
+    bool const incomplete = region.tiles < area_tiles;
+    bool const retry = incomplete && offline_retry_offered(panel, app.tiles) &&
+                       panel.download->region.id == region.id;
+    double const text_w = retry ? std::max(name_w - 64 * s, 40.0) : name_w;
+    paint_text_fitted(text, scene, t, region.name, 13, theme.text, L + 12, row_y + 4 * s, text_w);
+    std::string const detail =
+        incomplete ? fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} of {} tiles \xC2\xB7 incomplete",
+                                 region.z0, region.z1, region.tiles, area_tiles)
+                   : fmt::format("z{}\xE2\x80\x93z{} \xC2\xB7 {} tiles", region.z0, region.z1,
+                                 region.tiles);
+    paint_text_fitted(text, scene, t, detail, 11, incomplete ? theme.warning : theme.text_secondary,
+                      L + 12, row_y + 21 * s, text_w);
+    if (retry) {
+      Rect const again{R - 42 - 60 * s, m - 11 * s, R - 42, m + 11 * s};
+      fill_rounded_rect(scene, t, again, 7, theme.surface_raised);
+      draw_text_centered(text, scene, t, "Retry", 12, theme.accent, again.x0, again.x1, m - 8 * s);
+      add_offline_target(app, again, OfflinePanelAction::retry_missing());
+    }
     Rect const del{R - 34, m - 13 * s, R - 8, m + 13 * s};
     fill_rounded_rect(scene, t, del, 7, theme.surface_raised);
     stroke_rounded_rect(scene, t, del, 7, theme.border, 1);

@@ -63,7 +63,7 @@ std::string_view error_key(std::string_view error) {
 
 std::string location_failure_status(std::string_view error) {
   if (error.starts_with(PORTAL_UNAVAILABLE)) {
-    return "Location unavailable: " + std::string(NO_SERVICE);
+    return std::string(UNAVAILABLE) + std::string(NO_SERVICE);
   }
   std::string_view const key = error_key(error);
   auto const it = std::find_if(WORDINGS.begin(), WORDINGS.end(),

@@ -1,6 +1,7 @@
 #include "model/ops.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/utf8.h"
 #include "model/limits.h"
@@ -91,6 +92,11 @@ Place* find_place(MapModel& model, std::string_view id) {
 
 Place const* selected_place(MapModel const& model) {
   return model.selected ? find_place(model, *model.selected) : nullptr;
+}
+
+void set_status(MapModel& model, std::string text, StatusKind kind) {
+  model.status = std::move(text);
+  model.status_kind = kind;
 }
 
 } // namespace maps

@@ -25,6 +25,9 @@ bool apply_recent_search(std::vector<std::string>& recents, std::string_view que
 /// Records a search text in model.recents (apply_recent_search).
 void commit_search(MapModel& model, std::string_view query);
 
+/// Writes the status line and its kind together, so a kind never outlives its text.
+void set_status(MapModel& model, std::string text, StatusKind kind = StatusKind::Note);
+
 /// The saved places, in the order of model.places; the pointers live as long as the list is
 /// not changed.
 std::vector<Place const*> saved_places(MapModel const& model);

@@ -189,6 +189,10 @@ struct ActivePlan {
 
 inline constexpr std::size_t MAX_RECENTS = 8;
 
+/// What the status line tells, as its writer meant it: a note is shown while work runs, a
+/// warning or an error until it is replaced (whatever words the text uses).
+enum class StatusKind { Note, Warning, Error };
+
 /// The whole application model; the fields marked "doc" are also persisted.
 struct MapModel {
   std::vector<Place> places;        // doc; unique by id
@@ -211,7 +215,8 @@ struct MapModel {
   LatLon center{48.1371, 11.5754};
   double zoom = 14.4; // the UI keeps 3..19
   std::string status;
-  std::vector<DownloadedRegion> regions; // doc
+  StatusKind status_kind = StatusKind::Note; // set with `status` by `set_status`
+  std::vector<DownloadedRegion> regions;     // doc
   bool operator==(MapModel const&) const = default;
 };
 

@@ -10,6 +10,7 @@
 #include "geo/geo.h"
 #include "net/http.h"
 #include "net/json_read.h"
+#include "net/net_log.h"
 
 namespace maps {
 
@@ -308,8 +309,12 @@ base::Result<std::vector<Poi>> parse_pois(std::string_view answer) {
     seen.clear();
     // The service reports a query it gave up on (time-out, memory) with status 200 and a
     // remark; whatever elements came with it are not the whole answer.
+    // The remark is the service's own wording; the user is told what it means.
     if (remark && remark->starts_with("runtime error")) {
-      return base::fail(std::move(*remark));
+      net_logger()->warn("points-of-interest query gave up: {}", *remark);
+      return base::fail(remark->find("timed out") != std::string::npos
+                            ? "the places service timed out"
+                            : "the places service could not finish the query");
     }
     Pois out;
     out.reserve(found.size());

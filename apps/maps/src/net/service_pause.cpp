@@ -70,12 +70,12 @@ void forget_service_pauses() {
 }
 
 std::string service_busy_text(ServicePause const& pause) {
+  // Rounded up: a minute named is one in which the service answers again.
   std::time_t const t = std::chrono::system_clock::to_time_t(
-      std::chrono::ceil<std::chrono::seconds>(pause.wall_until));
+      std::chrono::ceil<std::chrono::minutes>(pause.wall_until));
   std::tm local{};
   localtime_r(&t, &local);
-  return fmt::format("the service is busy until {:02}:{:02}:{:02}", local.tm_hour, local.tm_min,
-                     local.tm_sec);
+  return fmt::format("the service is busy until {:02}:{:02}", local.tm_hour, local.tm_min);
 }
 
 } // namespace maps

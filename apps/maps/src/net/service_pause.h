@@ -40,7 +40,8 @@ service_paused(std::string_view url,
 /// Ends every pause (tests, whose servers on 127.0.0.1 reuse ports).
 void forget_service_pauses();
 
-/// "the service is busy until 14:32:05", in local time: the failure text of a paused service.
+/// "the service is busy until 14:33", in local time (rounded up to the minute): the failure text of
+/// a paused service.
 std::string service_busy_text(ServicePause const& pause);
 
 } // namespace maps

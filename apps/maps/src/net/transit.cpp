@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "base/utf8.h"
 #include "geo/geo.h"
 #include "geo/simplify.h"
 #include "net/encoded_line.h"
@@ -180,6 +181,12 @@ std::uint32_t clamp_u32(std::uint64_t v) {
       std::min<std::uint64_t>(v, std::numeric_limits<std::uint32_t>::max()));
 }
 
+// Planners pad some of their texts (route short names carry trailing spaces); each shown text is
+// trimmed where it is read.
+std::string read_trimmed(JsonReader& r) {
+  return std::string(base::utf8::trim(read_text(r).value_or("")));
+}
+
 // A leg's "from" or "to" place.
 struct Stop {
   std::string name;
@@ -198,7 +205,7 @@ Stop read_stop(JsonReader& r) {
   Stop s;
   read_object(r, [&](std::string_view key) {
     if (key == "name") {
-      s.name = read_text(r).value_or("");
+      s.name = read_trimmed(r);
     } else if (key == "lat") {
       s.lat = read_f64(r);
     } else if (key == "lon") {
@@ -305,7 +312,7 @@ TransitLeg read_leg(JsonReader& r, PlanBudget& budget) {
   TransitLeg out;
   std::optional<std::string> mode;
   std::optional<std::string> short_name;
-  std::optional<std::string> route;
+  std::string route;
   std::optional<std::string> color;
   std::optional<std::string> text_color;
   Times times;
@@ -319,11 +326,11 @@ TransitLeg read_leg(JsonReader& r, PlanBudget& budget) {
     if (key == "mode") {
       mode = read_text(r);
     } else if (key == "routeShortName") {
-      short_name = read_text(r);
+      short_name = read_trimmed(r);
     } else if (key == "route") {
-      route = read_text(r);
+      route = read_trimmed(r);
     } else if (key == "headsign") {
-      out.headsign = read_text(r).value_or("");
+      out.headsign = read_trimmed(r);
     } else if (key == "from") {
       from = read_stop(r);
     } else if (key == "to") {
@@ -344,7 +351,7 @@ TransitLeg read_leg(JsonReader& r, PlanBudget& budget) {
     } else if (key == "routeTextColor") {
       text_color = read_text(r);
     } else if (key == "agencyName") {
-      out.agency = read_text(r).value_or("");
+      out.agency = read_trimmed(r);
     } else if (key == "realTime") {
       out.realtime = read_boolean(r).value_or(false);
     } else {
@@ -352,7 +359,7 @@ TransitLeg read_leg(JsonReader& r, PlanBudget& budget) {
     }
   });
   out.mode = leg_mode_from_text(mode.value_or("WALK"));
-  out.line = short_name ? std::move(*short_name) : route.value_or("");
+  out.line = short_name ? std::move(*short_name) : std::move(route);
   out.from_name = std::move(from.name);
   out.to_name = std::move(to.name);
   out.dep = display_time(times.start.value_or(""));

@@ -207,7 +207,7 @@ std::vector<TransitJourney> sample_transit_journeys() {
       14,
       0,
       {walk_leg(here, "Goetheplatz", 12, 16, 4, leg_geometry(-6.5, -6, -5, -5)),
-       ride_leg(LegMode::Subway, "U3", "\u2192 Moosach", "Goetheplatz", marienplatz, 17, 23, 6, 3,
+       ride_leg(LegMode::Subway, "U3", "Moosach", "Goetheplatz", marienplatz, 17, 23, 6, 3,
                 leg_geometry(-5, -5, 0, 0), "eb690b", mvg, true),
        walk_leg(marienplatz, marienplatz, 24, 26, 2, leg_geometry(0, 0, 0.2, -0.2))}});
 
@@ -217,11 +217,10 @@ std::vector<TransitJourney> sample_transit_journeys() {
       19,
       1,
       {walk_leg(here, "Sendlinger Tor", 8, 11, 3, leg_geometry(-6.5, -6, -4, -4)),
-       ride_leg(LegMode::Tram, "17", "\u2192 Schwanseestra\u00dfe", "Sendlinger Tor",
-                "Reichenbachplatz", 12, 16, 4, 2, leg_geometry(-4, -4, -2, -1.5), "e30613", mvg,
-                true),
-       ride_leg(LegMode::Bus, "52", "\u2192 Tierpark", "Reichenbachplatz", marienplatz, 19, 25, 6,
-                3, leg_geometry(-2, -1.5, 0, 0), "005e82", mvg, false),
+       ride_leg(LegMode::Tram, "17", "Schwanseestra\u00dfe", "Sendlinger Tor", "Reichenbachplatz",
+                12, 16, 4, 2, leg_geometry(-4, -4, -2, -1.5), "e30613", mvg, true),
+       ride_leg(LegMode::Bus, "52", "Tierpark", "Reichenbachplatz", marienplatz, 19, 25, 6, 3,
+                leg_geometry(-2, -1.5, 0, 0), "005e82", mvg, false),
        walk_leg(marienplatz, marienplatz, 25, 27, 2, leg_geometry(0, 0, 0.2, -0.2))}});
 
   journeys.push_back(TransitJourney{
@@ -230,9 +229,9 @@ std::vector<TransitJourney> sample_transit_journeys() {
       24,
       1,
       {walk_leg(here, "Poccistra\u00dfe", 5, 10, 5, leg_geometry(-6.5, -6, -6, -4.5)),
-       ride_leg(LegMode::Subway, "U3/U6", "\u2192 Garching", "Poccistra\u00dfe", "Odeonsplatz", 13,
-                21, 8, 4, leg_geometry(-6, -4.5, 1.5, 5), "0065ae", mvg, true),
-       ride_leg(LegMode::Rail, "S1", "\u2192 Ostbahnhof", "Odeonsplatz", marienplatz, 24, 27, 3, 1,
+       ride_leg(LegMode::Subway, "U3/U6", "Garching", "Poccistra\u00dfe", "Odeonsplatz", 13, 21, 8,
+                4, leg_geometry(-6, -4.5, 1.5, 5), "0065ae", mvg, true),
+       ride_leg(LegMode::Rail, "S1", "Ostbahnhof", "Odeonsplatz", marienplatz, 24, 27, 3, 1,
                 leg_geometry(1.5, 5, 0, 0), "16bae7", "DB Regio AG S-Bahn M\u00fcnchen", true),
        walk_leg(marienplatz, marienplatz, 27, 29, 2, leg_geometry(0, 0, 0.2, -0.2))}});
 

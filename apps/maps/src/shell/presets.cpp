@@ -8,6 +8,7 @@
 #include "app/overflow_menu.h"
 #include "base/utf8.h"
 #include "geo/geo.h"
+#include "model/ops.h"
 #include "sample/sample_data.h"
 
 namespace maps {
@@ -131,7 +132,8 @@ void apply_attribution_preset(MapsApp& app) {
 }
 
 void apply_error_preset(MapsApp& app) {
-  app.model.status = "Map imagery unavailable offline \xE2\x80\x94 reconnect and try again";
+  set_status(app.model, "Map imagery unavailable offline \xE2\x80\x94 reconnect and try again",
+             StatusKind::Error);
 }
 
 MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args) {

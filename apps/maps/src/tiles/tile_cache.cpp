@@ -126,11 +126,21 @@ std::uint32_t count_area_tiles(GeoBox box, std::uint8_t z0, std::uint8_t z1) {
       std::min<std::uint64_t>(total, std::numeric_limits<std::uint32_t>::max()));
 }
 
+namespace {
+
+GeoBox region_box(DownloadedRegion const& region) {
+  return {std::min(region.min.lat, region.max.lat), std::min(region.min.lon, region.max.lon),
+          std::max(region.min.lat, region.max.lat), std::max(region.min.lon, region.max.lon)};
+}
+
+} // namespace
+
 std::vector<TileKey> region_tiles(DownloadedRegion const& region) {
-  GeoBox const box{
-      std::min(region.min.lat, region.max.lat), std::min(region.min.lon, region.max.lon),
-      std::max(region.min.lat, region.max.lat), std::max(region.min.lon, region.max.lon)};
-  return tiles_in_box(box, region.z0, region.z1);
+  return tiles_in_box(region_box(region), region.z0, region.z1);
+}
+
+std::uint32_t region_tile_count(DownloadedRegion const& region) {
+  return count_area_tiles(region_box(region), region.z0, region.z1);
 }
 
 zarn_ui::SharedImage TileCache::cached_tile(TileKey key) {

@@ -97,6 +97,8 @@ std::uint32_t count_area_tiles(GeoBox box, std::uint8_t z0, std::uint8_t z1);
 
 /// The tiles of a downloaded area (its corners normalised).
 std::vector<TileKey> region_tiles(DownloadedRegion const& region);
+/// How many tiles `region_tiles` lists, computed without listing them.
+std::uint32_t region_tile_count(DownloadedRegion const& region);
 
 struct TileCache {
   std::optional<base::Sender<TileRequest>> request_tx; // absent without a worker

@@ -1,5 +1,7 @@
 #include "ui/paint.h"
 
+#include <algorithm>
+
 #include "base/utf8.h"
 
 namespace maps {
@@ -90,6 +92,17 @@ void paint_text_weighted(TextRenderer const& text, Scene& scene, Affine const& t
                          std::string_view s, float size, Color color, double x, double y,
                          int weight) {
   text.draw_text_weighted(scene, s, size, color, at(t, x, y), weight);
+}
+
+double measure_text_weighted(TextRenderer const& text, std::string_view s, float size, int weight) {
+  return static_cast<double>(text.measure_weighted(s, size, weight));
+}
+
+void paint_text_weighted_fitted(TextRenderer const& text, Scene& scene, Affine const& t,
+                                std::string_view s, float size, Color color, double x, double y,
+                                int weight, double max_width) {
+  text.draw_text_limited(scene, s, size, color, at(t, x, y), weight,
+                         static_cast<float>(std::max(max_width, 0.0)));
 }
 
 void draw_text_centered(TextRenderer const& text, Scene& scene, Affine const& t, std::string_view s,

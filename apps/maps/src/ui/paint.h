@@ -54,6 +54,12 @@ void paint_text(TextRenderer const& text, Scene& scene, Affine const& t, std::st
 void paint_text_weighted(TextRenderer const& text, Scene& scene, Affine const& t,
                          std::string_view s, float size, Color color, double x, double y,
                          int weight);
+/// The width `paint_text_weighted` gives the text (bold runs wider than `measure_text` says).
+double measure_text_weighted(TextRenderer const& text, std::string_view s, float size, int weight);
+/// `paint_text_weighted` with a width limit: a wider text is cut with "…".
+void paint_text_weighted_fitted(TextRenderer const& text, Scene& scene, Affine const& t,
+                                std::string_view s, float size, Color color, double x, double y,
+                                int weight, double max_width);
 void draw_text_centered(TextRenderer const& text, Scene& scene, Affine const& t, std::string_view s,
                         float size, Color color, double left, double right, double y);
 void draw_text_right(TextRenderer const& text, Scene& scene, Affine const& t, std::string_view s,
