@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -45,10 +46,21 @@ Scene map_layers(MapsApp& app, Theme const& theme) {
   return scene;
 }
 
-std::set<std::string> tile_keys(Scene const& scene) {
+std::set<std::string> all_tile_keys(Scene const& scene) {
   std::set<std::string> keys;
   for (auto const& tile : probe::commands_of<CachedTileCmd>(scene)) {
     keys.insert(tile.key);
+  }
+  return keys;
+}
+
+/// The keys of the street network and traffic tiles.
+std::set<std::string> tile_keys(Scene const& scene) {
+  std::set<std::string> keys;
+  for (auto const& key : all_tile_keys(scene)) {
+    if (key.starts_with("map-layers|")) {
+      keys.insert(key);
+    }
   }
   return keys;
 }
@@ -87,6 +99,7 @@ TEST(MapRaster, AChangeOfThemeTrafficZoomOrScaleNeverShowsOldTiles) {
   for (auto const& c : cases) {
     SCOPED_TRACE(c.what);
     MapsApp app = demo_app(true);
+    app.model.places.clear(); // the cache counts only these layers' tiles
     View view;
     TileSurfaceCache cache;
     map_layers(app, view.theme); // the first frame at a zoom is drawn directly
@@ -161,6 +174,85 @@ TEST(MapRaster, TilesShowWhatDirectDrawingShows) {
     // of the pixels differ, by at most 13 of 255 in a channel, along antialiased edges.
     EXPECT_LE(d.max_channel, 16) << d.pixels << " of " << total;
     EXPECT_LE(d.pixels, total / 100) << "by up to " << d.max_channel;
+  }
+}
+
+/// The demo with `n` saved places strewn over the view (some in crowds).
+MapsApp demo_with_places(std::size_t n) {
+  MapsApp app = demo_app(false);
+  MapProjection const p = app.viewport_projection();
+  std::mt19937 rng(28);
+  std::uniform_real_distribution<double> x(-40.0, 1320.0);
+  std::uniform_real_distribution<double> y(-40.0, 840.0);
+  for (std::size_t i = 0; i < n; ++i) {
+    LatLon const pos = unproject_point(p, x(rng), y(rng));
+    app.model.places.push_back(
+        new_place("p" + std::to_string(i), "Place", PlaceCategory::Cafe, pos.lat, pos.lon, ""));
+  }
+  return app;
+}
+
+std::set<std::string> pin_keys(Scene const& scene) {
+  std::set<std::string> keys;
+  for (auto const& key : all_tile_keys(scene)) {
+    if (key.starts_with("place-pins|")) {
+      keys.insert(key);
+    }
+  }
+  return keys;
+}
+
+TEST(MapRaster, PinTilesShowWhatDirectDrawingShows) {
+  for (double const pan : {0.0, 101.3}) {
+    SCOPED_TRACE(pan);
+    auto view = [&](bool raster) {
+      MapsApp app = demo_with_places(400);
+      app.map_raster.enabled = raster;
+      MapProjection const p = app.viewport_projection();
+      app.model.center = unproject_point(p, p.screen_x + pan, p.screen_y - pan / 3.0);
+      map_layers(app, Theme::light());
+      return map_layers(app, Theme::light());
+    };
+    Scene const cached = view(true);
+    Scene const direct = view(false);
+    ASSERT_FALSE(pin_keys(cached).empty());
+    TileSurfaceCache cache;
+    Difference const d = difference(pixels(cached, 1.0, &cache), pixels(direct, 1.0, nullptr));
+    // Pins cut at tile edges antialias a little differently there.
+    EXPECT_LE(d.pixels, 1280u * 800u / 100u) << "by up to " << d.max_channel;
+  }
+}
+
+TEST(MapRaster, AMovedPlaceOrANewSelectionNeverShowsOldPinTiles) {
+  struct Case {
+    char const* what;
+    std::function<void(MapsApp&)> change;
+  } const cases[] = {
+      {"a place moved", [](MapsApp& app) { app.model.places[3].pos.lat += 0.001; }},
+      {"a place added",
+       [](MapsApp& app) {
+         Place added = app.model.places[3];
+         added.id = "added";
+         added.pos.lon += 0.0007;
+         app.model.places.push_back(added);
+       }},
+      {"a place selected", [](MapsApp& app) { app.model.selected = app.model.places[5].id; }},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    MapsApp app = demo_with_places(200);
+    TileSurfaceCache window;
+    map_layers(app, Theme::light());
+    Scene const before = map_layers(app, Theme::light());
+    pixels(before, 1.0, &window);
+    c.change(app);
+    Scene const after = map_layers(app, Theme::light());
+    std::set<std::string> const old_keys = pin_keys(before);
+    for (auto const& key : pin_keys(after)) {
+      EXPECT_FALSE(old_keys.contains(key)) << key;
+    }
+    TileSurfaceCache fresh;
+    EXPECT_TRUE(pixels(after, 1.0, &window) == pixels(after, 1.0, &fresh));
   }
 }
 

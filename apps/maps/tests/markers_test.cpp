@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -283,6 +284,50 @@ TEST_F(MarkerDrawing, CalloutThatWouldLeaveTheAreaIsDroppedButThePinStays) {
   EXPECT_TRUE(texts_of(scene).empty());
   EXPECT_EQ(strokes_of<BezPath>(scene).size(), 1u);
   EXPECT_EQ(strokes_of<BezPath>(scene)[0].width, 3.0);
+}
+
+TEST_F(MarkerDrawing, CrowdedPinsMergeIntoOneWithACountBadge) {
+  auto const p = projection_at(15.0);
+  struct Case {
+    char const* what;
+    std::vector<Point> tips;
+    char const* selected;
+    std::vector<std::string> badges; // texts besides the selected callout
+    std::size_t pins;
+  } const cases[] = {
+      {"apart", {{300, 300}, {340, 300}}, nullptr, {}, 2},
+      {"three in a crowd, one apart",
+       {{300, 300}, {305, 302}, {310, 300}, {500, 300}},
+       nullptr,
+       {"3"},
+       2},
+      {"the selected pin stays out of the crowd",
+       {{300, 300}, {305, 300}, {310, 300}},
+       "p1",
+       {"2"},
+       2},
+      {"a large crowd", std::vector<Point>(150, Point{300, 300}), nullptr, {"99+"}, 1},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    MapModel model;
+    for (std::size_t i = 0; i < c.tips.size(); ++i) {
+      model.places.push_back(place_at(p, "p" + std::to_string(i), c.tips[i].x, c.tips[i].y));
+    }
+    if (c.selected != nullptr) {
+      model.selected = c.selected;
+    }
+    scene.reset();
+    draw_places(scene, Affine::identity(), text, p, model, theme, palette, area);
+    EXPECT_EQ(strokes_of<BezPath>(scene).size(), c.pins);
+    std::vector<std::string> badges;
+    for (auto const& t : probe::commands_of<zarn_ui::TextCmd>(scene)) {
+      if (t.text.rfind("Place ", 0) != 0) {
+        badges.push_back(t.text);
+      }
+    }
+    EXPECT_EQ(badges, c.badges);
+  }
 }
 
 TEST(CategoryGlyph, EveryPictogramStaysInsideItsSize) {

@@ -10,6 +10,7 @@
 #include "app/maps_app.h"
 #include "app/offline.h"
 #include "base/clock.h"
+#include "disk_usage_support.h"
 #include "offline_panel/download_selection.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/doc/document.h"
@@ -194,6 +195,8 @@ TEST_F(OfflinePanelTest, DeletingKeepsTilesSharedWithAnotherArea) {
   EXPECT_EQ(app_->model.status, fmt::format("Removed \xE2\x80\x9C"
                                             "A\xE2\x80\x9D \xC2\xB7 {} freed",
                                             zarn_ui::format::bytes(only_a * 100)));
+  test::await_disk_usage(app_->tiles);
+  app_->tick_doc(doc_);
   EXPECT_EQ(app_->offline_panel.cache_bytes, app_->tiles.tile_cache_disk_usage());
   EXPECT_EQ(app_->offline_panel.cache_bytes, tiles_b.size() * 100);
 

@@ -10,6 +10,8 @@
 #include "app/maps_app.h"
 #include "app/nav_card.h"
 #include "app/overflow_menu.h"
+#include "disk_usage_support.h"
+#include "platform/doc/document.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
 #include "platform/theme/theme.h"
@@ -148,6 +150,10 @@ TEST_F(OverflowTest, MenuItemsOpenTheirSurfaces) {
   run_overflow_menu_item(*app_, MENU_OFFLINE_MAPS);
   EXPECT_TRUE(app_->offline_panel.open);
   EXPECT_TRUE(app_->offline_panel.search.editing());
+  // The size is measured off the UI thread; the tick after it arrived shows it.
+  test::await_disk_usage(app_->tiles);
+  zarn_ui::doc::Document doc;
+  app_->tick_doc(doc);
   EXPECT_EQ(app_->offline_panel.cache_bytes, app_->tiles.tile_cache_disk_usage());
   EXPECT_GT(app_->offline_panel.cache_bytes, 0u);
 

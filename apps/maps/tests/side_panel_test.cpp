@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+
+#include <fmt/format.h>
 
 #include "draw/map_layers.h"
 #include "draw/side_panel_draw.h"
@@ -260,6 +263,39 @@ TEST(SidePanel, ScrolledRowsMoveUpAndTheirTargetsStayInsideTheContentArea) {
     }
   }
   EXPECT_TRUE(clipped);
+}
+
+TEST(SidePanel, ALongListPaintsOnlyTheRowsInViewAndKeepsEveryTarget) {
+  MapsApp app = blank_explore_app();
+  std::vector<Place> places;
+  for (int i = 0; i < 500; ++i) {
+    Place place = new_place(fmt::format("s{}", i), fmt::format("Saved {}", i), PlaceCategory::Cafe,
+                            48.1 + i * 1e-4, 11.5, "");
+    place.saved = true;
+    places.push_back(std::move(place));
+  }
+  app.model.places = places;
+  Frame frame;
+  struct Case {
+    double scroll;
+    int first, last; // the rows painted
+  } const cases[] = {{0, 0, 11}, {56 * 200, 199, 211}};
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.scroll);
+    app.panel_scroll[0] = c.scroll;
+    frame.draw(app);
+    EXPECT_EQ(targets_of<UiAction::OpenSavedPlace>(app).size(), places.size());
+    std::vector<int> painted;
+    for (auto const* text : frame.texts()) {
+      int n = 0;
+      if (std::sscanf(text->text.c_str(), "Saved %d", &n) == 1) {
+        painted.push_back(n);
+      }
+    }
+    ASSERT_FALSE(painted.empty());
+    EXPECT_EQ(painted.front(), c.first);
+    EXPECT_EQ(painted.back(), c.last);
+  }
 }
 
 TEST(SidePanel, AnOffsetPastShrunkContentIsPulledBackToItsEnd) {

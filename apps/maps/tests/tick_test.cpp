@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app/maps_app.h"
+#include "disk_usage_support.h"
 #include "doc/load.h"
 #include "doc/save.h"
 #include "doc/updaters.h"
@@ -819,6 +820,8 @@ TEST_F(TickTest, OfflineDownloadWithoutAWorkerIsAnnouncedOnce) {
   ASSERT_GT(n, 0u);
   tick_at(16ms);
   EXPECT_EQ(app->model.status, fmt::format("Offline area ready ({} tiles)", n));
+  test::await_disk_usage(app->tiles); // measured off the UI thread, taken by the next tick
+  tick_at(32ms);
   EXPECT_EQ(app->offline_panel.cache_bytes, 1000u);
   EXPECT_FALSE(app->is_busy());
 

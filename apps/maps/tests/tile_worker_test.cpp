@@ -141,10 +141,44 @@ TEST_F(TileWorkerTest, LoadsFromTheServerThenFromDisk) {
     }
     EXPECT_EQ(entries, 1u);
   }
+  // A load from disk marks the file used: the disk bound evicts the least recently used.
+  auto const long_ago = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  fs::last_write_time(file(MUNICH), long_ago);
   TileCache fresh = cache();
   fresh.request_tile(MUNICH);
   ASSERT_TRUE(poll_until(fresh, [&] { return fresh.cached_tile(MUNICH) != nullptr; }));
   EXPECT_EQ(http_.hits(path(MUNICH)), 1) << "the second load came from disk";
+  EXPECT_GT(fs::last_write_time(file(MUNICH)), long_ago + std::chrono::hours(47));
+}
+
+TEST_F(TileWorkerTest, TheRunningTotalFollowsTheTilesStored) {
+  write_file(root_ / "dark" / "old.bin", std::string(500, 'x'));
+  TileCache tiles = cache();
+  DiskLedger const& ledger = *tiles.disk_ledger;
+  EXPECT_FALSE(ledger.total()) << "nothing is measured before it is needed";
+  auto settled = [&] {
+    return poll_until(tiles,
+                      [&] { return tiles.offline_download_complete() && !ledger.scanning(); });
+  };
+  GeoBox const box{48.10, 11.50, 48.20, 11.65};
+  ASSERT_GT(tiles.download_area(box, 12, 12), 0u); // its first tile starts a scan
+  ASSERT_TRUE(settled());
+  tiles.disk_ledger->measure();
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(ledger.total(), tiles.tile_cache_disk_usage());
+
+  // From a measured total on, each tile stored is added without a walk.
+  ASSERT_GT(tiles.download_area(box, 13, 13), 0u);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(ledger.total(), tiles.tile_cache_disk_usage());
+  EXPECT_EQ(tiles.disk_usage_or_measure(), tiles.tile_cache_disk_usage());
+
+  std::uint64_t const before = *ledger.total();
+  std::uint64_t const freed = tiles.delete_region_tiles(tiles_in_box(box, 12, 12));
+  ASSERT_GT(freed, 0u);
+  EXPECT_EQ(ledger.total(), before - freed);
+  tiles.clear_tile_cache();
+  EXPECT_EQ(ledger.total(), 0u);
 }
 
 TEST_F(TileWorkerTest, FailedDownloadsBackOffAndStoreNothing) {
@@ -339,13 +373,15 @@ TEST_F(TileWorkerTest, HighDensityStyleTakesItsOwnTileSize) {
   EXPECT_FALSE(fs::exists(file(NEXT)));
 }
 
-TEST_F(TileWorkerTest, PrefetchCountsExistingFilesWithoutDownloading) {
+TEST_F(TileWorkerTest, PrefetchCountsOnlyExistingFilesThatDecode) {
   GeoBox const box{48.10, 11.50, 48.20, 11.65};
   std::vector<TileKey> const keys = tiles_in_box(box, 12, 13);
   ASSERT_GE(keys.size(), 4u);
-  // Present files count as downloaded, even when they would not decode.
-  write_file(file(keys[0]), "not checked");
-  write_file(file(keys[2]), "not checked");
+  // A good file counts as downloaded; an empty or damaged one is fetched again and replaced.
+  std::string const good = tile_png(false, keys[0]);
+  write_file(file(keys[0]), good);
+  write_file(file(keys[1]), "");
+  write_file(file(keys[2]), "not a tile");
 
   TileCache tiles = cache();
   std::uint32_t const n = tiles.download_area(box, 12, 13);
@@ -354,11 +390,11 @@ TEST_F(TileWorkerTest, PrefetchCountsExistingFilesWithoutDownloading) {
   EXPECT_EQ(tiles.offline_done, n);
   EXPECT_EQ(tiles.offline_failed, 0u);
   EXPECT_EQ(http_.hits(path(keys[0])), 0);
-  EXPECT_EQ(http_.hits(path(keys[1])), 1);
-  EXPECT_EQ(read_file(file(keys[0])), "not checked");
-  for (auto const& key : keys) {
-    EXPECT_TRUE(fs::exists(file(key)));
+  for (std::size_t i = 1; i < keys.size(); ++i) {
+    EXPECT_EQ(http_.hits(path(keys[i])), 1) << i;
+    EXPECT_EQ(read_file(file(keys[i])), tile_png(false, keys[i])) << i;
   }
+  EXPECT_EQ(read_file(file(keys[0])), good);
 }
 
 // The old worker's replies are lost at a style switch; its unanswered tiles go to the new one,

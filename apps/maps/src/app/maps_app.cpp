@@ -13,7 +13,6 @@ namespace maps {
 MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache tiles, bool nav_open,
                        bool live) {
   MapsApp app; // creates the results channel
-  std::uint64_t const disk_bytes = tiles.tile_cache_disk_usage();
   app.search_box = new_search_box();
   app.endpoints = new_endpoint_editor();
   // The choice is read back by index after the menu handled an event.
@@ -21,7 +20,9 @@ MapsApp build_maps_app(MapModel model, StreetNetwork road_network, TileCache til
     app.overflow_menu.push(zarn_ui::widget::context_menu_item(label));
   }
   app.attribution_sheet = new_attribution_sheet();
-  app.offline_panel = new_offline_panel(disk_bytes);
+  // The size is measured when the panel opens, off the UI thread: a walk of a large cache here
+  // would delay the first frame.
+  app.offline_panel = new_offline_panel(0);
   app.model = std::move(model);
   app.road_network = std::move(road_network);
   app.tiles = std::move(tiles);

@@ -89,7 +89,7 @@ bool delete_region(MapsApp& app, std::string const& id, zarn_ui::doc::Document& 
   if (app.offline_panel.download && app.offline_panel.download->region.id == region.id) {
     app.offline_panel.download.reset(); // nothing of it is left to retry
   }
-  app.offline_panel.cache_bytes = app.tiles.tile_cache_disk_usage();
+  refresh_cache_bytes(app);
   app.dispatch_maps_action(doc, MapsAction{MapsAction::DeleteRegion{region.id}});
   set_status(app.model, fmt::format("Removed \xE2\x80\x9C{}\xE2\x80\x9D \xC2\xB7 {} freed",
                                     region.name, zarn_ui::format::bytes(freed)));
@@ -168,6 +168,17 @@ void finish_offline_download(MapsApp& app, zarn_ui::doc::Document& doc) {
   pending.reset();
   if (announced) {
     set_status(app.model, fmt::format("Offline area ready ({} tiles)", area));
+  }
+}
+
+void open_offline_maps(MapsApp& app) {
+  open_offline_panel(app.offline_panel, app.offline_panel.cache_bytes);
+  refresh_cache_bytes(app);
+}
+
+void refresh_cache_bytes(MapsApp& app) {
+  if (auto const bytes = app.tiles.disk_usage_or_measure()) {
+    app.offline_panel.cache_bytes = *bytes;
   }
 }
 

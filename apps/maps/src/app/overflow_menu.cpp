@@ -4,6 +4,7 @@
 
 #include "app/maps_app.h"
 #include "app/nav_card.h"
+#include "app/offline.h"
 
 namespace maps {
 
@@ -21,7 +22,7 @@ void run_overflow_menu_item(MapsApp& app, std::size_t index) {
     open_attribution_sheet(app.attribution_sheet, false);
     break;
   case MENU_OFFLINE_MAPS:
-    open_offline_panel(app.offline_panel, app.tiles.tile_cache_disk_usage());
+    open_offline_maps(app);
     break;
   case MENU_LICENSES:
     open_attribution_sheet(app.attribution_sheet, true);

@@ -420,9 +420,18 @@ void MapsApp::poll_tiles(zarn_ui::doc::Document& doc) {
   bool const changed = counters != last_offline_counters;
   last_offline_counters = counters;
   if (changed && counters.total > 0 && counters.done >= counters.total) {
-    offline_panel.cache_bytes = tiles.tile_cache_disk_usage();
+    refresh_cache_bytes(*this);
     finish_offline_download(*this, doc);
   }
+  if (auto const bytes = tiles.take_disk_usage()) {
+    offline_panel.cache_bytes = *bytes;
+  }
+  // The disk bound spares the downloaded areas and the one downloading.
+  std::vector<DownloadedRegion> kept = model.regions;
+  if (offline_panel.download) {
+    kept.push_back(offline_panel.download->region);
+  }
+  tiles.keep_regions(kept);
 }
 
 void MapsApp::fire_endpoint_debounce() {

@@ -462,7 +462,7 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
       choose_visible_pois(app.nearby_pois, app.selected_poi, projection, projection.zoom);
   draw_pois(scene, t, text, projection, app.nearby_pois, chosen, app.selected_poi, theme, palette,
             area);
-  draw_places(scene, t, text, projection, app.model, theme, palette, area);
+  draw_places(scene, t, text, projection, app.model, theme, palette, area, &app.map_raster);
   return imagery;
 }
 

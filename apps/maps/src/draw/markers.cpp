@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "app/maps_app.h"
+#include "draw/place_pins.h"
 #include "model/ops.h"
 
 namespace maps {
@@ -15,8 +16,6 @@ using zarn_ui::Theme;
 
 constexpr Color POI_SHADOW{0.0f, 0.0f, 0.0f, 0.32f};
 constexpr Color ORIGIN_SHADOW{0.0f, 0.0f, 0.0f, 60.0f / 255.0f};
-constexpr Color PIN_SHADOW{0.0f, 0.0f, 0.0f, 0.28f};
-constexpr int PIN_ARC_STEPS = 32;
 
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
@@ -54,40 +53,6 @@ void draw_marker(Scene& scene, Affine const& t, TextRenderer const& text, Theme 
     fill_rounded_rect(scene, t, plate, 4.0, theme.surface.multiply_alpha(0.74f));
     paint_text_weighted(text, scene, t, poi.name, size, theme.text, tl, ty, 1);
   }
-}
-
-void draw_pin(Scene& scene, Affine const& t, MapPalette const& palette, Point tip, Color c,
-              bool selected) {
-  double const big_r = selected ? 11.0 : 8.0;
-  double const h = selected ? 30.0 : 22.0;
-  Point const head{tip.x, tip.y - h};
-
-  scene.fill(zarn_ui::FillRule::NonZero, t, PIN_SHADOW,
-             zarn_ui::Ellipse{tip, 0.62 * big_r, 0.24 * big_r});
-  if (selected) {
-    fill_circle(scene, t, head.x, head.y, 17.0, c.multiply_alpha(0.2f));
-  }
-
-  double const theta = std::acos(std::clamp(big_r / h, -1.0, 1.0));
-  double const start = std::numbers::pi / 2.0 - theta;
-  double const sweep = 2.0 * std::numbers::pi - 2.0 * theta;
-  auto circle_point = [&](double angle) {
-    return Point{head.x + big_r * std::cos(angle), head.y + big_r * std::sin(angle)};
-  };
-  zarn_ui::BezPath outline;
-  outline.reserve(PIN_ARC_STEPS + 4);
-  outline.move_to(tip);
-  outline.line_to(circle_point(start));
-  for (int k = 1; k <= PIN_ARC_STEPS; ++k) {
-    outline.line_to(circle_point(start - k * sweep / PIN_ARC_STEPS));
-  }
-  outline.line_to(tip);
-  outline.close_path();
-
-  stroke_path(scene, t, outline, palette.marker_halo, selected ? 3.0 : 2.4);
-  fill_path(scene, t, std::move(outline), c);
-  fill_circle(scene, t, head.x, head.y, 0.4 * big_r, palette.marker_halo);
-  fill_circle(scene, t, head.x, head.y, 0.2 * big_r, c.multiply_alpha(0.9f));
 }
 
 } // namespace
@@ -285,7 +250,7 @@ void draw_pois(Scene& scene, Affine const& t, TextRenderer const& text,
 
 void draw_places(Scene& scene, Affine const& t, TextRenderer const& text,
                  MapProjection const& projection, MapModel const& model, Theme const& theme,
-                 MapPalette const& palette, Rect const& map_area) {
+                 MapPalette const& palette, Rect const& map_area, MapRaster* raster) {
   scene.push_layer(map_area, t);
 
   if (model.origin) {
@@ -298,15 +263,7 @@ void draw_places(Scene& scene, Affine const& t, TextRenderer const& text,
     }
   }
 
-  for (auto const& place : model.places) {
-    if (model.selected && place.id == *model.selected) {
-      continue;
-    }
-    Point const at = project_point(projection, place.pos.lat, place.pos.lon);
-    if (map_area.contains(at)) {
-      draw_pin(scene, t, palette, at, category_color(theme, place.category), false);
-    }
-  }
+  draw_place_pins(scene, t, text, projection, model, theme, palette, map_area, raster);
 
   if (Place const* place = selected_place(model)) {
     Point const at = project_point(projection, place->pos.lat, place->pos.lon);

@@ -1,8 +1,8 @@
 #pragma once
 // What the map shows above its basemap layers: the nearby points of interest as coloured
 // markers with category pictograms and name labels (thinned out so they do not crowd), the
-// model's places as pins, the route origin marker and the selected place's callout. The side
-// panel reuses the pictograms in its rows.
+// model's places as pins (merged where they crowd), the route origin marker and the selected
+// place's callout. The side panel reuses the pictograms in its rows.
 
 #include <cstddef>
 #include <optional>
@@ -14,6 +14,7 @@
 #include "model/types.h"
 #include "net/poi.h"
 #include "platform/theme/theme.h"
+#include "tiles/map_raster.h"
 #include "ui/paint.h"
 #include "ui/palette.h"
 
@@ -55,10 +56,11 @@ void draw_pois(Scene& scene, Affine const& t, TextRenderer const& text,
                std::span<std::size_t const> chosen, std::optional<std::string> const& selected,
                zarn_ui::Theme const& theme, MapPalette const& palette, Rect const& map_area);
 
-/// The origin marker, a pin per place and the selected place's pin with its callout, clipped to
-/// the map area.
+/// The origin marker, the places' pins (thinned, see place_pins.h; from `raster`'s cached tiles
+/// when given) and the selected place's pin with its callout, clipped to the map area.
 void draw_places(Scene& scene, Affine const& t, TextRenderer const& text,
                  MapProjection const& projection, MapModel const& model,
-                 zarn_ui::Theme const& theme, MapPalette const& palette, Rect const& map_area);
+                 zarn_ui::Theme const& theme, MapPalette const& palette, Rect const& map_area,
+                 MapRaster* raster = nullptr);
 
 } // namespace maps

@@ -53,6 +53,13 @@ void clip_content_targets(MapsApp& app, std::size_t first_target, Rect const& ar
   }
 }
 
+/// Whether a row of the scrolling content shows in the content area. Rows that do not are not
+/// painted (a long list would cost a row per item every frame) but keep their targets, which the
+/// semantic layer lists.
+bool row_shown(Rect const& row, Rect const& content) {
+  return row.y1 > content.y0 && row.y0 < content.y1;
+}
+
 void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                         Theme const& theme, double cx0, double cx1, double y, Place const& place) {
   Rect const card{cx0, y, cx1, y + 132};
@@ -97,6 +104,9 @@ double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer 
   double const cx1 = content.x1;
   Rect const row{cx0, y, cx1, y + 48};
   add_target(app, row, UiAction::OpenSavedPlace{place.id});
+  if (!row_shown(row, content)) {
+    return y + ROW_PITCH;
+  }
   if (app.model.selected && *app.model.selected == place.id) {
     fill_rounded_rect(scene, t, row, 8, theme.accent.multiply_alpha(0.14f));
   }
@@ -135,6 +145,9 @@ double draw_poi_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer co
   double const cx1 = content.x1;
   Rect const row{cx0, y, cx1, y + 48};
   add_target(app, row, UiAction::OpenPoi{poi.id});
+  if (!row_shown(row, content)) {
+    return y + ROW_PITCH;
+  }
   if (app.selected_poi && *app.selected_poi == poi.id) {
     fill_rounded_rect(scene, t, row, 8, theme.accent.multiply_alpha(0.14f));
   }
@@ -212,9 +225,13 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
                UiAction::ClearRecents{});
     y += 20;
     for (std::string const& query : model.recents) {
+      add_target(app, Rect{cx0, y, cx1, y + 30}, UiAction::SearchAgain{query});
+      if (!row_shown(Rect{cx0, y, cx1, y + 30}, content)) {
+        y += 32;
+        continue;
+      }
       stroke_circle(scene, t, cx0 + 11, y + 15, 5, theme.text_secondary, 1.5);
       paint_text(text, scene, t, query, 12, theme.text, cx0 + 26, y + 7.5);
-      add_target(app, Rect{cx0, y, cx1, y + 30}, UiAction::SearchAgain{query});
       y += 32;
     }
   }

@@ -24,13 +24,13 @@ SidePanelShown side_panel_shown(MapsApp const& app);
 void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                      zarn_ui::Theme const& theme);
 
-/// A result or saved-place row at `y` inside `content` (its x range is used); answers the y of
-/// the next row (y + 56).
+/// A result or saved-place row at `y` inside `content` (its x range is used; a row outside its
+/// y range registers its target but paints nothing); answers the y of the next row (y + 56).
 double draw_place_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                       zarn_ui::Theme const& theme, Rect const& content, double y,
                       Place const& place);
 
-/// A nearby point-of-interest row at `y`; answers y + 56.
+/// A nearby point-of-interest row at `y` (painted only inside `content`); answers y + 56.
 double draw_poi_row(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                     zarn_ui::Theme const& theme, Rect const& content, double y, Poi const& poi);
 

@@ -500,7 +500,7 @@ private:
       app_.show_panel(Panel::Directions);
       return true;
     case 'm':
-      open_offline_panel(app_.offline_panel, app_.tiles.tile_cache_disk_usage());
+      open_offline_maps(app_);
       return true;
     default:
       return false;

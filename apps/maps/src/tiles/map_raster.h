@@ -10,7 +10,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
+#include "model/types.h"
+#include "platform/scene/scene.h"
 #include "sample/street_network.h"
 
 namespace maps {
@@ -24,12 +28,59 @@ struct MapRasterSource {
   bool has_traffic = false;
 };
 
+/// One pin of the places layer: where its tip is in world pixels at the set's zoom, the place
+/// it shows (an index into the model's places when the set was made) and how many places it
+/// stands for (a count badge from two).
+struct PlacePin {
+  double world_x = 0.0;
+  double world_y = 0.0;
+  std::size_t place = 0;
+  PlaceCategory category = PlaceCategory::Other;
+  std::uint32_t count = 1;
+};
+
+/// A count badge's label, laid out once per set.
+struct PinBadge {
+  zarn_ui::TextCmd label; // at the origin; moved when drawn
+  double width = 0.0;
+};
+
+/// The unselected places thinned at one zoom, with the 256-px tiles their drawings touch;
+/// immutable once made, so recorded scenes share it.
+struct PinSet {
+  double zoom = 0.0;
+  std::uint64_t version = 0; // of the places it was made from
+  std::vector<PlacePin> pins;
+  std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> tiles; // tile -> its pins
+  std::unordered_map<std::uint32_t, PinBadge> badges;                  // count -> label
+};
+
+/// What the pins are made from: a place's position and category (names do not show).
+struct PinSource {
+  double lat = 0.0;
+  double lon = 0.0;
+  PlaceCategory category = PlaceCategory::Other;
+  bool operator==(PinSource const&) const = default;
+};
+
+/// The places layer between frames: the places the set was made from, their version (raised
+/// whenever they differ) and the set, remade when the places or the zoom change.
+struct PinLayer {
+  std::vector<PinSource> sources;
+  std::uint64_t version = 0;
+  float badge_text_size = 0.0f;
+  std::shared_ptr<PinSet const> set;
+};
+
 struct MapRaster {
   /// Off: the layers are always drawn directly (tests compare both ways).
   bool enabled = true;
   /// The zoom of the last frame's map, to tell a steady zoom from a changing one.
   std::optional<double> last_zoom;
+  /// Whether this frame's zoom equals the previous frame's (set with `last_zoom`).
+  bool zoom_steady = false;
   std::shared_ptr<MapRasterSource const> source;
+  PinLayer pins;
 };
 
 namespace detail {

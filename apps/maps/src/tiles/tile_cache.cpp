@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <variant>
 
@@ -141,6 +142,16 @@ std::vector<TileKey> region_tiles(DownloadedRegion const& region) {
 
 std::uint32_t region_tile_count(DownloadedRegion const& region) {
   return count_area_tiles(region_box(region), region.z0, region.z1);
+}
+
+bool region_holds(DownloadedRegion const& region, TileKey key) {
+  auto const zooms = zoom_range(region.z0, region.z1);
+  if (!zooms || key.z < zooms->first || key.z > zooms->second) {
+    return false;
+  }
+  TileRange const range = box_range(region_box(region), key.z);
+  return key.x >= range.x_min && key.x <= range.x_max && key.y >= range.y_min &&
+         key.y <= range.y_max;
 }
 
 zarn_ui::SharedImage TileCache::cached_tile(TileKey key) {
@@ -389,6 +400,9 @@ std::uint64_t TileCache::delete_region_tiles(std::vector<TileKey> const& keys) {
     }
     fs::remove(file, ec);
   }
+  if (disk_ledger) {
+    disk_ledger->removed(freed);
+  }
   return freed;
 }
 
@@ -414,11 +428,63 @@ std::uint64_t TileCache::clear_tile_cache() {
   std::uint64_t const bytes = cache_disk_usage(dir);
   std::error_code ec;
   fs::remove_all(dir, ec);
+  if (disk_ledger) {
+    disk_ledger->cleared();
+  }
   return bytes;
 }
 
 std::uint64_t TileCache::tile_cache_disk_usage() const {
   return cache_disk_usage(cache_root.value_or(cache_dir));
+}
+
+std::optional<std::uint64_t> TileCache::disk_usage_or_measure() {
+  if (disk_ledger) {
+    if (auto total = disk_ledger->total()) {
+      return total;
+    }
+    disk_ledger->measure();
+    return std::nullopt;
+  }
+  if (!disk_usage_tx) {
+    auto [tx, rx] = base::channel<std::uint64_t>();
+    rx.wake_ui_on_send();
+    disk_usage_tx = std::move(tx);
+    disk_usage_rx = std::move(rx);
+  }
+  try {
+    std::thread([tx = *disk_usage_tx, dir = cache_root.value_or(cache_dir)] {
+      (void)tx.send(cache_disk_usage(dir));
+    }).detach();
+  } catch (std::system_error const&) {
+    (void)disk_usage_tx->send(0); // no thread to measure with: the panel shows nothing cached
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint64_t> TileCache::take_disk_usage() {
+  if (!disk_usage_rx) {
+    return std::nullopt;
+  }
+  std::optional<std::uint64_t> latest;
+  for (;;) {
+    auto next = disk_usage_rx->try_recv();
+    if (auto* bytes = std::get_if<std::uint64_t>(&next)) {
+      latest = *bytes;
+      continue;
+    }
+    return latest;
+  }
+}
+
+void TileCache::keep_regions(std::vector<DownloadedRegion> const& regions) {
+  if (regions == kept_regions) {
+    return;
+  }
+  kept_regions = regions;
+  if (disk_ledger) {
+    disk_ledger->keep(regions);
+  }
 }
 
 void TileCache::set_dark_basemap(bool to_dark) {
@@ -444,7 +510,8 @@ void TileCache::set_dark_basemap(bool to_dark) {
 void TileCache::restart_worker() {
   // Dropping the old ends stops the old worker after the request in hand (its reply can no
   // longer be sent), and with it everything still queued for it.
-  auto ends = start_tile_worker(cache_dir, dark ? server.dark : server.light, server.tile_px);
+  auto ends =
+      start_tile_worker(cache_dir, dark ? server.dark : server.light, server.tile_px, disk_ledger);
   std::shared_ptr<HttpWaker> const old_waker = std::move(worker_waker);
   if (ends) {
     request_tx = std::move(ends->requests);
@@ -471,7 +538,13 @@ TileCache cache_over(fs::path dir, base::Clock const& clock) {
 
 void attach_worker(TileCache& cache, std::string const& base_url) {
   cache.owns_disk = true;
-  if (auto ends = start_tile_worker(cache.cache_dir, base_url, cache.server.tile_px)) {
+  auto [tx, rx] = base::channel<std::uint64_t>();
+  rx.wake_ui_on_send();
+  cache.disk_ledger = std::make_shared<DiskLedger>(cache.cache_root.value_or(cache.cache_dir), tx);
+  cache.disk_usage_tx = std::move(tx);
+  cache.disk_usage_rx = std::move(rx);
+  if (auto ends =
+          start_tile_worker(cache.cache_dir, base_url, cache.server.tile_px, cache.disk_ledger)) {
     cache.request_tx = std::move(ends->requests);
     cache.reply_rx = std::move(ends->replies);
     cache.worker_waker = std::move(ends->waker);

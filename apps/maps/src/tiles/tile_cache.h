@@ -17,6 +17,7 @@
 #include "base/clock.h"
 #include "model/types.h"
 #include "platform/scene/image.h"
+#include "tiles/disk_ledger.h"
 #include "tiles/tile_types.h"
 #include "tiles/tile_worker.h"
 
@@ -100,6 +101,9 @@ std::vector<TileKey> region_tiles(DownloadedRegion const& region);
 /// How many tiles `region_tiles` lists, computed without listing them.
 std::uint32_t region_tile_count(DownloadedRegion const& region);
 
+/// Whether `region_tiles(region)` holds `key`, without listing them.
+bool region_holds(DownloadedRegion const& region, TileKey key);
+
 struct TileCache {
   std::optional<base::Sender<TileRequest>> request_tx; // absent without a worker
   std::optional<base::Receiver<TileReply>> reply_rx;   // absent without a worker
@@ -130,6 +134,13 @@ struct TileCache {
   // Only a cache that runs a worker deletes files: the cache of a start from launch switches
   // points at the user's real tile cache and must leave it alone.
   bool owns_disk = false;
+  /// With a worker: the running size of the folder and its bound, shared with the workers.
+  std::shared_ptr<DiskLedger> disk_ledger;
+  /// Sizes measured off this thread, as they arrive (the channel is made on first use).
+  std::optional<base::Receiver<std::uint64_t>> disk_usage_rx;
+  std::optional<base::Sender<std::uint64_t>> disk_usage_tx;
+  /// The areas last handed to the ledger as kept.
+  std::vector<DownloadedRegion> kept_regions;
   base::Clock const* clock = &base::system_clock();
 
   /// The tile's image when in memory; marks it recently used.
@@ -159,8 +170,16 @@ struct TileCache {
   /// Empties memory and removes the disk cache; returns the bytes it held. A download in
   /// progress is abandoned (its worker is replaced, so nothing it still had queued is fetched).
   std::uint64_t clear_tile_cache();
-  /// Bytes under the cache root (or directory).
+  /// Bytes under the cache root (or directory), measured now on the calling thread.
   std::uint64_t tile_cache_disk_usage() const;
+  /// The bytes on disk when the running total knows them; otherwise none, and a measurement
+  /// starts off this thread (take_disk_usage answers it once it is done). The UI thread never
+  /// walks the folder this way.
+  std::optional<std::uint64_t> disk_usage_or_measure();
+  /// The latest measurement that arrived since the last call; never blocks.
+  std::optional<std::uint64_t> take_disk_usage();
+  /// The areas whose tiles the disk bound never evicts; cheap when unchanged.
+  void keep_regions(std::vector<DownloadedRegion> const& regions);
   /// Switches between the light and dark styles (and their workers).
   void set_dark_basemap(bool dark);
 

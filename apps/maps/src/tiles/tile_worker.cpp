@@ -45,9 +45,10 @@ std::optional<DecodedTile> accept(std::string const& body, TileKey key, std::uin
 class Worker {
 public:
   Worker(base::Sender<TileReply> const& replies, fs::path const& cache_dir,
-         std::string const& base_url, std::uint32_t tile_px, std::optional<HttpMulti>& net)
-      : replies_(replies), cache_dir_(cache_dir), base_url_(base_url), tile_px_(tile_px),
-        net_(net) {}
+         std::string const& base_url, std::uint32_t tile_px, std::optional<HttpMulti>& net,
+         DiskLedger* ledger)
+      : replies_(replies), cache_dir_(cache_dir), base_url_(base_url), tile_px_(tile_px), net_(net),
+        ledger_(ledger) {}
 
   bool busy() const { return !running_.empty() || !loads_.empty() || !prefetches_.empty(); }
 
@@ -55,17 +56,16 @@ public:
   bool take(TileRequest const& request) {
     TileKey const key = request.key;
     fs::path const file = cache_dir_ / tile_cache_path(key);
-    if (request.kind == TileRequest::Kind::Load) {
-      if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
-        if (auto decoded = decode_tile_png(*cached, tile_px_)) {
-          return replies_.send(TileReply::loaded(key, *decoded));
-        }
-      }
-    } else {
-      // Files only ever appear whole (written aside and renamed), so presence means downloaded.
-      std::error_code ec;
-      if (fs::exists(fs::status(file, ec))) {
-        return replies_.send(TileReply::prefetched(key, true));
+    // A file counts only when it decodes: one left empty or damaged (by a full disk, another
+    // program) is fetched again and replaced.
+    if (auto cached = read_cache_file(file, MAX_TILE_BYTES)) {
+      if (auto decoded = decode_tile_png(*cached, tile_px_)) {
+        // The file's time is its last use, which the disk bound evicts by.
+        std::error_code ec;
+        fs::last_write_time(file, fs::file_time_type::clock::now(), ec);
+        return replies_.send(request.kind == TileRequest::Kind::Load
+                                 ? TileReply::loaded(key, *decoded)
+                                 : TileReply::prefetched(key, true));
       }
     }
     if (!net_) {
@@ -180,7 +180,10 @@ private:
     }
     if (decoded) {
       // An unwritable cache still answers the tile.
-      (void)write_cache_file(cache_dir_ / tile_cache_path(key), as_bytes(response->body));
+      if (write_cache_file(cache_dir_ / tile_cache_path(key), as_bytes(response->body)) &&
+          ledger_ != nullptr) {
+        ledger_->added(response->body.size());
+      }
     }
     return answer_all(key, decoded, std::nullopt);
   }
@@ -190,6 +193,7 @@ private:
   std::string const& base_url_;
   std::uint32_t tile_px_;
   std::optional<HttpMulti>& net_;
+  DiskLedger* ledger_;
   std::unordered_map<TileKey, std::vector<TileRequest::Kind>, TileKeyHash> wanted_;
   std::deque<TileKey> loads_;
   std::deque<TileKey> prefetches_;
@@ -227,7 +231,7 @@ TileServer tile_server(std::string_view server_base) {
 
 void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
                  fs::path const& cache_dir, std::string const& base_url, std::uint32_t tile_px,
-                 std::shared_ptr<HttpWaker> waker) {
+                 std::shared_ptr<HttpWaker> waker, std::shared_ptr<DiskLedger> ledger) {
   ensure_crypto_provider();
   // One client for the worker's life, so connections are reused across tiles.
   std::optional<HttpMulti> net;
@@ -236,7 +240,7 @@ void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> 
   } else {
     tiles_logger()->warn("maps tile HTTP client failed to build: {}", built.error());
   }
-  Worker worker(replies, cache_dir, base_url, tile_px, net);
+  Worker worker(replies, cache_dir, base_url, tile_px, net, ledger.get());
   for (;;) {
     if (!worker.busy()) {
       auto request = requests.recv();
@@ -267,20 +271,21 @@ void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> 
 
 void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
                         fs::path cache_dir, std::string base_url, std::uint32_t tile_px,
-                        std::shared_ptr<HttpWaker> waker) {
+                        std::shared_ptr<HttpWaker> waker, std::shared_ptr<DiskLedger> ledger) {
   pthread_setname_np(pthread_self(), "maps-tiles");
-  tile_worker(requests, replies, cache_dir, base_url, tile_px, std::move(waker));
+  tile_worker(requests, replies, cache_dir, base_url, tile_px, std::move(waker), std::move(ledger));
 }
 
 std::optional<TileWorkerEnds> start_tile_worker(fs::path cache_dir, std::string base_url,
-                                                std::uint32_t tile_px) {
+                                                std::uint32_t tile_px,
+                                                std::shared_ptr<DiskLedger> ledger) {
   auto [request_tx, request_rx] = base::channel<TileRequest>();
   auto [reply_tx, reply_rx] = base::channel<TileReply>();
   auto waker = std::make_shared<HttpWaker>();
   reply_rx.wake_ui_on_send(); // a tile that arrives is drawn at once, without polling
   try {
     std::thread(tile_worker_thread, std::move(request_rx), std::move(reply_tx),
-                std::move(cache_dir), std::move(base_url), tile_px, waker)
+                std::move(cache_dir), std::move(base_url), tile_px, waker, std::move(ledger))
         .detach();
   } catch (std::system_error const&) {
     return std::nullopt;

@@ -17,6 +17,7 @@
 
 #include "base/channel.h"
 #include "net/http_multi.h"
+#include "tiles/disk_ledger.h"
 #include "tiles/tile_types.h"
 
 namespace maps {
@@ -50,11 +51,14 @@ TileServer tile_server(std::string_view server_base = TILE_SERVER);
 
 /// The worker loop on the calling thread; returns when a channel is closed. A tile that is not
 /// `tile_px` square counts as undecodable: it is neither answered nor written to disk.
-/// `waker` lets the cache end the worker's wait on the network when it sends a request.
+/// `waker` lets the cache end the worker's wait on the network when it sends a request; each
+/// tile stored is reported to `ledger`. A cache file counts (for loads and prefetches alike)
+/// only when it decodes; its modification time then marks it used.
 void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> const& replies,
                  std::filesystem::path const& cache_dir, std::string const& base_url,
                  std::uint32_t tile_px = STANDARD_TILE_PX,
-                 std::shared_ptr<HttpWaker> waker = nullptr);
+                 std::shared_ptr<HttpWaker> waker = nullptr,
+                 std::shared_ptr<DiskLedger> ledger = nullptr);
 
 /// The logger "maps::tiles" (made on first use, writing to the default logger's sinks).
 std::shared_ptr<spdlog::logger> tiles_logger();
@@ -62,7 +66,8 @@ std::shared_ptr<spdlog::logger> tiles_logger();
 /// The thread body: names the thread, runs the loop, then drops its channel ends.
 void tile_worker_thread(base::Receiver<TileRequest> requests, base::Sender<TileReply> replies,
                         std::filesystem::path cache_dir, std::string base_url,
-                        std::uint32_t tile_px, std::shared_ptr<HttpWaker> waker);
+                        std::uint32_t tile_px, std::shared_ptr<HttpWaker> waker,
+                        std::shared_ptr<DiskLedger> ledger);
 
 /// The two ends the cache keeps of a started worker.
 struct TileWorkerEnds {
@@ -76,6 +81,7 @@ struct TileWorkerEnds {
 /// not be started.
 std::optional<TileWorkerEnds> start_tile_worker(std::filesystem::path cache_dir,
                                                 std::string base_url,
-                                                std::uint32_t tile_px = STANDARD_TILE_PX);
+                                                std::uint32_t tile_px = STANDARD_TILE_PX,
+                                                std::shared_ptr<DiskLedger> ledger = nullptr);
 
 } // namespace maps
