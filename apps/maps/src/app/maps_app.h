@@ -143,6 +143,17 @@ public:
   bool panel_collapsed = false;
   bool nav_card_hover = false;
   bool reduce_motion = false;
+  /// The keyboard focus of the main view by its control's accessibility id (empty: none) and
+  /// where that control was last seen. The open menu, sheet and offline panel hold their own
+  /// focus and leave this one as it was, so it comes back when they close.
+  std::string focus_id;
+  std::optional<zarn_ui::Rect> focus_rect;
+  /// The painted target's action when the focus is on one, so the ring follows it as it moves.
+  std::optional<UiAction> focus_action;
+  /// The focus ring shows only after a key moved or used the focus; a press hides it.
+  bool focus_visible = false;
+  /// The offline panel's focus by control id; empty: its search field.
+  std::string offline_focus_id;
 
   /// "Now" for debounces and deadlines; tests replace it.
   base::Clock const* clock = &base::system_clock();

@@ -45,6 +45,8 @@ bool status_pill_shown(std::string_view status, std::uint32_t jobs_in_flight);
 /// dot is `danger` then, else `accent`.
 bool status_reports_failure(std::string_view status);
 
+/// The keyboard focus ring's line, painted over the frame after keyboard use.
+inline constexpr double FOCUS_RING_WIDTH = 2.0;
 /// The widest status pill; a longer status is cut with "…" (the full text is in the log).
 inline constexpr double STATUS_PILL_MAX_WIDTH = 440.0;
 /// A pill cut narrower than this is not drawn: the map has no room beside the open panel.

@@ -16,6 +16,7 @@
 #include "draw/suggestion_rows.h"
 #include "endpoint_editor/endpoint_editor.h"
 #include "input/control_specs.h"
+#include "input/focus.h"
 #include "input/perform_ui_action.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
@@ -133,29 +134,6 @@ bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) 
   return false;
 }
 
-/// The control that holds the keyboard focus: the endpoint field being edited or its
-/// highlighted row, else the search box's highlighted suggestion row while the list shows one,
-/// else the search field while it is edited; empty for none.
-std::string focused_control_id(MapsApp const& app) {
-  EndpointEditor const& editor = app.endpoints;
-  if (endpoint_editing(editor)) {
-    auto const& list = endpoint_list(editor, editor.active);
-    if (editor.highlighted && *editor.highlighted < std::min(list.size(), MAX_SUGGESTION_ROWS)) {
-      return fmt::format("{}{}", ENDPOINT_RESULT_PREFIX, list[*editor.highlighted].id);
-    }
-    return std::string(editor.active == DEST_FIELD ? DEST_FIELD_ID : ORIGIN_FIELD_ID);
-  }
-  SearchBox const& box = app.search_box;
-  if (!box.editing) {
-    return {};
-  }
-  if (box.highlighted && *box.highlighted < box.suggestions.size() &&
-      search_suggestions_shown(box, app.model.query)) {
-    return fmt::format("maps.search-result:{}", box.suggestions[*box.highlighted].id);
-  }
-  return "maps.search";
-}
-
 bool value_less_outside_panel(SemanticArgument const& argument) {
   return argument.kind == SemanticArgument::Kind::Empty ||
          argument.kind == SemanticArgument::Kind::Activate;
@@ -247,8 +225,7 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
   std::vector<AccessNode> children;
   auto menu = app.offline_panel.open ? std::nullopt : overflow_menu_node(app);
   // The open menu takes the keys, so it holds the focus.
-  std::string const focus =
-      app.offline_panel.open || menu ? std::string() : focused_control_id(app);
+  std::string const focus = menu ? std::string() : current_focus_id(app);
   bool focus_placed = false;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
