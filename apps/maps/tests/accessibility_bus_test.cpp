@@ -119,6 +119,8 @@ protected:
       GTEST_SKIP() << "skipped: " << why;
     }
   }
+  bool services_refuse = false;
+
   /// Runs the window as the user starts it with `preset`.
   void launch(char const* preset) {
     application = maps_launch_spec();
@@ -126,6 +128,12 @@ protected:
         -> tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> {
       MapsApp app = app_from_launch_args(args);
       app.location_config.bus_address = "unix:path=/nonexistent/bus";
+      if (services_refuse) {
+        // Live services that refuse every connection: each query fails at once.
+        app.live = true;
+        app.services = {"http://127.0.0.1:1", "http://127.0.0.1:1", "http://127.0.0.1:1",
+                        "http://127.0.0.1:1"};
+      }
       return std::make_unique<Observed>(std::move(app), zoom);
     };
     zarn_ui::launch::LaunchArgs args;
@@ -301,6 +309,77 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   })) << "no focus event from the search field";
   auto const focused = session.states_of(*search);
   EXPECT_NE(std::find(focused.begin(), focused.end(), a11y::atspi_state::FOCUSED), focused.end());
+}
+
+TEST_F(AccessibilityBus, TheStatusIsAnnouncedAndTheSheetIsItsBox) {
+  services_refuse = true;
+  launch("--nav-closed");
+  auto const app = maps_app();
+  ASSERT_TRUE(app) << "the registry never listed the maps window";
+  ASSERT_TRUE(session.find(*app, a11y::atspi_role::ENTRY, "Search places"));
+  session.clear_events();
+  push_text("/");
+  push_text("museum");
+  push_key(SDLK_RETURN);
+  // A failed search is spoken wherever the focus is, from the status bar that shows it.
+  std::string announced;
+  EXPECT_TRUE(session.wait_for([&] {
+    for (auto const& e : session.events()) {
+      if (e.member == "Announcement" && e.text.starts_with("Search failed")) {
+        announced = e.path;
+        return true;
+      }
+    }
+    return false;
+  })) << "the failed search was never announced";
+  std::optional<Ref> status;
+  for (auto const& r : session.descendants(*app)) {
+    if (session.role_of(r) == a11y::atspi_role::STATUS_BAR) {
+      status = r;
+    }
+  }
+  ASSERT_TRUE(status) << "no status bar in the tree";
+  EXPECT_EQ(status->path, announced);
+  EXPECT_TRUE(session.name_of(*status).starts_with("Search failed"));
+  GVariant* attributes = session.call(*status, a11y::IFACE_ACCESSIBLE, "GetAttributes");
+  ASSERT_TRUE(attributes);
+  gchar* live = nullptr;
+  GVariant* map = g_variant_get_child_value(attributes, 0);
+  EXPECT_TRUE(g_variant_lookup(map, "live", "s", &live));
+  EXPECT_STREQ(live, "polite");
+  g_free(live);
+  g_variant_unref(map);
+  g_variant_unref(attributes);
+
+  // The sheet reports the card it draws, not the whole window.
+  auto const more = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
+  ASSERT_TRUE(more);
+  EXPECT_TRUE(act(*more));
+  auto const item = session.find(*app, a11y::atspi_role::MENU_ITEM, "Attribution");
+  ASSERT_TRUE(item);
+  EXPECT_TRUE(act(*item));
+  std::optional<Ref> dialog;
+  ASSERT_TRUE(session.wait_for([&] {
+    dialog = top_with_role(*app, a11y::atspi_role::DIALOG);
+    return dialog.has_value();
+  }));
+  GVariant* v = session.call(*dialog, a11y::IFACE_COMPONENT, "GetExtents",
+                             g_variant_new("(u)", a11y::COORD_WINDOW));
+  ASSERT_TRUE(v);
+  gint32 x = 0;
+  gint32 y = 0;
+  gint32 w = 0;
+  gint32 h = 0;
+  g_variant_get(v, "((iiii))", &x, &y, &w, &h);
+  g_variant_unref(v);
+  EXPECT_EQ(w, 440);
+  EXPECT_EQ(h, 220);
+  EXPECT_GT(x, 0);
+  EXPECT_GT(y, 0);
+  EXPECT_TRUE(session.find(*dialog, a11y::atspi_role::LABEL,
+                           "Map data \xC2\xA9 OpenStreetMap contributors\n"
+                           "Basemap tiles \xC2\xA9 CARTO"))
+      << "the sheet's body is not read";
 }
 
 TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUser) {

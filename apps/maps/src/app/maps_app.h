@@ -80,6 +80,10 @@ public:
   EndpointEditor endpoints;
   /// The pressable areas of the last drawing, in painting order; what is painted last wins.
   std::vector<HitTarget> hit_targets;
+  /// The headings and lines of text of the last drawing, for the accessibility tree.
+  std::vector<DrawnText> drawn_texts;
+  /// Where the last drawing put the status line; empty when it was not painted.
+  zarn_ui::Rect status_rect;
   ResultSender results_tx;
   base::Receiver<ServiceResult> results_rx;
   std::optional<base::Receiver<LocationResult>> location_rx;

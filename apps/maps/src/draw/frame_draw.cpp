@@ -63,6 +63,8 @@ void MapsApp::draw(zarn_ui::Scene& scene, zarn_ui::Affine transform,
   zarn_ui::Theme const& theme = ctx.theme;
   TextRenderer const& text = ctx.text;
   hit_targets.clear();
+  drawn_texts.clear();
+  status_rect = {};
   // The endpoint editor's rectangles describe this frame only, whichever panel is shown.
   endpoints.hits.clear();
   endpoints.origin_rect.reset();

@@ -134,6 +134,27 @@ bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) 
   return false;
 }
 
+/// The painted headings and lines, then the status line: a status bar whose new texts are
+/// announced, present while the status is meant to be seen (also when the window had no room to
+/// paint it).
+void append_text_nodes(MapsApp const& app, std::vector<AccessNode>& children) {
+  for (auto const& t : app.drawn_texts) {
+    AccessNode node = AccessNode{}.with_name(t.text).with_bounds(t.rect);
+    node.role = t.heading ? zarn_ui::access::ROLE_HEADING : zarn_ui::access::ROLE_LABEL;
+    children.push_back(std::move(node));
+  }
+  if (!status_pill_shown(app.model.status, app.jobs_in_flight)) {
+    return;
+  }
+  AccessNode status = AccessNode{}.with_id("maps.status").with_name(app.model.status);
+  status.role = zarn_ui::access::ROLE_STATUS;
+  status.live = true;
+  if (!app.status_rect.is_empty()) {
+    status.bounds = app.status_rect;
+  }
+  children.push_back(std::move(status));
+}
+
 bool value_less_outside_panel(SemanticArgument const& argument) {
   return argument.kind == SemanticArgument::Kind::Empty ||
          argument.kind == SemanticArgument::Kind::Activate;
@@ -192,8 +213,11 @@ std::optional<AccessNode> attribution_sheet_tree(MapsApp const& app) {
     return std::nullopt;
   }
   // Enter runs the primary button: it is where the keyboard is.
-  if (!node.children.empty()) {
-    node.children.front().focused = true;
+  for (auto& child : node.children) {
+    if (child.id_text == "modal.primary") {
+      child.focused = true;
+      break;
+    }
   }
   return node;
 }
@@ -236,6 +260,9 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
     if (!focus_placed && !focus.empty() && c.id == focus) {
       children.back().focused = focus_placed = true;
     }
+  }
+  if (!app.offline_panel.open) {
+    append_text_nodes(app, children);
   }
   if (menu) {
     children.push_back(std::move(*menu));
@@ -363,6 +390,9 @@ zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
   out.lists.push_back({std::string(ENDPOINT_RESULT_PREFIX), endpoints.active == DEST_FIELD
                                                                 ? "Destination suggestions"
                                                                 : "Starting point suggestions"});
+  out.lists.push_back({"maps.recent:", "Recent searches"});
+  out.lists.push_back({"maps.place:", "Places"});
+  out.lists.push_back({"maps.poi:", "Nearby places"});
   // The map is the window's picture while nothing covers it: the sheet replaces the tree and the
   // offline panel lists its own controls.
   if (attribution_sheet_open(attribution_sheet) || offline_panel.open || map_rect.is_empty()) {
