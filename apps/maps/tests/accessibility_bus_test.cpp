@@ -382,6 +382,49 @@ TEST_F(AccessibilityBus, TheStatusIsAnnouncedAndTheSheetIsItsBox) {
       << "the sheet's body is not read";
 }
 
+TEST_F(AccessibilityBus, AClientsFirstQuestionIsAnsweredWithTheWindow) {
+  launch("--nav-closed");
+  std::vector<Ref> apps;
+  ASSERT_TRUE(session.wait_for([&] {
+    apps = session.registered_apps();
+    return !apps.empty();
+  }));
+  // Nothing asked the window before: its child count is the first question it hears.
+  GVariant* count = session.property(apps.front(), a11y::IFACE_ACCESSIBLE, "ChildCount");
+  ASSERT_TRUE(count);
+  EXPECT_EQ(g_variant_get_int32(count), 1) << "the application showed no window";
+  g_variant_unref(count);
+}
+
+TEST_F(AccessibilityBus, TabMovesTheFocusWithAFocusEventAndEnterPerforms) {
+  launch("--nav-closed");
+  auto const app = maps_app();
+  ASSERT_TRUE(app);
+  auto const search = session.find(*app, a11y::atspi_role::ENTRY, "Search places");
+  ASSERT_TRUE(search);
+  session.clear_events();
+  push_key(SDLK_TAB);
+  EXPECT_TRUE(focus_from(*search)) << "the first Tab did not reach the search field";
+  // On to Zoom in, one focus event per step, then Enter presses it.
+  auto const zoom_in = session.find(*app, a11y::atspi_role::PUSH_BUTTON, "Zoom in");
+  ASSERT_TRUE(zoom_in);
+  double const before = zoom;
+  for (int i = 0; i < 60; ++i) {
+    auto const states = session.states_of(*zoom_in);
+    if (std::find(states.begin(), states.end(), a11y::atspi_state::FOCUSED) != states.end()) {
+      break;
+    }
+    session.clear_events();
+    push_key(SDLK_TAB);
+    session.wait_for([&] {
+      return std::any_of(session.events().begin(), session.events().end(),
+                         [](auto const& e) { return e.member == "Focus"; });
+    });
+  }
+  push_key(SDLK_RETURN);
+  EXPECT_TRUE(session.wait_for([&] { return zoom > before; })) << "Enter did not press Zoom in";
+}
+
 TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUser) {
   launch("--edit-from"); // the starting point is being edited, with suggestions under it
   auto const app = maps_app();
