@@ -1,6 +1,7 @@
 #pragma once
-// The desktop's appearance as the Settings portal tells it: colour scheme, contrast and whether
-// motion is to be reduced, read once at start and followed through SettingChanged, on a private
+// The desktop's appearance as the Settings portal tells it: colour scheme, contrast (the portal's
+// own key or GNOME's high-contrast switch), whether motion is to be reduced and the text size
+// factor, read once at start and followed through SettingChanged, on a private
 // connection and a GLib main-context thread of its own. Without a portal (no bus, no service,
 // a key it does not know) every value stays at "no preference".
 
@@ -18,6 +19,8 @@ struct Appearance {
   Scheme scheme = Scheme::NoPreference;
   bool high_contrast = false;
   bool reduce_motion = false;
+  /// The factor on every text size ("Large text"); 1 without one, always finite and in range.
+  double text_scale = 1.0;
   bool operator==(Appearance const&) const = default;
 };
 
