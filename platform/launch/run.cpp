@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "platform/launch/desktop_scale.h"
 #include "platform/launch/desktop_theme.h"
 #include "platform/launch/floating_window.h"
 #include "platform/launch/launch.h"
@@ -137,9 +138,19 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   apply_window_icon(sdl.window(), application);
   WindowAccess access(application, options.accessibility);
   WindowPresenter presenter(sdl.window());
+  // --scale enlarges the whole UI on top of the display's own pixel ratio. Without it, where SDL
+  // reports no ratio (X11), the desktop's own scale applies, and the window opens that much
+  // larger so that a HiDPI desktop does not get a tiny one.
+  double const ui_scale = desktop_ui_scale(args.scale, presenter.pixels().ratio,
+                                           scale_from_gdk_scale(std::getenv("GDK_SCALE")),
+                                           scale_from_xft_dpi(x_resources(sdl.window())));
+  if (!args.scale && ui_scale != 1.0) {
+    SDL_SetWindowSize(sdl.window(), static_cast<int>(std::lround(width * ui_scale)),
+                      static_cast<int>(std::lround(height * ui_scale)));
+  }
   if (application.minimum_window_size) {
     auto const [min_w, min_h] = application.minimum_window_size();
-    double const enlarged = args.scale.value_or(1.0f); // --scale makes every logical pixel larger
+    double const enlarged = ui_scale; // every logical pixel is this much larger
     SDL_SetWindowMinimumSize(sdl.window(), static_cast<int>(std::ceil(min_w * enlarged)),
                              static_cast<int>(std::ceil(min_h * enlarged)));
   }
@@ -174,8 +185,6 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   bus.attach(*widget);
 
   Theme theme = desktop.first();
-  // --scale enlarges the whole UI on top of the display's own pixel ratio.
-  double const ui_scale = args.scale.value_or(1.0f);
   TextRenderer text;
   PresenceCtx const presence = PresenceCtx::empty();
   PermissionContext const permissions = PermissionContext::permissive();
