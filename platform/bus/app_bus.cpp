@@ -319,7 +319,7 @@ void AppBus::queue_local_action(std::string id, std::optional<std::string> argum
 
 std::size_t AppBus::apply_queued(widget::Widget& widget, State& state,
                                  std::vector<ActionSignature> const& actions,
-                                 std::function<void()> const& activate) {
+                                 std::function<void(std::string const&)> const& activate) {
   std::deque<Impl::Queued> calls;
   {
     std::lock_guard lock(impl_->mutex);

@@ -16,6 +16,7 @@
 #include "platform/launch/launch.h"
 #include "platform/launch/loop_wake.h"
 #include "platform/launch/sdl_events.h"
+#include "platform/launch/startup_notify.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_access.h"
 #include "platform/launch/window_bus.h"
@@ -120,6 +121,8 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   if (bus.handed_off()) {
     return *bus.handed_off();
   }
+  // This window answers the launcher: its token is taken before anything else is started.
+  std::optional<std::string> const startup_token = take_startup_token();
   auto [width, height] = application.default_window_size
                              ? application.default_window_size()
                              : std::pair<std::int32_t, std::int32_t>{1280, 800};
@@ -136,6 +139,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), application);
+  complete_startup(sdl.window(), startup_token.value_or(""));
   WindowAccess access(application, options.accessibility);
   WindowPresenter presenter(sdl.window());
   // --scale enlarges the whole UI on top of the display's own pixel ratio. Without it, where SDL

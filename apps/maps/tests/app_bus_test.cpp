@@ -109,7 +109,8 @@ protected:
 
   /// One turn of the window loop: queued calls, tick, frame, replies.
   void frame() {
-    server_->apply_queued(*app_, *state_, signatures_, [this] { ++activations_; });
+    server_->apply_queued(*app_, *state_, signatures_,
+                          [this](std::string const&) { ++activations_; });
     app_->tick(*state_);
     server_->send_replies(*app_, *state_, signatures_);
   }
