@@ -105,7 +105,7 @@ int main() {
     std::optional<Clock::time_point> other_answered;
     while (applied < FLOOD + 1) {
       auto const t = Clock::now();
-      std::size_t const n = server.apply_queued(app, *state, actions, [] {});
+      std::size_t const n = server.apply_queued(app, *state, actions, [](std::string const&) {});
       shares.push_back(ms(Clock::now() - t));
       applied += n;
       app.tick(*state);

@@ -57,7 +57,8 @@ bool session_bus(Bytes data) {
     check_error(request.error().name, request.error().message);
     return false;
   }
-  zarn_ui::bus::ApplyContext const ctx{*app, *state, actions, "test.zarn.maps.Error", [] {}};
+  zarn_ui::bus::ApplyContext const ctx{*app, *state, actions, "test.zarn.maps.Error",
+                                       [](std::string const&) {}};
   auto const reply = zarn_ui::bus::apply(*request, ctx);
   if (reply.error()) {
     check_error(reply.error()->name, reply.error()->message);

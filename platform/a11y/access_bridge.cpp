@@ -1,6 +1,8 @@
 #include "platform/a11y/access_bridge.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -39,6 +41,9 @@ GVariant* empty_properties() {
 
 } // namespace
 
+/// How long a property read waits for the first frame before answering from an empty tree.
+constexpr std::chrono::milliseconds FIRST_FRAME_WAIT{1500};
+
 struct AccessBridge::Impl {
   BridgeOptions options;
   bus::ContextThread worker;
@@ -71,6 +76,7 @@ struct AccessBridge::Impl {
   std::vector<GDBusMethodInvocation*> waiting; // calls that came before the first frame
   std::deque<Queued> queue;                    // for the UI thread
   std::int32_t app_id = 0;
+  std::condition_variable published; // the first frame is there
 
   // UI thread.
   std::vector<std::pair<GDBusMethodInvocation*, bool>> replies;
@@ -141,10 +147,14 @@ struct AccessBridge::Impl {
     auto* self = static_cast<Impl*>(user_data);
     self->heard();
     static ExportedTree const none;
-    auto const t = self->current();
+    std::shared_ptr<ExportedTree const> t;
     std::int32_t id = 0;
     {
-      std::lock_guard lock(self->mutex);
+      // A property is answered at once, so a client whose first question is one (a child count)
+      // would see a window with nothing in it: it waits a moment for the first frame instead.
+      std::unique_lock lock(self->mutex);
+      self->published.wait_for(lock, FIRST_FRAME_WAIT, [self] { return self->tree != nullptr; });
+      t = self->tree;
       id = self->app_id;
     }
     AnswerContext const ctx{t ? *t : none,
@@ -522,6 +532,7 @@ void AccessBridge::publish(widget::Widget const& widget, Point origin, Rect wind
     std::lock_guard lock(impl_->mutex);
     before = std::exchange(impl_->tree, next);
     waiting = !impl_->waiting.empty();
+    impl_->published.notify_all();
     if (impl_->connection != nullptr) {
       to = G_DBUS_CONNECTION(g_object_ref(impl_->connection));
       name = impl_->unique_name;

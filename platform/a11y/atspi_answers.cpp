@@ -251,6 +251,11 @@ CallAnswer accessible_call(AnswerContext const& ctx, ExportedNode const& node, i
     if (!node.id_text.empty()) {
       g_variant_builder_add(&b, "{ss}", "id", node.id_text.c_str());
     }
+    if (node.live) {
+      // Readers that follow live regions rather than announcements speak its text changes.
+      g_variant_builder_add(&b, "{ss}", "live", "polite");
+      g_variant_builder_add(&b, "{ss}", "container-live", "polite");
+    }
     return reply(g_variant_new("(a{ss})", &b));
   }
   if (method == "GetApplication") {

@@ -11,6 +11,7 @@ inline constexpr std::uint32_t INVALID = 0;
 inline constexpr std::uint32_t CANVAS = 6;
 inline constexpr std::uint32_t DIALOG = 16;
 inline constexpr std::uint32_t FRAME = 23;
+inline constexpr std::uint32_t LABEL = 29;
 inline constexpr std::uint32_t LIST = 31;
 inline constexpr std::uint32_t LIST_ITEM = 32;
 inline constexpr std::uint32_t MENU = 33;
@@ -18,9 +19,11 @@ inline constexpr std::uint32_t MENU_ITEM = 35;
 inline constexpr std::uint32_t PANEL = 39;
 inline constexpr std::uint32_t PUSH_BUTTON = 43;
 inline constexpr std::uint32_t RADIO_BUTTON = 44;
+inline constexpr std::uint32_t STATUS_BAR = 54;
 inline constexpr std::uint32_t TOGGLE_BUTTON = 62;
 inline constexpr std::uint32_t APPLICATION = 75;
 inline constexpr std::uint32_t ENTRY = 79;
+inline constexpr std::uint32_t HEADING = 83;
 } // namespace atspi_role
 
 namespace atspi_state {
@@ -37,6 +40,9 @@ inline constexpr std::uint32_t SINGLE_LINE = 26;
 inline constexpr std::uint32_t VISIBLE = 30;
 inline constexpr std::uint32_t CHECKABLE = 41;
 } // namespace atspi_state
+
+/// Politeness of an announcement: spoken after what is being said.
+inline constexpr std::int32_t LIVE_POLITE = 1;
 
 /// Coordinates of Component calls.
 inline constexpr std::uint32_t COORD_SCREEN = 0;

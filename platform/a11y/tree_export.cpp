@@ -72,6 +72,7 @@ struct Flattener {
     out.role = atspi_role_of(node);
     out.parent = parent;
     out.actions = offered_actions(node);
+    out.live = node.live;
     if (node.text) {
       out.text = *node.text;
       auto const count = base::utf8::length(*node.text);
@@ -313,6 +314,12 @@ std::uint32_t atspi_role_of(AccessNode const& node) {
     return atspi_role::LIST_ITEM;
   case access::ROLE_CANVAS:
     return atspi_role::CANVAS;
+  case access::ROLE_LABEL:
+    return atspi_role::LABEL;
+  case access::ROLE_HEADING:
+    return atspi_role::HEADING;
+  case access::ROLE_STATUS:
+    return atspi_role::STATUS_BAR;
   default:
     return node.editable_text ? atspi_role::ENTRY : atspi_role::PANEL;
   }
@@ -322,6 +329,12 @@ std::string_view atspi_role_name(std::uint32_t role) {
   switch (role) {
   case atspi_role::CANVAS:
     return "canvas";
+  case atspi_role::LABEL:
+    return "label";
+  case atspi_role::HEADING:
+    return "heading";
+  case atspi_role::STATUS_BAR:
+    return "status bar";
   case atspi_role::DIALOG:
     return "dialog";
   case atspi_role::FRAME:
@@ -369,6 +382,13 @@ std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree con
   for (int a = 0; a < static_cast<int>(after.nodes.size()); ++a) {
     auto const& now = after.nodes[static_cast<std::size_t>(a)];
     auto const it = before.by_path.find(now.path);
+    // A status that appears or changes is spoken wherever the focus is.
+    bool const fresh = it == before.by_path.end() ||
+                       before.nodes[static_cast<std::size_t>(it->second)].name != now.name;
+    if (now.live && fresh && !now.name.empty()) {
+      out.push_back({now.path, EVENT_OBJECT, "Announcement", "", LIVE_POLITE, 0,
+                     TreeEvent::Data::Text, now.name});
+    }
     if (it == before.by_path.end()) {
       continue;
     }

@@ -35,6 +35,7 @@ struct ExportedNode {
   std::optional<std::string> text;           // a text field's content: it offers the Text interface
   std::int32_t caret = 0;                    // in characters (code points)
   std::int32_t character_count = 0;
+  bool live = false; // its new texts are announced
 
   bool has_state(std::uint32_t state) const {
     return (states[state / 32] >> (state % 32) & 1U) != 0;
@@ -90,8 +91,9 @@ struct TreeEvent {
 
 /// What changed from `before` to `after`: children removed and added (per parent present in
 /// both), names and descriptions, the checked, enabled and showing states, a text field's text
-/// (the changed run deleted, then the new one inserted) and caret, and the keyboard focus (its
-/// state on the old and new node, then a Focus event from the new one).
+/// (the changed run deleted, then the new one inserted) and caret, an announcement of a live
+/// node's new or changed non-empty name, and the keyboard focus (its state on the old and new
+/// node, then a Focus event from the new one).
 std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree const& after);
 
 } // namespace zarn_ui::a11y

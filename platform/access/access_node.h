@@ -35,6 +35,10 @@ inline constexpr std::uint8_t ROLE_LIST = 42;
 inline constexpr std::uint8_t ROLE_LIST_ITEM = 43;
 /// A drawn picture described in words (the map area).
 inline constexpr std::uint8_t ROLE_CANVAS = 50;
+/// Text that is only read: a line of text, a heading over a group, the window's status line.
+inline constexpr std::uint8_t ROLE_LABEL = 60;
+inline constexpr std::uint8_t ROLE_HEADING = 61;
+inline constexpr std::uint8_t ROLE_STATUS = 62;
 
 /// What a node can be asked to do.
 enum class AccessAction : std::uint8_t { Press, Focus, SetValue };
@@ -57,6 +61,7 @@ struct AccessNode {
   bool editable_text = false; // takes text input
   bool focused = false;       // holds the keyboard focus
   bool modal = false;         // a dialog that blocks the rest of the window
+  bool live = false;          // a new text here is announced without the focus moving
   std::optional<std::string> description;
   /// What a text field holds (never its placeholder) and where its caret is, in code points;
   /// none for nodes that hold no text.

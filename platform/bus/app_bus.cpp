@@ -324,7 +324,7 @@ void AppBus::queue_local_action(std::string id, std::optional<std::string> argum
 
 std::size_t AppBus::apply_queued(widget::Widget& widget, State& state,
                                  std::vector<ActionSignature> const& actions,
-                                 std::function<void()> const& activate) {
+                                 std::function<void(std::string const&)> const& activate) {
   // A flood of calls is spread over frames: the frame keeps its time, and a caller behind the
   // flood is answered within a frame or two.
   ApplyContext const ctx{widget, state, actions, impl_->options.app_id + ".Error", activate};

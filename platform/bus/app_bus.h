@@ -60,7 +60,7 @@ public:
   /// the loop again while calls are left. The number applied.
   std::size_t apply_queued(widget::Widget& widget, State& state,
                            std::vector<ActionSignature> const& actions,
-                           std::function<void()> const& activate);
+                           std::function<void(std::string const&)> const& activate);
   /// UI thread, after the frame: answers the applied calls, and signals org.gtk.Actions.Changed
   /// when an action's enabled state changed (checked after calls and at most once a second).
   void send_replies(widget::Widget& widget, State& state,

@@ -207,7 +207,7 @@ Reply apply(Request const& request, ApplyContext const& ctx) {
         using T = std::decay_t<decltype(r)>;
         if constexpr (std::is_same_v<T, request::Activate>) {
           if (ctx.activate) {
-            ctx.activate();
+            ctx.activate(r.activation_token);
           }
           return Reply::value(g_variant_new("()"));
         } else if constexpr (std::is_same_v<T, request::RunAction>) {

@@ -48,8 +48,8 @@ struct ApplyContext {
   widget::Widget& widget;
   State& state;
   std::vector<ActionSignature> const& actions;
-  std::string error_prefix;       // "test.zarn.maps.Error"
-  std::function<void()> activate; // raises the window
+  std::string error_prefix;                         // "test.zarn.maps.Error"
+  std::function<void(std::string const&)> activate; // raises the window with the launcher's token
 };
 
 Reply apply(Request const& request, ApplyContext const& ctx);

@@ -156,6 +156,29 @@ std::string object_path_for(std::string_view app_id) {
   return path;
 }
 
+namespace {
+
+/// The activation token of an Activate call's platform data: Wayland's name first, then the
+/// X11 startup id; empty when neither is a text.
+std::string activation_token(GVariant* parameters) {
+  if (parameters == nullptr || !g_variant_is_of_type(parameters, G_VARIANT_TYPE("(a{sv})"))) {
+    return {};
+  }
+  GVariant* data = g_variant_get_child_value(parameters, 0);
+  std::string token;
+  for (char const* key : {"activation-token", "desktop-startup-id"}) {
+    char const* value = nullptr;
+    if (g_variant_lookup(data, key, "&s", &value) && value != nullptr && *value != '\0') {
+      token = value;
+      break;
+    }
+  }
+  g_variant_unref(data);
+  return token;
+}
+
+} // namespace
+
 tl::expected<Request, CallError> parse_call(std::string_view interface, std::string_view method,
                                             GVariant* parameters,
                                             std::vector<ActionSignature> const& actions) {
@@ -165,7 +188,7 @@ tl::expected<Request, CallError> parse_call(std::string_view interface, std::str
   };
   if (interface == "org.freedesktop.Application") {
     if (method == "Activate") {
-      return request::Activate{};
+      return request::Activate{activation_token(parameters)};
     }
     if (method == "Open") {
       return tl::unexpected(

@@ -18,7 +18,11 @@
 namespace zarn_ui::bus {
 
 namespace request {
-struct Activate {};
+struct Activate {
+  /// The launcher's token ("activation-token", else "desktop-startup-id" in the platform data)
+  /// that lets the window be raised and ends the launcher's busy cursor; empty without one.
+  std::string activation_token;
+};
 struct RunAction { // org.freedesktop.Application.ActivateAction, org.gtk.Actions.Activate
   std::string id;
   std::uint8_t effect = 2;

@@ -20,6 +20,11 @@ constexpr char PORTAL_PATH[] = "/org/freedesktop/portal/desktop";
 constexpr char SETTINGS_INTERFACE[] = "org.freedesktop.portal.Settings";
 constexpr char APPEARANCE[] = "org.freedesktop.appearance";
 constexpr char GNOME_INTERFACE[] = "org.gnome.desktop.interface";
+// Portals before the appearance namespace had a contrast key pass GNOME's own switch on.
+constexpr char GNOME_A11Y_INTERFACE[] = "org.gnome.desktop.a11y.interface";
+// GNOME's own limits of the text scaling factor; a value outside them is no preference.
+constexpr double MIN_TEXT_SCALE = 0.5;
+constexpr double MAX_TEXT_SCALE = 3.0;
 // A portal started on demand by the bus may take a moment; longer than this and the window
 // runs with what it has, picking the rest up from SettingChanged.
 constexpr int READ_TIMEOUT_MS = 3000;
@@ -34,8 +39,12 @@ Appearance SettingsReadings::appearance() const {
   } else if (color_scheme == 2u) {
     a.scheme = Appearance::Scheme::Light;
   }
-  a.high_contrast = contrast == 1u;
+  a.high_contrast = contrast == 1u || gnome_high_contrast == true;
   a.reduce_motion = reduced_motion == 1u || enable_animations == false;
+  if (text_scaling_factor && *text_scaling_factor >= MIN_TEXT_SCALE &&
+      *text_scaling_factor <= MAX_TEXT_SCALE) {
+    a.text_scale = *text_scaling_factor;
+  }
   return a;
 }
 
@@ -52,6 +61,14 @@ bool SettingsReadings::store(std::string_view ns, std::string_view key, GVariant
     if (g_variant_is_of_type(v, G_VARIANT_TYPE_UINT32)) {
       slot = g_variant_get_uint32(v);
       stored = true;
+    } else if (ns == GNOME_A11Y_INTERFACE && key == "high-contrast" &&
+               g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
+      gnome_high_contrast = g_variant_get_boolean(v) != FALSE;
+      stored = true;
+    } else if (ns == GNOME_INTERFACE && key == "text-scaling-factor" &&
+               g_variant_is_of_type(v, G_VARIANT_TYPE_DOUBLE)) {
+      text_scaling_factor = g_variant_get_double(v);
+      stored = true;
     }
   };
   if (ns == APPEARANCE && key == "color-scheme") {
@@ -63,6 +80,14 @@ bool SettingsReadings::store(std::string_view ns, std::string_view key, GVariant
   } else if (ns == GNOME_INTERFACE && key == "enable-animations" &&
              g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
     enable_animations = g_variant_get_boolean(v) != FALSE;
+    stored = true;
+  } else if (ns == GNOME_A11Y_INTERFACE && key == "high-contrast" &&
+             g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
+    gnome_high_contrast = g_variant_get_boolean(v) != FALSE;
+    stored = true;
+  } else if (ns == GNOME_INTERFACE && key == "text-scaling-factor" &&
+             g_variant_is_of_type(v, G_VARIANT_TYPE_DOUBLE)) {
+    text_scaling_factor = g_variant_get_double(v);
     stored = true;
   }
   g_variant_unref(v);
@@ -103,7 +128,9 @@ struct Key {
 constexpr Key KEYS[] = {{APPEARANCE, "color-scheme"},
                         {APPEARANCE, "contrast"},
                         {APPEARANCE, "reduced-motion"},
-                        {GNOME_INTERFACE, "enable-animations"}};
+                        {GNOME_INTERFACE, "enable-animations"},
+                        {GNOME_A11Y_INTERFACE, "high-contrast"},
+                        {GNOME_INTERFACE, "text-scaling-factor"}};
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
-// The desktop's appearance as the Settings portal tells it: colour scheme, contrast and whether
-// motion is to be reduced, read once at start and followed through SettingChanged, on a private
+// The desktop's appearance as the Settings portal tells it: colour scheme, contrast (the portal's
+// own key or GNOME's high-contrast switch), whether motion is to be reduced and the text size
+// factor, read once at start and followed through SettingChanged, on a private
 // connection and a GLib main-context thread of its own. Without a portal (no bus, no service,
 // a key it does not know) every value stays at "no preference".
 
@@ -21,6 +22,8 @@ struct Appearance {
   Scheme scheme = Scheme::NoPreference;
   bool high_contrast = false;
   bool reduce_motion = false;
+  /// The factor on every text size ("Large text"); 1 without one, always finite and in range.
+  double text_scale = 1.0;
   bool operator==(Appearance const&) const = default;
 };
 
@@ -31,6 +34,8 @@ struct SettingsReadings {
   std::optional<std::uint32_t> contrast;
   std::optional<std::uint32_t> reduced_motion;
   std::optional<bool> enable_animations;
+  std::optional<bool> gnome_high_contrast;
+  std::optional<double> text_scaling_factor;
 
   Appearance appearance() const;
   /// Stores one setting (variants unwrapped); false when it is not one of ours or not of its

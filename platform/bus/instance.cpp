@@ -1,5 +1,8 @@
 #include "platform/bus/instance.h"
 
+#include <cstdlib>
+#include <utility>
+
 #include <fmt/format.h>
 #include <gio/gio.h>
 
@@ -36,8 +39,17 @@ base::Result<void> hand_off(std::string_view app_id, std::optional<std::string> 
   GDBusConnection* connection = *connected;
   std::string const id(app_id);
   std::string const path = object_path_for(app_id);
-  GVariant* no_data = g_variant_new_array(G_VARIANT_TYPE("{sv}"), nullptr, 0);
-  auto result = call(connection, id, path, "Activate", g_variant_new("(@a{sv})", no_data));
+  // The launcher's token goes to the running window, which is the one to raise and to end the
+  // launcher's busy cursor.
+  GVariantBuilder data;
+  g_variant_builder_init(&data, G_VARIANT_TYPE("a{sv}"));
+  for (auto const& [env, key] : {std::pair{"XDG_ACTIVATION_TOKEN", "activation-token"},
+                                 std::pair{"DESKTOP_STARTUP_ID", "desktop-startup-id"}}) {
+    if (char const* token = std::getenv(env); token != nullptr && *token != '\0') {
+      g_variant_builder_add(&data, "{sv}", key, g_variant_new_string(token));
+    }
+  }
+  auto result = call(connection, id, path, "Activate", g_variant_new("(a{sv})", &data));
   if (result && action) {
     GVariantBuilder params;
     g_variant_builder_init(&params, G_VARIANT_TYPE("av"));

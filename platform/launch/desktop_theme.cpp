@@ -27,7 +27,8 @@ Theme theme_for(bus::Appearance const& appearance,
   } else if (appearance.scheme == bus::Appearance::Scheme::Dark) {
     theme = Theme::dark();
   }
-  return theme.with_reduce_motion(appearance.reduce_motion);
+  return theme.with_reduce_motion(appearance.reduce_motion)
+      .with_text_scale(static_cast<float>(appearance.text_scale));
 }
 
 DesktopTheme::DesktopTheme(Options options) : options_(std::move(options)) {

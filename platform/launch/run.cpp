@@ -10,12 +10,14 @@
 #include <fmt/format.h>
 
 #include "base/saturate.h"
+#include "platform/launch/desktop_scale.h"
 #include "platform/launch/desktop_theme.h"
 #include "platform/launch/floating_window.h"
 #include "platform/launch/launch.h"
 #include "platform/launch/loop_wake.h"
 #include "platform/launch/quit_signals.h"
 #include "platform/launch/sdl_events.h"
+#include "platform/launch/startup_notify.h"
 #include "platform/launch/state.h"
 #include "platform/launch/window_access.h"
 #include "platform/launch/window_bus.h"
@@ -134,6 +136,8 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   if (bus.handed_off()) {
     return *bus.handed_off();
   }
+  // This window answers the launcher: its token is taken before anything else is started.
+  std::optional<std::string> const startup_token = take_startup_token();
   // --scale makes every logical pixel larger; the window opens on the first display, within
   // the part of it that panels leave free.
   PixelSize size =
@@ -142,11 +146,11 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
     size = PixelSize{static_cast<std::int32_t>(args.size->first),
                      static_cast<std::int32_t>(args.size->second)};
   }
-  WindowSizes const sizes = fit_window_sizes(size,
-                                             application.minimum_window_size
-                                                 ? std::optional(application.minimum_window_size())
-                                                 : std::nullopt,
-                                             args.scale.value_or(1.0f), usable_display_area());
+  std::optional<PixelSize> const minimum = application.minimum_window_size
+                                               ? std::optional(application.minimum_window_size())
+                                               : std::nullopt;
+  WindowSizes const sizes =
+      fit_window_sizes(size, minimum, args.scale.value_or(1.0f), usable_display_area());
   // Asked now, answered while the window opens and the application is built.
   char const* const theme_env = std::getenv("ZARN_THEME");
   DesktopTheme desktop({options.desktop_theme, options.settings_bus,
@@ -157,10 +161,28 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
         LaunchError::failed(fmt::format("could not open the window: {}", SDL_GetError())));
   }
   apply_window_icon(sdl.window(), application);
+  complete_startup(sdl.window(), startup_token.value_or(""));
   WindowAccess access(application, options.accessibility);
   WindowPresenter presenter(sdl.window());
-  if (sizes.minimum) {
-    SDL_SetWindowMinimumSize(sdl.window(), sizes.minimum->first, sizes.minimum->second);
+  // --scale enlarges the whole UI on top of the display's own pixel ratio. Without it, where SDL
+  // reports no ratio (X11), the desktop's own scale applies, and the window opens that much
+  // larger so that a HiDPI desktop does not get a tiny one, still within the display.
+  double const ui_scale = desktop_ui_scale(args.scale, presenter.pixels().ratio,
+                                           scale_from_gdk_scale(std::getenv("GDK_SCALE")),
+                                           scale_from_xft_dpi(x_resources(sdl.window())));
+  bool const desktop_scaled = !args.scale && ui_scale != 1.0;
+  WindowSizes const fitted =
+      desktop_scaled
+          ? fit_window_sizes(
+                PixelSize{static_cast<std::int32_t>(std::lround(size.first * ui_scale)),
+                          static_cast<std::int32_t>(std::lround(size.second * ui_scale))},
+                minimum, ui_scale, usable_display_area())
+          : sizes;
+  if (desktop_scaled) {
+    SDL_SetWindowSize(sdl.window(), fitted.size.first, fitted.size.second);
+  }
+  if (fitted.minimum) {
+    SDL_SetWindowMinimumSize(sdl.window(), fitted.minimum->first, fitted.minimum->second);
   }
   SDL_StartTextInput();
 
@@ -193,8 +215,6 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   bus.attach(*widget);
 
   Theme theme = desktop.first();
-  // --scale enlarges the whole UI on top of the display's own pixel ratio.
-  double const ui_scale = args.scale.value_or(1.0f);
   TextRenderer text;
   PresenceCtx const presence = PresenceCtx::empty();
   PermissionContext const permissions = PermissionContext::permissive();

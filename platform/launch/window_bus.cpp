@@ -8,6 +8,7 @@
 #include "platform/bus/app_bus.h"
 #include "platform/bus/instance.h"
 #include "platform/launch/loop_wake.h"
+#include "platform/launch/startup_notify.h"
 #include "platform/widget/widget.h"
 
 namespace zarn_ui::launch {
@@ -87,7 +88,10 @@ void WindowBus::before_tick(widget::Widget& widget, State& state, SDL_Window* wi
   if (!bus_) {
     return;
   }
-  bus_->apply_queued(widget, state, actions_, [window] {
+  bus_->apply_queued(widget, state, actions_, [window](std::string const& token) {
+    // The launcher's token first: with it the window manager lets the window come forward, and
+    // the launcher stops its busy cursor.
+    complete_startup(window, token);
     // Restoring a maximised window would shrink it; only a minimised one is restored.
     if ((SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) != 0) {
       SDL_RestoreWindow(window);

@@ -31,6 +31,7 @@ struct SeenEvent {
   std::string member;
   std::string detail;
   int detail1 = 0;
+  std::string text; // the event's data when it is a text (an announcement, a new name)
 };
 
 /// An object reference: bus name and path.
@@ -357,7 +358,7 @@ private:
   static void on_signal(GDBusConnection*, char const*, char const* path, char const* interface,
                         char const* member, GVariant* params, gpointer user_data) {
     auto* self = static_cast<AtspiSession*>(user_data);
-    SeenEvent e{path, interface, member, {}, 0};
+    SeenEvent e{path, interface, member, {}, 0, {}};
     if (g_variant_is_of_type(params, G_VARIANT_TYPE("(siiva{sv})"))) {
       char const* detail = nullptr;
       gint32 d1 = 0;
@@ -365,6 +366,13 @@ private:
       g_variant_get_child(params, 1, "i", &d1);
       e.detail = detail;
       e.detail1 = d1;
+      GVariant* boxed = g_variant_get_child_value(params, 3);
+      GVariant* data = g_variant_get_variant(boxed);
+      if (g_variant_is_of_type(data, G_VARIANT_TYPE_STRING)) {
+        e.text = g_variant_get_string(data, nullptr);
+      }
+      g_variant_unref(data);
+      g_variant_unref(boxed);
     }
     self->events_.push_back(std::move(e));
   }

@@ -31,6 +31,7 @@ using test::FakeSettingsPortal;
 
 constexpr char APPEARANCE[] = "org.freedesktop.appearance";
 constexpr char GNOME[] = "org.gnome.desktop.interface";
+constexpr char GNOME_A11Y[] = "org.gnome.desktop.a11y.interface";
 
 class DesktopSettingsTest : public test::PrivateBusTest {
 protected:
@@ -77,6 +78,17 @@ TEST_F(DesktopSettingsTest, TheStartReadingGivesTheDesktopsAppearance) {
        {{{APPEARANCE, "reduced-motion"}, "uint32 1"}},
        true,
        {Scheme::NoPreference, false, true}},
+      // A portal without the contrast key (1.16) passes GNOME's own switch on.
+      {"GNOME high contrast",
+       {{{GNOME_A11Y, "high-contrast"}, "true"}},
+       true,
+       {Scheme::NoPreference, true, false}},
+      {"GNOME high contrast off", {{{GNOME_A11Y, "high-contrast"}, "false"}}, true, {}},
+      {"large text",
+       {{{GNOME, "text-scaling-factor"}, "1.25"}},
+       true,
+       {Scheme::NoPreference, false, false, 1.25}},
+      {"text factor out of range", {{{GNOME, "text-scaling-factor"}, "40.0"}}, true, {}},
       {"first version: Read only, wrapped twice",
        {{{APPEARANCE, "color-scheme"}, "uint32 1"}, {{GNOME, "enable-animations"}, "false"}},
        false,
@@ -87,7 +99,7 @@ TEST_F(DesktopSettingsTest, TheStartReadingGivesTheDesktopsAppearance) {
     FakeSettingsPortal portal(address(), c.settings, c.read_one);
     bus::DesktopSettings settings({address(), nullptr});
     EXPECT_EQ(settings.wait_first(10s), c.expected);
-    EXPECT_GE(portal.reads(), 4) << "every key is asked";
+    EXPECT_GE(portal.reads(), 6) << "every key is asked";
     EXPECT_FALSE(settings.take_change()) << "the start's reading is no change";
   }
 }
@@ -125,6 +137,28 @@ TEST_F(DesktopSettingsTest, SettingChangedIsFollowedAndWakesTheLoop) {
   auto const still = next_change(settings);
   ASSERT_TRUE(still);
   EXPECT_TRUE(still->reduce_motion);
+  portal.change(GNOME, "text-scaling-factor", "1.5");
+  auto const larger = next_change(settings);
+  ASSERT_TRUE(larger);
+  EXPECT_EQ(larger->text_scale, 1.5);
+  portal.change(APPEARANCE, "contrast", "uint32 0");
+  auto const off = next_change(settings);
+  ASSERT_TRUE(off);
+  EXPECT_FALSE(off->high_contrast);
+  portal.change(GNOME_A11Y, "high-contrast", "true");
+  auto const on = next_change(settings);
+  ASSERT_TRUE(on);
+  EXPECT_TRUE(on->high_contrast) << "GNOME's own switch is followed live";
+}
+
+TEST(DesktopTheme, LargeTextScalesTheTextOfEveryTheme) {
+  Appearance large;
+  large.text_scale = 1.25;
+  for (std::optional<std::string> const& name :
+       {std::optional<std::string>{}, std::optional<std::string>{"dark"}}) {
+    EXPECT_EQ(launch::theme_for(large, name).text_scale, 1.25f);
+  }
+  EXPECT_EQ(launch::theme_for(Appearance{}, std::nullopt).text_scale, 1.0f);
 }
 
 TEST(DesktopTheme, AnOverrideNamesTheThemeAndTheDesktopKeepsReducedMotion) {

@@ -207,7 +207,11 @@ TEST_F(ModalDialogTest, AccessNodesNameTheWindowAndItsButtons) {
   EXPECT_EQ(node.role, access::ROLE_WINDOW);
   EXPECT_EQ(node.name, "Attribution");
   EXPECT_FALSE(node.hidden);
-  ASSERT_EQ(node.children.size(), 1u);
+  // The dialog is its box, not the dimmed window, and its body is read with it.
+  EXPECT_EQ(node.bounds, (Rect{420, 290, 860, 510}));
+  ASSERT_EQ(node.children.size(), 2u);
+  EXPECT_EQ(node.children[1].role, access::ROLE_LABEL);
+  EXPECT_EQ(node.children[1].name, dialog.content.text());
   auto const& close = node.children[0];
   EXPECT_EQ(close.role, 17);
   EXPECT_EQ(close.state, 2);

@@ -103,6 +103,52 @@ TEST(TreeExport, ChangesNameRemovalsAtOldPlacesAddsAtNewOnesThenTheFocusMove) {
   EXPECT_TRUE(tree_changes(after, after).empty());
 }
 
+TEST(TreeExport, ALiveNodesNewTextIsAnnouncedOnce) {
+  auto const status = [](std::optional<char const*> text) {
+    std::vector<AccessNode> children{button("x.a", "A")};
+    if (text) {
+      AccessNode n = AccessNode{}.with_id("x.status").with_name(*text);
+      n.role = access::ROLE_STATUS;
+      n.live = true;
+      children.push_back(std::move(n));
+    }
+    return exported(window(std::move(children)));
+  };
+  struct Case {
+    char const* name;
+    std::optional<char const*> before;
+    std::optional<char const*> after;
+    char const* announced; // nullptr: nothing
+  } const cases[] = {
+      {"appears", std::nullopt, "Search failed", "Search failed"},
+      {"changes", "Searching", "Search failed", "Search failed"},
+      {"stays", "Search failed", "Search failed", nullptr},
+      {"empties", "Search failed", "", nullptr},
+      {"goes", "Search failed", std::nullopt, nullptr},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto const after = status(c.after);
+    std::vector<TreeEvent> announcements;
+    for (auto const& e : tree_changes(status(c.before), after)) {
+      if (e.member == "Announcement") {
+        announcements.push_back(e);
+      }
+    }
+    if (c.announced == nullptr) {
+      EXPECT_TRUE(announcements.empty());
+      continue;
+    }
+    ASSERT_EQ(announcements.size(), 1u);
+    EXPECT_EQ(announcements[0].value, c.announced);
+    EXPECT_EQ(announcements[0].path, path_of(after, c.announced));
+    EXPECT_EQ(announcements[0].detail1, LIVE_POLITE);
+    auto const* node = after.find(announcements[0].path);
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->role, atspi_role::STATUS_BAR);
+  }
+}
+
 TEST(TreeExport, PresentationGroupsRowsIntoAListInPlaceAndAddsTheDescribedCanvas) {
   auto row0 = button("r:a", "Row A");
   auto row1 = button("r:b", "Row B");

@@ -90,6 +90,9 @@ TEST_F(WindowBusTest, ASecondStartHandsItsActionToTheRunningInstanceAndOpensNoWi
   ASSERT_TRUE((*owner)->owns_name());
   auto const actions = bus::published_signatures(first, {});
   int activations = 0;
+  std::string token;
+  // Started by a launcher: its startup id goes with the hand-off to the window that is raised.
+  setenv("DESKTOP_STARTUP_ID", "launcher-42_TIME1234", 1);
 
   std::vector<std::string> second_said;
   int second_draws = 0;
@@ -99,12 +102,17 @@ TEST_F(WindowBusTest, ASecondStartHandsItsActionToTheRunningInstanceAndOpensNoWi
                       WindowOptions{.max_frames = 3, .session_bus = true});
   });
   while (second.wait_for(2ms) != std::future_status::ready) {
-    (*owner)->apply_queued(first, *state, actions, [&] { ++activations; });
+    (*owner)->apply_queued(first, *state, actions, [&](std::string const& t) {
+      ++activations;
+      token = t;
+    });
     (*owner)->send_replies(first, *state, actions);
   }
   auto const result = second.get();
+  unsetenv("DESKTOP_STARTUP_ID");
   ASSERT_TRUE(result) << result.error().display();
   EXPECT_EQ(activations, 1);
+  EXPECT_EQ(token, "launcher-42_TIME1234");
   EXPECT_EQ(first_said, std::vector<std::string>{"\"hello\""});
   EXPECT_EQ(second_draws, 0);
   EXPECT_TRUE(second_said.empty());

@@ -199,6 +199,10 @@ access::AccessNode modal_dialog_access_nodes(ModalDialog const& dialog) {
   root.modal = true;
   std::vector<access::AccessNode> children;
   if (dialog.open) {
+    // The box, not the dimmed window around it, is the dialog.
+    if (dialog.box_rect.width() > 0.0 && dialog.box_rect.height() > 0.0) {
+      root.bounds = dialog.box_rect;
+    }
     auto const button = [&](std::string_view id, DialogButton const& b, Rect const& rect) {
       access::AccessNode node;
       node.role = access::ROLE_BUTTON;
@@ -214,6 +218,16 @@ access::AccessNode modal_dialog_access_nodes(ModalDialog const& dialog) {
     }
     if (dialog.secondary) {
       children.push_back(button("modal.secondary", *dialog.secondary, dialog.secondary_rect));
+    }
+    // The body after the buttons, so that a child's index names the same button as before.
+    if (!dialog.content.text().empty()) {
+      access::AccessNode body;
+      body.role = access::ROLE_LABEL;
+      body = std::move(body).with_name(i18n.lookup(dialog.content.text()));
+      if (dialog.content.rect().width() > 0.0) {
+        body.bounds = dialog.content.rect();
+      }
+      children.push_back(std::move(body));
     }
   }
   return std::move(root)

@@ -82,8 +82,9 @@ void modal_dialog_draw(ModalDialog& dialog, Scene& scene, Affine const& transfor
                        TextRenderer const& text, Theme const& theme,
                        PresenceCtx const& presence = PresenceCtx::empty());
 
-/// The dialog's accessibility subtree: a modal window node named after the title, with the buttons
-/// ("modal.primary", "modal.secondary") as children while open; hidden while closed.
+/// The dialog's accessibility subtree: a modal window node named after the title over the box,
+/// with the buttons ("modal.primary", "modal.secondary") and then its body text as a label as
+/// children while open; hidden while closed.
 access::AccessNode modal_dialog_access_nodes(ModalDialog const& dialog);
 
 /// Passes one event to an open dialog; whether it took it. A closed dialog takes nothing.

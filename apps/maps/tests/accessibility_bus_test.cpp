@@ -120,6 +120,8 @@ protected:
       GTEST_SKIP() << "skipped: " << why;
     }
   }
+  bool services_refuse = false;
+
   /// Runs the window as the user starts it with `preset`.
   void launch(char const* preset) {
     application = maps_launch_spec();
@@ -127,6 +129,12 @@ protected:
         -> tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError> {
       MapsApp app = app_from_launch_args(args);
       app.location_config.bus_address = "unix:path=/nonexistent/bus";
+      if (services_refuse) {
+        // Live services that refuse every connection: each query fails at once.
+        app.live = true;
+        app.services = {"http://127.0.0.1:1", "http://127.0.0.1:1", "http://127.0.0.1:1",
+                        "http://127.0.0.1:1"};
+      }
       return std::make_unique<Observed>(std::move(app), zoom);
     };
     zarn_ui::launch::LaunchArgs args;
@@ -249,11 +257,11 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   // action chooses it.
   auto const more = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
   ASSERT_TRUE(more);
+  session.clear_events();
   EXPECT_TRUE(act(*more));
   auto const item = session.find(*app, a11y::atspi_role::MENU_ITEM, "Attribution");
   ASSERT_TRUE(item) << "the open menu lists no Attribution item";
-  session.clear_events();
-  push_key(SDLK_DOWN);
+  // The menu takes the focus on its first item as it opens.
   EXPECT_TRUE(session.wait_for([&] {
     for (auto const& e : session.events()) {
       if (e.member == "Focus" && e.path == item->path) {
@@ -273,10 +281,22 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   EXPECT_NE(std::find(states.begin(), states.end(), a11y::atspi_state::MODAL), states.end());
   auto const close = session.find(*dialog, a11y::atspi_role::PUSH_BUTTON, "Close");
   ASSERT_TRUE(close);
+  session.clear_events();
   EXPECT_TRUE(act(*close));
   EXPECT_TRUE(session.wait_for([&] { return !top_with_role(*app, a11y::atspi_role::DIALOG); }))
       << "the dialog stayed";
   EXPECT_TRUE(top_with_role(*app, a11y::atspi_role::FRAME));
+  // Closing the sheet gives the focus back to the button that opened the menu.
+  auto const more_again = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
+  ASSERT_TRUE(more_again);
+  EXPECT_TRUE(session.wait_for([&] {
+    for (auto const& e : session.events()) {
+      if (e.member == "Focus" && e.path == more_again->path) {
+        return true;
+      }
+    }
+    return false;
+  })) << "the focus did not come back to the menu button";
 
   session.clear_events();
   push_text("/");
@@ -290,6 +310,120 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   })) << "no focus event from the search field";
   auto const focused = session.states_of(*search);
   EXPECT_NE(std::find(focused.begin(), focused.end(), a11y::atspi_state::FOCUSED), focused.end());
+}
+
+TEST_F(AccessibilityBus, TheStatusIsAnnouncedAndTheSheetIsItsBox) {
+  services_refuse = true;
+  launch("--nav-closed");
+  auto const app = maps_app();
+  ASSERT_TRUE(app) << "the registry never listed the maps window";
+  ASSERT_TRUE(session.find(*app, a11y::atspi_role::ENTRY, "Search places"));
+  session.clear_events();
+  push_text("/");
+  push_text("museum");
+  push_key(SDLK_RETURN);
+  // A failed search is spoken wherever the focus is, from the status bar that shows it.
+  std::string announced;
+  EXPECT_TRUE(session.wait_for([&] {
+    for (auto const& e : session.events()) {
+      if (e.member == "Announcement" && e.text.starts_with("Search failed")) {
+        announced = e.path;
+        return true;
+      }
+    }
+    return false;
+  })) << "the failed search was never announced";
+  std::optional<Ref> status;
+  for (auto const& r : session.descendants(*app)) {
+    if (session.role_of(r) == a11y::atspi_role::STATUS_BAR) {
+      status = r;
+    }
+  }
+  ASSERT_TRUE(status) << "no status bar in the tree";
+  EXPECT_EQ(status->path, announced);
+  EXPECT_TRUE(session.name_of(*status).starts_with("Search failed"));
+  GVariant* attributes = session.call(*status, a11y::IFACE_ACCESSIBLE, "GetAttributes");
+  ASSERT_TRUE(attributes);
+  gchar* live = nullptr;
+  GVariant* map = g_variant_get_child_value(attributes, 0);
+  EXPECT_TRUE(g_variant_lookup(map, "live", "s", &live));
+  EXPECT_STREQ(live, "polite");
+  g_free(live);
+  g_variant_unref(map);
+  g_variant_unref(attributes);
+
+  // The sheet reports the card it draws, not the whole window.
+  auto const more = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
+  ASSERT_TRUE(more);
+  EXPECT_TRUE(act(*more));
+  auto const item = session.find(*app, a11y::atspi_role::MENU_ITEM, "Attribution");
+  ASSERT_TRUE(item);
+  EXPECT_TRUE(act(*item));
+  std::optional<Ref> dialog;
+  ASSERT_TRUE(session.wait_for([&] {
+    dialog = top_with_role(*app, a11y::atspi_role::DIALOG);
+    return dialog.has_value();
+  }));
+  GVariant* v = session.call(*dialog, a11y::IFACE_COMPONENT, "GetExtents",
+                             g_variant_new("(u)", a11y::COORD_WINDOW));
+  ASSERT_TRUE(v);
+  gint32 x = 0;
+  gint32 y = 0;
+  gint32 w = 0;
+  gint32 h = 0;
+  g_variant_get(v, "((iiii))", &x, &y, &w, &h);
+  g_variant_unref(v);
+  EXPECT_EQ(w, 440);
+  EXPECT_EQ(h, 220);
+  EXPECT_GT(x, 0);
+  EXPECT_GT(y, 0);
+  EXPECT_TRUE(session.find(*dialog, a11y::atspi_role::LABEL,
+                           "Map data \xC2\xA9 OpenStreetMap contributors\n"
+                           "Basemap tiles \xC2\xA9 CARTO"))
+      << "the sheet's body is not read";
+}
+
+TEST_F(AccessibilityBus, AClientsFirstQuestionIsAnsweredWithTheWindow) {
+  launch("--nav-closed");
+  std::vector<Ref> apps;
+  ASSERT_TRUE(session.wait_for([&] {
+    apps = session.registered_apps();
+    return !apps.empty();
+  }));
+  // Nothing asked the window before: its child count is the first question it hears.
+  GVariant* count = session.property(apps.front(), a11y::IFACE_ACCESSIBLE, "ChildCount");
+  ASSERT_TRUE(count);
+  EXPECT_EQ(g_variant_get_int32(count), 1) << "the application showed no window";
+  g_variant_unref(count);
+}
+
+TEST_F(AccessibilityBus, TabMovesTheFocusWithAFocusEventAndEnterPerforms) {
+  launch("--nav-closed");
+  auto const app = maps_app();
+  ASSERT_TRUE(app);
+  auto const search = session.find(*app, a11y::atspi_role::ENTRY, "Search places");
+  ASSERT_TRUE(search);
+  session.clear_events();
+  push_key(SDLK_TAB);
+  EXPECT_TRUE(focus_from(*search)) << "the first Tab did not reach the search field";
+  // On to Zoom in, one focus event per step, then Enter presses it.
+  auto const zoom_in = session.find(*app, a11y::atspi_role::PUSH_BUTTON, "Zoom in");
+  ASSERT_TRUE(zoom_in);
+  double const before = zoom;
+  for (int i = 0; i < 60; ++i) {
+    auto const states = session.states_of(*zoom_in);
+    if (std::find(states.begin(), states.end(), a11y::atspi_state::FOCUSED) != states.end()) {
+      break;
+    }
+    session.clear_events();
+    push_key(SDLK_TAB);
+    session.wait_for([&] {
+      return std::any_of(session.events().begin(), session.events().end(),
+                         [](auto const& e) { return e.member == "Focus"; });
+    });
+  }
+  push_key(SDLK_RETURN);
+  EXPECT_TRUE(session.wait_for([&] { return zoom > before; })) << "Enter did not press Zoom in";
 }
 
 TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUser) {

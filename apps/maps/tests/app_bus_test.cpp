@@ -110,7 +110,8 @@ protected:
 
   /// One turn of the window loop: queued calls, tick, frame, replies.
   void frame() {
-    server_->apply_queued(*app_, *state_, signatures_, [this] { ++activations_; });
+    server_->apply_queued(*app_, *state_, signatures_,
+                          [this](std::string const&) { ++activations_; });
     app_->tick(*state_);
     server_->send_replies(*app_, *state_, signatures_);
   }
@@ -520,7 +521,7 @@ TEST_F(AppBusTest, ABacklogIsSpreadOverFramesAndOtherCallersTakeTurns) {
   wait_for_wakes(FLOOD + 1);
 
   bool const traffic = app_->traffic_on;
-  EXPECT_EQ(server_->apply_queued(*app_, *state_, signatures_, [] {}), 16u);
+  EXPECT_EQ(server_->apply_queued(*app_, *state_, signatures_, [](std::string const&) {}), 16u);
   app_->tick(*state_);
   server_->send_replies(*app_, *state_, signatures_);
   ASSERT_EQ(answered.wait_for(30s), std::future_status::ready) << "left behind the flood";
@@ -531,7 +532,7 @@ TEST_F(AppBusTest, ABacklogIsSpreadOverFramesAndOtherCallersTakeTurns) {
 
   std::size_t rest = 0;
   for (int i = 0; i < FLOOD; ++i) {
-    rest += server_->apply_queued(*app_, *state_, signatures_, [] {});
+    rest += server_->apply_queued(*app_, *state_, signatures_, [](std::string const&) {});
   }
   EXPECT_EQ(rest, FLOOD + 1 - 16u);
   EXPECT_EQ(app_->model.query, "q99");

@@ -69,6 +69,28 @@ TEST(DesktopFile, PassesDesktopFileValidate) {
   EXPECT_EQ(output, "");
 }
 
+TEST(DesktopFile, MetainfoPassesAppstreamValidateAndNamesTheDesktopFile) {
+  if (std::system("command -v appstreamcli >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "appstreamcli (Debian's appstream) is not installed";
+  }
+  std::string const metainfo = std::string(MAPS_DATA_DIR) + "/test.zarn.maps.metainfo.xml";
+  FILE* pipe = popen(("appstreamcli validate --no-net '" + metainfo + "' 2>&1").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+    output += buffer;
+  }
+  int const status = pclose(pipe);
+  // Errors and warnings fail the validation; pedantic notes and infos do not.
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+  std::ifstream in(metainfo);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("<launchable type=\"desktop-id\">test.zarn.maps.desktop</launchable>"),
+            std::string::npos);
+}
+
 TEST(DesktopFile, IsBusActivatedAndEachActionRunsAPublishedActionByItsKey) {
   auto groups = read_desktop_file(DESKTOP_FILE);
   auto& entry = groups["Desktop Entry"];

@@ -357,16 +357,21 @@ Scenario const SCENARIOS[] = {
                   n.id_text.starts_with("maps.search-result:");
          })) << "a suggestion row stayed a button";
        }
+       // Escape ends the editing; the field keeps the focus.
        s.key(NamedKey::Escape);
-       EXPECT_TRUE(focused().empty());
+       EXPECT_FALSE(s.app().search_box.editing);
+       EXPECT_EQ(focused(), std::vector<std::string>{"maps.search"});
        s.type("/");
        EXPECT_EQ(focused(), std::vector<std::string>{"maps.search"});
 
-       // The open menu takes the keys and the focus; its item performs as if chosen.
+       // The open menu takes the keys and the focus on its first item; its item performs as if
+       // chosen.
        ASSERT_TRUE(s.app().perform_semantic_action(*s.state, "maps.overflow", {}));
        s.frame();
-       EXPECT_TRUE(focused().empty());
+       EXPECT_EQ(focused(), std::vector<std::string>{"maps.menu:0"});
        s.key(NamedKey::ArrowDown);
+       EXPECT_EQ(focused(), std::vector<std::string>{"maps.menu:1"});
+       s.key(NamedKey::ArrowUp);
        EXPECT_EQ(focused(), std::vector<std::string>{"maps.menu:0"});
        EXPECT_FALSE(s.app().perform_semantic_action(*s.state, "maps.menu:9", {}));
        EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.menu:0", {}));
@@ -415,7 +420,7 @@ Scenario const SCENARIOS[] = {
          EXPECT_EQ(field.character_count, 5);
        }
        s.key(NamedKey::Escape);
-       EXPECT_TRUE(focused_ids(s).empty());
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.origin"});
        // A screen reader's focus action starts editing as a click does.
        EXPECT_TRUE(s.app().perform_semantic_action(*s.state, "maps.route.destination", {}));
        s.frame();
@@ -449,7 +454,7 @@ Scenario const SCENARIOS[] = {
        EXPECT_TRUE(s.app().perform_semantic_action(*s.state, row.id_text, {}));
        s.frame();
        EXPECT_EQ(s.app().model.origin_name, row_place.name);
-       EXPECT_TRUE(focused_ids(s).empty());
+       EXPECT_EQ(focused_ids(s), std::vector<std::string>{"maps.route.origin"});
      }},
     {"an assistive tool sets the search and endpoint fields' text as if it were typed",
      {"--panel=directions"},

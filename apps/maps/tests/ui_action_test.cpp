@@ -69,7 +69,7 @@ TEST_F(UiActionSpec, EveryVariantHasItsLabelIdRoleAndState) {
       {A::PoiDirections{}, "Directions to this place", "maps.poi.directions", 17, 2},
       {A::SearchAgain{"coffee"}, "Search again for coffee", "maps.recent:coffee", 17, 2},
       {A::ClearRecents{}, "Clear search history", "maps.recent.clear", 17, 2},
-      {A::ToggleNavigation{}, "Open map navigation", "maps.navigation", 18, 0},
+      {A::ToggleNavigation{}, "Map navigation", "maps.navigation", 18, 0},
       {A::CloseNavigation{}, nullptr, nullptr, 0, 0},
       {A::Directions{}, "Directions", "maps.directions", 17, 2},
       {A::Transit{}, "Transit", "maps.transit", 17, 2},
@@ -120,8 +120,9 @@ TEST_F(UiActionSpec, StatesFollowTheApplication) {
     char const* label;
     std::uint8_t state;
   } const cases[] = {
-      {A::TogglePanelCollapse{}, "Expand panel", 1},
-      {A::ToggleNavigation{}, "Close map navigation", 1},
+      // A toggle's name stays as it turns; only its state follows.
+      {A::TogglePanelCollapse{}, "Collapse panel", 1},
+      {A::ToggleNavigation{}, "Map navigation", 1},
       {A::Overflow{}, "More map options", 1},
       {A::TransitTimeMode{true}, "Arrive by", 0},
       {A::TransitTimeMode{false}, "Leave at", 1},

@@ -81,6 +81,10 @@ public:
   EndpointEditor endpoints;
   /// The pressable areas of the last drawing, in painting order; what is painted last wins.
   std::vector<HitTarget> hit_targets;
+  /// The headings and lines of text of the last drawing, for the accessibility tree.
+  std::vector<DrawnText> drawn_texts;
+  /// Where the last drawing put the status line; empty when it was not painted.
+  zarn_ui::Rect status_rect;
   ResultSender results_tx;
   base::Receiver<ServiceResult> results_rx;
   std::optional<base::Receiver<LocationResult>> location_rx;
@@ -145,6 +149,17 @@ public:
   bool panel_collapsed = false;
   bool nav_card_hover = false;
   bool reduce_motion = false;
+  /// The keyboard focus of the main view by its control's accessibility id (empty: none) and
+  /// where that control was last seen. The open menu, sheet and offline panel hold their own
+  /// focus and leave this one as it was, so it comes back when they close.
+  std::string focus_id;
+  std::optional<zarn_ui::Rect> focus_rect;
+  /// The painted target's action when the focus is on one, so the ring follows it as it moves.
+  std::optional<UiAction> focus_action;
+  /// The focus ring shows only after a key moved or used the focus; a press hides it.
+  bool focus_visible = false;
+  /// The offline panel's focus by control id; empty: its search field.
+  std::string offline_focus_id;
 
   /// "Now" for debounces and deadlines; tests replace it.
   base::Clock const* clock = &base::system_clock();

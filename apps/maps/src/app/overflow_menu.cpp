@@ -17,6 +17,8 @@ constexpr double MENU_GAP = 6.0;
 } // namespace
 
 void run_overflow_menu_item(MapsApp& app, std::size_t index) {
+  // The focus goes back to the menu's button, now or when the sheet or panel it opens closes.
+  app.focus_id = "maps.overflow";
   switch (index) {
   case MENU_ATTRIBUTION:
     open_attribution_sheet(app.attribution_sheet, false);
@@ -46,6 +48,8 @@ void open_overflow_menu(MapsApp& app) {
   zarn_ui::Rect const r = app.overflow_menu.rect();
   app.overflow_menu.open_at(static_cast<float>(static_cast<double>(x) + (r.x0 - r.x1)),
                             static_cast<float>(static_cast<double>(y) + (r.y0 - r.y1) - MENU_GAP));
+  // The open menu holds the keyboard focus on its first item, for keys and screen readers alike.
+  (void)app.overflow_menu.handle_event(zarn_ui::Key{true, zarn_ui::NamedKey::Home, {}});
 }
 
 void keep_overflow_menu_anchored(MapsApp& app) {

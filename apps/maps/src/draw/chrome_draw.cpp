@@ -121,7 +121,7 @@ void draw_navigation_toggle(MapsApp& app, Scene& scene, Affine const& t, Theme c
   app.hit_targets.push_back(HitTarget{r, UiAction::ToggleNavigation{}});
 }
 
-void draw_status_pill(MapsApp const& app, Scene& scene, Affine const& t, TextRenderer const& text,
+void draw_status_pill(MapsApp& app, Scene& scene, Affine const& t, TextRenderer const& text,
                       Theme const& theme) {
   std::string const& status = app.model.status;
   if (!status_pill_shown(status, app.model.status_kind, app.jobs_in_flight)) {
@@ -131,6 +131,7 @@ void draw_status_pill(MapsApp const& app, Scene& scene, Affine const& t, TextRen
   if (!pill) {
     return;
   }
+  app.status_rect = *pill;
   double const left = pill->x0;
   double const top = pill->y0;
   draw_card(scene, t, *pill, 15.0, theme.surface_raised, theme.border);

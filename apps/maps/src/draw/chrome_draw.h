@@ -45,6 +45,8 @@ bool status_pill_shown(std::string_view status, StatusKind kind, std::uint32_t j
 /// The colour of the pill's dot: `danger` for an error, `warning` for a warning, else `accent`.
 Color status_dot_color(StatusKind kind, zarn_ui::Theme const& theme);
 
+/// The keyboard focus ring's line, painted over the frame after keyboard use.
+inline constexpr double FOCUS_RING_WIDTH = 2.0;
 /// The widest status pill; a longer status is cut with "…" (the full text is in the log).
 inline constexpr double STATUS_PILL_MAX_WIDTH = 440.0;
 /// A pill cut narrower than this is not drawn: the map has no room beside the open panel.

@@ -25,9 +25,10 @@ constexpr Color SCRIM{0.0f, 0.0f, 0.0f, 0.5f};
 constexpr double MIN_PANEL_HEIGHT = 80.0;
 constexpr double ROW_PITCH = 56.0;
 
-void section_heading(TextRenderer const& text, Scene& scene, Affine const& t, Theme const& theme,
-                     std::string_view title, double x, double y) {
+void section_heading(MapsApp& app, TextRenderer const& text, Scene& scene, Affine const& t,
+                     Theme const& theme, std::string_view title, double x, double y) {
   paint_text_weighted(text, scene, t, title, 11, theme.text_secondary, x, y, 2);
+  add_text(app, text, title, 11, x, y, true);
 }
 
 /// A square header button with its glyph centred (line box of `size` centred vertically).
@@ -66,6 +67,7 @@ void draw_selected_card(MapsApp& app, Scene& scene, Affine const& t, TextRendere
   fill_rounded_rect(scene, t, card, 12, theme.surface);
   fill_rounded_rect(scene, t, Rect{cx0, y, cx0 + 5, y + 132}, 12, theme.accent);
   paint_text_weighted(text, scene, t, place.name, 18, theme.text, cx0 + 16, y + 12, 3);
+  add_text(app, text, place.name, 18, cx0 + 16, y + 12, true);
   paint_text(text, scene, t, category_label(place.category), 12, theme.accent, cx0 + 16, y + 38);
   paint_text_fitted(text, scene, t, place.address, 12, theme.text_secondary, cx0 + 16, y + 58,
                     (cx1 - cx0) - 28);
@@ -182,6 +184,9 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
     paint_text(text, scene, t, "Search for a place or address", 13, theme.text_secondary, cx0,
                y + 28);
     paint_text(text, scene, t, "to route and plan transit.", 13, theme.text_secondary, cx0, y + 46);
+    add_text(app, text, "Find your way", 16, cx0, y, true);
+    add_text(app, text, "Search for a place or address to route and plan transit.", 13, cx0, y + 28,
+             false);
     return y + 78;
   }
 
@@ -191,7 +196,7 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
   }
 
   if (!model.results.empty()) {
-    section_heading(text, scene, t, theme, "RESULTS", cx0, y);
+    section_heading(app, text, scene, t, theme, "RESULTS", cx0, y);
     y += 20;
     for (Place const& place : model.results) {
       y = draw_place_row(app, scene, t, text, theme, content, y, place);
@@ -200,7 +205,7 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
   }
 
   if (!nearby.empty()) {
-    section_heading(text, scene, t, theme, "NEARBY", cx0, y);
+    section_heading(app, text, scene, t, theme, "NEARBY", cx0, y);
     y += 20;
     for (Poi const& poi : nearby) {
       y = draw_poi_row(app, scene, t, text, theme, content, y, poi);
@@ -209,7 +214,7 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
   }
 
   if (!saved.empty()) {
-    section_heading(text, scene, t, theme, "SAVED", cx0, y);
+    section_heading(app, text, scene, t, theme, "SAVED", cx0, y);
     y += 20;
     for (Place const* place : saved) {
       y = draw_place_row(app, scene, t, text, theme, content, y, *place);
@@ -218,7 +223,7 @@ double draw_explore_content(MapsApp& app, Scene& scene, Affine const& t, TextRen
   }
 
   if (!model.recents.empty()) {
-    section_heading(text, scene, t, theme, "RECENT SEARCHES", cx0, y);
+    section_heading(app, text, scene, t, theme, "RECENT SEARCHES", cx0, y);
     std::string_view const clear = "Clear";
     draw_text_right(text, scene, t, clear, 11, theme.accent, cx1, y);
     add_target(app, Rect{cx1 - (measure_text(text, clear, 11) + 12), y - 5, cx1, y + 15},
@@ -299,6 +304,8 @@ void draw_side_panel(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   }
   paint_text_weighted(text, scene, t, directions ? "Directions" : "Places", 16, theme.text, title_x,
                       top + 10 + (40 - 20) / 2.0, 3);
+  add_text(app, text, directions ? "Directions" : "Places", 16, title_x, top + 10 + (40 - 20) / 2.0,
+           true);
   if (!compact) {
     header_button(app, scene, t, text, theme, Rect{right - 50, top + 10, right - 10, top + 50},
                   "\xC2\xAB", 16, theme.text_secondary, top + 10 + (40 - 20) / 2.0,

@@ -64,8 +64,8 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
           [](A::None const&) -> Spec { return std::nullopt; },
           [&](A::Search const& a) -> Spec { return search_spec(app, a.item); },
           [&](A::TogglePanelCollapse const&) -> Spec {
-            return make_control(app.panel_collapsed ? "Expand panel" : "Collapse panel",
-                                "maps.panel-collapse", ROLE_TOGGLE_BUTTON,
+            // The name stays; the state says which way it is.
+            return make_control("Collapse panel", "maps.panel-collapse", ROLE_TOGGLE_BUTTON,
                                 on_off(app.panel_collapsed));
           },
           [](A::BackToPlaces const&) -> Spec {
@@ -109,8 +109,8 @@ std::optional<SemanticControl> ui_action_spec(MapsApp const& app, UiAction const
             return make_control("Clear search history", "maps.recent.clear", ROLE_PUSH_BUTTON);
           },
           [&](A::ToggleNavigation const&) -> Spec {
-            return make_control(app.nav_open ? "Close map navigation" : "Open map navigation",
-                                "maps.navigation", ROLE_TOGGLE_BUTTON, on_off(app.nav_open));
+            return make_control("Map navigation", "maps.navigation", ROLE_TOGGLE_BUTTON,
+                                on_off(app.nav_open));
           },
           [](A::CloseNavigation const&) -> Spec { return std::nullopt; },
           [](A::Directions const&) -> Spec {

@@ -17,6 +17,7 @@
 #include "draw/chrome_draw.h"
 #include "draw/markers.h"
 #include "draw/side_panel_draw.h"
+#include "input/focus.h"
 #include "input/perform_ui_action.h"
 #include "input/semantics.h"
 #include "offline_panel/offline_panel.h"
@@ -177,6 +178,7 @@ private:
       return e.button == 0 ? release() : false;
     }
     app_.tooltips.dismiss();
+    app_.focus_visible = false;
     Point const p = logical(e.x, e.y, scale_);
     if (!finite(p)) {
       return false;
@@ -404,28 +406,40 @@ private:
       return false;
     }
     if (app_.overflow_menu.is_open()) {
+      app_.focus_visible = true;
       run_chosen_menu_item();
+      if (!app_.overflow_menu.is_open()) {
+        app_.focus_id = "maps.overflow"; // the menu gives the focus back to its button
+      }
       return true;
     }
     if (app_.offline_panel.open) {
       if (zarn_ui::is_named(key, NamedKey::Escape)) {
         close_offline_panel(app_.offline_panel);
-      } else {
+      } else if (!focus_key(app_, state_, key) && current_focus_id(app_) == "maps.offline.search") {
         (void)offline_search_event(app_.offline_panel, event_, scale_, app_.now());
       }
       return true;
     }
+    // Tab leaves a text field; every other key goes to the field being edited.
+    if (zarn_ui::is_named(key, NamedKey::Tab) && focus_key(app_, state_, key)) {
+      return true;
+    }
     if (app_.endpoints.active != NO_FIELD) {
+      // The field keeps the focus when a pick or Escape ends the editing.
+      app_.focus_id =
+          app_.endpoints.active == DEST_FIELD ? "maps.route.destination" : "maps.route.origin";
       endpoint_editor_key(app_, event_, key, modifiers_, scale_);
       return true;
     }
     if (app_.search_box.editing) {
+      app_.focus_id = "maps.search"; // it keeps the focus after Enter or Escape ends the editing
       auto const events =
           search_box_key(app_.search_box, event_, key, modifiers_, scale_, app_.model.query);
       apply_search_events(app_, events, document_of(state_));
       return true;
     }
-    return global_key(key);
+    return focus_key(app_, state_, key) || global_key(key);
   }
 
   bool global_key(Key const& key) {
@@ -582,6 +596,13 @@ private:
   double scale_;
 };
 
+void after_event(MapsApp& app) {
+  if (!app.offline_panel.open) {
+    app.offline_focus_id.clear(); // it opens again on its search field
+  }
+  refresh_focus_rect(app);
+}
+
 } // namespace
 
 std::optional<std::string> place_marker_at(MapsApp const& app, Point p) {
@@ -637,12 +658,14 @@ void MapsApp::handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modif
       if (InputRouter(*this, with_modifiers, modifiers, state, scale).route()) {
         handled = true;
       }
+      after_event(*this);
       return;
     }
   }
   if (InputRouter(*this, event, modifiers, state, scale).route()) {
     handled = true;
   }
+  after_event(*this);
 }
 
 } // namespace maps

@@ -16,6 +16,7 @@
 #include "draw/suggestion_rows.h"
 #include "endpoint_editor/endpoint_editor.h"
 #include "input/control_specs.h"
+#include "input/focus.h"
 #include "input/perform_ui_action.h"
 #include "offline_panel/offline_panel.h"
 #include "platform/launch/state.h"
@@ -133,27 +134,25 @@ bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) 
   return false;
 }
 
-/// The control that holds the keyboard focus: the endpoint field being edited or its
-/// highlighted row, else the search box's highlighted suggestion row while the list shows one,
-/// else the search field while it is edited; empty for none.
-std::string focused_control_id(MapsApp const& app) {
-  EndpointEditor const& editor = app.endpoints;
-  if (endpoint_editing(editor)) {
-    auto const& list = endpoint_list(editor, editor.active);
-    if (editor.highlighted && *editor.highlighted < std::min(list.size(), MAX_SUGGESTION_ROWS)) {
-      return fmt::format("{}{}", ENDPOINT_RESULT_PREFIX, list[*editor.highlighted].id);
-    }
-    return std::string(editor.active == DEST_FIELD ? DEST_FIELD_ID : ORIGIN_FIELD_ID);
+/// The painted headings and lines, then the status line: a status bar whose new texts are
+/// announced, present while the status is meant to be seen (also when the window had no room to
+/// paint it).
+void append_text_nodes(MapsApp const& app, std::vector<AccessNode>& children) {
+  for (auto const& t : app.drawn_texts) {
+    AccessNode node = AccessNode{}.with_name(t.text).with_bounds(t.rect);
+    node.role = t.heading ? zarn_ui::access::ROLE_HEADING : zarn_ui::access::ROLE_LABEL;
+    children.push_back(std::move(node));
   }
-  SearchBox const& box = app.search_box;
-  if (!box.editing) {
-    return {};
+  if (!status_pill_shown(app.model.status, app.model.status_kind, app.jobs_in_flight)) {
+    return;
   }
-  if (box.highlighted && *box.highlighted < box.suggestions.size() &&
-      search_suggestions_shown(box, app.model.query)) {
-    return fmt::format("maps.search-result:{}", box.suggestions[*box.highlighted].id);
+  AccessNode status = AccessNode{}.with_id("maps.status").with_name(app.model.status);
+  status.role = zarn_ui::access::ROLE_STATUS;
+  status.live = true;
+  if (!app.status_rect.is_empty()) {
+    status.bounds = app.status_rect;
   }
-  return "maps.search";
+  children.push_back(std::move(status));
 }
 
 bool value_less_outside_panel(SemanticArgument const& argument) {
@@ -214,8 +213,11 @@ std::optional<AccessNode> attribution_sheet_tree(MapsApp const& app) {
     return std::nullopt;
   }
   // Enter runs the primary button: it is where the keyboard is.
-  if (!node.children.empty()) {
-    node.children.front().focused = true;
+  for (auto& child : node.children) {
+    if (child.id_text == "modal.primary") {
+      child.focused = true;
+      break;
+    }
   }
   return node;
 }
@@ -247,8 +249,7 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
   std::vector<AccessNode> children;
   auto menu = app.offline_panel.open ? std::nullopt : overflow_menu_node(app);
   // The open menu takes the keys, so it holds the focus.
-  std::string const focus =
-      app.offline_panel.open || menu ? std::string() : focused_control_id(app);
+  std::string const focus = menu ? std::string() : current_focus_id(app);
   bool focus_placed = false;
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
@@ -259,6 +260,9 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
     if (!focus_placed && !focus.empty() && c.id == focus) {
       children.back().focused = focus_placed = true;
     }
+  }
+  if (!app.offline_panel.open) {
+    append_text_nodes(app, children);
   }
   if (menu) {
     children.push_back(std::move(*menu));
@@ -386,6 +390,9 @@ zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
   out.lists.push_back({std::string(ENDPOINT_RESULT_PREFIX), endpoints.active == DEST_FIELD
                                                                 ? "Destination suggestions"
                                                                 : "Starting point suggestions"});
+  out.lists.push_back({"maps.recent:", "Recent searches"});
+  out.lists.push_back({"maps.place:", "Places"});
+  out.lists.push_back({"maps.poi:", "Nearby places"});
   // The map is the window's picture while nothing covers it: the sheet replaces the tree and the
   // offline panel lists its own controls.
   if (attribution_sheet_open(attribution_sheet) || offline_panel.open || map_rect.is_empty()) {

@@ -138,6 +138,15 @@ struct HitTarget {
   bool operator==(HitTarget const&) const = default;
 };
 
+/// A text the frame painted that a screen reader should find: a heading over a group, or a line
+/// read as it stands.
+struct DrawnText {
+  std::string text;
+  zarn_ui::Rect rect;
+  bool heading = false;
+  bool operator==(DrawnText const&) const = default;
+};
+
 // Role codes of the platform's accessibility layer.
 inline constexpr std::uint8_t ROLE_PUSH_BUTTON = 17;
 inline constexpr std::uint8_t ROLE_TOGGLE_BUTTON = 18;
