@@ -397,6 +397,15 @@ private:
     }
     if (app_.overflow_menu.is_open()) {
       app_.focus_visible = true;
+      if (std::holds_alternative<std::string>(key.key) && is_space_bar(key)) {
+        // The menu chooses with the space bar, which the window delivers as typed text.
+        Event const space{Key{true, NamedKey::Space, key.modifiers}};
+        if (auto const chosen = zarn_ui::widget::deliver_menu_event(app_.overflow_menu, space,
+                                                                    modifiers_, scale_)) {
+          run_overflow_menu_item(app_, *chosen);
+        }
+        return true;
+      }
       run_chosen_menu_item();
       if (!app_.overflow_menu.is_open()) {
         app_.focus_id = "maps.overflow"; // the menu gives the focus back to its button
