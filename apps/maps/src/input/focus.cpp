@@ -314,6 +314,9 @@ bool focus_key(MapsApp& app, zarn_ui::State* state, Key const& key) {
 }
 
 void refresh_focus_rect(MapsApp& app) {
+  if (!app.focus_visible) {
+    return; // no ring to place; pointer moves stay cheap
+  }
   std::string const id = current_focus_id(app);
   app.focus_rect.reset();
   if (id.empty()) {
