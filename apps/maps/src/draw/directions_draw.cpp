@@ -308,6 +308,11 @@ double draw_road_summary(Ctx const& c, double U) {
       draw_text_right(c.text, c.scene, c.t, format_distance(step.distance_m), 11,
                       c.theme.text_secondary, c.R - 4, y + 18);
     }
+    c.app.drawn_texts.push_back(
+        DrawnText{step.distance_m >= 1.0
+                      ? fmt::format("{}, {}", step.instruction, format_distance(step.distance_m))
+                      : step.instruction,
+                  Rect{c.L, y, c.R, y + 38}, false, fmt::format("maps.step:{}", i)});
     if (i + 1 < n) {
       stroke_line(c.scene, c.t, c.L + 16, y + 32, c.L + 16, y + 46 + 9,
                   c.theme.accent.multiply_alpha(0.4f), 1.5);

@@ -20,7 +20,6 @@ using zarn_ui::Theme;
 
 constexpr double COMPACT_WIDTH = 720.0;
 constexpr std::uint8_t DESCENDANT_DEPTHS = 2;
-constexpr double SCALE_BAR_MAX_PX = 110.0;
 constexpr double WALK_DOT_PERIOD = 11.0;
 constexpr double WALK_DOT_LENGTH = 6.0;
 constexpr double WALK_DOT_WIDTH = 3.0;

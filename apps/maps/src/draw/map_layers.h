@@ -98,6 +98,8 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
 
 /// Right end of the scale bar: left of the map-control column.
 double scale_bar_right(MapsApp const& app);
+/// The scale bar is at most this long.
+inline constexpr double SCALE_BAR_MAX_PX = 110.0;
 /// Centre of the imagery banner: the middle of the map part of the window.
 Point imagery_banner_center(MapsApp const& app);
 

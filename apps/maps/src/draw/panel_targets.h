@@ -13,7 +13,7 @@ inline void add_text(MapsApp& app, TextRenderer const& text, std::string_view s,
                      double x, double y, bool heading) {
   double const w = measure_text(text, s, size);
   app.drawn_texts.push_back(
-      DrawnText{std::string(s), zarn_ui::Rect{x, y, x + w, y + size * 1.4}, heading});
+      DrawnText{std::string(s), zarn_ui::Rect{x, y, x + w, y + size * 1.4}, heading, {}});
 }
 
 /// Appends a target to `app.hit_targets`: later entries win a press.

@@ -228,6 +228,12 @@ bool offline_search_focused(MapsApp const& app) {
 
 } // namespace
 
+bool is_space_bar(Key const& key) {
+  auto const* text = std::get_if<std::string>(&key.key);
+  return (text != nullptr && *text == " ") || (std::holds_alternative<NamedKey>(key.key) &&
+                                               std::get<NamedKey>(key.key) == NamedKey::Space);
+}
+
 std::vector<SemanticControl> focus_order(MapsApp const& app) {
   auto controls = current_semantic_controls(app);
   std::erase_if(controls,
@@ -280,7 +286,9 @@ std::string current_focus_id(MapsApp const& app) {
 bool focus_key(MapsApp& app, zarn_ui::State* state, Key const& key) {
   auto const* named = std::get_if<NamedKey>(&key.key);
   if (named == nullptr) {
-    return false;
+    // The window delivers the space bar as typed text.
+    return is_space_bar(key) &&
+           focus_key(app, state, Key{key.pressed, NamedKey::Space, key.modifiers});
   }
   bool const text_focused = app.search_box.editing || endpoint_editing(app) ||
                             (app.offline_panel.open && offline_search_focused(app));
@@ -306,6 +314,9 @@ bool focus_key(MapsApp& app, zarn_ui::State* state, Key const& key) {
 }
 
 void refresh_focus_rect(MapsApp& app) {
+  if (!app.focus_visible) {
+    return; // no ring to place; pointer moves stay cheap
+  }
   std::string const id = current_focus_id(app);
   app.focus_rect.reset();
   if (id.empty()) {

@@ -33,8 +33,11 @@ std::string current_focus_id(MapsApp const& app);
 /// recents, journeys). True when taken; other keys are left to the global keys.
 bool focus_key(MapsApp& app, zarn_ui::State* state, zarn_ui::Key const& key);
 
-/// Keeps the ring's rectangle on the focused control as the last frame placed it; none when the
-/// control is gone.
+/// The space bar, as a named key or as the text the window types for it.
+bool is_space_bar(zarn_ui::Key const& key);
+
+/// Keeps the ring's rectangle on the focused control as the last frame placed it, while the ring
+/// shows; none when the control is gone.
 void refresh_focus_rect(MapsApp& app);
 
 } // namespace maps

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <string_view>
 #include <variant>
 
@@ -15,7 +14,6 @@
 #include "app/search.h"
 #include "base/utf8.h"
 #include "draw/chrome_draw.h"
-#include "draw/markers.h"
 #include "draw/side_panel_draw.h"
 #include "input/focus.h"
 #include "input/perform_ui_action.h"
@@ -49,10 +47,6 @@ Rect grown(Rect const& r, double by) {
 
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
-double distance(Point a, Point b) {
-  return std::hypot(a.x - b.x, a.y - b.y);
 }
 
 Point logical(double x, double y, double scale) {
@@ -407,6 +401,15 @@ private:
     }
     if (app_.overflow_menu.is_open()) {
       app_.focus_visible = true;
+      if (std::holds_alternative<std::string>(key.key) && is_space_bar(key)) {
+        // The menu chooses with the space bar, which the window delivers as typed text.
+        Event const space{Key{true, NamedKey::Space, key.modifiers}};
+        if (auto const chosen = zarn_ui::widget::deliver_menu_event(app_.overflow_menu, space,
+                                                                    modifiers_, scale_)) {
+          run_overflow_menu_item(app_, *chosen);
+        }
+        return true;
+      }
       run_chosen_menu_item();
       if (!app_.overflow_menu.is_open()) {
         app_.focus_id = "maps.overflow"; // the menu gives the focus back to its button
@@ -604,44 +607,6 @@ void after_event(MapsApp& app) {
 }
 
 } // namespace
-
-std::optional<std::string> place_marker_at(MapsApp const& app, Point p) {
-  auto const projection = app.viewport_projection();
-  std::optional<std::string> best;
-  double best_distance = std::numeric_limits<double>::infinity();
-  for (auto const& place : app.model.places) {
-    bool const selected = app.model.selected == place.id;
-    Point const tip = project_point(projection, place.pos.lat, place.pos.lon);
-    Point const head{tip.x, tip.y - (selected ? 30.0 : 22.0)};
-    double const d = distance(head, p);
-    if (std::isfinite(d) && d <= (selected ? 18.0 : 14.0) && d < best_distance) {
-      best_distance = d;
-      best = place.id;
-    }
-  }
-  return best;
-}
-
-std::optional<std::string> poi_marker_at(MapsApp const& app, Point p) {
-  auto const projection = app.viewport_projection();
-  double const base_reach = app.model.zoom >= 16.0 ? 9.0 : 4.5;
-  std::optional<std::string> best;
-  double best_distance = std::numeric_limits<double>::infinity();
-  for (std::size_t const i : visible_poi_indices(app)) {
-    if (i >= app.nearby_pois.size()) {
-      continue;
-    }
-    Poi const& poi = app.nearby_pois[i];
-    bool const selected = app.selected_poi == poi.id;
-    double const reach = base_reach + (selected ? 4.0 : 0.0) + 6.0;
-    double const d = distance(project_point(projection, poi.pos.lat, poi.pos.lon), p);
-    if (std::isfinite(d) && d <= reach && d < best_distance) {
-      best_distance = d;
-      best = poi.id;
-    }
-  }
-  return best;
-}
 
 void MapsApp::handle_event(zarn_ui::Event const& event, zarn_ui::Modifiers modifiers,
                            zarn_ui::State* state, double scale, bool& handled) {

@@ -13,6 +13,7 @@
 #include "app/overflow_menu.h"
 #include "app/search.h"
 #include "draw/chrome_draw.h"
+#include "draw/map_layers.h"
 #include "draw/suggestion_rows.h"
 #include "endpoint_editor/endpoint_editor.h"
 #include "input/control_specs.h"
@@ -22,6 +23,7 @@
 #include "platform/launch/state.h"
 #include "platform/widgets/modal_dialog.h"
 #include "search_box/search_box.h"
+#include "ui/format.h"
 
 namespace maps {
 
@@ -134,14 +136,35 @@ bool set_field_text(MapsApp& app, std::string_view id, std::string const& text) 
   return false;
 }
 
+/// The map does not show: the sheet or the offline panel covers it, or it has no area.
+bool map_rect_covered(MapsApp const& app) {
+  return attribution_sheet_open(app.attribution_sheet) || app.offline_panel.open ||
+         app.map_rect.is_empty();
+}
+
 /// The painted headings and lines, then the status line: a status bar whose new texts are
 /// announced, present while the status is meant to be seen (also when the window had no room to
 /// paint it).
 void append_text_nodes(MapsApp const& app, std::vector<AccessNode>& children) {
   for (auto const& t : app.drawn_texts) {
     AccessNode node = AccessNode{}.with_name(t.text).with_bounds(t.rect);
+    if (!t.id.empty()) {
+      node = std::move(node).with_id(t.id);
+    }
     node.role = t.heading ? zarn_ui::access::ROLE_HEADING : zarn_ui::access::ROLE_LABEL;
     children.push_back(std::move(node));
+  }
+  // The scale bar, where the map's overlays paint it.
+  if (!map_rect_covered(app)) {
+    ScaleBar const bar = scale_bar_label(app.model.center.lat, app.model.zoom, SCALE_BAR_MAX_PX);
+    double const right = scale_bar_right(app);
+    double const y = app.window_rect_.y1 - 26.0;
+    AccessNode scale =
+        AccessNode{}
+            .with_name("Scale: " + bar.label)
+            .with_bounds({right - bar.length_px - 8.0, y - 4.0, right + 8.0, y + 14.0});
+    scale.role = zarn_ui::access::ROLE_LABEL;
+    children.push_back(std::move(scale));
   }
   if (!status_pill_shown(app.model.status, app.model.status_kind, app.jobs_in_flight)) {
     return;
@@ -393,6 +416,7 @@ zarn_ui::access::AccessPresentation MapsApp::access_presentation() const {
   out.lists.push_back({"maps.recent:", "Recent searches"});
   out.lists.push_back({"maps.place:", "Places"});
   out.lists.push_back({"maps.poi:", "Nearby places"});
+  out.lists.push_back({"maps.step:", "Route steps"});
   // The map is the window's picture while nothing covers it: the sheet replaces the tree and the
   // offline panel lists its own controls.
   if (attribution_sheet_open(attribution_sheet) || offline_panel.open || map_rect.is_empty()) {

@@ -144,6 +144,7 @@ struct DrawnText {
   std::string text;
   zarn_ui::Rect rect;
   bool heading = false;
+  std::string id; // for a row of a list ("maps.step:2"); empty for a text on its own
   bool operator==(DrawnText const&) const = default;
 };
 
