@@ -45,7 +45,7 @@ TEST_P(FuzzSeeds, TargetRunsOverItsSeeds) {
 TEST_P(FuzzSeeds, TargetRefusesShortInputsQuietly) {
   // The prefixes of these bytes, from none to all six: no reader may abort on them, and each
   // refuses them except where taking them is the reader's design.
-  std::uint8_t const bytes[] = {0x00, 0xff, '{', '[', '"', 0x80};
+  static constexpr std::uint8_t bytes[] = {0x00, 0xff, '{', '[', '"', 0x80};
   struct Accepting {
     std::string_view target;
     std::array<bool, std::size(bytes) + 1> accepted;
