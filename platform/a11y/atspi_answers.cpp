@@ -71,6 +71,7 @@ constexpr char XML[] = R"xml(<node>
   <method name="GetStringAtOffset"><arg direction="in" name="offset" type="i"/><arg direction="in" name="granularity" type="u"/><arg direction="out" type="s"/><arg direction="out" name="startOffset" type="i"/><arg direction="out" name="endOffset" type="i"/></method>
   <method name="SetCaretOffset"><arg direction="in" name="offset" type="i"/><arg direction="out" type="b"/></method>
   <method name="GetNSelections"><arg direction="out" type="i"/></method>
+  <method name="GetSelection"><arg direction="in" name="selectionNum" type="i"/><arg direction="out" name="startOffset" type="i"/><arg direction="out" name="endOffset" type="i"/></method>
 </interface>
 <interface name="org.a11y.atspi.EditableText">
   <method name="SetTextContents"><arg direction="in" name="newContents" type="s"/><arg direction="out" type="b"/></method>
@@ -402,8 +403,17 @@ CallAnswer text_call(ExportedNode const& node, std::string_view method, GVariant
   if (method == "SetCaretOffset") {
     return reply(g_variant_new("(b)", FALSE)); // the caret follows the keyboard only
   }
+  bool const selected = node.selection_start < node.selection_end;
   if (method == "GetNSelections") {
-    return reply(g_variant_new("(i)", 0));
+    return reply(g_variant_new("(i)", selected ? 1 : 0));
+  }
+  if (method == "GetSelection") {
+    std::int32_t index = 0;
+    g_variant_get(params, "(i)", &index);
+    if (index != 0 || !selected) {
+      return reply(g_variant_new("(ii)", 0, 0));
+    }
+    return reply(g_variant_new("(ii)", node.selection_start, node.selection_end));
   }
   return fail(ERROR_UNKNOWN_METHOD, "no such method");
 }

@@ -77,7 +77,13 @@ struct Flattener {
       out.text = *node.text;
       auto const count = base::utf8::length(*node.text);
       out.character_count = static_cast<std::int32_t>(std::min<std::size_t>(count, INT32_MAX));
-      out.caret = static_cast<std::int32_t>(std::min<std::size_t>(node.caret, out.character_count));
+      auto const clamped = [&](std::size_t at) {
+        return static_cast<std::int32_t>(
+            std::min<std::size_t>(at, static_cast<std::size_t>(out.character_count)));
+      };
+      out.caret = clamped(node.caret);
+      out.selection_start = clamped(std::min(node.selection_start, node.selection_end));
+      out.selection_end = clamped(std::max(node.selection_start, node.selection_end));
     }
     if (node.bounds) {
       Rect const& b = *node.bounds;
@@ -415,6 +421,10 @@ std::vector<TreeEvent> tree_changes(ExportedTree const& before, ExportedTree con
                        0,
                        TreeEvent::Data::None,
                        {}});
+      }
+      if (was.selection_start != now.selection_start || was.selection_end != now.selection_end) {
+        out.push_back(
+            {now.path, EVENT_OBJECT, "TextSelectionChanged", "", 0, 0, TreeEvent::Data::None, {}});
       }
     }
     static constexpr std::pair<std::uint32_t, char const*> TRACKED[] = {

@@ -34,6 +34,8 @@ struct ExportedNode {
   std::vector<access::AccessAction> actions; // those the Action interface offers
   std::optional<std::string> text;           // a text field's content: it offers the Text interface
   std::int32_t caret = 0;                    // in characters (code points)
+  std::int32_t selection_start = 0;          // the selected run, in characters; none when equal
+  std::int32_t selection_end = 0;
   std::int32_t character_count = 0;
   bool live = false; // its new texts are announced
 

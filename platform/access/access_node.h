@@ -67,6 +67,9 @@ struct AccessNode {
   /// none for nodes that hold no text.
   std::optional<std::string> text;
   std::size_t caret = 0;
+  /// The selected run of a text field, in code points; empty when both ends are equal.
+  std::size_t selection_start = 0;
+  std::size_t selection_end = 0;
 
   /// Sets both id members and the numeric id.
   AccessNode with_id(std::string_view id_text) &&;

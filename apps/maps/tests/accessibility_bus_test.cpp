@@ -78,11 +78,12 @@ private:
   std::atomic<double>& zoom_;
 };
 
-void push_key(SDL_Keycode sym) {
+void push_key(SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
   for (Uint32 const type : {SDL_KEYDOWN, SDL_KEYUP}) {
     SDL_Event e{};
     e.type = type;
     e.key.keysym.sym = sym;
+    e.key.keysym.mod = mod;
     SDL_PushEvent(&e);
   }
 }
@@ -479,6 +480,23 @@ TEST_F(AccessibilityBus, TheRouteEndpointFieldsReadAsTextAndTheFocusFollowsTheUs
   EXPECT_TRUE(done);
   EXPECT_EQ(text_of(*dest), "Marienplatz");
   EXPECT_TRUE(focus_from(*dest)) << "the field whose text was set is not the focus";
+
+  // What the user selects in the field is the Text interface's selection.
+  push_key(SDLK_LEFT);
+  push_key(SDLK_HOME, KMOD_LSHIFT);
+  auto const selection = [&] {
+    GVariant* v = session.call(*dest, a11y::IFACE_TEXT, "GetSelection", g_variant_new("(i)", 0));
+    std::pair<gint32, gint32> run{-1, -1};
+    if (v) {
+      g_variant_get(v, "(ii)", &run.first, &run.second);
+      g_variant_unref(v);
+    }
+    return run;
+  };
+  EXPECT_TRUE(session.wait_for([&] {
+    return selection() == std::pair<gint32, gint32>{0, 10};
+  })) << selection().first
+      << ".." << selection().second;
 
   // A text longer than a field holds is refused, and the field keeps its text.
   std::string const book(zarn_ui::access::MAX_TEXT_FIELD_CHARS + 1, 'b');

@@ -12,6 +12,7 @@
 #include "app/offline.h"
 #include "app/overflow_menu.h"
 #include "app/search.h"
+#include "base/utf8.h"
 #include "draw/chrome_draw.h"
 #include "draw/map_layers.h"
 #include "draw/suggestion_rows.h"
@@ -277,8 +278,12 @@ std::optional<AccessNode> maps_accessibility_tree(MapsApp const& app) {
   for (auto const& c : current_semantic_controls(app)) {
     children.push_back(control_node(c));
     if (auto const* input = field_input(app, c.id)) {
+      std::string_view const text = input->text();
+      auto const [from, to] = input->selection();
       children.back().text = input->text();
       children.back().caret = input->caret_index();
+      children.back().selection_start = base::utf8::length(text.substr(0, from));
+      children.back().selection_end = base::utf8::length(text.substr(0, to));
     }
     if (!focus_placed && !focus.empty() && c.id == focus) {
       children.back().focused = focus_placed = true;
