@@ -1,7 +1,7 @@
 #pragma once
 // What the window benchmarks share: a private X server when Xvfb is installed (else SDL's
-// dummy driver), a closed port on 127.0.0.1 for a start without network, CPU time, medians,
-// and the "metric NAME VALUE" lines scripts/bench reads.
+// dummy driver), a private session bus when none is set, a closed port on 127.0.0.1 for a start
+// without network, CPU time, medians, and the "metric NAME VALUE" lines scripts/bench reads.
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -69,6 +69,51 @@ public:
 private:
   pid_t pid_ = -1;
   std::string name_ = "SDL dummy driver";
+};
+
+/// A session bus of its own for the benchmark's windows (a plain start takes its name there and
+/// asks it for the desktop settings and the accessibility bus), when none is set and dbus-daemon
+/// is installed; it ends with the benchmark.
+class PrivateSessionBus {
+public:
+  PrivateSessionBus() {
+    if (getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr ||
+        access("/usr/bin/dbus-daemon", X_OK) != 0) {
+      return;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) {
+      return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      std::string const fd = std::to_string(fds[1]);
+      execl("/usr/bin/dbus-daemon", "dbus-daemon", "--session", "--nofork", "--print-address",
+            fd.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    char buf[512] = {};
+    ssize_t const n = read(fds[0], buf, sizeof buf - 1);
+    close(fds[0]);
+    if (n > 0) {
+      std::string address(buf, static_cast<std::size_t>(n));
+      address.erase(address.find_last_not_of("\n") + 1);
+      setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    }
+  }
+  ~PrivateSessionBus() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  PrivateSessionBus(PrivateSessionBus const&) = delete;
+  PrivateSessionBus& operator=(PrivateSessionBus const&) = delete;
+
+private:
+  pid_t pid_ = -1;
 };
 
 /// A port on 127.0.0.1 that nothing listens on: connections to it are refused at once.

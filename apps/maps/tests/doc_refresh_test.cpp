@@ -1,5 +1,6 @@
 // The refresh after the application's own action reads only what the action wrote; it must
-// leave the live model exactly as the full refresh would.
+// leave the live model as the full refresh would, except that of the places it takes over only
+// those the action named.
 
 #include <gtest/gtest.h>
 
@@ -89,7 +90,8 @@ TEST(DocRefreshAfterAction, ReadsOnlyTheWrittenFieldsAndEndsAsTheFullRefresh) {
       live.origin = LatLon{9, 9};
       live.dest_name = "picked on the map";
       live.route = route_to(40);
-      live.places.push_back(new_place("live", "Live only", PlaceCategory::Other, 0, 0, ""));
+      Place const live_only = new_place("live", "Live only", PlaceCategory::Other, 0, 0, "");
+      live.places.push_back(live_only);
       if (from_outside) {
         zd::Document other = doc.fork();
         (void)apply_action_to_doc(MapsAction{MapsAction::CommitSearch{"from elsewhere"}}, other);
@@ -109,6 +111,12 @@ TEST(DocRefreshAfterAction, ReadsOnlyTheWrittenFieldsAndEndsAsTheFullRefresh) {
       ASSERT_TRUE(apply_action_to_doc(action, full_doc));
       ASSERT_TRUE(
           refresh_model_from_doc(full_doc, full_live, full_baseline, fields_written_by(action)));
+      // An action on named places takes over those places only (copying thousands of places
+      // for one change would cost a frame): a live-only place it did not name stays, unless the
+      // document changed from outside and everything was read again.
+      if (ids && !from_outside) {
+        full_live.places.push_back(live_only);
+      }
       EXPECT_EQ(live, full_live);
       EXPECT_EQ(baseline.copied, full_baseline.copied);
       // The copy it keeps is what the document holds.

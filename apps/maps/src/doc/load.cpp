@@ -255,6 +255,27 @@ bool refresh_places_by_id(Document const& doc, ObjId const& root, std::span<std:
   return true;
 }
 
+/// The live places take the stored value of each of `ids` (`stored` sorted by id, as
+/// refresh_places_by_id keeps it): replaced, inserted where the stored list has it, or removed.
+void take_places_by_id(std::vector<Place>& live, std::vector<Place> const& stored,
+                       std::span<std::string const> ids) {
+  for (auto const& id : ids) {
+    auto const at = std::lower_bound(stored.begin(), stored.end(), id,
+                                     [](Place const& p, std::string const& k) { return p.id < k; });
+    bool const present = at != stored.end() && at->id == id;
+    auto const mine =
+        std::find_if(live.begin(), live.end(), [&](Place const& p) { return p.id == id; });
+    if (present && mine != live.end()) {
+      *mine = *at;
+    } else if (present) {
+      auto const index = std::min(static_cast<std::size_t>(at - stored.begin()), live.size());
+      live.insert(live.begin() + static_cast<std::ptrdiff_t>(index), *at);
+    } else if (mine != live.end()) {
+      live.erase(mine);
+    }
+  }
+}
+
 MapModel read_schema(Document const& doc, ObjId const& root, bool* keyed_by_id = nullptr) {
   MapModel model = default_map_model();
   bool const keyed = read_fields(doc, root, FieldSet::all(), model);
@@ -265,7 +286,9 @@ MapModel read_schema(Document const& doc, ObjId const& root, bool* keyed_by_id =
 }
 
 template <class T> void take(T& live, T const& loaded, T const* previous, bool forced) {
-  if (forced || previous == nullptr || !(*previous == loaded)) {
+  // The previous copy may be the loaded value itself: equal without comparing thousands of
+  // places.
+  if (forced || previous == nullptr || (previous != &loaded && !(*previous == loaded))) {
     live = loaded;
   }
 }
@@ -388,6 +411,10 @@ bool refresh_written_fields(Document& doc, MapModel& live, DocBaseline& baseline
       written.has(F::Mode) || written.has(F::Route) || written.has(F::Transit);
   MapModel const* previous = &copied;
   MapModel before_ends;
+  // Whether the places the action named can be taken over one by one; with nothing written
+  // the copy holds them already.
+  bool by_id =
+      heads == before && written.has(F::Places) && place_ids && baseline.places_keyed_by_id;
   if (heads != before) {
     FieldSet reread = written;
     if (moves_endpoints) {
@@ -401,12 +428,19 @@ bool refresh_written_fields(Document& doc, MapModel& live, DocBaseline& baseline
     if (written.has(F::Places) && place_ids && baseline.places_keyed_by_id &&
         refresh_places_by_id(doc, *root, *place_ids, copied.places)) {
       reread = FieldSet::from_bits(reread.bits & ~FieldSet(F::Places).bits);
+      by_id = true;
     }
     bool const keyed = read_fields(doc, *root, reread, copied);
     if (reread.has(F::Places)) {
       baseline.places_keyed_by_id = keyed;
     }
     baseline.heads = std::move(heads);
+  }
+  if (by_id) {
+    // The live places take over the places written, not a copy of every place: with thousands
+    // saved, one change would otherwise copy them all.
+    take_places_by_id(live.places, copied.places, *place_ids);
+    written = FieldSet::from_bits(written.bits & ~FieldSet(ModelField::Places).bits);
   }
   copy_fields(live, copied, &copied, written);
   if (previous != &copied) {

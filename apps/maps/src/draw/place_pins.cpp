@@ -222,10 +222,14 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
     return;
   }
 
-  double const left = projection.world_x - projection.screen_x; // world x of screen x = 0
-  double const top = projection.world_y - projection.screen_y;
+  // The tiles stand on whole pixels: a pin may sit up to half a pixel off the map, but a view
+  // moved by a fraction of a pixel reuses the tiles instead of painting them again at a new
+  // offset.
+  double const left = std::round(projection.world_x - projection.screen_x);
+  double const top = std::round(projection.world_y - projection.screen_y);
   std::string const base_key =
-      fmt::format("place-pins|{}|{}|{:x}", zoom, set->version, colors_hash(colors));
+      fmt::format("place-pins|{}|{}|{:x}|{}", zoom, set->version, colors_hash(colors),
+                  layer.badge_text_size); // the badges follow the text scale
   for (std::int64_t r = tile_of(top + map_area.y0); r <= tile_of(top + map_area.y1); ++r) {
     for (std::int64_t c = tile_of(left + map_area.x0); c <= tile_of(left + map_area.x1); ++c) {
       auto const it = set->tiles.find(tile_key(c, r));

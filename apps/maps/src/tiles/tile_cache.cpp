@@ -446,6 +446,9 @@ std::optional<std::uint64_t> TileCache::disk_usage_or_measure() {
     disk_ledger->measure();
     return std::nullopt;
   }
+  if (disk_measuring) {
+    return std::nullopt;
+  }
   if (!disk_usage_tx) {
     auto [tx, rx] = base::channel<std::uint64_t>();
     rx.wake_ui_on_send();
@@ -456,6 +459,7 @@ std::optional<std::uint64_t> TileCache::disk_usage_or_measure() {
     std::thread([tx = *disk_usage_tx, dir = cache_root.value_or(cache_dir)] {
       (void)tx.send(cache_disk_usage(dir));
     }).detach();
+    disk_measuring = true;
   } catch (std::system_error const&) {
     (void)disk_usage_tx->send(0); // no thread to measure with: the panel shows nothing cached
   }
@@ -471,6 +475,7 @@ std::optional<std::uint64_t> TileCache::take_disk_usage() {
     auto next = disk_usage_rx->try_recv();
     if (auto* bytes = std::get_if<std::uint64_t>(&next)) {
       latest = *bytes;
+      disk_measuring = false;
       continue;
     }
     return latest;

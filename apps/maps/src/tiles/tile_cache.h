@@ -139,6 +139,8 @@ struct TileCache {
   /// Sizes measured off this thread, as they arrive (the channel is made on first use).
   std::optional<base::Receiver<std::uint64_t>> disk_usage_rx;
   std::optional<base::Sender<std::uint64_t>> disk_usage_tx;
+  /// A measurement without a ledger runs: another is not started before it answered.
+  bool disk_measuring = false;
   /// The areas last handed to the ledger as kept.
   std::vector<DownloadedRegion> kept_regions;
   base::Clock const* clock = &base::system_clock();

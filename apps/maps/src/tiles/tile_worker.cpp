@@ -50,7 +50,26 @@ public:
       : replies_(replies), cache_dir_(cache_dir), base_url_(base_url), tile_px_(tile_px), net_(net),
         ledger_(ledger) {}
 
-  bool busy() const { return !running_.empty() || !loads_.empty() || !prefetches_.empty(); }
+  bool busy() const {
+    return !running_.empty() || !loads_.empty() || !prefetches_.empty() || !held_.empty();
+  }
+
+  /// Sends the failures held back once no fetch runs any more, or once the oldest has waited
+  /// FAILURE_HOLD: failures that trickle in one by one (a name lookup that fails tile after tile)
+  /// then wake the window once, not once each. False once replies fail.
+  bool flush_failures() {
+    if (held_.empty() ||
+        (!running_.empty() && std::chrono::steady_clock::now() < held_since_ + FAILURE_HOLD)) {
+      return true;
+    }
+    for (TileReply& reply : held_) {
+      if (!replies_.send(std::move(reply))) {
+        return false;
+      }
+    }
+    held_.clear();
+    return true;
+  }
 
   /// Answers a request from disk, or queues it for the network. False once replies fail.
   bool take(TileRequest const& request) {
@@ -152,9 +171,15 @@ private:
     std::vector<TileRequest::Kind> const askers = std::move(it->second);
     wanted_.erase(it);
     for (TileRequest::Kind const kind : askers) {
-      TileReply reply = !decoded                          ? failure(key, kind, pause)
-                        : kind == TileRequest::Kind::Load ? TileReply::loaded(key, decoded)
-                                                          : TileReply::prefetched(key, true);
+      if (!decoded) {
+        if (held_.empty()) {
+          held_since_ = std::chrono::steady_clock::now();
+        }
+        held_.push_back(failure(key, kind, pause));
+        continue;
+      }
+      TileReply reply = kind == TileRequest::Kind::Load ? TileReply::loaded(key, decoded)
+                                                        : TileReply::prefetched(key, true);
       if (!replies_.send(std::move(reply))) {
         return false;
       }
@@ -199,6 +224,8 @@ private:
   std::deque<TileKey> prefetches_;
   std::unordered_map<std::uint64_t, TileKey> running_;
   std::uint64_t next_tag_ = 0;
+  std::vector<TileReply> held_; // failures not sent yet
+  std::chrono::steady_clock::time_point held_since_;
 };
 
 /// How long the worker waits on its fetches before it looks for new requests again, in case a
@@ -263,7 +290,7 @@ void tile_worker(base::Receiver<TileRequest>& requests, base::Sender<TileReply> 
       }
       break;
     }
-    if (!worker.start_fetches() || !worker.run_fetches(FETCH_WAIT)) {
+    if (!worker.start_fetches() || !worker.run_fetches(FETCH_WAIT) || !worker.flush_failures()) {
       return;
     }
   }

@@ -24,6 +24,8 @@ namespace maps {
 
 /// Total time-out of one tile download.
 inline constexpr std::chrono::seconds TILE_TIMEOUT{15};
+/// Failed downloads are answered together once no download runs, or after this at most.
+inline constexpr std::chrono::milliseconds FAILURE_HOLD{500};
 /// Tile downloads the worker runs at once; more wait their turn.
 inline constexpr std::size_t MAX_TILE_FETCHES = 6;
 /// A tile body or cache file above this is refused.
