@@ -61,14 +61,6 @@ bool SettingsReadings::store(std::string_view ns, std::string_view key, GVariant
     if (g_variant_is_of_type(v, G_VARIANT_TYPE_UINT32)) {
       slot = g_variant_get_uint32(v);
       stored = true;
-    } else if (ns == GNOME_A11Y_INTERFACE && key == "high-contrast" &&
-               g_variant_is_of_type(v, G_VARIANT_TYPE_BOOLEAN)) {
-      gnome_high_contrast = g_variant_get_boolean(v) != FALSE;
-      stored = true;
-    } else if (ns == GNOME_INTERFACE && key == "text-scaling-factor" &&
-               g_variant_is_of_type(v, G_VARIANT_TYPE_DOUBLE)) {
-      text_scaling_factor = g_variant_get_double(v);
-      stored = true;
     }
   };
   if (ns == APPEARANCE && key == "color-scheme") {

@@ -263,14 +263,7 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   auto const item = session.find(*app, a11y::atspi_role::MENU_ITEM, "Attribution");
   ASSERT_TRUE(item) << "the open menu lists no Attribution item";
   // The menu takes the focus on its first item as it opens.
-  EXPECT_TRUE(session.wait_for([&] {
-    for (auto const& e : session.events()) {
-      if (e.member == "Focus" && e.path == item->path) {
-        return true;
-      }
-    }
-    return false;
-  })) << "no focus event from the highlighted menu item";
+  EXPECT_TRUE(focus_from(*item)) << "no focus event from the highlighted menu item";
   EXPECT_TRUE(act(*item));
   std::optional<Ref> dialog;
   ASSERT_TRUE(session.wait_for([&] {
@@ -290,25 +283,11 @@ TEST_F(AccessibilityBus, AScreenReaderFindsZoomsOpensAndClosesTheSheetAndFollows
   // Closing the sheet gives the focus back to the button that opened the menu.
   auto const more_again = session.find(*app, a11y::atspi_role::TOGGLE_BUTTON, "More map options");
   ASSERT_TRUE(more_again);
-  EXPECT_TRUE(session.wait_for([&] {
-    for (auto const& e : session.events()) {
-      if (e.member == "Focus" && e.path == more_again->path) {
-        return true;
-      }
-    }
-    return false;
-  })) << "the focus did not come back to the menu button";
+  EXPECT_TRUE(focus_from(*more_again)) << "the focus did not come back to the menu button";
 
   session.clear_events();
   push_text("/");
-  EXPECT_TRUE(session.wait_for([&] {
-    for (auto const& e : session.events()) {
-      if (e.member == "Focus" && e.path == search->path) {
-        return true;
-      }
-    }
-    return false;
-  })) << "no focus event from the search field";
+  EXPECT_TRUE(focus_from(*search)) << "no focus event from the search field";
   auto const focused = session.states_of(*search);
   EXPECT_NE(std::find(focused.begin(), focused.end(), a11y::atspi_state::FOCUSED), focused.end());
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -52,19 +53,26 @@ std::vector<std::string> split(std::string const& text, char by) {
   return out;
 }
 
-TEST(DesktopFile, PassesDesktopFileValidate) {
-  if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "desktop-file-validate (Debian's desktop-file-utils) is not installed";
+/// Runs a validator over a file; its exit status and all it printed.
+std::pair<int, std::string> run_validator(std::string const& command) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) {
+    return {-1, "could not run " + command};
   }
-  // Warnings count as failures too: the validator prints nothing for a clean file.
-  FILE* pipe = popen(("desktop-file-validate '" + DESKTOP_FILE + "' 2>&1").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
   std::string output;
   char buffer[256];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
     output += buffer;
   }
-  int const status = pclose(pipe);
+  return {pclose(pipe), output};
+}
+
+TEST(DesktopFile, PassesDesktopFileValidate) {
+  if (std::system("command -v desktop-file-validate >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "desktop-file-validate (Debian's desktop-file-utils) is not installed";
+  }
+  // Warnings count as failures too: the validator prints nothing for a clean file.
+  auto const [status, output] = run_validator("desktop-file-validate '" + DESKTOP_FILE + "'");
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
   EXPECT_EQ(output, "");
 }
@@ -74,14 +82,7 @@ TEST(DesktopFile, MetainfoPassesAppstreamValidateAndNamesTheDesktopFile) {
     GTEST_SKIP() << "appstreamcli (Debian's appstream) is not installed";
   }
   std::string const metainfo = std::string(MAPS_DATA_DIR) + "/test.zarn.maps.metainfo.xml";
-  FILE* pipe = popen(("appstreamcli validate --no-net '" + metainfo + "' 2>&1").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    output += buffer;
-  }
-  int const status = pclose(pipe);
+  auto const [status, output] = run_validator("appstreamcli validate --no-net '" + metainfo + "'");
   // Errors and warnings fail the validation; pedantic notes and infos do not.
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
   std::ifstream in(metainfo);

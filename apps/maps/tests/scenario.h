@@ -162,16 +162,7 @@ public:
 
 private:
   static MapsApp launch(std::vector<std::string> const& switches) {
-    zarn_ui::launch::LaunchArgs args;
-    for (auto const& s : switches) {
-      auto const eq = s.find('=');
-      if (eq == std::string::npos) {
-        args.switches.insert(s);
-      } else {
-        args.options.emplace(s.substr(0, eq), s.substr(eq + 1));
-      }
-    }
-    return app_from_launch_args(args);
+    return app_from_switches(switches);
   }
 
   MapsApp app_;

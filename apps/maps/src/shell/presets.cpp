@@ -136,6 +136,19 @@ void apply_error_preset(MapsApp& app) {
              StatusKind::Error);
 }
 
+MapsApp app_from_switches(std::vector<std::string> const& switches) {
+  zarn_ui::launch::LaunchArgs args;
+  for (auto const& s : switches) {
+    auto const eq = s.find('=');
+    if (eq == std::string::npos) {
+      args.switches.insert(s);
+    } else {
+      args.options.emplace(s.substr(0, eq), s.substr(eq + 1));
+    }
+  }
+  return app_from_launch_args(args);
+}
+
 MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args) {
   MapsApp app = args.has("--empty") ? empty_state_app() : demo_state_app();
   if (args.has("--nav-closed")) {

@@ -3,12 +3,17 @@
 // into the demo states the switches select. Such starts run without network, location or tile
 // worker.
 
+#include <string>
+#include <vector>
+
 #include "app/maps_app.h"
 #include "platform/launch/launch_args.h"
 
 namespace maps {
 
 MapsApp app_from_launch_args(zarn_ui::launch::LaunchArgs const& args);
+/// The same from switches as tests and benchmarks write them: "--name" or "--name=value".
+MapsApp app_from_switches(std::vector<std::string> const& switches);
 MapsApp empty_state_app();
 MapsApp demo_state_app();
 void set_transit_panel(MapsApp& app, bool transit);
