@@ -1,7 +1,8 @@
-// The saved file, version 2: magic, version, the snapshot the document starts from (length-
+// The saved file, version 3: magic, version, the snapshot the document starts from (length-
 // prefixed, empty when it has none), the hashes of snapshot changes that logged changes name as
 // deps, the change log since the snapshot, the heads, and a SHA-256 of everything before.
-// Version 1 files (the change log from the start, the heads and the checksum) still load.
+// Version 2 files (the same, with a snapshot that writes one record per list or text element)
+// and version 1 files (the change log from the start, the heads and the checksum) still load.
 
 #include <new>
 #include <unordered_set>
@@ -18,13 +19,19 @@ namespace {
 
 constexpr std::array<std::uint8_t, 4> MAGIC = {'Z', 'D', 'O', 'C'};
 constexpr std::uint8_t VERSION_FULL_LOG = 1;
-constexpr std::uint8_t VERSION = 2;
+constexpr std::uint8_t VERSION_ELEMENT_SNAPSHOT = 2;
+constexpr std::uint8_t VERSION = 3;
 
 // A save compacts when the change log since the last snapshot takes at least 64 KiB and more
-// than twice the snapshot of the current state. The file then stays under about three times
+// than half the snapshot of the current state. Replaying a change costs several times what
+// restoring the same state from a snapshot does, so a large document starts from its snapshot
+// (one imported in a single change too), and the file stays under about one and a half times
 // what the user has plus 64 KiB, however long the history; small documents keep every change.
 constexpr std::size_t COMPACT_MIN_LOG_BYTES = std::size_t{64} << 10;
-constexpr std::size_t COMPACT_LOG_FACTOR = 2;
+
+bool log_outweighs(std::size_t log_bytes, std::size_t snapshot_bytes) {
+  return log_bytes >= COMPACT_MIN_LOG_BYTES && 2 * log_bytes > snapshot_bytes;
+}
 
 base::Result<void> read_log(detail::State& s, wire::Reader& r) {
   auto n = r.count(2);
@@ -69,7 +76,7 @@ base::Result<Document> Document::load_checked(std::span<std::uint8_t const> byte
     return base::fail("not a document file");
   }
   auto const version = bytes[4];
-  if (version != VERSION && version != VERSION_FULL_LOG) {
+  if (version != VERSION && version != VERSION_ELEMENT_SNAPSHOT && version != VERSION_FULL_LOG) {
     return base::fail(fmt::format("unsupported document version {}", version));
   }
   auto const body = bytes.first(bytes.size() - trailer);
@@ -81,7 +88,7 @@ base::Result<Document> Document::load_checked(std::span<std::uint8_t const> byte
   Document doc;
   auto s = std::make_unique<detail::State>();
   wire::Reader r(body.subspan(header));
-  if (version == VERSION) {
+  if (version != VERSION_FULL_LOG) {
     auto len = r.count();
     if (!len) {
       return corrupt(len.error());
@@ -91,10 +98,17 @@ base::Result<Document> Document::load_checked(std::span<std::uint8_t const> byte
       return corrupt(base.error());
     }
     if (*len > 0) {
-      if (auto restored = detail::restore_snapshot(*s, *base); !restored) {
+      auto const format =
+          version == VERSION ? detail::SnapshotFormat::Runs : detail::SnapshotFormat::Elements;
+      if (auto restored = detail::restore_snapshot(*s, *base, format); !restored) {
         return corrupt("snapshot: " + restored.error());
       }
-      s->base.assign(base->begin(), base->end());
+      // The state keeps its base in the present format, which the next save writes.
+      if (format == detail::SnapshotFormat::Runs) {
+        s->base.assign(base->begin(), base->end());
+      } else {
+        s->base = detail::encode_snapshot(*s);
+      }
     }
     auto known = detail::read_hashes(r);
     if (!known) {
@@ -163,13 +177,12 @@ Bytes encode_file(detail::State const& st, Bytes const& base, bool with_log) {
 bool Document::compaction_due() {
   commit();
   auto& s = *state_;
-  if (s.log_bytes < COMPACT_MIN_LOG_BYTES ||
-      s.log_bytes <= COMPACT_LOG_FACTOR * s.last_snapshot_bytes) {
+  if (!log_outweighs(s.log_bytes, s.last_snapshot_bytes)) {
     // The last measured snapshot stands in for the present one until the log outgrows it.
     return false;
   }
   s.last_snapshot_bytes = detail::encode_snapshot(s).size();
-  return s.log_bytes > COMPACT_LOG_FACTOR * s.last_snapshot_bytes;
+  return log_outweighs(s.log_bytes, s.last_snapshot_bytes);
 }
 
 Bytes Document::save() {

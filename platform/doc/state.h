@@ -397,8 +397,12 @@ inline bool is_covered(State const& s, std::string const& actor, std::uint64_t s
 /// clocks, heads and every object something visible leads to, with conflicting values and
 /// the deleted elements of lists and texts (concurrent inserts may be anchored on them).
 Bytes encode_snapshot(State const& s);
+/// How a snapshot writes the elements of Lists and Texts: a record per element (files of
+/// version 2), or runs of consecutive ops (encode_snapshot's, from version 3 on).
+enum class SnapshotFormat : std::uint8_t { Elements, Runs };
 /// A fresh state holding the snapshot; `self` is set by the caller.
-base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> bytes);
+base::Result<void> restore_snapshot(State& s, std::span<std::uint8_t const> bytes,
+                                    SnapshotFormat format = SnapshotFormat::Runs);
 /// Makes the current state the snapshot and forgets the change log.
 void compact(State& s);
 
