@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
+#include <system_error>
 
 #include <fmt/format.h>
 
@@ -121,10 +123,30 @@ std::optional<PixelSize> usable_display_area() {
   return PixelSize{r.w, r.h};
 }
 
+/// Opens the document on a thread of its own; on the calling thread when none can be started.
+std::future<persist::Persistence> open_in_background(PersistOpener const& open,
+                                                     std::string const& app_id) {
+  try {
+    return std::async(std::launch::async, open, app_id);
+  } catch (std::system_error const&) {
+    return std::async(std::launch::deferred, open, app_id);
+  }
+}
+
 } // namespace
 
 LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
                         WindowOptions options) {
+  // The saved document is read and decoded while the window system starts and the window opens,
+  // which takes as long as decoding a large document; the application gets it before its first
+  // tick. Should this start hand over to a running window, the document was only read. A start
+  // from launch arguments shows demo states: it runs on a document of its own and never writes
+  // the user's.
+  bool const from_args = args.any_declared();
+  std::future<persist::Persistence> opening;
+  if (!from_args && application.persist_open) {
+    opening = open_in_background(application.persist_open, application.app_id);
+  }
   prepare_window_identity(application);
   SdlSession sdl;
   if (!sdl.ok()) {
@@ -186,13 +208,8 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   }
   SDL_StartTextInput();
 
-  // A start from launch arguments shows demo states: it runs on a document of its own and never
-  // writes the user's.
-  bool const from_args = args.any_declared();
   std::unique_ptr<State> state =
-      (!from_args && application.persist_open)
-          ? std::make_unique<State>(application.persist_open(application.app_id))
-          : State::in_memory();
+      opening.valid() ? std::make_unique<State>(opening.get()) : State::in_memory();
 
   AppBox widget;
   if (from_args && application.create_app_from_args) {

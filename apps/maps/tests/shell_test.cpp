@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 #include <spng.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/maps_app.h"
+#include "doc/save.h"
+#include "platform/doc/persist.h"
 #include "platform/launch/launch_args.h"
+#include "platform/launch/state.h"
 #include "shell/launch_record.h"
 #include "shell/presets.h"
 #include "shell/screenshot.h"
@@ -121,6 +126,57 @@ TEST(LaunchRecord, DeclaresTheSwitchesAndTheDefaultWindow) {
   EXPECT_EQ(spec.switches.back(), "--floating-navigation-returned");
   EXPECT_EQ(spec.options, std::vector<std::string>{"--panel"});
   EXPECT_EQ(default_window_size(), (std::pair<std::int32_t, std::int32_t>{1280, 800}));
+}
+
+// The application's start reads the saved places while its window opens, on another thread;
+// its first frame shows them, and a change made to the document before that frame too.
+TEST(LaunchRecord, TheFirstFrameShowsTheDocumentReadWhileTheWindowOpened) {
+  auto const spec = maps_launch_spec();
+  fs::path const data = fs::path(testing::TempDir()) / ("maps-launch-" + std::to_string(getpid()));
+  auto place = [](int i) {
+    Place p = new_place("osm-node-" + std::to_string(i), "Place " + std::to_string(i),
+                        PlaceCategory::Cafe, 48.1 + i * 1e-3, 11.5, "Street " + std::to_string(i));
+    p.saved = true;
+    return p;
+  };
+  struct Case {
+    char const* what;
+    bool change_before_first_frame;
+    std::vector<std::string> ids;
+  } const cases[] = {
+      {"as saved", false, {"osm-node-1", "osm-node-2"}},
+      {"changed before the first frame", true, {"osm-node-1", "osm-node-2", "osm-node-3"}},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(data);
+    {
+      auto saved = zarn_ui::persist::Persistence::open_at({data / spec.app_id, {}, {}, {}});
+      MapModel model = default_map_model();
+      model.places = {place(1), place(2)};
+      save_model_to_doc(saved.document(), model);
+      ASSERT_TRUE(saved.save_now());
+    }
+    ASSERT_EQ(setenv("XDG_DATA_HOME", data.c_str(), 1), 0);
+    auto persistence = spec.persist_open(spec.app_id);
+    unsetenv("XDG_DATA_HOME");
+    if (c.change_before_first_frame) {
+      MapModel model = default_map_model();
+      model.places = {place(1), place(2), place(3)};
+      save_model_to_doc(persistence.document(), model);
+    }
+    auto widget = spec.create_app();
+    auto* app = dynamic_cast<MapsApp*>(widget.get());
+    ASSERT_NE(app, nullptr);
+    zarn_ui::State state(std::move(persistence));
+    app->tick(state);
+    std::vector<std::string> ids;
+    for (Place const& p : app->model.places) {
+      ids.push_back(p.id);
+    }
+    EXPECT_EQ(ids, c.ids);
+  }
+  fs::remove_all(data);
 }
 
 TEST(Presets, PanelValueIsTrimmedAndAsciiLowerCased) {

@@ -105,9 +105,9 @@ void MapsApp::tick_doc(zarn_ui::doc::Document& doc) {
 
   // 7. The document: load or seed it once, then take over what changed in it.
   if (!doc_loaded) {
-    // The first refresh has no baseline: it loads and takes over every persisted field, or
-    // reports that the document holds no map data yet.
-    if (!refresh_model_from_doc(doc, model, doc_baseline)) {
+    // The first refresh takes over every persisted field, or reports that the document holds
+    // no map data yet. The baseline may have been read already, while the window opened.
+    if (!refresh_model_from_doc(doc, model, doc_baseline, FieldSet::all())) {
       save_model_to_doc(doc, model, doc_baseline);
     }
     doc_loaded = true;

@@ -1,8 +1,10 @@
 #include "shell/launch_record.h"
 
 #include <memory>
+#include <optional>
 
 #include "app/maps_app.h"
+#include "doc/load.h"
 #include "platform/doc/persist.h"
 #include "platform/launch/state.h"
 #include "sdk/sdk_integration.h"
@@ -35,13 +37,28 @@ zarn_ui::launch::LaunchSpec maps_launch_spec() {
                           "--floating-navigation-returning",
                           "--floating-navigation-returned"};
   application.options = {"--panel"};
-  application.create_app = build_default_app;
+  // The opener reads the document into the model's persisted fields on its own thread, while
+  // the window opens; the application takes them over at its first tick instead of reading
+  // the document then. The future that hands over the document orders the two.
+  auto read_at_open = std::make_shared<std::optional<DocBaseline>>();
+  application.persist_open = [read_at_open](std::string_view app_id) {
+    auto persistence = zarn_ui::persist::open(app_id);
+    record_baseline(persistence.document(), read_at_open->emplace());
+    return persistence;
+  };
+  application.create_app = [read_at_open]() -> zarn_ui::launch::AppBox {
+    auto app = std::make_unique<MapsApp>(default_maps_app());
+    if (*read_at_open) {
+      app->doc_baseline = std::move(**read_at_open);
+      read_at_open->reset();
+    }
+    return app;
+  };
   application.create_app_from_args = build_app_from_args;
   application.render_shot = maps::render_shot;
   application.register_actions = register_actions;
   application.default_window_size = default_window_size;
   application.minimum_window_size = minimum_window_size;
-  application.persist_open = [](std::string_view app_id) { return zarn_ui::persist::open(app_id); };
   application.action_signatures = published_action_signatures();
   return application;
 }
