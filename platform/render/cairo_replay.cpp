@@ -29,6 +29,8 @@ constexpr double MAX_TILE_SIDE = 4096.0;
 // 1/256, measurably shift antialiased edges), coarse enough that panning by whole pixels, with
 // its floating-point noise, keeps finding the same tiles.
 constexpr double SUBPIXEL_STEPS = 4096.0;
+// Cached tiles inside cached tiles: one level, for sprites inside a layer's tiles.
+constexpr int MAX_TILE_DEPTH = 2;
 
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
@@ -46,7 +48,9 @@ double unit(float v) {
 
 class Replayer {
 public:
-  Replayer(cairo_t* cr, TileSurfaceCache* cache) : cr_(cr), cache_(cache) {
+  /// `depth`: how many cached tiles the commands are drawn inside.
+  Replayer(cairo_t* cr, TileSurfaceCache* cache, int depth = 0)
+      : cr_(cr), cache_(cache), depth_(depth) {
     cairo_save(cr_);
     cairo_get_matrix(cr_, &base_);
   }
@@ -252,13 +256,14 @@ public:
   }
 
 private:
-  /// The tile's content replayed onto `cr` under its current matrix, with no tiles inside.
-  static void replay_content(CachedTileCmd const& cmd, cairo_t* cr) {
+  /// The tile's content replayed onto `cr` under its current matrix. A tile may hold tiles of
+  /// its own (a sprite drawn many times inside it), which hold none.
+  void replay_content(CachedTileCmd const& cmd, cairo_t* cr) const {
     Scene content;
     cmd.content(content);
-    Replayer inner(cr, nullptr);
+    Replayer inner(cr, cache_, depth_ + 1);
     for (auto const& c : content.commands) {
-      if (!std::holds_alternative<CachedTileCmd>(c)) {
+      if (!std::holds_alternative<CachedTileCmd>(c) || depth_ + 1 < MAX_TILE_DEPTH) {
         std::visit(inner, c);
       }
     }
@@ -495,6 +500,7 @@ private:
 
   cairo_t* cr_;
   TileSurfaceCache* cache_;
+  int depth_ = 0;
   cairo_matrix_t base_{};
   double scale_ = 1.0; // of the current matrix: sqrt(|det|)
   std::vector<Layer> layers_;

@@ -75,6 +75,36 @@ TEST(CachedTile, TheCacheShowsWhatDrawingInPlaceShowsAndRecordsTheContentOnce) {
   }
 }
 
+TEST(CachedTile, ATileCopiesTheSpritesInsideItFromTheCache) {
+  // A layer's tile holding one sprite three times, on whole pixels; the sprite holds a tile of
+  // its own, which is one level too deep and never drawn.
+  auto sprites = std::make_shared<int>(0);
+  auto deepest = std::make_shared<int>(0);
+  Scene scene;
+  scene.cached_tile("layer", Rect{10, 20, 138, 148}, Affine::identity(), [=](Scene& out) {
+    for (double const x : {4.0, 40.0, 90.0}) {
+      out.cached_tile("sprite", Rect{0, 0, 24, 30}, Affine::translate(x, 50.0), [=](Scene& in) {
+        ++*sprites;
+        in.fill(FillRule::NonZero, Affine::identity(), Color{0.1f, 0.5f, 0.3f, 1.0f},
+                Circle{{12, 12}, 9.5});
+        in.cached_tile("deeper", Rect{0, 0, 8, 8}, Affine::identity(), [=](Scene& last) {
+          ++*deepest;
+          last.fill(FillRule::NonZero, Affine::identity(), colors::BLACK, Rect{0, 0, 8, 8});
+        });
+      });
+    }
+  });
+  std::vector<std::uint8_t> const direct = render(scene, 1.0, nullptr);
+  EXPECT_EQ(*sprites, 3);
+  TileSurfaceCache cache;
+  std::vector<std::uint8_t> const cached = render(scene, 1.0, &cache);
+  EXPECT_EQ(*sprites, 4); // drawn once into the cache, then copied
+  EXPECT_EQ(cache.renders(), 2u);
+  EXPECT_EQ(*deepest, 0);
+  Difference const d = difference(cached, direct);
+  EXPECT_LE(d.max_channel, 1) << d.pixels;
+}
+
 TEST(CachedTile, NeighboursMeetWithoutASeam) {
   // Two tiles with the same opaque fill, meeting between pixels: no pixel on the seam may let
   // the white ground through.

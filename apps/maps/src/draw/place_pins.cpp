@@ -28,6 +28,8 @@ constexpr float BADGE_TEXT = 9.5f;
 constexpr double BADGE_HEIGHT = 14.0;
 /// What an unselected pin with its badge may cover, relative to its tip.
 constexpr Rect PIN_FOOTPRINT{-11.0, -42.0, 28.0, 4.0};
+/// What an unselected pin without its badge covers (outline, halo and shadow), relative to its tip.
+constexpr Rect PIN_SPRITE{-11.0, -33.0, 11.0, 4.0};
 
 /// Colours the pins are painted in: one per category, then halo, badge fill, badge text.
 using PinColors = std::array<Color, PLACE_CATEGORY_NAMES.size() + 3>;
@@ -68,10 +70,35 @@ Rect badge_rect(Point tip, double label_width) {
   return Rect{cx - w / 2.0, cy - BADGE_HEIGHT / 2.0, cx + w / 2.0, cy + BADGE_HEIGHT / 2.0};
 }
 
-/// One unselected pin of the set, with its badge when it stands for several places.
-void paint_set_pin(Scene& scene, Affine const& t, PinSet const& set, PlacePin const& pin, Point tip,
-                   PinColors const& colors, MapPalette const& palette) {
-  draw_pin(scene, t, palette, tip, colors[static_cast<std::size_t>(pin.category)], false);
+/// An unselected pin as a sprite: drawn once per colour and device scale and copied after that,
+/// which costs a small fraction of stroking and filling its outline again. With its tip on a
+/// whole pixel every pin of a colour finds the same pixels.
+void pin_sprite(Scene& scene, Affine const& t, MapPalette const& palette, Point tip, Color c) {
+  auto const hex = [](Color k) {
+    auto const v = k.to_rgba8();
+    return fmt::format("{:02x}{:02x}{:02x}{:02x}", v.r, v.g, v.b, v.a);
+  };
+  scene.cached_tile(
+      fmt::format("pin|{}|{}", hex(c), hex(palette.marker_halo)), PIN_SPRITE,
+      t * Affine::translate(std::round(tip.x), std::round(tip.y)),
+      [palette, c](Scene& out) { // the sprite's own coordinates start at its corner
+        draw_pin(out, Affine::identity(), palette, Point{-PIN_SPRITE.x0, -PIN_SPRITE.y0}, c, false);
+      });
+}
+
+/// One unselected pin of the set, with its badge when it stands for several places; the pin
+/// itself as a sprite when `sprite`. The tip moves to the nearest whole pixel, so that pins look
+/// the same drawn either way.
+void paint_set_pin(Scene& scene, Affine const& t, PinSet const& set, PlacePin const& pin,
+                   Point exact_tip, PinColors const& colors, MapPalette const& palette,
+                   bool sprite) {
+  Point const tip{std::round(exact_tip.x), std::round(exact_tip.y)};
+  Color const c = colors[static_cast<std::size_t>(pin.category)];
+  if (sprite) {
+    pin_sprite(scene, t, palette, tip, c);
+  } else {
+    draw_pin(scene, t, palette, tip, c, false);
+  }
   if (pin.count < 2) {
     return;
   }
@@ -216,7 +243,7 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
       LatLon const pos = model.places[pin.place].pos;
       Point const tip = project_point(projection, pos.lat, pos.lon);
       if (map_area.contains(tip)) {
-        paint_set_pin(scene, t, *set, pin, tip, colors, palette);
+        paint_set_pin(scene, t, *set, pin, tip, colors, palette, false);
       }
     }
     return;
@@ -246,7 +273,7 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
                             PlacePin const& pin = set->pins[n];
                             paint_set_pin(out, Affine::identity(), *set, pin,
                                           Point{pin.world_x - wx, pin.world_y - wy}, colors,
-                                          palette);
+                                          palette, true);
                           }
                         });
     }
