@@ -70,34 +70,46 @@ Rect badge_rect(Point tip, double label_width) {
   return Rect{cx - w / 2.0, cy - BADGE_HEIGHT / 2.0, cx + w / 2.0, cy + BADGE_HEIGHT / 2.0};
 }
 
-/// An unselected pin as a sprite: drawn once per colour and device scale and copied after that,
-/// which costs a small fraction of stroking and filling its outline again. With its tip on a
-/// whole pixel every pin of a colour finds the same pixels.
-void pin_sprite(Scene& scene, Affine const& t, MapPalette const& palette, Point tip, Color c) {
+/// The sprite keys of the unselected pins, one per category: everything a sprite's pixels
+/// depend on besides the device scale, which the renderer adds.
+using SpriteKeys = std::array<std::string, PLACE_CATEGORY_NAMES.size()>;
+
+SpriteKeys sprite_keys(PinColors const& colors) {
   auto const hex = [](Color k) {
     auto const v = k.to_rgba8();
     return fmt::format("{:02x}{:02x}{:02x}{:02x}", v.r, v.g, v.b, v.a);
   };
+  SpriteKeys keys;
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    keys[k] = fmt::format("pin|{}|{}", hex(colors[k]), hex(colors[PLACE_CATEGORY_NAMES.size()]));
+  }
+  return keys;
+}
+
+/// An unselected pin as a sprite: drawn once per colour and device scale and copied after that,
+/// which costs a small fraction of stroking and filling its outline again. With its tip on a
+/// whole pixel every pin of a colour finds the same pixels.
+void pin_sprite(Scene& scene, Affine const& t, std::string const& key, MapPalette const& palette,
+                Point tip, Color c) {
   scene.cached_tile(
-      fmt::format("pin|{}|{}", hex(c), hex(palette.marker_halo)), PIN_SPRITE,
-      t * Affine::translate(std::round(tip.x), std::round(tip.y)),
+      key, PIN_SPRITE, t * Affine::translate(tip.x, tip.y),
       [palette, c](Scene& out) { // the sprite's own coordinates start at its corner
         draw_pin(out, Affine::identity(), palette, Point{-PIN_SPRITE.x0, -PIN_SPRITE.y0}, c, false);
       });
 }
 
 /// One unselected pin of the set, with its badge when it stands for several places; the pin
-/// itself as a sprite when `sprite`. The tip moves to the nearest whole pixel, so that pins look
-/// the same drawn either way.
+/// itself as a sprite when `sprites` are given. The tip moves to the nearest whole pixel, so
+/// that pins look the same drawn either way.
 void paint_set_pin(Scene& scene, Affine const& t, PinSet const& set, PlacePin const& pin,
                    Point exact_tip, PinColors const& colors, MapPalette const& palette,
-                   bool sprite) {
+                   SpriteKeys const* sprites) {
   Point const tip{std::round(exact_tip.x), std::round(exact_tip.y)};
-  Color const c = colors[static_cast<std::size_t>(pin.category)];
-  if (sprite) {
-    pin_sprite(scene, t, palette, tip, c);
+  auto const k = static_cast<std::size_t>(pin.category);
+  if (sprites != nullptr) {
+    pin_sprite(scene, t, (*sprites)[k], palette, tip, colors[k]);
   } else {
-    draw_pin(scene, t, palette, tip, c, false);
+    draw_pin(scene, t, palette, tip, colors[k], false);
   }
   if (pin.count < 2) {
     return;
@@ -235,7 +247,7 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
   }
   PinColors const colors = pin_colors(theme, palette);
 
-  if (raster == nullptr || !raster->enabled || !raster->zoom_steady) {
+  if (raster == nullptr || !raster->enabled) {
     for (PlacePin const& pin : set->pins) {
       if (pin.place >= model.places.size()) {
         continue;
@@ -243,17 +255,34 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
       LatLon const pos = model.places[pin.place].pos;
       Point const tip = project_point(projection, pos.lat, pos.lon);
       if (map_area.contains(tip)) {
-        paint_set_pin(scene, t, *set, pin, tip, colors, palette, false);
+        paint_set_pin(scene, t, *set, pin, tip, colors, palette, nullptr);
       }
     }
     return;
   }
 
-  // The tiles stand on whole pixels: a pin may sit up to half a pixel off the map, but a view
+  // The view's corner on whole pixels: a pin may sit up to half a pixel off the map, but a view
   // moved by a fraction of a pixel reuses the tiles instead of painting them again at a new
   // offset.
   double const left = std::round(projection.world_x - projection.screen_x);
   double const top = std::round(projection.world_y - projection.screen_y);
+  auto const sprites = std::make_shared<SpriteKeys const>(sprite_keys(colors));
+  // Tiles pay off while the view pans at one zoom: a frame then paints only the tiles it
+  // uncovers. A view at rest (the first frame too) or zooming copies each pin's sprite, which
+  // takes a fraction of the pixels and no memory.
+  bool const panning = raster->zoom_steady && layer.origin && *layer.origin != Point{left, top};
+  layer.origin = Point{left, top};
+  if (!panning) {
+    for (PlacePin const& pin : set->pins) {
+      Point const tip{pin.world_x - left, pin.world_y - top};
+      if (tip.x + PIN_FOOTPRINT.x1 >= map_area.x0 && tip.x + PIN_FOOTPRINT.x0 <= map_area.x1 &&
+          tip.y + PIN_FOOTPRINT.y1 >= map_area.y0 && tip.y + PIN_FOOTPRINT.y0 <= map_area.y1) {
+        paint_set_pin(scene, t, *set, pin, tip, colors, palette, sprites.get());
+      }
+    }
+    return;
+  }
+
   std::string const base_key =
       fmt::format("place-pins|{}|{}|{:x}|{}", zoom, set->version, colors_hash(colors),
                   layer.badge_text_size); // the badges follow the text scale
@@ -268,12 +297,12 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
       Rect const rect{wx - left, wy - top, wx - left + PIN_TILE, wy - top + PIN_TILE};
       std::vector<std::uint32_t> const* members = &it->second;
       scene.cached_tile(fmt::format("{}|{}/{}", base_key, c, r), rect, t,
-                        [set, members, colors, palette, wx, wy](Scene& out) {
+                        [set, members, colors, palette, sprites, wx, wy](Scene& out) {
                           for (std::uint32_t const n : *members) {
                             PlacePin const& pin = set->pins[n];
                             paint_set_pin(out, Affine::identity(), *set, pin,
                                           Point{pin.world_x - wx, pin.world_y - wy}, colors,
-                                          palette, true);
+                                          palette, sprites.get());
                           }
                         });
     }
