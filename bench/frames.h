@@ -92,11 +92,15 @@ public:
   }
 
   std::size_t commands() const { return scene_.commands.size(); }
-  /// The last frame's image commands: each basemap tile drawn is one.
-  std::size_t image_commands() const {
+  /// The last frame's basemap tiles: drawn as images, or kept as pixels between frames.
+  std::size_t basemap_tiles() const {
     std::size_t n = 0;
     for (auto const& command : scene_.commands) {
-      n += std::holds_alternative<zarn_ui::ImageCmd>(command) ? 1 : 0;
+      auto const* kept = std::get_if<zarn_ui::CachedTileCmd>(&command);
+      n += std::holds_alternative<zarn_ui::ImageCmd>(command) ||
+                   (kept && kept->key.starts_with("basemap|"))
+               ? 1
+               : 0;
     }
     return n;
   }
