@@ -1,10 +1,14 @@
 #pragma once
 // Whole frames as the window loop runs them, for the frame benchmarks: tick, layout, drawing the
 // scene and bringing the window's retained frame up to it, with the window's cache of rendered
-// map tiles. Tiles come from a missing folder, so no frame draws basemap imagery.
+// map tiles. Tiles come from a missing folder, so no frame draws basemap imagery, unless a
+// benchmark hands the app a cache of its own (use_tiles).
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -64,6 +68,23 @@ public:
     app_.handle_event(zarn_ui::PointerMoved{p.x, p.y}, {}, state_.get(), 1.0, handled);
   }
 
+  /// Replaces the app's tile cache (a missing folder) with `tiles`.
+  void use_tiles(TileCache tiles) { app_.tiles = std::move(tiles); }
+
+  /// The primary button pressed (`down`) or released at `p`, as the window reports it.
+  void button(zarn_ui::Point p, bool down) {
+    bool handled = false;
+    zarn_ui::PointerButton const e{
+        p.x, p.y, 0, down ? zarn_ui::ButtonState::Pressed : zarn_ui::ButtonState::Released};
+    app_.handle_event(e, {}, state_.get(), 1.0, handled);
+  }
+
+  /// The pointer moved to `p` with the primary button held: a drag once the press was on the map.
+  void drag_to(zarn_ui::Point p) {
+    bool handled = false;
+    app_.handle_event(zarn_ui::PointerMoved{p.x, p.y, true}, {}, state_.get(), 1.0, handled);
+  }
+
   /// Moves the map centre by (dx, dy) screen pixels, as a drag does.
   void pan(double dx, double dy) {
     MapProjection const p = app_.viewport_projection();
@@ -71,6 +92,18 @@ public:
   }
 
   std::size_t commands() const { return scene_.commands.size(); }
+  /// The last frame's basemap tiles: drawn as images, or kept as pixels between frames.
+  std::size_t basemap_tiles() const {
+    std::size_t n = 0;
+    for (auto const& command : scene_.commands) {
+      auto const* kept = std::get_if<zarn_ui::CachedTileCmd>(&command);
+      n += std::holds_alternative<zarn_ui::ImageCmd>(command) ||
+                   (kept && kept->key.starts_with("basemap|"))
+               ? 1
+               : 0;
+    }
+    return n;
+  }
 
 private:
   static MapsApp launch(std::vector<std::string> const& switches) {

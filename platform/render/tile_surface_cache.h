@@ -16,8 +16,11 @@ namespace zarn_ui::render {
 
 class TileSurfaceCache {
 public:
-  /// 48 MiB: two screens of tiles at twice the pixel density of a 1280 × 800 window.
-  static constexpr std::size_t DEFAULT_MAX_BYTES = std::size_t{48} << 20;
+  /// 128 MiB: at twice the pixel density of a 1280 × 800 window, about 16 MiB a screen, the
+  /// basemap's tiles (with the column and row the view reaches into), the traffic or street
+  /// layers' and the pins' over about two screens each. A frame whose tiles do not fit would
+  /// render them all again every frame.
+  static constexpr std::size_t DEFAULT_MAX_BYTES = std::size_t{128} << 20;
 
   explicit TileSurfaceCache(std::size_t max_bytes = DEFAULT_MAX_BYTES) : max_bytes_(max_bytes) {}
   ~TileSurfaceCache() { clear(); }

@@ -1,6 +1,13 @@
 #include "platform/scene/image.h"
 
+#include <atomic>
+
 namespace zarn_ui {
+
+namespace {
+// Tiles are decoded on worker threads.
+std::atomic<std::uint64_t> next_image_id{1};
+} // namespace
 
 SharedImage image_from_rgba(std::span<std::uint8_t const> rgba, std::uint32_t width,
                             std::uint32_t height) {
@@ -11,6 +18,7 @@ SharedImage image_from_rgba(std::span<std::uint8_t const> rgba, std::uint32_t wi
   auto image = std::make_shared<Image>();
   image->width = width;
   image->height = height;
+  image->id = next_image_id.fetch_add(1, std::memory_order_relaxed);
   image->argb.resize(count);
   std::uint8_t const* src = rgba.data();
   std::uint32_t* dst = image->argb.data();

@@ -15,6 +15,9 @@ struct Image {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint32_t> argb; // width * height premultiplied pixels, row-major
+  /// Unique to each image that image_from_rgba made (0 for one built by hand), so a renderer
+  /// may keep pixels derived from the image under it.
+  std::uint64_t id = 0;
 
   std::size_t stride_bytes() const { return static_cast<std::size_t>(width) * 4; }
 };

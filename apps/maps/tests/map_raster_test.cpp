@@ -179,6 +179,104 @@ TEST(MapRaster, TilesShowWhatDirectDrawingShows) {
   }
 }
 
+/// The demo (no places, so only the basemap and traffic come as tiles) with every basemap tile
+/// around its view in memory: a pattern that runs on across the tiles' edges, as a map does.
+MapsApp demo_over_imagery(bool traffic) {
+  MapsApp app = demo_app(traffic);
+  app.model.places.clear();
+  MapProjection const p = app.viewport_projection();
+  for (auto const& placement :
+       visible_tiles(app.model.center, app.model.zoom, ViewRect{-600, -600, 1880, 1400},
+                     ScreenPoint{p.screen_x, p.screen_y})) {
+    std::vector<std::uint8_t> rgba;
+    for (std::uint32_t y = 0; y < 256; ++y) {
+      for (std::uint32_t x = 0; x < 256; ++x) {
+        std::uint32_t const gx = placement.key.x * 256 + x;
+        std::uint32_t const gy = placement.key.y * 256 + y;
+        bool const dark = ((gx + 8) / 16 + (gy + 8) / 16) % 2 != 0;
+        rgba.insert(rgba.end(),
+                    {static_cast<std::uint8_t>(gx * 5 + gy), static_cast<std::uint8_t>(gy * 7),
+                     static_cast<std::uint8_t>(dark ? 180 : 240), 255});
+      }
+    }
+    app.tiles.tiles[placement.key] = zarn_ui::image_from_rgba(rgba, 256, 256);
+    app.tiles.lru.push_back(placement.key);
+  }
+  return app;
+}
+
+TEST(MapRaster, PanningOverImageryScalesEachTileOnce) {
+  // Between zoom levels every tile is drawn scaled; a frame that only pans copies the scaled
+  // pixels kept from the frames before instead of scaling every tile again.
+  MapsApp app = demo_over_imagery(false);
+  ASSERT_NE(app.model.zoom, std::round(app.model.zoom));
+  TileSurfaceCache window;
+  map_layers(app, Theme::light()); // notes the zoom
+  pixels(map_layers(app, Theme::light()), 1.0, &window);
+  EXPECT_GE(window.renders(), 6u * 4u) << "the tiles of the view are kept scaled";
+  std::set<std::string> shown;
+  for (int frame = 0; frame < 5; ++frame) {
+    app.pan(3.0, 2.0);
+    Scene const scene = map_layers(app, Theme::light());
+    pixels(scene, 1.0, &window);
+    std::set<std::string> const keys = all_tile_keys(scene);
+    shown.insert(keys.begin(), keys.end());
+  }
+  // Only the tiles that came into view were scaled.
+  EXPECT_EQ(window.renders(), shown.size());
+}
+
+TEST(MapRaster, ImageryTilesShowWhatDirectDrawingShows) {
+  struct Case {
+    char const* what;
+    bool traffic;
+    double pan_x, pan_y, scale;
+  } const cases[] = {
+      {"the demo", false, 0, 0, 1},
+      {"panned between pixels", false, 37.3, -11.6, 1},
+      {"twice the density, traffic", true, -5.5, 2.25, 2},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::set<int> seam_x, seam_y; // device pixels next to a tile's edge
+    auto view = [&](bool raster) {
+      MapsApp app = demo_over_imagery(c.traffic);
+      app.map_raster.enabled = raster;
+      MapProjection const p = app.viewport_projection();
+      app.model.center = unproject_point(p, p.screen_x + c.pan_x, p.screen_y + c.pan_y);
+      for (auto const& t :
+           visible_tiles(app.model.center, app.model.zoom, ViewRect{0, 0, 1280, 800},
+                         ScreenPoint{p.screen_x, p.screen_y})) {
+        for (int d = -1; d <= 1; ++d) {
+          seam_x.insert(static_cast<int>(std::round(t.x0 * c.scale)) + d);
+          seam_y.insert(static_cast<int>(std::round(t.y0 * c.scale)) + d);
+        }
+      }
+      map_layers(app, Theme::light());
+      return map_layers(app, Theme::light());
+    };
+    TileSurfaceCache cache;
+    std::vector<std::uint8_t> const a = pixels(view(true), c.scale, &cache);
+    std::vector<std::uint8_t> const b = pixels(view(false), c.scale, nullptr);
+    // Drawn directly, a tile's edge between pixels lets the placeholder under it show a little
+    // at the seams; kept tiles meet on whole pixels. Elsewhere the pictures agree.
+    auto const width = static_cast<std::size_t>(1280 * c.scale);
+    int worst = 0;
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      auto const px = static_cast<int>(i / 4 % width);
+      auto const py = static_cast<int>(i / 4 / width);
+      int const diff = std::abs(int{a[i]} - int{b[i]});
+      if (diff != 0 && !seam_x.contains(px) && !seam_y.contains(py)) {
+        worst = std::max(worst, diff);
+        ++differing;
+      }
+    }
+    // Measured: by at most 4 of 255 in a channel, 13 where traffic lines cross tile edges.
+    EXPECT_LE(worst, 16) << differing << " pixels differ";
+  }
+}
+
 /// The demo with `n` saved places strewn over the view (some in crowds).
 MapsApp demo_with_places(std::size_t n) {
   MapsApp app = demo_app(false);

@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
+#include <utility>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "app/maps_app.h"
 #include "base/saturate.h"
@@ -31,6 +35,28 @@ double zoom_width_factor(double zoom) {
 
 Rect placement_rect(TilePlacement const& p) {
   return Rect{p.x0, p.y0, p.x1, p.y1};
+}
+
+/// A whole basemap tile over its placeholder, as pixels the renderer keeps between frames. Each
+/// decoded tile has an image of its own, so the image's id names the pixels.
+/// `side` is the tiles' size at the frame's zoom, the same number in every frame of that zoom
+/// (a placement's width carries the noise of where it lies).
+void keep_tile(Scene& scene, Affine const& t, Rect const& rect, double side,
+               zarn_ui::SharedImage image, Color placeholder) {
+  std::string key = fmt::format("basemap|{}|{}|{},{},{},{}", image->id, side, placeholder.r,
+                                placeholder.g, placeholder.b, placeholder.a);
+  scene.cached_tile(
+      std::move(key), rect, t, [image = std::move(image), placeholder, side](Scene& out) {
+        // One pixel past each edge (the image's edge pixels extended): the
+        // renderer cuts the tile at whole pixels, and a partly covered edge pixel
+        // would let the frame's base show through at the seams.
+        double const px = side / image->width;
+        double const py = side / image->height;
+        Rect const area{-1.0, -1.0, side + 1.0, side + 1.0};
+        Rect const src{-1.0 / px, -1.0 / py, image->width + 1.0 / px, image->height + 1.0 / py};
+        fill_rect(out, Affine::identity(), area, placeholder);
+        out.draw_image_rect(image, area, Affine::identity(), src);
+      });
 }
 
 /// The closed outline of an area: its first point repeated at the end.
@@ -142,20 +168,31 @@ double traffic_width(double zoom, std::uint8_t level) {
 }
 
 bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& tiles,
-                LatLon centre, double zoom, Point anchor, Color placeholder) {
+                LatLon centre, double zoom, Point anchor, Color placeholder, bool keep_pixels) {
   std::vector<TilePlacement> const placements =
       visible_tiles(centre, zoom, ViewRect{map_area.x0, map_area.y0, map_area.x1, map_area.y1},
                     ScreenPoint{anchor.x, anchor.y});
   std::vector<TileKey> missing;
   bool drawn = false;
+  // As visible_tiles sizes them: the integer zoom nearest the frame's, scaled by 2^(zoom - z).
+  int const z = std::clamp(base::saturating_cast<int>(std::round(zoom)), 0, int{MAX_TILE_ZOOM});
+  double const side = 256.0 * std::exp2(zoom - z);
 
   scene.push_layer(map_area, t, 1.0f);
   for (auto const& placement : placements) {
     Rect const rect = placement_rect(placement);
     TileKey const key = placement.key;
+    zarn_ui::SharedImage image = tiles.cached_tile(key);
+    if (image && keep_pixels && image->id != 0 && !rect.is_empty()) {
+      if (!rect.intersect(map_area).is_empty()) {
+        keep_tile(scene, t, rect, side, std::move(image), placeholder);
+      }
+      drawn = true;
+      continue;
+    }
     fill_rect(scene, t, rect, placeholder);
 
-    if (auto image = tiles.cached_tile(key)) {
+    if (image) {
       if (!rect.is_empty()) {
         scene.draw_image_rect(std::move(image), rect, t);
         drawn = true;
@@ -432,8 +469,11 @@ bool draw_map_layers(MapsApp& app, Scene& scene, Affine const& t, TextRenderer c
   if (area.x0 > window.x0) {
     fill_rect(scene, t, Rect{window.x0, window.y0, area.x0, window.y1}, palette.land);
   }
-  bool const imagery =
-      draw_tiles(scene, t, area, app.tiles, app.model.center, app.model.zoom, anchor, palette.land);
+  // At the previous frame's zoom the tiles keep their scaled pixels between frames, as the
+  // vector layers do; while the zoom changes from frame to frame they are drawn directly.
+  bool const keep_pixels = app.map_raster.enabled && app.map_raster.last_zoom == projection.zoom;
+  bool const imagery = draw_tiles(scene, t, area, app.tiles, app.model.center, app.model.zoom,
+                                  anchor, palette.land, keep_pixels);
   bool const network = !imagery && !app.road_network.empty();
   if (!imagery && !network) {
     draw_blank_grid(scene, t, area, app.model.center, app.model.zoom, anchor, palette);

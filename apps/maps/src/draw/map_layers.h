@@ -32,9 +32,12 @@ double traffic_width(double zoom, std::uint8_t level);
 /// The cached tiles covering the map area (the centre drawn at `anchor`, the projection's screen
 /// centre), each over a placeholder fill; a missing tile shows the matching part of a cached
 /// ancestor and any cached children or grandchildren over it, and is requested once the clip is
-/// closed. True when any imagery was drawn.
+/// closed. With `keep_pixels` (the zoom is the previous frame's) a tile in memory that reaches
+/// the map area is recorded with its placeholder as a cached tile, so the renderer scales it
+/// once and copies the pixels while the map pans. True when any imagery was drawn.
 bool draw_tiles(Scene& scene, Affine const& t, Rect const& map_area, TileCache& tiles,
-                LatLon centre, double zoom, Point anchor, Color placeholder);
+                LatLon centre, double zoom, Point anchor, Color placeholder,
+                bool keep_pixels = false);
 
 /// The street network as vectors over a land fill: water, parks, the river, built-up areas,
 /// road casings, roads; lines and areas wholly outside `visible` are left out.
