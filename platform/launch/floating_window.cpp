@@ -323,9 +323,9 @@ void FloatingWindow::hide() {
   shown_ = false;
 }
 
-void FloatingWindow::show_all_next() {
+void FloatingWindow::forget_texture() {
   if (presenter_) {
-    presenter_->show_all_next();
+    presenter_->forget_texture();
   }
 }
 

@@ -51,8 +51,8 @@ public:
   /// paints the card through the application's floating-surface side. Answers whether the
   /// surface's window was sent anything (the card changed, or the window lost its pixels).
   bool after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base);
-  /// The renderers lost their textures: the card's next frame is shown whole.
-  void show_all_next();
+  /// The card window's renderer lost its textures: its next frame fills them again.
+  void forget_texture();
 
   /// Something about the surface changed since the last frame (opened, moved, exposed).
   bool wants_frame() const { return wants_frame_; }

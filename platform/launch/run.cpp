@@ -256,8 +256,8 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
     while (SDL_PollEvent(&event)) {
       redraw = true;
       if (is_render_reset(event)) {
-        presenter.show_all_next();
-        floating.show_all_next();
+        presenter.forget_texture();
+        floating.forget_texture();
         continue;
       }
       if (event.type == SDL_WINDOWEVENT && event.window.windowID == SDL_GetWindowID(sdl.window()) &&

@@ -94,13 +94,16 @@ WindowPixels WindowPresenter::pixels() const {
 
 void WindowPresenter::show_all_next() {
   copy_all_ = true;
+}
+
+void WindowPresenter::forget_texture() {
   if (texture_) {
-    // After a reset the texture's pixels are gone; it is made anew at the next frame.
     SDL_DestroyTexture(texture_);
     texture_ = nullptr;
   }
   texture_w_ = 0;
   texture_h_ = 0;
+  copy_all_ = true;
 }
 
 base::Result<std::vector<render::PixelRect>> WindowPresenter::present(Scene const& scene,

@@ -51,10 +51,12 @@ public:
   /// shows what the window already does.
   base::Result<std::vector<render::PixelRect>> present(Scene const& scene, double scale,
                                                        Color base);
-  /// The window's pixels were lost (see loses_window_pixels), or the renderer lost its textures
-  /// (a device or targets reset): the next frame sends all of the retained frame, even when
-  /// the scene did not change.
+  /// The window's pixels were lost (see loses_window_pixels): the next frame sends all of the
+  /// retained frame, even when the scene did not change.
   void show_all_next();
+  /// The renderer lost its textures (a device or targets reset): the next frame makes the
+  /// texture anew and sends all of the retained frame.
+  void forget_texture();
   /// Whether frames go through a renderer (else the window surface, rectangle by rectangle).
   bool uses_renderer() const { return renderer_ != nullptr; }
 

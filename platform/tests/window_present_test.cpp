@@ -78,7 +78,7 @@ TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
       EXPECT_EQ(at(12, 12), (std::array<int, 3>{0, 0, 255})) << "left of it at scale 2";
       EXPECT_EQ(at(w - 1, h - 1), (std::array<int, 3>{0, 0, 255})) << "the far corner is painted";
       // After a renderer reset the same scene (nothing damaged) must still fill a new texture.
-      presenter.show_all_next();
+      presenter.forget_texture();
       SDL_FillRect(shown, nullptr, SDL_MapRGB(shown->format, 0, 0, 0));
       ASSERT_TRUE(presenter.present(scene, 2.0, base));
       shown = SDL_GetWindowSurface(window);
