@@ -194,6 +194,9 @@ bool FloatingWindow::route_event(SDL_Event const& event, widget::Widget& widget,
   if (!ours) {
     return false;
   }
+  if (event.type == SDL_WINDOWEVENT && loses_window_pixels(event.window) && presenter_) {
+    presenter_->show_all_next();
+  }
   if (!surface || !shown_) {
     return true;
   }
@@ -306,6 +309,7 @@ void FloatingWindow::open_or_move(Rect const& screen, Rect const& frame_rect) {
   }
   if (!shown_) {
     SDL_ShowWindow(window_);
+    presenter_->show_all_next(); // a window shown again lost what it showed
     shown_ = true;
     wants_frame_ = true;
   }
@@ -325,11 +329,11 @@ void FloatingWindow::forget_texture() {
   }
 }
 
-void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base) {
+bool FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base) {
   wants_frame_ = false;
   auto* surface = widget.as_floating_surface_mut();
   if (!surface) {
-    return;
+    return false;
   }
   bool const dragging = widget.is_dragging_surface();
   bool const dropped = was_dragging_ && !dragging;
@@ -345,7 +349,7 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   if (surfaces.empty()) {
     active_ = false;
     hide();
-    return;
+    return false;
   }
   Rect frame_rect = surfaces.front().rect;
   Rect const window = widget.window_rect();
@@ -360,10 +364,10 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
     active_ = false;
     hide();
     wants_frame_ = true;
-    return;
+    return false;
   }
   if (!capable_ || !active_) {
-    return; // the main window keeps painting the card, inside the window
+    return false; // the main window keeps painting the card, inside the window
   }
   Point const origin = main_origin();
   if (shown_ && !dragging && origin != last_main_origin_) {
@@ -383,7 +387,7 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   Rect const shown_frame = dragging ? frame_rect : placed_frame;
   open_or_move(placed, shown_frame);
   if (!shown_) {
-    return;
+    return false;
   }
   report_geometry(*surface, shown_frame,
                   first || (!dragging && placed_frame != surfaces.front().rect));
@@ -397,7 +401,12 @@ void FloatingWindow::after_frame(widget::Widget& widget, widget::DrawCtx const& 
   WindowPixels const px = presenter_->pixels();
   Scene scene;
   surface->draw_nav_card(scene, Affine::translate(-drawn_rect_.x0, -drawn_rect_.y0), ctx);
-  presenter_->present(scene, px.ratio * k_, base);
+  auto const shown = presenter_->present(scene, px.ratio * k_, base);
+  if (!shown) {
+    spdlog::error("card frame: {}", shown.error());
+    return false;
+  }
+  return !shown->empty();
 }
 
 } // namespace zarn_ui::launch

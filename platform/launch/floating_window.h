@@ -1,6 +1,6 @@
 #pragma once
 // The desktop surface of an application's detachable card: a second, borderless SDL window with
-// a renderer of its own. It opens when the application asks for a surface, follows the card
+// a presenter of its own. It opens when the application asks for a surface, follows the card
 // while it is dragged, is kept inside the screen's usable area, and closes when the card goes
 // back into the main window (or the main window closes, with this object).
 //
@@ -48,8 +48,9 @@ public:
 
   /// After the main window's frame: takes the application's surface request, opens, moves or
   /// closes the surface, reports its geometry, hands a card dropped over the window back, and
-  /// paints the card through the application's floating-surface side.
-  void after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base);
+  /// paints the card through the application's floating-surface side. Answers whether the
+  /// surface's window was sent anything (the card changed, or the window lost its pixels).
+  bool after_frame(widget::Widget& widget, widget::DrawCtx const& ctx, Color base);
   /// The card window's renderer lost its textures: its next frame fills them again.
   void forget_texture();
 

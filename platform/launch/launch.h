@@ -71,14 +71,19 @@ struct LaunchSpec {
 int run_or_exit(LaunchSpec const& application, int argc, char const* const* argv);
 
 /// What a window run did, for tests and benchmarks.
+/// Both counts may be read from another thread.
 struct WindowStats {
-  std::atomic<std::uint64_t> frames{0}; // frames drawn; may be read from another thread
-  std::function<void()> on_frame;       // on the UI thread, after each frame was shown
+  /// Frames presented: drawn frames that sent something to a window. A frame that changed
+  /// nothing on screen (a deadline or an answer that left the picture as it was) is no frame.
+  std::atomic<std::uint64_t> frames{0};
+  /// Frames drawn (tick, layout, scene), whether they sent anything or not.
+  std::atomic<std::uint64_t> drawn{0};
+  std::function<void()> on_frame; // on the UI thread, after each presented frame
 };
 
 struct WindowOptions {
-  /// Draws this many frames, then ends; 0: until the window closes. They come back to back,
-  /// without sleeping, except at display rate while the widget animates.
+  /// Draws this many frames (presented or not), then ends; 0: until the window closes. They come
+  /// back to back, without sleeping, except at display rate while the widget animates.
   std::uint64_t max_frames = 0;
   bool session_bus = false; // own the application id on the session bus (a plain start)
   /// Follow the desktop's theme (or ZARN_THEME); off: the light theme.

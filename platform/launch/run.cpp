@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include <fmt/format.h>
+#include <spdlog/spdlog.h>
 
 #include "base/saturate.h"
 #include "platform/launch/desktop_scale.h"
@@ -26,6 +27,7 @@
 #include "platform/launch/window_identity.h"
 #include "platform/launch/window_present.h"
 #include "platform/launch/window_size.h"
+#include "platform/launch/x11_errors.h"
 #include "platform/render/frame_scale.h"
 #include "platform/scene/scene.h"
 #include "platform/text/text_renderer.h"
@@ -88,6 +90,7 @@ public:
     // SIGTERM and SIGINT are ours (QuitSignals): SDL's handlers turn them into a quit event
     // only when something else wakes the loop.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    tolerate_late_wakeups();
     ok_ = SDL_Init(SDL_INIT_VIDEO) == 0;
   }
   ~SdlSession() {
@@ -251,7 +254,7 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
   auto const started = std::chrono::steady_clock::now();
   std::optional<std::chrono::steady_clock::time_point> const run_until =
       options.run_for ? std::optional(started + *options.run_for) : std::nullopt;
-  std::uint64_t frames = 0;
+  std::uint64_t drawn = 0;
   bool running = true;
   // A frame is drawn when something it shows may have changed: the first one, after an event
   // (input, a window change, a wake-up from another thread), when the widget's deadline passed,
@@ -273,6 +276,10 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
         presenter.forget_texture();
         floating.forget_texture();
         continue;
+      }
+      if (event.type == SDL_WINDOWEVENT && event.window.windowID == SDL_GetWindowID(sdl.window()) &&
+          loses_window_pixels(event.window)) {
+        presenter.show_all_next();
       }
       if (floating.route_event(event, *widget, state.get(), scale)) {
         continue; // the card's window: its close hands the card back, nothing more
@@ -326,22 +333,32 @@ LaunchResult run_window(LaunchSpec const& application, LaunchArgs const& args,
       widget->apply_layout(tree, Point{0.0, 0.0}, app_node);
       Scene scene;
       widget->draw_root(scene, Affine::identity(), ctx);
-      presenter.present(scene, scale, theme.surface);
-      floating.after_frame(*widget, ctx, theme.surface);
+      auto const shown = presenter.present(scene, scale, theme.surface);
+      if (!shown) {
+        spdlog::error("frame: {}", shown.error());
+      }
+      // A frame that changed nothing on screen (a deadline or an answer that left the picture
+      // as it was) sends nothing and is not counted as presented.
+      bool const card_shown = floating.after_frame(*widget, ctx, theme.surface);
+      bool const presented = (shown && !shown->empty()) || card_shown;
       // A failed write (or the first success after failures) is told in the next frame.
       bool const save_news = state->after_frame();
       bus.after_frame(*widget, *state);
       access.after_frame(*widget, sdl.window(), frame.logical, ui_scale);
       redraw = save_news;
       animating = widget->needs_frame() || floating.wants_frame();
-      ++frames;
+      ++drawn;
       if (options.stats) {
-        options.stats->frames = frames;
-        if (options.stats->on_frame) {
-          options.stats->on_frame();
+        options.stats->drawn = drawn;
+        if (presented) {
+          ++options.stats->frames;
+          if (options.stats->on_frame) {
+            options.stats->on_frame();
+          }
         }
       }
-      if (options.max_frames && frames >= options.max_frames) {
+      // A counted run counts frames drawn: it ends whether or not they changed anything.
+      if (options.max_frames && drawn >= options.max_frames) {
         break;
       }
     } else {

@@ -19,6 +19,8 @@ namespace {
 constexpr double EDGE_MARGIN = 1.0;
 // Damage over more of the frame than this is painted as one whole frame.
 constexpr double WHOLE_FRAME_SHARE = 0.6;
+// Where commands came or went, changes are told apart one by one up to this many.
+constexpr std::ptrdiff_t MAX_EDITS = 64;
 
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
@@ -300,6 +302,60 @@ private:
   std::vector<Rect> rects_; // no two meet
 };
 
+/// The commands one scene deletes and the other inserts (indices into each).
+struct Edits {
+  std::vector<std::size_t> deleted;  // of `a`
+  std::vector<std::size_t> inserted; // of `b`
+};
+
+/// A shortest edit script (Myers' O((N+M)D) difference) from a[a0, a1) to b[b0, b1), when it
+/// takes at most MAX_EDITS deletions and insertions; nullopt beyond, where telling the changes
+/// apart would cost more than painting them.
+std::optional<Edits> shortest_edits(std::vector<Command> const& a, std::size_t a0, std::size_t a1,
+                                    std::vector<Command> const& b, std::size_t b0, std::size_t b1) {
+  auto const n = static_cast<std::ptrdiff_t>(a1 - a0);
+  auto const m = static_cast<std::ptrdiff_t>(b1 - b0);
+  std::ptrdiff_t const most = std::min<std::ptrdiff_t>(n + m, MAX_EDITS);
+  // v[k + most + 1]: the furthest x on diagonal k (x - y); one copy per edit count, to walk back.
+  std::vector<std::ptrdiff_t> v(static_cast<std::size_t>(2 * most + 3), 0);
+  std::vector<std::vector<std::ptrdiff_t>> trace;
+  auto at = [most](std::ptrdiff_t k) { return static_cast<std::size_t>(k + most + 1); };
+  for (std::ptrdiff_t d = 0; d <= most; ++d) {
+    trace.push_back(v);
+    for (std::ptrdiff_t k = -d; k <= d; k += 2) {
+      std::ptrdiff_t x =
+          (k == -d || (k != d && v[at(k - 1)] < v[at(k + 1)])) ? v[at(k + 1)] : v[at(k - 1)] + 1;
+      std::ptrdiff_t y = x - k;
+      while (x < n && y < m &&
+             same(a[a0 + static_cast<std::size_t>(x)], b[b0 + static_cast<std::size_t>(y)])) {
+        ++x;
+        ++y;
+      }
+      v[at(k)] = x;
+      if (x < n || y < m) {
+        continue;
+      }
+      Edits out;
+      for (std::ptrdiff_t e = d; e > 0; --e) {
+        std::vector<std::ptrdiff_t> const& w = trace[static_cast<std::size_t>(e)];
+        std::ptrdiff_t const kk = x - y;
+        bool const down = kk == -e || (kk != e && w[at(kk - 1)] < w[at(kk + 1)]);
+        std::ptrdiff_t const px = w[at(down ? kk + 1 : kk - 1)];
+        std::ptrdiff_t const py = px - (down ? kk + 1 : kk - 1);
+        if (down) {
+          out.inserted.push_back(b0 + static_cast<std::size_t>(py));
+        } else {
+          out.deleted.push_back(a0 + static_cast<std::size_t>(px));
+        }
+        x = px;
+        y = py;
+      }
+      return out;
+    }
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 std::vector<PixelRect> scene_damage(Scene const& before, Scene const& after, double scale,
@@ -334,8 +390,30 @@ std::vector<PixelRect> scene_damage(Scene const& before, Scene const& after, dou
     }
     return damage.pixels();
   }
-  // Commands came or went: everything between the common ends, provided what follows sits in
-  // the same layers either way.
+  // Commands came or went. When a few drawings did (a tooltip went while a button's hover
+  // changed), only they: the commands kept sit in the same layers in both, as no layer command
+  // came or went.
+  if (auto const edits = shortest_edits(a, head, a_end, b, head, b_end)) {
+    bool const layers_kept = std::none_of(edits->deleted.begin(), edits->deleted.end(),
+                                          [&](std::size_t i) { return is_layer(a[i]); }) &&
+                             std::none_of(edits->inserted.begin(), edits->inserted.end(),
+                                          [&](std::size_t i) { return is_layer(b[i]); });
+    if (layers_kept) {
+      for (std::size_t const i : edits->deleted) {
+        if (!damage.add(a[i], scale)) {
+          return damage.pixels();
+        }
+      }
+      for (std::size_t const i : edits->inserted) {
+        if (!damage.add(b[i], scale)) {
+          break;
+        }
+      }
+      return damage.pixels();
+    }
+  }
+  // Otherwise everything between the common ends, provided what follows sits in the same layers
+  // either way.
   if (!balanced(a, head, a_end) || !balanced(b, head, b_end)) {
     damage.whole();
     return damage.pixels();

@@ -150,6 +150,14 @@ TEST(RetainedFrame, RepaintsWhereTheSceneChangedAndShowsWhatAFullReplayShows) {
          std::get<StrokeCmd>(s.commands.back()).color = colors::BLACK;
        },
        6000},
+      // A tooltip came while a button's hover changed: only the two, not all drawn between.
+      {"a drawing came while another far apart changed",
+       [](Scene& s) {
+         s.commands.insert(s.commands.begin() + 2, FillCmd{FillRule::NonZero, Affine::identity(),
+                                                           colors::BLACK, Rect{200, 10, 210, 20}});
+         std::get<StrokeCmd>(s.commands.back()).color = colors::BLACK;
+       },
+       600},
   };
   for (double const scale : {1.0, 2.0}) {
     int const w = static_cast<int>(W * scale);

@@ -1,5 +1,6 @@
 // The window's frame buffer: the scene reaches the window's pixels at the frame's scale, over
-// the whole drawable, also after the window was resized.
+// the whole drawable, also after the window was resized; only what changed is sent to the
+// window, and all of it again once the window lost its pixels.
 
 #include "platform/launch/window_present.h"
 
@@ -8,7 +9,9 @@
 #include <SDL.h>
 
 #include <array>
+#include <functional>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +84,80 @@ TEST(WindowPresent, TheSceneIsPaintedAtTheFramesScaleOverTheWholeDrawable) {
       shown = SDL_GetWindowSurface(window);
       EXPECT_EQ(at(20, 20), (std::array<int, 3>{255, 0, 0})) << "after a reset";
       EXPECT_EQ(at(w - 1, h - 1), (std::array<int, 3>{0, 0, 255})) << "after a reset";
+    }
+  }
+  SDL_DestroyWindow(window);
+  SDL_Quit();
+}
+
+using Rgb = std::array<int, 3>;
+
+Rgb pixel_at(SDL_Surface const* s, int x, int y) {
+  Uint32 const p = static_cast<Uint32 const*>(s->pixels)[y * s->pitch / 4 + x];
+  Uint8 r = 0, g = 0, b = 0;
+  SDL_GetRGB(p, s->format, &r, &g, &b);
+  return {r, g, b};
+}
+
+TEST(WindowPresent, OnlyWhatChangedIsSentToTheWindow) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+  SDL_Window* window = SDL_CreateWindow("t", 0, 0, 64, 48, SDL_WINDOW_ALLOW_HIGHDPI);
+  ASSERT_NE(window, nullptr) << SDL_GetError();
+  Color const red = Color::from_rgba8(255, 0, 0);
+  Color const base = Color::from_rgba8(0, 0, 255);
+  auto square_at = [&](double x) {
+    Scene scene;
+    scene.fill(FillRule::NonZero, Affine::identity(), red, Rect{x, 8, x + 8, 16});
+    return scene;
+  };
+  Rgb const green{0, 255, 0};
+  struct Case {
+    char const* name;
+    std::function<void(WindowPresenter&)> before; // what happens to the window first
+    double square_x;                              // the next frame's square (it was at 8)
+    int max_area;                                 // of the rectangles sent
+    Rgb far_corner;                               // (63, 47), far from either square
+  } const cases[] = {
+      {"the same scene again", nullptr, 8, 0, green},
+      {"the square moved", nullptr, 40, 2 * 12 * 12, green},
+      {"the window lost its pixels", [](WindowPresenter& p) { p.show_all_next(); }, 8, 64 * 48,
+       Rgb{0, 0, 255}},
+      // Resized and back between two frames: SDL makes a new surface of the old size, which may
+      // lie at the old address, and holds nothing of the frame.
+      {"the window was resized and back",
+       [window](WindowPresenter&) {
+         SDL_SetWindowSize(window, 80, 60);
+         SDL_SetWindowSize(window, 64, 48);
+       },
+       8, 64 * 48, Rgb{0, 0, 255}},
+  };
+  {
+    WindowPresenter presenter(window);
+    ASSERT_FALSE(presenter.uses_renderer()) << "the dummy driver has a window surface";
+    for (auto const& c : cases) {
+      SCOPED_TRACE(c.name);
+      auto const first = presenter.present(square_at(8), 1.0, base);
+      ASSERT_TRUE(first) << first.error();
+      // What the window showed is painted over: whatever the next frame does not send stays.
+      SDL_Surface* shown = SDL_GetWindowSurface(window);
+      SDL_FillRect(shown, nullptr, SDL_MapRGB(shown->format, 0, 255, 0));
+      if (c.before) {
+        c.before(presenter);
+      }
+      auto const sent = presenter.present(square_at(c.square_x), 1.0, base);
+      ASSERT_TRUE(sent) << sent.error();
+      int area = 0;
+      for (render::PixelRect const& r : *sent) {
+        area += r.width * r.height;
+      }
+      EXPECT_LE(area, c.max_area);
+      shown = SDL_GetWindowSurface(window);
+      EXPECT_EQ(pixel_at(shown, 63, 47), c.far_corner);
+      if (c.square_x != 8) {
+        EXPECT_EQ(pixel_at(shown, 44, 12), (Rgb{255, 0, 0})) << "the square where it went";
+        EXPECT_EQ(pixel_at(shown, 12, 12), (Rgb{0, 0, 255})) << "and not where it was";
+      }
     }
   }
   SDL_DestroyWindow(window);

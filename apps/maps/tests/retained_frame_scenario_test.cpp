@@ -1,9 +1,11 @@
 // The window's retained frame through a session: after each step (a hover, typing into the
 // search box, a theme switch, a pan) the frame repainted where the scene changed must show
-// exactly what a full replay of the same scene shows.
+// exactly what a full replay of the same scene shows; once the window settled, a hover repaints
+// only its button.
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -94,6 +96,44 @@ TEST(RetainedFrame, EveryStepOfASessionShowsWhatAFullReplayShows) {
 
   s.drag(Point{900, 450}, Point{860, 420});
   show("the map dragged");
+}
+
+TEST(RetainedFrame, TheMapIsRedrawnFromItsTilesUnaskedSoAHoverRepaintsOnlyTheButton) {
+  // A frame at a new zoom draws the map's layers directly and the next one from cached tiles.
+  // Left to the next input, that switch repaints the whole window for a hover.
+  struct Case {
+    char const* what;
+    std::function<void(test::Session&)> step;
+  } const cases[] = {
+      {"after the start", [](test::Session&) {}},
+      {"after a zoom by the wheel",
+       [](test::Session& s) {
+         s.wheel(Point{900, 450}, 1.0f);
+       }},
+  };
+  for (auto const& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::Session s({}, W, H);
+    // As the window loop: frames while the application asks for them, then it sleeps.
+    auto settle = [&s] {
+      for (int i = 0; i < 100 && s.app().needs_frame(); ++i) {
+        s.frame();
+      }
+      EXPECT_FALSE(s.app().needs_frame());
+    };
+    settle();
+    c.step(s);
+    settle();
+    RetainedFrame frame;
+    TileSurfaceCache tiles;
+    Color const base = Theme::light().surface;
+    ASSERT_TRUE(frame.render(s.scene, W, H, 1.0, base, &tiles).has_value());
+    s.move(map_control_rect(s.app().map_rect, 0).center());
+    auto const hover = frame.render(s.scene, W, H, 1.0, base, &tiles);
+    ASSERT_TRUE(hover.has_value());
+    EXPECT_GT(area(*hover), 0);
+    EXPECT_LT(area(*hover), W * H / 100);
+  }
 }
 
 } // namespace

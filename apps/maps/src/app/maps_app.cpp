@@ -80,8 +80,13 @@ bool MapsApp::is_busy() const {
 // Answers of requests, tiles and location fixes wake the window by themselves; only what moves
 // on screen on its own, or work left for the next tick, asks for frames.
 bool MapsApp::needs_frame() const {
+  // A frame at a new zoom draws the map's layers directly, the next one from cached tiles: that
+  // one is drawn now, not at the next input, whose small repaint would then repaint the map.
+  bool const map_unsettled = map_raster.enabled && !map_raster.zoom_steady &&
+                             map_raster.last_zoom && map_raster.last_zoom != map_settle_asked;
   return nav_drag.has_value() || (!reduce_motion && nav_placement.is_handoff_animating()) ||
-         !unrecorded_searches.empty(); // the next tick records them
+         !unrecorded_searches.empty() || // the next tick records them
+         map_unsettled;
 }
 
 std::optional<base::Instant> MapsApp::next_deadline() const {

@@ -102,6 +102,8 @@ public:
   ScreenLine route_line;
   /// The street network and traffic as cached tiles between frames of one zoom.
   MapRaster map_raster;
+  /// The zoom whose map the frame after its change was asked for (once per zoom).
+  std::optional<double> map_settle_asked;
   /// The next request to the platform about the navigation card's surface.
   std::optional<zarn_ui::floating_surface::SurfaceSpec> surface_request;
   ServiceUrls services;

@@ -68,6 +68,9 @@ void name_query_endpoints(std::vector<TransitJourney>& journeys, std::string con
 } // namespace
 
 void MapsApp::tick(zarn_ui::State& state) {
+  if (!map_raster.zoom_steady) {
+    map_settle_asked = map_raster.last_zoom; // this frame is the one needs_frame asked for
+  }
   tick_doc(state.document());
   // After the first document step, which fills the model from the document: the fresh start
   // is announced over whatever that brought.
