@@ -56,7 +56,7 @@ bool draw_cached_layers(MapRaster& raster, Scene& scene, Affine const& t, Rect c
                         TrafficOverlay const* traffic) {
   double const zoom = projection.zoom;
   std::optional<double> const last = std::exchange(raster.last_zoom, zoom);
-  raster.zoom_steady = !last || *last == zoom;
+  raster.zoom_steady = last == zoom;
   if (!raster.enabled || (!with_network && traffic == nullptr) || last != zoom ||
       !std::isfinite(zoom)) {
     return false;

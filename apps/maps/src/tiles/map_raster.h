@@ -79,8 +79,7 @@ struct MapRaster {
   bool enabled = true;
   /// The zoom of the last frame's map, to tell a steady zoom from a changing one.
   std::optional<double> last_zoom;
-  /// Whether this frame's zoom equals the previous frame's, or there was none: the first frame
-  /// is not part of a zoom animation (set with `last_zoom`).
+  /// Whether this frame's zoom equals the previous frame's (set with `last_zoom`).
   bool zoom_steady = false;
   std::shared_ptr<MapRasterSource const> source;
   PinLayer pins;
