@@ -311,8 +311,8 @@ void view_on_whole_pixels(MapsApp& app, double dx, double dy) {
 }
 
 TEST(MapRaster, PinSpritesAndTilesShowWhatDirectDrawingShows) {
-  // At rest the pins are copied as sprites; while the view pans they come in tiles.
-  enum class Way { Direct, AtRest, Panning };
+  // The first frame at a zoom copies the pins' sprites; at a steady zoom they come in tiles.
+  enum class Way { Direct, FirstFrame, Steady };
   for (double const pan : {0.0, 101.0}) {
     SCOPED_TRACE(pan);
     auto view = [&](Way way) {
@@ -320,16 +320,18 @@ TEST(MapRaster, PinSpritesAndTilesShowWhatDirectDrawingShows) {
       app.map_raster.enabled = way != Way::Direct;
       // Pins stand on whole pixels: a view whose corner is on one draws them where direct
       // drawing does.
-      view_on_whole_pixels(app, pan - (way == Way::Panning ? 3.0 : 0.0), -std::floor(pan / 2.0));
-      map_layers(app, Theme::light());
-      view_on_whole_pixels(app, way == Way::Panning ? 3.0 : 0.0, 0.0);
+      view_on_whole_pixels(app, pan - 3.0, -std::floor(pan / 2.0));
+      if (way != Way::FirstFrame) {
+        map_layers(app, Theme::light());
+      }
+      view_on_whole_pixels(app, 3.0, 0.0);
       return map_layers(app, Theme::light());
     };
     Scene const direct = view(Way::Direct);
-    for (Way const way : {Way::AtRest, Way::Panning}) {
-      SCOPED_TRACE(way == Way::AtRest ? "at rest" : "panning");
+    for (Way const way : {Way::FirstFrame, Way::Steady}) {
+      SCOPED_TRACE(way == Way::FirstFrame ? "first frame" : "steady");
       Scene const shown = view(way);
-      EXPECT_EQ(pin_keys(shown).empty(), way == Way::AtRest);
+      EXPECT_EQ(pin_keys(shown).empty(), way == Way::FirstFrame);
       TileSurfaceCache cache;
       Difference const d = difference(pixels(shown, 1.0, &cache), pixels(direct, 1.0, nullptr));
       // Pins cut at tile edges antialias a little differently there.
@@ -357,7 +359,7 @@ TEST(MapRaster, AMovedPlaceOrANewSelectionNeverShowsOldPinTiles) {
     SCOPED_TRACE(c.what);
     MapsApp app = demo_with_places(200);
     TileSurfaceCache window;
-    // Panning, so that the pins come in tiles.
+    // Panning at a steady zoom, so that the pins come in tiles.
     map_layers(app, Theme::light());
     view_on_whole_pixels(app, 2.0, 0.0);
     Scene const before = map_layers(app, Theme::light());

@@ -267,12 +267,11 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
   double const left = std::round(projection.world_x - projection.screen_x);
   double const top = std::round(projection.world_y - projection.screen_y);
   auto const sprites = std::make_shared<SpriteKeys const>(sprite_keys(colors));
-  // Tiles pay off while the view pans at one zoom: a frame then paints only the tiles it
-  // uncovers. A view at rest (the first frame too) or zooming copies each pin's sprite, which
-  // takes a fraction of the pixels and no memory.
-  bool const panning = raster->zoom_steady && layer.origin && *layer.origin != Point{left, top};
-  layer.origin = Point{left, top};
-  if (!panning) {
+  // While the zoom changes, and in the first frame at a zoom, each pin's sprite is copied: a
+  // fraction of the pixels of the tiles, and no memory for them. At a steady zoom the pins come
+  // in tiles, so that panning paints only the tiles it uncovers and a frame at rest repeats a
+  // few dozen commands however many pins show.
+  if (!raster->zoom_steady) {
     for (PlacePin const& pin : set->pins) {
       Point const tip{pin.world_x - left, pin.world_y - top};
       if (tip.x + PIN_FOOTPRINT.x1 >= map_area.x0 && tip.x + PIN_FOOTPRINT.x0 <= map_area.x1 &&

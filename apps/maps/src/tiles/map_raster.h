@@ -70,8 +70,6 @@ struct PinLayer {
   std::uint64_t version = 0;
   float badge_text_size = 0.0f;
   std::shared_ptr<PinSet const> set;
-  /// The view's corner in world pixels at the last frame, to tell panning from a view at rest.
-  std::optional<zarn_ui::Point> origin;
 };
 
 struct MapRaster {
