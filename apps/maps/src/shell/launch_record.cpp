@@ -63,10 +63,6 @@ zarn_ui::launch::LaunchSpec maps_launch_spec() {
   return application;
 }
 
-zarn_ui::launch::AppBox build_default_app() {
-  return std::make_unique<MapsApp>(default_maps_app());
-}
-
 tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError>
 build_app_from_args(zarn_ui::launch::LaunchArgs const& args) {
   return std::make_unique<MapsApp>(app_from_launch_args(args));

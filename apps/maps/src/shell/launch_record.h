@@ -1,7 +1,8 @@
 #pragma once
-// The application's launch record and its callbacks: how the platform builds the application
-// for a plain start or from launch arguments, registers its actions, sizes its window and
-// renders a screenshot.
+// The application's launch record and its callbacks: how the platform opens the user's document
+// (reading it into the model's fields on the opening thread), builds the application for a
+// plain start or from launch arguments, registers its actions, sizes its window and renders a
+// screenshot.
 
 #include "platform/launch/launch.h"
 
@@ -12,7 +13,6 @@ inline constexpr char const* APP_ID = "test.zarn.maps";
 /// The record handed to zarn_ui::launch::run_or_exit.
 zarn_ui::launch::LaunchSpec maps_launch_spec();
 
-zarn_ui::launch::AppBox build_default_app();
 tl::expected<zarn_ui::launch::AppBox, zarn_ui::launch::LaunchError>
 build_app_from_args(zarn_ui::launch::LaunchArgs const& args);
 void register_actions(zarn_ui::App& app);
