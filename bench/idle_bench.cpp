@@ -46,29 +46,21 @@ Measured run(std::function<std::unique_ptr<maps::MapsApp>()> const& make, double
   application.create_app = [&] { return zarn_ui::launch::AppBox(make()); };
   zarn_ui::launch::WindowStats stats;
   Measured out;
-  std::thread sampler([&] {
-    std::this_thread::sleep_for(SETTLE);
-    std::uint64_t const frames0 = stats.frames;
-    std::uint64_t const drawn0 = stats.drawn;
-    double const cpu0 = bench::cpu_seconds();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    out.frames = static_cast<double>(stats.frames - frames0);
-    out.drawn = static_cast<double>(stats.drawn - drawn0);
-    out.cpu_percent = (bench::cpu_seconds() - cpu0) / seconds * 100.0;
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
-  });
   // As a plain start: the name on the session bus, the desktop's theme, the accessibility tree.
-  auto const result = zarn_ui::launch::run_window(
-      application, zarn_ui::launch::LaunchArgs{},
+  bench::run_window_during(
+      application,
       zarn_ui::launch::WindowOptions{
-          .session_bus = true, .desktop_theme = true, .accessibility = true, .stats = &stats});
-  sampler.join();
-  if (!result) {
-    std::fprintf(stderr, "the window failed: %s\n", result.error().display().c_str());
-    std::exit(1);
-  }
+          .session_bus = true, .desktop_theme = true, .accessibility = true, .stats = &stats},
+      [&] {
+        std::this_thread::sleep_for(SETTLE);
+        std::uint64_t const frames0 = stats.frames;
+        std::uint64_t const drawn0 = stats.drawn;
+        double const cpu0 = bench::cpu_seconds();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        out.frames = static_cast<double>(stats.frames - frames0);
+        out.drawn = static_cast<double>(stats.drawn - drawn0);
+        out.cpu_percent = (bench::cpu_seconds() - cpu0) / seconds * 100.0;
+      });
   return out;
 }
 

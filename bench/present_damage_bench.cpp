@@ -202,30 +202,20 @@ void run(std::function<std::unique_ptr<maps::MapsApp>()> const& make, bool plain
       *button = (std::int64_t(c.x) << 32) | std::int64_t(c.y);
     }
   };
-  std::thread measuring([&] {
-    {
-      Listener listener;
-      if (listener.attach(10s)) {
-        std::this_thread::sleep_for(SETTLE);
-        listener.collect_for(10ms); // what the start sent
-        script(listener);
-      } else {
-        std::fprintf(stderr, "the window did not appear\n");
-      }
-    }
-    SDL_Event quit{};
-    quit.type = SDL_QUIT;
-    SDL_PushEvent(&quit);
-  });
-  auto const result = zarn_ui::launch::run_window(
-      application, zarn_ui::launch::LaunchArgs{},
+  bench::run_window_during(
+      application,
       zarn_ui::launch::WindowOptions{
-          .session_bus = plain, .desktop_theme = plain, .accessibility = plain, .stats = &stats});
-  measuring.join();
-  if (!result) {
-    std::fprintf(stderr, "the window failed: %s\n", result.error().display().c_str());
-    std::exit(1);
-  }
+          .session_bus = plain, .desktop_theme = plain, .accessibility = plain, .stats = &stats},
+      [&] {
+        Listener listener;
+        if (listener.attach(10s)) {
+          std::this_thread::sleep_for(SETTLE);
+          listener.collect_for(10ms); // what the start sent
+          script(listener);
+        } else {
+          std::fprintf(stderr, "the window did not appear\n");
+        }
+      });
 }
 
 std::unique_ptr<maps::MapsApp> demo() {

@@ -1,7 +1,8 @@
 #pragma once
 // What the window benchmarks share: a private X server when Xvfb is installed (else SDL's
 // dummy driver), a private session bus when none is set, a closed port on 127.0.0.1 for a start
-// without network, CPU time, medians, and the "metric NAME VALUE" lines scripts/bench reads.
+// without network, a window run while a measurement goes on beside it, CPU time, medians, and
+// the "metric NAME VALUE" lines scripts/bench reads.
 
 #include <netinet/in.h>
 #include <signal.h>
@@ -11,11 +12,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "platform/launch/launch.h"
 
 namespace bench {
 
@@ -135,6 +142,26 @@ inline int closed_port() {
 }
 
 /// CPU time of the whole process (every thread), user and system.
+/// Runs the window of `application` while `during` runs on a thread of its own, and closes it
+/// once `during` returns. A window that fails ends the program.
+inline void run_window_during(zarn_ui::launch::LaunchSpec const& application,
+                              zarn_ui::launch::WindowOptions options,
+                              std::function<void()> const& during) {
+  std::thread beside([&] {
+    during();
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+  });
+  auto const result =
+      zarn_ui::launch::run_window(application, zarn_ui::launch::LaunchArgs{}, options);
+  beside.join();
+  if (!result) {
+    std::fprintf(stderr, "the window failed: %s\n", result.error().display().c_str());
+    std::exit(1);
+  }
+}
+
 inline double cpu_seconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
