@@ -72,7 +72,7 @@ Rect badge_rect(Point tip, double label_width) {
 
 /// The sprite keys of the unselected pins, one per category: everything a sprite's pixels
 /// depend on besides the device scale, which the renderer adds.
-using SpriteKeys = std::array<std::string, PLACE_CATEGORY_NAMES.size()>;
+using SpriteKeys = std::remove_cvref_t<decltype(*PinLayer::sprite_keys)>;
 
 SpriteKeys sprite_keys(PinColors const& colors) {
   auto const hex = [](Color k) {
@@ -266,7 +266,12 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
   // offset.
   double const left = std::round(projection.world_x - projection.screen_x);
   double const top = std::round(projection.world_y - projection.screen_y);
-  auto const sprites = std::make_shared<SpriteKeys const>(sprite_keys(colors));
+  std::uint64_t const colors_key = colors_hash(colors);
+  if (!layer.sprite_keys || layer.sprite_colors != colors_key) {
+    layer.sprite_keys = std::make_shared<SpriteKeys const>(sprite_keys(colors));
+    layer.sprite_colors = colors_key;
+  }
+  std::shared_ptr<SpriteKeys const> const sprites = layer.sprite_keys;
   // While the zoom changes, and in the first frame at a zoom, each pin's sprite is copied: a
   // fraction of the pixels of the tiles, and no memory for them. At a steady zoom the pins come
   // in tiles, so that panning paints only the tiles it uncovers and a frame at rest repeats a
@@ -283,7 +288,7 @@ void draw_place_pins(Scene& scene, Affine const& t, TextRenderer const& text,
   }
 
   std::string const base_key =
-      fmt::format("place-pins|{}|{}|{:x}|{}", zoom, set->version, colors_hash(colors),
+      fmt::format("place-pins|{}|{}|{:x}|{}", zoom, set->version, colors_key,
                   layer.badge_text_size); // the badges follow the text scale
   for (std::int64_t r = tile_of(top + map_area.y0); r <= tile_of(top + map_area.y1); ++r) {
     for (std::int64_t c = tile_of(left + map_area.x0); c <= tile_of(left + map_area.x1); ++c) {

@@ -6,10 +6,12 @@
 // and panning renders only the tiles it uncovers. While the zoom changes from frame to frame the
 // layers are drawn directly: tiles made for a zoom shown once would only fill the cache.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -70,6 +72,10 @@ struct PinLayer {
   std::uint64_t version = 0;
   float badge_text_size = 0.0f;
   std::shared_ptr<PinSet const> set;
+  /// The pin sprites' cache keys, one per category, and the hash of the colours they were made
+  /// for: remade only when the theme's colours change.
+  std::shared_ptr<std::array<std::string, PLACE_CATEGORY_NAMES.size()> const> sprite_keys;
+  std::uint64_t sprite_colors = 0;
 };
 
 struct MapRaster {
